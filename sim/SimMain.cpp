@@ -1,0 +1,1 @@
+// The simulated scanner device, built as libzel_scan_2000.so.

@@ -1,0 +1,5 @@
+#include "app/KindRegistry.h"
+
+void RegisterLightProfileKinds(CKindRegistry& /*reg*/)
+{
+}

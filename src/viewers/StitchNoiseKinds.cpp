@@ -1,0 +1,5 @@
+#include "app/KindRegistry.h"
+
+void RegisterStitchNoiseKinds(CKindRegistry& /*reg*/)
+{
+}

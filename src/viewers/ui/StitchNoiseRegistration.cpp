@@ -1,0 +1,5 @@
+#include "app/ui/UiRegistry.h"
+
+void RegisterStitchNoiseViewers(CUiRegistry& /*reg*/)
+{
+}

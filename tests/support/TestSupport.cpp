@@ -1,0 +1,72 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+CTempDir::CTempDir()
+{
+    std::string szTemplate = (std::filesystem::temp_directory_path() / "lumora-test-XXXXXX").string();
+    std::vector<char> buf(szTemplate.begin(), szTemplate.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data()))
+        throw std::runtime_error("mkdtemp failed");
+    m_szPath = buf.data();
+}
+
+CTempDir::~CTempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(m_szPath, ec);
+}
+
+std::string TestDataPath(const std::string& szName) { return std::string(LUMORA_TEST_DATA_DIR) + "/" + szName; }
+std::string BinPath(const std::string& szProgram) { return std::string(LUMORA_BIN_DIR) + "/" + szProgram; }
+
+void WriteFileBytes(const std::string& szPath, const std::string& szBytes)
+{
+    std::ofstream out(szPath, std::ios::binary | std::ios::trunc);
+    out.write(szBytes.data(), static_cast<std::streamsize>(szBytes.size()));
+}
+
+std::string ReadFileBytes(const std::string& szPath)
+{
+    std::ifstream in(szPath, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+CRunResult RunProgram(const std::string& szProgram, const std::vector<std::string>& args,
+                      const std::vector<std::string>& env)
+{
+    CTempDir tmp;
+    const std::string szOut = tmp.File("out"), szErr = tmp.File("err");
+    CRunResult result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen(szOut.c_str(), "w", stdout);
+        std::freopen(szErr.c_str(), "w", stderr);
+        for (const auto& e : env)
+            ::putenv(const_cast<char*>(e.c_str()));
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(szProgram.c_str()));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(szProgram.c_str(), argv.data());
+        std::_Exit(127);
+    }
+    int iStatus = 0;
+    ::waitpid(pid, &iStatus, 0);
+    result.m_iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : 128 + WTERMSIG(iStatus);
+    result.m_szOut = ReadFileBytes(szOut);
+    result.m_szErr = ReadFileBytes(szErr);
+    return result;
+}

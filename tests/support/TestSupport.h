@@ -1,0 +1,34 @@
+#pragma once
+// Shared test helpers: a temporary folder per test, fixture paths and a way to
+// run the built programs and capture what they print.
+#include <string>
+#include <vector>
+
+// A fresh folder under the system temp directory, removed with everything in it.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+    const std::string& Path() const { return m_szPath; }
+    std::string File(const std::string& szName) const { return m_szPath + "/" + szName; }
+
+private:
+    std::string m_szPath;
+};
+
+std::string TestDataPath(const std::string& szName);   // tests/data/<name>
+std::string BinPath(const std::string& szProgram);     // build/bin/<program>
+
+void WriteFileBytes(const std::string& szPath, const std::string& szBytes);
+std::string ReadFileBytes(const std::string& szPath);
+
+struct CRunResult {
+    int m_iExit = -1;
+    std::string m_szOut;
+    std::string m_szErr;
+};
+// Runs a program with arguments (no shell), optional extra environment "K=V".
+CRunResult RunProgram(const std::string& szProgram, const std::vector<std::string>& args,
+                      const std::vector<std::string>& env = {});
