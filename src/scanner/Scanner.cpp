@@ -199,7 +199,10 @@ int32_t CScanner::OpenScanner(int32_t hScanner, bool bApplyDataProcessing)
         uint8_t status[kStatusLength] = {};
         if (ReadStatus(status, iReceived, kStatusLength) != 0 || status[0] != 10)
             break;
-        if (Keep(ZelLib::scanTestUnitReady(m_hScanner)) != 0)
+        // "Not ready yet" is what this loop waits out, not a failure.
+        if (Keep(ZelLib::scanTestUnitReady(m_hScanner)) == ZEL_NOT_READY_YET)
+            m_ErrorNo = 0;
+        else if (m_ErrorNo != 0)
             break;
         SleepMs(100);
     }
