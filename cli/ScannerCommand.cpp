@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "CliCommon.h"
+#include "datafiles/ProgramErrors.h"
+#include "platform/ErrorTexts.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 #include "scanner/ScanLibrary.h"
@@ -32,29 +34,17 @@ const char* ConnectionName(int32_t iConnection)
     }
 }
 
-// The texts of the program errors this layer raises; other numbers are
-// shown as they are.
+// Program errors by their text; sense codes and library numbers as numbers.
 std::string ErrorText(int32_t iError)
 {
-    struct {
-        int32_t m_iNumber;
-        const char* m_szText;
-    } static const kTexts[] = {
-        {ERR_USER_CANCELLED, "User cancelled."},
-        {ERR_SELF_TEST_MODE, "Scanner is in selftest mode."},
-        {ERR_PAPER_TIMEOUT, "Taking too long to move original. Please check that original is not stuck and that paper "
-                            "guide is not in extended position."},
-        {ERR_SCAN_END_OF_MEDIA, "scanScan command returned end-of-media."},
-    };
-    for (const auto& t : kTexts)
-        if (ScannerProgramError(t.m_iNumber) == iError)
-            return t.m_szText;
+    if ((static_cast<uint32_t>(iError) >> 16 & 0xFF) == ERROR_FACILITY_PROGRAM && iError < 0)
+        return ::ErrorText(ProgramErrorNumber(iError));
     if (iError == ZEL_ERR_LIBRARY_MISSING)
         return "scanner library not loaded";
     if (iError == ZEL_ASC_MEDIUM_NOT_PRESENT)
-        return "medium not present";
+        return "medium not present (sense code 0x3A00)";
     if (iError == ZEL_ASC_END_OF_MEDIUM)
-        return "read past end of medium";
+        return "read past end of medium (sense code 0x3B09)";
     return FormatText("error %d (0x%08X)", iError, static_cast<unsigned>(iError));
 }
 

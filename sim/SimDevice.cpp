@@ -238,9 +238,14 @@ int32_t CLibrary::OpenLib()
 {
     // A fresh scenario whenever nothing is open: each run (or test) sees the
     // device of its own LUMORA_SIM_CONFIG.
+    // A lost connection or a different scenario also starts a new device.
     const bool bAnyOpen = std::any_of(m_Devices.begin(), m_Devices.end(), [](const CDevice& d) { return d.m_bOpen; });
-    if (!bAnyOpen)
+    const char* szPath = std::getenv("LUMORA_SIM_CONFIG");
+    const std::string szScenario = szPath ? szPath : "";
+    const bool bLost = m_Scenario.m_iLoseConnectionAfter >= 0 && m_iCalls > m_Scenario.m_iLoseConnectionAfter;
+    if (!bAnyOpen || bLost || szScenario != m_szScenarioPath)
         Reset();
+    m_szScenarioPath = szScenario;
     ++m_iOpenCount;
     return ZEL_OK;
 }

@@ -156,6 +156,7 @@ public:
     std::unique_ptr<CImageSource> m_pImageSource;
     size_t m_iEnumerated = 0;
     std::string m_szScenarioError;
+    std::string m_szScenarioPath;
 
 private:
     void Reset();

@@ -6,16 +6,15 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "scanner/ScanLibrary.h"
 
-#if __has_include("datafiles/ProgramErrors.h")
+#include "datafiles/ErrorReport.h"
 #include "datafiles/ProgramErrors.h"
-#define LUMORA_HAVE_PROGRAM_ERRORS 1
-#endif
 
 namespace {
 
@@ -70,14 +69,14 @@ constexpr int32_t kMaxOpticalResolution = 100000;
 
 int32_t ScannerProgramError(int32_t iNumber)
 {
-#ifdef LUMORA_HAVE_PROGRAM_ERRORS
-    return MakeProgramError(iNumber);
-#else
-    // Class of each number the scanner layer raises; layout as the error list's.
-    const int32_t iClass = iNumber == ERR_SELF_TEST_MODE ? 1 : iNumber == ERR_SCAN_END_OF_MEDIA ? 2 : 0;
-    return static_cast<int32_t>(0x80000000u | static_cast<uint32_t>(iClass) << 25 | 0x370000u |
-                                static_cast<uint32_t>(iNumber));
-#endif
+    return MakeProgramError(static_cast<uint32_t>(iNumber));
+}
+
+void InstallScannerErrorSeam()
+{
+    // Error reports of check conditions ask the library for the sense code.
+    static std::once_flag once;
+    std::call_once(once, [] { SetLastAscProvider([](int32_t h) { return ZelLib::scanGetLastAsc(h); }); });
 }
 
 // ================================================================ construction
@@ -93,6 +92,7 @@ CScanner::CScanner()
       m_Scaling(m_Interface),
       m_iCreationTicks(NowMs())
 {
+    InstallScannerErrorSeam();
 }
 
 CScanner::~CScanner() = default;

@@ -233,6 +233,9 @@ private:
 
 // Program errors the scanner layer raises.
 int32_t ScannerProgramError(int32_t iNumber);
+// Points ReportError's check-condition lookup at scanGetLastAsc (done by every
+// CScanner; idempotent).
+void InstallScannerErrorSeam();
 constexpr int32_t ERR_USER_CANCELLED = 120;
 constexpr int32_t ERR_SELF_TEST_MODE = 1023;
 constexpr int32_t ERR_PAPER_TIMEOUT = 1185;
