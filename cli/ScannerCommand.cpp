@@ -415,7 +415,10 @@ void AddScannerCommand(CLI::App& app, int& iExit)
     pCmd->add_option("--handle", opts->m_hScanner, "Scanner handle (default: the first scanner)");
     pCmd->add_flag("--json", opts->m_bJson, "Machine-readable output");
 
-    auto addJson = [&](CLI::App* p) { p->add_flag("--json", opts->m_bJson, "Machine-readable output"); };
+    auto addJson = [&](CLI::App* p) {
+        p->add_flag("--json", opts->m_bJson, "Machine-readable output");
+        p->add_option("--handle", opts->m_hScanner, "Scanner handle (default: the first scanner)");
+    };
     auto logStart = [] { log_Init("lumora-cli", "Lumora.log", std::string()); };
 
     CLI::App* pList = pCmd->add_subcommand("list", "Scanners the library offers: handle and display text");

@@ -57,13 +57,21 @@ std::vector<std::string> Split(const std::string& sz, char c)
 // takes over this slot.
 class CFlatSource : public CImageSource {
 public:
-    void RenderLine(int64_t, int32_t, int32_t iPixels, int32_t iBytesPerPixel, uint8_t* pOut) override
+    void RenderLine(const CLibrary&, const CDevice&, int64_t, int32_t iPixels, int32_t iBytesPerPixel,
+                    uint8_t* pOut) override
     {
         std::memset(pOut, 200, static_cast<size_t>(iPixels) * static_cast<size_t>(iBytesPerPixel));
     }
 };
 
 } // namespace
+
+int32_t CameraPixelsFor(const CScenario& s)
+{
+    const int32_t iCameras = std::clamp(s.m_iCameras, 1, kMaxCameras);
+    const int64_t iWidth = static_cast<int64_t>(s.m_iScanWidth) * s.m_iOpticalResolution / 1200;
+    return static_cast<int32_t>(std::clamp<int64_t>(iWidth / iCameras + s.m_iCameraOverlap, 1, 65535));
+}
 
 bool CScenario::Load(const std::string& szPath, std::string& szError)
 {
@@ -226,6 +234,18 @@ void CLibrary::Reset()
         for (size_t k = 0; k < lens.size(); ++k)
             lens[k] = static_cast<uint8_t>(k * 7);
         d.m_Sent[{ZEL_DT_LENS_CORRECTION, 2}] = lens;
+        // Scan line ranges (codes 2 and 4): first line and line count.
+        d.m_QueryValues[2] = {0, 10, 0x07, 0xD0};
+        d.m_QueryValues[4] = {0, 20, 0x07, 0xD0};
+        // Stitch positions: the middle of each overlap, seen from both cameras.
+        std::vector<uint8_t> positions;
+        const int32_t iPixels = CameraPixelsFor(s);
+        for (int32_t c = 0; c + 1 < std::clamp(s.m_iCameras, 0, kMaxCameras); ++c) {
+            const int32_t a = iPixels - s.m_iCameraOverlap / 2, b = s.m_iCameraOverlap / 2;
+            positions.insert(positions.end(), {static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a), 1,
+                                               static_cast<uint8_t>(b >> 8), static_cast<uint8_t>(b), 1});
+        }
+        d.m_Buffers[{ZEL_BUF_STITCH_POSITIONS, 0}] = positions;
         m_Devices.push_back(std::move(d));
     }
     m_pImageSource = std::make_unique<CFlatSource>();
@@ -300,9 +320,7 @@ int32_t CLibrary::Cameras() const
 
 int32_t CLibrary::CameraPixels() const
 {
-    const int32_t iCameras = std::max(Cameras(), 1);
-    const int64_t iWidth = static_cast<int64_t>(m_Scenario.m_iScanWidth) * m_Scenario.m_iOpticalResolution / 1200;
-    return static_cast<int32_t>(std::clamp<int64_t>(iWidth / iCameras + m_Scenario.m_iCameraOverlap, 1, 65535));
+    return CameraPixelsFor(m_Scenario);
 }
 
 void CLibrary::Advance(CDevice& d)

@@ -78,12 +78,17 @@ struct CScenario {
 // Everything that draws image lines. The device asks it for each scan line in
 // turn; the next stage plugs in the calibration sheet seen through the camera
 // geometry and the analog gain/offset.
+struct CDevice;
+class CLibrary;
 class CImageSource {
 public:
     virtual ~CImageSource() = default;
-    // Fills iPixels pixels of iBytesPerPixel bytes for scan line iLine.
-    virtual void RenderLine(int64_t iLine, int32_t iXResolution, int32_t iPixels, int32_t iBytesPerPixel,
-                            uint8_t* pOut) = 0;
+    // Fills iPixels pixels of iBytesPerPixel bytes for scan line iLine of the
+    // device's current window. The device carries everything a renderer
+    // needs: window, gain/offset buffer, stitch and alignment buffers, motor
+    // positions; the library carries the scenario.
+    virtual void RenderLine(const CLibrary& lib, const CDevice& d, int64_t iLine, int32_t iPixels,
+                            int32_t iBytesPerPixel, uint8_t* pOut) = 0;
 };
 
 struct CWindow {
@@ -166,5 +171,7 @@ private:
 };
 
 int32_t CheckCondition(CDevice& d, int32_t iSense);
+// Pixels each camera delivers at the optical resolution, overlap included.
+int32_t CameraPixelsFor(const CScenario& s);
 
 } // namespace sim

@@ -226,8 +226,8 @@ int32_t ReadImage(CLibrary& lib, CDevice& d, uint8_t* pBuffer, int32_t iLength, 
     if (d.m_iLinesWanted > 0)
         iLines = std::min(iLines, d.m_iLinesWanted - d.m_iLinesDelivered);
     for (int64_t i = 0; i < iLines; ++i)
-        lib.m_pImageSource->RenderLine(d.m_iLinesDelivered + i, w.m_iXResolution, static_cast<int32_t>(iPixels),
-                                       iBytesPerPixel, pBuffer + i * iLineBytes);
+        lib.m_pImageSource->RenderLine(lib, d, d.m_iLinesDelivered + i, static_cast<int32_t>(iPixels), iBytesPerPixel,
+                                       pBuffer + i * iLineBytes);
     d.m_iLinesDelivered += iLines;
     *piReceived = static_cast<int32_t>(iLines * iLineBytes);
     if (d.m_iLinesWanted > 0 && d.m_iLinesDelivered >= d.m_iLinesWanted) {

@@ -95,7 +95,15 @@ CScanner::CScanner()
     InstallScannerErrorSeam();
 }
 
-CScanner::~CScanner() = default;
+CScanner::~CScanner()
+{
+    // An object that goes away with the scanner still open would leave the
+    // device held for the rest of the run.
+    if (m_bScannerOpen)
+        ZelLib::scanCloseScanner(m_hScanner);
+    if (m_bLibraryOpen)
+        ZelLib::scanCloseLib();
+}
 
 int32_t CScanner::Keep(int32_t iLibraryResult)
 {

@@ -1,4 +1,11 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "SimFixture.h"
 #include "platform/Json.h"
@@ -102,6 +109,36 @@ TEST_F(CScannerCli, MissingLibraryAndMissingEntries)
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_NE(r.m_szErr.find("lacks scanApplyDataProcessing"), std::string::npos) << r.m_szErr;
     EXPECT_NE(r.m_szOut.find("\"name\": \"Old Library Scanner\""), std::string::npos) << r.m_szOut;
+}
+
+TEST_F(CScannerCli, CtrlCEndsAWaitWithUserCancelled)
+{
+    // A jammed sheet never gets ready: only the interrupt ends the wait.
+    const std::string szScenario = Scenario(kFast + "[Faults]\nPaperJam=1\n");
+    const std::string szErr = m_Dir.File("stderr.txt");
+    const std::string szCli = BinPath("lumora-cli");
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
+        const int fd = ::open(szErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, 2);
+        ::execl(szCli.c_str(), szCli.c_str(), "scanner", "paper", "load", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ::kill(pid, SIGINT);
+    int iStatus = 0;
+    for (int i = 0; i < 100 && ::waitpid(pid, &iStatus, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (::waitpid(pid, &iStatus, WNOHANG) == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &iStatus, 0);
+        FAIL() << "the wait did not end on SIGINT";
+    }
+    ASSERT_TRUE(WIFEXITED(iStatus));
+    EXPECT_EQ(WEXITSTATUS(iStatus), 1);
+    EXPECT_EQ(ReadFileBytes(szErr), "User cancelled.\n");
 }
 
 } // namespace
