@@ -46,6 +46,14 @@ public:
 
     // The bytes delivered for a page (empty when it could not be read).
     const std::vector<uint8_t>& Page(uint8_t byPage);
+    // Takes a page from elsewhere (a recording) instead of asking the device;
+    // kept until Clear like a fetched one. At most kPageSize bytes are kept.
+    void SetPage(uint8_t byPage, std::vector<uint8_t> bytes)
+    {
+        if (bytes.size() > static_cast<size_t>(kPageSize))
+            bytes.resize(static_cast<size_t>(kPageSize));
+        m_Pages[byPage] = std::move(bytes);
+    }
 
 private:
     bool Bytes(uint8_t byPage, int32_t iOffset, int32_t iCount, const uint8_t** ppData);
