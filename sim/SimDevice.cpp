@@ -101,6 +101,8 @@ bool CScenario::Load(const std::string& szPath, std::string& szError)
         for (const std::string& s : Split(*v, ','))
             m_Connections.push_back(ParseNumber(s));
     }
+    if (const auto v = ini.Get("Device", "StateFile"))
+        m_szStateFile = *v;
     if (const auto v = ini.Get("Device", "TimeScale"))
         m_dTimeScale = std::clamp(std::strtod(v->c_str(), nullptr), 0.001, 1.0e6);
 
@@ -252,6 +254,115 @@ void CLibrary::Reset()
     m_iCalls = 0;
     m_iEnumerated = 0;
     m_iStartRealMs = RealMs();
+    LoadState();
+}
+
+namespace {
+
+std::string Hex(const std::vector<uint8_t>& bytes)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string sz;
+    for (const uint8_t b : bytes) {
+        sz += kDigits[b >> 4];
+        sz += kDigits[b & 15];
+    }
+    return sz.empty() ? "-" : sz;
+}
+
+bool Unhex(const std::string& sz, std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    if (sz == "-")
+        return true;
+    if (sz.size() % 2 != 0 || sz.size() > 2u * (1u << 20))
+        return false;
+    for (size_t i = 0; i < sz.size(); i += 2) {
+        const std::string szByte = sz.substr(i, 2);
+        char* pEnd = nullptr;
+        const unsigned long v = std::strtoul(szByte.c_str(), &pEnd, 16);
+        if (*pEnd != '\0')
+            return false;
+        bytes.push_back(static_cast<uint8_t>(v));
+    }
+    return true;
+}
+
+} // namespace
+
+void CLibrary::SaveState()
+{
+    if (m_Scenario.m_szStateFile.empty())
+        return;
+    const std::string szTemp = m_Scenario.m_szStateFile + ".tmp";
+    std::FILE* f = std::fopen(szTemp.c_str(), "wb");
+    if (!f)
+        return;
+    for (CDevice& d : m_Devices) {
+        Advance(d);
+        // A movement still under way is stored as finished.
+        int32_t iPaper = d.m_iPaper;
+        int64_t iPosition = d.m_iPosition;
+        if (!d.m_PaperSteps.empty()) {
+            iPaper = d.m_PaperSteps.back().second;
+            iPosition = iPaper == 0x10 ? -1 : d.m_iTargetPosition;
+        }
+        if (iPaper == 0x24)
+            iPaper = 0x30;
+        std::fprintf(f, "device %d\npaper %d %lld\n", d.m_hHandle, iPaper, static_cast<long long>(iPosition));
+        for (const auto& [key, bytes] : d.m_Buffers)
+            std::fprintf(f, "buffer %d %d %s\n", key.first, key.second, Hex(bytes).c_str());
+        for (const auto& [code, bytes] : d.m_QueryValues)
+            std::fprintf(f, "query %d %s\n", code, Hex(bytes).c_str());
+        for (const auto& [key, bytes] : d.m_Sent)
+            std::fprintf(f, "sent %d %d %s\n", key.first, key.second, Hex(bytes).c_str());
+        for (size_t i = 0; i < d.m_Motors.size(); ++i)
+            std::fprintf(f, "motor %zu %lld\n", i, static_cast<long long>(d.m_Motors[i].m_iTarget));
+    }
+    const bool bOk = std::fclose(f) == 0;
+    if (bOk)
+        std::rename(szTemp.c_str(), m_Scenario.m_szStateFile.c_str());
+    else
+        std::remove(szTemp.c_str());
+}
+
+void CLibrary::LoadState()
+{
+    if (m_Scenario.m_szStateFile.empty())
+        return;
+    std::FILE* f = std::fopen(m_Scenario.m_szStateFile.c_str(), "rb");
+    if (!f)
+        return;
+    CDevice* pDevice = nullptr;
+    // Lines are bounded: a buffer never exceeds 1 MiB, hex doubles it.
+    std::vector<char> line(2u * (1u << 20) + 256);
+    while (std::fgets(line.data(), static_cast<int>(line.size()), f)) {
+        std::string sz(line.data());
+        while (!sz.empty() && (sz.back() == '\n' || sz.back() == '\r'))
+            sz.pop_back();
+        const std::vector<std::string> parts = Split(sz, ' ');
+        auto num = [&](size_t i) { return i < parts.size() ? std::strtoll(parts[i].c_str(), nullptr, 10) : 0; };
+        std::vector<uint8_t> bytes;
+        if (parts[0] == "device") {
+            pDevice = Find(static_cast<int32_t>(num(1)));
+        } else if (!pDevice) {
+            continue;
+        } else if (parts[0] == "paper" && parts.size() == 3 && !m_Scenario.m_bLidOpen) {
+            pDevice->m_iPaper = static_cast<int32_t>(num(1) & 0xFF);
+            pDevice->m_iPosition = std::clamp<int64_t>(num(2), -1, m_Scenario.m_iPaperLength);
+            pDevice->m_iTargetPosition = std::max<int64_t>(pDevice->m_iPosition, 0);
+        } else if (parts[0] == "buffer" && parts.size() == 4 && Unhex(parts[3], bytes)) {
+            pDevice->m_Buffers[{static_cast<int32_t>(num(1)), static_cast<int32_t>(num(2))}] = bytes;
+        } else if (parts[0] == "query" && parts.size() == 3 && Unhex(parts[2], bytes)) {
+            pDevice->m_QueryValues[static_cast<int32_t>(num(1))] = bytes;
+        } else if (parts[0] == "sent" && parts.size() == 4 && Unhex(parts[3], bytes)) {
+            pDevice->m_Sent[{static_cast<int32_t>(num(1)), static_cast<int32_t>(num(2))}] = bytes;
+        } else if (parts[0] == "motor" && parts.size() == 3 && num(1) >= 0 && num(1) < kMaxCameras) {
+            CMotor& m = pDevice->m_Motors[static_cast<size_t>(num(1))];
+            m.m_iPosition = m.m_iTarget = std::clamp<int64_t>(num(2), -1000000000, 1000000000);
+        }
+    }
+    std::fclose(f);
 }
 
 int32_t CLibrary::OpenLib()
@@ -275,6 +386,7 @@ int32_t CLibrary::CloseLib()
     if (m_iOpenCount == 0)
         return ZEL_ERR_NOT_OPEN;
     --m_iOpenCount;
+    SaveState();
     return ZEL_OK;
 }
 

@@ -31,6 +31,9 @@ struct CScenario {
     std::vector<std::string> m_Names{"Lumora SimScan 36 Colour"};
     std::vector<int32_t> m_Connections{1};
     double m_dTimeScale = 1.0;
+    // Where the device keeps its state between runs (paper, buffers, motors),
+    // the way a real scanner keeps it between two programs; empty = never.
+    std::string m_szStateFile;
     // [Model]
     int32_t m_iType = 5;
     bool m_bColor = true;
@@ -149,6 +152,9 @@ public:
     int32_t Injected(CDevice* pDevice, const char* szEntry, int32_t iSelector);
 
     CDevice* Find(int32_t hScanner);
+    // The state file of the scenario, when it names one.
+    void LoadState();
+    void SaveState();
     int64_t SimNow() const;
     void Advance(CDevice& d);
     std::vector<uint8_t> InquiryPage(uint8_t byPage) const;

@@ -154,6 +154,7 @@ ZEL_EXPORT int32_t scanCloseScanner(int32_t hScanner)
     g.m_pDevice->m_bOpen = false;
     g.m_pDevice->m_bReserved = false;
     g.m_pDevice->m_bScanning = false;
+    g.m_Lib.SaveState();
     return ZEL_OK;
 }
 

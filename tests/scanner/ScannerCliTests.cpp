@@ -69,6 +69,16 @@ TEST_F(CScannerCli, PaperAndStitchReportWhatHappened)
     EXPECT_NE(r.m_szOut.find("20,\n    20"), std::string::npos) << r.m_szOut;
 }
 
+TEST_F(CScannerCli, StateFileKeepsTheDeviceBetweenRuns)
+{
+    const std::string szScenario = Scenario(kFast + "StateFile=" + m_Dir.File("device.state") + "\n");
+    ASSERT_EQ(RunScanner({"paper", "load"}, szScenario).m_iExit, 0);
+    ASSERT_EQ(RunScanner({"stitch", "set", "5", "6", "7"}, szScenario).m_iExit, 0);
+    const CRunResult r = RunScanner({"info"}, szScenario);
+    EXPECT_NE(r.m_szOut.find("Paper:              ZEL_PS_READY, position 0\n"), std::string::npos) << r.m_szOut;
+    EXPECT_NE(r.m_szOut.find("Stitch values:      5 6 7\n"), std::string::npos) << r.m_szOut;
+}
+
 TEST_F(CScannerCli, FaultsGiveClearMessages)
 {
     CRunResult r = RunScanner({"paper", "load"}, Scenario(kFast + "[Faults]\nLidOpen=1\n"));
