@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "SimFixture.h"
+#include "datafiles/ErrorReport.h"
 #include "platform/Messages.h"
 #include "scanner/ScanLibrary.h"
 #include "scanner/ScannerVariants.h"
@@ -164,6 +165,25 @@ TEST_F(CScannerAccess, InjectedCheckConditionBecomesItsSenseCode)
     Open(kFast + "[Faults]\nCheckCondition.scanObjectPosition.1=0x3A00,1\n");
     EXPECT_EQ(m_Scanner.LoadPaper(true), 0x3A00);
     EXPECT_EQ(m_Scanner.LoadPaper(true), 0); // only once
+}
+
+TEST_F(CScannerAccess, ErrorReportAsksTheLibraryForTheSenseCode)
+{
+    Open(kFast + "[Faults]\nCheckCondition.scanObjectPosition=0x3B0E\n");
+    EXPECT_EQ(ZelLib::scanObjectPosition(m_Scanner.m_hScanner, ZEL_OP_LOAD, 0), ZEL_CHECK_CONDITION);
+    CMessageRecorder messages;
+    ReportError(REPORT_CHECK_CONDITION, m_Scanner.m_hScanner);
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_NE(messages.Texts()[0].find("3B0E"), std::string::npos) << messages.Texts()[0];
+}
+
+TEST_F(CScannerAccess, SlowReadsTakeTheirTime)
+{
+    Open(kFast + "[Faults]\nSlowReadMs=150\n");
+    const auto tStart = std::chrono::steady_clock::now();
+    int32_t iState = 0, iPosition = 0;
+    EXPECT_TRUE(m_Scanner.GetPaperState(iState, iPosition));
+    EXPECT_GE(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(150));
 }
 
 TEST_F(CScannerAccess, LostConnectionEndsEveryCall)
