@@ -42,7 +42,7 @@ TEST(Resources, MimeTypeKnowsEverySectionName)
     CTempDir dir;
     std::filesystem::create_directories(dir.File("mime/packages"));
     std::filesystem::copy_file(Resource("lumora-con.xml"), dir.File("mime/packages/lumora-con.xml"));
-    const CRunResult r = RunProgram(szTool, {dir.File("mime")});
+    const CRunResult r = RunProgram(szTool, {dir.File("mime")}, {"XDG_DATA_HOME=" + dir.Path()});
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_EQ(r.m_szErr, "");
     EXPECT_NE(ReadFileBytes(dir.File("mime/magic")).find("[Light Profile]"), std::string::npos);
