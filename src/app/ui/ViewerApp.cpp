@@ -46,11 +46,25 @@ int ScreenshotExitCode() { return g_iScreenshotExit; }
 void StartScreenshotWatch(const QString& szOut)
 {
     auto* pTimer = new QTimer(qApp);
-    auto* pClock = new QElapsedTimer;
-    auto* pStable = new QElapsedTimer;
+    auto pClock = std::make_shared<QElapsedTimer>();
+    auto pStable = std::make_shared<QElapsedTimer>();
     auto pLast = std::make_shared<QPointer<QWidget>>();
+    auto pClosingSince = std::make_shared<QElapsedTimer>();
     pClock->start();
     QObject::connect(pTimer, &QTimer::timeout, qApp, [=] {
+        if (pClosingSince->isValid()) {
+            // Windows opened after the picture was taken (a viewer that shows
+            // its dialog only after a message) must not keep the program up.
+            for (QWidget* pWindow : QApplication::topLevelWidgets())
+                if (auto* pDialog = qobject_cast<QDialog*>(pWindow); pDialog && pDialog->isVisible())
+                    pDialog->reject();
+            QCoreApplication::exit(g_iScreenshotExit);
+            if (pClosingSince->elapsed() > kGiveUpMs / 6) {
+                std::fflush(nullptr);
+                std::_Exit(g_iScreenshotExit);
+            }
+            return;
+        }
         QWidget* pTop = QApplication::activeModalWidget();
         // The launcher counts only once its load timer has had its say.
         const bool bLauncherBusy = pTop && pTop == g_pLauncher && g_pLauncher->IsLoadTimerActive();
@@ -60,8 +74,7 @@ void StartScreenshotWatch(const QString& szOut)
                 return;
             std::fprintf(stderr, "lumora: no window appeared to take a screenshot of\n");
             g_iScreenshotExit = 70;
-            pTimer->stop();
-            QCoreApplication::exit(g_iScreenshotExit);
+            pClosingSince->start();
             return;
         }
         if (*pLast != pTop) {
@@ -71,7 +84,6 @@ void StartScreenshotWatch(const QString& szOut)
         }
         if (pStable->elapsed() < kSettleMs)
             return;
-        pTimer->stop();
         const QImage image = pTop->grab().toImage();
         QSaveFile out(szOut);
         if (image.isNull() || !out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
@@ -83,11 +95,9 @@ void StartScreenshotWatch(const QString& szOut)
             std::fflush(stdout);
             g_iScreenshotExit = 0;
         }
-        // Leaves every nested modal loop; the launcher then ends as it would.
-        QCoreApplication::exit(g_iScreenshotExit);
-        for (QWidget* pWindow : QApplication::topLevelWidgets())
-            if (auto* pDialog = qobject_cast<QDialog*>(pWindow); pDialog && pDialog->isVisible())
-                pDialog->reject();
+        // From here on every window is closed as it appears, and every nested
+        // modal loop is left; the launcher then ends as it would.
+        pClosingSince->start();
     });
     pTimer->start(kPollMs);
 }
