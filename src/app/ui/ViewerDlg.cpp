@@ -164,9 +164,12 @@ bool CViewerDlg::RunViewer(const std::string& szViewer, CViewerRequest request, 
     m_szLastViewer = szViewer;
     const ViewerRunner* pRunner = CUiRegistry::Instance().FindViewer(szViewer);
     if (!pRunner || !*pRunner) {
-        const QString file = request.m_szFile.empty() ? QStringLiteral("This") : FromCp1252(request.m_szFile);
-        SetStatus(QStringLiteral("%1 opens in %2,\nwhich this build does not include yet.")
-                      .arg(file, QString::fromStdString(szViewer)));
+        const QString viewer = QString::fromStdString(szViewer);
+        if (request.m_szFile.empty())
+            SetStatus(QStringLiteral("The viewer %1 is not part of this build yet.").arg(viewer));
+        else
+            SetStatus(QStringLiteral("%1 opens in %2,\nwhich this build does not include yet.")
+                          .arg(FromCp1252(request.m_szFile), viewer));
         Log_Msg_Txt("CViewerDlg: no viewer in this build:", szViewer);
         return false;
     }
@@ -224,8 +227,10 @@ void CViewerDlg::HideMainWindow()
     m_SavedNormalRect = geometry();
     // Hiding would end the launcher's modal run and orphan the viewer; a
     // one-pixel, fully transparent window keeps it the owner and out of sight.
+    // It shrinks onto its own centre, so the viewer, centred on its owner,
+    // opens where the launcher was.
     setMinimumSize(1, 1);
-    setGeometry(5, 5, 1, 1);
+    setGeometry(m_SavedNormalRect.center().x(), m_SavedNormalRect.center().y(), 1, 1);
     setWindowOpacity(0.0);
     PumpMessages();
 }
