@@ -219,4 +219,7 @@ TEST(Screenshot, LauncherIsSavedWhenNothingOpens)
     const std::string szPng = ReadFileBytes(dir.File("shot.png"));
     EXPECT_EQ(szPng.substr(1, 3), "PNG");
     EXPECT_EQ(RunProgram(BinPath("lumora"), {"--screenshot", dir.File("no/such/folder.png")}).m_iExit, 73);
+    const CRunResult version = RunProgram(BinPath("lumora"), {"--version"});
+    EXPECT_EQ(version.m_iExit, 0);
+    EXPECT_EQ(version.m_szOut.substr(0, 17), "Lumora 6 Release ");
 }
