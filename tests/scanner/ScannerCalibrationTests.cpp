@@ -222,7 +222,7 @@ TEST_F(CScannerCalibration, DriveCommandsMoveTheSimulatedCamera)
     ASSERT_EQ(m_Scanner.MoveCameraMotor(2, -1.25), 0);
     EXPECT_EQ(m_Scanner.DriveState(2), 18);
     double pos[8] = {};
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 400; ++i) {
         ASSERT_EQ(m_Scanner.GetCameraMotorPositions(pos), 0);
         if (pos[1] == 2.5 && pos[2] == -1.25)
             break;

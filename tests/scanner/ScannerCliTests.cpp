@@ -131,12 +131,20 @@ TEST_F(CScannerCli, CtrlCEndsAWaitWithUserCancelled)
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
+        ::setenv("LUMORA_LOG_DIR", m_Dir.Path().c_str(), 1);
         const int fd = ::open(szErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(fd, 2);
         ::execl(szCli.c_str(), szCli.c_str(), "scanner", "paper", "load", static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    // Interrupt only once the tool is waiting for the sheet (its log says so).
+    const std::string szLog = m_Dir.File("Lumora.log");
+    for (int i = 0; i < 400; ++i) {
+        if (std::filesystem::exists(szLog) && ReadFileBytes(szLog).find("CScanner::OpenScanner - scanOpenScanner. m_ErrorNo 0") != std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ::kill(pid, SIGINT);
     int iStatus = 0;
     for (int i = 0; i < 100 && ::waitpid(pid, &iStatus, WNOHANG) == 0; ++i)
