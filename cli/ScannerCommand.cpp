@@ -39,8 +39,14 @@ std::string ErrorText(int32_t iError)
 {
     if ((static_cast<uint32_t>(iError) >> 16 & 0xFF) == ERROR_FACILITY_PROGRAM && iError < 0)
         return ::ErrorText(ProgramErrorNumber(iError));
-    if (iError == ZEL_ERR_LIBRARY_MISSING)
-        return "scanner library not loaded";
+    switch (iError) {
+    case ZEL_ERR_LIBRARY_MISSING: return "scanner library not loaded";
+    case ZEL_NO_MORE_SCANNERS: return "no scanner found";
+    case ZEL_ERR_BAD_HANDLE: return "no scanner with that handle";
+    case ZEL_ERR_CONNECTION_LOST: return "connection to the scanner lost";
+    case ZEL_ERR_SCENARIO: return "the simulator's scenario file (LUMORA_SIM_CONFIG) cannot be read";
+    default: break;
+    }
     if (iError == ZEL_ASC_MEDIUM_NOT_PRESENT)
         return "medium not present (sense code 0x3A00)";
     if (iError == ZEL_ASC_END_OF_MEDIUM)

@@ -377,6 +377,9 @@ int32_t CLibrary::OpenLib()
     if (!bAnyOpen || bLost || szScenario != m_szScenarioPath)
         Reset();
     m_szScenarioPath = szScenario;
+    // A scenario that cannot be read must not quietly become the default device.
+    if (!m_szScenarioError.empty())
+        return ZEL_ERR_SCENARIO;
     ++m_iOpenCount;
     return ZEL_OK;
 }

@@ -34,6 +34,8 @@ extern "C" {
 #define ZEL_ERR_BAD_ARGUMENT (-102)
 #define ZEL_ERR_CONNECTION_LOST (-110)
 #define ZEL_ERR_RESERVED (-111)
+// The simulated device only: its scenario file (LUMORA_SIM_CONFIG) cannot be read.
+#define ZEL_ERR_SCENARIO (-120)
 
 // Sense codes (ASC * 256 + ASCQ) of check conditions.
 #define ZEL_ASC_MEDIUM_NOT_PRESENT 0x3A00

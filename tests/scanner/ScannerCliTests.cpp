@@ -84,6 +84,11 @@ TEST_F(CScannerCli, FaultsGiveClearMessages)
     CRunResult r = RunScanner({"paper", "load"}, Scenario(kFast + "[Faults]\nLidOpen=1\n"));
     EXPECT_EQ(r.m_iExit, 1);
     EXPECT_NE(r.m_szErr.find("ZEL_PS_LID_OPEN"), std::string::npos) << r.m_szErr;
+    r = RunScanner({"info"}, m_Dir.File("no-such-scenario.ini"));
+    EXPECT_EQ(r.m_iExit, 1);
+    EXPECT_NE(r.m_szErr.find("LUMORA_SIM_CONFIG"), std::string::npos) << r.m_szErr;
+    r = RunScanner({"--handle", "4", "info"}, Scenario(kFast));
+    EXPECT_NE(r.m_szErr.find("no scanner with that handle"), std::string::npos) << r.m_szErr;
     r = RunScanner({"info"}, Scenario(kFast + "[Faults]\nSelfTestOnOpen=1\n"));
     EXPECT_EQ(r.m_iExit, 1);
     EXPECT_NE(r.m_szErr.find("Scanner is in selftest mode."), std::string::npos) << r.m_szErr;
