@@ -82,7 +82,8 @@ template <class Source> bool CStarTestEngine::Read(Source& src, const std::strin
         if (iRowsWithoutLength > 0)
             m_Messages.push_back(
                 Printf("%s: sweep %d: %d data rows before Length were ignored", szFile, iRecord, iRowsWithoutLength));
-        if (!bEndSeen) m_Messages.push_back(Printf("%s: END_DATA missing after sweep %d", szFile, iRecord));
+        if (!bEndSeen && pending.m_iLength > 0)
+            m_Messages.push_back(Printf("%s: END_DATA missing after sweep %d", szFile, iRecord));
         if (pending.m_iLength > 0) {
             pending.m_bColorScan = pending.m_iScanSpeedBytePerPix >= 3;
             AnalyseSweep(pending);
