@@ -661,9 +661,6 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
         page.m_iKind = IMG_KIND_RGB48;
     else
         return IMG_UNSUPPORTED_TIF;
-    if (page.m_iCompression != 1 && page.m_iCompression != 2 && page.m_iCompression != 4 &&
-        page.m_iCompression != 5 && page.m_iCompression != 32773)
-        return IMG_UNSUPPORTED_TIF;
     if ((page.m_iCompression == 2 || page.m_iCompression == 4) && page.m_iKind != IMG_KIND_BILEVEL)
         return IMG_UNSUPPORTED_TIF;
     if (page.m_iPredictor != 1 && page.m_iPredictor != 2)
@@ -711,7 +708,12 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
     case 1: iCapacity = iCompressed; break;
     case 32773: iCapacity = iCompressed * 64 + uint64_t(page.m_iHeight) * 2; break;
     case 5: iCapacity = iCompressed * 3641; break;
-    default: iCapacity = std::min<uint64_t>(iCompressed * 8, page.m_iHeight) >= uint64_t(page.m_iHeight) ? iPageBytes : 0;
+    case 2:
+    case 4:
+        // A coded row takes at least one bit (a byte in modified Huffman).
+        iCapacity = (page.m_iCompression == 4 ? iCompressed * 8 : iCompressed) >= uint64_t(page.m_iHeight) ? iPageBytes : 0;
+        break;
+    default: iCapacity = iPageBytes; break; // refused when the page is read
     }
     if (iPageBytes > kMaxAllocation || iPageBytes > iCapacity)
         return IMG_TIF_READ_TOO_LONG;

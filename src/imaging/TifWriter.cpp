@@ -272,7 +272,8 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     if (!m_szDescription.empty()) {
         std::vector<uint8_t> v(m_szDescription.begin(), m_szDescription.end());
         v.push_back(0);
-        add(270, TT_ASCII, v.size(), std::move(v));
+        const uint64_t iCount = v.size();
+        add(270, TT_ASCII, iCount, std::move(v));
     }
     const size_t iStripOffsetsEntry = entries.size();
     add(273, m_bBigTiff ? TT_LONG8 : TT_LONG, 1, m_bBigTiff ? std::vector<uint8_t>(8, 0) : std::vector<uint8_t>(4, 0));
@@ -291,11 +292,13 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     if (bPredictor)
         add(317, TT_SHORT, 1, shorts({2}));
     if (iKind == IMG_KIND_PALETTE) {
+        // One table per channel with an entry for every index the depth allows.
+        const int32_t iColors = 1 << iBits;
         std::vector<uint8_t> v;
         for (int32_t c = 2; c >= 0; --c) // red, green, blue from blue-green-red entries
-            for (int32_t i = 0; i < 256; ++i)
+            for (int32_t i = 0; i < iColors; ++i)
                 Put16(v, i < iEntries ? static_cast<uint16_t>(pPalette[4 * i + c] * 257) : 0);
-        add(320, TT_SHORT, 768, std::move(v));
+        add(320, TT_SHORT, uint64_t(3 * iColors), std::move(v));
     }
     if (m_pProfile) {
         entries.push_back(CEntry{34675, TT_UNDEFINED, uint64_t(iProfileSize), {}, uint64_t(iProfileSize)});
