@@ -3,12 +3,23 @@
 #include <algorithm>
 #include <cmath>
 
+#include "imaging/ImageErrors.h"
+#include "imaging/TifReader.h"
+#include "testtools/ResultText.h"
+
 bool LoadStarTestRawPicture(const std::string& szPath, CPicture& picture, std::string& szError)
 {
-    (void)szPath;
-    (void)picture;
-    szError = "reading TIFF pictures is not available in this build";
-    return false;
+    const uint32_t iCode = LoadTiffIntoPicture(picture, szPath);
+    if (iCode != 0) {
+        const char* szText = ImageErrorText(iCode);
+        szError = Printf("the picture cannot be read (0x%08X %s)", iCode, szText ? szText : "");
+        return false;
+    }
+    if (!picture.IsGray() && !picture.IsRGB()) {
+        szError = "the picture is neither gray nor RGB";
+        return false;
+    }
+    return true;
 }
 
 static int32_t ToPixel(double d)

@@ -112,9 +112,13 @@ bool CHorizontalZoomDouble_Control::DrawContent(QPainter& dc, int32_t W, int32_t
     dc.drawRect(plot.m_iLeft, plot.m_iTop, plot.Width(), plot.Height());
 
     SelectFont(dc, iFont, "Courier New", 400);
-    TextOut(dc, plot.m_iRight + 2, plot.m_iTop, Printf("%4.1f pix", m_dMaximum));
-    TextOut(dc, plot.m_iRight + 2, yMid - iFont / 2, "0 pix");
-    TextOut(dc, plot.m_iRight + 2, plot.m_iBottom - iFont, Printf("%4.1f pix", m_dMinimum));
+    // right-aligned at the control's edge: a narrow margin must not cut the unit off
+    auto rightLabel = [&](int32_t y, const std::string& sz) {
+        TextOut(dc, std::min(plot.m_iRight + 2, W - 2 - TextWidth(dc, sz)), y, sz);
+    };
+    rightLabel(plot.m_iTop, Printf("%4.1f pix", m_dMaximum));
+    rightLabel(yMid - iFont / 2, "0 pix");
+    rightLabel(plot.m_iBottom - iFont, Printf("%4.1f pix", m_dMinimum));
 
     const int32_t iFirst = m_Zoom.First(), iVisible = m_Zoom.Visible();
     const CZoomWindow& z = m_Zoom;

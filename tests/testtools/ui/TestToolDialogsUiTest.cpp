@@ -7,6 +7,7 @@
 #include "app/ui/UiRegistry.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
+#include "imaging/TifWriter.h"
 #include "testtools/StarTestPicture.h"
 #include "testtools/ui/PictureView.h"
 #include "testtools/ui/StarTestDialog.h"
@@ -125,6 +126,25 @@ TEST(StarTestUi, PickWithoutRawPictureSaysSoAndMarksWhenOneIsGiven)
     EXPECT_EQ(x, int32_t(std::lround(s.m_dXLinePos[iRow])));
     StarTestPickCentre(s, pic, -1, x, y);
     EXPECT_EQ(x, 600);
+
+    // with the raw picture next to the result file the pick finds and marks it
+    ASSERT_TRUE(pic.CreateFilled(100, 12.0, s.m_iLength / 100.0, PIC_GRAY, 200, 200, 200));
+    ASSERT_EQ(SavePictureAsTiff(pic, dir.File("StarTest_0815_Sweep02.tif")), 0u);
+    rec.Clear();
+    CPicture marked;
+    ASSERT_TRUE(dlg.PrepareMarkedPicture(1, marked, x, y)) << (rec.Texts().empty() ? "" : rec.Texts()[0]);
+    EXPECT_TRUE(rec.Texts().empty());
+    marked.GetPixel(int32_t(std::lround(s.m_dXLinePos[iRow])), iRow, r, g, b);
+    EXPECT_EQ(b, 255);
+    dlg.OnPick(1, iRow);
+    EXPECT_EQ(dlg.m_iPickCentreY, iRow);
+    EXPECT_EQ(dlg.Engine().m_iAnalysed, 1);
+
+    WriteFileBytes(dir.File("StarTest_0815_Sweep03.tif"), "II*\0garbage");
+    rec.Clear();
+    EXPECT_FALSE(dlg.PrepareMarkedPicture(2, marked, x, y));
+    ASSERT_EQ(rec.Texts().size(), 1u);
+    EXPECT_EQ(rec.Texts()[0].rfind(dir.File("StarTest_0815_Sweep03.tif") + ": the picture cannot be read", 0), 0u);
 }
 
 TEST(StarTestUi, HostileFileShowsOneMessageNamingIt)
