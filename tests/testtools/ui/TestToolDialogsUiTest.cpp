@@ -105,7 +105,18 @@ TEST(StarTestUi, PickWithoutRawPictureSaysSoAndMarksWhenOneIsGiven)
     CStarTest_Dialog dlg;
     dlg.m_bShowPictureView = false;
     dlg.LoadFile(szPath);
-    dlg.OnPick(1, 100);
+    // through the chart: the pick button, then a row in the plot
+    dlg.SelectSweep(1);
+    CA2_StarTest_Control* c = dlg.Chart();
+    const QRect button = c->PickButtonRect();
+    ASSERT_TRUE(button.isValid());
+    c->OnLButtonUp(0, button.center().x(), button.center().y());
+    ASSERT_TRUE(c->IsPickMode());
+    const CPlotRect plot = c->Plot();
+    c->OnLButtonUp(0, plot.m_iLeft + plot.Width() / 2, plot.m_iTop + 5);
+    EXPECT_FALSE(c->IsPickMode());
+    EXPECT_EQ(c->PickResult()[0], 1);
+    EXPECT_EQ(c->PickResult()[1], c->Zoom().RowAt(plot.m_iLeft + plot.Width() / 2, plot));
     ASSERT_EQ(rec.Texts().size(), 1u);
     EXPECT_EQ(rec.Texts()[0], "No raw picture found for this sweep.\n" + dir.File("StarTest_0815_Sweep02.tif"));
 
