@@ -1,5 +1,6 @@
 #include "testtools/ui/StarTestControls.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
@@ -7,7 +8,24 @@
 
 #include "testtools/ResultText.h"
 
-CHorizontalZoomDouble_Control::CHorizontalZoomDouble_Control(QWidget* pParent) : CSymbolTestControl(pParent) {}
+CHorizontalZoomDouble_Control::CHorizontalZoomDouble_Control(QWidget* pParent) : CSymbolTestControl(pParent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void CHorizontalZoomDouble_Control::keyPressEvent(QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Plus: m_Zoom.ZoomIn(m_Zoom.m_iCentre); break;
+    case Qt::Key_Minus: m_Zoom.ZoomOut(); break;
+    case Qt::Key_Left: m_Zoom.Move(-1); break;
+    case Qt::Key_Right: m_Zoom.Move(1); break;
+    case Qt::Key_Home: m_Zoom.m_iZoom = 1; m_Zoom.Clamp(); break;
+    default: CSymbolTestControl::keyPressEvent(e); return;
+    }
+    SetPickRange(m_Zoom.Visible());
+    Redraw();
+}
 
 void CHorizontalZoomDouble_Control::ClearCurves()
 {

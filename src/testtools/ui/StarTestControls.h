@@ -51,6 +51,9 @@ public:
     static int32_t ValueToY(double dValue, const CPlotRect& plot, bool bWrap);
 
 protected:
+    // Keyboard for the same moves as the mouse: + and - zoom about the
+    // centre, the arrow keys move by a window, Home shows all rows.
+    void keyPressEvent(QKeyEvent* e) override;
     bool InPlot(int32_t x, int32_t y) const;
     // Navigation strip in the top margin: where the whole data lies.
     QRect NavigationStrip(const CPlotRect& plot) const;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -36,6 +37,10 @@ CStarTest_Dialog::CStarTest_Dialog(QWidget* pParent) : QDialog(pParent), m_pEngi
     connect(m_pLoad, &QPushButton::clicked, this, &CStarTest_Dialog::OnLoad);
     connect(m_pPrint, &QPushButton::clicked, this, &CStarTest_Dialog::OnPrint);
     connect(m_pExit, &QPushButton::clicked, this, &QDialog::reject);
+    auto* pOpen = new QShortcut(QKeySequence::Open, this);
+    connect(pOpen, &QShortcut::activated, this, &CStarTest_Dialog::OnLoad);
+    auto* pPrintKey = new QShortcut(QKeySequence::Print, this);
+    connect(pPrintKey, &QShortcut::activated, this, &CStarTest_Dialog::OnPrint);
 
     layout()->activate();
     m_pChart->InitControl();

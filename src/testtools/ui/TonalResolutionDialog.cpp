@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -196,6 +197,8 @@ CTonalResolutionDialog::CTonalResolutionDialog(QWidget* pParent) : QDialog(pPare
     connect(m_pSave, &QPushButton::clicked, this, &CTonalResolutionDialog::OnSave);
     connect(pPrint, &QPushButton::clicked, this, &CTonalResolutionDialog::OnPrint);
     connect(pExit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, &CTonalResolutionDialog::OnLoad);
+    connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this, &CTonalResolutionDialog::OnPrint);
     for (QCheckBox* c : {m_pRed, m_pGreen, m_pBlue, m_pBestFit, m_pSimple, m_pMark, m_pTextCheck})
         connect(c, &QCheckBox::toggled, this, [this] { Refresh(); });
     for (QRadioButton* b : m_pViews) connect(b, &QRadioButton::toggled, this, [this] { Refresh(); });

@@ -2,6 +2,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "app/ui/UiRegistry.h"
@@ -65,6 +66,11 @@ TEST(ZoomChartUi, CurvePixelsLieWhereTheScaleSaysAndClicksZoom)
     EXPECT_EQ(c.Zoom().m_iZoom, 1);
     for (int i = 0; i < 5; ++i) c.OnLButtonUp(0, 200, 200);
     EXPECT_EQ(c.Zoom().m_iZoom, 8); // 100/16 would leave fewer than 10 rows
+    QTest::keyClick(&c, Qt::Key_Home);
+    EXPECT_EQ(c.Zoom().m_iZoom, 1);
+    QTest::keyClick(&c, Qt::Key_Plus);
+    QTest::keyClick(&c, Qt::Key_Right);
+    EXPECT_EQ(c.Zoom().First(), 50);
 }
 
 TEST(StarTestUi, LoadShowsTheAveragedSweepAndPrints)
