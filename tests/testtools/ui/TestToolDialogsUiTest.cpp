@@ -71,6 +71,12 @@ TEST(ZoomChartUi, CurvePixelsLieWhereTheScaleSaysAndClicksZoom)
     QTest::keyClick(&c, Qt::Key_Plus);
     QTest::keyClick(&c, Qt::Key_Right);
     EXPECT_EQ(c.Zoom().First(), 50);
+    // dragging right by 80 pixels pulls earlier rows in: 80 * 50 / 321 = 12 rows, no zoom
+    c.OnLButtonDown(1, 220, 200);
+    c.OnMouseMove(1, 300, 200);
+    c.OnLButtonUp(0, 300, 200);
+    EXPECT_EQ(c.Zoom().m_iZoom, 2);
+    EXPECT_EQ(c.Zoom().m_iCentre, 75 - 12);
 }
 
 TEST(StarTestUi, LoadShowsTheAveragedSweepAndPrints)
