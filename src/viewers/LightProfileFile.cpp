@@ -7,7 +7,8 @@
 #include <fstream>
 
 #include "platform/Log.h"
-#include "viewers/LightProfileHeader.h"
+#include "datafiles/ConFile.h"
+#include "datafiles/ConHeader.h"
 
 const char* const kLpfNoiseTestViewer = "CNoiseTest_SM_Dialog";
 const char* const kLpfNoiseCheckViewer = "CNCTest_Dialog";
@@ -34,22 +35,23 @@ enum HEAD_KIND { HEAD_RAWDEX, HEAD_HAND_OVER, HEAD_LIGHT_PROFILE, HEAD_HEADERLES
 // family fits, and so do the marker bytes of the older files.
 HEAD_KIND ClassifyHead(const std::string& head, std::string& szViewer)
 {
-    const std::string text = LpfHeaderText(head.substr(0, std::min<size_t>(head.size(), kLpfOldHeaderSize)));
-    if (text.find("[Rawdex]") != std::string::npos)
+    ConHeader text;
+    text.SetText(head.substr(0, std::min<size_t>(head.size(), kLpfOldHeaderSize)));
+    if (text.IsRawdex())
         return HEAD_RAWDEX;
-    if (text.find("[Noise Test]") != std::string::npos) {
+    if (text.IsNoiseTest()) {
         szViewer = kLpfNoiseTestViewer;
         return HEAD_HAND_OVER;
     }
-    if (text.find("[Oscilloscope]") != std::string::npos || text.find("[MTF]") != std::string::npos) {
+    if (text.IsOscilloscope() || text.IsMTF()) {
         szViewer = kLpfOscilloscopeViewer;
         return HEAD_HAND_OVER;
     }
-    if (Le32At(head, 20) == 13900 || text.find("[G3 Light Profile]") != std::string::npos) {
+    if (Le32At(head, 20) == 13900 || text.IsG3LightProfile()) {
         szViewer = kLpfCameraCheckViewer;
         return HEAD_HAND_OVER;
     }
-    if (text.find("[Light Profile]") != std::string::npos)
+    if (text.IsLightProfile())
         return HEAD_LIGHT_PROFILE;
     if (ByteAt(head, 11) == 19) {
         szViewer = kLpfNoiseCheckViewer;
@@ -65,36 +67,41 @@ void Missing(CLightProfileLoad& load, const char* szItem)
     load.m_Messages.push_back(std::string("Missing Information:\n") + szItem);
 }
 
-void ReadHeaderKeys(const std::string& header, LPF_VIEWER eViewer, CLightProfileLoad& load)
+} // namespace
+
+void ReadLightProfileKeys(const std::string& header, LPF_VIEWER eViewer, CLightProfileLoad& load)
 {
     CLightProfile& p = load.m_Profile;
-    const CLpfHeader h(header);
+    ConHeader h;
+    h.SetText(header);
     // Only the launcher's viewer asks about the date and the time; both
     // viewers ask about the five facts the graph and its title need.
     const bool bAll = eViewer == LPF_VIEWER_DIALOG;
-    h.ScannerName(p.m_szScannerName);
-    if (!h.Date(p.m_szDate) && bAll)
+    h.GetScannerName(p.m_szScannerName);
+    if (!h.GetDate(p.m_szDate) && bAll)
         Missing(load, "Date");
-    if (!h.Time(p.m_szTime) && bAll)
+    if (!h.GetTime(p.m_szTime) && bAll)
         Missing(load, "Time");
-    if (!h.ColorScanner(p.m_bColorScanner))
+    if (!h.GetColorScanner(p.m_bColorScanner))
         Missing(load, "Is Color or B/W Scanner");
-    if (!h.Color(p.m_iColor))
+    if (!h.GetColor(p.m_iColor))
         Missing(load, "Color");
-    if (!h.CameraUsed(p.m_iCamera))
+    if (!h.GetCameraUsed(p.m_iCamera))
         Missing(load, "Camera Used");
-    if (!h.CameraCount(p.m_iCameraCount))
+    if (!h.GetCameraCount(p.m_iCameraCount))
         Missing(load, "Camera Count");
     int32_t iWidth = 0;
-    const bool bWidth = h.ScannerWidth(iWidth);
+    const bool bWidth = h.GetScannerWidth(iWidth);
     p.m_dWidthFactor = bWidth ? iWidth / 5088.0 : 8.5;
-    if (!h.Corrected(p.m_bCorrected))
+    if (!h.GetCorrected(p.m_bCorrected))
         Missing(load, "Is Corrected/Uncorrected");
-    if (!h.Generation(p.m_iGeneration))
+    if (!h.GetGeneration(p.m_iGeneration))
         p.m_iGeneration = DefaultLightProfileGeneration(bWidth, iWidth, p.m_bColorScanner);
-    h.FirmwareRevision(p.m_iFirmwareRevision);
-    h.Signed32Profile(p.m_bSigned32Profile);
+    h.GetFirmwareRevision(p.m_iFirmwareRevision);
+    h.GetIsSigned32Profile(p.m_bSigned32Profile);
 }
+
+namespace {
 
 bool Fail(CLightProfileLoad& load, const std::string& szText)
 {
@@ -119,15 +126,16 @@ bool TakeData(CLightProfileLoad& load, const std::string& szFile, const std::str
 void LoadHeadered(const std::string& szFile, const std::string& bytes, LPF_VIEWER eViewer, CLightProfileLoad& load)
 {
     const int64_t iSize = static_cast<int64_t>(bytes.size());
-    const CLpfHeader head(LpfHeaderText(bytes.substr(0, 100)));
-    const int64_t H = head.DataPointer();
-    if (H <= 0 || H > iSize) {
-        Fail(load, FormatText("%s: the header gives its length as %lld bytes, but the file has %lld bytes.",
-                              szFile.c_str(), static_cast<long long>(H), static_cast<long long>(iSize)));
+    ConHeader head;
+    head.SetText(bytes.substr(0, CON_FIRST_BYTES));
+    int64_t H = 0;
+    std::string szProblem;
+    if (CheckDataPointer(head, iSize, H, szProblem) != CON_READ_OK) {
+        Fail(load, szFile + ": " + szProblem);
         return;
     }
     load.m_Profile.m_szHeaderText = bytes.substr(0, static_cast<size_t>(H));
-    ReadHeaderKeys(LpfHeaderText(load.m_Profile.m_szHeaderText), eViewer, load);
+    ReadLightProfileKeys(load.m_Profile.m_szHeaderText, eViewer, load);
     TakeData(load, szFile, bytes, H, iSize - H);
 }
 
@@ -344,13 +352,11 @@ bool LightProfileHeaderInfo(const std::string& szFile, std::string& szText)
     std::string head;
     if (!ReadWholeFile(szFile, head, szText, 100))
         return false;
-    const std::string text = LpfHeaderText(head);
-    static const char* const kSections[] = {"[Light Profile]", "[Noise Test]", "[Stitch Test]", "[G3 Light Profile]",
-                                            "[Rawdex]"};
-    bool bKnown = false;
-    for (const char* sz : kSections)
-        bKnown = bKnown || text.find(sz) != std::string::npos;
-    const int64_t H = bKnown ? CLpfHeader(text).DataPointer() : 0;
+    ConHeader text;
+    text.SetText(head);
+    const bool bKnown = text.IsLightProfile() || text.IsNoiseTest() || text.IsStitchTest() ||
+                        text.IsG3LightProfile() || text.IsRawdex();
+    const int64_t H = bKnown ? text.GetDataPointer() : 0;
     if (!bKnown || H <= 0) {
         szText = "Old Con-file.\nNo Header Information available";
         return true;
@@ -358,7 +364,9 @@ bool LightProfileHeaderInfo(const std::string& szFile, std::string& szText)
     std::string header;
     if (!ReadWholeFile(szFile, header, szText, static_cast<size_t>(H)))
         return false;
-    szText = LpfHeaderText(header);
+    ConHeader full;
+    full.SetText(header);
+    szText = full.GetText();
     return true;
 }
 

@@ -80,6 +80,9 @@ CLightProfileLoad LoadLightProfileWithSettings(const std::string& szFile, const 
 CLightProfileLoad LoadLightProfileBytesWithSettings(const std::string& szFile, const std::string& bytes,
                                                     const CScannerSettings& settings);
 
+// The header keys of a light profile into load.m_Profile, with the viewer's
+// missing-information messages into load.m_Messages.
+void ReadLightProfileKeys(const std::string& header, LPF_VIEWER eViewer, CLightProfileLoad& load);
 // Default generation when the header does not name one.
 int32_t DefaultLightProfileGeneration(bool bHasScannerWidth, int32_t iScannerWidth, bool bColorScanner);
 

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "datafiles/Settings.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
@@ -27,7 +28,7 @@ namespace {
 // there the driver package's product record carries Oem 2.
 bool IsLoadLocked()
 {
-    return false; // OEM-LOCK: wired to the product record
+    return ReadProductInfo().m_iOem == 2;
 }
 
 } // namespace
