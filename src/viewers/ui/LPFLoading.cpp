@@ -30,7 +30,8 @@ QString ChooseLightProfileFile(QWidget* parent, const QString& szFolder)
 void HandLightProfileFileOver(QWidget* parent, const std::string& szViewer, const std::string& szFile)
 {
     Log_Msg_Txt("HandLightProfileFileOver " + szViewer, szFile);
-    if (const ViewerRunner* pRun = CUiRegistry::Instance().FindViewer(szViewer)) {
+    const ViewerRunner* pRun = CUiRegistry::Instance().FindViewer(szViewer);
+    if (pRun && *pRun) {
         CViewerRequest request;
         request.m_szFile = szFile;
         request.m_bFileGiven = true;
