@@ -52,8 +52,13 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
         if (ReadConFileHeader(desc.m_szFile, header) == CON_READ_OK) {
             CLightProfileLoad keys;
             ReadLightProfileKeys(header.m_Header.GetText(), eViewer, keys);
-            int32_t iLength = 0;
-            const int64_t iSamples = header.m_Header.GetLength(iLength) ? iLength : header.DataLength();
+            // The picture is one column per pixel of the scan line.
+            std::vector<uint8_t> data, levels;
+            std::string szProblem;
+            int64_t iSamples = 0;
+            if (ReadConData(header, int64_t(1) << 30, data, szProblem) &&
+                DecodeG3ProfilePicture(data.data(), data.size(), levels, szProblem))
+                iSamples = static_cast<int64_t>(levels.size());
             AddProfileFields(keys.m_Profile, iSamples, desc);
         }
         desc.m_Extra.Set("handed_to", load.m_szViewer);

@@ -116,6 +116,43 @@ std::vector<uint8_t> MakeG3ProfilePicture(const std::vector<uint8_t>& samples)
     return out;
 }
 
+bool DecodeG3ProfilePicture(const uint8_t* pData, size_t iSize, std::vector<uint8_t>& levels, std::string& szError)
+{
+    levels.clear();
+    // The first row tells the width; a scan line of a wide-format scanner
+    // never comes near this many pixels.
+    constexpr int64_t kMaxWidth = 1 << 20;
+    size_t i = 0;
+    int64_t iWidth = 0;
+    while (i < iSize && pData[i] != 0) {
+        iWidth += pData[i] & 0x7F;
+        if (iWidth > kMaxWidth) {
+            szError = "the picture's first row is wider than any scanner";
+            return false;
+        }
+        ++i;
+    }
+    if (i >= iSize || iWidth == 0) {
+        szError = "the picture has no complete first row";
+        return false;
+    }
+    i += 1 + 48;
+    levels.assign(static_cast<size_t>(iWidth), 0);
+    for (int y = 0; y < 256 && i < iSize; ++y) {
+        int64_t x = 0;
+        for (; i < iSize && pData[i] != 0; ++i) {
+            const int64_t iRun = pData[i] & 0x7F;
+            if (pData[i] < 0x80)
+                for (int64_t k = x; k < std::min(x + iRun, iWidth); ++k)
+                    if (levels[static_cast<size_t>(k)] == 0)
+                        levels[static_cast<size_t>(k)] = static_cast<uint8_t>(256 - y > 255 ? 255 : 256 - y);
+            x += iRun;
+        }
+        ++i; // the row's end
+    }
+    return true;
+}
+
 namespace {
 
 struct CSampleHeader {

@@ -24,5 +24,10 @@ std::vector<uint8_t> MakeSigned32ProfileSamples(const CLpfSampleShape& shape);
 // Run-length coded black-and-white picture of a profile, 256 rows high (third-generation form).
 std::vector<uint8_t> MakeG3ProfilePicture(const std::vector<uint8_t>& samples);
 
+// The profile back from such a picture: per column the level of its topmost
+// black pixel (0 where a column has none). False with szError on a picture
+// that does not hold together.
+bool DecodeG3ProfilePicture(const uint8_t* pData, size_t iSize, std::vector<uint8_t>& levels, std::string& szError);
+
 // Writes the sample files into szDir; returns the paths written.
 std::vector<std::string> WriteLightProfileSamples(const std::string& szDir);

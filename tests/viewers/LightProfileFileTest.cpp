@@ -271,6 +271,21 @@ TEST(LightProfileSamples, ShapedLikeSensorData)
     EXPECT_EQ(v, MakeLightProfileSamples(shape)); // same every run
 }
 
+TEST(LightProfileSamples, G3PictureRoundTripsAndBadPicturesAreRefused)
+{
+    const std::vector<uint8_t> v = {0, 1, 255, 128, 128, 200, 7};
+    const std::vector<uint8_t> picture = MakeG3ProfilePicture(v);
+    std::vector<uint8_t> back;
+    std::string szError;
+    ASSERT_TRUE(DecodeG3ProfilePicture(picture.data(), picture.size(), back, szError)) << szError;
+    EXPECT_EQ(back, v);
+    const std::vector<uint8_t> noRow = {5, 5, 5};
+    EXPECT_FALSE(DecodeG3ProfilePicture(noRow.data(), noRow.size(), back, szError));
+    std::vector<uint8_t> wide(9000, 127);
+    wide.push_back(0);
+    EXPECT_FALSE(DecodeG3ProfilePicture(wide.data(), wide.size(), back, szError));
+}
+
 TEST(LightProfileSamples, WrittenFilesLoadAndDescribeThemselves)
 {
     CTempDir dir;
