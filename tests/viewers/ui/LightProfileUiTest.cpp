@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdio>
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
@@ -282,6 +283,32 @@ TEST(LpfDialog, MessagesHeaderInfoAndHandOver)
         ASSERT_EQ(rec.Texts().size(), 1u);
         EXPECT_NE(rec.Texts()[0].find("COscilloscope_Dialog"), std::string::npos);
     }
+}
+
+TEST(LpfDialog, RawdexIsUnpackedAndTheUserChoosesAgain)
+{
+    CTempDir dir;
+    const std::string inner = HeaderBytes("ScannerName=Packed\n", std::string(64, '\x70'));
+    const std::string entries = "inner_LPF.con=" + std::to_string(inner.size()) + "\n";
+    std::string head = "[Rawdex]\nDataPointer=0123456789\n" + entries;
+    char szH[16];
+    std::snprintf(szH, sizeof szH, "%10d", static_cast<int>(head.size()));
+    head.replace(head.find('=') + 1, 10, szH);
+    WriteFileBytes(dir.File("pack.con"), head + inner);
+
+    CMessageRecorder rec;
+    CLPF_Dialog dlg;
+    QString szAskedIn;
+    dlg.SetFileChooser([&](const QString& szFolder) {
+        szAskedIn = szFolder;
+        return szFolder + "/inner_LPF.con";
+    });
+    ASSERT_TRUE(dlg.Load(dir.File("pack.con")));
+    ASSERT_FALSE(rec.Texts().empty());
+    EXPECT_EQ(rec.Texts()[0], "This is a Rawdex packed file,\nand it will now be unpacked.");
+    EXPECT_EQ(szAskedIn.toStdString(), dir.Path());
+    EXPECT_EQ(dlg.Profile().m_szScannerName, "Packed");
+    EXPECT_EQ(dlg.Profile().m_Data.size(), 64u);
 }
 
 TEST(LpfDialog, PrintsIdentificationLinesToPdf)
