@@ -350,3 +350,33 @@ TEST(LightProfileKinds, DescriberReportsTheViewersFieldsAndMessages)
     EXPECT_EQ(headerless.m_iDataLength, 1000);
     EXPECT_EQ(headerless.m_Extra.Find("samples")->Dump(-1), "1000");
 }
+
+TEST(LightProfileCli, InfoAndRenderThroughTheCommandLineTool)
+{
+    CTempDir dir;
+    const CRunResult samples = RunProgram(BinPath("lumora-cli"), {"samples", dir.Path()});
+    ASSERT_EQ(samples.m_iExit, 0) << samples.m_szErr;
+    const CRunResult info =
+        RunProgram(BinPath("lumora-cli"), {"info", "--json", dir.File("light-profile-signed32.con")});
+    ASSERT_EQ(info.m_iExit, 0) << info.m_szErr;
+    for (const char* sz : {"\"kind\": \"light-profile\"", "\"viewer\": \"CView_LPF_Dialog\"", "\"samples\": 7200",
+                           "\"signed_32_profile\": true", "\"display_mode\": 3", "\"messages\": []"})
+        EXPECT_NE(info.m_szOut.find(sz), std::string::npos) << sz << "\n" << info.m_szOut;
+    const CRunResult old =
+        RunProgram(BinPath("lumora-cli"), {"info", "--json", dir.File("light-profile-headerless.con")});
+    EXPECT_NE(old.m_szOut.find("\"data_length\": 3000"), std::string::npos) << old.m_szOut;
+    const CRunResult render = RunProgram(BinPath("lumora-cli"), {"render", dir.File("light-profile-color-4cam-red.con"),
+                                                                 "-o", dir.File("red.png"), "--size", "640x360"});
+    ASSERT_EQ(render.m_iExit, 0) << render.m_szErr;
+    const std::string png = ReadFileBytes(dir.File("red.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    // Width and height in the IHDR chunk, big-endian.
+    auto be32 = [&png](size_t i) {
+        return (static_cast<uint32_t>(static_cast<uint8_t>(png[i])) << 24) |
+               (static_cast<uint32_t>(static_cast<uint8_t>(png[i + 1])) << 16) |
+               (static_cast<uint32_t>(static_cast<uint8_t>(png[i + 2])) << 8) | static_cast<uint8_t>(png[i + 3]);
+    };
+    EXPECT_EQ(be32(16), 640u);
+    EXPECT_EQ(be32(20), 360u);
+}
