@@ -1,4 +1,5 @@
 #include "app/KindRegistry.h"
+#include "app/StartupRecognition.h"
 #include "datafiles/ConFile.h"
 #include "viewers/LightProfileFile.h"
 #include "viewers/LightProfileGraph.h"
@@ -42,6 +43,7 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
     }
     case LPF_LOAD_FAILED:
         desc.m_Messages.push_back(load.m_szError);
+        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, load.m_szError);
         if (desc.m_szKind == "headerless-light-profile")
             desc.m_iDataLength = 0; // too short to hold its header and trailer
         break;
@@ -64,8 +66,16 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
         desc.m_Extra.Set("handed_to", load.m_szViewer);
         break;
     }
+    case LPF_LOAD_ASK_SETTINGS: {
+        // The viewer asks "Select Scanner Settings"; described with the
+        // dialog's initial choices, which OK would take unchanged.
+        const CLightProfileLoad asked = LoadLightProfileWithSettings(desc.m_szFile, CScannerSettings());
+        desc.m_Extra.Set("asks_scanner_settings", true);
+        if (asked.m_eOutcome == LPF_LOAD_OK)
+            AddProfileFields(asked.m_Profile, static_cast<int64_t>(asked.m_Profile.m_Data.size()), desc);
+        break;
+    }
     case LPF_LOAD_RAWDEX:
-    case LPF_LOAD_ASK_SETTINGS:
         break;
     }
 }

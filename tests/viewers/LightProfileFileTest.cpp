@@ -338,6 +338,15 @@ TEST(LightProfileKinds, DescriberReportsTheViewersFieldsAndMessages)
     (*pDescribe)("light-profile", asLauncher);
     EXPECT_EQ(asLauncher.m_Messages.size(), 7u);
 
+    // A file that does not describe itself: the launcher's viewer asks for the scanner settings.
+    WriteFileBytes(dir.File("raw.bin"), std::string(48, 'x') + std::string(500, '\x33'));
+    CFileDescription asked;
+    asked.m_szFile = dir.File("raw.bin");
+    (*pDescribe)("light-profile", asked);
+    ASSERT_NE(asked.m_Extra.Find("asks_scanner_settings"), nullptr);
+    EXPECT_EQ(asked.m_Extra.Find("samples")->Dump(-1), "500");
+    EXPECT_EQ(asked.m_Extra.Find("camera")->Dump(-1), "255");
+
     std::string old(48, '\0');
     old[11] = 16;
     old += std::string(1000, '\x55') + std::string(44, '\0');

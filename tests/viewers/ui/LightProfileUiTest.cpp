@@ -139,6 +139,14 @@ TEST(LpfGraphPainting, FilledSpreadAndColourModes)
     image = RenderLPFGraph(c, QSize(50, 256));
     EXPECT_EQ(At(image, 10, 256 - 200), kBlack);
     EXPECT_EQ(At(image, 40, 256 - 200), kRed);
+    // The highlighted channel's name, top right, in its pure colour.
+    c.SetHighlight(30, 49, LPF_CHANNEL_BLUE);
+    image = RenderLPFGraph(c, QSize(400, 256));
+    int iNamePixels = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 350; x < 400; ++x)
+            iNamePixels += At(image, x, y) == qRgb(0, 0, 255);
+    EXPECT_GT(iNamePixels, 5);
 }
 
 TEST(LpfViewPainting, ScaledViewGridStripsAndMeasuringLine)
