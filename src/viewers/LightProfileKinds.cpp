@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "app/KindRegistry.h"
 #include "app/StartupRecognition.h"
 #include "datafiles/ConFile.h"
@@ -31,11 +33,12 @@ void AddProfileFields(const CLightProfile& p, int64_t iSamples, CFileDescription
 void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
 {
     const LPF_VIEWER eViewer = szAs == "light-profile" ? LPF_VIEWER_DIALOG : LPF_VIEWER_FILE;
-    const CLightProfileLoad load = LoadLightProfile(desc.m_szFile, eViewer);
+    // Only the header: describing a 2 GB profile costs what a small one does.
+    const CLightProfileLoad load = LoadLightProfile(desc.m_szFile, eViewer, false);
     switch (load.m_eOutcome) {
     case LPF_LOAD_OK: {
         desc.m_Messages = load.m_Messages;
-        const int64_t iSamples = static_cast<int64_t>(load.m_Profile.m_Data.size());
+        const int64_t iSamples = load.m_iSampleCount;
         if (load.m_bHeaderless)
             desc.m_iDataLength = iSamples;
         AddProfileFields(load.m_Profile, iSamples, desc);
@@ -54,13 +57,14 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
         if (ReadConFileHeader(desc.m_szFile, header) == CON_READ_OK) {
             CLightProfileLoad keys;
             ReadLightProfileKeys(header.m_Header.GetText(), eViewer, keys);
-            // The picture is one column per pixel of the scan line.
-            std::vector<uint8_t> data, levels;
+            // The picture is one column per pixel of the scan line; its first
+            // row tells the width, so only the start of the data is read.
+            std::vector<uint8_t> data;
             std::string szProblem;
-            int64_t iSamples = 0;
-            if (ReadConData(header, int64_t(1) << 30, data, szProblem) &&
-                DecodeG3ProfilePicture(data.data(), data.size(), levels, szProblem))
-                iSamples = static_cast<int64_t>(levels.size());
+            const int64_t iSamples =
+                ReadConDataBlock(header, 0, std::min<int64_t>(header.DataLength(), 64 << 10), data, szProblem)
+                    ? G3ProfileWidth(data.data(), data.size())
+                    : 0;
             AddProfileFields(keys.m_Profile, iSamples, desc);
         }
         desc.m_Extra.Set("handed_to", load.m_szViewer);
@@ -69,10 +73,10 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
     case LPF_LOAD_ASK_SETTINGS: {
         // The viewer asks "Select Scanner Settings"; described with the
         // dialog's initial choices, which OK would take unchanged.
-        const CLightProfileLoad asked = LoadLightProfileWithSettings(desc.m_szFile, CScannerSettings());
+        const CLightProfileLoad asked = LoadLightProfileWithSettings(desc.m_szFile, CScannerSettings(), false);
         desc.m_Extra.Set("asks_scanner_settings", true);
         if (asked.m_eOutcome == LPF_LOAD_OK)
-            AddProfileFields(asked.m_Profile, static_cast<int64_t>(asked.m_Profile.m_Data.size()), desc);
+            AddProfileFields(asked.m_Profile, asked.m_iSampleCount, desc);
         break;
     }
     case LPF_LOAD_RAWDEX:

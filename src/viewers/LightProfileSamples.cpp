@@ -116,6 +116,17 @@ std::vector<uint8_t> MakeG3ProfilePicture(const std::vector<uint8_t>& samples)
     return out;
 }
 
+int64_t G3ProfileWidth(const uint8_t* pData, size_t iSize)
+{
+    int64_t iWidth = 0;
+    for (size_t i = 0; i < iSize; ++i) {
+        if (pData[i] == 0)
+            return iWidth;
+        iWidth += pData[i] & 0x7F;
+    }
+    return 0;
+}
+
 bool DecodeG3ProfilePicture(const uint8_t* pData, size_t iSize, std::vector<uint8_t>& levels, std::string& szError)
 {
     levels.clear();

@@ -29,5 +29,8 @@ std::vector<uint8_t> MakeG3ProfilePicture(const std::vector<uint8_t>& samples);
 // that does not hold together.
 bool DecodeG3ProfilePicture(const uint8_t* pData, size_t iSize, std::vector<uint8_t>& levels, std::string& szError);
 
+// Width of such a picture from its first row; 0 when the bytes hold no complete first row.
+int64_t G3ProfileWidth(const uint8_t* pData, size_t iSize);
+
 // Writes the sample files into szDir; returns the paths written.
 std::vector<std::string> WriteLightProfileSamples(const std::string& szDir);

@@ -2,6 +2,8 @@
 // headerless layout, hand-over decisions, hostile files, and the samples.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/KindRegistry.h"
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
@@ -201,6 +203,28 @@ TEST(LightProfileFile, HostileHeadersAreRefusedWithTheFileNamed)
     const CLightProfileLoad missing = LoadLightProfile(dir.File("nothing.con"), LPF_VIEWER_FILE);
     EXPECT_EQ(missing.m_eOutcome, LPF_LOAD_FAILED);
     EXPECT_NE(missing.m_szError.find("nothing.con"), std::string::npos);
+}
+
+TEST(LightProfileFile, HeaderOnlyLoadsAndHugeFiles)
+{
+    CTempDir dir;
+    WriteFileBytes(dir.File("a.con"), ConBytes(kAllKeys, "[Light Profile]", std::string(5000, '\x20')));
+    const CLightProfileLoad quick = LoadLightProfile(dir.File("a.con"), LPF_VIEWER_FILE, false);
+    ASSERT_EQ(quick.m_eOutcome, LPF_LOAD_OK);
+    EXPECT_EQ(quick.m_iSampleCount, 5000);
+    EXPECT_TRUE(quick.m_Profile.m_Data.empty());
+    EXPECT_EQ(quick.m_Profile.m_szScannerName, "ZEL 4200");
+    // More samples than a 32-bit count holds: refused before anything is allocated
+    // (the file is sparse, so this costs no disk).
+    WriteFileBytes(dir.File("huge.con"), ConBytes(kAllKeys, "[Light Profile]", ""));
+    std::error_code ec;
+    std::filesystem::resize_file(dir.File("huge.con"), (int64_t(1) << 31) + 4096, ec);
+    ASSERT_FALSE(ec);
+    for (bool bRead : {false, true}) {
+        const CLightProfileLoad load = LoadLightProfile(dir.File("huge.con"), LPF_VIEWER_FILE, bRead);
+        EXPECT_EQ(load.m_eOutcome, LPF_LOAD_FAILED);
+        EXPECT_NE(load.m_szError.find("more than a light profile can hold"), std::string::npos) << load.m_szError;
+    }
 }
 
 TEST(LightProfileFile, HeaderInformationText)
