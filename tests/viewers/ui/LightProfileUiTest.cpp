@@ -383,6 +383,44 @@ TEST(LpfViewDialog, ChangeViewExportsAndRenderer)
     EXPECT_NE(szError.find("missing.con"), std::string::npos);
 }
 
+TEST(LpfViewDialog, MouseZoomsAndMeasures)
+{
+    CTempDir dir;
+    WriteLightProfileSamples(dir.Path());
+    CView_LPF_Dialog dlg;
+    dlg.SetFileName(dir.File("light-profile-mono.con"));
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QTest::qWait(20);
+    CLPFViewWidget* pView = dlg.ViewWidget();
+    CLPFView& view = pView->View();
+    ASSERT_EQ(view.Count(), 3 * 2400);
+    const int iMiddle = pView->width() / 2;
+    QTest::mouseClick(pView, Qt::LeftButton, {}, QPoint(iMiddle, 200));
+    EXPECT_DOUBLE_EQ(view.EndPercent() - view.StartPercent(), 50.0);
+    QTest::mouseClick(pView, Qt::RightButton, {}, QPoint(iMiddle, 200));
+    EXPECT_TRUE(view.IsWholeProfile());
+    QTest::mouseClick(pView, Qt::LeftButton, {}, QPoint(iMiddle, 10)); // the button strip: no zoom
+    EXPECT_TRUE(view.IsWholeProfile());
+
+    // Ctrl + drag measures; the view itself stays as it was.
+    QTest::mousePress(pView, Qt::LeftButton, Qt::ControlModifier, QPoint(60, 400));
+    EXPECT_TRUE(view.IsMeasuring());
+    EXPECT_EQ(pView->cursor().shape(), Qt::BitmapCursor);
+    QTest::mouseMove(pView, QPoint(200, 400));
+    QTest::mouseRelease(pView, Qt::LeftButton, Qt::ControlModifier, QPoint(200, 400));
+    EXPECT_FALSE(view.IsMeasuring());
+    EXPECT_TRUE(view.IsWholeProfile());
+    const QImage shot = pView->grab().toImage();
+    EXPECT_EQ(At(shot, 130, 400), kBlack); // the line, in the white below the curve
+    EXPECT_EQ(At(shot, 130, 401), kWhite);
+    QTest::keyClick(&dlg, Qt::Key_Plus);
+    EXPECT_FALSE(view.IsWholeProfile());
+    QTest::keyClick(&dlg, Qt::Key_Home);
+    EXPECT_TRUE(view.IsWholeProfile());
+    dlg.close();
+}
+
 TEST(LpfScannerSettings, CameraButtonsFollowTheCount)
 {
     CScanner_Settings_Dialog dlg;
