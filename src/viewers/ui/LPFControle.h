@@ -31,7 +31,10 @@ class CLPFControle : public QWidget {
 public:
     explicit CLPFControle(QWidget* parent = nullptr);
 
+    // Overlays (highlight, markers, tags, camera letters, reference) are set
+    // on the graph; Refresh then redraws and updates the scroll bar.
     CLPFGraph& Graph() { return m_Graph; }
+    void Refresh() { Changed(); }
     const CLPFGraph& Graph() const { return m_Graph; }
 
     // Data hand-over: the view returns to zoom 1 centred on the middle sample,

@@ -317,8 +317,11 @@ void CView_LPF_Dialog::OnChangeView()
     CLPFView& view = m_pView->View();
     view.ToggleView();
     view.ClearMeasure();
+    // The 1:1 view opens on the middle of what the scaled view showed.
     if (!view.IsScaled())
-        view.SetCenter(view.Center(), m_pView->width());
+        view.SetCenter(static_cast<int64_t>((view.StartPercent() + view.EndPercent()) / 200.0 *
+                                            static_cast<double>(view.Count())),
+                       m_pView->width());
     UpdateButtons();
     m_pView->Changed();
 }
