@@ -13,6 +13,7 @@
 #include "app/ui/Shell.h"
 #include "app/ui/UiRegistry.h"
 #include "app/ui/ViewerDlg.h"
+#include "datafiles/VersionInfo.h"
 #include "platform/Log.h"
 
 namespace {
@@ -109,6 +110,18 @@ int RunLumora(int argc, char** argv)
     RegisterAllViewers();
     InstallMessageBoxHandler();
 
+    const std::string szFirst = argc > 1 ? argv[1] : "";
+    if (szFirst == "--help" || szFirst == "-h") {
+        std::printf("usage: lumora [FILE]\n       lumora --screenshot OUT.png [FILE]\n"
+                    "Opens FILE in the viewer its header names, or the launcher when none is given.\n");
+        return 0;
+    }
+    if (szFirst == "--version") {
+        const CVersionInfo version = OwnVersionInfo();
+        std::printf("%s Release %s (build %s)\n", version.Get("ProductName").c_str(),
+                    version.Get("ProductVersion").c_str(), version.Get("FileVersion").c_str());
+        return 0;
+    }
     int iFirst = 1;
     bool bScreenshot = false;
     if (argc > 1 && std::string(argv[1]) == "--screenshot") {

@@ -24,6 +24,13 @@ namespace {
 // The launcher's own size: 185 x 94 dialog units of the 8-point dialog font.
 constexpr int kWidth = 278;
 constexpr int kHeight = 164;
+
+// The status line has room for a file's name, not for its whole path.
+QString ShownName(const std::string& szFile)
+{
+    const size_t iSlash = szFile.rfind('/');
+    return FromCp1252(iSlash == std::string::npos ? szFile : szFile.substr(iSlash + 1));
+}
 } // namespace
 
 CViewerDlg::CViewerDlg(QWidget* pParent) : QDialog(pParent), m_pLoadTimer(new QBasicTimer)
@@ -133,7 +140,7 @@ void CViewerDlg::Load()
     if (!RecognizeFile(szFile, d, szError)) {
         // The launcher stays up with the name kept, so a button can still try it.
         ShowMessage(szFile + " cannot be opened:\n" + szError);
-        SetStatus(QStringLiteral("%1 could not be opened.").arg(FromCp1252(szFile)));
+        SetStatus(QStringLiteral("%1 could not be opened.").arg(ShownName(szFile)));
         return;
     }
     if (d.m_bRawdex) {
@@ -146,7 +153,7 @@ void CViewerDlg::Load()
         }
     }
     if (d.m_szViewer.empty()) {
-        SetStatus(QStringLiteral("No viewer recognises %1.\nChoose how to view it.").arg(FromCp1252(szFile)));
+        SetStatus(QStringLiteral("No viewer recognises %1.\nChoose how to view it.").arg(ShownName(szFile)));
         return;
     }
     CViewerRequest request;
@@ -169,7 +176,7 @@ bool CViewerDlg::RunViewer(const std::string& szViewer, CViewerRequest request, 
             SetStatus(QStringLiteral("The viewer %1 is not part of this build yet.").arg(viewer));
         else
             SetStatus(QStringLiteral("%1 opens in %2,\nwhich this build does not include yet.")
-                          .arg(FromCp1252(request.m_szFile), viewer));
+                          .arg(ShownName(request.m_szFile), viewer));
         Log_Msg_Txt("CViewerDlg: no viewer in this build:", szViewer);
         return false;
     }

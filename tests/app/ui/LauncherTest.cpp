@@ -132,6 +132,40 @@ TEST(Launcher, UnrecognisedFilesWaitForTheUsersChoice)
     EXPECT_FALSE(dlg.isVisible());
 }
 
+TEST(Launcher, RawdexFilesAreUnpackedThenOpenByTheOemCode)
+{
+    CTempDir dir;
+    const std::string szLines = "first-entry.con=3\nsecond-entry.txt=2\n";
+    WriteFileBytes(dir.File("pack.con"), "[Rawdex]\nDataPointer=        " + std::to_string(32 + szLines.size()) + "\n" +
+                                             szLines + "ONEtw");
+    WriteFileBytes(dir.File("productinfo.ini"), "[ProductInfo]\nOem=2\n");
+    ::setenv("LUMORA_PRODUCT_INFO", dir.File("productinfo.ini").c_str(), 1);
+    {
+        CFakeViewer scope("COscilloscope_Dialog");
+        CViewerDlg dlg;
+        dlg.SetFileToLoad(dir.File("pack.con"));
+        dlg.show();
+        QTest::qWait(350);
+        ASSERT_EQ(scope.m_iRuns, 1);
+        EXPECT_EQ(scope.m_Request.m_szDataFolder, dir.Path() + "/");
+        EXPECT_TRUE(scope.m_Request.m_szFile.empty());
+        EXPECT_EQ(ReadFileBytes(dir.File("first-entry.con")), "ONE");
+        EXPECT_EQ(ReadFileBytes(dir.File("second-entry.txt")), "tw");
+    }
+    WriteFileBytes(dir.File("productinfo.ini"), "[ProductInfo]\nOem=1\n");
+    {
+        CFakeViewer lpf("CView_LPF_Dialog");
+        CViewerDlg dlg;
+        dlg.SetFileToLoad(dir.File("pack.con"));
+        dlg.show();
+        QTest::qWait(350);
+        ASSERT_EQ(lpf.m_iRuns, 1);
+        EXPECT_TRUE(lpf.m_Request.m_szFile.empty()); // the viewer opens with no file
+        EXPECT_FALSE(lpf.m_Request.m_bFileGiven);
+    }
+    ::unsetenv("LUMORA_PRODUCT_INFO");
+}
+
 TEST(Launcher, StitchingButtonWithoutAFile)
 {
     CFakeViewer stitch("CView_Stitch_Dialog");
@@ -219,4 +253,7 @@ TEST(Screenshot, LauncherIsSavedWhenNothingOpens)
     const std::string szPng = ReadFileBytes(dir.File("shot.png"));
     EXPECT_EQ(szPng.substr(1, 3), "PNG");
     EXPECT_EQ(RunProgram(BinPath("lumora"), {"--screenshot", dir.File("no/such/folder.png")}).m_iExit, 73);
+    const CRunResult version = RunProgram(BinPath("lumora"), {"--version"});
+    EXPECT_EQ(version.m_iExit, 0);
+    EXPECT_EQ(version.m_szOut.substr(0, 17), "Lumora 6 Release ");
 }
