@@ -45,7 +45,8 @@ void AddRenderCommand(CLI::App& app, int& iExit)
         CFileDescription desc;
         const EDescribeStatus status = DescribeFile(pOpt->m_szFile, pOpt->m_szAs, desc);
         if (status == DESCRIBE_MISSING) {
-            std::fprintf(stderr, "lumora-cli render: %s: cannot be read\n", pOpt->m_szFile.c_str());
+            std::fprintf(stderr, "lumora-cli render: %s: cannot be read: %s\n", pOpt->m_szFile.c_str(),
+                         DescriptionProblem(desc).c_str());
             iExit = CLI_EXIT_NOINPUT;
             return;
         }

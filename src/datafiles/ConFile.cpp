@@ -166,7 +166,9 @@ std::vector<std::pair<std::string, std::string>> ListHeaderKeys(const ConHeader&
         if (!szLine.empty() && szLine.back() == '\r')
             szLine.pop_back();
         const size_t iEq = szLine.find('=');
-        if (szLine.empty() || szLine[0] == '[' || iEq == std::string::npos)
+        // A line beginning with "=" names no key (a reader searching for "="
+        // alone would find the DataPointer's).
+        if (szLine.empty() || szLine[0] == '[' || iEq == std::string::npos || iEq == 0)
             continue;
         std::string szKey = szLine.substr(0, iEq);
         if (!seen.insert(szKey).second)

@@ -80,6 +80,10 @@ std::string RawdexNameProblem(const std::string& szName)
         return "has an empty name";
     if (szName.find('\0') != std::string::npos)
         return "has a NUL byte in its name";
+    // A line feed or other control byte in a name means the entry line was
+    // broken (its "=" stood on a later line); such a name is no file to make.
+    if (std::any_of(szName.begin(), szName.end(), [](char c) { return static_cast<unsigned char>(c) < 32 || c == 127; }))
+        return "has a control character in its name";
     if (szName[0] == '/')
         return "has an absolute name";
     if (szName.find('/') != std::string::npos || szName.find('\\') != std::string::npos)

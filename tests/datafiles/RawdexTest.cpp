@@ -81,7 +81,7 @@ TEST_F(CRawdexFixture, RawdexTxtOnlyOnTestStations)
 TEST_F(CRawdexFixture, HostileNamesAreNeverWrittenButTheRestIs)
 {
     struct { std::string name; } cases[] = {
-        {""}, {"/etc/evil"}, {"sub/file"}, {"..\\up"}, {".."}, {std::string("nu\0l", 4)},
+        {""}, {"/etc/evil"}, {"sub/file"}, {"..\\up"}, {".."}, {std::string("nu\0l", 4)}, {"tab\tname"}, {"no-size\nnext"},
     };
     for (const auto& c : cases) {
         const CRawdexResult r = Unpack(BuildRawdex({{c.name, "EVIL"}, {"good-entry", "G"}}));
