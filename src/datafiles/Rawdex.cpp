@@ -192,7 +192,10 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
         return result;
     }
     const int64_t iH = AtoiText(szFirst.substr(iEq + 1, 10));
-    if (iH < 0 || iH > iFileSize || iH > CON_MAX_HEADER) {
+    // The header holds at least its data-pointer line; a shorter H (or one
+    // that is no number) would unpack nothing and say nothing.
+    const int64_t iMinH = static_cast<int64_t>(iEq) + 12;
+    if (iH < iMinH || iH > iFileSize || iH > CON_MAX_HEADER) {
         result.m_Problems.push_back(iH > iFileSize ? "DataPointer points past the end of the file"
                                                     : "DataPointer is not a header length");
         return result;
