@@ -41,7 +41,8 @@ std::string JoinCommandLine(int argc, const char* const* argv, int iFirst)
     return szLine;
 }
 
-std::string ChooseFileFromCommandLine(const std::string& sz)
+namespace {
+std::string ChooseFile(const std::string& sz, size_t iRuleThreeMax)
 {
     if ((sz.size() > 1 && sz[1] == ':') || (sz.size() > 2 && sz[2] == ':'))
         return sz;
@@ -49,7 +50,22 @@ std::string ChooseFileFromCommandLine(const std::string& sz)
         return QuotesToBlanks(sz).substr(1);
     const size_t iColon = FindDriveColon(sz);
     const size_t iStart = (iColon == std::string::npos || iColon == 0) ? 0 : iColon - 1;
-    return QuotesToBlanks(sz.substr(iStart, kRuleThreeBuffer - 1));
+    return QuotesToBlanks(sz.substr(iStart, iRuleThreeMax));
+}
+} // namespace
+
+std::string ChooseFileFromCommandLine(const std::string& sz)
+{
+    return ChooseFile(sz, kRuleThreeBuffer - 1);
+}
+
+std::string OverlongFileName(const std::string& szCommandLine)
+{
+    std::string szName;
+    for (char c : ChooseFile(szCommandLine, std::string::npos))
+        if (c != '"')
+            szName += c;
+    return szName.size() < kFieldSize ? std::string() : szName;
 }
 
 std::string FileToLoadField(const std::string& szText)

@@ -15,6 +15,7 @@
 #include "app/ui/ViewerDlg.h"
 #include "datafiles/VersionInfo.h"
 #include "platform/Log.h"
+#include "platform/Messages.h"
 
 namespace {
 int g_iScreenshotExit = 0;
@@ -35,7 +36,13 @@ bool CViewerApp::InitInstance(const std::string& szCommandLine)
         Log_Msg("Command Line Start");
         Log_Msg(szCommandLine);
         Log_Msg("Command Line End");
-        dlg.SetFileToLoad(ChooseFileFromCommandLine(szCommandLine));
+        const std::string szOverlong = OverlongFileName(szCommandLine);
+        if (szOverlong.empty()) {
+            dlg.SetFileToLoad(ChooseFileFromCommandLine(szCommandLine));
+        } else {
+            Log_Msg_Txt("CViewerApp::InitInstance file name too long:", szOverlong);
+            ShowMessage("The file name is longer than 255 characters and cannot be opened:\n" + szOverlong);
+        }
     }
     dlg.exec();
     g_pLauncher = nullptr;
