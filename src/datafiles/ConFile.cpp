@@ -33,7 +33,7 @@ EConReadStatus CheckDataPointer(const ConHeader& header, int64_t iFileSize, int6
     iH = -1;
     const size_t iFieldEnd = header.DataPointerFieldEnd();
     if (header.GetText().find('=') == std::string::npos) {
-        szProblem = "no text header";
+        szProblem = "no DataPointer in its first bytes (no \"=\")";
         return CON_READ_NO_HEADER;
     }
     if (iFieldEnd == std::string::npos) {

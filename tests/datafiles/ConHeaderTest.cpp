@@ -252,9 +252,9 @@ TEST(ConFile, BadDataPointersAreRefusedWithAReason)
         {"[Light Profile]\nDataPointer=    12x456\nWidth=1\n", CON_READ_MALFORMED, "not a number"},
         {"[Light Profile]\nDataPointer=          \nWidth=1\n", CON_READ_MALFORMED, "not a number"},
         {"[Light Profile]\nDataPointer=  4", CON_READ_MALFORMED, "ends inside"},
-        {"[Light Profile]\nno equals sign\n", CON_READ_NO_HEADER, "no text header"},
-        {std::string(48, '\0'), CON_READ_NO_HEADER, "no text header"},
-        {"", CON_READ_NO_HEADER, "no text header"},
+        {"[Light Profile]\nno equals sign\n", CON_READ_NO_HEADER, "no DataPointer"},
+        {std::string(48, '\0'), CON_READ_NO_HEADER, "no DataPointer"},
+        {"", CON_READ_NO_HEADER, "no DataPointer"},
     };
     for (const auto& c : cases) {
         const std::string szFile = dir.File("f.con");
