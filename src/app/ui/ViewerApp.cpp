@@ -33,14 +33,14 @@ bool CViewerApp::InitInstance(const std::string& szCommandLine)
     CViewerDlg dlg;
     g_pLauncher = &dlg;
     if (!szCommandLine.empty()) {
-        Log_Msg("Command Line Start");
-        Log_Msg(szCommandLine);
-        Log_Msg("Command Line End");
+        dlg.LogStartupLine("Command Line Start");
+        dlg.LogStartupLine(szCommandLine);
+        dlg.LogStartupLine("Command Line End");
         const std::string szOverlong = OverlongFileName(szCommandLine);
         if (szOverlong.empty()) {
             dlg.SetFileToLoad(ChooseFileFromCommandLine(szCommandLine));
         } else {
-            Log_Msg_Txt("CViewerApp::InitInstance file name too long:", szOverlong);
+            dlg.LogStartupLine("CViewerApp::InitInstance file name too long: " + szOverlong);
             ShowMessage("The file name is longer than 255 characters and cannot be opened:\n" + szOverlong);
         }
     }
