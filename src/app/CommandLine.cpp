@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "platform/Log.h"
 
 namespace {
 constexpr size_t kFieldSize = 256;   // the file-to-load field, terminator included
@@ -83,16 +82,4 @@ std::string TrimForOpening(const std::string& szName)
     while (!sz.empty() && sz.back() == ' ')
         sz.pop_back();
     return sz;
-}
-
-std::string FileNameFromCommandLine(const std::string& szCommandLine)
-{
-    if (szCommandLine.empty())
-        return std::string();
-    Log_Msg("Command Line Start");
-    Log_Msg(szCommandLine);
-    Log_Msg("Command Line End");
-    const std::string szText = ChooseFileFromCommandLine(szCommandLine);
-    Log_Msg_Txt("void CViewerDlg::SetFileToLoad(char* txt) Load File Name:", szText);
-    return FileToLoadField(szText);
 }

@@ -30,6 +30,3 @@ std::string FileToLoadField(const std::string& szText);
 
 // The name as opened: a trailing blank left by a closing quote is trimmed.
 std::string TrimForOpening(const std::string& szName);
-
-// All of the above, with the log lines the start-up writes.
-std::string FileNameFromCommandLine(const std::string& szCommandLine);

@@ -53,5 +53,4 @@ TEST(CommandLine, ArgumentsAreJoinedWithSingleBlanks)
     const char* argv[] = {"lumora", "/tmp/a b.con", "x"};
     EXPECT_EQ(JoinCommandLine(3, argv), "/tmp/a b.con x");
     EXPECT_EQ(JoinCommandLine(1, argv), "");
-    EXPECT_EQ(FileNameFromCommandLine(""), "");
 }
