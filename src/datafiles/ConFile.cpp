@@ -158,13 +158,12 @@ std::vector<std::pair<std::string, std::string>> ListHeaderKeys(const ConHeader&
     const std::string& szText = header.GetText();
     size_t iPos = 0;
     while (iPos < szText.size() && keys.size() < iMaxKeys) {
-        size_t iEnd = szText.find('\n', iPos);
+        // Lines end at a carriage return or a line feed, as values do.
+        size_t iEnd = szText.find_first_of("\r\n", iPos);
         if (iEnd == std::string::npos)
             iEnd = szText.size();
         std::string szLine = szText.substr(iPos, iEnd - iPos);
         iPos = iEnd + 1;
-        if (!szLine.empty() && szLine.back() == '\r')
-            szLine.pop_back();
         const size_t iEq = szLine.find('=');
         // A line beginning with "=" names no key (a reader searching for "="
         // alone would find the DataPointer's).

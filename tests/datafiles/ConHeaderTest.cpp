@@ -304,6 +304,9 @@ TEST(ConFile, KeysAreListedOnceInFileOrder)
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"DataPointer", "        70"}, {"Width", "1"}, {"Color", "Red"}};
     EXPECT_EQ(keys, expected);
+    // Lines ended by carriage returns alone are lines too.
+    EXPECT_EQ(ListHeaderKeys(Header("[Light Profile]\rDataPointer=        70\rWidth=1\rColor=Red\rWidth=2\r")),
+              expected);
 }
 
 TEST(ConFile, MissingInformationGoesThroughTheMessageSeam)
