@@ -277,6 +277,8 @@ int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
 
 bool CScanner::CheckAlignmentDelays(const int32_t* piValues, int32_t iCount)
 {
+    // Only software scanners delay their camera rows in the firmware's line
+    // buffer; the others take any alignment byte, so there is nothing to check.
     if (!IsSoftwareScanner() || iCount <= 0)
         return true;
     const int32_t iSavedError = m_ErrorNo;

@@ -48,6 +48,31 @@ TEST_F(CScannerAccess, WaitsWhileTheScannerIsNotReadyAfterOpening)
     EXPECT_EQ(status[0], 0); // the not-ready reads were used up during the open
 }
 
+TEST_F(CScannerAccess, UnitNotReadyWhileComingUpEndsTheOpen)
+{
+    UseScenario(kFast + "[Faults]\nNotReadyReads=3\nCheckCondition.scanTestUnitReady=0x0401\n");
+    EXPECT_EQ(m_Scanner.OpenScanner(0, false), 0x0401);
+    EXPECT_FALSE(m_Scanner.m_bScannerOpen);
+}
+
+TEST_F(CScannerAccess, ModeReadyAfterReboot)
+{
+    // Reboot takes 3 simulated seconds (15 ms here); a scanner that never
+    // comes back within the wait is reported as not ready, not as ready.
+    Open("[Device]\nTimeScale=200\n[Paper]\nRebootMs=3000\n");
+    ASSERT_EQ(m_Scanner.m_Diagnostics.ColdReboot(), 0);
+    EXPECT_EQ(m_Scanner.WaitForModeReadyAfterReboot(2), 0);
+    m_Scanner.CloseScanner(true);
+
+    Open("[Device]\nTimeScale=1\n[Paper]\nRebootMs=600000\n");
+    ASSERT_EQ(m_Scanner.m_Diagnostics.ColdReboot(), 0);
+    EXPECT_EQ(m_Scanner.WaitForModeReadyAfterReboot(1), ZEL_NOT_READY_YET);
+    m_Scanner.CloseScanner(true);
+
+    Open(kFast + "[Faults]\nNoStatusBlock=1\n");
+    EXPECT_EQ(m_Scanner.WaitForModeReadyAfterReboot(1), 0);
+}
+
 TEST_F(CScannerAccess, RegistersEveryScannerWithItsConnection)
 {
     UseScenario(kFast + "Handles=1,5,7,8\nNames=Alpha|Beta|Gamma|Delta\nConnections=1,3,2,4\n");
@@ -260,10 +285,31 @@ TEST_F(CScannerAccess, InquiryAnswersFollowTheModel)
     EXPECT_TRUE(m_Scanner.IsTypeGroupC());
     EXPECT_FALSE(m_Scanner.IsTypeGroupD());
     EXPECT_TRUE(m_Scanner.HasStatusBlock());
-    EXPECT_EQ(m_Scanner.GetUnitText(), "SULA");
-    EXPECT_EQ(m_Scanner.GetUnitText(1), "SULD");
     m_Scanner.m_iOpticalResolutionOverride = 400;
     EXPECT_EQ(m_Scanner.GetOpticalResolution(), 400);
+}
+
+TEST_F(CScannerAccess, UnitTextLetterPrefixAndModel)
+{
+    // The simulated buffer 0x0E holds 1, 2, 3, ... so byte 1 (the model) is 2.
+    struct {
+        const char* m_szModel;
+        const char* m_szFirst;  // no index: byte 0
+        const char* m_szIndex1; // byte 3
+    } const kCases[] = {
+        {"Type=5\n", "SUIA", "SUID"},
+        {"Type=5\nUnitLetter=p\n", "SULA", "SULD"},
+        {"Type=28\nUnitLetter=p\n", "SULA 42", "SULD 42"},
+        {"Type=11\nStatusBlockValue=0\n", "SUIA 36 CIS", "SUID 36 CIS"},
+        {"Type=5\n[Pages]\n0xC0=00\n", "SUIA", "SUID"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_szModel);
+        Open(kFast + "[Model]\n" + c.m_szModel);
+        EXPECT_EQ(m_Scanner.GetUnitText(), c.m_szFirst);
+        EXPECT_EQ(m_Scanner.GetUnitText(1), c.m_szIndex1);
+        m_Scanner.CloseScanner(true);
+    }
 }
 
 TEST_F(CScannerAccess, StatusBlockPresenceFromInquiry)
