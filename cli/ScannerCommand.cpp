@@ -1,6 +1,8 @@
 // lumora-cli scanner: scanner diagnostics for technicians and scripts, through
 // the same scanner layer the dialogs use (the simulated device by default).
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -380,6 +382,17 @@ int RunAlignmentSet(const CScannerOptions& o)
 
 int RunBackupRestore(const CScannerOptions& o, bool bBackup)
 {
+    // A missing backup is the technician's typo, not a scanner problem: say so
+    // before the scanner is touched.
+    if (!bBackup) {
+        if (std::FILE* f = std::fopen(o.m_szFile.c_str(), "rb"))
+            std::fclose(f);
+        else {
+            std::fprintf(stderr, "lumora-cli scanner: restore failed: %s: %s\n", o.m_szFile.c_str(),
+                         std::strerror(errno));
+            return CLI_EXIT_NOINPUT;
+        }
+    }
     CScanner scanner;
     int iExit = CLI_EXIT_OK;
     if (!OpenForCommand(scanner, o, iExit))
@@ -484,7 +497,7 @@ void AddScannerCommand(CLI::App& app, int& iExit)
     });
 
     CLI::App* pRestore = pCmd->add_subcommand("restore", "Write a saved calibration back to the scanner");
-    pRestore->add_option("file", opts->m_szFile, "Backup file")->required()->check(CLI::ExistingFile);
+    pRestore->add_option("file", opts->m_szFile, "Backup file")->required();
     addJson(pRestore);
     pRestore->callback([opts, &iExit, logStart] {
         logStart();

@@ -510,7 +510,7 @@ bool CScanner::HasStatusBlock()
 
 int32_t CScanner::GetCameraPixelRanges(int32_t* piFirst, int32_t* piLast)
 {
-    const int32_t iCameras = GetCameraCount();
+    const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[2 + kMaxCameras * 4] = {};
     if (ReadQuery(6, buffer, iCameras * 4 + 2) != 0)
         return m_ErrorNo;

@@ -50,7 +50,7 @@ constexpr int32_t kAlignmentAreas = 8;
 
 int32_t CScanner::ReadGainOffset(CGainOffset& go)
 {
-    const int32_t iCameras = GetCameraCount();
+    const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[CGainOffset::kMaxCameras * 32] = {};
     if (ReadBuffer(ZEL_BUF_GAIN_OFFSET, 0, buffer, iCameras * 32) != 0)
         return m_ErrorNo;
@@ -478,7 +478,7 @@ int32_t CScanner::ReadQueryValue16(uint8_t byCode, int32_t& iValue)
 
 int32_t CScanner::ReadCameraFactors(double* pA, double* pB, double* pC, double* pD)
 {
-    const int32_t iCameras = GetCameraCount();
+    const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[2 + kMaxCameras * 8];
     if (ReadQuery(5, buffer, iCameras * 8 + 2) != 0)
         return m_ErrorNo;
@@ -491,7 +491,7 @@ int32_t CScanner::ReadCameraFactors(double* pA, double* pB, double* pC, double* 
 
 int32_t CScanner::WriteCameraFactors(const double* pA, const double* pB, const double* pC, const double* pD)
 {
-    const int32_t iCameras = GetCameraCount();
+    const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[kMaxCameras * 8];
     const double* sources[4] = {pA, pB, pC, pD};
     for (int32_t c = 0; c < iCameras; ++c) {
