@@ -162,7 +162,7 @@ int RunInfo(const CScannerOptions& o)
     for (int32_t i = 0; i < iModes; ++i)
         modes.push_back(scanner.GetCISModeResolution(i));
     int32_t iState = 0, iPosition = 0;
-    scanner.GetPaperState(iState, iPosition);
+    const int32_t iPaperError = scanner.GetPaperState(iState, iPosition) ? 0 : scanner.m_ErrorNo;
     int32_t stitch[7] = {};
     const int32_t iStitchError = scanner.GetStitchValues(stitch);
     const int32_t iStitchCount = std::max(iCameras - 1, 0);
@@ -173,6 +173,7 @@ int RunInfo(const CScannerOptions& o)
     CGainOffset go;
     const int32_t iGainError = scanner.ReadGainOffset(go);
     const std::string szName = scanner.GetScannerName();
+    const int32_t iNameError = scanner.m_ErrorNo == ZEL_NO_NAME ? 0 : scanner.m_ErrorNo;
     const int32_t iConnection = ZelLib::scanGetHardwareType(scanner.m_hScanner);
     const int32_t iType = scanner.GetScannerType();
     const bool bColor = scanner.IsColorScanner();
@@ -181,6 +182,17 @@ int RunInfo(const CScannerOptions& o)
     const bool bStatusBlock = scanner.HasStatusBlock();
     const int32_t iDeviceValue = scanner.GetDeviceValue();
     Close(scanner);
+    // A scanner that went away half-way leaves defaults in every field; the
+    // report is still printed, but a script must not take it for a good one.
+    int32_t iLost = 0;
+    for (const int32_t iError : {iNameError, iPaperError, iStitchError, iPositionsError, iAlignError, iGainError})
+        if (iError == ZEL_ERR_CONNECTION_LOST || iError == ZEL_ERR_LIBRARY_MISSING) {
+            iLost = iError;
+            break;
+        }
+    iExit = iLost ? CLI_EXIT_CHECK_FAILED : CLI_EXIT_OK;
+    if (iLost)
+        std::fprintf(stderr, "lumora-cli scanner: info incomplete: %s\n", ErrorText(iLost).c_str());
 
     int32_t alignValues[8];
     for (int i = 0; i < 8; ++i)
@@ -224,7 +236,7 @@ int RunInfo(const CScannerOptions& o)
         }
         j.Set("gain_offset", iGainError ? CJson() : gain);
         Print(j);
-        return CLI_EXIT_OK;
+        return iExit;
     }
     std::printf("Name:               %s\n", CScanner::DisplayText(szName, iConnection).c_str());
     std::printf("Handle:             %d\n", scanner.m_hScanner);
@@ -254,7 +266,7 @@ int RunInfo(const CScannerOptions& o)
                             w[CGainOffset::WORD_EVEN_OFFSET], w[CGainOffset::WORD_EVEN_GAIN]);
             }
     }
-    return CLI_EXIT_OK;
+    return iExit;
 }
 
 int PrintPaper(CScanner& scanner, const CScannerOptions& o)

@@ -116,6 +116,9 @@ TEST_F(CScannerCli, FaultsGiveClearMessages)
     EXPECT_NE(r.m_szErr.find("LUMORA_SIM_CONFIG"), std::string::npos) << r.m_szErr;
     r = RunScanner({"--handle", "4", "info"}, Scenario(kFast));
     EXPECT_NE(r.m_szErr.find("no scanner with that handle"), std::string::npos) << r.m_szErr;
+    r = RunScanner({"info"}, Scenario(kFast + "[Faults]\nLoseConnectionAfter=6\n"));
+    EXPECT_EQ(r.m_iExit, 1);
+    EXPECT_NE(r.m_szErr.find("connection to the scanner lost"), std::string::npos) << r.m_szErr;
     r = RunScanner({"info"}, Scenario(kFast + "[Faults]\nSelfTestOnOpen=1\n"));
     EXPECT_EQ(r.m_iExit, 1);
     EXPECT_NE(r.m_szErr.find("Scanner is in selftest mode."), std::string::npos) << r.m_szErr;
