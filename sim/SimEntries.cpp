@@ -495,6 +495,21 @@ ZEL_EXPORT int32_t scanWriteBuffer(int32_t hScanner, const void* pBuffer, int32_
     }
     if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0 && iLength > 7)
         return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    // One stitch table behind two forms: 7 signed bytes at offset 0, and 7
+    // big-endian 16-bit values behind the 0x1000000 offset of software
+    // scanners. A write through either form shows in both.
+    if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0) {
+        std::vector<uint8_t> wide(14, 0);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            PutBe16(&wide[2 * i], static_cast<int8_t>(bytes[i]));
+        d.m_Buffers[{iBufferId, 0x1000000}] = wide;
+    } else if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0x1000000) {
+        std::vector<uint8_t> narrow(7, 0);
+        for (size_t i = 0; i < narrow.size() && 2 * i + 1 < bytes.size(); ++i)
+            narrow[i] = static_cast<uint8_t>(
+                static_cast<int8_t>(std::clamp<int32_t>(static_cast<int16_t>(Be16(&bytes[2 * i])), -128, 127)));
+        d.m_Buffers[{iBufferId, 0}] = narrow;
+    }
     d.m_Buffers[{iBufferId, iOffset}] = std::move(bytes);
     return ZEL_OK;
 }

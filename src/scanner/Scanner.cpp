@@ -294,7 +294,10 @@ int32_t CScanner::RegisterAllScanners()
 
 int32_t CScanner::RescanBus()
 {
-    return Keep(ZelLib::scanRescanScsiBus());
+    // -150 only says that the bus holds nothing new.
+    if (Keep(ZelLib::scanRescanScsiBus()) == ZEL_RESCAN_NOTHING_NEW)
+        m_ErrorNo = 0;
+    return m_ErrorNo;
 }
 
 bool CScanner::IsUnitReserved()

@@ -256,12 +256,15 @@ int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
         values[i] += static_cast<int32_t>(std::lround(d));
     }
     // The device holds signed bytes; a set that leaves the range keeps its
-    // shape and is moved back as a whole.
-    const int32_t iHigh = *std::max_element(values, values + kAlignmentAreas);
-    const int32_t iLow = *std::min_element(values, values + kAlignmentAreas);
-    const int32_t iShift = iHigh > 127 ? 127 - iHigh : iLow < -128 ? -128 - iLow : 0;
-    for (int32_t& v : values)
-        v = std::clamp(v + iShift, -128, 127);
+    // shape and is moved back as a whole. Areas beyond the last camera are not
+    // part of the set and stay as they are.
+    if (iAreas > 0) {
+        const int32_t iHigh = *std::max_element(values, values + iAreas);
+        const int32_t iLow = *std::min_element(values, values + iAreas);
+        const int32_t iShift = iHigh > 127 ? 127 - iHigh : iLow < -128 ? -128 - iLow : 0;
+        for (int32_t i = 0; i < iAreas; ++i)
+            values[i] = std::clamp(values[i] + iShift, -128, 127);
+    }
     if (!CheckAlignmentDelays(values, iAreas))
         return m_ErrorNo = kAlignmentDelayError;
     uint8_t buffer[kAlignmentAreas];
