@@ -302,6 +302,15 @@ int RunPaper(const CScannerOptions& o, const std::string& szAction)
         if (scanner.LoadPaper(false) != 0)
             return Fail(scanner, "paper load", scanner.m_ErrorNo);
     } else if (szAction == "eject") {
+        // Without a sheet the eject would wait out its full 90 seconds for a
+        // state that never comes.
+        int32_t iState = 0, iPosition = 0;
+        if (scanner.GetPaperState(iState, iPosition) && iState == ZEL_PS_NOT_PRESENT) {
+            std::fprintf(stderr, "lumora-cli scanner: no sheet to eject\n");
+            PrintPaper(scanner, o);
+            Close(scanner);
+            return CLI_EXIT_OK;
+        }
         if (scanner.EjectPaper() != 0)
             return Fail(scanner, "paper eject", scanner.m_ErrorNo);
     }

@@ -60,7 +60,12 @@ TEST_F(CScannerCli, PaperAndStitchReportWhatHappened)
     EXPECT_NE(r.m_szOut.find("\"paper_state\": \"ZEL_PS_READY\""), std::string::npos) << r.m_szOut;
     EXPECT_NE(r.m_szOut.find("\"position\": 0"), std::string::npos);
 
-    r = RunScanner({"stitch", "set", "--", "-45", "3", "12"}, szScenario);
+    r = RunScanner({"paper", "eject"}, Scenario(kFast + "[Paper]\nInitial=none\n"));
+    EXPECT_EQ(r.m_iExit, 0);
+    EXPECT_EQ(r.m_szOut, "ZEL_PS_NOT_PRESENT, position 0\n");
+    EXPECT_NE(r.m_szErr.find("no sheet to eject"), std::string::npos) << r.m_szErr;
+
+    r = RunScanner({"stitch", "set", "--", "-45", "3", "12"}, Scenario(kFast));
     ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_EQ(r.m_szOut, "written: -30 3 12\nresult: -100 (values clamped to the scanner's range)\n");
     r = RunScanner({"stitch", "set", "1"}, szScenario);
