@@ -161,15 +161,20 @@ ZEL_EXPORT int32_t scanCloseScanner(int32_t hScanner)
 
 ZEL_EXPORT int32_t scanTestUnitReady(int32_t hScanner)
 {
-    CGate g("scanTestUnitReady", hScanner, true);
-    if (!g.Ok())
-        return g.m_iResult;
-    CDevice& d = *g.m_pDevice;
-    // Coming up after an open shows only in the status block (state 10); a
-    // firmware restart makes the unit itself not ready.
-    if (d.m_iRebootUntil >= 0 && g.m_Lib.SimNow() < d.m_iRebootUntil)
-        return ZEL_NOT_READY_YET;
-    return ZEL_OK;
+    {
+        CGate g("scanTestUnitReady", hScanner, true);
+        if (!g.Ok())
+            return g.m_iResult;
+        CDevice& d = *g.m_pDevice;
+        // Coming up after an open shows only in the status block (state 10); a
+        // firmware restart makes the unit itself not ready.
+        if (d.m_iRebootUntil < 0 || g.m_Lib.SimNow() >= d.m_iRebootUntil)
+            return ZEL_OK;
+    }
+    // A real unit takes a bus round trip to say "not yet"; callers ask again
+    // at once, so without this they would spin a processor core.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return ZEL_NOT_READY_YET;
 }
 
 ZEL_EXPORT int32_t scanReserveUnit(int32_t hScanner)

@@ -62,6 +62,9 @@ TEST_F(CScannerAccess, ModeReadyAfterReboot)
     Open("[Device]\nTimeScale=200\n[Paper]\nRebootMs=3000\n");
     ASSERT_EQ(m_Scanner.m_Diagnostics.ColdReboot(), 0);
     EXPECT_EQ(m_Scanner.WaitForModeReadyAfterReboot(2), 0);
+    // The unit itself answers "not ready yet" until the restart is over.
+    ASSERT_EQ(m_Scanner.m_Diagnostics.ColdReboot(), 0);
+    EXPECT_EQ(m_Scanner.WaitUnitReady(), 0);
     m_Scanner.CloseScanner(true);
 
     Open("[Device]\nTimeScale=1\n[Paper]\nRebootMs=600000\n");
