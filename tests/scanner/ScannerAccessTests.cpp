@@ -262,6 +262,42 @@ TEST_F(CScannerAccess, ScanCommandResults)
     EXPECT_EQ(iReceived, 100 * 100);
 }
 
+TEST_F(CScannerAccess, ScanLinesByColourMode)
+{
+    // One inch at 100 dpi, 10 lines, of the simulator's light gray field: the
+    // bytes per line follow the window, line art is one bit a pixel (1 = black).
+    struct {
+        int32_t m_iMode;
+        uint8_t m_byThreshold;
+        int32_t m_iLineBytes;
+        uint8_t m_byFirst;
+    } const kCases[] = {
+        {3, 0, 300, 200},
+        {2, 0, 100, 200},
+        {1, 128, 13, 0x00},
+        {1, 255, 13, 0xFF},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_iMode);
+        Open(kFast);
+        m_Scanner.m_Window.m_iColorMode = c.m_iMode;
+        m_Scanner.m_Window.m_byThreshold = c.m_byThreshold;
+        m_Scanner.SetWindowResolution(100);
+        m_Scanner.SetWindowArea(0, 0, 1200, 120);
+        ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
+        ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
+        ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+        std::vector<uint8_t> data(4096, 0x55);
+        int32_t iReceived = 0;
+        EXPECT_EQ(m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iReceived),
+                  ZEL_ASC_END_OF_MEDIUM);
+        EXPECT_EQ(iReceived, 10 * c.m_iLineBytes);
+        EXPECT_EQ(data[0], c.m_byFirst);
+        EXPECT_EQ(data[static_cast<size_t>(iReceived)], 0x55); // nothing beyond what was reported
+        m_Scanner.CloseScanner(true);
+    }
+}
+
 TEST(CScannerIdentity, DisplayTextByConnection)
 {
     struct {
