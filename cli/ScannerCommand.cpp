@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CliCommon.h"
@@ -49,10 +50,18 @@ std::string ErrorText(int32_t iError)
     case ZEL_ERR_SCENARIO: return "the simulator's scenario file (LUMORA_SIM_CONFIG) cannot be read";
     default: break;
     }
-    if (iError == ZEL_ASC_MEDIUM_NOT_PRESENT)
-        return "medium not present (sense code 0x3A00)";
-    if (iError == ZEL_ASC_END_OF_MEDIUM)
-        return "read past end of medium (sense code 0x3B09)";
+    static const std::pair<int32_t, const char*> kSenseCodes[] = {
+        {ZEL_ASC_MEDIUM_NOT_PRESENT, "medium not present"},
+        {ZEL_ASC_END_OF_MEDIUM, "read past end of medium"},
+        {ZEL_ASC_END_OF_MEDIUM_2, "end of medium"},
+        {ZEL_NOT_READY_YET, "scanner not ready yet"},
+        {ZEL_ASC_PAPER_JAM, "paper jam"},
+        {ZEL_ASC_LID_OPEN, "lid open"},
+        {ZEL_ASC_INVALID_FIELD, "the scanner refused a parameter"},
+    };
+    for (const auto& [iCode, szText] : kSenseCodes)
+        if (iError == iCode)
+            return FormatText("%s (sense code 0x%04X)", szText, static_cast<unsigned>(iCode));
     return FormatText("error %d (0x%08X)", iError, static_cast<unsigned>(iError));
 }
 
