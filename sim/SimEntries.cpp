@@ -516,6 +516,10 @@ ZEL_EXPORT int32_t scanWriteBuffer(int32_t hScanner, const void* pBuffer, int32_
         d.m_Buffers[{iBufferId, 0}] = narrow;
     }
     d.m_Buffers[{iBufferId, iOffset}] = std::move(bytes);
+    // The alignment table answers with the number of bytes it took, as the
+    // firmware of the CIS models does; callers take 8 for success.
+    if (iBufferId == ZEL_BUF_CIS_ALIGNMENT && iLength == 8)
+        return 8;
     return ZEL_OK;
 }
 
