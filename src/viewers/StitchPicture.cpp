@@ -1,0 +1,254 @@
+#include "viewers/StitchPicture.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Log.h"
+#include "viewers/StitchNoiseHeader.h"
+
+using namespace StitchNoiseFile;
+
+namespace {
+
+// Widths of real stitch areas stay far below this; a header claiming more is damaged.
+constexpr int64_t kMaxWidth = 65536;
+// Any picture up to this size may be shown even when its data is short.
+constexpr int64_t kSmallPicture = int64_t(1) << 24;
+
+bool Refuse(const std::string& szText, std::vector<std::string>& messages, std::string& szError)
+{
+    szError = szText;
+    messages.push_back(szText);
+    return false;
+}
+
+// A picture larger than its data could ever fill is a damaged header, and
+// allocating it would only cost memory: refuse it before anything is read.
+bool CheckSize(const CStitchPicture& pic, std::vector<std::string>& messages, std::string& szError)
+{
+    const int64_t iW = pic.m_iWidth, iH = pic.m_iHeight, iLen = pic.m_iDataLength;
+    if (iW <= 0 || iH <= 0)
+        return Refuse(FormatText("%s: the stitching picture has no size (width %d, height %d).", pic.m_szFile.c_str(),
+                                 pic.m_iWidth, pic.m_iHeight),
+                      messages, szError);
+    const int64_t iPixels = iW * iH;
+    bool bFits = iW <= kMaxWidth && iPixels <= kStitchMaxPixels;
+    if (bFits && !pic.m_bRunLength)
+        bFits = iPixels <= std::max(2 * iLen, kSmallPicture);
+    if (bFits && pic.m_bRunLength)
+        bFits = iH <= iLen + 1 && iPixels <= std::max(iLen * 8192, kSmallPicture);
+    if (!bFits)
+        return Refuse(FormatText("%s: a stitching picture of %d x %d pixels cannot come from %lld data bytes.",
+                                 pic.m_szFile.c_str(), pic.m_iWidth, pic.m_iHeight, static_cast<long long>(iLen)),
+                      messages, szError);
+    return true;
+}
+
+}  // namespace
+
+bool CStitchPicture::Load(const std::string& szFile, std::vector<std::string>& messages, std::string& szError)
+{
+    *this = CStitchPicture();
+    m_szFile = szFile;
+    const int64_t iFileSize = FileSize(szFile);
+    std::string szFirst;
+    if (iFileSize < 0 || !ReadBytes(szFile, 0, 100, szFirst))
+        return Refuse(FormatText("Cannot open the file %s.", szFile.c_str()), messages, szError);
+
+    const std::string szProbe = HeaderProbe(szFirst);
+    if (szProbe.find("[Stitch Test]") != std::string::npos) {
+        const int64_t iH = HeaderDataPointer(szProbe);
+        if (iH <= 0 || iH > iFileSize)
+            return Refuse(FormatText("%s: the header gives no valid data position.", szFile.c_str()), messages,
+                          szError);
+        if (!ReadBytes(szFile, 0, iH, m_szHeader))
+            return Refuse(FormatText("Cannot read the file %s.", szFile.c_str()), messages, szError);
+        m_bHasHeader = true;
+        m_iHeaderLength = iH;
+        if (!HeaderInt(m_szHeader, "Height=", m_iHeight))
+            messages.push_back("m_iMemoryDC_Height");
+        if (!HeaderInt(m_szHeader, "Width=", m_iWidth))
+            messages.push_back("m_iMemoryDC_Width");
+        if (!HeaderInt(m_szHeader, "Resolution=", m_iResolution))
+            messages.push_back("m_iPhysicalResolution");
+        m_iDataLength = iFileSize - iH;
+        if (m_iDataLength != int64_t(m_iWidth) * m_iHeight)
+            messages.push_back(FormatText(
+                "Error Picture Length\nm_iDataLength = %d\nm_iMemoryDC_Width = %d\nm_iMemoryDC_Height = %d",
+                static_cast<int32_t>(m_iDataLength), m_iWidth, m_iHeight));
+        m_bRunLength = false;
+    } else {
+        // The old form: 48 header bytes, then data to the end of the file.
+        m_iHeaderLength = kStitchOldHeaderSize;
+        m_bRunLength = static_cast<uint8_t>(szFirst.size() > 11 ? szFirst[11] : 0) != kStitchGrayMarker;
+        m_iResolution = ReadLe32(szFirst, 24) / 100;
+        m_iWidth = ReadLe32(szFirst, 28);
+        m_iHeight = ReadLe32(szFirst, 32);
+        m_iDataLength = std::max<int64_t>(0, iFileSize - kStitchOldHeaderSize);
+    }
+    if (!CheckSize(*this, messages, szError))
+        return false;
+
+    std::string szData;
+    if (!ReadBytes(szFile, m_iHeaderLength, m_iDataLength, szData))
+        return Refuse(FormatText("Cannot read the file %s.", szFile.c_str()), messages, szError);
+    m_iDataLength = static_cast<int64_t>(szData.size());
+    m_Data.assign(szData.begin(), szData.end());
+    Log_Msg_Txt("CView_Stitch_Dialog::LoadFile", szFile);
+    return true;
+}
+
+void DecodeStitchGray(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight, uint8_t* pPixels)
+{
+    const int64_t iPixels = int64_t(iWidth) * iHeight;
+    const int64_t iCopy = std::min(iLength, iPixels);
+    if (iCopy > 0)
+        std::memcpy(pPixels, pData, static_cast<size_t>(iCopy));
+    if (iPixels > iCopy)
+        std::memset(pPixels + iCopy, 255, static_cast<size_t>(iPixels - iCopy));
+}
+
+CRunLengthReport DecodeStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
+                                       uint8_t* pPixels)
+{
+    CRunLengthReport report;
+    std::memset(pPixels, 255, static_cast<size_t>(int64_t(iWidth) * iHeight));
+    int64_t x = 0;
+    int32_t y = 0;
+    uint8_t* pRow = pPixels;
+    for (int64_t i = 0; i < iLength; ++i) {
+        const uint8_t b = pData[i];
+        if (y >= iHeight) {
+            report.m_bPastLastRow = true;
+            break;
+        }
+        if (b == 0) {
+            x = 0;
+            ++y;
+            pRow += iWidth;
+            continue;
+        }
+        if (x == 0 && report.m_iRowsDecoded <= y)
+            report.m_iRowsDecoded = y + 1;
+        const int64_t iRun = b & 127;
+        if (x + iRun > iWidth && report.m_iFirstOverrunRow < 0)
+            report.m_iFirstOverrunRow = y;
+        if (!(b & 128) && x < iWidth)
+            std::memset(pRow + x, 0, static_cast<size_t>(std::min<int64_t>(iRun, iWidth - x)));
+        x += iRun;
+    }
+    return report;
+}
+
+bool CStitchPicture::Decode(std::vector<std::string>& messages, std::string& szError)
+{
+    if (!CheckSize(*this, messages, szError))
+        return false;
+    const int64_t iPixels = int64_t(m_iWidth) * m_iHeight;
+    if (!m_bRunLength && static_cast<int64_t>(m_Data.size()) == iPixels) {
+        // The usual case: the data already is the picture, row by row.
+        m_Pixels = std::move(m_Data);
+        m_Data.clear();
+        return true;
+    }
+    m_Pixels.resize(static_cast<size_t>(iPixels));
+    if (!m_bRunLength) {
+        DecodeStitchGray(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth, m_iHeight, m_Pixels.data());
+    } else {
+        CRunLengthReport report = DecodeStitchRunLength(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth,
+                                                        m_iHeight, m_Pixels.data());
+        if (report.m_iFirstOverrunRow >= 0)
+            messages.push_back(FormatText("%s: run-length data of row %d runs past the picture width of %d pixels; "
+                                          "the excess is cut off.",
+                                          m_szFile.c_str(), report.m_iFirstOverrunRow, m_iWidth));
+        if (report.m_bPastLastRow)
+            messages.push_back(FormatText("%s: run-length data continues after the last row (%d); the rest is "
+                                          "ignored.",
+                                          m_szFile.c_str(), m_iHeight));
+    }
+    std::vector<uint8_t>().swap(m_Data);
+    return true;
+}
+
+void CStitchView::Reset()
+{
+    m_iZoom = 1;
+    m_iCenterX = m_iWidth / 2;
+    m_iCenterY = m_iHeight / 3;
+    Clamp();
+}
+
+void CStitchView::Clamp()
+{
+    if (m_iZoom < 1)
+        m_iZoom = 1;
+    const int32_t hw = HalfWidth(), hh = HalfHeight();
+    // Lower bound first, then the upper: a picture smaller than the view ends up
+    // left/top aligned to the upper bound, as the original viewer does.
+    m_iCenterX = std::max(m_iCenterX, hw);
+    m_iCenterX = std::min(m_iCenterX, m_iWidth - hw);
+    m_iCenterY = std::max(m_iCenterY, hh);
+    m_iCenterY = std::min(m_iCenterY, m_iHeight - hh);
+}
+
+void CStitchView::ZoomIn(int32_t iMouseX, int32_t iMouseY)
+{
+    m_iCenterX -= (m_iClientWidth / 2 - iMouseX) / m_iZoom;
+    m_iCenterY -= (m_iClientHeight / 2 - iMouseY) / m_iZoom;
+    // A zoom beyond one picture pixel per client pixel shows nothing more.
+    if (m_iZoom < std::max(1, std::max(m_iClientWidth, m_iClientHeight)))
+        ++m_iZoom;
+    Clamp();
+}
+
+void CStitchView::ZoomOut()
+{
+    if (m_iZoom > 1)
+        --m_iZoom;
+    Clamp();
+}
+
+bool CStitchView::ZoomOneToOne()
+{
+    if (m_iZoom == 1)
+        return false;
+    m_iZoom = 1;
+    m_iCenterX = m_iWidth / 2;
+    m_iCenterY = m_iHeight / 3;
+    Clamp();
+    return true;
+}
+
+namespace {
+CStitchView::CScroll ScrollFor(int32_t iVisible, int32_t iStart, int32_t iExtent)
+{
+    CStitchView::CScroll s;
+    if (iExtent <= 0)
+        return s;
+    s.m_iPage = static_cast<int32_t>(int64_t(iVisible) * 10000 / iExtent);
+    s.m_iPos = static_cast<int32_t>(int64_t(iStart) * 10000 / iExtent);
+    return s;
+}
+}  // namespace
+
+CStitchView::CScroll CStitchView::HorizontalScroll() const
+{
+    return ScrollFor(VisibleWidth(), VisibleLeft(), m_iWidth);
+}
+
+CStitchView::CScroll CStitchView::VerticalScroll() const
+{
+    return ScrollFor(VisibleHeight(), VisibleTop(), m_iHeight);
+}
+
+void CStitchView::ScrollHorizontalTo(int32_t iPos)
+{
+    m_iCenterX = static_cast<int32_t>(int64_t(iPos) * m_iWidth / 10000) + HalfWidth();
+    Clamp();
+}
+
+void CStitchView::ScrollVerticalTo(int32_t iPos)
+{
+    m_iCenterY = static_cast<int32_t>(int64_t(iPos) * m_iHeight / 10000) + HalfHeight();
+    Clamp();
+}
