@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/IniFile.h"
+#include "platform/Log.h"
 
 namespace StitchNoiseFile {
 
@@ -99,6 +100,31 @@ int64_t HeaderDataPointer(const std::string& szHeader)
     if (iEq == std::string::npos)
         return -1;
     return AtoiText(szHeader.substr(iEq + 1, 10));
+}
+
+}  // namespace StitchNoiseFile
+
+namespace StitchNoiseFile {
+
+std::string HeaderInfoMessage(const std::string& szPath)
+{
+    std::string szFirst;
+    if (!ReadBytes(szPath, 0, 100, szFirst))
+        return FormatText("Cannot open the file %s.", szPath.c_str());
+    const std::string szProbe = HeaderProbe(szFirst);
+    static const char* const kSections[] = {"[Light Profile]", "[Noise Test]", "[Stitch Test]", "[G3 Light Profile]",
+                                            "[Rawdex]"};
+    bool bHeader = false;
+    for (const char* sz : kSections)
+        bHeader = bHeader || szProbe.find(sz) != std::string::npos;
+    const int64_t iH = bHeader ? HeaderDataPointer(szProbe) : -1;
+    // A header is text; a data pointer beyond 1 MiB is a damaged file, not a header to show.
+    if (iH <= 0 || iH > (1 << 20))
+        return "Old Con-file.\nNo Header Information available";
+    std::string szHeader;
+    if (!ReadBytes(szPath, 0, iH, szHeader))
+        return "Memory low";
+    return HeaderProbe(szHeader);
 }
 
 }  // namespace StitchNoiseFile

@@ -26,3 +26,9 @@ bool HeaderInt(const std::string& szHeader, const std::string& szKey, int32_t& i
 int64_t HeaderDataPointer(const std::string& szHeader);
 
 }  // namespace StitchNoiseFile
+
+namespace StitchNoiseFile {
+// What key I shows: the header text of a file with one of the sections that
+// carry a header, else "Old Con-file.\nNo Header Information available".
+std::string HeaderInfoMessage(const std::string& szPath);
+}  // namespace StitchNoiseFile

@@ -1,0 +1,84 @@
+#include "viewers/ui/StitchNoisePrinting.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QVBoxLayout>
+
+#include "platform/Messages.h"
+#include "viewers/StitchNoiseHeader.h"
+
+bool PrintOnePage(QPrinter& printer, const QString& szJobTitle, const PagePainter& paint)
+{
+    printer.setDocName(szJobTitle);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const QRect page(0, 0, printer.width(), printer.height());
+    paint(painter, page);
+    return painter.end();
+}
+
+bool PrintWithDialog(QWidget* pParent, const QString& szJobTitle, const PagePainter& paint)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, pParent);
+    dialog.setWindowTitle(szJobTitle);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    QApplication::processEvents();
+    if (!PrintOnePage(printer, szJobTitle, paint)) {
+        ShowMessage("Unable to print", szJobTitle.toStdString());
+        return false;
+    }
+    return true;
+}
+
+bool PrintToPdf(const QString& szPath, const QString& szJobTitle, const PagePainter& paint)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(szPath);
+    return PrintOnePage(printer, szJobTitle, paint);
+}
+
+int DrawPageLines(QPainter& painter, const QRect& page, const QStringList& lines)
+{
+    const int iStep = std::max(1, page.height() / 72);
+    QFont font("Courier New");
+    font.setPixelSize(iStep);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const int iX = page.left() + page.width() / 10;
+    int iY = page.top() + page.height() / 20;
+    for (const QString& sz : lines) {
+        painter.drawText(iX, iY + iStep, sz);
+        iY += iStep;
+    }
+    return iY + iStep;
+}
+
+CPleaseWait::CPleaseWait(QWidget* pParent, const QString& szTitle, const QString& szText) : QDialog(pParent)
+{
+    setWindowTitle(szTitle);
+    setModal(false);
+    m_pLabel = new QLabel(szText, this);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(m_pLabel);
+    resize(320, 60);
+    show();
+    QApplication::processEvents();
+}
+
+void CPleaseWait::SetText(const QString& szText)
+{
+    m_pLabel->setText(szText);
+    QApplication::processEvents();
+}
+
+void ShowFileHeader(const std::string& szFile)
+{
+    ShowMessage(StitchNoiseFile::HeaderInfoMessage(szFile));
+}
