@@ -1,0 +1,69 @@
+#include "datafiles/ErrorReport.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "datafiles/Settings.h"
+#include "platform/ErrorTexts.h"
+#include "platform/Log.h"
+#include "platform/Messages.h"
+
+namespace {
+std::mutex g_ProviderMutex;
+LastAscProvider g_LastAsc;
+
+int32_t LastAsc(int32_t hScanner)
+{
+    LastAscProvider provider;
+    {
+        std::lock_guard<std::mutex> lock(g_ProviderMutex);
+        provider = g_LastAsc;
+    }
+    return provider ? provider(hScanner) : 0;
+}
+} // namespace
+
+void SetLastAscProvider(LastAscProvider provider)
+{
+    std::lock_guard<std::mutex> lock(g_ProviderMutex);
+    g_LastAsc = std::move(provider);
+}
+
+std::string FormatScannerBlock(const std::string& szDate, const std::string& szTime, uint32_t iNumber,
+                               const std::string& szText)
+{
+    char buf[260];
+    std::snprintf(buf, sizeof buf, "Date:         %s\nTime:         %s\nError:        0x%4x\nText:         '%s'\n\n",
+                  szDate.c_str(), szTime.c_str(), iNumber, szText.c_str());
+    return buf;
+}
+
+void ReportError(int32_t iError, int32_t hScanner)
+{
+    if (iError == 0)
+        return;
+    const int32_t iNumber = iError == REPORT_CHECK_CONDITION ? LastAsc(hScanner) : iError;
+    // The text table is built in; a missing text library can no longer happen.
+    std::string szText = ErrorText(static_cast<uint32_t>(iNumber));
+    if (szText.size() >= 2420)
+        szText.resize(2419);
+
+    AppendLastError(szText);
+    log_msg(szText, true);
+
+    const std::string szProgramDir = ProgramDirectory();
+    if (!szProgramDir.empty() && FileExistsInNoCase(szProgramDir, "Fct_tst6.INI")) {
+        const CDateTime now = CDateTime::Now();
+        const std::string szBlock =
+            FormatScannerBlock(now.DateString(), now.TimeString(), static_cast<uint32_t>(iNumber), szText);
+        std::string szFolder = szProgramDir;
+        CFixPathSettings fix;
+        if (ReadFixPathFile(fix) && !fix.m_szFixedPath.empty())
+            szFolder = fix.m_szFixedPath.back() == '/' ? fix.m_szFixedPath : fix.m_szFixedPath + "/";
+        if (std::FILE* pFile = std::fopen((szFolder + "Scanner.txt").c_str(), "ab")) {
+            std::fprintf(pFile, "%s\n", szBlock.c_str());
+            std::fclose(pFile);
+        }
+    }
+    ShowMessage(szText);
+}
