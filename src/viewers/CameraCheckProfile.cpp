@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "datafiles/ConFile.h"
 #include "platform/Log.h"
 #include "viewers/StitchNoiseHeader.h"
 
@@ -37,28 +38,27 @@ bool CCameraCheckProfile::Load(const std::string& szFile, std::vector<std::strin
 {
     *this = CCameraCheckProfile();
     m_szFile = szFile;
-    const int64_t iFileSize = FileSize(szFile);
-    std::string szFirst;
-    if (iFileSize < 0 || !ReadBytes(szFile, 0, 100, szFirst))
-        return Refuse(FormatText("Cannot open the file %s.", szFile.c_str()), messages, szError);
-    const std::string szProbe = HeaderProbe(szFirst);
-    int64_t iOffset = kCheckOldHeaderSize, iLength = std::max<int64_t>(0, iFileSize - kCheckOldHeaderSize);
-    if (szProbe.find("DataPointer=") != std::string::npos) {
-        const int64_t iH = HeaderDataPointer(szProbe);
-        if (iH <= 0 || iH > iFileSize)
-            return Refuse(FormatText("%s: the header gives no valid data position.", szFile.c_str()), messages,
-                          szError);
-        if (!ReadBytes(szFile, 0, iH, m_szHeader))
-            return Refuse(FormatText("Cannot read the file %s.", szFile.c_str()), messages, szError);
+    CConFileHeader con;
+    const EConReadStatus eStatus = ReadConFileHeader(szFile, con);
+    if (eStatus == CON_READ_CANNOT_OPEN)
+        return Refuse(FormatText("Cannot open the file %s: %s.", szFile.c_str(), con.m_szProblem.c_str()), messages,
+                      szError);
+    int64_t iOffset = kCheckOldHeaderSize;
+    int64_t iLength = std::max<int64_t>(0, con.m_iFileSize - kCheckOldHeaderSize);
+    // The new header: a section line with its data pointer; anything else is the old 48-byte form.
+    if (!con.m_szFirstBytes.empty() && con.m_szFirstBytes[0] == '[' && con.m_Header.Contains("DataPointer=")) {
+        if (eStatus != CON_READ_OK)
+            return Refuse(FormatText("%s: %s.", szFile.c_str(), con.m_szProblem.c_str()), messages, szError);
         m_bHasHeader = true;
+        m_szHeader = con.m_Header.GetText();
         int32_t iKeyLength = 0;
-        if (!HeaderInt(m_szHeader, "Length=", iKeyLength))
+        if (!con.m_Header.GetLength(iKeyLength))
             return Refuse("No Length in new G3 Header", messages, szError);
-        if (iKeyLength < 0 || iKeyLength > iFileSize - iH)
+        if (iKeyLength < 0 || iKeyLength > con.DataLength())
             return Refuse(FormatText("%s: Length=%d runs past the end of the file (%lld data bytes).", szFile.c_str(),
-                                     iKeyLength, static_cast<long long>(iFileSize - iH)),
+                                     iKeyLength, static_cast<long long>(con.DataLength())),
                           messages, szError);
-        iOffset = iH;
+        iOffset = con.m_iHeaderLength;
         iLength = iKeyLength;
     }
     std::string szData;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
-#include "platform/AtomicFile.h"
+#include "datafiles/ConFile.h"
+#include "datafiles/Settings.h"
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 #include "viewers/StitchNoiseHeader.h"
@@ -97,54 +97,50 @@ int32_t CNoiseRecord::Average(int32_t iColor) const
 bool CNoiseRecord::ReadNoiseFile(const std::string& szPath)
 {
     m_szError.clear();
-    const int64_t iFileSize = FileSize(szPath);
-    std::string szFirst;
-    if (iFileSize < 0 || !ReadBytes(szPath, 0, 100, szFirst))
-        return Fail(FormatText("Cannot open the file %s.", szPath.c_str()));
-    const std::string szProbe = HeaderProbe(szFirst);
+    CConFileHeader con;
+    const EConReadStatus eStatus = ReadConFileHeader(szPath, con);
+    if (eStatus == CON_READ_CANNOT_OPEN)
+        return Fail(FormatText("Cannot open the file %s: %s.", szPath.c_str(), con.m_szProblem.c_str()));
     bool bRead = false;
-    if (szProbe.find("[Noise Test]") != std::string::npos)
-        bRead = ReadHeaderForm(szPath, szProbe, iFileSize);
-    else if (szFirst.size() > 11 && static_cast<uint8_t>(szFirst[11]) == kNoiseMarker)
-        bRead = ReadHeaderlessForm(szPath, szFirst, iFileSize);
-    else
+    if (con.m_Header.IsNoiseTest()) {
+        if (eStatus != CON_READ_OK)
+            return Fail(FormatText("%s: %s.", szPath.c_str(), con.m_szProblem.c_str()));
+        bRead = ReadHeaderForm(szPath, con);
+    } else if (con.m_szFirstBytes.size() > 11 && static_cast<uint8_t>(con.m_szFirstBytes[11]) == kNoiseMarker) {
+        bRead = ReadHeaderlessForm(szPath, con.m_szFirstBytes, con.m_iFileSize);
+    } else {
         return Fail(FormatText("%s is not a noise test file.", szPath.c_str()));
+    }
     if (!bRead)
         return false;
     ComputeAverages();
     return true;
 }
 
-bool CNoiseRecord::ReadHeaderForm(const std::string& szPath, const std::string& szProbe, int64_t iFileSize)
+bool CNoiseRecord::ReadHeaderForm(const std::string& szPath, const CConFileHeader& con)
 {
-    const int64_t iH = HeaderDataPointer(szProbe);
-    if (iH <= 0 || iH > iFileSize)
-        return Fail(FormatText("%s: the header gives no valid data position.", szPath.c_str()));
-    std::string szHeader;
-    if (!ReadBytes(szPath, 0, iH, szHeader) || static_cast<int64_t>(szHeader.size()) != iH)
-        return Fail(FormatText("Cannot read the file %s.", szPath.c_str()));
-
+    const ConHeader& hdr = con.m_Header;
     CNoiseRecord rec;
-    rec.m_szHeader = szHeader;
+    rec.m_szHeader = hdr.GetText();
     std::string sz;
-    if (HeaderText(szHeader, "ScannerName=", sz))
+    if (hdr.GetScannerName(sz))
         rec.m_szScannerName = Cut(sz);
-    if (HeaderText(szHeader, "Scanner ID=", sz))
+    if (hdr.GetScannerID(sz))
         rec.m_szScannerID = Cut(sz);
-    if (HeaderText(szHeader, "Date=", sz))
+    if (hdr.GetDate(sz))
         rec.m_szDate = Cut(sz);
-    if (HeaderText(szHeader, "Time=", sz))
+    if (hdr.GetTime(sz))
         rec.m_szTime = Cut(sz);
-    HeaderInt(szHeader, "Firmware Revision=", rec.m_iFirmwareRevision);
-    HeaderInt(szHeader, "Generation=", rec.m_iGeneration);
-    rec.m_bHasNoiseLimit = HeaderInt(szHeader, "NoiseLimit=", rec.m_iNoiseLimit);
-    if (HeaderInt(szHeader, "ScannerWidth(1/1200)=", rec.m_iScannerWidth))
+    hdr.GetFirmwareRevision(rec.m_iFirmwareRevision);
+    hdr.GetGeneration(rec.m_iGeneration);
+    rec.m_bHasNoiseLimit = hdr.GetNoiseLimit(rec.m_iNoiseLimit);
+    if (hdr.GetScannerWidth(rec.m_iScannerWidth))
         rec.m_dWidthFactor = rec.m_iScannerWidth / 5088.0;
-    rec.m_bColorScanner = HeaderText(szHeader, "ColorScanner=", sz) && !sz.empty() && sz[0] == 'T';
-    if (!HeaderInt(szHeader, "Width=", rec.m_iWidth))
+    hdr.GetColorScanner(rec.m_bColorScanner);
+    if (!hdr.GetWidth(rec.m_iWidth))
         return Fail(FormatText("%s: Missing Information:\nWidth", szPath.c_str()));
 
-    const int64_t iData = iFileSize - iH;
+    const int64_t iData = con.DataLength();
     const int64_t iChannels = rec.m_bColorScanner ? 3 : 1;
     if (rec.m_iWidth < 0 || int64_t(rec.m_iWidth) * iChannels > iData)
         return Fail(FormatText("%s: Width=%d needs %lld data bytes, the file holds %lld.", szPath.c_str(),
@@ -157,7 +153,7 @@ bool CNoiseRecord::ReadHeaderForm(const std::string& szPath, const std::string& 
     const int64_t iW = rec.m_iWidth;
     // Gray only exists when more than 100 bytes follow blue; read at most one channel of it.
     const int64_t iWant = rec.m_bColorScanner ? std::min(iData, 4 * iW) : iW;
-    if (!ReadBytes(szPath, iH, iWant, szData))
+    if (!ReadBytes(szPath, con.m_iHeaderLength, iWant, szData))
         return Fail(FormatText("Cannot read the file %s.", szPath.c_str()));
     auto fill = [&szData](std::vector<uint8_t>& v, int64_t iFrom, int64_t iCount) {
         iCount = std::max<int64_t>(0, std::min<int64_t>(iCount, static_cast<int64_t>(szData.size()) - iFrom));
@@ -221,27 +217,26 @@ bool CNoiseRecord::ReadHeaderlessForm(const std::string& szPath, const std::stri
 
 bool CNoiseRecord::WriteNoiseFile(const std::string& szPath)
 {
-    std::string szHeader = "[Noise Test]\nDataPointer=0123456789\n";
-    szHeader += "ScannerName=" + m_szScannerName + "\n";
+    ConHeader hdr;
+    hdr.AppendNoiseTestSection();
+    hdr.AppendScannerName(m_szScannerName);
     if (!m_szScannerID.empty())
-        szHeader += "Scanner ID=" + m_szScannerID + "\n";
+        hdr.AppendScannerID(m_szScannerID);
+    hdr.AppendFirmwareRevision(m_iFirmwareRevision);
     const CDateTime now = CDateTime::Now();
-    szHeader += FormatText("Firmware Revision=%1d\n", m_iFirmwareRevision);
-    szHeader += "Date=" + now.DateString() + "\n";
-    szHeader += "Time=" + now.TimeString() + "\n";
-    szHeader += FormatText("ScannerWidth(1/1200)=%d\n", m_iScannerWidth);
-    szHeader += std::string("ColorScanner=") + (m_bColorScanner ? "TRUE" : "FALSE") + "\n";
-    szHeader += FormatText("Width=%d\n", m_iWidth);
-    szHeader += FormatText("NoiseLimit=%d\n", m_iNoiseLimit);
-    const std::string szPointer = FormatText("%10d", static_cast<int32_t>(szHeader.size()));
-    szHeader.replace(szHeader.find('=') + 1, 10, szPointer);
+    hdr.AppendDate(now.DateString());
+    hdr.AppendTime(now.TimeString());
+    hdr.AppendScannerWidth(m_iScannerWidth);
+    hdr.AppendColorScanner(m_bColorScanner);
+    hdr.AppendWidth(m_iWidth);
+    hdr.AppendNoiseLimit(m_iNoiseLimit);
 
-    std::string szFile = szHeader;
+    std::vector<uint8_t> data;
     const size_t n = m_iWidth > 0 ? static_cast<size_t>(m_iWidth) : 0;
-    auto put = [&szFile, n](const std::vector<uint8_t>& v) {
-        std::string sz(n, '\0');
-        std::copy_n(v.begin(), std::min(n, v.size()), sz.begin());
-        szFile += sz;
+    auto put = [&data, n](const std::vector<uint8_t>& v) {
+        const size_t iOld = data.size();
+        data.resize(iOld + n, 0);
+        std::copy_n(v.begin(), std::min(n, v.size()), data.begin() + static_cast<std::ptrdiff_t>(iOld));
     };
     if (m_bColorScanner) {
         put(m_Red);
@@ -253,9 +248,9 @@ bool CNoiseRecord::WriteNoiseFile(const std::string& szPath)
         put(m_Green);
     }
     std::string szError;
-    if (!WriteFileAtomically(szPath, szFile.data(), szFile.size(), &szError))
+    if (!WriteConFile(szPath, hdr, data.data(), data.size(), &szError))
         return Fail(FormatText("Cannot write the file %s: %s", szPath.c_str(), szError.c_str()));
-    m_szHeader = szHeader;
+    m_szHeader = hdr.GetText();
     m_szDate = now.DateString();
     m_szTime = now.TimeString();
     return true;
@@ -263,47 +258,11 @@ bool CNoiseRecord::WriteNoiseFile(const std::string& szPath)
 
 // ---- settings ----
 
-namespace {
-// Fct_Tst6.ini lookup with the alias chain: the program's folder first, then
-// the settings roots.
-std::string SharedSetting(const std::string& szSection, const std::string& szKey, const std::string& szDefault)
-{
-    std::vector<std::string> folders;
-    if (const char* szRoots = std::getenv("LUMORA_SETTINGS_ROOTS")) {
-        std::string sz = szRoots;
-        size_t iStart = 0;
-        while (iStart <= sz.size()) {
-            size_t iEnd = sz.find(':', iStart);
-            if (iEnd == std::string::npos)
-                iEnd = sz.size();
-            if (iEnd > iStart) {
-                folders.push_back(sz.substr(iStart, iEnd - iStart) + "/Fct_Test/");
-                folders.push_back(sz.substr(iStart, iEnd - iStart) + "/");
-            }
-            iStart = iEnd + 1;
-        }
-    }
-    for (const std::string& szFolder : folders) {
-        const std::string szPath = szFolder + "Fct_Tst6.ini";
-        std::string szCurrent = szSection;
-        for (int i = 0; i < 32; ++i) {
-            std::string szAlias = GetProfileString(szPath, szCurrent, "ALIAS", szDefault);
-            if (szAlias == szDefault)
-                break;
-            szCurrent = szAlias;
-        }
-        std::string szValue = GetProfileString(szPath, szCurrent, szKey, szDefault);
-        if (szValue != szDefault)
-            return szValue;
-    }
-    return szDefault;
-}
-}  // namespace
-
 bool LookupNoiseLimit(uint32_t uModelCode, int32_t& iLimit, std::string& szMessage)
 {
     szMessage.clear();
-    const std::string szValue = SharedSetting(FormatText("0x%X", uModelCode), "NoiseTest", "Not Found");
+    std::string szValue;
+    GetSharedSetting(FormatText("0x%X", uModelCode), "NoiseTest", "Not Found", szValue);
     if (szValue == "Not Found") {
         szMessage = "Noise Test Value not found in Fct_Tst6.INI.";
         return false;

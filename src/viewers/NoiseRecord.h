@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+struct CConFileHeader;
+
 constexpr uint8_t kNoiseMarker = 19;            // byte 11 of a headerless noise file
 constexpr int64_t kNoiseOldHeaderSize = 48;
 constexpr int64_t kNoiseOldTrailerSize = 44;
@@ -45,7 +47,7 @@ public:
     int32_t Average(int32_t iColor) const;
 
 private:
-    bool ReadHeaderForm(const std::string& szPath, const std::string& szProbe, int64_t iFileSize);
+    bool ReadHeaderForm(const std::string& szPath, const CConFileHeader& con);
     bool ReadHeaderlessForm(const std::string& szPath, const std::string& szFirst, int64_t iFileSize);
     bool Fail(const std::string& szText);
 };

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/IniFile.h"
-#include "platform/Log.h"
 
 namespace StitchNoiseFile {
 
@@ -73,58 +71,5 @@ void PutLe32(std::string& sz, size_t iOffset, int32_t iValue)
         sz[iOffset + i] = static_cast<char>((u >> (8 * i)) & 0xFF);
 }
 
-bool HeaderText(const std::string& szHeader, const std::string& szKey, std::string& szOut)
-{
-    size_t iPos = szHeader.find(szKey);
-    if (iPos == std::string::npos)
-        return false;
-    iPos += szKey.size();
-    size_t iEnd = szHeader.find_first_of("\r\n", iPos);
-    szOut = szHeader.substr(iPos, iEnd == std::string::npos ? std::string::npos : iEnd - iPos);
-    return true;
-}
-
-bool HeaderInt(const std::string& szHeader, const std::string& szKey, int32_t& iOut)
-{
-    iOut = 0;
-    std::string szValue;
-    if (!HeaderText(szHeader, szKey, szValue))
-        return false;
-    iOut = AtoiText(szValue);
-    return true;
-}
-
-int64_t HeaderDataPointer(const std::string& szHeader)
-{
-    size_t iEq = szHeader.find('=');
-    if (iEq == std::string::npos)
-        return -1;
-    return AtoiText(szHeader.substr(iEq + 1, 10));
-}
-
 }  // namespace StitchNoiseFile
 
-namespace StitchNoiseFile {
-
-std::string HeaderInfoMessage(const std::string& szPath)
-{
-    std::string szFirst;
-    if (!ReadBytes(szPath, 0, 100, szFirst))
-        return FormatText("Cannot open the file %s.", szPath.c_str());
-    const std::string szProbe = HeaderProbe(szFirst);
-    static const char* const kSections[] = {"[Light Profile]", "[Noise Test]", "[Stitch Test]", "[G3 Light Profile]",
-                                            "[Rawdex]"};
-    bool bHeader = false;
-    for (const char* sz : kSections)
-        bHeader = bHeader || szProbe.find(sz) != std::string::npos;
-    const int64_t iH = bHeader ? HeaderDataPointer(szProbe) : -1;
-    // A header is text; a data pointer beyond 1 MiB is a damaged file, not a header to show.
-    if (iH <= 0 || iH > (1 << 20))
-        return "Old Con-file.\nNo Header Information available";
-    std::string szHeader;
-    if (!ReadBytes(szPath, 0, iH, szHeader))
-        return "Memory low";
-    return HeaderProbe(szHeader);
-}
-
-}  // namespace StitchNoiseFile

@@ -1,7 +1,7 @@
 #pragma once
-// Header access shared by the stitching, noise and camera check readers: the
-// first bytes of a file, the whole header and key values. Kept in one place so
-// all three read files the same way.
+// Byte access shared by the stitching, noise and camera check readers for the
+// parts of their files that ConHeader does not cover: the old 48-byte headers
+// and trailers and data blocks read without trusting a count.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,16 +19,4 @@ std::string HeaderProbe(const std::string& szFirstBytes);
 int32_t ReadLe32(const std::string& sz, size_t iOffset);
 void PutLe32(std::string& sz, size_t iOffset, int32_t iValue);
 
-// Key readers over a header text: first occurrence, value up to the line end.
-bool HeaderText(const std::string& szHeader, const std::string& szKey, std::string& szOut);
-bool HeaderInt(const std::string& szHeader, const std::string& szKey, int32_t& iOut);
-// H from the ten characters after the first "="; -1 when there is no "=".
-int64_t HeaderDataPointer(const std::string& szHeader);
-
-}  // namespace StitchNoiseFile
-
-namespace StitchNoiseFile {
-// What key I shows: the header text of a file with one of the sections that
-// carry a header, else "Old Con-file.\nNo Header Information available".
-std::string HeaderInfoMessage(const std::string& szPath);
 }  // namespace StitchNoiseFile

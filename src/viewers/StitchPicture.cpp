@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "datafiles/ConFile.h"
 #include "platform/Log.h"
 #include "viewers/StitchNoiseHeader.h"
 
@@ -50,28 +51,26 @@ bool CStitchPicture::Load(const std::string& szFile, std::vector<std::string>& m
 {
     *this = CStitchPicture();
     m_szFile = szFile;
-    const int64_t iFileSize = FileSize(szFile);
-    std::string szFirst;
-    if (iFileSize < 0 || !ReadBytes(szFile, 0, 100, szFirst))
-        return Refuse(FormatText("Cannot open the file %s.", szFile.c_str()), messages, szError);
+    CConFileHeader con;
+    const EConReadStatus eStatus = ReadConFileHeader(szFile, con);
+    if (eStatus == CON_READ_CANNOT_OPEN)
+        return Refuse(FormatText("Cannot open the file %s: %s.", szFile.c_str(), con.m_szProblem.c_str()), messages,
+                      szError);
 
-    const std::string szProbe = HeaderProbe(szFirst);
-    if (szProbe.find("[Stitch Test]") != std::string::npos) {
-        const int64_t iH = HeaderDataPointer(szProbe);
-        if (iH <= 0 || iH > iFileSize)
-            return Refuse(FormatText("%s: the header gives no valid data position.", szFile.c_str()), messages,
-                          szError);
-        if (!ReadBytes(szFile, 0, iH, m_szHeader))
-            return Refuse(FormatText("Cannot read the file %s.", szFile.c_str()), messages, szError);
+    if (con.m_Header.IsStitchTest()) {
+        if (eStatus != CON_READ_OK)
+            return Refuse(FormatText("%s: %s.", szFile.c_str(), con.m_szProblem.c_str()), messages, szError);
+        const ConHeader& hdr = con.m_Header;
         m_bHasHeader = true;
-        m_iHeaderLength = iH;
-        if (!HeaderInt(m_szHeader, "Height=", m_iHeight))
+        m_szHeader = hdr.GetText();
+        m_iHeaderLength = con.m_iHeaderLength;
+        if (!hdr.GetHeight(m_iHeight))
             messages.push_back("m_iMemoryDC_Height");
-        if (!HeaderInt(m_szHeader, "Width=", m_iWidth))
+        if (!hdr.GetWidth(m_iWidth))
             messages.push_back("m_iMemoryDC_Width");
-        if (!HeaderInt(m_szHeader, "Resolution=", m_iResolution))
+        if (!hdr.GetResolution(m_iResolution))
             messages.push_back("m_iPhysicalResolution");
-        m_iDataLength = iFileSize - iH;
+        m_iDataLength = con.DataLength();
         if (m_iDataLength != int64_t(m_iWidth) * m_iHeight)
             messages.push_back(FormatText(
                 "Error Picture Length\nm_iDataLength = %d\nm_iMemoryDC_Width = %d\nm_iMemoryDC_Height = %d",
@@ -79,12 +78,13 @@ bool CStitchPicture::Load(const std::string& szFile, std::vector<std::string>& m
         m_bRunLength = false;
     } else {
         // The old form: 48 header bytes, then data to the end of the file.
+        const std::string& szFirst = con.m_szFirstBytes;
         m_iHeaderLength = kStitchOldHeaderSize;
         m_bRunLength = static_cast<uint8_t>(szFirst.size() > 11 ? szFirst[11] : 0) != kStitchGrayMarker;
         m_iResolution = ReadLe32(szFirst, 24) / 100;
         m_iWidth = ReadLe32(szFirst, 28);
         m_iHeight = ReadLe32(szFirst, 32);
-        m_iDataLength = std::max<int64_t>(0, iFileSize - kStitchOldHeaderSize);
+        m_iDataLength = std::max<int64_t>(0, con.m_iFileSize - kStitchOldHeaderSize);
     }
     if (!CheckSize(*this, messages, szError))
         return false;

@@ -17,7 +17,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "platform/IniFile.h"
+#include "datafiles/ConFile.h"
+#include "datafiles/Settings.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
@@ -33,18 +34,12 @@ QColor FromColorRef(uint32_t u)
 
 const char* const kNoiseFilter = "Stitch file (*.CON) (*.con *.CON);;*_STI.CON) (*_sti.con *_STI.CON);;All Files (*.*) (*)";
 
-// "Unit" of the sibling tool's settings, looked up beside the program.
+// "Unit" of the sibling tool's settings.
 int32_t ToolUnit()
 {
-    const std::string szPath = QApplication::applicationDirPath().toStdString() + "/Probx6.ini";
-    std::string szSection = "Miscellaneous";
-    for (int i = 0; i < 32; ++i) {
-        std::string szAlias = GetProfileString(szPath, szSection, "ALIAS", "Inch");
-        if (szAlias == "Inch")
-            break;
-        szSection = szAlias;
-    }
-    return NoiseUnitFromText(GetProfileString(szPath, szSection, "Unit", "Inch"));
+    std::string szUnit;
+    GetToolSetting("Miscellaneous", "Unit", "Inch", szUnit);
+    return NoiseUnitFromText(szUnit);
 }
 
 }  // namespace
@@ -287,9 +282,9 @@ bool CNCTest_Dialog::LoadFile(const std::string& szFile)
 
 bool CNCTest_Dialog::ChooseFile(const std::string& szFile)
 {
-    std::string szFirst;
-    StitchNoiseFile::ReadBytes(szFile, 0, 100, szFirst);
-    if (StitchNoiseFile::HeaderProbe(szFirst).find("[Noise Test]") == std::string::npos) {
+    CConFileHeader con;
+    ReadConFileHeader(szFile, con);
+    if (!con.m_Header.IsNoiseTest()) {
         ShowMessage("This file is not a Noise Test file.\nExiting.");
         return false;
     }
