@@ -1,5 +1,48 @@
 #include "app/ui/UiRegistry.h"
 
-void RegisterLightProfileViewers(CUiRegistry& /*reg*/)
+#include <QPainter>
+
+#include "viewers/LightProfileFile.h"
+#include "viewers/LightProfileView.h"
+#include "viewers/ui/LPFDialog.h"
+#include "viewers/ui/LPFViewDialog.h"
+
+namespace {
+
+template <class Dialog> int RunViewer(const CViewerRequest& request)
 {
+    Dialog dlg(request.m_pParent);
+    if (request.m_bFileGiven && !request.m_szFile.empty())
+        dlg.SetFileName(request.m_szFile);
+    return dlg.exec();
+}
+
+// Draws a file exactly as CView_LPF_Dialog shows it after loading.
+bool RenderLightProfile(const std::string& szFile, const std::string& /*szAs*/, QSize size, QImage& image,
+                        std::string& szError)
+{
+    CLightProfileLoad load = LoadLightProfile(szFile, LPF_VIEWER_FILE);
+    if (load.m_eOutcome != LPF_LOAD_OK) {
+        szError = load.m_eOutcome == LPF_LOAD_FAILED ? load.m_szError
+                  : load.m_eOutcome == LPF_LOAD_HAND_OVER
+                      ? szFile + ": shown by " + load.m_szViewer + ", not as a light profile"
+                      : szFile + ": not a light profile";
+        return false;
+    }
+    const CLightProfile& p = load.m_Profile;
+    CLPFView view;
+    view.SetData(p.m_Data.data(), static_cast<int64_t>(p.m_Data.size()));
+    view.SetScanner(p.m_iGeneration, p.m_bColorScanner, p.m_iCamera, p.m_iCameraCount, p.m_dWidthFactor);
+    image = RenderLPFView(view, size.isValid() && !size.isEmpty() ? size : DefaultLPFViewSize());
+    return true;
+}
+
+} // namespace
+
+void RegisterLightProfileViewers(CUiRegistry& reg)
+{
+    reg.AddViewer("CView_LPF_Dialog", &RunViewer<CView_LPF_Dialog>);
+    reg.AddViewer("CLPF_Dialog", &RunViewer<CLPF_Dialog>);
+    reg.AddRenderer("light-profile", &RenderLightProfile);
+    reg.AddRenderer("headerless-light-profile", &RenderLightProfile);
 }

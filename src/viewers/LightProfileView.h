@@ -1,0 +1,93 @@
+#pragma once
+// Geometry of the light profile file viewer's own view (CView_LPF_Dialog):
+// the scaled and the 1:1 column walks, the white grid per generation, the
+// position read-out and the mouse rules. The client area W x H holds the
+// button strip, a read-out strip from y = 23 to 41 and the graph of
+// (W - 40) x (H - 40) pixels at (20, 40).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "viewers/LightProfileGraph.h"
+
+struct CLPFViewColumn {
+    int32_t m_iX = 0;     // graph column
+    int32_t m_iYMax = 0;  // y of the largest sample, from the graph's top
+    int32_t m_iYMin = 0;  // y of the smallest sample
+};
+
+class CLPFView {
+public:
+    static constexpr int32_t kGraphLeft = 20;
+    static constexpr int32_t kGraphTop = 40;
+    static constexpr int32_t kStripTop = 23;
+    static constexpr int32_t kStripBottom = 41;
+
+    // The profile and the facts the grid and read-out depend on.
+    void SetData(const uint8_t* pSamples, int64_t iCount);
+    void SetScanner(int32_t iGeneration, bool bColorScanner, int32_t iCamera, int32_t iCameraCount,
+                    double dWidthFactor);
+    int64_t Count() const { return m_iCount; }
+    const uint8_t* Samples() const { return m_pSamples; }
+
+    // --- view state ---------------------------------------------------------
+    bool IsScaled() const { return m_bScaled; }
+    void SetScaled(bool bScaled) { m_bScaled = bScaled; }
+    void ToggleView() { m_bScaled = !m_bScaled; }
+    double StartPercent() const { return m_dStart; }
+    double EndPercent() const { return m_dEnd; }
+    int64_t Center() const { return m_iCenter; }
+    void SetRange(double dStartPercent, double dEndPercent);
+    void SetCenter(int64_t iCenter, int32_t iWidth);
+    double ZoomFactor() const; // 100 / (end % - start %)
+    bool IsWholeProfile() const { return m_dStart <= 0.0 && m_dEnd >= 100.0; }
+
+    // Mouse and keys on a client area W x H. In the scaled view a left click
+    // halves the shown range around the clicked position and a right click
+    // doubles it; in the 1:1 view both centre the clicked sample.
+    void ZoomIn(int32_t iClientX, int32_t iWidth);
+    void ZoomOut(int32_t iClientX, int32_t iWidth);
+    void ZoomAll();
+
+    // --- geometry of a client area W x H -------------------------------------
+    static int32_t GraphWidth(int32_t iWidth) { return iWidth - 40 > 0 ? iWidth - 40 : 0; }
+    static int32_t GraphHeight(int32_t iHeight) { return iHeight - 40 > 0 ? iHeight - 40 : 0; }
+    // Largest and smallest sample per graph column, in the view's current mode.
+    std::vector<CLPFViewColumn> ColumnsScaled(int32_t iWidth, int32_t iHeight) const;
+    std::vector<CLPFViewColumn> Columns1To1(int32_t iWidth, int32_t iHeight) const; // m_iYMin unused
+    std::vector<CLPFViewColumn> Columns(int32_t iWidth, int32_t iHeight) const;
+    // White grid lines, y from the graph's top (doubled lines appear twice).
+    std::vector<int32_t> GridLines(int32_t iHeight) const;
+    // Text of the position read-out strip.
+    std::string PositionText(int32_t iWidth) const;
+    // Sample under a client x, or -1 outside the graph.
+    int64_t SampleAt(int32_t iClientX, int32_t iWidth) const;
+
+    // First and last sample of the scaled range.
+    int64_t StartSample() const;
+    int64_t EndSample() const;
+
+    // --- measuring line -----------------------------------------------------
+    void StartMeasure(int32_t iX, int32_t iY);
+    void MoveMeasure(int32_t iX);
+    void EndMeasure() { m_bMeasuring = false; }
+    void ClearMeasure() { m_bMeasuring = false; m_bLine = false; }
+    bool IsMeasuring() const { return m_bMeasuring; }
+    // True with the line to draw when both ends lie inside the graph, left to right.
+    bool MeasureLine(int32_t iWidth, int32_t iHeight, int32_t& iX1, int32_t& iX2, int32_t& iY) const;
+
+private:
+    const uint8_t* m_pSamples = nullptr;
+    int64_t m_iCount = 0;
+    CLPFSampleLevels m_Levels;
+    int32_t m_iGeneration = 0;
+    bool m_bColorScanner = false;
+    int32_t m_iCamera = 255;
+    int32_t m_iCameraCount = 1;
+    double m_dWidthFactor = 8.5;
+    bool m_bScaled = true;
+    double m_dStart = 0.0, m_dEnd = 100.0;
+    int64_t m_iCenter = 0;
+    bool m_bMeasuring = false, m_bLine = false;
+    int32_t m_iMeasureX1 = 0, m_iMeasureX2 = 0, m_iMeasureY = 0;
+};

@@ -1,0 +1,104 @@
+#include "viewers/ui/LPFLoading.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "app/ui/UiRegistry.h"
+#include "platform/Log.h"
+#include "platform/Messages.h"
+#include "platform/ui/Text.h"
+#include "viewers/ui/LPFScannerSettingsDialog.h"
+
+QString ChooseLightProfileFile(QWidget* parent, const QString& szFolder)
+{
+    QFileDialog dlg(parent);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setDefaultSuffix("con");
+    dlg.setNameFilters({"Light Profile file (*.CON) (*.con *.CON)", "*_LPF.CON) (*_lpf.con *_LPF.CON)",
+                        "All Files (*.*) (*)"});
+    if (!szFolder.isEmpty())
+        dlg.setDirectory(szFolder);
+    dlg.selectFile("*.con");
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().first();
+}
+
+void HandLightProfileFileOver(QWidget* parent, const std::string& szViewer, const std::string& szFile)
+{
+    Log_Msg_Txt("HandLightProfileFileOver " + szViewer, szFile);
+    if (const ViewerRunner* pRun = CUiRegistry::Instance().FindViewer(szViewer)) {
+        CViewerRequest request;
+        request.m_szFile = szFile;
+        request.m_bFileGiven = true;
+        request.m_pParent = parent;
+        (*pRun)(request);
+        return;
+    }
+    ShowMessage(FormatText("%s\nis shown by %s, which this build does not include.", szFile.c_str(),
+                           szViewer.c_str()));
+}
+
+LPF_VIEWER_LOAD LoadIntoViewer(QWidget* parent, std::string szFile, LPF_VIEWER eViewer, CLightProfile& profile,
+                               const std::function<QString(const QString& szFolder)>& chooser)
+{
+    for (;;) {
+        CLightProfileLoad load = LoadLightProfile(szFile, eViewer);
+        switch (load.m_eOutcome) {
+        case LPF_LOAD_RAWDEX: {
+            // The packed files land next to the package; the user picks one of them.
+            if (!UnpackRawdexForViewer(szFile))
+                return LPF_VIEWER_KEPT;
+            const QString szNext = chooser(QFileInfo(QString::fromStdString(szFile)).absolutePath());
+            if (szNext.isEmpty())
+                return LPF_VIEWER_KEPT;
+            szFile = szNext.toStdString();
+            continue;
+        }
+        case LPF_LOAD_HAND_OVER:
+            HandLightProfileFileOver(parent, load.m_szViewer, szFile);
+            return LPF_VIEWER_KEPT;
+        case LPF_LOAD_ASK_SETTINGS: {
+            CScanner_Settings_Dialog dlg(parent);
+            if (dlg.exec() != QDialog::Accepted)
+                return LPF_VIEWER_END;
+            load = LoadLightProfileWithSettings(szFile, dlg.Settings());
+            if (load.m_eOutcome == LPF_LOAD_HAND_OVER) {
+                HandLightProfileFileOver(parent, load.m_szViewer, szFile);
+                return LPF_VIEWER_KEPT;
+            }
+            break;
+        }
+        case LPF_LOAD_OK:
+        case LPF_LOAD_FAILED:
+            break;
+        }
+        if (load.m_eOutcome == LPF_LOAD_FAILED) {
+            ShowMessage(load.m_szError);
+            return LPF_VIEWER_KEPT;
+        }
+        for (const std::string& sz : load.m_Messages)
+            ShowMessage(sz);
+        profile = std::move(load.m_Profile);
+        return LPF_VIEWER_LOADED;
+    }
+}
+
+bool SaveBytesAtomically(QWidget*, const QString& szFile, const QByteArray& bytes)
+{
+    QSaveFile file(szFile);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        ShowMessage(FormatText("%s\ncannot be written: %s", ToCp1252(szFile).c_str(),
+                               ToCp1252(file.errorString()).c_str()));
+        return false;
+    }
+    return true;
+}
+
+bool UnpackRawdexForViewer(const std::string& szFile)
+{
+    ShowMessage("This is a Rawdex packed file,\nand it will now be unpacked.");
+    return false; // RAWDEX-UNPACK: wired to the container's unpacker
+}

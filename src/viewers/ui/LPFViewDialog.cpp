@@ -1,0 +1,385 @@
+#include "viewers/ui/LPFViewDialog.h"
+
+#include <QBuffer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "platform/Log.h"
+#include "platform/Messages.h"
+#include "platform/ui/Text.h"
+#include "viewers/ui/LPFLoading.h"
+
+namespace {
+
+const QColor kFaceColor(240, 240, 240);
+const QColor kStripColor(192, 192, 192);
+const QColor kSpreadColor(100, 100, 100);
+
+void VLine(QPainter& p, int x, int y0, int y1)
+{
+    if (y1 > y0)
+        p.drawLine(x, y0, x, y1 - 1);
+}
+
+QCursor PeakCursor()
+{
+    // A thin cross with a peak mark: precise enough to set a line on a slope.
+    QPixmap pix(32, 32);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setPen(Qt::black);
+    p.drawLine(16, 0, 16, 31);
+    p.drawLine(0, 16, 31, 16);
+    p.drawLine(10, 8, 16, 2);
+    p.drawLine(16, 2, 22, 8);
+    p.end();
+    return QCursor(pix, 16, 16);
+}
+
+} // namespace
+
+QSize DefaultLPFViewSize()
+{
+    return QSize(800, 500);
+}
+
+void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
+{
+    const int W = size.width();
+    const int H = size.height();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.fillRect(QRect(0, 0, W, H), kFaceColor);
+    painter.fillRect(QRect(0, CLPFView::kStripTop, W, CLPFView::kStripBottom - CLPFView::kStripTop), kStripColor);
+    painter.fillRect(QRect(W - 20, CLPFView::kStripTop, 20, H - CLPFView::kStripTop), kStripColor);
+
+    const int w = CLPFView::GraphWidth(W);
+    const int h = CLPFView::GraphHeight(H);
+    if (w > 0 && h > 0) {
+        // Drawn off-screen and copied in, as the dialog always has.
+        QImage graph(w, h, QImage::Format_RGB32);
+        graph.fill(Qt::white);
+        QPainter g(&graph);
+        g.setRenderHint(QPainter::Antialiasing, false);
+        for (const CLPFViewColumn& col : view.Columns(W, H)) {
+            g.setPen(Qt::black);
+            VLine(g, col.m_iX, 0, col.m_iYMax);
+            if (view.IsScaled()) {
+                g.setPen(kSpreadColor);
+                VLine(g, col.m_iX, col.m_iYMax, col.m_iYMin);
+            }
+        }
+        g.setPen(Qt::black);
+        g.drawRect(0, 0, w - 1, h - 1);
+        // White grid: it shows only where the curve left the graph black.
+        g.setPen(Qt::white);
+        for (int32_t y : view.GridLines(H))
+            if (y > 0 && y < h - 1)
+                g.drawLine(1, y, w - 2, y);
+        g.end();
+        painter.drawImage(CLPFView::kGraphLeft, CLPFView::kGraphTop, graph);
+    }
+
+    painter.setPen(Qt::black);
+    painter.drawLine(W / 2, CLPFView::kGraphTop, W / 2, 30);
+    QFont font("MS Sans Serif");
+    font.setPixelSize(13);
+    painter.setFont(font);
+    painter.drawText(QRect(W / 2 + 2, CLPFView::kStripTop, W / 2 - 22, CLPFView::kStripBottom - CLPFView::kStripTop),
+                     Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(view.PositionText(W)));
+    int32_t x1, x2, y;
+    if (view.MeasureLine(W, H, x1, x2, y))
+        painter.drawLine(x1, y, x2, y);
+    painter.restore();
+}
+
+QImage RenderLPFView(const CLPFView& view, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(kFaceColor);
+    QPainter painter(&image);
+    PaintLPFView(painter, size, view);
+    return image;
+}
+
+// ---------------------------------------------------------------------------
+// CLPFViewWidget
+
+CLPFViewWidget::CLPFViewWidget(QWidget* parent) : QWidget(parent)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(300, 200);
+}
+
+void CLPFViewWidget::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    PaintLPFView(painter, size(), m_View);
+}
+
+void CLPFViewWidget::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint pt = event->position().toPoint();
+    if (pt.y() < CLPFView::kGraphTop || m_View.Count() <= 0)
+        return;
+    // Ctrl + left button or the middle button measure; the plain buttons zoom.
+    if (event->button() == Qt::MiddleButton ||
+        (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier))) {
+        m_View.StartMeasure(pt.x(), pt.y());
+        setCursor(PeakCursor());
+        update();
+        return;
+    }
+    m_View.ClearMeasure();
+    if (event->button() == Qt::LeftButton)
+        m_View.ZoomIn(pt.x(), width());
+    else if (event->button() == Qt::RightButton)
+        m_View.ZoomOut(pt.x(), width());
+    Changed();
+}
+
+void CLPFViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    mousePressEvent(event);
+}
+
+void CLPFViewWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_View.IsMeasuring()) {
+        m_View.MoveMeasure(static_cast<int32_t>(event->position().x()));
+        update();
+    }
+}
+
+void CLPFViewWidget::mouseReleaseEvent(QMouseEvent*)
+{
+    if (m_View.IsMeasuring()) {
+        m_View.EndMeasure();
+        unsetCursor();
+        update();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// CView_LPF_Dialog
+
+CView_LPF_Dialog::CView_LPF_Dialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("CView_LPF_Dialog");
+    setWindowTitle("View Light Profile");
+    setSizeGripEnabled(true);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+
+    m_pView = new CLPFViewWidget(this);
+    m_pView->setObjectName("view");
+    m_pView->resize(DefaultLPFViewSize());
+    m_pView->setMinimumSize(400, 250);
+    pLayout->addWidget(m_pView);
+
+    // The buttons sit in the strip above the read-out, as in the original window.
+    auto* pStrip = new QHBoxLayout(m_pView);
+    pStrip->setContentsMargins(2, 1, 22, 0);
+    pStrip->setSpacing(4);
+    auto addButton = [&](const char* szText, const char* szName) {
+        auto* b = new QPushButton(szText, m_pView);
+        b->setObjectName(szName);
+        b->setFixedHeight(21);
+        b->setAutoDefault(false);
+        pStrip->addWidget(b, 0, Qt::AlignTop);
+        return b;
+    };
+    m_pLoad = addButton("&Load", "load");
+    m_pChange = addButton("&Change to 1:1 View", "changeView");
+    m_pZoomAll = addButton("&Zoom All", "zoomAll");
+    m_pPrint = addButton("&Print", "print");
+    auto* pExport = addButton("Ex&port", "export");
+    pStrip->addStretch(1);
+    m_pExit = addButton("E&xit", "exit");
+
+    auto* pMenu = new QMenu(pExport);
+    pMenu->addAction("View as &PNG...", this, [this] {
+        const QString sz = QFileDialog::getSaveFileName(this, "Export View", QString(), "PNG image (*.png)");
+        if (!sz.isEmpty())
+            ExportPng(sz);
+    });
+    pMenu->addAction("Samples as &CSV...", this, [this] {
+        const QString sz = QFileDialog::getSaveFileName(this, "Export Samples", QString(), "CSV file (*.csv)");
+        if (!sz.isEmpty())
+            ExportCsv(sz);
+    });
+    pExport->setMenu(pMenu);
+
+    connect(m_pLoad, &QPushButton::clicked, this, [this] { OnLoad(); });
+    connect(m_pChange, &QPushButton::clicked, this, [this] { OnChangeView(); });
+    connect(m_pZoomAll, &QPushButton::clicked, this, [this] { OnZoomAll(); });
+    connect(m_pPrint, &QPushButton::clicked, this, [this] { OnPrint(); });
+    connect(m_pExit, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto shortcut = [this](const QKeySequence& key, std::function<void()> fn) {
+        auto* s = new QShortcut(key, this);
+        connect(s, &QShortcut::activated, this, std::move(fn));
+    };
+    shortcut(QKeySequence(Qt::Key_I), [this] { OnHeaderInfo(); });
+    shortcut(QKeySequence::Print, [this] { OnPrint(); });
+    shortcut(QKeySequence(Qt::Key_Plus), [this] { m_pView->View().ZoomIn(m_pView->width() / 2, m_pView->width()); m_pView->Changed(); });
+    shortcut(QKeySequence(Qt::Key_Equal), [this] { m_pView->View().ZoomIn(m_pView->width() / 2, m_pView->width()); m_pView->Changed(); });
+    shortcut(QKeySequence(Qt::Key_Minus), [this] { m_pView->View().ZoomOut(m_pView->width() / 2, m_pView->width()); m_pView->Changed(); });
+    shortcut(QKeySequence(Qt::Key_Home), [this] { OnZoomAll(); });
+    resize(DefaultLPFViewSize());
+    m_Chooser = [this] { return ChooseLightProfileFile(this); };
+}
+
+void CView_LPF_Dialog::SetFileName(const std::string& szFile)
+{
+    m_szFile = szFile;
+    m_bFileGiven = true;
+}
+
+void CView_LPF_Dialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_bStarted)
+        return;
+    m_bStarted = true;
+    // Load once the window is up, so messages have their owner on screen.
+    QTimer::singleShot(0, this, [this] {
+        if (m_bFileGiven)
+            Load(m_szFile);
+    });
+}
+
+bool CView_LPF_Dialog::Load(const std::string& szFile)
+{
+    Log_Msg_Txt("CView_LPF_Dialog::Load", szFile);
+    CLightProfile profile;
+    const LPF_VIEWER_LOAD eResult = LoadIntoViewer(this, szFile, LPF_VIEWER_FILE, profile, [this](const QString& szFolder) {
+        return ChooseLightProfileFile(this, szFolder);
+    });
+    if (eResult == LPF_VIEWER_END) {
+        reject();
+        return false;
+    }
+    if (eResult != LPF_VIEWER_LOADED)
+        return false;
+    m_Profile = std::move(profile);
+    m_szFile = m_Profile.m_szFileName;
+    CLPFView& view = m_pView->View();
+    view.SetData(m_Profile.m_Data.data(), static_cast<int64_t>(m_Profile.m_Data.size()));
+    view.SetScanner(m_Profile.m_iGeneration, m_Profile.m_bColorScanner, m_Profile.m_iCamera, m_Profile.m_iCameraCount,
+                    m_Profile.m_dWidthFactor);
+    view.ClearMeasure();
+    setWindowTitle(FromCp1252(LightProfileTitle(m_Profile)));
+    m_pView->Changed();
+    return true;
+}
+
+void CView_LPF_Dialog::OnLoad()
+{
+    const QString sz = m_Chooser ? m_Chooser() : QString();
+    if (!sz.isEmpty())
+        Load(sz.toStdString());
+}
+
+void CView_LPF_Dialog::UpdateButtons()
+{
+    m_pChange->setText(m_pView->View().IsScaled() ? "&Change to 1:1 View" : "&Change to Scaled View");
+}
+
+void CView_LPF_Dialog::OnChangeView()
+{
+    CLPFView& view = m_pView->View();
+    view.ToggleView();
+    view.ClearMeasure();
+    if (!view.IsScaled())
+        view.SetCenter(view.Center(), m_pView->width());
+    UpdateButtons();
+    m_pView->Changed();
+}
+
+void CView_LPF_Dialog::OnZoomAll()
+{
+    m_pView->View().ZoomAll();
+    m_pView->View().ClearMeasure();
+    m_pView->Changed();
+}
+
+bool CView_LPF_Dialog::PrintTo(QPrinter& printer)
+{
+    printer.setDocName("Printing Light Profile");
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        ShowMessage("Unable to print", "Printer Section");
+        return false;
+    }
+    const QRect page = painter.viewport();
+    QFont font("Courier New");
+    font.setPointSize(10);
+    painter.setFont(font);
+    const int iLine = painter.fontMetrics().lineSpacing();
+    int y = iLine;
+    for (const std::string& sz : LightProfilePrintLines(m_Profile)) {
+        painter.drawText(QPoint(0, y), FromCp1252(sz));
+        y += iLine;
+    }
+    const QImage image = RenderLPFView(m_pView->View(), m_pView->size());
+    const int iWidth = page.width();
+    const int iHeight = std::max(1, std::min(page.height() - y - iLine, iWidth * image.height() / std::max(1, image.width())));
+    painter.drawImage(QRect(0, y + iLine, iWidth, iHeight), image);
+    return painter.end();
+}
+
+void CView_LPF_Dialog::OnPrint()
+{
+    const QString szText = m_pPrint->text();
+    m_pPrint->setText("Printing...");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName("Printing Light Profile");
+    if (!m_szPrintFile.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_szPrintFile);
+        PrintTo(printer);
+    } else {
+        QPrintDialog dlg(&printer, this);
+        if (dlg.exec() == QDialog::Accepted)
+            PrintTo(printer);
+    }
+    m_pPrint->setText(szText);
+}
+
+void CView_LPF_Dialog::OnHeaderInfo()
+{
+    std::string szText;
+    LightProfileHeaderInfo(m_szFile, szText);
+    ShowMessage(szText);
+}
+
+bool CView_LPF_Dialog::ExportPng(const QString& szFile)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    RenderLPFView(m_pView->View(), m_pView->size()).save(&buffer, "PNG");
+    return SaveBytesAtomically(this, szFile, bytes);
+}
+
+bool CView_LPF_Dialog::ExportCsv(const QString& szFile)
+{
+    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(LightProfileCsv(m_Profile.m_Data)));
+}
