@@ -47,7 +47,8 @@ bool CheckSize(const CStitchPicture& pic, std::vector<std::string>& messages, st
 
 }  // namespace
 
-bool CStitchPicture::Load(const std::string& szFile, std::vector<std::string>& messages, std::string& szError)
+bool CStitchPicture::Load(const std::string& szFile, std::vector<std::string>& messages, std::string& szError,
+                          bool bReadData)
 {
     *this = CStitchPicture();
     m_szFile = szFile;
@@ -88,6 +89,8 @@ bool CStitchPicture::Load(const std::string& szFile, std::vector<std::string>& m
     }
     if (!CheckSize(*this, messages, szError))
         return false;
+    if (!bReadData)
+        return true;
 
     std::string szData;
     if (!ReadBytes(szFile, m_iHeaderLength, m_iDataLength, szData))

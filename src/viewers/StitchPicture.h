@@ -31,7 +31,9 @@ public:
     // Reads the file the way the viewer does: the section decides the form.
     // Messages the viewer shows while loading are appended to messages; false
     // (with szError, also appended to messages) when nothing can be shown.
-    bool Load(const std::string& szFile, std::vector<std::string>& messages, std::string& szError);
+    // bReadData false reads only the header (what a description needs).
+    bool Load(const std::string& szFile, std::vector<std::string>& messages, std::string& szError,
+              bool bReadData = true);
     // Turns the data block into m_Pixels in one pass. Warnings about damaged
     // run-length data are appended to messages. False when the size is refused.
     bool Decode(std::vector<std::string>& messages, std::string& szError);

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "datafiles/ConFile.h"
 #include "platform/Messages.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
@@ -232,24 +233,17 @@ void COstra_Check_Camera_Adjustment_Test_Dialog::OnSave()
 
 void COstra_Check_Camera_Adjustment_Test_Dialog::ShowHeader()
 {
-    std::string szFirst;
-    if (!StitchNoiseFile::ReadBytes(m_szFileName, 0, 100, szFirst)) {
-        ShowMessage("Cannot open the file " + m_szFileName + ".");
+    CConFileHeader con;
+    const EConReadStatus eStatus = ReadConFileHeader(m_szFileName, con);
+    if (eStatus == CON_READ_CANNOT_OPEN) {
+        ShowMessage("Cannot open the file " + m_szFileName + ": " + con.m_szProblem + ".");
         return;
     }
-    const std::string szProbe = StitchNoiseFile::HeaderProbe(szFirst);
-    const int64_t iH = szProbe.find("DataPointer=") != std::string::npos ? StitchNoiseFile::HeaderDataPointer(szProbe)
-                                                                         : -1;
-    std::string szHeader;
-    if (iH <= 0) {
+    if (eStatus != CON_READ_OK || con.m_szFirstBytes.empty() || con.m_szFirstBytes[0] != '[') {
         ShowMessage("Old Con-file.\nNo Header Information available");
         return;
     }
-    if (iH > (1 << 20) || !StitchNoiseFile::ReadBytes(m_szFileName, 0, iH, szHeader)) {
-        ShowMessage("Memory low");
-        return;
-    }
-    ShowMessage(StitchNoiseFile::HeaderProbe(szHeader));
+    ShowMessage(con.m_Header.GetText());
 }
 
 void COstra_Check_Camera_Adjustment_Test_Dialog::PaintPage(QPainter& painter, const QRect& page) const

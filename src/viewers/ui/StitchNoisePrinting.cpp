@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "platform/Messages.h"
-#include "viewers/StitchNoiseHeader.h"
+#include "viewers/LightProfileFile.h"
 
 bool PrintOnePage(QPrinter& printer, const QString& szJobTitle, const PagePainter& paint)
 {
@@ -80,5 +80,7 @@ void CPleaseWait::SetText(const QString& szText)
 
 void ShowFileHeader(const std::string& szFile)
 {
-    ShowMessage(StitchNoiseFile::HeaderInfoMessage(szFile));
+    std::string szText;
+    LightProfileHeaderInfo(szFile, szText);
+    ShowMessage(szText);
 }
