@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize)
     std::string szError;
     if (picture.Load(szPath, messages, szError) && picture.Decode(messages, szError)) {
         const size_t iPixels = size_t(picture.m_iWidth) * size_t(picture.m_iHeight);
-        if (picture.m_Pixels.size() != iPixels)
+        if (picture.m_bRunLength ? picture.m_Bits.size() != size_t(picture.m_iBitStride) * size_t(picture.m_iHeight)
+                                 : picture.m_Pixels.size() != iPixels)
             __builtin_trap();
         CStitchView view;
         view.m_iWidth = picture.m_iWidth;

@@ -22,28 +22,35 @@ int64_t FileSize(const std::string& szPath)
     return iSize < 0 ? -1 : static_cast<int64_t>(iSize);
 }
 
-bool ReadBytes(const std::string& szPath, int64_t iOffset, int64_t iCount, std::string& out)
+namespace {
+// The count is clamped to what the file really holds from iOffset, so the
+// buffer is sized once and never beyond the file.
+template <class Buffer> bool ReadInto(const std::string& szPath, int64_t iOffset, int64_t iCount, Buffer& out)
 {
     out.clear();
     FilePtr f(std::fopen(szPath.c_str(), "rb"));
-    if (!f || iOffset < 0 || iCount < 0)
+    if (!f || iOffset < 0 || iCount < 0 || std::fseek(f.get(), 0, SEEK_END) != 0)
         return false;
-    if (std::fseek(f.get(), static_cast<long>(iOffset), SEEK_SET) != 0)
+    const long iSize = std::ftell(f.get());
+    if (iSize < 0 || std::fseek(f.get(), static_cast<long>(iOffset), SEEK_SET) != 0)
         return false;
-    // Never trust the count: the buffer grows only with bytes really read.
-    constexpr size_t kChunk = 1u << 20;
-    size_t iLeft = static_cast<size_t>(iCount);
-    while (iLeft > 0) {
-        size_t iWant = iLeft < kChunk ? iLeft : kChunk;
-        size_t iOld = out.size();
-        out.resize(iOld + iWant);
-        size_t iGot = std::fread(out.data() + iOld, 1, iWant, f.get());
-        out.resize(iOld + iGot);
-        if (iGot < iWant)
-            return !std::ferror(f.get());
-        iLeft -= iGot;
-    }
-    return true;
+    const int64_t iAvailable = iOffset < iSize ? iSize - iOffset : 0;
+    const int64_t iWant = iCount < iAvailable ? iCount : iAvailable;
+    out.resize(static_cast<size_t>(iWant));
+    const size_t iGot = iWant > 0 ? std::fread(out.data(), 1, out.size(), f.get()) : 0;
+    out.resize(iGot);
+    return !std::ferror(f.get());
+}
+}  // namespace
+
+bool ReadBytes(const std::string& szPath, int64_t iOffset, int64_t iCount, std::string& out)
+{
+    return ReadInto(szPath, iOffset, iCount, out);
+}
+
+bool ReadBytes(const std::string& szPath, int64_t iOffset, int64_t iCount, std::vector<uint8_t>& out)
+{
+    return ReadInto(szPath, iOffset, iCount, out);
 }
 
 std::string HeaderProbe(const std::string& szFirstBytes)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace StitchNoiseFile {
 
@@ -13,6 +14,7 @@ int64_t FileSize(const std::string& szPath);
 // Up to iCount bytes from iOffset (fewer at the end of the file); false when
 // the file cannot be opened or read.
 bool ReadBytes(const std::string& szPath, int64_t iOffset, int64_t iCount, std::string& out);
+bool ReadBytes(const std::string& szPath, int64_t iOffset, int64_t iCount, std::vector<uint8_t>& out);
 // Text of the first bytes up to the first zero byte, as the recognition sees it.
 std::string HeaderProbe(const std::string& szFirstBytes);
 // Little-endian 32-bit value at iOffset; bytes beyond the end count as zero.

@@ -93,9 +93,10 @@ bool ReadStitchPicture(const std::string& szFile, const std::string& /*szAs*/, C
                              picture.m_iHeight);
         return false;
     }
-    std::memcpy(pic.GetDataPointer(), picture.m_Pixels.data(), picture.m_Pixels.size());
+    const std::vector<uint8_t> gray = picture.GrayPixels();
+    std::memcpy(pic.GetDataPointer(), gray.data(), gray.size());
     pic.m_iHeight = picture.m_iHeight;
-    pic.m_iSize = static_cast<int32_t>(picture.m_Pixels.size());
+    pic.m_iSize = static_cast<int32_t>(gray.size());
     return true;
 }
 

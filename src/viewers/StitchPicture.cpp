@@ -92,11 +92,9 @@ bool CStitchPicture::Load(const std::string& szFile, std::vector<std::string>& m
     if (!bReadData)
         return true;
 
-    std::string szData;
-    if (!ReadBytes(szFile, m_iHeaderLength, m_iDataLength, szData))
+    if (!ReadBytes(szFile, m_iHeaderLength, m_iDataLength, m_Data))
         return Refuse(FormatText("Cannot read the file %s.", szFile.c_str()), messages, szError);
-    m_iDataLength = static_cast<int64_t>(szData.size());
-    m_Data.assign(szData.begin(), szData.end());
+    m_iDataLength = static_cast<int64_t>(m_Data.size());
     Log_Msg_Txt("CView_Stitch_Dialog::LoadFile", szFile);
     return true;
 }
@@ -111,14 +109,38 @@ void DecodeStitchGray(const uint8_t* pData, int64_t iLength, int32_t iWidth, int
         std::memset(pPixels + iCopy, 255, static_cast<size_t>(iPixels - iCopy));
 }
 
+int32_t StitchBitStride(int32_t iWidth)
+{
+    return static_cast<int32_t>(((int64_t(iWidth) + 31) / 32) * 4);
+}
+
+namespace {
+// Sets bits [x0, x1) of a row, most significant bit first.
+void SetBitRun(uint8_t* pRow, int64_t x0, int64_t x1)
+{
+    if (x0 >= x1)
+        return;
+    int64_t iFirstByte = x0 >> 3, iLastByte = (x1 - 1) >> 3;
+    const uint8_t uHead = static_cast<uint8_t>(0xFF >> (x0 & 7));
+    const uint8_t uTail = static_cast<uint8_t>(0xFF << (7 - ((x1 - 1) & 7)));
+    if (iFirstByte == iLastByte) {
+        pRow[iFirstByte] |= uHead & uTail;
+        return;
+    }
+    pRow[iFirstByte] |= uHead;
+    if (iLastByte > iFirstByte + 1)
+        std::memset(pRow + iFirstByte + 1, 0xFF, static_cast<size_t>(iLastByte - iFirstByte - 1));
+    pRow[iLastByte] |= uTail;
+}
+}  // namespace
+
 CRunLengthReport DecodeStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
-                                       uint8_t* pPixels)
+                                       uint8_t* pBits, int32_t iStride)
 {
     CRunLengthReport report;
-    std::memset(pPixels, 255, static_cast<size_t>(int64_t(iWidth) * iHeight));
     int64_t x = 0;
     int32_t y = 0;
-    uint8_t* pRow = pPixels;
+    uint8_t* pRow = pBits;
     for (int64_t i = 0; i < iLength; ++i) {
         const uint8_t b = pData[i];
         if (y >= iHeight) {
@@ -128,19 +150,31 @@ CRunLengthReport DecodeStitchRunLength(const uint8_t* pData, int64_t iLength, in
         if (b == 0) {
             x = 0;
             ++y;
-            pRow += iWidth;
+            pRow += iStride;
             continue;
         }
-        if (x == 0 && report.m_iRowsDecoded <= y)
-            report.m_iRowsDecoded = y + 1;
         const int64_t iRun = b & 127;
         if (x + iRun > iWidth && report.m_iFirstOverrunRow < 0)
             report.m_iFirstOverrunRow = y;
-        if (!(b & 128) && x < iWidth)
-            std::memset(pRow + x, 0, static_cast<size_t>(std::min<int64_t>(iRun, iWidth - x)));
+        if (!(b & 128))
+            SetBitRun(pRow, std::min<int64_t>(x, iWidth), std::min<int64_t>(x + iRun, iWidth));
         x += iRun;
     }
     return report;
+}
+
+std::vector<uint8_t> CStitchPicture::GrayPixels() const
+{
+    if (!m_bRunLength)
+        return m_Pixels;
+    std::vector<uint8_t> gray(static_cast<size_t>(int64_t(m_iWidth) * m_iHeight), 255);
+    if (m_Bits.size() != static_cast<size_t>(int64_t(m_iBitStride) * m_iHeight))
+        return gray;
+    for (int64_t y = 0; y < m_iHeight; ++y)
+        for (int64_t x = 0; x < m_iWidth; ++x)
+            if (m_Bits[static_cast<size_t>(y * m_iBitStride + (x >> 3))] & (0x80 >> (x & 7)))
+                gray[static_cast<size_t>(y * m_iWidth + x)] = 0;
+    return gray;
 }
 
 bool CStitchPicture::Decode(std::vector<std::string>& messages, std::string& szError)
@@ -154,12 +188,15 @@ bool CStitchPicture::Decode(std::vector<std::string>& messages, std::string& szE
         m_Data.clear();
         return true;
     }
-    m_Pixels.resize(static_cast<size_t>(iPixels));
     if (!m_bRunLength) {
+        m_Pixels.resize(static_cast<size_t>(iPixels));
         DecodeStitchGray(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth, m_iHeight, m_Pixels.data());
     } else {
+        // One bit a pixel: the white background costs an eighth of a gray picture.
+        m_iBitStride = StitchBitStride(m_iWidth);
+        m_Bits.assign(static_cast<size_t>(int64_t(m_iBitStride) * m_iHeight), 0);
         CRunLengthReport report = DecodeStitchRunLength(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth,
-                                                        m_iHeight, m_Pixels.data());
+                                                        m_iHeight, m_Bits.data(), m_iBitStride);
         if (report.m_iFirstOverrunRow >= 0)
             messages.push_back(FormatText("%s: run-length data of row %d runs past the picture width of %d pixels; "
                                           "the excess is cut off.",

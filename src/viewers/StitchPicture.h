@@ -25,8 +25,16 @@ public:
     int64_t m_iDataLength = 0;
     std::string m_szHeader;        // the text header, empty for the old form
     std::vector<uint8_t> m_Data;   // the data block as read; given up to m_Pixels by Decode
-    // The decoded picture, one gray byte per pixel, rows from the top. Built by Decode.
+    // The decoded picture, rows from the top, built by Decode. Gray data: one
+    // byte per pixel in m_Pixels. Run-length data: one bit per pixel in m_Bits
+    // (1 = black, most significant bit first), rows m_iBitStride bytes apart
+    // (a multiple of four), so the screen image can use it as it is.
     std::vector<uint8_t> m_Pixels;
+    std::vector<uint8_t> m_Bits;
+    int32_t m_iBitStride = 0;
+
+    // The decoded picture as gray bytes whichever the form (for pictures and tests).
+    std::vector<uint8_t> GrayPixels() const;
 
     // Reads the file the way the viewer does: the section decides the form.
     // Messages the viewer shows while loading are appended to messages; false
@@ -42,12 +50,13 @@ public:
 // Decoders on plain buffers (the picture's white background is 255).
 void DecodeStitchGray(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight, uint8_t* pPixels);
 struct CRunLengthReport {
-    int32_t m_iRowsDecoded = 0;   // rows started by the data
     int32_t m_iFirstOverrunRow = -1;
     bool m_bPastLastRow = false;  // data continues after the picture's last row
 };
+// Into rows of iStride bytes, one bit per pixel, 1 = black; pBits must be zeroed.
 CRunLengthReport DecodeStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
-                                       uint8_t* pPixels);
+                                       uint8_t* pBits, int32_t iStride);
+int32_t StitchBitStride(int32_t iWidth);
 
 // What the stitching viewer shows: integer zoom around a centre, clamped so the
 // view stays on the picture, and both scroll bars on a 0..10000 scale.

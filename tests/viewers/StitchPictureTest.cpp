@@ -82,7 +82,7 @@ TEST(StitchPicture, DecodesBothFormsToRowsFromTheTop)
         EXPECT_EQ(d.m_Pic.m_iWidth, c.m_iW);
         EXPECT_EQ(d.m_Pic.m_iHeight, c.m_iH);
         EXPECT_EQ(d.m_Pic.m_bRunLength, c.m_bRunLength);
-        EXPECT_EQ(d.m_Pic.m_Pixels, c.m_Pixels);
+        EXPECT_EQ(d.m_Pic.GrayPixels(), c.m_Pixels);
     }
 }
 
@@ -128,7 +128,7 @@ TEST(StitchPicture, RefusesSizesTheDataCannotHold)
         EXPECT_FALSE(d.m_bOk);
         ASSERT_FALSE(d.m_Messages.empty());
         EXPECT_NE(d.m_Messages.back().find("s.con"), std::string::npos) << d.m_Messages.back();
-        EXPECT_TRUE(d.m_Pic.m_Pixels.empty());
+        EXPECT_TRUE(d.m_Pic.m_Pixels.empty() && d.m_Pic.m_Bits.empty());
     }
 }
 
@@ -137,7 +137,7 @@ TEST(StitchPicture, DamagedRunLengthIsCutAndReported)
     // A run past the row end, then data after the last row.
     CDecoded d = LoadBytes(OldStitch(0x11, 3, 1, 30000, Bytes({2, 5, 0, 1, 1})));
     ASSERT_TRUE(d.m_bOk);
-    EXPECT_EQ(d.m_Pic.m_Pixels, (std::vector<uint8_t>{0, 0, 0}));
+    EXPECT_EQ(d.m_Pic.GrayPixels(), (std::vector<uint8_t>{0, 0, 0}));
     ASSERT_EQ(d.m_Messages.size(), 2u);
     EXPECT_NE(d.m_Messages[0].find("row 0 runs past the picture width of 3"), std::string::npos);
     EXPECT_NE(d.m_Messages[1].find("after the last row"), std::string::npos);
@@ -145,7 +145,7 @@ TEST(StitchPicture, DamagedRunLengthIsCutAndReported)
     // A row that never ends: only its first width pixels count.
     CDecoded endless = LoadBytes(OldStitch(0x11, 4, 2, 30000, std::string(200, char(100))));
     ASSERT_TRUE(endless.m_bOk);
-    EXPECT_EQ(endless.m_Pic.m_Pixels, (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 255}));
+    EXPECT_EQ(endless.m_Pic.GrayPixels(), (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 255}));
 }
 
 TEST(StitchView, ZoomClampAndScroll)

@@ -18,11 +18,20 @@
 std::shared_ptr<CStitchImage> CStitchImage::Build(CStitchPicture& picture)
 {
     auto pImage = std::make_shared<CStitchImage>();
-    pImage->m_Pixels = std::move(picture.m_Pixels);
+    // The decoded rows already are an image (8-bit gray, or one bit a pixel for
+    // run-length pictures): wrap them instead of copying the picture again.
+    if (!picture.m_bRunLength) {
+        pImage->m_Pixels = std::move(picture.m_Pixels);
+        pImage->m_Image = QImage(pImage->m_Pixels.data(), picture.m_iWidth, picture.m_iHeight, picture.m_iWidth,
+                                 QImage::Format_Grayscale8);
+    } else {
+        pImage->m_Pixels = std::move(picture.m_Bits);
+        pImage->m_Image = QImage(pImage->m_Pixels.data(), picture.m_iWidth, picture.m_iHeight, picture.m_iBitStride,
+                                 QImage::Format_Mono);
+        pImage->m_Image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    }
     picture.m_Pixels.clear();
-    // The pixels already are an 8-bit gray image, row after row: wrap them.
-    pImage->m_Image = QImage(pImage->m_Pixels.data(), picture.m_iWidth, picture.m_iHeight, picture.m_iWidth,
-                             QImage::Format_Grayscale8);
+    picture.m_Bits.clear();
     return pImage;
 }
 
@@ -51,7 +60,8 @@ void PaintStitchView(QPainter& painter, QSize size, const CStitchView& view, con
     const int z = view.m_iZoom;
     const QRect target((clipped.left() - source.left()) * z, (clipped.top() - source.top()) * z, clipped.width() * z,
                        clipped.height() * z);
-    painter.drawImage(target, image, clipped);
+    // Only the visible part is converted for the screen; the picture itself may be 30 megapixels.
+    painter.drawImage(target, image.copy(clipped).convertToFormat(QImage::Format_RGB32));
 }
 
 // ---- view widget ----
