@@ -36,9 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize)
     std::string szError;
     if (picture.Load(szPath, messages, szError) && picture.Decode(messages, szError)) {
         const size_t iPixels = size_t(picture.m_iWidth) * size_t(picture.m_iHeight);
-        if (picture.m_bRunLength ? picture.m_Bits.size() != size_t(picture.m_iBitStride) * size_t(picture.m_iHeight)
-                                 : picture.m_Pixels.size() != iPixels)
+        if (picture.m_bRunLength) {
+            if (picture.m_RowStart.size() != size_t(picture.m_iHeight) + 1)
+                __builtin_trap();
+            const int32_t iStride = StitchBitStride(picture.m_iWidth);
+            std::vector<uint8_t> band(size_t(iStride) * 64);
+            picture.DecodeRows(picture.m_iHeight / 2, picture.m_iHeight / 2 + 64, band.data(), iStride);
+        } else if (picture.m_Pixels.size() != iPixels) {
             __builtin_trap();
+        }
         CStitchView view;
         view.m_iWidth = picture.m_iWidth;
         view.m_iHeight = picture.m_iHeight;

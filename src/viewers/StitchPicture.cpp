@@ -134,33 +134,67 @@ void SetBitRun(uint8_t* pRow, int64_t x0, int64_t x1)
 }
 }  // namespace
 
-CRunLengthReport DecodeStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
-                                       uint8_t* pBits, int32_t iStride)
+CRunLengthReport IndexStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
+                                      std::vector<int64_t>& rowStart)
 {
     CRunLengthReport report;
-    int64_t x = 0;
-    int32_t y = 0;
-    uint8_t* pRow = pBits;
-    for (int64_t i = 0; i < iLength; ++i) {
-        const uint8_t b = pData[i];
-        if (y >= iHeight) {
-            report.m_bPastLastRow = true;
-            break;
-        }
-        if (b == 0) {
-            x = 0;
-            ++y;
-            pRow += iStride;
+    rowStart.assign(static_cast<size_t>(iHeight) + 1, iLength);
+    int64_t iPos = 0;
+    for (int32_t y = 0; y < iHeight; ++y) {
+        rowStart[static_cast<size_t>(y)] = std::min(iPos, iLength);
+        if (iPos >= iLength)
             continue;
+        const void* pZero = std::memchr(pData + iPos, 0, static_cast<size_t>(iLength - iPos));
+        const int64_t iEnd = pZero ? static_cast<const uint8_t*>(pZero) - pData : iLength;
+        // The row's extent, as plain sums the compiler turns into vector code
+        // (in chunks a 32-bit sum cannot overflow).
+        int64_t iSum = 0;
+        for (int64_t iChunk = iPos; iChunk < iEnd; iChunk += int64_t(1) << 24) {
+            const int64_t iChunkEnd = std::min(iEnd, iChunk + (int64_t(1) << 24));
+            uint32_t uSum = 0;
+            for (int64_t i = iChunk; i < iChunkEnd; ++i)
+                uSum += pData[i] & 127u;
+            iSum += uSum;
         }
-        const int64_t iRun = b & 127;
-        if (x + iRun > iWidth && report.m_iFirstOverrunRow < 0)
+        if (iSum > iWidth && report.m_iFirstOverrunRow < 0)
             report.m_iFirstOverrunRow = y;
+        iPos = iEnd + 1;
+    }
+    // Only data after the last row's ending 0 counts as running past it.
+    report.m_bPastLastRow = iPos < iLength;
+    rowStart[static_cast<size_t>(iHeight)] = std::min(iPos, iLength);
+    return report;
+}
+
+void DecodeStitchRunLengthRow(const uint8_t* pRowData, int64_t iAvailable, int32_t iWidth, uint8_t* pRow)
+{
+    int64_t x = 0;
+    for (int64_t i = 0; i < iAvailable && x < iWidth; ++i) {
+        const uint8_t b = pRowData[i];
+        if (b == 0)
+            break;
+        const int64_t iRun = b & 127;
         if (!(b & 128))
-            SetBitRun(pRow, std::min<int64_t>(x, iWidth), std::min<int64_t>(x + iRun, iWidth));
+            SetBitRun(pRow, x, std::min<int64_t>(x + iRun, iWidth));
         x += iRun;
     }
-    return report;
+}
+
+void CStitchPicture::DecodeRows(int32_t iFirstRow, int32_t iLastRow, uint8_t* pBits, int32_t iStride) const
+{
+    iFirstRow = std::max(0, iFirstRow);
+    iLastRow = std::min(iLastRow, m_iHeight);
+    if (iLastRow <= iFirstRow)
+        return;
+    std::memset(pBits, 0, static_cast<size_t>(int64_t(iLastRow - iFirstRow) * iStride));
+    if (m_RowStart.size() != static_cast<size_t>(m_iHeight) + 1)
+        return;
+    const int64_t iLength = static_cast<int64_t>(m_Data.size());
+    for (int32_t y = iFirstRow; y < iLastRow; ++y) {
+        const int64_t iStart = std::min(m_RowStart[static_cast<size_t>(y)], iLength);
+        DecodeStitchRunLengthRow(m_Data.data() + iStart, iLength - iStart, m_iWidth,
+                                 pBits + int64_t(y - iFirstRow) * iStride);
+    }
 }
 
 std::vector<uint8_t> CStitchPicture::GrayPixels() const
@@ -168,12 +202,14 @@ std::vector<uint8_t> CStitchPicture::GrayPixels() const
     if (!m_bRunLength)
         return m_Pixels;
     std::vector<uint8_t> gray(static_cast<size_t>(int64_t(m_iWidth) * m_iHeight), 255);
-    if (m_Bits.size() != static_cast<size_t>(int64_t(m_iBitStride) * m_iHeight))
-        return gray;
-    for (int64_t y = 0; y < m_iHeight; ++y)
+    const int32_t iStride = StitchBitStride(m_iWidth);
+    std::vector<uint8_t> bits(static_cast<size_t>(iStride));
+    for (int32_t y = 0; y < m_iHeight; ++y) {
+        DecodeRows(y, y + 1, bits.data(), iStride);
         for (int64_t x = 0; x < m_iWidth; ++x)
-            if (m_Bits[static_cast<size_t>(y * m_iBitStride + (x >> 3))] & (0x80 >> (x & 7)))
-                gray[static_cast<size_t>(y * m_iWidth + x)] = 0;
+            if (bits[static_cast<size_t>(x >> 3)] & (0x80 >> (x & 7)))
+                gray[static_cast<size_t>(int64_t(y) * m_iWidth + x)] = 0;
+    }
     return gray;
 }
 
@@ -192,11 +228,8 @@ bool CStitchPicture::Decode(std::vector<std::string>& messages, std::string& szE
         m_Pixels.resize(static_cast<size_t>(iPixels));
         DecodeStitchGray(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth, m_iHeight, m_Pixels.data());
     } else {
-        // One bit a pixel: the white background costs an eighth of a gray picture.
-        m_iBitStride = StitchBitStride(m_iWidth);
-        m_Bits.assign(static_cast<size_t>(int64_t(m_iBitStride) * m_iHeight), 0);
-        CRunLengthReport report = DecodeStitchRunLength(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth,
-                                                        m_iHeight, m_Bits.data(), m_iBitStride);
+        CRunLengthReport report = IndexStitchRunLength(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth,
+                                                       m_iHeight, m_RowStart);
         if (report.m_iFirstOverrunRow >= 0)
             messages.push_back(FormatText("%s: run-length data of row %d runs past the picture width of %d pixels; "
                                           "the excess is cut off.",
@@ -205,6 +238,7 @@ bool CStitchPicture::Decode(std::vector<std::string>& messages, std::string& szE
             messages.push_back(FormatText("%s: run-length data continues after the last row (%d); the rest is "
                                           "ignored.",
                                           m_szFile.c_str(), m_iHeight));
+        return true;
     }
     std::vector<uint8_t>().swap(m_Data);
     return true;

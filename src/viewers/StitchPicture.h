@@ -25,15 +25,18 @@ public:
     int64_t m_iDataLength = 0;
     std::string m_szHeader;        // the text header, empty for the old form
     std::vector<uint8_t> m_Data;   // the data block as read; given up to m_Pixels by Decode
-    // The decoded picture, rows from the top, built by Decode. Gray data: one
-    // byte per pixel in m_Pixels. Run-length data: one bit per pixel in m_Bits
-    // (1 = black, most significant bit first), rows m_iBitStride bytes apart
-    // (a multiple of four), so the screen image can use it as it is.
+    // What Decode builds. Gray data: the picture, one byte per pixel, rows from
+    // the top, in m_Pixels (the data block handed over). Run-length data stays
+    // in m_Data with the offset of each row's first byte in m_RowStart (height
+    // + 1 entries, the last the end of the data), so any band of rows decodes
+    // on its own: a 30-megapixel picture costs its few hundred kilobytes.
     std::vector<uint8_t> m_Pixels;
-    std::vector<uint8_t> m_Bits;
-    int32_t m_iBitStride = 0;
+    std::vector<int64_t> m_RowStart;
 
-    // The decoded picture as gray bytes whichever the form (for pictures and tests).
+    // Rows [iFirstRow, iLastRow) of a run-length picture as bits, 1 = black,
+    // most significant bit first, rows iStride bytes apart; pBits is zeroed here.
+    void DecodeRows(int32_t iFirstRow, int32_t iLastRow, uint8_t* pBits, int32_t iStride) const;
+    // The decoded picture as gray bytes whichever the form (pictures, tests).
     std::vector<uint8_t> GrayPixels() const;
 
     // Reads the file the way the viewer does: the section decides the form.
@@ -53,9 +56,13 @@ struct CRunLengthReport {
     int32_t m_iFirstOverrunRow = -1;
     bool m_bPastLastRow = false;  // data continues after the picture's last row
 };
-// Into rows of iStride bytes, one bit per pixel, 1 = black; pBits must be zeroed.
-CRunLengthReport DecodeStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
-                                       uint8_t* pBits, int32_t iStride);
+// Finds where each row starts (rowStart gets height + 1 entries) and checks
+// every row's runs against the width.
+CRunLengthReport IndexStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
+                                      std::vector<int64_t>& rowStart);
+// One row from its first byte up to its ending 0 (or iAvailable bytes) into
+// bits, 1 = black; pRow must be zeroed.
+void DecodeStitchRunLengthRow(const uint8_t* pRowData, int64_t iAvailable, int32_t iWidth, uint8_t* pRow);
 int32_t StitchBitStride(int32_t iWidth);
 
 // What the stitching viewer shows: integer zoom around a centre, clamped so the

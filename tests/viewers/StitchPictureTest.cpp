@@ -128,7 +128,7 @@ TEST(StitchPicture, RefusesSizesTheDataCannotHold)
         EXPECT_FALSE(d.m_bOk);
         ASSERT_FALSE(d.m_Messages.empty());
         EXPECT_NE(d.m_Messages.back().find("s.con"), std::string::npos) << d.m_Messages.back();
-        EXPECT_TRUE(d.m_Pic.m_Pixels.empty() && d.m_Pic.m_Bits.empty());
+        EXPECT_TRUE(d.m_Pic.m_Pixels.empty() && d.m_Pic.m_RowStart.empty());
     }
 }
 

@@ -51,14 +51,14 @@ bool RenderStitch(const std::string& szFile, const std::string& /*szAs*/, QSize 
         return false;
     size = Pick(size, kStitchViewSize);
     CStitchView view;
-    view.m_iWidth = picture.m_iWidth;
-    view.m_iHeight = picture.m_iHeight;
+    view.m_iWidth = pImage->Picture().m_iWidth;
+    view.m_iHeight = pImage->Picture().m_iHeight;
     view.m_iClientWidth = size.width();
     view.m_iClientHeight = size.height();
     view.Reset();
     image = NewSurface(size);
     QPainter painter(&image);
-    PaintStitchView(painter, size, view, pImage->m_Image);
+    PaintStitchView(painter, size, view, pImage.get());
     return true;
 }
 

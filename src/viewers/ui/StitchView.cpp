@@ -11,6 +11,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstring>
 
 #include "platform/Messages.h"
 #include "viewers/ui/StitchNoisePrinting.h"
@@ -18,21 +19,29 @@
 std::shared_ptr<CStitchImage> CStitchImage::Build(CStitchPicture& picture)
 {
     auto pImage = std::make_shared<CStitchImage>();
-    // The decoded rows already are an image (8-bit gray, or one bit a pixel for
-    // run-length pictures): wrap them instead of copying the picture again.
-    if (!picture.m_bRunLength) {
-        pImage->m_Pixels = std::move(picture.m_Pixels);
-        pImage->m_Image = QImage(pImage->m_Pixels.data(), picture.m_iWidth, picture.m_iHeight, picture.m_iWidth,
-                                 QImage::Format_Grayscale8);
-    } else {
-        pImage->m_Pixels = std::move(picture.m_Bits);
-        pImage->m_Image = QImage(pImage->m_Pixels.data(), picture.m_iWidth, picture.m_iHeight, picture.m_iBitStride,
-                                 QImage::Format_Mono);
-        pImage->m_Image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-    }
-    picture.m_Pixels.clear();
-    picture.m_Bits.clear();
+    pImage->m_Picture = std::move(picture);
+    CStitchPicture& p = pImage->m_Picture;
+    if (!p.m_bRunLength)
+        pImage->m_Gray = QImage(p.m_Pixels.data(), p.m_iWidth, p.m_iHeight, p.m_iWidth, QImage::Format_Grayscale8);
     return pImage;
+}
+
+QImage CStitchImage::Part(const QRect& r) const
+{
+    if (!m_Picture.m_bRunLength)
+        return m_Gray.copy(r);
+    // Whole rows of the band, one bit a pixel, then the columns wanted.
+    const int32_t iStride = StitchBitStride(m_Picture.m_iWidth);
+    QImage band(m_Picture.m_iWidth, r.height(), QImage::Format_Mono);
+    if (band.isNull())
+        return QImage();
+    band.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    std::vector<uint8_t> bits(static_cast<size_t>(int64_t(iStride) * r.height()));
+    m_Picture.DecodeRows(r.top(), r.top() + r.height(), bits.data(), iStride);
+    const int iCopy = std::min<int>(iStride, static_cast<int>(band.bytesPerLine()));
+    for (int y = 0; y < r.height(); ++y)
+        std::memcpy(band.scanLine(y), bits.data() + int64_t(y) * iStride, static_cast<size_t>(iCopy));
+    return band.copy(r.left(), 0, r.width(), r.height());
 }
 
 bool LoadStitchImage(const std::string& szFile, CStitchPicture& picture, std::shared_ptr<CStitchImage>& image,
@@ -44,24 +53,24 @@ bool LoadStitchImage(const std::string& szFile, CStitchPicture& picture, std::sh
     return true;
 }
 
-void PaintStitchView(QPainter& painter, QSize size, const CStitchView& view, const QImage& image)
+void PaintStitchView(QPainter& painter, QSize size, const CStitchView& view, const CStitchImage* pImage)
 {
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    if (image.isNull() || view.m_iZoom < 1)
+    if (!pImage || view.m_iZoom < 1)
         return;
     const QRect source(view.VisibleLeft(), view.VisibleTop(), view.VisibleWidth(), view.VisibleHeight());
     // Only the part of the source on the picture is drawn; the target shrinks with it
     // so each picture pixel stays zoom x zoom screen pixels.
-    const QRect clipped = source.intersected(image.rect());
+    const QRect clipped = source.intersected(QRect(QPoint(0, 0), pImage->Size()));
     if (clipped.isEmpty())
         return;
     const int z = view.m_iZoom;
     const QRect target((clipped.left() - source.left()) * z, (clipped.top() - source.top()) * z, clipped.width() * z,
                        clipped.height() * z);
     // Only the visible part is converted for the screen; the picture itself may be 30 megapixels.
-    painter.drawImage(target, image.copy(clipped).convertToFormat(QImage::Format_RGB32));
+    painter.drawImage(target, pImage->Part(clipped).convertToFormat(QImage::Format_RGB32));
 }
 
 // ---- view widget ----
@@ -75,7 +84,7 @@ CStitchViewWidget::CStitchViewWidget(QWidget* pParent) : QWidget(pParent)
 void CStitchViewWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    PaintStitchView(painter, size(), m_View, m_pImage ? m_pImage->m_Image : QImage());
+    PaintStitchView(painter, size(), m_View, m_pImage.get());
 }
 
 void CStitchViewWidget::mousePressEvent(QMouseEvent* pEvent)
@@ -206,13 +215,12 @@ bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
     }
     for (const std::string& sz : messages)
         ShowMessage(sz);
-    m_Picture = std::move(picture);
     m_szFileName = szFile;
     m_bIsFile = true;
-    m_pViewWidget->m_pImage = CStitchImage::Build(m_Picture);
+    m_pViewWidget->m_pImage = CStitchImage::Build(picture);
     CStitchView& view = m_pViewWidget->m_View;
-    view.m_iWidth = m_Picture.m_iWidth;
-    view.m_iHeight = m_Picture.m_iHeight;
+    view.m_iWidth = Picture().m_iWidth;
+    view.m_iHeight = Picture().m_iHeight;
     view.m_iClientWidth = m_pViewWidget->width();
     view.m_iClientHeight = m_pViewWidget->height();
     view.Reset();
@@ -270,14 +278,21 @@ void CView_Stitch_Dialog::OnScroll()
     m_pViewWidget->update();
 }
 
+const CStitchPicture& CView_Stitch_Dialog::Picture() const
+{
+    static const CStitchPicture empty;
+    return m_pViewWidget->m_pImage ? m_pViewWidget->m_pImage->Picture() : empty;
+}
+
 void CView_Stitch_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 {
+    const CStitchPicture& picture = Picture();
     QStringList lines;
-    lines << "View Stitching File" << QString::fromStdString(m_Picture.m_szFile)
+    lines << "View Stitching File" << QString::fromStdString(picture.m_szFile)
           << QString("Width = %1   Height = %2   Resolution = %3 dpi   Zoom = %4")
-                 .arg(m_Picture.m_iWidth)
-                 .arg(m_Picture.m_iHeight)
-                 .arg(m_Picture.m_iResolution)
+                 .arg(picture.m_iWidth)
+                 .arg(picture.m_iHeight)
+                 .arg(picture.m_iResolution)
                  .arg(m_pViewWidget->m_View.m_iZoom);
     const int iTop = DrawPageLines(painter, page, lines);
     const QSize view = m_pViewWidget->size();
@@ -287,8 +302,7 @@ void CView_Stitch_Dialog::PaintPage(QPainter& painter, const QRect& page) const
     painter.save();
     painter.translate(page.left() + iMarginX, iTop);
     painter.scale(dScale, dScale);
-    PaintStitchView(painter, view, m_pViewWidget->m_View,
-                    m_pViewWidget->m_pImage ? m_pViewWidget->m_pImage->m_Image : QImage());
+    PaintStitchView(painter, view, m_pViewWidget->m_View, m_pViewWidget->m_pImage.get());
     painter.setPen(Qt::black);
     painter.drawRect(0, 0, view.width() - 1, view.height() - 1);
     painter.restore();

@@ -15,16 +15,24 @@ class QPainter;
 class QScrollBar;
 class QPushButton;
 
-// The off-screen picture: owns the decoded pixels the image points into, so
-// building it never copies the picture a second time.
-struct CStitchImage {
-    std::vector<uint8_t> m_Pixels;
-    QImage m_Image;
+// The off-screen picture. Gray pictures: an image over the decoded pixels it
+// owns, so building it never copies the picture again. Run-length pictures:
+// the data with its row index; the visible band of rows is decoded when drawn.
+class CStitchImage {
+public:
     static std::shared_ptr<CStitchImage> Build(CStitchPicture& picture);
+    QSize Size() const { return QSize(m_Picture.m_iWidth, m_Picture.m_iHeight); }
+    const CStitchPicture& Picture() const { return m_Picture; }
+    // The part r of the picture (inside it) as an image for the screen.
+    QImage Part(const QRect& r) const;
+
+private:
+    CStitchPicture m_Picture;
+    QImage m_Gray;
 };
 
 // The one drawing of the view: the visible part stretched onto a size.
-void PaintStitchView(QPainter& painter, QSize size, const CStitchView& view, const QImage& image);
+void PaintStitchView(QPainter& painter, QSize size, const CStitchView& view, const CStitchImage* pImage);
 
 // Loads and builds a picture as the viewer does; messages collected for the caller.
 bool LoadStitchImage(const std::string& szFile, CStitchPicture& picture, std::shared_ptr<CStitchImage>& image,
@@ -59,7 +67,7 @@ public:
     bool PrintToPdf(const QString& szPath);
     void PaintPage(QPainter& painter, const QRect& page) const;
 
-    const CStitchPicture& Picture() const { return m_Picture; }
+    const CStitchPicture& Picture() const;
     CStitchViewWidget* ViewWidget() const { return m_pViewWidget; }
     QScrollBar* HorizontalBar() const { return m_pHBar; }
     QScrollBar* VerticalBar() const { return m_pVBar; }
@@ -78,7 +86,6 @@ private:
     void UpdateScrollBars();
     void OnScroll();
 
-    CStitchPicture m_Picture;
     std::string m_szFileName;
     bool m_bIsFile = false;
     bool m_bLoadPending = false;

@@ -34,11 +34,11 @@ std::string Gradient(int32_t iW, int32_t iH)
     return sz;
 }
 
-QImage Paint(const CStitchView& view, const QImage& picture, QSize size)
+QImage Paint(const CStitchView& view, const CStitchImage* pPicture, QSize size)
 {
     QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
-    PaintStitchView(painter, size, view, picture);
+    PaintStitchView(painter, size, view, pPicture);
     return image;
 }
 
@@ -64,12 +64,38 @@ TEST(StitchViewUi, PaintsPicturePixelsAtTheZoom)
         view.Reset();
         view.m_iZoom = iZoom;
         view.Clamp();
-        const QImage image = Paint(view, pImage->m_Image, QSize(4 * iZoom, 2 * iZoom));
+        const QImage image = Paint(view, pImage.get(), QSize(4 * iZoom, 2 * iZoom));
         const int expected[2][4] = {{0, 255, 0, 255}, {128, 128, 128, 128}};
         for (int y = 0; y < 2 * iZoom; ++y)
             for (int x = 0; x < 4 * iZoom; ++x)
                 ASSERT_EQ(qGray(image.pixel(x, y)), expected[y / iZoom][x / iZoom]) << x << "," << y;
     }
+}
+
+TEST(StitchViewUi, PaintsRunLengthRowsDecodedForTheView)
+{
+    CTempDir dir;
+    std::string sz = OldGray(5, 3, std::string("\x03\x82\x00\x84\x00\x81\x02\x00", 8));
+    sz[11] = 0x11;
+    WriteFileBytes(dir.File("rl.con"), sz);
+    CStitchPicture picture;
+    std::shared_ptr<CStitchImage> pImage;
+    std::vector<std::string> messages;
+    std::string szError;
+    ASSERT_TRUE(LoadStitchImage(dir.File("rl.con"), picture, pImage, messages, szError));
+    CStitchView view;
+    view.m_iWidth = 5;
+    view.m_iHeight = 3;
+    view.m_iClientWidth = 10;
+    view.m_iClientHeight = 6;
+    view.Reset();
+    view.m_iZoom = 2;
+    view.Clamp();
+    const QImage image = Paint(view, pImage.get(), QSize(10, 6));
+    const int expected[3][5] = {{0, 0, 0, 255, 255}, {255, 255, 255, 255, 255}, {255, 0, 0, 255, 255}};
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 10; ++x)
+            ASSERT_EQ(qGray(image.pixel(x, y)), expected[y / 2][x / 2]) << x << "," << y;
 }
 
 TEST(StitchViewUi, DialogLoadsZoomsAndScrolls)
