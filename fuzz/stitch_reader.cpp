@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize)
             const int32_t iStride = StitchBitStride(picture.m_iWidth);
             std::vector<uint8_t> band(size_t(iStride) * 64);
             picture.DecodeRows(picture.m_iHeight / 2, picture.m_iHeight / 2 + 64, band.data(), iStride);
+            picture.CheckRows(messages);
         } else if (picture.m_Pixels.size() != iPixels) {
             __builtin_trap();
         }

@@ -32,6 +32,8 @@ void DescribeStitch(const std::string& /*szAs*/, CFileDescription& desc)
     if (bOk && picture.m_bRunLength) {
         std::vector<std::string> ignored;
         bOk = picture.Load(desc.m_szFile, ignored, szError) && picture.Decode(messages, szError);
+        if (bOk)
+            picture.CheckRows(messages);
     }
     AddMessages(desc, messages);
     if (!picture.m_bHasHeader)

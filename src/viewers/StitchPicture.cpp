@@ -134,36 +134,50 @@ void SetBitRun(uint8_t* pRow, int64_t x0, int64_t x1)
 }
 }  // namespace
 
-CRunLengthReport IndexStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
-                                      std::vector<int64_t>& rowStart)
+namespace {
+// Row starts 1..iWant after those already found (rowStart[0..iDone] valid);
+// returns how many are valid now. Rows the data does not reach keep the end.
+int32_t ExtendRowIndex(const uint8_t* pData, int64_t iLength, std::vector<int64_t>& rowStart, int32_t iDone,
+                       int32_t iWant)
 {
-    CRunLengthReport report;
-    rowStart.assign(static_cast<size_t>(iHeight) + 1, iLength);
-    int64_t iPos = 0;
-    for (int32_t y = 0; y < iHeight; ++y) {
-        rowStart[static_cast<size_t>(y)] = std::min(iPos, iLength);
-        if (iPos >= iLength)
-            continue;
-        const void* pZero = std::memchr(pData + iPos, 0, static_cast<size_t>(iLength - iPos));
-        const int64_t iEnd = pZero ? static_cast<const uint8_t*>(pZero) - pData : iLength;
-        // The row's extent, as plain sums the compiler turns into vector code
-        // (in chunks a 32-bit sum cannot overflow).
-        int64_t iSum = 0;
-        for (int64_t iChunk = iPos; iChunk < iEnd; iChunk += int64_t(1) << 24) {
-            const int64_t iChunkEnd = std::min(iEnd, iChunk + (int64_t(1) << 24));
-            uint32_t uSum = 0;
-            for (int64_t i = iChunk; i < iChunkEnd; ++i)
-                uSum += pData[i] & 127u;
-            iSum += uSum;
+    // memchr is the fastest way to the row ends the C library has: finding the
+    // rows must cost no more than reading the file did.
+    int64_t iPos = rowStart[static_cast<size_t>(iDone)];
+    for (int32_t y = iDone + 1; y <= iWant; ++y) {
+        const void* pZero =
+            iPos < iLength ? std::memchr(pData + iPos, 0, static_cast<size_t>(iLength - iPos)) : nullptr;
+        if (!pZero) {
+            std::fill(rowStart.begin() + y, rowStart.end(), iLength);
+            return static_cast<int32_t>(rowStart.size()) - 1;
         }
-        if (iSum > iWidth && report.m_iFirstOverrunRow < 0)
-            report.m_iFirstOverrunRow = y;
-        iPos = iEnd + 1;
+        iPos = static_cast<const uint8_t*>(pZero) - pData + 1;
+        rowStart[static_cast<size_t>(y)] = iPos;
     }
-    // Only data after the last row's ending 0 counts as running past it.
-    report.m_bPastLastRow = iPos < iLength;
-    rowStart[static_cast<size_t>(iHeight)] = std::min(iPos, iLength);
-    return report;
+    return iWant;
+}
+}  // namespace
+
+bool IndexStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iHeight, std::vector<int64_t>& rowStart)
+{
+    rowStart.assign(static_cast<size_t>(std::max(0, iHeight)) + 1, iLength);
+    if (iHeight <= 0)
+        return iLength > 0;
+    rowStart[0] = 0;
+    ExtendRowIndex(pData, iLength, rowStart, 0, iHeight);
+    // Data after the last row's ending 0 runs past the picture.
+    return rowStart[static_cast<size_t>(iHeight)] < iLength;
+}
+
+int32_t FirstOverrunRow(const uint8_t* pData, const std::vector<int64_t>& rowStart, int64_t iLength, int32_t iWidth)
+{
+    for (size_t y = 0; y + 1 < rowStart.size(); ++y) {
+        int64_t iSum = 0;
+        for (int64_t i = rowStart[y]; i < iLength && pData[i] != 0; ++i)
+            iSum += pData[i] & 127;
+        if (iSum > iWidth)
+            return static_cast<int32_t>(y);
+    }
+    return -1;
 }
 
 void DecodeStitchRunLengthRow(const uint8_t* pRowData, int64_t iAvailable, int32_t iWidth, uint8_t* pRow)
@@ -190,11 +204,30 @@ void CStitchPicture::DecodeRows(int32_t iFirstRow, int32_t iLastRow, uint8_t* pB
     if (m_RowStart.size() != static_cast<size_t>(m_iHeight) + 1)
         return;
     const int64_t iLength = static_cast<int64_t>(m_Data.size());
+    if (m_iRowsIndexed < iLastRow)
+        m_iRowsIndexed = ExtendRowIndex(m_Data.data(), iLength, m_RowStart, m_iRowsIndexed, iLastRow);
     for (int32_t y = iFirstRow; y < iLastRow; ++y) {
         const int64_t iStart = std::min(m_RowStart[static_cast<size_t>(y)], iLength);
         DecodeStitchRunLengthRow(m_Data.data() + iStart, iLength - iStart, m_iWidth,
                                  pBits + int64_t(y - iFirstRow) * iStride);
     }
+}
+
+void CStitchPicture::CheckRows(std::vector<std::string>& messages) const
+{
+    if (!m_bRunLength || m_RowStart.size() != static_cast<size_t>(m_iHeight) + 1)
+        return;
+    const int64_t iLength = static_cast<int64_t>(m_Data.size());
+    if (m_iRowsIndexed < m_iHeight)
+        m_iRowsIndexed = ExtendRowIndex(m_Data.data(), iLength, m_RowStart, m_iRowsIndexed, m_iHeight);
+    if (m_RowStart[static_cast<size_t>(m_iHeight)] < iLength)
+        messages.push_back(FormatText("%s: run-length data continues after the last row (%d); the rest is ignored.",
+                                      m_szFile.c_str(), m_iHeight));
+    const int32_t iRow = FirstOverrunRow(m_Data.data(), m_RowStart, static_cast<int64_t>(m_Data.size()), m_iWidth);
+    if (iRow >= 0)
+        messages.push_back(FormatText("%s: run-length data of row %d runs past the picture width of %d pixels; the "
+                                      "excess is cut off.",
+                                      m_szFile.c_str(), iRow, m_iWidth));
 }
 
 std::vector<uint8_t> CStitchPicture::GrayPixels() const
@@ -228,16 +261,11 @@ bool CStitchPicture::Decode(std::vector<std::string>& messages, std::string& szE
         m_Pixels.resize(static_cast<size_t>(iPixels));
         DecodeStitchGray(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth, m_iHeight, m_Pixels.data());
     } else {
-        CRunLengthReport report = IndexStitchRunLength(m_Data.data(), static_cast<int64_t>(m_Data.size()), m_iWidth,
-                                                       m_iHeight, m_RowStart);
-        if (report.m_iFirstOverrunRow >= 0)
-            messages.push_back(FormatText("%s: run-length data of row %d runs past the picture width of %d pixels; "
-                                          "the excess is cut off.",
-                                          m_szFile.c_str(), report.m_iFirstOverrunRow, m_iWidth));
-        if (report.m_bPastLastRow)
-            messages.push_back(FormatText("%s: run-length data continues after the last row (%d); the rest is "
-                                          "ignored.",
-                                          m_szFile.c_str(), m_iHeight));
+        // Rows are found as they are first drawn; most of a large picture is
+        // never looked at row by row before the technician has seen it.
+        m_RowStart.assign(static_cast<size_t>(m_iHeight) + 1, static_cast<int64_t>(m_Data.size()));
+        m_RowStart[0] = 0;
+        m_iRowsIndexed = 0;
         return true;
     }
     std::vector<uint8_t>().swap(m_Data);

@@ -27,12 +27,18 @@ public:
     std::vector<uint8_t> m_Data;   // the data block as read; given up to m_Pixels by Decode
     // What Decode builds. Gray data: the picture, one byte per pixel, rows from
     // the top, in m_Pixels (the data block handed over). Run-length data stays
-    // in m_Data with the offset of each row's first byte in m_RowStart (height
-    // + 1 entries, the last the end of the data), so any band of rows decodes
-    // on its own: a 30-megapixel picture costs its few hundred kilobytes.
+    // in m_Data; the offset of each row's first byte goes into m_RowStart
+    // (height + 1 entries, the last the end of the last row) as rows are first
+    // needed, so any band of rows decodes on its own: a 30-megapixel picture
+    // costs its few hundred kilobytes.
     std::vector<uint8_t> m_Pixels;
-    std::vector<int64_t> m_RowStart;
+    mutable std::vector<int64_t> m_RowStart;
+    mutable int32_t m_iRowsIndexed = 0;
 
+    // Run-length rows that reach past the width are cut when drawn, data after
+    // the last row is ignored; this says so (a pass over all rows of its own,
+    // made once the picture is up).
+    void CheckRows(std::vector<std::string>& messages) const;
     // Rows [iFirstRow, iLastRow) of a run-length picture as bits, 1 = black,
     // most significant bit first, rows iStride bytes apart; pBits is zeroed here.
     void DecodeRows(int32_t iFirstRow, int32_t iLastRow, uint8_t* pBits, int32_t iStride) const;
@@ -52,14 +58,11 @@ public:
 
 // Decoders on plain buffers (the picture's white background is 255).
 void DecodeStitchGray(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight, uint8_t* pPixels);
-struct CRunLengthReport {
-    int32_t m_iFirstOverrunRow = -1;
-    bool m_bPastLastRow = false;  // data continues after the picture's last row
-};
-// Finds where each row starts (rowStart gets height + 1 entries) and checks
-// every row's runs against the width.
-CRunLengthReport IndexStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight,
-                                      std::vector<int64_t>& rowStart);
+// Finds where each row starts (rowStart gets height + 1 entries, the last the
+// end of the last row). True when data runs on after the last row.
+bool IndexStitchRunLength(const uint8_t* pData, int64_t iLength, int32_t iHeight, std::vector<int64_t>& rowStart);
+// The first row whose runs reach past the width, -1 when none does.
+int32_t FirstOverrunRow(const uint8_t* pData, const std::vector<int64_t>& rowStart, int64_t iLength, int32_t iWidth);
 // One row from its first byte up to its ending 0 (or iAvailable bytes) into
 // bits, 1 = black; pRow must be zeroed.
 void DecodeStitchRunLengthRow(const uint8_t* pRowData, int64_t iAvailable, int32_t iWidth, uint8_t* pRow);

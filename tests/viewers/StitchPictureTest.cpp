@@ -2,6 +2,8 @@
 // headers, and the view's zoom, clamp and scroll arithmetic.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "support/TestSupport.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/StitchPicture.h"
@@ -41,6 +43,8 @@ CDecoded LoadBytes(const std::string& szBytes)
     CDecoded d;
     std::string szError;
     d.m_bOk = d.m_Pic.Load(szPath, d.m_Messages, szError) && d.m_Pic.Decode(d.m_Messages, szError);
+    if (d.m_bOk)
+        d.m_Pic.CheckRows(d.m_Messages);
     return d;
 }
 
@@ -139,13 +143,53 @@ TEST(StitchPicture, DamagedRunLengthIsCutAndReported)
     ASSERT_TRUE(d.m_bOk);
     EXPECT_EQ(d.m_Pic.GrayPixels(), (std::vector<uint8_t>{0, 0, 0}));
     ASSERT_EQ(d.m_Messages.size(), 2u);
-    EXPECT_NE(d.m_Messages[0].find("row 0 runs past the picture width of 3"), std::string::npos);
-    EXPECT_NE(d.m_Messages[1].find("after the last row"), std::string::npos);
+    EXPECT_NE(d.m_Messages[0].find("after the last row"), std::string::npos);
+    EXPECT_NE(d.m_Messages[1].find("row 0 runs past the picture width of 3"), std::string::npos);
+    // Rows are found as they are drawn: the index is complete afterwards.
+    EXPECT_EQ(d.m_Pic.m_RowStart, (std::vector<int64_t>{0, 3}));
 
     // A row that never ends: only its first width pixels count.
     CDecoded endless = LoadBytes(OldStitch(0x11, 4, 2, 30000, std::string(200, char(100))));
     ASSERT_TRUE(endless.m_bOk);
     EXPECT_EQ(endless.m_Pic.GrayPixels(), (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255, 255}));
+}
+
+TEST(StitchPicture, RowIndexMatchesAPlainWalk)
+{
+    // Long rows, rows ending inside 16-byte blocks, several ends in one block,
+    // overruns and data past the last row: the index against a byte-by-byte walk.
+    std::mt19937 rng(5);
+    for (int iCase = 0; iCase < 300; ++iCase) {
+        const int32_t iWidth = 1 + static_cast<int32_t>(rng() % 3000);
+        const int32_t iHeight = 1 + static_cast<int32_t>(rng() % 40);
+        const int iZeroEvery = 1 + static_cast<int>(rng() % 120);
+        std::vector<uint8_t> data(rng() % 2000);
+        for (uint8_t& b : data)
+            b = rng() % iZeroEvery == 0 ? 0 : static_cast<uint8_t>(1 + rng() % 255);
+        std::vector<int64_t> starts;
+        const bool bPast = IndexStitchRunLength(data.data(), static_cast<int64_t>(data.size()), iHeight, starts);
+
+        std::vector<int64_t> expected(static_cast<size_t>(iHeight) + 1, static_cast<int64_t>(data.size()));
+        expected[0] = 0;
+        int32_t y = 0, iOverrun = -1;
+        int64_t iSum = 0, i = 0;
+        for (; i < static_cast<int64_t>(data.size()) && y < iHeight; ++i) {
+            if (data[static_cast<size_t>(i)] != 0) {
+                iSum += data[static_cast<size_t>(i)] & 127;
+                continue;
+            }
+            if (iSum > iWidth && iOverrun < 0)
+                iOverrun = y;
+            iSum = 0;
+            expected[static_cast<size_t>(++y)] = i + 1;
+        }
+        if (y < iHeight && iSum > iWidth && iOverrun < 0)
+            iOverrun = y;
+        SCOPED_TRACE(iCase);
+        EXPECT_EQ(starts, expected);
+        EXPECT_EQ(FirstOverrunRow(data.data(), starts, static_cast<int64_t>(data.size()), iWidth), iOverrun);
+        EXPECT_EQ(bPast, y == iHeight && i < static_cast<int64_t>(data.size()));
+    }
 }
 
 TEST(StitchView, ZoomClampAndScroll)

@@ -46,6 +46,8 @@ bool RenderStitch(const std::string& szFile, const std::string& /*szAs*/, QSize 
     std::shared_ptr<CStitchImage> pImage;
     std::vector<std::string> messages;
     const bool bLoaded = LoadStitchImage(szFile, picture, pImage, messages, szError);
+    if (bLoaded)
+        pImage->Picture().CheckRows(messages);
     ShowAll(messages);
     if (!bLoaded)
         return false;

@@ -227,6 +227,11 @@ bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
     setWindowTitle(QString("View Stitching File - %1").arg(QFileInfo(QString::fromStdString(szFile)).fileName()));
     UpdateScrollBars();
     m_pViewWidget->update();
+    pWait.reset();
+    messages.clear();
+    Picture().CheckRows(messages);
+    for (const std::string& sz : messages)
+        ShowMessage(sz);
     return true;
 }
 
