@@ -1,13 +1,93 @@
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QSaveFile>
 #include <cstdio>
+#include <string>
 
 #include "CliCommon.h"
+#include "app/StartupRecognition.h"
+#include "app/ui/UiRegistry.h"
+
+namespace {
+bool ParseSize(const std::string& sz, QSize& size)
+{
+    int w = 0, h = 0;
+    char cTail = 0;
+    if (std::sscanf(sz.c_str(), "%dx%d%c", &w, &h, &cTail) != 2 || w <= 0 || h <= 0 || w > 20000 || h > 20000)
+        return false;
+    size = QSize(w, h);
+    return true;
+}
+} // namespace
 
 void AddRenderCommand(CLI::App& app, int& iExit)
 {
-    CLI::App* pCmd = app.add_subcommand("render", "(not built yet)");
-    pCmd->allow_extras();
-    pCmd->callback([&iExit] {
-        std::fprintf(stderr, "lumora-cli render: not available in this build\n");
-        iExit = CLI_EXIT_SOFTWARE;
+    struct COptions {
+        std::string m_szFile, m_szOut, m_szSize, m_szAs;
+    };
+    auto pOpt = std::make_shared<COptions>();
+    CLI::App* pCmd = app.add_subcommand("render", "Draw the view the GUI shows for a file, with the same painting code");
+    pCmd->add_option("FILE", pOpt->m_szFile, "Data file")->required();
+    pCmd->add_option("-o,--output", pOpt->m_szOut, "PNG to write")->required();
+    pCmd->add_option("--size", pOpt->m_szSize, "Size of the view, WxH (default: the dialog's own)");
+    pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
+        ->check(CLI::IsMember({"stitch", "light-profile"}));
+    pCmd->callback([pOpt, &iExit] {
+        QSize size;
+        if (!pOpt->m_szSize.empty() && !ParseSize(pOpt->m_szSize, size)) {
+            std::fprintf(stderr, "lumora-cli render: --size wants WxH with both between 1 and 20000, not \"%s\"\n",
+                         pOpt->m_szSize.c_str());
+            iExit = CLI_EXIT_USAGE;
+            return;
+        }
+        RegisterAllKinds();
+        CFileDescription desc;
+        const EDescribeStatus status = DescribeFile(pOpt->m_szFile, pOpt->m_szAs, desc);
+        if (status == DESCRIBE_MISSING) {
+            std::fprintf(stderr, "lumora-cli render: %s: cannot be read\n", pOpt->m_szFile.c_str());
+            iExit = CLI_EXIT_NOINPUT;
+            return;
+        }
+        if (status == DESCRIBE_MALFORMED) {
+            std::fprintf(stderr, "lumora-cli render: %s: malformed %s file: %s\n", pOpt->m_szFile.c_str(),
+                         desc.m_szKind.c_str(), DescriptionProblem(desc).c_str());
+            iExit = CLI_EXIT_DATAERR;
+            return;
+        }
+        // Drawing needs a GUI application object, never a display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int s_argc = 1;
+        static char s_szName[] = "lumora-cli";
+        static char* s_argv[] = {s_szName, nullptr};
+        QApplication qtApp(s_argc, s_argv);
+        RegisterAllViewers();
+        std::string szKind = desc.m_szKind;
+        if (szKind == "unknown" && !pOpt->m_szAs.empty())
+            szKind = pOpt->m_szAs == "stitch" ? "stitch-test" : "light-profile";
+        const FileRenderer* pRenderer = CUiRegistry::Instance().FindRenderer(szKind);
+        if (!pRenderer) {
+            std::fprintf(stderr, "lumora-cli render: %s: no view of %s files is available in this build\n",
+                         pOpt->m_szFile.c_str(), szKind.c_str());
+            iExit = CLI_EXIT_DATAERR;
+            return;
+        }
+        QImage image;
+        std::string szError;
+        if (!(*pRenderer)(pOpt->m_szFile, pOpt->m_szAs, size, image, szError) || image.isNull()) {
+            std::fprintf(stderr, "lumora-cli render: %s: %s\n", pOpt->m_szFile.c_str(),
+                         szError.empty() ? "the view could not be drawn" : szError.c_str());
+            iExit = CLI_EXIT_DATAERR;
+            return;
+        }
+        QSaveFile out(QString::fromStdString(pOpt->m_szOut));
+        if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
+            std::fprintf(stderr, "lumora-cli render: cannot write %s: %s\n", pOpt->m_szOut.c_str(),
+                         out.errorString().toLocal8Bit().constData());
+            iExit = CLI_EXIT_CANTCREAT;
+            return;
+        }
+        std::printf("%s\n", pOpt->m_szOut.c_str());
+        iExit = CLI_EXIT_OK;
     });
 }

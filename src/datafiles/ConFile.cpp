@@ -151,13 +151,13 @@ bool WriteConFile(const std::string& szPath, ConHeader& header, const void* pDat
     return bOk;
 }
 
-std::vector<std::pair<std::string, std::string>> ListHeaderKeys(const ConHeader& header)
+std::vector<std::pair<std::string, std::string>> ListHeaderKeys(const ConHeader& header, size_t iMaxKeys)
 {
     std::vector<std::pair<std::string, std::string>> keys;
     std::set<std::string> seen;
     const std::string& szText = header.GetText();
     size_t iPos = 0;
-    while (iPos < szText.size()) {
+    while (iPos < szText.size() && keys.size() < iMaxKeys) {
         size_t iEnd = szText.find('\n', iPos);
         if (iEnd == std::string::npos)
             iEnd = szText.size();

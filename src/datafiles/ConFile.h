@@ -3,6 +3,7 @@
 // the data block from offset H. Every length and offset taken from a file is
 // checked against the file's real size before anything is read or allocated.
 #include <cstdint>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,7 +55,8 @@ bool WriteConFile(const std::string& szPath, ConHeader& header, const void* pDat
 
 // The key lines of a header in file order, each key once (its first
 // occurrence), raw values up to CR or LF. Section lines are not keys.
-std::vector<std::pair<std::string, std::string>> ListHeaderKeys(const ConHeader& header);
+// At most iMaxKeys are listed.
+std::vector<std::pair<std::string, std::string>> ListHeaderKeys(const ConHeader& header, size_t iMaxKeys = SIZE_MAX);
 
 // "Missing Information:\n" + the item, through the message seam: what every
 // viewer says about a required key that is missing before it carries on with

@@ -1,5 +1,91 @@
-#include "app/KindRegistry.h"
+#include <cstdio>
 
-void RegisterDataFileKinds(CKindRegistry& /*reg*/)
+#include "app/KindRegistry.h"
+#include "app/StartupRecognition.h"
+#include "datafiles/ConFile.h"
+#include "datafiles/ConHeader.h"
+#include "datafiles/Rawdex.h"
+#include "platform/AtomicFile.h"
+
+namespace {
+// The entries a packed file holds and where the launcher would unpack them.
+void DescribeRawdex(const std::string& szAs, CFileDescription& desc)
 {
+    if (szAs == "light-profile")
+        desc.m_Messages.push_back("This is a Rawdex packed file,\nand it will now be unpacked.");
+    if (!desc.m_iHeaderLength)
+        return;
+    const int64_t iH = *desc.m_iHeaderLength;
+    std::string szHeader(static_cast<size_t>(iH), '\0');
+    std::FILE* pFile = std::fopen(desc.m_szFile.c_str(), "rb");
+    const bool bRead = pFile && std::fread(szHeader.data(), 1, szHeader.size(), pFile) == szHeader.size();
+    if (pFile)
+        std::fclose(pFile);
+    if (!bRead) {
+        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, "cannot read the header");
+        return;
+    }
+    std::string szProblem;
+    const std::vector<CRawdexEntry> entries = ListRawdexEntries(szHeader, iH, szProblem);
+    CJson list = CJson::MakeArray();
+    for (const CRawdexEntry& e : entries) {
+        CJson entry = CJson::MakeObject();
+        entry.Set("name", e.m_szName);
+        entry.Set("size", static_cast<long long>(e.m_iSize));
+        entry.Set("offset", static_cast<long long>(e.m_iOffset));
+        if (szProblem.empty() && e.m_iSize > desc.m_iFileSize - e.m_iOffset)
+            szProblem = "entry \"" + e.m_szName + "\": its size runs past the end of the file";
+        if (const std::string szWhy = RawdexNameProblem(e.m_szName); szProblem.empty() && !szWhy.empty())
+            szProblem = "entry \"" + e.m_szName + "\" " + szWhy;
+        list.Push(entry);
+    }
+    desc.m_Extra.Set("entries", list);
+    const size_t iSlash = desc.m_szFile.rfind('/');
+    desc.m_Extra.Set("unpack_into", iSlash == std::string::npos ? std::string("./") : desc.m_szFile.substr(0, iSlash + 1));
+    if (!szProblem.empty())
+        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, szProblem);
+}
+
+// For a file nothing recognises, the marker bytes the launcher looked at: what
+// a technician needs to tell a damaged file from a kind we do not know.
+void DescribeUnknown(const std::string& /*szAs*/, CFileDescription& desc)
+{
+    uint8_t marker[STARTUP_MARKER_BYTES] = {};
+    if (std::FILE* pFile = std::fopen(desc.m_szFile.c_str(), "rb")) {
+        (void)std::fread(marker, 1, sizeof marker, pFile);
+        std::fclose(pFile);
+    }
+    desc.m_Extra.Set("byte_11", static_cast<int>(marker[11]));
+    desc.m_Extra.Set("value_20", static_cast<long long>(marker[20] | (marker[21] << 8) | (marker[22] << 16) |
+                                                        (static_cast<uint32_t>(marker[23]) << 24)));
+}
+
+std::vector<std::string> WriteRawdexSample(const std::string& szDir)
+{
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"scan-notes.txt", "Camera A to F checked after lamp change.\n"},
+        {"positions.csv", "camera;offset\nA;0\nB;12\nC;-3\n"},
+    };
+    std::string szLines;
+    for (const auto& f : files)
+        szLines += f.first + "=" + std::to_string(f.second.size()) + "\n";
+    ConHeader header;
+    header.AppendRawdexSection();
+    header.AppendText(szLines);
+    header.PatchDataPointer();
+    std::string szBytes = header.GetText();
+    for (const auto& f : files)
+        szBytes += f.second;
+    const std::string szPath = szDir + (szDir.empty() || szDir.back() == '/' ? "" : "/") + "rawdex-packed.con";
+    if (!WriteFileAtomically(szPath, szBytes.data(), szBytes.size()))
+        return {};
+    return {szPath};
+}
+} // namespace
+
+void RegisterDataFileKinds(CKindRegistry& reg)
+{
+    reg.AddDescriber("rawdex", DescribeRawdex);
+    reg.AddDescriber("unknown", DescribeUnknown);
+    reg.AddSampleWriter("rawdex", WriteRawdexSample);
 }

@@ -165,6 +165,7 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
     struct stat st {};
     if (!file.Get() || ::fstat(::fileno(file.Get()), &st) != 0) {
         result.m_Problems.push_back(std::string("cannot open the file: ") + std::strerror(errno));
+        result.m_bCannotOpen = true;
         return result;
     }
     const int64_t iFileSize = static_cast<int64_t>(st.st_size);
@@ -239,6 +240,7 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
         if (!bOk) {
             const std::string szError = out.Error().empty() ? "read error" : out.Error();
             result.m_Problems.push_back(szShown + ": cannot write " + szTarget + ": " + szError);
+            result.m_bWriteFailed = true;
             out.Discard();
             continue;
         }

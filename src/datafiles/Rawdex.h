@@ -11,6 +11,8 @@ struct CRawdexResult {
     std::vector<std::string> m_Written;   // full paths, in entry order
     std::vector<std::string> m_Skipped;   // entry names passed over by rule ("Rawdex.txt" off a test station)
     std::vector<std::string> m_Problems;  // one readable line per problem, naming the entry
+    bool m_bCannotOpen = false;           // the packed file itself could not be opened
+    bool m_bWriteFailed = false;          // a problem was the output folder, not the packed file
 };
 
 // Unpacks P next to itself (or into szIntoDir when given). Records the folder

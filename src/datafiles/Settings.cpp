@@ -325,8 +325,10 @@ bool WriteFixPathFile(const CFixPathSettings& settings)
 
 bool SaveLastPath(const std::string& szFolder)
 {
+    // The record lives beside the fix-path file, where the sibling tool reads
+    // it; without that file there is no tool to tell.
     std::string szSettings;
-    if (!FindSettingsFolder(SETTINGS_FIX_PATH_FILE, szSettings) && !FindProgramDirectory(szSettings))
+    if (!FindSettingsFolder(SETTINGS_FIX_PATH_FILE, szSettings))
         return false;
     return WriteFileAtomically(szSettings + SETTINGS_LAST_PATH_FILE, szFolder.data(), szFolder.size());
 }

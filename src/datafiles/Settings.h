@@ -78,7 +78,8 @@ std::string FormatFixPathText(const CFixPathSettings& settings);
 // directory when there is none yet.
 bool WriteFixPathFile(const CFixPathSettings& settings);
 
-// Records szFolder as the folder last used for results ("Probex6_Path.txt").
+// Records szFolder as the folder last used for results ("Probex6_Path.txt"
+// beside "Probex6_FixPath.txt"). False when there is no fix-path file.
 bool SaveLastPath(const std::string& szFolder);
 
 // The product record of the installed scanner driver package, read from

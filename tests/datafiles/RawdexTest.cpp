@@ -51,6 +51,7 @@ protected:
 
 TEST_F(CRawdexFixture, EntriesAreWrittenNextToTheFileAndThePathIsRecorded)
 {
+    WriteFileBytes(m_Dir.File("prog/Probex6_FixPath.txt"), "Use Fixed Path=OFF\n");
     const CRawdexResult r = Unpack(BuildRawdex({{"a.con", "AAAA"}, {"b.txt", std::string("\0\1\2", 3)}, {"empty-entry", ""}}));
     EXPECT_TRUE(r.m_bOk);
     EXPECT_EQ(r.m_Written, (std::vector<std::string>{Out("a.con"), Out("b.txt"), Out("empty-entry")}));
@@ -155,10 +156,12 @@ TEST(RawdexEntries, ThePlusNineRuleEndsTheWalk)
 
 TEST_F(CRawdexFixture, IntoAnotherFolder)
 {
+    // No fix-path file anywhere: no last-path record either.
     WriteFileBytes(Out("pack.con"), BuildRawdex({{"x.con", "X"}}));
     std::filesystem::create_directories(m_Dir.File("into"));
     const CRawdexResult r = UnpackRawdex(Out("pack.con"), m_Dir.File("into"));
     EXPECT_TRUE(r.m_bOk);
     EXPECT_EQ(ReadFileBytes(m_Dir.File("into/x.con")), "X");
     EXPECT_FALSE(FileExists(Out("x.con")));
+    EXPECT_FALSE(FileExists(m_Dir.File("prog/Probex6_Path.txt")));
 }

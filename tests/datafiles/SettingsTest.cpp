@@ -205,6 +205,22 @@ TEST(Settings, RootsComeFromTheVariableInOrder)
         ::setenv("LUMORA_SETTINGS_ROOTS", szOld.c_str(), 1);
 }
 
+TEST(VersionInfo, OwnRecordAndLookupPaths)
+{
+    EXPECT_EQ(VersionLookupPath(1033, 1200, "ProductVersion"), "\\StringFileInfo\\040904B0\\ProductVersion");
+    EXPECT_EQ(VersionLookupPath(1033, 1252, "FileVersion"), "\\StringFileInfo\\040904E4\\FileVersion");
+    CVersionInfo info;
+    EXPECT_FALSE(ReadVersionInfo("/usr/lib/libother.so", 1033, 1200, info));
+    ASSERT_TRUE(ReadVersionInfo(ProgramExecutablePath(), 1033, 1200, info));
+    EXPECT_EQ(info.m_FixedBlock[0], 0xBD); // the fixed block's signature, little-endian
+    EXPECT_EQ(info.m_FixedBlock[3], 0xFE);
+    EXPECT_FALSE(info.Get("ProductVersion").empty());
+    EXPECT_EQ(info.Get("Comments"), "");
+    EXPECT_EQ(info.Get("NoSuchName"), "");
+    info.Set("Comments", std::string(400, 'c'));
+    EXPECT_EQ(info.Get("Comments").size(), 255u);
+}
+
 TEST(Settings, ProgramDirectoryIsTheExecutablesFolder)
 {
     std::string szDir;

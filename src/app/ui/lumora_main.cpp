@@ -1,12 +1,6 @@
-#include <QApplication>
-
-#include "app/ui/UiRegistry.h"
-#include "app/KindRegistry.h"
+#include "app/ui/ViewerApp.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    RegisterAllKinds();
-    RegisterAllViewers();
-    return 0;
+    return RunLumora(argc, argv);
 }

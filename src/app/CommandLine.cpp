@@ -1,0 +1,82 @@
+#include "app/CommandLine.h"
+
+#include <cctype>
+
+#include "platform/Log.h"
+
+namespace {
+constexpr size_t kFieldSize = 256;   // the file-to-load field, terminator included
+constexpr size_t kRuleThreeBuffer = 260;
+
+std::string QuotesToBlanks(std::string sz)
+{
+    for (char& c : sz)
+        if (c == '"')
+            c = ' ';
+    return sz;
+}
+// The colon of a drive path ("C:\\..."). On Linux a colon is also an ordinary
+// character of file names ("scan 12:30.con"); only one that stands between a
+// letter and a path separator is taken for a drive.
+size_t FindDriveColon(const std::string& sz)
+{
+    for (size_t i = sz.find(':'); i != std::string::npos; i = sz.find(':', i + 1)) {
+        const bool bLetterBefore = i > 0 && std::isalpha(static_cast<unsigned char>(sz[i - 1]));
+        const bool bSeparatorAfter = i + 1 < sz.size() && (sz[i + 1] == '\\' || sz[i + 1] == '/');
+        if (i == 0 || (bLetterBefore && bSeparatorAfter))
+            return i;
+    }
+    return std::string::npos;
+}
+} // namespace
+
+std::string JoinCommandLine(int argc, const char* const* argv, int iFirst)
+{
+    std::string szLine;
+    for (int i = iFirst; i < argc; ++i) {
+        if (i > iFirst)
+            szLine += ' ';
+        szLine += argv[i];
+    }
+    return szLine;
+}
+
+std::string ChooseFileFromCommandLine(const std::string& sz)
+{
+    if ((sz.size() > 1 && sz[1] == ':') || (sz.size() > 2 && sz[2] == ':'))
+        return sz;
+    if (sz.size() > 2 && sz[1] == '\\' && sz[2] == '\\')
+        return QuotesToBlanks(sz).substr(1);
+    const size_t iColon = FindDriveColon(sz);
+    const size_t iStart = (iColon == std::string::npos || iColon == 0) ? 0 : iColon - 1;
+    return QuotesToBlanks(sz.substr(iStart, kRuleThreeBuffer - 1));
+}
+
+std::string FileToLoadField(const std::string& szText)
+{
+    std::string szField;
+    for (size_t i = 0; i < szText.size() && i < kFieldSize && szField.size() < kFieldSize - 1; ++i)
+        if (szText[i] != '"')
+            szField += szText[i];
+    return szField;
+}
+
+std::string TrimForOpening(const std::string& szName)
+{
+    std::string sz = szName;
+    while (!sz.empty() && sz.back() == ' ')
+        sz.pop_back();
+    return sz;
+}
+
+std::string FileNameFromCommandLine(const std::string& szCommandLine)
+{
+    if (szCommandLine.empty())
+        return std::string();
+    Log_Msg("Command Line Start");
+    Log_Msg(szCommandLine);
+    Log_Msg("Command Line End");
+    const std::string szText = ChooseFileFromCommandLine(szCommandLine);
+    Log_Msg_Txt("void CViewerDlg::SetFileToLoad(char* txt) Load File Name:", szText);
+    return FileToLoadField(szText);
+}

@@ -1,0 +1,74 @@
+#pragma once
+// What the launcher makes of a file named on the command line: the section
+// names of the header in a fixed order, then the markers of the older
+// headerless files. The same decision feeds the GUI's dispatch and
+// `lumora-cli info`, so both always agree.
+#include <optional>
+#include <string>
+
+#include "app/KindRegistry.h"
+
+// Class names of the dialogs the launcher can open.
+inline constexpr const char* VIEWER_LIGHT_PROFILE_FILE = "CView_LPF_Dialog";   // start-up dispatch
+inline constexpr const char* VIEWER_LIGHT_PROFILE = "CLPF_Dialog";             // "View &Light Profile"
+inline constexpr const char* VIEWER_STITCH = "CView_Stitch_Dialog";
+inline constexpr const char* VIEWER_OSCILLOSCOPE = "COscilloscope_Dialog";
+inline constexpr const char* VIEWER_NOISE_TEST = "CNoiseTest_SM_Dialog";
+inline constexpr const char* VIEWER_ADJUST_CENTER_CCD = "CAdjustCenterCCD_Dialog";
+inline constexpr const char* VIEWER_VERTICAL_CAMERA = "CVerticalCameraVerification_Dialog";
+inline constexpr const char* VIEWER_STAR_TEST = "CStarTest_Dialog";
+inline constexpr const char* VIEWER_TONAL_RESOLUTION = "CTonalResolutionDialog";
+
+// How many bytes each stage looks at.
+inline constexpr size_t STARTUP_SECTION_BYTES = 100;
+inline constexpr size_t STARTUP_MARKER_BYTES = 48;
+
+struct CDispatchDecision {
+    std::string m_szKind = "unknown";
+    std::optional<std::string> m_szSection; // the bracketed name found
+    std::string m_szViewer;                 // empty: nothing opens, the launcher stays up
+    bool m_bPassFile = true;                // hand the file name to the viewer
+    bool m_bHideLauncher = true;            // the noise test runs beside the launcher
+    bool m_bClearFileField = true;          // ... and leaves the field as it was
+    bool m_bRawdex = false;                 // unpack first, then open m_szViewer
+    std::string m_szDataFolder;             // Rawdex on an OEM 2 package: the oscilloscope's folder
+};
+
+// The decision on the first bytes of a file (up to STARTUP_SECTION_BYTES; the
+// markers use the first STARTUP_MARKER_BYTES, missing bytes counting as zero).
+// iOem is the product record's OEM code, used only for Rawdex files.
+CDispatchDecision RecognizeFirstBytes(const std::string& szFirstBytes, const std::string& szFile, int32_t iOem);
+
+// Reads the first bytes and decides. False (szError set) when the file cannot
+// be read; the launcher then stays up with the name kept.
+bool RecognizeFile(const std::string& szFile, CDispatchDecision& decision, std::string& szError);
+
+// The kind name of a section line ("[Light Profile]" -> "light-profile"),
+// "unknown" for others.
+std::string KindOfSection(const std::string& szSection);
+// Whether a kind's header carries a DataPointer (a bad one makes the file malformed).
+bool KindHasDataPointer(const std::string& szKind);
+
+enum EDescribeStatus {
+    DESCRIBE_OK = 0,
+    DESCRIBE_UNRECOGNISED, // kind "unknown"
+    DESCRIBE_MALFORMED,    // recognised, but its header or data cannot be right
+    DESCRIBE_MISSING,      // cannot be opened
+};
+
+// Key in CFileDescription::m_Extra through which the common part and the
+// describers report what is wrong with a file; its presence makes it malformed.
+inline constexpr const char* DESCRIBE_PROBLEM_KEY = "problem";
+
+// What `lumora-cli info` prints for one file: the common part from the header,
+// then the kind's describer (CKindRegistry) when one is registered. With szAs
+// ("stitch" / "light-profile") the viewer is the one that launcher button
+// opens, and a file the recognition leaves unknown goes to the describer of
+// "stitch-test" / "light-profile". Reads the first bytes and the header only.
+EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs, CFileDescription& desc);
+
+// The text of the problem a description carries, empty when none.
+std::string DescriptionProblem(const CFileDescription& desc);
+
+// The JSON object of a description (fields in the documented order).
+CJson FileDescriptionToJson(const CFileDescription& desc);

@@ -1,0 +1,64 @@
+#include "app/ui/Shell.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "platform/Messages.h"
+#include "platform/ui/Text.h"
+
+void PumpMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void InstallMessageBoxHandler()
+{
+    SetMessageHandler([](const std::string& szText, const std::string& szCaption) {
+        QWidget* pParent = QApplication::activeModalWidget();
+        if (!pParent)
+            pParent = QApplication::activeWindow();
+        QMessageBox box(pParent);
+        box.setWindowTitle(szCaption.empty() ? QStringLiteral("Lumora 6") : FromCp1252(szCaption));
+        box.setText(FromCp1252(szText));
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+    });
+}
+
+CWait_Dialog::CWait_Dialog(QWidget* pParent) : QDialog(pParent)
+{
+    auto* pLayout = new QVBoxLayout(this);
+    auto* pLabel = new QLabel(QStringLiteral("Please wait..."), this);
+    pLabel->setAlignment(Qt::AlignCenter);
+    pLayout->addWidget(pLabel);
+    setMinimumWidth(260);
+}
+
+void CWait_Dialog::SetText(const std::string& szText)
+{
+    m_szText = szText;
+    if (isVisible())
+        setWindowTitle(FromCp1252(m_szText));
+}
+
+void CWait_Dialog::showEvent(QShowEvent* pEvent)
+{
+    setWindowTitle(FromCp1252(m_szText));
+    if (const QScreen* pScreen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(pScreen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(pEvent);
+}
+
+void CWait_Dialog::ShowAndPump()
+{
+    show();
+    raise();
+    PumpMessages();
+}

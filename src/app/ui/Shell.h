@@ -1,0 +1,28 @@
+#pragma once
+// Small pieces of the shell every dialog uses.
+#include <QDialog>
+#include <string>
+
+// Handles pending window events without waiting, so hidden or freshly drawn
+// windows catch up while a long job runs on the interface thread.
+void PumpMessages();
+
+// Shows every ShowMessage text in a message box over the active window.
+void InstallMessageBoxHandler();
+
+// The please-wait window: its text is the window title; it centres itself on
+// the desktop when shown.
+class CWait_Dialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CWait_Dialog(QWidget* pParent = nullptr);
+    void SetText(const std::string& szText);
+    // Shows the window (not modal) and lets it paint.
+    void ShowAndPump();
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+
+private:
+    std::string m_szText;
+};

@@ -1,0 +1,139 @@
+#include "app/ui/ViewerApp.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPointer>
+#include <QSaveFile>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/CommandLine.h"
+#include "app/KindRegistry.h"
+#include "app/ui/Shell.h"
+#include "app/ui/UiRegistry.h"
+#include "app/ui/ViewerDlg.h"
+#include "datafiles/VersionInfo.h"
+#include "platform/Log.h"
+
+namespace {
+int g_iScreenshotExit = 0;
+QPointer<CViewerDlg> g_pLauncher;
+
+// How long a window must have been up and idle before it counts as painted,
+// and how long to wait for any window at all.
+constexpr int kSettleMs = 400;
+constexpr int kGiveUpMs = 30000;
+constexpr int kPollMs = 50;
+} // namespace
+
+bool CViewerApp::InitInstance(const std::string& szCommandLine)
+{
+    CViewerDlg dlg;
+    g_pLauncher = &dlg;
+    if (!szCommandLine.empty()) {
+        Log_Msg("Command Line Start");
+        Log_Msg(szCommandLine);
+        Log_Msg("Command Line End");
+        dlg.SetFileToLoad(ChooseFileFromCommandLine(szCommandLine));
+    }
+    dlg.exec();
+    g_pLauncher = nullptr;
+    return false;
+}
+
+int ScreenshotExitCode() { return g_iScreenshotExit; }
+
+void StartScreenshotWatch(const QString& szOut)
+{
+    auto* pTimer = new QTimer(qApp);
+    auto pClock = std::make_shared<QElapsedTimer>();
+    auto pStable = std::make_shared<QElapsedTimer>();
+    auto pLast = std::make_shared<QPointer<QWidget>>();
+    auto pClosingSince = std::make_shared<QElapsedTimer>();
+    pClock->start();
+    QObject::connect(pTimer, &QTimer::timeout, qApp, [=] {
+        if (pClosingSince->isValid()) {
+            // Windows opened after the picture was taken (a viewer that shows
+            // its dialog only after a message) must not keep the program up.
+            for (QWidget* pWindow : QApplication::topLevelWidgets())
+                if (auto* pDialog = qobject_cast<QDialog*>(pWindow); pDialog && pDialog->isVisible())
+                    pDialog->reject();
+            QCoreApplication::exit(g_iScreenshotExit);
+            if (pClosingSince->elapsed() > kGiveUpMs / 6) {
+                std::fflush(nullptr);
+                std::_Exit(g_iScreenshotExit);
+            }
+            return;
+        }
+        QWidget* pTop = QApplication::activeModalWidget();
+        // The launcher counts only once its load timer has had its say.
+        const bool bLauncherBusy = pTop && pTop == g_pLauncher && g_pLauncher->IsLoadTimerActive();
+        if (!pTop || !pTop->isVisible() || bLauncherBusy || pTop->width() <= 1) {
+            pLast->clear();
+            if (pClock->elapsed() < kGiveUpMs)
+                return;
+            std::fprintf(stderr, "lumora: no window appeared to take a screenshot of\n");
+            g_iScreenshotExit = 70;
+            pClosingSince->start();
+            return;
+        }
+        if (*pLast != pTop) {
+            *pLast = pTop;
+            pStable->start();
+            return;
+        }
+        if (pStable->elapsed() < kSettleMs)
+            return;
+        const QImage image = pTop->grab().toImage();
+        QSaveFile out(szOut);
+        if (image.isNull() || !out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
+            std::fprintf(stderr, "lumora: cannot write the screenshot %s: %s\n", qPrintable(szOut),
+                         qPrintable(out.errorString()));
+            g_iScreenshotExit = 73;
+        } else {
+            std::printf("%s\n", qPrintable(szOut));
+            std::fflush(stdout);
+            g_iScreenshotExit = 0;
+        }
+        // From here on every window is closed as it appears, and every nested
+        // modal loop is left; the launcher then ends as it would.
+        pClosingSince->start();
+    });
+    pTimer->start(kPollMs);
+}
+
+int RunLumora(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    RegisterAllKinds();
+    RegisterAllViewers();
+    InstallMessageBoxHandler();
+
+    const std::string szFirst = argc > 1 ? argv[1] : "";
+    if (szFirst == "--help" || szFirst == "-h") {
+        std::printf("usage: lumora [FILE]\n       lumora --screenshot OUT.png [FILE]\n"
+                    "Opens FILE in the viewer its header names, or the launcher when none is given.\n");
+        return 0;
+    }
+    if (szFirst == "--version") {
+        const CVersionInfo version = OwnVersionInfo();
+        std::printf("%s Release %s (build %s)\n", version.Get("ProductName").c_str(),
+                    version.Get("ProductVersion").c_str(), version.Get("FileVersion").c_str());
+        return 0;
+    }
+    int iFirst = 1;
+    bool bScreenshot = false;
+    if (argc > 1 && std::string(argv[1]) == "--screenshot") {
+        if (argc < 3) {
+            std::fprintf(stderr, "usage: lumora [--screenshot OUT.png] [FILE]\n");
+            return 64;
+        }
+        StartScreenshotWatch(QString::fromLocal8Bit(argv[2]));
+        bScreenshot = true;
+        iFirst = 3;
+    }
+    CViewerApp viewerApp;
+    viewerApp.InitInstance(JoinCommandLine(argc, argv, iFirst));
+    return bScreenshot ? ScreenshotExitCode() : 0;
+}

@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
+
+TEST(CommandLine, RulesPickTheFileName)
+{
+    struct { std::string line, field, opened; } cases[] = {
+        // rule 1: a plain drive path, taken unchanged
+        {"C:\\scans\\lp.con", "C:\\scans\\lp.con", "C:\\scans\\lp.con"},
+        // rule 1 behind a quote: both quotes dropped, the inner blank kept
+        {"\"C:\\my scans\\lp.con\"", "C:\\my scans\\lp.con", "C:\\my scans\\lp.con"},
+        // rule 2: a quoted network path; the closing quote becomes a trailing blank
+        {"\"\\\\server\\share\\lp.con\"", "\\\\server\\share\\lp.con ", "\\\\server\\share\\lp.con"},
+        // rule 3: a switch before a quoted drive path
+        {"/p \"D:\\data\\st.con\"", "D:\\data\\st.con ", "D:\\data\\st.con"},
+        // rule 3 from position 0: no colon at all
+        {"\"lp file.con\"", " lp file.con ", " lp file.con"},
+        {"/home/tech/scans/lp.con", "/home/tech/scans/lp.con", "/home/tech/scans/lp.con"},
+        // colons in Linux file names are not drive colons
+        {"/home/tech/scan 12:30.con", "/home/tech/scan 12:30.con", "/home/tech/scan 12:30.con"},
+        {":odd", ":odd", ":odd"},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string szField = FileToLoadField(ChooseFileFromCommandLine(c.line));
+        EXPECT_EQ(szField, c.field) << c.line;
+        EXPECT_EQ(TrimForOpening(szField), c.opened) << c.line;
+    }
+}
+
+TEST(CommandLine, NamesAreBoundedByTheirBuffers)
+{
+    const std::string szLong = "/" + std::string(400, 'x');
+    EXPECT_EQ(ChooseFileFromCommandLine(szLong).size(), 259u); // rule 3 copies into 260 characters
+    EXPECT_EQ(FileToLoadField(szLong).size(), 255u);           // the field holds 256 with its terminator
+    EXPECT_EQ(FileToLoadField("\"" + std::string(300, 'y')).size(), 255u);
+}
+
+TEST(CommandLine, ArgumentsAreJoinedWithSingleBlanks)
+{
+    const char* argv[] = {"lumora", "/tmp/a b.con", "x"};
+    EXPECT_EQ(JoinCommandLine(3, argv), "/tmp/a b.con x");
+    EXPECT_EQ(JoinCommandLine(1, argv), "");
+    EXPECT_EQ(FileNameFromCommandLine(""), "");
+}

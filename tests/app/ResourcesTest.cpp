@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace {
+std::string Tool(const char* szName)
+{
+    for (const char* szDir : {"/usr/bin/", "/bin/", "/usr/local/bin/"})
+        if (std::filesystem::exists(std::string(szDir) + szName))
+            return std::string(szDir) + szName;
+    return std::string();
+}
+std::string Resource(const char* szName) { return std::string(LUMORA_SOURCE_DIR) + "/resources/" + szName; }
+} // namespace
+
+TEST(Resources, DesktopEntryValidatesAndOpensFiles)
+{
+    const std::string szDesktop = ReadFileBytes(Resource("lumora.desktop"));
+    EXPECT_NE(szDesktop.find("\nExec=lumora %f\n"), std::string::npos);
+    EXPECT_NE(szDesktop.find("\nMimeType=application/x-lumora-con;\n"), std::string::npos);
+    const std::string szTool = Tool("desktop-file-validate");
+    if (szTool.empty())
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    const CRunResult r = RunProgram(szTool, {Resource("lumora.desktop")});
+    EXPECT_EQ(r.m_iExit, 0) << r.m_szOut << r.m_szErr;
+    EXPECT_EQ(r.m_szOut + r.m_szErr, "");
+}
+
+TEST(Resources, MimeTypeKnowsEverySectionName)
+{
+    const std::string szXml = ReadFileBytes(Resource("lumora-con.xml"));
+    for (const char* szSection : {"[Light Profile]", "[G3 Light Profile]", "[Oscilloscope]", "[Live Oscilloscope]",
+                                  "[MTF]", "[Stitch Test]", "[Noise Test]", "[Rawdex]", "[Adjust Center CCD]",
+                                  "[Scan-Line Positioning]", "[Vertical Camera Verification]",
+                                  "[Mirror Carriage Adjustment]", "[StarTest]", "[Tonal Resolution]"})
+        EXPECT_NE(szXml.find(std::string("value=\"") + szSection + "\""), std::string::npos) << szSection;
+    const std::string szTool = Tool("update-mime-database");
+    if (szTool.empty())
+        GTEST_SKIP() << "update-mime-database is not installed";
+    CTempDir dir;
+    std::filesystem::create_directories(dir.File("mime/packages"));
+    std::filesystem::copy_file(Resource("lumora-con.xml"), dir.File("mime/packages/lumora-con.xml"));
+    const CRunResult r = RunProgram(szTool, {dir.File("mime")}, {"XDG_DATA_HOME=" + dir.Path()});
+    EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_EQ(r.m_szErr, "");
+    EXPECT_NE(ReadFileBytes(dir.File("mime/magic")).find("[Light Profile]"), std::string::npos);
+}

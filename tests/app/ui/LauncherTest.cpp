@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <optional>
+
+#include "app/ui/AboutDlg.h"
+#include "app/ui/Shell.h"
+#include "app/ui/UiRegistry.h"
+#include "app/ui/ViewerDlg.h"
+#include "platform/Messages.h"
+#include "support/TestSupport.h"
+
+namespace {
+// Stands in for a real viewer for the length of one test: records how it was
+// asked to open and what the launcher looked like meanwhile.
+class CFakeViewer {
+public:
+    explicit CFakeViewer(const std::string& szName) : m_szName(szName)
+    {
+        if (const ViewerRunner* p = CUiRegistry::Instance().FindViewer(szName))
+            m_Saved = *p;
+        CUiRegistry::Instance().AddViewer(szName, [this](const CViewerRequest& r) {
+            m_Request = r;
+            m_iLauncherWidth = r.m_pParent ? r.m_pParent->width() : -1;
+            ++m_iRuns;
+            return 1;
+        });
+    }
+    ~CFakeViewer()
+    {
+        CUiRegistry::Instance().AddViewer(m_szName, m_Saved ? m_Saved : ViewerRunner());
+    }
+    std::string m_szName;
+    ViewerRunner m_Saved;
+    CViewerRequest m_Request;
+    int m_iLauncherWidth = 0;
+    int m_iRuns = 0;
+};
+
+// Pretends the registry has no viewer of this name for one test.
+class CNoViewer {
+public:
+    explicit CNoViewer(const std::string& szName) : m_szName(szName)
+    {
+        if (const ViewerRunner* p = CUiRegistry::Instance().FindViewer(szName))
+            m_Saved = *p;
+        CUiRegistry::Instance().AddViewer(szName, ViewerRunner());
+    }
+    ~CNoViewer() { CUiRegistry::Instance().AddViewer(m_szName, m_Saved); }
+    std::string m_szName;
+    ViewerRunner m_Saved;
+};
+
+QPushButton* Button(CViewerDlg& dlg, const char* szId)
+{
+    return dlg.findChild<QPushButton*>(QString::fromLatin1(szId));
+}
+
+std::string Headerless(int iByte11)
+{
+    std::string sz(48, '\0');
+    sz[11] = static_cast<char>(iByte11);
+    return sz;
+}
+} // namespace
+
+TEST(Launcher, EmptyCommandLineShowsButtonsAndStartsNoTimer)
+{
+    CViewerDlg dlg;
+    dlg.show();
+    QTest::qWait(150);
+    EXPECT_EQ(dlg.windowTitle(), "Lumora 6");
+    EXPECT_EQ(Button(dlg, "1001")->text(), "View &Light Profile");
+    EXPECT_EQ(Button(dlg, "1005")->text(), "View &Stitching Area");
+    EXPECT_EQ(Button(dlg, "1000")->text(), "E&xit Program");
+    EXPECT_FALSE(dlg.IsLoadTimerActive());
+    EXPECT_TRUE(dlg.isVisible());
+    Button(dlg, "1000")->click();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+}
+
+TEST(Launcher, RecognisedFilesOpenTheirViewerAndEndTheLauncher)
+{
+    CTempDir dir;
+    struct { std::string bytes; const char* viewer; bool hidden; bool cleared; } cases[] = {
+        {"[Light Profile]\nDataPointer=        39\n", "CView_LPF_Dialog", true, true},
+        {"[Stitch Test]\nDataPointer=        37\n", "CView_Stitch_Dialog", true, true},
+        {"[Noise Test]\nDataPointer=        36\n", "CNoiseTest_SM_Dialog", false, false},
+        {Headerless(18), "CView_Stitch_Dialog", true, true},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(dir.File("my file.con"), c.bytes);
+        CFakeViewer viewer(c.viewer);
+        CViewerDlg dlg;
+        dlg.SetFileToLoad("\"" + dir.File("my file.con") + "\"");
+        dlg.show();
+        EXPECT_TRUE(dlg.IsLoadTimerActive());
+        QTest::qWait(350);
+        ASSERT_EQ(viewer.m_iRuns, 1) << c.viewer;
+        EXPECT_EQ(viewer.m_Request.m_szFile, dir.File("my file.con"));
+        EXPECT_TRUE(viewer.m_Request.m_bFileGiven);
+        EXPECT_EQ(viewer.m_iLauncherWidth <= 1, c.hidden) << c.viewer;
+        EXPECT_EQ(dlg.FileToLoad().empty(), c.cleared) << c.viewer;
+        EXPECT_FALSE(dlg.isVisible()) << c.viewer;
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    }
+}
+
+TEST(Launcher, UnrecognisedFilesWaitForTheUsersChoice)
+{
+    CTempDir dir;
+    WriteFileBytes(dir.File("old.bin"), Headerless(0));
+    CFakeViewer lpf("CLPF_Dialog");
+    CViewerDlg dlg;
+    dlg.SetFileToLoad(dir.File("old.bin"));
+    dlg.show();
+    QTest::qWait(300);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.FileToLoad(), dir.File("old.bin"));
+    EXPECT_TRUE(dlg.StatusText().contains("No viewer recognises"));
+    const QRect before = dlg.geometry();
+    Button(dlg, "1001")->click();
+    ASSERT_EQ(lpf.m_iRuns, 1);
+    EXPECT_EQ(lpf.m_Request.m_szFile, dir.File("old.bin"));
+    EXPECT_TRUE(lpf.m_Request.m_bFileGiven);
+    EXPECT_LE(lpf.m_iLauncherWidth, 1);
+    EXPECT_EQ(dlg.geometry(), before); // restored before it ends
+    EXPECT_TRUE(dlg.FileToLoad().empty());
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+TEST(Launcher, RawdexFilesAreUnpackedThenOpenByTheOemCode)
+{
+    CTempDir dir;
+    const std::string szLines = "first-entry.con=3\nsecond-entry.txt=2\n";
+    WriteFileBytes(dir.File("pack.con"), "[Rawdex]\nDataPointer=        " + std::to_string(32 + szLines.size()) + "\n" +
+                                             szLines + "ONEtw");
+    WriteFileBytes(dir.File("productinfo.ini"), "[ProductInfo]\nOem=2\n");
+    ::setenv("LUMORA_PRODUCT_INFO", dir.File("productinfo.ini").c_str(), 1);
+    {
+        CFakeViewer scope("COscilloscope_Dialog");
+        CViewerDlg dlg;
+        dlg.SetFileToLoad(dir.File("pack.con"));
+        dlg.show();
+        QTest::qWait(350);
+        ASSERT_EQ(scope.m_iRuns, 1);
+        EXPECT_EQ(scope.m_Request.m_szDataFolder, dir.Path() + "/");
+        EXPECT_TRUE(scope.m_Request.m_szFile.empty());
+        EXPECT_EQ(ReadFileBytes(dir.File("first-entry.con")), "ONE");
+        EXPECT_EQ(ReadFileBytes(dir.File("second-entry.txt")), "tw");
+    }
+    WriteFileBytes(dir.File("productinfo.ini"), "[ProductInfo]\nOem=1\n");
+    {
+        CFakeViewer lpf("CView_LPF_Dialog");
+        CViewerDlg dlg;
+        dlg.SetFileToLoad(dir.File("pack.con"));
+        dlg.show();
+        QTest::qWait(350);
+        ASSERT_EQ(lpf.m_iRuns, 1);
+        EXPECT_TRUE(lpf.m_Request.m_szFile.empty()); // the viewer opens with no file
+        EXPECT_FALSE(lpf.m_Request.m_bFileGiven);
+    }
+    ::unsetenv("LUMORA_PRODUCT_INFO");
+}
+
+TEST(Launcher, StitchingButtonWithoutAFile)
+{
+    CFakeViewer stitch("CView_Stitch_Dialog");
+    CViewerDlg dlg;
+    dlg.show();
+    Button(dlg, "1005")->click();
+    ASSERT_EQ(stitch.m_iRuns, 1);
+    EXPECT_TRUE(stitch.m_Request.m_szFile.empty());
+    EXPECT_FALSE(stitch.m_Request.m_bFileGiven);
+}
+
+TEST(Launcher, AMissingViewerIsNamedAndTheLauncherStays)
+{
+    CTempDir dir;
+    WriteFileBytes(dir.File("t.con"), "[Tonal Resolution]\nx=1\n");
+    CNoViewer none("CTonalResolutionDialog");
+    CViewerDlg dlg;
+    dlg.SetFileToLoad(dir.File("t.con"));
+    dlg.show();
+    QTest::qWait(300);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.LastViewer(), "CTonalResolutionDialog");
+    EXPECT_TRUE(dlg.StatusText().contains("CTonalResolutionDialog"));
+}
+
+TEST(Launcher, AFileThatCannotBeOpenedKeepsItsName)
+{
+    CMessageRecorder rec;
+    CViewerDlg dlg;
+    dlg.SetFileToLoad("/nonexistent/x.con");
+    dlg.show();
+    QTest::qWait(300);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.FileToLoad(), "/nonexistent/x.con");
+    ASSERT_EQ(rec.Texts().size(), 1u);
+    EXPECT_NE(rec.Texts()[0].find("/nonexistent/x.con"), std::string::npos);
+}
+
+TEST(Launcher, HideAndRestoreKeepTheWindowsPlace)
+{
+    CViewerDlg dlg;
+    dlg.show();
+    const QRect before = dlg.geometry();
+    dlg.HideMainWindow();
+    EXPECT_LE(dlg.width(), 1);
+    EXPECT_TRUE(dlg.isVisible()); // still the owner of whatever runs now
+    dlg.RestoreMainWindow();
+    EXPECT_EQ(dlg.geometry(), before);
+}
+
+TEST(About, ShowsReleaseAndTheVersionStrings)
+{
+    CVersionInfo version;
+    version.Set("FileDescription", "Lumora 6 scanner service tool");
+    version.Set("ProductVersion", "6.0");
+    version.Set("FileVersion", "6.0.0");
+    CAboutDlg about(version);
+    EXPECT_EQ(about.FileDescription(), "Lumora 6 scanner service tool");
+    EXPECT_EQ(about.ProductVersion(), "Release 6.0");
+    EXPECT_EQ(about.BuildNumber(), "6.0.0");
+
+    CVersionInfo noProduct;
+    EXPECT_EQ(CAboutDlg(noProduct).ProductVersion(), "Release ");
+
+    CAboutDlg own;
+    EXPECT_TRUE(own.ProductVersion().startsWith("Release 6."));
+}
+
+TEST(WaitDialog, TakesItsTextAsTitle)
+{
+    CWait_Dialog wait;
+    wait.SetText("Please wait while loading");
+    wait.ShowAndPump();
+    EXPECT_EQ(wait.windowTitle(), "Please wait while loading");
+    wait.SetText("Please wait while generating Picture.");
+    EXPECT_EQ(wait.windowTitle(), "Please wait while generating Picture.");
+}
+
+TEST(Screenshot, LauncherIsSavedWhenNothingOpens)
+{
+    CTempDir dir;
+    const CRunResult r = RunProgram(BinPath("lumora"), {"--screenshot", dir.File("shot.png")}, {"QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_EQ(r.m_szOut, dir.File("shot.png") + "\n");
+    const std::string szPng = ReadFileBytes(dir.File("shot.png"));
+    EXPECT_EQ(szPng.substr(1, 3), "PNG");
+    EXPECT_EQ(RunProgram(BinPath("lumora"), {"--screenshot", dir.File("no/such/folder.png")}).m_iExit, 73);
+    const CRunResult version = RunProgram(BinPath("lumora"), {"--version"});
+    EXPECT_EQ(version.m_iExit, 0);
+    EXPECT_EQ(version.m_szOut.substr(0, 17), "Lumora 6 Release ");
+}
