@@ -7,7 +7,8 @@
 #include <fstream>
 
 #include "platform/Log.h"
-#include "viewers/LightProfileHeader.h"
+#include "datafiles/ConFile.h"
+#include "datafiles/ConHeader.h"
 
 const char* const kLpfNoiseTestViewer = "CNoiseTest_SM_Dialog";
 const char* const kLpfNoiseCheckViewer = "CNCTest_Dialog";
@@ -34,22 +35,23 @@ enum HEAD_KIND { HEAD_RAWDEX, HEAD_HAND_OVER, HEAD_LIGHT_PROFILE, HEAD_HEADERLES
 // family fits, and so do the marker bytes of the older files.
 HEAD_KIND ClassifyHead(const std::string& head, std::string& szViewer)
 {
-    const std::string text = LpfHeaderText(head.substr(0, std::min<size_t>(head.size(), kLpfOldHeaderSize)));
-    if (text.find("[Rawdex]") != std::string::npos)
+    ConHeader text;
+    text.SetText(head.substr(0, std::min<size_t>(head.size(), kLpfOldHeaderSize)));
+    if (text.IsRawdex())
         return HEAD_RAWDEX;
-    if (text.find("[Noise Test]") != std::string::npos) {
+    if (text.IsNoiseTest()) {
         szViewer = kLpfNoiseTestViewer;
         return HEAD_HAND_OVER;
     }
-    if (text.find("[Oscilloscope]") != std::string::npos || text.find("[MTF]") != std::string::npos) {
+    if (text.IsOscilloscope() || text.IsMTF()) {
         szViewer = kLpfOscilloscopeViewer;
         return HEAD_HAND_OVER;
     }
-    if (Le32At(head, 20) == 13900 || text.find("[G3 Light Profile]") != std::string::npos) {
+    if (Le32At(head, 20) == 13900 || text.IsG3LightProfile()) {
         szViewer = kLpfCameraCheckViewer;
         return HEAD_HAND_OVER;
     }
-    if (text.find("[Light Profile]") != std::string::npos)
+    if (text.IsLightProfile())
         return HEAD_LIGHT_PROFILE;
     if (ByteAt(head, 11) == 19) {
         szViewer = kLpfNoiseCheckViewer;
@@ -65,36 +67,102 @@ void Missing(CLightProfileLoad& load, const char* szItem)
     load.m_Messages.push_back(std::string("Missing Information:\n") + szItem);
 }
 
-void ReadHeaderKeys(const std::string& header, LPF_VIEWER eViewer, CLightProfileLoad& load)
+} // namespace
+
+void ReadLightProfileKeys(const std::string& header, LPF_VIEWER eViewer, CLightProfileLoad& load)
 {
     CLightProfile& p = load.m_Profile;
-    const CLpfHeader h(header);
+    ConHeader h;
+    h.SetText(header);
     // Only the launcher's viewer asks about the date and the time; both
     // viewers ask about the five facts the graph and its title need.
     const bool bAll = eViewer == LPF_VIEWER_DIALOG;
-    h.ScannerName(p.m_szScannerName);
-    if (!h.Date(p.m_szDate) && bAll)
+    h.GetScannerName(p.m_szScannerName);
+    if (!h.GetDate(p.m_szDate) && bAll)
         Missing(load, "Date");
-    if (!h.Time(p.m_szTime) && bAll)
+    if (!h.GetTime(p.m_szTime) && bAll)
         Missing(load, "Time");
-    if (!h.ColorScanner(p.m_bColorScanner))
+    if (!h.GetColorScanner(p.m_bColorScanner))
         Missing(load, "Is Color or B/W Scanner");
-    if (!h.Color(p.m_iColor))
+    if (!h.GetColor(p.m_iColor))
         Missing(load, "Color");
-    if (!h.CameraUsed(p.m_iCamera))
+    if (!h.GetCameraUsed(p.m_iCamera))
         Missing(load, "Camera Used");
-    if (!h.CameraCount(p.m_iCameraCount))
+    if (!h.GetCameraCount(p.m_iCameraCount))
         Missing(load, "Camera Count");
     int32_t iWidth = 0;
-    const bool bWidth = h.ScannerWidth(iWidth);
+    const bool bWidth = h.GetScannerWidth(iWidth);
     p.m_dWidthFactor = bWidth ? iWidth / 5088.0 : 8.5;
-    if (!h.Corrected(p.m_bCorrected))
+    if (!h.GetCorrected(p.m_bCorrected))
         Missing(load, "Is Corrected/Uncorrected");
-    if (!h.Generation(p.m_iGeneration))
+    if (!h.GetGeneration(p.m_iGeneration))
         p.m_iGeneration = DefaultLightProfileGeneration(bWidth, iWidth, p.m_bColorScanner);
-    h.FirmwareRevision(p.m_iFirmwareRevision);
-    h.Signed32Profile(p.m_bSigned32Profile);
+    h.GetFirmwareRevision(p.m_iFirmwareRevision);
+    h.GetIsSigned32Profile(p.m_bSigned32Profile);
 }
+
+namespace {
+
+// Where the bytes come from: a file on disk, read piece by piece so that a
+// huge file costs only what is asked of it, or bytes already in memory.
+class CSource {
+public:
+    virtual ~CSource() = default;
+    virtual int64_t Size() const = 0;
+    // Exactly iCount bytes at iOffset, or false.
+    virtual bool Read(int64_t iOffset, int64_t iCount, void* pOut) = 0;
+    std::string ReadText(int64_t iOffset, int64_t iCount)
+    {
+        iCount = std::max<int64_t>(0, std::min(iCount, Size() - iOffset));
+        std::string sz(static_cast<size_t>(iCount), '\0');
+        if (!Read(iOffset, iCount, sz.data()))
+            sz.clear();
+        return sz;
+    }
+};
+
+class CMemorySource : public CSource {
+public:
+    explicit CMemorySource(const std::string& bytes) : m_Bytes(bytes) {}
+    int64_t Size() const override { return static_cast<int64_t>(m_Bytes.size()); }
+    bool Read(int64_t iOffset, int64_t iCount, void* pOut) override
+    {
+        if (iOffset < 0 || iCount < 0 || iOffset > Size() - iCount)
+            return false;
+        if (iCount > 0)
+            std::memcpy(pOut, m_Bytes.data() + iOffset, static_cast<size_t>(iCount));
+        return true;
+    }
+
+private:
+    const std::string& m_Bytes;
+};
+
+class CFileSource : public CSource {
+public:
+    explicit CFileSource(const std::string& szFile) : m_File(szFile, std::ios::binary)
+    {
+        if (m_File) {
+            m_File.seekg(0, std::ios::end);
+            m_iSize = static_cast<int64_t>(m_File.tellg());
+        }
+    }
+    bool IsOpen() const { return m_File.is_open() && m_iSize >= 0; }
+    int64_t Size() const override { return m_iSize; }
+    bool Read(int64_t iOffset, int64_t iCount, void* pOut) override
+    {
+        if (iOffset < 0 || iCount < 0 || iOffset > m_iSize - iCount)
+            return false;
+        m_File.clear();
+        m_File.seekg(iOffset);
+        m_File.read(static_cast<char*>(pOut), static_cast<std::streamsize>(iCount));
+        return m_File.gcount() == static_cast<std::streamsize>(iCount);
+    }
+
+private:
+    std::ifstream m_File;
+    int64_t m_iSize = -1;
+};
 
 bool Fail(CLightProfileLoad& load, const std::string& szText)
 {
@@ -104,36 +172,50 @@ bool Fail(CLightProfileLoad& load, const std::string& szText)
 }
 
 // The data length is a 32-bit count; anything beyond is not a light profile.
-bool TakeData(CLightProfileLoad& load, const std::string& szFile, const std::string& bytes, int64_t iFrom,
-              int64_t iLength)
+// The samples are read straight into the profile, once.
+bool TakeData(CSource& src, CLightProfileLoad& load, const std::string& szFile, int64_t iFrom, int64_t iLength,
+              bool bReadData)
 {
     if (iLength > INT32_MAX)
         return Fail(load, FormatText("%s: %lld bytes of samples are more than a light profile can hold.",
                                      szFile.c_str(), static_cast<long long>(iLength)));
-    load.m_Profile.m_Data.assign(bytes.begin() + iFrom, bytes.begin() + iFrom + iLength);
+    load.m_iSampleCount = iLength;
     load.m_Profile.m_iHeaderLength = iFrom;
+    if (bReadData) {
+        std::vector<uint8_t>& data = load.m_Profile.m_Data;
+        data.resize(static_cast<size_t>(iLength));
+        if (!src.Read(iFrom, iLength, data.data())) {
+            data.clear();
+            return Fail(load, FormatText("%s: the samples cannot be read.", szFile.c_str()));
+        }
+    }
     load.m_eOutcome = LPF_LOAD_OK;
     return true;
 }
 
-void LoadHeadered(const std::string& szFile, const std::string& bytes, LPF_VIEWER eViewer, CLightProfileLoad& load)
+void LoadHeadered(CSource& src, const std::string& szFile, const std::string& head, LPF_VIEWER eViewer,
+                  bool bReadData, CLightProfileLoad& load)
 {
-    const int64_t iSize = static_cast<int64_t>(bytes.size());
-    const CLpfHeader head(LpfHeaderText(bytes.substr(0, 100)));
-    const int64_t H = head.DataPointer();
-    if (H <= 0 || H > iSize) {
-        Fail(load, FormatText("%s: the header gives its length as %lld bytes, but the file has %lld bytes.",
-                              szFile.c_str(), static_cast<long long>(H), static_cast<long long>(iSize)));
+    ConHeader first;
+    first.SetText(head);
+    int64_t H = 0;
+    std::string szProblem;
+    if (CheckDataPointer(first, src.Size(), H, szProblem) != CON_READ_OK) {
+        Fail(load, szFile + ": " + szProblem);
         return;
     }
-    load.m_Profile.m_szHeaderText = bytes.substr(0, static_cast<size_t>(H));
-    ReadHeaderKeys(LpfHeaderText(load.m_Profile.m_szHeaderText), eViewer, load);
-    TakeData(load, szFile, bytes, H, iSize - H);
+    load.m_Profile.m_szHeaderText = src.ReadText(0, H);
+    if (static_cast<int64_t>(load.m_Profile.m_szHeaderText.size()) != H) {
+        Fail(load, FormatText("%s: the header cannot be read.", szFile.c_str()));
+        return;
+    }
+    ReadLightProfileKeys(load.m_Profile.m_szHeaderText, eViewer, load);
+    TakeData(src, load, szFile, H, src.Size() - H, bReadData);
 }
 
-void LoadHeaderless(const std::string& szFile, const std::string& bytes, CLightProfileLoad& load)
+void LoadHeaderless(CSource& src, const std::string& szFile, bool bReadData, CLightProfileLoad& load)
 {
-    const int64_t iSize = static_cast<int64_t>(bytes.size());
+    const int64_t iSize = src.Size();
     if (iSize < kLpfOldHeaderSize + kLpfOldTrailerSize) {
         Fail(load, FormatText("%s: an old light profile has a 48-byte header and a 44-byte trailer, "
                               "but the file has only %lld bytes.",
@@ -141,66 +223,31 @@ void LoadHeaderless(const std::string& szFile, const std::string& bytes, CLightP
         return;
     }
     CLightProfile& p = load.m_Profile;
-    const size_t t = static_cast<size_t>(iSize - kLpfOldTrailerSize);
+    const std::string trailer = src.ReadText(iSize - kLpfOldTrailerSize, kLpfOldTrailerSize);
+    if (static_cast<int64_t>(trailer.size()) != kLpfOldTrailerSize) {
+        Fail(load, FormatText("%s: the trailer cannot be read.", szFile.c_str()));
+        return;
+    }
     // The scanner name runs to its zero byte, at most across the trailer.
-    const std::string trailer = bytes.substr(t);
     p.m_szScannerName = trailer.substr(0, std::min(trailer.find('\0'), trailer.size()));
-    p.m_bColorScanner = ByteAt(bytes, t + 17) == 1;
-    p.m_iColor = ByteAt(bytes, t + 20);
-    p.m_bCorrected = ByteAt(bytes, t + 21) == 1;
-    p.m_iCamera = ByteAt(bytes, t + 22);
-    p.m_iCameraCount = ByteAt(bytes, t + 23);
+    p.m_bColorScanner = ByteAt(trailer, 17) == 1;
+    p.m_iColor = ByteAt(trailer, 20);
+    p.m_bCorrected = ByteAt(trailer, 21) == 1;
+    p.m_iCamera = ByteAt(trailer, 22);
+    p.m_iCameraCount = ByteAt(trailer, 23);
     p.m_iGeneration = DefaultLightProfileGeneration(false, 0, p.m_bColorScanner);
     load.m_bHeaderless = true;
-    TakeData(load, szFile, bytes, kLpfOldHeaderSize, iSize - kLpfOldHeaderSize - kLpfOldTrailerSize);
+    TakeData(src, load, szFile, kLpfOldHeaderSize, iSize - kLpfOldHeaderSize - kLpfOldTrailerSize, bReadData);
 }
 
-bool ReadWholeFile(const std::string& szFile, std::string& bytes, std::string& szError, size_t iLimit = SIZE_MAX)
-{
-    std::ifstream in(szFile, std::ios::binary);
-    if (!in) {
-        szError = FormatText("%s: the file cannot be opened.", szFile.c_str());
-        return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff iSize = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (iSize < 0) {
-        szError = FormatText("%s: the file cannot be read.", szFile.c_str());
-        return false;
-    }
-    // Samples are counted in 32 bits; a bigger file is refused before any allocation.
-    if (static_cast<uint64_t>(iSize) > static_cast<uint64_t>(INT32_MAX) + 4096u && iLimit == SIZE_MAX) {
-        szError = FormatText("%s: %lld bytes are more than a light profile can hold.", szFile.c_str(),
-                             static_cast<long long>(iSize));
-        return false;
-    }
-    const size_t iWant = std::min(static_cast<size_t>(iSize), iLimit);
-    bytes.assign(iWant, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(iWant));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    if (bytes.size() < iWant) {
-        szError = FormatText("%s: the file cannot be read.", szFile.c_str());
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
-int32_t DefaultLightProfileGeneration(bool bHasScannerWidth, int32_t iScannerWidth, bool bColorScanner)
-{
-    if (bHasScannerWidth && (iScannerWidth == 60000 || iScannerWidth == 48000))
-        return 5;
-    return bColorScanner ? 4 : 0;
-}
-
-CLightProfileLoad LoadLightProfileBytes(const std::string& szFile, const std::string& bytes, LPF_VIEWER eViewer)
+CLightProfileLoad LoadFrom(CSource& src, const std::string& szFile, LPF_VIEWER eViewer, bool bReadData)
 {
     CLightProfileLoad load;
     load.m_Profile.m_szFileName = szFile;
+    // The section tests see at most the first 100 bytes, as the container reader does.
+    const std::string head = src.ReadText(0, static_cast<int64_t>(CON_FIRST_BYTES));
     std::string szViewer;
-    switch (ClassifyHead(bytes, szViewer)) {
+    switch (ClassifyHead(head, szViewer)) {
     case HEAD_RAWDEX:
         load.m_eOutcome = LPF_LOAD_RAWDEX;
         break;
@@ -210,10 +257,10 @@ CLightProfileLoad LoadLightProfileBytes(const std::string& szFile, const std::st
         load.m_szViewer = szViewer;
         break;
     case HEAD_LIGHT_PROFILE:
-        LoadHeadered(szFile, bytes, eViewer, load);
+        LoadHeadered(src, szFile, head, eViewer, bReadData, load);
         break;
     case HEAD_HEADERLESS:
-        LoadHeaderless(szFile, bytes, load);
+        LoadHeaderless(src, szFile, bReadData, load);
         break;
     case HEAD_OTHER:
         load.m_eOutcome = LPF_LOAD_ASK_SETTINGS;
@@ -222,30 +269,8 @@ CLightProfileLoad LoadLightProfileBytes(const std::string& szFile, const std::st
     return load;
 }
 
-CLightProfileLoad LoadLightProfile(const std::string& szFile, LPF_VIEWER eViewer)
-{
-    CLightProfileLoad load;
-    load.m_Profile.m_szFileName = szFile;
-    std::string head;
-    if (!ReadWholeFile(szFile, head, load.m_szError, kLpfOldHeaderSize)) {
-        load.m_eOutcome = LPF_LOAD_FAILED;
-        return load;
-    }
-    // Only light profiles are read in full; the others go to their viewer as they are.
-    std::string szViewer;
-    const HEAD_KIND eKind = ClassifyHead(head, szViewer);
-    if (eKind != HEAD_LIGHT_PROFILE && eKind != HEAD_HEADERLESS)
-        return LoadLightProfileBytes(szFile, head, eViewer);
-    std::string bytes;
-    if (!ReadWholeFile(szFile, bytes, load.m_szError)) {
-        load.m_eOutcome = LPF_LOAD_FAILED;
-        return load;
-    }
-    return LoadLightProfileBytes(szFile, bytes, eViewer);
-}
-
-CLightProfileLoad LoadLightProfileBytesWithSettings(const std::string& szFile, const std::string& bytes,
-                                                    const CScannerSettings& settings)
+CLightProfileLoad LoadWithSettingsFrom(CSource& src, const std::string& szFile, const CScannerSettings& settings,
+                                       bool bReadData)
 {
     CLightProfileLoad load;
     CLightProfile& p = load.m_Profile;
@@ -263,26 +288,57 @@ CLightProfileLoad LoadLightProfileBytesWithSettings(const std::string& szFile, c
     p.m_iGeneration = DefaultLightProfileGeneration(false, 0, p.m_bColorScanner);
     p.m_szHeaderText = settings.m_szHeader.substr(0, 256);
     load.m_bHeaderless = true;
-    const int64_t iSize = static_cast<int64_t>(bytes.size());
-    if (iSize <= kLpfOldHeaderSize)
-        TakeData(load, szFile, bytes, iSize, 0);
-    else
-        TakeData(load, szFile, bytes, kLpfOldHeaderSize, iSize - kLpfOldHeaderSize);
+    const int64_t iFrom = std::min(src.Size(), kLpfOldHeaderSize);
+    TakeData(src, load, szFile, iFrom, src.Size() - iFrom, bReadData);
     return load;
 }
 
-CLightProfileLoad LoadLightProfileWithSettings(const std::string& szFile, const CScannerSettings& settings)
+CLightProfileLoad CannotOpen(const std::string& szFile)
 {
     CLightProfileLoad load;
-    std::string bytes;
-    if (!ReadWholeFile(szFile, bytes, load.m_szError)) {
-        load.m_eOutcome = LPF_LOAD_FAILED;
-        load.m_Profile.m_szFileName = szFile;
-        return load;
-    }
-    return LoadLightProfileBytesWithSettings(szFile, bytes, settings);
+    load.m_Profile.m_szFileName = szFile;
+    Fail(load, FormatText("%s: the file cannot be opened.", szFile.c_str()));
+    return load;
 }
 
+} // namespace
+
+int32_t DefaultLightProfileGeneration(bool bHasScannerWidth, int32_t iScannerWidth, bool bColorScanner)
+{
+    if (bHasScannerWidth && (iScannerWidth == 60000 || iScannerWidth == 48000))
+        return 5;
+    return bColorScanner ? 4 : 0;
+}
+
+CLightProfileLoad LoadLightProfileBytes(const std::string& szFile, const std::string& bytes, LPF_VIEWER eViewer)
+{
+    CMemorySource src(bytes);
+    return LoadFrom(src, szFile, eViewer, true);
+}
+
+CLightProfileLoad LoadLightProfile(const std::string& szFile, LPF_VIEWER eViewer, bool bReadData)
+{
+    CFileSource src(szFile);
+    if (!src.IsOpen())
+        return CannotOpen(szFile);
+    return LoadFrom(src, szFile, eViewer, bReadData);
+}
+
+CLightProfileLoad LoadLightProfileBytesWithSettings(const std::string& szFile, const std::string& bytes,
+                                                    const CScannerSettings& settings)
+{
+    CMemorySource src(bytes);
+    return LoadWithSettingsFrom(src, szFile, settings, true);
+}
+
+CLightProfileLoad LoadLightProfileWithSettings(const std::string& szFile, const CScannerSettings& settings,
+                                               bool bReadData)
+{
+    CFileSource src(szFile);
+    if (!src.IsOpen())
+        return CannotOpen(szFile);
+    return LoadWithSettingsFrom(src, szFile, settings, bReadData);
+}
 // ---------------------------------------------------------------------------
 // texts
 
@@ -341,24 +397,24 @@ std::vector<std::string> LightProfilePrintLines(const CLightProfile& p)
 
 bool LightProfileHeaderInfo(const std::string& szFile, std::string& szText)
 {
-    std::string head;
-    if (!ReadWholeFile(szFile, head, szText, 100))
+    CFileSource src(szFile);
+    if (!src.IsOpen()) {
+        szText = FormatText("%s: the file cannot be opened.", szFile.c_str());
         return false;
-    const std::string text = LpfHeaderText(head);
-    static const char* const kSections[] = {"[Light Profile]", "[Noise Test]", "[Stitch Test]", "[G3 Light Profile]",
-                                            "[Rawdex]"};
-    bool bKnown = false;
-    for (const char* sz : kSections)
-        bKnown = bKnown || text.find(sz) != std::string::npos;
-    const int64_t H = bKnown ? CLpfHeader(text).DataPointer() : 0;
+    }
+    ConHeader text;
+    text.SetText(src.ReadText(0, static_cast<int64_t>(CON_FIRST_BYTES)));
+    const bool bKnown = text.IsLightProfile() || text.IsNoiseTest() || text.IsStitchTest() ||
+                        text.IsG3LightProfile() || text.IsRawdex();
+    const int64_t H = bKnown ? text.GetDataPointer() : 0;
     if (!bKnown || H <= 0) {
         szText = "Old Con-file.\nNo Header Information available";
         return true;
     }
-    std::string header;
-    if (!ReadWholeFile(szFile, header, szText, static_cast<size_t>(H)))
-        return false;
-    szText = LpfHeaderText(header);
+    // A header that claims more than the file or any header of ours holds shows what there is.
+    ConHeader full;
+    full.SetText(src.ReadText(0, std::min<int64_t>(H, CON_MAX_HEADER)));
+    szText = full.GetText();
     return true;
 }
 

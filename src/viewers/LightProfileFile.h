@@ -63,6 +63,7 @@ struct CLightProfileLoad {
     std::string m_szViewer;              // LPF_LOAD_HAND_OVER: class name of the viewer
     std::string m_szError;               // LPF_LOAD_FAILED: names the file and the problem
     bool m_bHeaderless = false;          // LPF_LOAD_OK from an older file without a text header
+    int64_t m_iSampleCount = 0;          // LPF_LOAD_OK: samples in the file, read or not
 };
 
 // Class names of the viewers a light profile viewer hands files to.
@@ -71,15 +72,20 @@ extern const char* const kLpfNoiseCheckViewer;     // "CNCTest_Dialog"
 extern const char* const kLpfOscilloscopeViewer;   // "COscilloscope_Dialog"
 extern const char* const kLpfCameraCheckViewer;    // "COstra_Check_Camera_Adjustment_Test_Dialog"
 
-// Decides what the file is and, for a light profile, reads it.
-CLightProfileLoad LoadLightProfile(const std::string& szFile, LPF_VIEWER eViewer);
+// Decides what the file is and, for a light profile, reads it. Without
+// bReadData only the header (or trailer) is read: what `info` needs.
+CLightProfileLoad LoadLightProfile(const std::string& szFile, LPF_VIEWER eViewer, bool bReadData = true);
 // The same on bytes already in memory (fuzzing, tests); szFile only names the file in messages.
 CLightProfileLoad LoadLightProfileBytes(const std::string& szFile, const std::string& bytes, LPF_VIEWER eViewer);
 // Completes LPF_LOAD_ASK_SETTINGS with what the user chose.
-CLightProfileLoad LoadLightProfileWithSettings(const std::string& szFile, const CScannerSettings& settings);
+CLightProfileLoad LoadLightProfileWithSettings(const std::string& szFile, const CScannerSettings& settings,
+                                               bool bReadData = true);
 CLightProfileLoad LoadLightProfileBytesWithSettings(const std::string& szFile, const std::string& bytes,
                                                     const CScannerSettings& settings);
 
+// The header keys of a light profile into load.m_Profile, with the viewer's
+// missing-information messages into load.m_Messages.
+void ReadLightProfileKeys(const std::string& header, LPF_VIEWER eViewer, CLightProfileLoad& load);
 // Default generation when the header does not name one.
 int32_t DefaultLightProfileGeneration(bool bHasScannerWidth, int32_t iScannerWidth, bool bColorScanner);
 

@@ -166,10 +166,11 @@ void CLPFGraph::SetDisplayMode(int32_t iMode)
 // ---------------------------------------------------------------------------
 // overlays
 
-void CLPFGraph::SetHighlight(int64_t iFirst, int64_t iLast)
+void CLPFGraph::SetHighlight(int64_t iFirst, int64_t iLast, int32_t iColor)
 {
     m_iHighFirst = iFirst;
     m_iHighLast = iLast;
+    m_iHighColor = iColor;
 }
 
 bool CLPFGraph::InHighlight(const CLPFColumn& col) const

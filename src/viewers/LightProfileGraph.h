@@ -77,8 +77,10 @@ public:
     static uint8_t ConvertTx64(uint8_t s) { return static_cast<uint8_t>((4 * s) & 0xFF); }
 
     // --- overlays -----------------------------------------------------------
-    // Highlighted sample range [iFirst, iLast] with the channel's name; iLast < iFirst clears it.
-    void SetHighlight(int64_t iFirst, int64_t iLast);
+    // Highlighted sample range [iFirst, iLast] with the name of channel iColor
+    // (-1: the data's own colour); iLast < iFirst clears it.
+    void SetHighlight(int64_t iFirst, int64_t iLast, int32_t iColor = -1);
+    int32_t HighlightColor() const { return m_iHighColor >= 0 ? m_iHighColor : ChannelColor(0); }
     bool HasHighlight() const { return m_iHighFirst <= m_iHighLast; }
     bool InHighlight(const CLPFColumn& col) const;
     int64_t HighlightFirst() const { return m_iHighFirst; }
@@ -158,6 +160,7 @@ private:
     int32_t m_iZoom = 1;
     int64_t m_iCenter = 0;
     int64_t m_iHighFirst = 0, m_iHighLast = -1;
+    int32_t m_iHighColor = -1;
     bool m_bCameraLetters = false;
     std::array<int64_t, kCameraPositions> m_CameraPos{};
     std::array<int64_t, 4> m_Markers{-1, -1, -1, -1};

@@ -1,5 +1,95 @@
-#include "app/KindRegistry.h"
+#include <algorithm>
 
-void RegisterLightProfileKinds(CKindRegistry& /*reg*/)
+#include "app/KindRegistry.h"
+#include "app/StartupRecognition.h"
+#include "datafiles/ConFile.h"
+#include "viewers/LightProfileFile.h"
+#include "viewers/LightProfileGraph.h"
+#include "viewers/LightProfileSamples.h"
+
+namespace {
+
+void AddProfileFields(const CLightProfile& p, int64_t iSamples, CFileDescription& desc)
 {
+    CJson& x = desc.m_Extra;
+    x.Set("samples", iSamples);
+    x.Set("scanner_name", p.m_szScannerName);
+    x.Set("date", p.m_szDate);
+    x.Set("time", p.m_szTime);
+    x.Set("color_scanner", p.m_bColorScanner);
+    x.Set("color", p.m_iColor);
+    x.Set("camera", p.m_iCamera);
+    x.Set("camera_count", p.m_iCameraCount);
+    x.Set("corrected", p.m_bCorrected);
+    x.Set("generation", p.m_iGeneration);
+    x.Set("firmware_revision", p.m_iFirmwareRevision);
+    x.Set("width_factor", p.m_dWidthFactor);
+    x.Set("signed_32_profile", p.m_bSigned32Profile);
+    x.Set("display_mode", p.m_bSigned32Profile ? LPF_MODE_SIGNED32 : LPF_MODE_PROFILE);
+}
+
+// What the viewer makes of a light profile: the start-up recognition opens
+// CView_LPF_Dialog; "--as light-profile" is the launcher's CLPF_Dialog.
+void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
+{
+    const LPF_VIEWER eViewer = szAs == "light-profile" ? LPF_VIEWER_DIALOG : LPF_VIEWER_FILE;
+    // Only the header: describing a 2 GB profile costs what a small one does.
+    const CLightProfileLoad load = LoadLightProfile(desc.m_szFile, eViewer, false);
+    switch (load.m_eOutcome) {
+    case LPF_LOAD_OK: {
+        desc.m_Messages = load.m_Messages;
+        const int64_t iSamples = load.m_iSampleCount;
+        if (load.m_bHeaderless)
+            desc.m_iDataLength = iSamples;
+        AddProfileFields(load.m_Profile, iSamples, desc);
+        break;
+    }
+    case LPF_LOAD_FAILED:
+        desc.m_Messages.push_back(load.m_szError);
+        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, load.m_szError);
+        if (desc.m_szKind == "headerless-light-profile")
+            desc.m_iDataLength = 0; // too short to hold its header and trailer
+        break;
+    case LPF_LOAD_HAND_OVER: {
+        // A third-generation profile goes on to the camera adjustment check;
+        // its header still describes the scan.
+        CConFileHeader header;
+        if (ReadConFileHeader(desc.m_szFile, header) == CON_READ_OK) {
+            CLightProfileLoad keys;
+            ReadLightProfileKeys(header.m_Header.GetText(), eViewer, keys);
+            // The picture is one column per pixel of the scan line; its first
+            // row tells the width, so only the start of the data is read.
+            std::vector<uint8_t> data;
+            std::string szProblem;
+            const int64_t iSamples =
+                ReadConDataBlock(header, 0, std::min<int64_t>(header.DataLength(), 64 << 10), data, szProblem)
+                    ? G3ProfileWidth(data.data(), data.size())
+                    : 0;
+            AddProfileFields(keys.m_Profile, iSamples, desc);
+        }
+        desc.m_Extra.Set("handed_to", load.m_szViewer);
+        break;
+    }
+    case LPF_LOAD_ASK_SETTINGS: {
+        // The viewer asks "Select Scanner Settings"; described with the
+        // dialog's initial choices, which OK would take unchanged.
+        const CLightProfileLoad asked = LoadLightProfileWithSettings(desc.m_szFile, CScannerSettings(), false);
+        desc.m_Extra.Set("asks_scanner_settings", true);
+        if (asked.m_eOutcome == LPF_LOAD_OK)
+            AddProfileFields(asked.m_Profile, asked.m_iSampleCount, desc);
+        break;
+    }
+    case LPF_LOAD_RAWDEX:
+        break;
+    }
+}
+
+} // namespace
+
+void RegisterLightProfileKinds(CKindRegistry& reg)
+{
+    reg.AddDescriber("light-profile", &DescribeLightProfile);
+    reg.AddDescriber("headerless-light-profile", &DescribeLightProfile);
+    reg.AddDescriber("g3-light-profile", &DescribeLightProfile);
+    reg.AddSampleWriter("light-profile", &WriteLightProfileSamples);
 }

@@ -147,7 +147,7 @@ void PaintLPFGraph(QPainter& painter, const QRect& rPlot, const CLPFGraph& graph
             QFont font("MS Sans Serif");
             font.setPixelSize(13);
             painter.setFont(font);
-            const int32_t iColor = graph.ChannelColor(0);
+            const int32_t iColor = graph.HighlightColor();
             painter.setPen(LPFChannelNameColor(iColor));
             painter.drawText(QPoint(W * 7 / 8, painter.fontMetrics().ascent()), CLPFGraph::ChannelName(iColor));
         }
@@ -239,17 +239,20 @@ CLPFControle::CLPFControle(QWidget* parent) : QWidget(parent)
     setMinimumSize(200, 100);
 }
 
-void CLPFControle::SetData(const uint8_t* pSamples, int64_t iCount, int32_t iColor)
+void CLPFControle::SetData(const uint8_t* pSamples, int64_t iCount, int32_t iColor, bool bResetView)
 {
     m_Graph.SetData(pSamples, iCount, iColor);
-    m_Graph.ZoomAll();
+    if (bResetView)
+        m_Graph.ZoomAll();
     Changed();
 }
 
-void CLPFControle::SetColorData(const uint8_t* pRed, const uint8_t* pGreen, const uint8_t* pBlue, int64_t iCount)
+void CLPFControle::SetColorData(const uint8_t* pRed, const uint8_t* pGreen, const uint8_t* pBlue, int64_t iCount,
+                                bool bResetView)
 {
     m_Graph.SetColorData(pRed, pGreen, pBlue, iCount);
-    m_Graph.ZoomAll();
+    if (bResetView)
+        m_Graph.ZoomAll();
     Changed();
 }
 

@@ -31,12 +31,17 @@ class CLPFControle : public QWidget {
 public:
     explicit CLPFControle(QWidget* parent = nullptr);
 
+    // Overlays (highlight, markers, tags, camera letters, reference) are set
+    // on the graph; Refresh then redraws and updates the scroll bar.
     CLPFGraph& Graph() { return m_Graph; }
+    void Refresh() { Changed(); }
     const CLPFGraph& Graph() const { return m_Graph; }
 
-    // Data hand-over: the view returns to zoom 1 centred on the middle sample.
-    void SetData(const uint8_t* pSamples, int64_t iCount, int32_t iColor);
-    void SetColorData(const uint8_t* pRed, const uint8_t* pGreen, const uint8_t* pBlue, int64_t iCount);
+    // Data hand-over: the view returns to zoom 1 centred on the middle sample,
+    // unless bResetView is false (playback keeps the user's zoom from line to line).
+    void SetData(const uint8_t* pSamples, int64_t iCount, int32_t iColor, bool bResetView = true);
+    void SetColorData(const uint8_t* pRed, const uint8_t* pGreen, const uint8_t* pBlue, int64_t iCount,
+                      bool bResetView = true);
     void SetDisplayMode(int32_t iMode);
     // The scroll bar that follows a zoomed view (optional).
     void SetScrollBar(QScrollBar* pBar);

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "datafiles/Settings.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
@@ -27,7 +28,7 @@ namespace {
 // there the driver package's product record carries Oem 2.
 bool IsLoadLocked()
 {
-    return false; // OEM-LOCK: wired to the product record
+    return ReadProductInfo().m_iOem == 2;
 }
 
 } // namespace
@@ -59,6 +60,9 @@ CLPF_Dialog::CLPF_Dialog(QWidget* parent) : QDialog(parent)
     pViewMenu->addAction("Zoom &Out", QKeySequence(Qt::Key_Minus), this, [this] { m_pControl->ZoomOut(); });
     pViewMenu->addAction("&Zoom All", QKeySequence(Qt::Key_Home), this, [this] { OnZoomAll(); });
     pViewMenu->addAction("&Header Information", QKeySequence(Qt::Key_I), this, [this] { OnHeaderInfo(); });
+    // "=" shares its key with "+" on most keyboards.
+    auto* pEqual = new QShortcut(QKeySequence(Qt::Key_Equal), this);
+    connect(pEqual, &QShortcut::activated, this, [this] { m_pControl->ZoomInAtCenter(); });
     pLayout->setMenuBar(pMenuBar);
 
     m_pControl = new CLPFControle(this);

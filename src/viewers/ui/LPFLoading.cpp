@@ -5,6 +5,7 @@
 #include <QSaveFile>
 
 #include "app/ui/UiRegistry.h"
+#include "datafiles/Rawdex.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
@@ -29,7 +30,8 @@ QString ChooseLightProfileFile(QWidget* parent, const QString& szFolder)
 void HandLightProfileFileOver(QWidget* parent, const std::string& szViewer, const std::string& szFile)
 {
     Log_Msg_Txt("HandLightProfileFileOver " + szViewer, szFile);
-    if (const ViewerRunner* pRun = CUiRegistry::Instance().FindViewer(szViewer)) {
+    const ViewerRunner* pRun = CUiRegistry::Instance().FindViewer(szViewer);
+    if (pRun && *pRun) {
         CViewerRequest request;
         request.m_szFile = szFile;
         request.m_bFileGiven = true;
@@ -100,5 +102,13 @@ bool SaveBytesAtomically(QWidget*, const QString& szFile, const QByteArray& byte
 bool UnpackRawdexForViewer(const std::string& szFile)
 {
     ShowMessage("This is a Rawdex packed file,\nand it will now be unpacked.");
-    return false; // RAWDEX-UNPACK: wired to the container's unpacker
+    const CRawdexResult result = UnpackRawdex(szFile);
+    if (!result.m_bOk) {
+        std::string szText = szFile + "\ncould not be unpacked completely.";
+        for (const std::string& sz : result.m_Problems)
+            szText += "\n" + sz;
+        ShowMessage(szText);
+    }
+    // Whatever was written can still be chosen.
+    return !result.m_Written.empty();
 }

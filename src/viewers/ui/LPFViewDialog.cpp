@@ -209,22 +209,8 @@ CView_LPF_Dialog::CView_LPF_Dialog(QWidget* parent) : QDialog(parent)
     m_pChange = addButton("&Change to 1:1 View", "changeView");
     m_pZoomAll = addButton("&Zoom All", "zoomAll");
     m_pPrint = addButton("&Print", "print");
-    auto* pExport = addButton("Ex&port", "export");
     pStrip->addStretch(1);
     m_pExit = addButton("E&xit", "exit");
-
-    auto* pMenu = new QMenu(pExport);
-    pMenu->addAction("View as &PNG...", this, [this] {
-        const QString sz = QFileDialog::getSaveFileName(this, "Export View", QString(), "PNG image (*.png)");
-        if (!sz.isEmpty())
-            ExportPng(sz);
-    });
-    pMenu->addAction("Samples as &CSV...", this, [this] {
-        const QString sz = QFileDialog::getSaveFileName(this, "Export Samples", QString(), "CSV file (*.csv)");
-        if (!sz.isEmpty())
-            ExportCsv(sz);
-    });
-    pExport->setMenu(pMenu);
 
     connect(m_pLoad, &QPushButton::clicked, this, [this] { OnLoad(); });
     connect(m_pChange, &QPushButton::clicked, this, [this] { OnChangeView(); });
@@ -232,17 +218,41 @@ CView_LPF_Dialog::CView_LPF_Dialog(QWidget* parent) : QDialog(parent)
     connect(m_pPrint, &QPushButton::clicked, this, [this] { OnPrint(); });
     connect(m_pExit, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto shortcut = [this](const QKeySequence& key, std::function<void()> fn) {
-        auto* s = new QShortcut(key, this);
-        connect(s, &QShortcut::activated, this, std::move(fn));
+    auto zoomKeys = [this](bool bIn) {
+        CLPFView& view = m_pView->View();
+        if (bIn)
+            view.ZoomIn(m_pView->width() / 2, m_pView->width());
+        else
+            view.ZoomOut(m_pView->width() / 2, m_pView->width());
+        view.ClearMeasure();
+        m_pView->Changed();
     };
-    shortcut(QKeySequence(Qt::Key_I), [this] { OnHeaderInfo(); });
-    shortcut(QKeySequence::Print, [this] { OnPrint(); });
-    shortcut(QKeySequence(Qt::Key_Plus), [this] { m_pView->View().ZoomIn(m_pView->width() / 2, m_pView->width()); m_pView->Changed(); });
-    shortcut(QKeySequence(Qt::Key_Equal), [this] { m_pView->View().ZoomIn(m_pView->width() / 2, m_pView->width()); m_pView->Changed(); });
-    shortcut(QKeySequence(Qt::Key_Minus), [this] { m_pView->View().ZoomOut(m_pView->width() / 2, m_pView->width()); m_pView->Changed(); });
-    shortcut(QKeySequence(Qt::Key_Home), [this] { OnZoomAll(); });
-    resize(DefaultLPFViewSize());
+    auto* pMenuBar = new QMenuBar(this);
+    QMenu* pFile = pMenuBar->addMenu("&File");
+    pFile->addAction("Export View as &PNG...", this, [this] {
+        const QString sz = QFileDialog::getSaveFileName(this, "Export View", QString(), "PNG image (*.png)");
+        if (!sz.isEmpty())
+            ExportPng(sz);
+    });
+    pFile->addAction("Export Samples as &CSV...", this, [this] {
+        const QString sz = QFileDialog::getSaveFileName(this, "Export Samples", QString(), "CSV file (*.csv)");
+        if (!sz.isEmpty())
+            ExportCsv(sz);
+    });
+    pFile->addSeparator();
+    pFile->addAction("&Print...", QKeySequence::Print, this, [this] { OnPrint(); });
+    pFile->addAction("E&xit", this, &QDialog::accept);
+    QMenu* pViewMenu = pMenuBar->addMenu("&View");
+    pViewMenu->addAction("Zoom &In", QKeySequence(Qt::Key_Plus), this, [zoomKeys] { zoomKeys(true); });
+    pViewMenu->addAction("Zoom &Out", QKeySequence(Qt::Key_Minus), this, [zoomKeys] { zoomKeys(false); });
+    pViewMenu->addAction("&Zoom All", QKeySequence(Qt::Key_Home), this, [this] { OnZoomAll(); });
+    pViewMenu->addAction("&Header Information", QKeySequence(Qt::Key_I), this, [this] { OnHeaderInfo(); });
+    // "=" shares its key with "+" on most keyboards.
+    auto* pEqual = new QShortcut(QKeySequence(Qt::Key_Equal), this);
+    connect(pEqual, &QShortcut::activated, this, [zoomKeys] { zoomKeys(true); });
+    pLayout->setMenuBar(pMenuBar);
+    // The view itself opens at the size the renderer draws.
+    resize(DefaultLPFViewSize() + QSize(0, pMenuBar->sizeHint().height()));
     m_Chooser = [this] { return ChooseLightProfileFile(this); };
 }
 
@@ -307,8 +317,11 @@ void CView_LPF_Dialog::OnChangeView()
     CLPFView& view = m_pView->View();
     view.ToggleView();
     view.ClearMeasure();
+    // The 1:1 view opens on the middle of what the scaled view showed.
     if (!view.IsScaled())
-        view.SetCenter(view.Center(), m_pView->width());
+        view.SetCenter(static_cast<int64_t>((view.StartPercent() + view.EndPercent()) / 200.0 *
+                                            static_cast<double>(view.Count())),
+                       m_pView->width());
     UpdateButtons();
     m_pView->Changed();
 }

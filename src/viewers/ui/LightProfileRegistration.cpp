@@ -2,7 +2,9 @@
 
 #include <QPainter>
 
+#include "datafiles/ConFile.h"
 #include "viewers/LightProfileFile.h"
+#include "viewers/LightProfileSamples.h"
 #include "viewers/LightProfileView.h"
 #include "viewers/ui/LPFDialog.h"
 #include "viewers/ui/LPFViewDialog.h"
@@ -37,6 +39,33 @@ bool RenderLightProfile(const std::string& szFile, const std::string& /*szAs*/, 
     return true;
 }
 
+// Third-generation files hold the profile as a black-and-white picture; the
+// view shows the curve that picture draws.
+bool RenderG3LightProfile(const std::string& szFile, const std::string& /*szAs*/, QSize size, QImage& image,
+                          std::string& szError)
+{
+    CConFileHeader header;
+    if (ReadConFileHeader(szFile, header) != CON_READ_OK) {
+        szError = szFile + ": " + (header.m_szProblem.empty() ? "no header" : header.m_szProblem);
+        return false;
+    }
+    std::vector<uint8_t> data, levels;
+    std::string szProblem;
+    if (!ReadConData(header, int64_t(1) << 30, data, szProblem) ||
+        !DecodeG3ProfilePicture(data.data(), data.size(), levels, szProblem)) {
+        szError = szFile + ": " + szProblem;
+        return false;
+    }
+    CLightProfileLoad keys;
+    ReadLightProfileKeys(header.m_Header.GetText(), LPF_VIEWER_FILE, keys);
+    const CLightProfile& p = keys.m_Profile;
+    CLPFView view;
+    view.SetData(levels.data(), static_cast<int64_t>(levels.size()));
+    view.SetScanner(p.m_iGeneration, p.m_bColorScanner, p.m_iCamera, p.m_iCameraCount, p.m_dWidthFactor);
+    image = RenderLPFView(view, size.isValid() && !size.isEmpty() ? size : DefaultLPFViewSize());
+    return true;
+}
+
 } // namespace
 
 void RegisterLightProfileViewers(CUiRegistry& reg)
@@ -45,4 +74,5 @@ void RegisterLightProfileViewers(CUiRegistry& reg)
     reg.AddViewer("CLPF_Dialog", &RunViewer<CLPF_Dialog>);
     reg.AddRenderer("light-profile", &RenderLightProfile);
     reg.AddRenderer("headerless-light-profile", &RenderLightProfile);
+    reg.AddRenderer("g3-light-profile", &RenderG3LightProfile);
 }
