@@ -54,6 +54,23 @@ bool CTifOutFile::Open(const std::string& szPath)
     return m_iFd >= 0;
 }
 
+bool CTifOutFile::OpenForAppend(const std::string& szPath)
+{
+    Close();
+    m_iFd = ::open(szPath.c_str(), O_RDWR | O_CLOEXEC);
+    m_iUsed = 0;
+    m_iFlushed = 0;
+    if (m_iFd < 0)
+        return false;
+    const off_t iEnd = ::lseek(m_iFd, 0, SEEK_END);
+    if (iEnd < 0) {
+        Close();
+        return false;
+    }
+    m_iFlushed = static_cast<uint64_t>(iEnd);
+    return true;
+}
+
 bool CTifOutFile::Close()
 {
     if (m_iFd < 0)

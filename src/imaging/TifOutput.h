@@ -17,6 +17,8 @@ public:
     CTifOutFile& operator=(const CTifOutFile&) = delete;
 
     bool Open(const std::string& szPath);
+    // Opens an existing file to add to its end.
+    bool OpenForAppend(const std::string& szPath);
     bool IsOpen() const { return m_iFd >= 0; }
     // False when buffered bytes could not be written.
     bool Close();

@@ -461,6 +461,19 @@ uint32_t CTIFReader::Open(int32_t& iPageCount)
     return IMG_OK;
 }
 
+uint32_t CTIFReader::NextIfdFieldOfLastPage(uint64_t& iPosition) const
+{
+    if (!m_pSource || m_IfdOffsets.empty())
+        return IMG_TIF_FORMAT_ERROR;
+    uint8_t c[8];
+    const uint64_t iIfd = m_IfdOffsets.back();
+    if (!m_pSource->ReadAt(iIfd, c, m_bBigTiff ? 8 : 2))
+        return IMG_TIF_FORMAT_ERROR;
+    const uint64_t n = m_bBigTiff ? Get64(c) : Get16(c);
+    iPosition = iIfd + (m_bBigTiff ? 8 + 20 * n : 2 + 12 * n);
+    return IMG_OK;
+}
+
 uint32_t CTIFReader::ReadPageInfo()
 {
     if (!m_pSource)

@@ -66,6 +66,10 @@ public:
     uint32_t ReadPage(int32_t iPage) override;
     const CTifPageInfo& PageInfo(int32_t iPage) const { return m_Pages.at(static_cast<size_t>(iPage)); }
     int32_t PageCount() const { return static_cast<int32_t>(m_IfdOffsets.size()); }
+    bool IsBigEndian() const { return m_bBigEndian; }
+    bool IsBigTiff() const { return m_bBigTiff; }
+    // File position of the next-IFD field of the last page (after Open).
+    uint32_t NextIfdFieldOfLastPage(uint64_t& iPosition) const;
 
     class CDecoder {
     public:

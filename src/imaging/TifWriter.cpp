@@ -8,6 +8,7 @@
 #include "imaging/IccProfile.h"
 #include "imaging/ImageErrors.h"
 #include "imaging/Picture.h"
+#include "imaging/TifReader.h"
 #include "platform/Log.h"
 
 namespace {
@@ -199,6 +200,14 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
 
     // File header on the first page, else chain the new IFD to the last one.
     uint64_t iIfdPos;
+    if (m_bAppend && (!m_Out.IsOpen() || m_iPageCount == 0) && ::access(m_szFileName.c_str(), F_OK) == 0) {
+        const uint32_t iResult = OpenForAppend();
+        if (iResult != IMG_OK) {
+            if (m_pProfile)
+                m_pProfile->Close();
+            return iResult;
+        }
+    }
     if (!m_Out.IsOpen() || m_iPageCount == 0) {
         if (!m_Out.Open(m_szFileName)) {
             if (m_pProfile)
@@ -387,6 +396,28 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     m_iRowsWritten = 0;
     m_iRowsAnnounced = iHeight;
     m_bInPage = true;
+    return IMG_OK;
+}
+
+uint32_t CTIFWriter::OpenForAppend()
+{
+    // The existing file must be of the byte order and variant we write; its
+    // last IFD's next field is where the new page gets chained.
+    CTIFReader reader;
+    reader.SetFileName(m_szFileName);
+    int32_t iPages = 0;
+    uint32_t iResult = reader.Open(iPages);
+    if (iResult != IMG_OK)
+        return iResult;
+    if (reader.IsBigEndian() != m_bBigEndian || reader.IsBigTiff() != m_bBigTiff)
+        return IMG_INVALID_TIFF_ARGUMENTS;
+    uint64_t iNextField = 0;
+    if ((iResult = reader.NextIfdFieldOfLastPage(iNextField)) != IMG_OK)
+        return iResult;
+    if (!m_Out.OpenForAppend(m_szFileName))
+        return IMG_CANT_OPEN_TIF;
+    m_iNextIfdPos = iNextField;
+    m_iPageCount = iPages;
     return IMG_OK;
 }
 

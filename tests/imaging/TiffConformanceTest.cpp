@@ -249,6 +249,33 @@ TEST(TiffConformance, MultiPageChainsEveryPage)
     }
 }
 
+TEST(TiffConformance, AppendAddsPagesToAnExistingFile)
+{
+    CTempDir dir;
+    const std::string szPath = dir.File("append.tif");
+    const CSpec s{IMG_KIND_GRAY, 8, 300, 1, false, false};
+    const Rows rows = MakeRows(s, 20);
+    for (int i = 0; i < 3; ++i) {
+        CTIFWriter writer;
+        writer.SetFileName(szPath);
+        writer.AppendFlag() = true; // the first time there is nothing yet to append to
+        writer.SetOptions(s.m_iCompression, false, "page", false, 8, 0);
+        ASSERT_EQ(WritePage(writer, s, rows, 20), 0u);
+    }
+    std::vector<CLibtiffPage> pages;
+    ASSERT_TRUE(ReadWithLibtiff(szPath, pages)) << g_szLibtiffMessages;
+    EXPECT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[2].m_Rows, rows);
+    // A file of the other byte order is not ours to extend.
+    CTIFWriter other;
+    other.SetFileName(szPath);
+    other.AppendFlag() = true;
+    other.SetOptions(0, false, "", true, 8, 0);
+    EXPECT_EQ(other.BeginPage(IMG_KIND_GRAY, 300, 1, 300), uint32_t(IMG_INVALID_TIFF_ARGUMENTS));
+    ASSERT_TRUE(ReadWithLibtiff(szPath, pages));
+    EXPECT_EQ(pages.size(), 3u);
+}
+
 TEST(TiffConformance, LayoutRules)
 {
     CTempDir dir;
