@@ -232,7 +232,7 @@ int main(int argc, char** argv)
     static const char* const kCodecs[] = {"none", "lzw", "mh", "g3", "g4", "packbits"};
     for (const CBenchPicture& p : Pictures()) {
         benchmark::RegisterBenchmark((std::string("plain_fwrite/") + p.m_szName).c_str(), PlainWrite, &p)
-            ->Unit(benchmark::kMillisecond)->MinTime(0.3);
+            ->Unit(benchmark::kMillisecond)->MinTime(0.3)->UseRealTime();
         for (int32_t c : {0, 1, 5, 2, 4}) {
             if ((c == 2 || c == 4) && p.m_iKind != IMG_KIND_BILEVEL)
                 continue;
@@ -244,9 +244,9 @@ int main(int argc, char** argv)
                 const std::string szWho = who == OURS ? "ours" : "libtiff";
                 const std::string szBase = std::string(kCodecs[c]) + "/" + p.m_szName + "/" + szWho;
                 benchmark::RegisterBenchmark(("write/" + szBase).c_str(), Write, &p, c, who)
-                    ->Unit(benchmark::kMillisecond)->MinTime(0.3);
+                    ->Unit(benchmark::kMillisecond)->MinTime(0.3)->UseRealTime();
                 benchmark::RegisterBenchmark(("read/" + szBase).c_str(), Read, &p, c, who)
-                    ->Unit(benchmark::kMillisecond)->MinTime(0.3);
+                    ->Unit(benchmark::kMillisecond)->MinTime(0.3)->UseRealTime();
             }
         }
     }

@@ -104,7 +104,9 @@ void CLZWCoder::Encode(const uint8_t* p, int64_t n)
     uint32_t iTag = uint32_t(m_iGeneration) << 12;
     for (; i < n; ++i) {
         const uint32_t c = p[i];
-        uint16_t& entry = pTable[(uint32_t(iPrefix) << 8) | c];
+        // Next byte major: the prefixes met one after the other are codes made
+        // one after the other, so the lookups of a run stay in a few cache lines.
+        uint16_t& entry = pTable[(c << 12) | uint32_t(iPrefix)];
         if ((entry & 0xF000u) == iTag) {
             iPrefix = entry & 0x0FFF;
             continue;

@@ -45,6 +45,8 @@ public:
     virtual ~CTifSource() = default;
     virtual uint64_t Size() const = 0;
     virtual bool ReadAt(uint64_t iOffset, void* pBuffer, size_t iCount) const = 0;
+    // All bytes at once when the source can give them (a mapped file, memory).
+    virtual const uint8_t* Data() const { return nullptr; }
 };
 
 class CTIFReader : public CImageReader {
@@ -149,11 +151,26 @@ public:
     uint32_t DecodeLine(uint8_t* pBuffer) override;
 
 private:
-    uint32_t Peek(int32_t iBits) const;
-    void Skip(int32_t iBits) { m_iBitPos += uint64_t(iBits); }
+    // Bits wait left-aligned in a 64-bit buffer.
+    uint32_t Peek(int32_t iBits)
+    {
+        if (m_iAccBits < iBits)
+            Fill();
+        return static_cast<uint32_t>(m_iAcc >> (64 - iBits));
+    }
+    void Skip(int32_t iBits)
+    {
+        if (m_iAccBits < iBits)
+            Fill();
+        m_iAcc <<= iBits;
+        m_iAccBits -= iBits;
+    }
+    uint64_t Consumed() const { return uint64_t(m_iPos) * 8 - uint64_t(m_iAccBits); }
+    void Fill();
     bool ReadRun(bool bBlack, int32_t& iRun);
     bool m_bGroup4;
-    uint64_t m_iBitPos = 0;
+    uint64_t m_iAcc = 0;
+    int32_t m_iAccBits = 0;
     std::vector<int32_t> m_Changes, m_Reference;
 };
 

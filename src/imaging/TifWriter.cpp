@@ -380,10 +380,10 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     }
     if (m_pProfile)
         m_pProfile->Close();
-    if (entries.empty() || (iProfileSize > 0 && iProfileSize <= int64_t(iInline))) {
+    if (m_pProfile && iProfileSize > 0 && iProfileSize <= int64_t(iInline)) {
         // A tiny profile stands in its entry: write it there.
         for (size_t i = 0; i < entries.size(); ++i)
-            if (entries[i].m_iTag == 34675 && m_pProfile && m_pProfile->Open() == 0) {
+            if (entries[i].m_iTag == 34675 && m_pProfile->Open() == 0) {
                 uint8_t small[8] = {};
                 m_pProfile->Read(small, iProfileSize);
                 m_pProfile->Close();
