@@ -22,7 +22,7 @@ public:
     {
         // Mapped, strips are decoded straight from the page cache.
         if (iSize > 0 && iSize <= SIZE_MAX) {
-            void* p = ::mmap(nullptr, static_cast<size_t>(iSize), PROT_READ, MAP_PRIVATE, iFd, 0);
+            void* p = ::mmap(nullptr, static_cast<size_t>(iSize), PROT_READ, MAP_SHARED | MAP_POPULATE, iFd, 0);
             if (p != MAP_FAILED)
                 m_pMap = static_cast<const uint8_t*>(p);
         }
@@ -154,7 +154,12 @@ uint32_t CTIFReader::CDecoderPackbit::DecodeLine(uint8_t* pBuffer)
                 return IMG_PACKBIT_FORMAT_ERROR;
             if (size_t(n + 1) > m_iSize - m_iPos)
                 return IMG_PACKBIT_CANT_READ;
-            std::memcpy(pBuffer + o, m_pData + m_iPos, size_t(n + 1));
+            // A fixed-size copy is a few vector moves; the bytes beyond this
+            // run are overwritten by the next one.
+            if (o + 128 <= m_iRowLength && m_iPos + 128 <= m_iSize)
+                std::memcpy(pBuffer + o, m_pData + m_iPos, 128);
+            else
+                std::memcpy(pBuffer + o, m_pData + m_iPos, size_t(n + 1));
             m_iPos += size_t(n + 1);
             o += n + 1;
         } else if (n != -128) {
@@ -162,7 +167,10 @@ uint32_t CTIFReader::CDecoderPackbit::DecodeLine(uint8_t* pBuffer)
                 return IMG_PACKBIT_FORMAT_ERROR;
             if (m_iPos >= m_iSize)
                 return IMG_PACKBIT_CANT_READ;
-            std::memset(pBuffer + o, m_pData[m_iPos++], size_t(1 - n));
+            if (o + 128 <= m_iRowLength)
+                std::memset(pBuffer + o, m_pData[m_iPos++], 128);
+            else
+                std::memset(pBuffer + o, m_pData[m_iPos++], size_t(1 - n));
             o += 1 - n;
         }
     }
@@ -233,6 +241,12 @@ int64_t CTIFReader::CDecoderLZW::Decode(const uint8_t* pData, size_t iSize, uint
                 // The string being defined overlaps its own first byte: copy forward.
                 for (size_t k = 0; k < iCopy; ++k)
                     pOut[o + k] = pOut[iFrom + k];
+            } else if (iCopy <= 16 && o + 16 <= iOutSize) {
+                // Short strings, the common case on noisy scans: one fixed
+                // 16-byte move (loaded before stored; the excess is rewritten).
+                uint8_t tmp[16];
+                std::memcpy(tmp, pOut + iFrom, 16);
+                std::memcpy(pOut + o, tmp, 16);
             } else {
                 std::memcpy(pOut + o, pOut + iFrom, iCopy);
             }
