@@ -1,0 +1,159 @@
+#include "imaging/TifOutput.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "imaging/ImageErrors.h"
+
+namespace {
+
+bool WriteAll(int iFd, const uint8_t* p, size_t n)
+{
+    while (n > 0) {
+        const ssize_t k = ::write(iFd, p, n);
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k <= 0)
+            return false;
+        p += k;
+        n -= static_cast<size_t>(k);
+    }
+    return true;
+}
+
+bool PWriteAll(int iFd, const uint8_t* p, size_t n, uint64_t iPos)
+{
+    while (n > 0) {
+        const ssize_t k = ::pwrite(iFd, p, n, static_cast<off_t>(iPos));
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k <= 0)
+            return false;
+        p += k;
+        n -= static_cast<size_t>(k);
+        iPos += static_cast<uint64_t>(k);
+    }
+    return true;
+}
+
+} // namespace
+
+CTifOutFile::~CTifOutFile()
+{
+    Close();
+}
+
+bool CTifOutFile::Open(const std::string& szPath)
+{
+    Close();
+    m_iFd = ::open(szPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    m_iUsed = 0;
+    m_iFlushed = 0;
+    return m_iFd >= 0;
+}
+
+bool CTifOutFile::OpenForAppend(const std::string& szPath)
+{
+    Close();
+    m_iFd = ::open(szPath.c_str(), O_RDWR | O_CLOEXEC);
+    m_iUsed = 0;
+    m_iFlushed = 0;
+    if (m_iFd < 0)
+        return false;
+    const off_t iEnd = ::lseek(m_iFd, 0, SEEK_END);
+    if (iEnd < 0) {
+        Close();
+        return false;
+    }
+    m_iFlushed = static_cast<uint64_t>(iEnd);
+    return true;
+}
+
+bool CTifOutFile::Close()
+{
+    if (m_iFd < 0)
+        return true;
+    bool bOk = WriteAll(m_iFd, m_Buffer, m_iUsed);
+    bOk = ::close(m_iFd) == 0 && bOk;
+    m_iFd = -1;
+    m_iUsed = 0;
+    return bOk;
+}
+
+void CTifOutFile::Flush()
+{
+    if (m_iFd < 0)
+        throw CImageError{IMG_CANT_WRITE_TIF};
+    if (m_iUsed == 0)
+        return;
+    if (!WriteAll(m_iFd, m_Buffer, m_iUsed))
+        throw CImageError{IMG_CANT_WRITE_TIF};
+    m_iFlushed += m_iUsed;
+    m_iUsed = 0;
+}
+
+void CTifOutFile::Write(const void* pData, size_t iSize)
+{
+    const uint8_t* p = static_cast<const uint8_t*>(pData);
+    if (iSize <= kBufferSize - m_iUsed) {
+        std::memcpy(m_Buffer + m_iUsed, p, iSize);
+        m_iUsed += iSize;
+        return;
+    }
+    // Large pieces bypass the buffer once it is emptied: uncompressed rows are
+    // then written at the speed of the disk.
+    const size_t iFill = kBufferSize - m_iUsed;
+    std::memcpy(m_Buffer + m_iUsed, p, iFill);
+    m_iUsed = kBufferSize;
+    Flush();
+    p += iFill;
+    iSize -= iFill;
+    if (iSize >= kBufferSize) {
+        const size_t iDirect = iSize - iSize % kBufferSize;
+        if (!WriteAll(m_iFd, p, iDirect))
+            throw CImageError{IMG_CANT_WRITE_TIF};
+        m_iFlushed += iDirect;
+        p += iDirect;
+        iSize -= iDirect;
+    }
+    std::memcpy(m_Buffer, p, iSize);
+    m_iUsed = iSize;
+}
+
+void CTifOutFile::AlignEven()
+{
+    if (Position() & 1)
+        WriteByte(0);
+}
+
+void CTifOutFile::Patch(uint64_t iPosition, const void* pData, size_t iSize)
+{
+    if (m_iFd < 0 || iPosition + iSize > Position())
+        throw CImageError{IMG_CANT_SEEK_TIF};
+    const uint8_t* p = static_cast<const uint8_t*>(pData);
+    if (iPosition >= m_iFlushed) {
+        std::memcpy(m_Buffer + (iPosition - m_iFlushed), p, iSize);
+        return;
+    }
+    if (iPosition + iSize > m_iFlushed)
+        Flush();
+    if (!PWriteAll(m_iFd, p, iSize, iPosition))
+        throw CImageError{IMG_CANT_SEEK_TIF};
+}
+
+void CTifOutFile::Truncate(uint64_t iPosition)
+{
+    if (m_iFd < 0)
+        throw CImageError{IMG_CANT_SEEK_TIF};
+    if (iPosition >= m_iFlushed && iPosition <= Position()) {
+        m_iUsed = static_cast<size_t>(iPosition - m_iFlushed);
+        return;
+    }
+    Flush();
+    if (iPosition > m_iFlushed || ::ftruncate(m_iFd, static_cast<off_t>(iPosition)) != 0 ||
+        ::lseek(m_iFd, static_cast<off_t>(iPosition), SEEK_SET) < 0)
+        throw CImageError{IMG_CANT_SEEK_TIF};
+    m_iFlushed = iPosition;
+}

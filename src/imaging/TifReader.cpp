@@ -1,0 +1,873 @@
+#include "imaging/TifReader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "imaging/FaxCodes.h"
+#include "imaging/ImageErrors.h"
+#include "imaging/Picture.h"
+
+namespace {
+
+class CFileSource : public CTifSource {
+public:
+    explicit CFileSource(int iFd, uint64_t iSize) : m_iFd(iFd), m_iSize(iSize)
+    {
+        // Mapped, strips are decoded straight from the page cache.
+        if (iSize > 0 && iSize <= SIZE_MAX) {
+            void* p = ::mmap(nullptr, static_cast<size_t>(iSize), PROT_READ, MAP_SHARED | MAP_POPULATE, iFd, 0);
+            if (p != MAP_FAILED)
+                m_pMap = static_cast<const uint8_t*>(p);
+        }
+    }
+    ~CFileSource() override
+    {
+        if (m_pMap)
+            ::munmap(const_cast<uint8_t*>(m_pMap), static_cast<size_t>(m_iSize));
+        ::close(m_iFd);
+    }
+    const uint8_t* Data() const override { return m_pMap; }
+    uint64_t Size() const override { return m_iSize; }
+    bool ReadAt(uint64_t iOffset, void* pBuffer, size_t iCount) const override
+    {
+        if (iOffset > m_iSize || iCount > m_iSize - iOffset)
+            return false;
+        if (m_pMap) {
+            if (iCount)
+                std::memcpy(pBuffer, m_pMap + iOffset, iCount);
+            return true;
+        }
+        uint8_t* p = static_cast<uint8_t*>(pBuffer);
+        while (iCount > 0) {
+            const ssize_t k = ::pread(m_iFd, p, iCount, static_cast<off_t>(iOffset));
+            if (k < 0 && errno == EINTR)
+                continue;
+            if (k <= 0)
+                return false;
+            p += k;
+            iCount -= static_cast<size_t>(k);
+            iOffset += static_cast<uint64_t>(k);
+        }
+        return true;
+    }
+
+private:
+    int m_iFd;
+    uint64_t m_iSize;
+    const uint8_t* m_pMap = nullptr;
+};
+
+class CMemorySource : public CTifSource {
+public:
+    CMemorySource(const uint8_t* p, size_t n) : m_p(p), m_n(n) {}
+    uint64_t Size() const override { return m_n; }
+    const uint8_t* Data() const override { return m_p; }
+    bool ReadAt(uint64_t iOffset, void* pBuffer, size_t iCount) const override
+    {
+        if (iOffset > m_n || iCount > m_n - iOffset)
+            return false;
+        if (iCount)
+            std::memcpy(pBuffer, m_p + iOffset, iCount);
+        return true;
+    }
+
+private:
+    const uint8_t* m_p;
+    size_t m_n;
+};
+
+constexpr uint16_t kMaxPages = 4096;
+
+uint32_t TypeSize(uint16_t iType)
+{
+    switch (iType) {
+    case 1: case 2: case 6: case 7: return 1;
+    case 3: case 8: return 2;
+    case 4: case 9: case 11: case 13: return 4;
+    case 5: case 10: case 12: case 16: case 17: case 18: return 8;
+    default: return 0;
+    }
+}
+
+uint8_t ReverseBits(uint8_t b)
+{
+    b = static_cast<uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+    b = static_cast<uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
+    return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
+// Sets bits [s, e) of a packed row.
+void SetBits(uint8_t* pRow, int32_t s, int32_t e)
+{
+    if (s >= e)
+        return;
+    int32_t iFirst = s >> 3, iLast = (e - 1) >> 3;
+    const uint8_t iHead = static_cast<uint8_t>(0xFFu >> (s & 7));
+    const uint8_t iTail = static_cast<uint8_t>(0xFFu << (7 - ((e - 1) & 7)));
+    if (iFirst == iLast) {
+        pRow[iFirst] |= iHead & iTail;
+        return;
+    }
+    pRow[iFirst] |= iHead;
+    if (iLast > iFirst + 1)
+        std::memset(pRow + iFirst + 1, 0xFF, size_t(iLast - iFirst - 1));
+    pRow[iLast] |= iTail;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- decoders
+
+uint32_t CTIFReader::CDecoder::BeginStrip(const uint8_t* pData, size_t iSize, int64_t)
+{
+    m_pData = pData;
+    m_iSize = iSize;
+    m_iPos = 0;
+    return IMG_OK;
+}
+
+uint32_t CTIFReader::CDecoderNone::DecodeLine(uint8_t* pBuffer)
+{
+    if (m_iRowLength < 0 || uint64_t(m_iRowLength) > m_iSize - m_iPos)
+        return IMG_NONE_CANT_READ;
+    std::memcpy(pBuffer, m_pData + m_iPos, static_cast<size_t>(m_iRowLength));
+    m_iPos += static_cast<size_t>(m_iRowLength);
+    return IMG_OK;
+}
+
+uint32_t CTIFReader::CDecoderPackbit::DecodeLine(uint8_t* pBuffer)
+{
+    int64_t o = 0;
+    while (o < m_iRowLength) {
+        if (m_iPos >= m_iSize)
+            return IMG_PACKBIT_CANT_READ;
+        const int32_t n = static_cast<int8_t>(m_pData[m_iPos++]);
+        if (n >= 0) {
+            if (n + 1 > m_iRowLength - o)
+                return IMG_PACKBIT_FORMAT_ERROR;
+            if (size_t(n + 1) > m_iSize - m_iPos)
+                return IMG_PACKBIT_CANT_READ;
+            // A fixed-size copy is a few vector moves; the bytes beyond this
+            // run are overwritten by the next one.
+            if (o + 128 <= m_iRowLength && m_iPos + 128 <= m_iSize)
+                std::memcpy(pBuffer + o, m_pData + m_iPos, 128);
+            else
+                std::memcpy(pBuffer + o, m_pData + m_iPos, size_t(n + 1));
+            m_iPos += size_t(n + 1);
+            o += n + 1;
+        } else if (n != -128) {
+            if (1 - n > m_iRowLength - o)
+                return IMG_PACKBIT_FORMAT_ERROR;
+            if (m_iPos >= m_iSize)
+                return IMG_PACKBIT_CANT_READ;
+            if (o + 128 <= m_iRowLength)
+                std::memset(pBuffer + o, m_pData[m_iPos++], 128);
+            else
+                std::memset(pBuffer + o, m_pData[m_iPos++], size_t(1 - n));
+            o += 1 - n;
+        }
+    }
+    return IMG_OK;
+}
+
+int64_t CTIFReader::CDecoderLZW::Decode(const uint8_t* pData, size_t iSize, uint8_t* pOut, size_t iOutSize)
+{
+    // Every string of the table was written to the output before: an entry
+    // keeps where and how long, and decoding a code is one copy from there.
+    struct CEntry {
+        uint32_t m_iOffset;
+        uint32_t m_iLength;
+    };
+    CEntry table[4096];
+    uint64_t iAcc = 0;
+    int32_t iAccBits = 0;
+    size_t iIn = 0;
+    int32_t iWidth = 9, iFree = 258, iOld = -1;
+    size_t iOldAt = 0;
+    size_t o = 0;
+    while (o < iOutSize) {
+        if (iAccBits < iWidth) {
+            if (iIn + 4 <= iSize) {
+                iAcc = (iAcc << 32) | (uint32_t(pData[iIn]) << 24 | uint32_t(pData[iIn + 1]) << 16 |
+                                       uint32_t(pData[iIn + 2]) << 8 | pData[iIn + 3]);
+                iIn += 4;
+                iAccBits += 32;
+            } else {
+                while (iAccBits < iWidth && iIn < iSize) {
+                    iAcc = (iAcc << 8) | pData[iIn++];
+                    iAccBits += 8;
+                }
+                if (iAccBits < iWidth)
+                    break; // the data end without an end code
+            }
+        }
+        iAccBits -= iWidth;
+        const int32_t iCode = static_cast<int32_t>((iAcc >> iAccBits) & ((1u << iWidth) - 1));
+        if (iCode < 256) {
+            if (iOld >= 0 && iFree < 4096)
+                table[iFree++] = CEntry{uint32_t(iOldAt), (iOld < 256 ? 1u : table[iOld].m_iLength) + 1};
+            iOldAt = o;
+            pOut[o++] = static_cast<uint8_t>(iCode);
+        } else if (iCode == 256) {
+            iFree = 258;
+            iWidth = 9;
+            iOld = -1;
+            continue;
+        } else if (iCode == 257) {
+            break;
+        } else {
+            if (iOld < 0 || iCode > iFree || iCode >= 4096 || (iCode == iFree && iFree >= 4096))
+                return -1;
+            const uint32_t iOldLength = iOld < 256 ? 1u : table[iOld].m_iLength;
+            size_t iLength, iFrom;
+            if (iCode < iFree) {
+                iLength = table[iCode].m_iLength;
+                iFrom = table[iCode].m_iOffset;
+            } else { // the string being defined: the previous one and its own first byte
+                iLength = iOldLength + 1;
+                iFrom = iOldAt;
+            }
+            if (iFree < 4096)
+                table[iFree++] = CEntry{uint32_t(iOldAt), iOldLength + 1};
+            const size_t iCopy = std::min(iLength, iOutSize - o);
+            if (iFrom + iCopy > o) {
+                // The string being defined overlaps its own first byte: copy forward.
+                for (size_t k = 0; k < iCopy; ++k)
+                    pOut[o + k] = pOut[iFrom + k];
+            } else if (iCopy <= 16 && o + 16 <= iOutSize) {
+                // Short strings, the common case on noisy scans: one fixed
+                // 16-byte move (loaded before stored; the excess is rewritten).
+                uint8_t tmp[16];
+                std::memcpy(tmp, pOut + iFrom, 16);
+                std::memcpy(pOut + o, tmp, 16);
+            } else {
+                std::memcpy(pOut + o, pOut + iFrom, iCopy);
+            }
+            iOldAt = o;
+            o += iCopy;
+        }
+        if (iFree >= (1 << iWidth) - 1 && iWidth < 12)
+            ++iWidth;
+        iOld = iCode;
+    }
+    return static_cast<int64_t>(std::min(o, iOutSize));
+}
+
+uint32_t CTIFReader::CDecoderLZW::BeginStrip(const uint8_t* pData, size_t iSize, int64_t iRows)
+{
+    CDecoder::BeginStrip(pData, iSize, iRows);
+    const int64_t iBytes = iRows * m_iRowLength;
+    if (iRows < 0 || iBytes < 0 || uint64_t(iBytes) > kMaxAllocation)
+        return IMG_TIF_READ_TOO_LONG;
+    m_Decoded.resize(static_cast<size_t>(iBytes));
+    m_iDecoded = Decode(pData, iSize, m_Decoded.data(), m_Decoded.size());
+    m_iRead = 0;
+    return m_iDecoded < 0 ? IMG_LZW_FORMAT_ERROR : IMG_OK;
+}
+
+uint32_t CTIFReader::CDecoderLZW::DecodeLine(uint8_t* pBuffer)
+{
+    if (m_iDecoded - m_iRead < m_iRowLength)
+        return IMG_LZW_FORMAT_ERROR;
+    std::memcpy(pBuffer, m_Decoded.data() + m_iRead, static_cast<size_t>(m_iRowLength));
+    m_iRead += m_iRowLength;
+    return IMG_OK;
+}
+
+uint32_t CTIFReader::CDecoderHuffman::BeginStrip(const uint8_t* pData, size_t iSize, int64_t iRows)
+{
+    CDecoder::BeginStrip(pData, iSize, iRows);
+    m_iAcc = 0;
+    m_iAccBits = 0;
+    m_Reference.clear();
+    return IMG_OK;
+}
+
+void CTIFReader::CDecoderHuffman::Fill()
+{
+    // Past the end the stream reads as zeros, which no code word is made of.
+    while (m_iAccBits <= 56) {
+        const uint64_t b = m_iPos < m_iSize ? m_pData[m_iPos] : 0;
+        ++m_iPos;
+        m_iAcc |= b << (56 - m_iAccBits);
+        m_iAccBits += 8;
+    }
+}
+
+bool CTIFReader::CDecoderHuffman::ReadRun(bool bBlack, int32_t& iRun)
+{
+    const CFaxDecodeEntry* pTable = FaxDecodeTable(bBlack);
+    iRun = 0;
+    for (;;) {
+        const CFaxDecodeEntry& e = pTable[Peek(kFaxPeekBits)];
+        if (e.m_iRun < 0)
+            return false;
+        Skip(e.m_iLength);
+        iRun += e.m_iRun;
+        if (e.m_iRun < 64)
+            return true;
+        if (iRun > m_iWidth)
+            return false;
+    }
+}
+
+uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
+{
+    const int32_t w = m_iWidth;
+    if (Consumed() >= uint64_t(m_iSize) * 8)
+        return IMG_HUFFMAN_CANT_READ;
+    std::memset(pBuffer, 0, static_cast<size_t>(m_iRowLength));
+    if (!m_bGroup4) {
+        int32_t x = 0;
+        bool bBlack = false;
+        while (x < w) {
+            int32_t iRun = 0;
+            if (!ReadRun(bBlack, iRun) || iRun > w - x)
+                return IMG_HUFFMAN_FORMAT_ERROR;
+            if (bBlack)
+                SetBits(pBuffer, x, x + iRun);
+            x += iRun;
+            bBlack = !bBlack;
+        }
+        Skip(static_cast<int32_t>((8 - Consumed() % 8) % 8)); // rows start on a byte
+        return IMG_OK;
+    }
+    std::vector<int32_t>& a = m_Changes;
+    std::vector<int32_t>& b = m_Reference;
+    a.clear();
+    for (int k = 0; k < 4; ++k)
+        b.push_back(w);
+    const CFaxModeEntry* pModes = FaxModeTable();
+    int32_t a0 = -1;
+    bool bBlack = false;
+    size_t ib = 0;
+    while (a0 < w) {
+        if (a.size() > size_t(2) * size_t(w) + 8)
+            return IMG_HUFFMAN_FORMAT_ERROR;
+        while (ib > 0 && b[ib - 1] > a0)
+            --ib;
+        while (b[ib] <= a0 || ((ib & 1) != (bBlack ? 1u : 0u))) {
+            if (ib + 2 >= b.size())
+                return IMG_HUFFMAN_FORMAT_ERROR;
+            ++ib;
+        }
+        const int32_t b1 = b[ib], b2 = b[ib + 1];
+        const CFaxModeEntry& m = pModes[Peek(kFaxModePeekBits)];
+        Skip(m.m_iLength);
+        switch (m.m_eMode) {
+        case FAX_MODE_PASS:
+            if (b2 > w)
+                return IMG_HUFFMAN_FORMAT_ERROR;
+            a0 = b2;
+            break;
+        case FAX_MODE_HORIZONTAL: {
+            int32_t r1 = 0, r2 = 0;
+            const int32_t iStart = std::max(a0, 0);
+            if (!ReadRun(bBlack, r1) || r1 > w - iStart || !ReadRun(!bBlack, r2) || r2 > w - iStart - r1)
+                return IMG_HUFFMAN_FORMAT_ERROR;
+            a.push_back(iStart + r1);
+            a.push_back(iStart + r1 + r2);
+            a0 = iStart + r1 + r2;
+            if (r1 + r2 == 0 && a0 >= 0 && a.size() > 2 && iStart == a0) {
+                // Zero runs move nothing; the size cap above ends a flood of them.
+            }
+            break;
+        }
+        case FAX_MODE_V0: case FAX_MODE_VR1: case FAX_MODE_VR2: case FAX_MODE_VR3:
+        case FAX_MODE_VL1: case FAX_MODE_VL2: case FAX_MODE_VL3: {
+            static const int32_t kDelta[] = {0, 0, 0, 1, 2, 3, -1, -2, -3};
+            const int32_t a1 = b1 + kDelta[m.m_eMode];
+            if (a1 < std::max(a0, 0) || a1 > w)
+                return IMG_HUFFMAN_FORMAT_ERROR;
+            a.push_back(a1);
+            a0 = a1;
+            bBlack = !bBlack;
+            break;
+        }
+        default: return IMG_HUFFMAN_FORMAT_ERROR;
+        }
+    }
+    // Black spans lie between a change into black and the next change.
+    for (size_t k = 0; k < a.size(); k += 2) {
+        const int32_t s = std::min(a[k], w), e = k + 1 < a.size() ? std::min(a[k + 1], w) : w;
+        SetBits(pBuffer, s, e);
+    }
+    std::swap(m_Changes, m_Reference);
+    return IMG_OK;
+}
+
+std::unique_ptr<CTIFReader::CDecoder> CTIFReader::MakeDecoder(int32_t iCompression)
+{
+    switch (iCompression) {
+    case 1: return std::make_unique<CDecoderNone>();
+    case 2: return std::make_unique<CDecoderHuffman>(false);
+    case 4: return std::make_unique<CDecoderHuffman>(true);
+    case 5: return std::make_unique<CDecoderLZW>();
+    case 32773: return std::make_unique<CDecoderPackbit>();
+    default: return nullptr;
+    }
+}
+
+// ---------------------------------------------------------------- the file
+
+CTIFReader::~CTIFReader() = default;
+
+void CTIFReader::SetMemory(const uint8_t* pData, size_t iSize)
+{
+    m_pMemory = pData;
+    m_iMemorySize = iSize;
+}
+
+uint16_t CTIFReader::Get16(const uint8_t* p) const
+{
+    return m_bBigEndian ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
+}
+
+uint32_t CTIFReader::Get32(const uint8_t* p) const
+{
+    return m_bBigEndian ? (uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3])
+                        : (uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
+}
+
+uint64_t CTIFReader::Get64(const uint8_t* p) const
+{
+    const uint64_t a = Get32(p), b = Get32(p + 4);
+    return m_bBigEndian ? (a << 32 | b) : (b << 32 | a);
+}
+
+uint32_t CTIFReader::Open(int32_t& iPageCount)
+{
+    iPageCount = 0;
+    m_IfdOffsets.clear();
+    m_Pages.clear();
+    if (m_pMemory) {
+        m_pSource = std::make_unique<CMemorySource>(m_pMemory, m_iMemorySize);
+    } else {
+        const int iFd = ::open(m_szFileName.c_str(), O_RDONLY | O_CLOEXEC);
+        if (iFd < 0)
+            return IMG_CANT_OPEN_TIF;
+        struct stat st {};
+        if (::fstat(iFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(iFd);
+            return IMG_CANT_OPEN_TIF;
+        }
+        m_pSource = std::make_unique<CFileSource>(iFd, static_cast<uint64_t>(st.st_size));
+    }
+    uint8_t h[16];
+    if (!m_pSource->ReadAt(0, h, 8))
+        return IMG_TIF_FORMAT_ERROR;
+    if (h[0] == 'I' && h[1] == 'I')
+        m_bBigEndian = false;
+    else if (h[0] == 'M' && h[1] == 'M')
+        m_bBigEndian = true;
+    else
+        return IMG_TIF_FORMAT_ERROR;
+    uint64_t iIfd;
+    const uint16_t iVersion = Get16(h + 2);
+    if (iVersion == 42) {
+        m_bBigTiff = false;
+        iIfd = Get32(h + 4);
+    } else if (iVersion == 43) {
+        m_bBigTiff = true;
+        if (!m_pSource->ReadAt(0, h, 16) || Get16(h + 4) != 8 || Get16(h + 6) != 0)
+            return IMG_TIF_FORMAT_ERROR;
+        iIfd = Get64(h + 8);
+    } else {
+        return IMG_TIF_FORMAT_ERROR;
+    }
+    // Follow the chain; an offset seen before would loop forever.
+    std::set<uint64_t> seen;
+    while (iIfd != 0) {
+        if (!seen.insert(iIfd).second || m_IfdOffsets.size() >= kMaxPages)
+            return IMG_TIF_FORMAT_ERROR;
+        const size_t iHead = m_bBigTiff ? 8 : 2, iEntry = m_bBigTiff ? 20 : 12, iNext = m_bBigTiff ? 8 : 4;
+        uint8_t c[8];
+        if (!m_pSource->ReadAt(iIfd, c, iHead))
+            return IMG_TIF_FORMAT_ERROR;
+        const uint64_t n = m_bBigTiff ? Get64(c) : Get16(c);
+        if (n == 0 || n > m_pSource->Size() / iEntry)
+            return IMG_TIF_FORMAT_ERROR;
+        m_IfdOffsets.push_back(iIfd);
+        if (!m_pSource->ReadAt(iIfd + iHead + n * iEntry, c, iNext))
+            return IMG_TIF_FORMAT_ERROR;
+        iIfd = m_bBigTiff ? Get64(c) : Get32(c);
+    }
+    if (m_IfdOffsets.empty())
+        return IMG_TIF_FORMAT_ERROR;
+    iPageCount = static_cast<int32_t>(m_IfdOffsets.size());
+    return IMG_OK;
+}
+
+uint32_t CTIFReader::NextIfdFieldOfLastPage(uint64_t& iPosition) const
+{
+    if (!m_pSource || m_IfdOffsets.empty())
+        return IMG_TIF_FORMAT_ERROR;
+    uint8_t c[8];
+    const uint64_t iIfd = m_IfdOffsets.back();
+    if (!m_pSource->ReadAt(iIfd, c, m_bBigTiff ? 8 : 2))
+        return IMG_TIF_FORMAT_ERROR;
+    const uint64_t n = m_bBigTiff ? Get64(c) : Get16(c);
+    iPosition = iIfd + (m_bBigTiff ? 8 + 20 * n : 2 + 12 * n);
+    return IMG_OK;
+}
+
+uint32_t CTIFReader::ReadPageInfo()
+{
+    if (!m_pSource)
+        return IMG_CANT_OPEN_TIF;
+    m_Pages.assign(m_IfdOffsets.size(), CTifPageInfo{});
+    for (size_t i = 0; i < m_IfdOffsets.size(); ++i) {
+        const uint32_t iResult = ReadIfd(m_IfdOffsets[i], m_Pages[i]);
+        if (iResult != IMG_OK)
+            return iResult;
+    }
+    return IMG_OK;
+}
+
+uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
+{
+    const uint64_t iFileSize = m_pSource->Size();
+    const size_t iHead = m_bBigTiff ? 8 : 2, iEntrySize = m_bBigTiff ? 20 : 12, iInline = m_bBigTiff ? 8 : 4;
+    uint8_t c[8];
+    if (!m_pSource->ReadAt(iOffset, c, iHead))
+        return IMG_TIF_FORMAT_ERROR;
+    const uint64_t n = m_bBigTiff ? Get64(c) : Get16(c);
+    std::vector<uint8_t> raw(static_cast<size_t>(n * iEntrySize));
+    if (!m_pSource->ReadAt(iOffset + iHead, raw.data(), raw.size()))
+        return IMG_TIF_FORMAT_ERROR;
+    page = CTifPageInfo{};
+    page.m_iIfdOffset = iOffset;
+    int32_t iBits = 1, iSamples = 1, iPlanar = 1, iUnit = 2;
+    bool bResolution = false, bRowsPerStrip = false, bHaveCounts = false;
+    uint32_t iXNum = 0, iXDen = 0;
+    std::vector<uint16_t> colorMap;
+
+    for (uint64_t k = 0; k < n; ++k) {
+        const uint8_t* e = raw.data() + k * iEntrySize;
+        const uint16_t iTag = Get16(e), iType = Get16(e + 2);
+        const uint64_t iCount = m_bBigTiff ? Get64(e + 4) : Get32(e + 4);
+        const uint8_t* pInline = e + (m_bBigTiff ? 12 : 8);
+        const uint32_t iTypeSize = TypeSize(iType);
+        // The bytes of the value: inline, or at an offset that must lie in the file.
+        auto valueBytes = [&](std::vector<uint8_t>& out) -> bool {
+            if (iTypeSize == 0 || iCount > iFileSize / iTypeSize)
+                return false;
+            const uint64_t iBytes = iCount * iTypeSize;
+            if (iBytes <= iInline) {
+                out.assign(pInline, pInline + iBytes);
+                return true;
+            }
+            const uint64_t iAt = m_bBigTiff ? Get64(pInline) : Get32(pInline);
+            if (iBytes > kMaxAllocation)
+                return false;
+            out.resize(static_cast<size_t>(iBytes));
+            return m_pSource->ReadAt(iAt, out.data(), out.size());
+        };
+        // Integer arrays of SHORT, LONG or (BigTIFF) LONG8.
+        auto integers = [&](std::vector<uint64_t>& out, bool bAllowLong8) -> bool {
+            if (iType != 3 && iType != 4 && !(bAllowLong8 && iType == 16))
+                return false;
+            std::vector<uint8_t> bytes;
+            if (!valueBytes(bytes))
+                return false;
+            out.resize(static_cast<size_t>(iCount));
+            for (uint64_t i = 0; i < iCount; ++i)
+                out[i] = iType == 3 ? Get16(&bytes[i * 2]) : iType == 4 ? Get32(&bytes[i * 4]) : Get64(&bytes[i * 8]);
+            return true;
+        };
+        auto single = [&](uint64_t& v) -> bool {
+            std::vector<uint64_t> values;
+            if (iCount != 1 || !integers(values, m_bBigTiff))
+                return false;
+            v = values[0];
+            return true;
+        };
+        uint64_t v = 0;
+        switch (iTag) {
+        case 256:
+        case 257:
+            if (!single(v) || v == 0 || v > INT32_MAX)
+                return IMG_TIF_FORMAT_ERROR;
+            (iTag == 256 ? page.m_iWidth : page.m_iHeight) = static_cast<int32_t>(v);
+            break;
+        case 258: {
+            std::vector<uint64_t> bits;
+            if (!integers(bits, false) || bits.empty())
+                return IMG_TIF_FORMAT_ERROR;
+            for (uint64_t b : bits)
+                if (b != bits[0])
+                    return IMG_UNSUPPORTED_TIF;
+            iBits = static_cast<int32_t>(std::min<uint64_t>(bits[0], 64));
+            break;
+        }
+        case 259:
+            if (iType != 3 || !single(v))
+                return IMG_TIF_FORMAT_ERROR;
+            page.m_iCompression = static_cast<int32_t>(v);
+            break;
+        case 262:
+            if (iType != 3 || !single(v))
+                return IMG_TIF_FORMAT_ERROR;
+            page.m_iPhotometric = static_cast<int32_t>(v);
+            break;
+        case 266:
+            if (single(v))
+                page.m_iFillOrder = static_cast<int32_t>(v);
+            break;
+        case 270: {
+            std::vector<uint8_t> text;
+            if (iType != 2 || !valueBytes(text))
+                return IMG_TIF_FORMAT_ERROR;
+            page.m_szDescription.assign(text.begin(), std::find(text.begin(), text.end(), 0));
+            break;
+        }
+        case 273:
+            if (!integers(page.m_StripOffsets, true))
+                return IMG_TIF_FORMAT_ERROR;
+            break;
+        case 277:
+            if (!single(v) || v == 0 || v > 16)
+                return IMG_TIF_FORMAT_ERROR;
+            iSamples = static_cast<int32_t>(v);
+            break;
+        case 278:
+            if (!single(v) || v == 0)
+                return IMG_TIF_FORMAT_ERROR;
+            page.m_iRowsPerStrip = static_cast<int64_t>(std::min<uint64_t>(v, INT32_MAX));
+            bRowsPerStrip = true;
+            break;
+        case 279:
+            if (!integers(page.m_StripByteCounts, true))
+                return IMG_TIF_FORMAT_ERROR;
+            bHaveCounts = true;
+            break;
+        case 282:
+        case 283: {
+            std::vector<uint8_t> r;
+            if (iType != 5 || iCount != 1 || !valueBytes(r))
+                return IMG_TIF_FORMAT_ERROR;
+            if (iTag == 282) {
+                iXNum = Get32(r.data());
+                iXDen = Get32(r.data() + 4);
+                bResolution = true;
+            }
+            break;
+        }
+        case 284:
+            if (!single(v))
+                return IMG_TIF_FORMAT_ERROR;
+            iPlanar = static_cast<int32_t>(v);
+            break;
+        case 296:
+            if (!single(v))
+                return IMG_TIF_FORMAT_ERROR;
+            iUnit = static_cast<int32_t>(v);
+            break;
+        case 317:
+            if (!single(v))
+                return IMG_TIF_FORMAT_ERROR;
+            page.m_iPredictor = static_cast<int32_t>(v);
+            break;
+        case 320: {
+            std::vector<uint64_t> values;
+            if (iType != 3 || !integers(values, false))
+                return IMG_TIF_FORMAT_ERROR;
+            colorMap.assign(values.begin(), values.end());
+            break;
+        }
+        case 34675:
+            if (iTypeSize == 0 || iCount > iFileSize)
+                return IMG_TIF_FORMAT_ERROR;
+            if (iCount <= iInline) {
+                page.m_iIccOffset = iOffset + iHead + k * iEntrySize + (m_bBigTiff ? 12 : 8);
+            } else {
+                page.m_iIccOffset = m_bBigTiff ? Get64(pInline) : Get32(pInline);
+            }
+            page.m_iIccSize = iCount * iTypeSize;
+            if (page.m_iIccOffset > iFileSize || page.m_iIccSize > iFileSize - page.m_iIccOffset)
+                return IMG_TIF_FORMAT_ERROR;
+            break;
+        default: break;
+        }
+    }
+
+    if (page.m_iWidth <= 0 || page.m_iHeight <= 0 || page.m_StripOffsets.empty() || !bHaveCounts)
+        return IMG_TIF_FORMAT_ERROR;
+    if (iPlanar != 1 && iSamples > 1)
+        return IMG_UNSUPPORTED_TIF;
+    // The kind from bits, samples and photometric interpretation.
+    const int32_t p = page.m_iPhotometric;
+    if (iSamples == 1 && iBits == 1 && (p == 0 || p == 1 || p == -1))
+        page.m_iKind = IMG_KIND_BILEVEL;
+    else if (iSamples == 1 && iBits == 8 && (p == 0 || p == 1))
+        page.m_iKind = IMG_KIND_GRAY;
+    else if (iSamples == 1 && iBits == 8 && p == 3)
+        page.m_iKind = IMG_KIND_PALETTE;
+    else if (iSamples == 1 && iBits == 16 && (p == 0 || p == 1))
+        page.m_iKind = IMG_KIND_GRAY16;
+    else if (iSamples == 3 && iBits == 8 && (p == 2 || p == 8))
+        page.m_iKind = IMG_KIND_RGB;
+    else if (iSamples == 3 && iBits == 16 && (p == 2 || p == 8))
+        page.m_iKind = IMG_KIND_RGB48;
+    else
+        return IMG_UNSUPPORTED_TIF;
+    if ((page.m_iCompression == 2 || page.m_iCompression == 4) && page.m_iKind != IMG_KIND_BILEVEL)
+        return IMG_UNSUPPORTED_TIF;
+    if (page.m_iPredictor != 1 && page.m_iPredictor != 2)
+        return IMG_UNSUPPORTED_TIF;
+    if (page.m_iPredictor == 2 && (page.m_iKind == IMG_KIND_BILEVEL || page.m_iKind == IMG_KIND_PALETTE))
+        return IMG_UNSUPPORTED_TIF;
+    if (page.m_iKind == IMG_KIND_PALETTE) {
+        if (colorMap.size() != 768)
+            return IMG_TIF_FORMAT_ERROR;
+        for (int32_t i = 0; i < 256; ++i)
+            for (int32_t c = 0; c < 3; ++c) // file order red, green, blue; ours blue, green, red
+                page.m_Palette[4 * i + 2 - c] = static_cast<uint8_t>(colorMap[size_t(c * 256 + i)] * 255 / 65535);
+    }
+    // Resolution: dpi, rounded; a page without it reads as 300 dpi.
+    if (bResolution) {
+        if (iUnit == 1 || iXDen == 0)
+            page.m_iResolution = 0;
+        else if (iUnit == 3)
+            page.m_iResolution = static_cast<int32_t>((uint64_t(iXNum) * 254 + uint64_t(iXDen) * 50) / (uint64_t(iXDen) * 100));
+        else
+            page.m_iResolution = static_cast<int32_t>((uint64_t(iXNum) + iXDen / 2) / iXDen);
+    }
+
+    page.m_iRowLength = ImageRowLength(page.m_iKind, page.m_iWidth);
+    if (!bRowsPerStrip || page.m_iRowsPerStrip > page.m_iHeight)
+        page.m_iRowsPerStrip = page.m_iHeight;
+    const uint64_t iStrips = (uint64_t(page.m_iHeight) + page.m_iRowsPerStrip - 1) / page.m_iRowsPerStrip;
+    if (page.m_StripOffsets.size() < iStrips || page.m_StripByteCounts.size() < iStrips)
+        return IMG_TIF_FORMAT_ERROR;
+    page.m_StripOffsets.resize(iStrips);
+    page.m_StripByteCounts.resize(iStrips);
+    uint64_t iCompressed = 0;
+    for (uint64_t s = 0; s < iStrips; ++s) {
+        const uint64_t o = page.m_StripOffsets[s], b = page.m_StripByteCounts[s];
+        if (o > iFileSize || b > iFileSize - o)
+            return IMG_TIF_FORMAT_ERROR;
+        if (b > kMaxAllocation)
+            return IMG_TIF_READ_TOO_LONG;
+        iCompressed += b;
+    }
+    // A page may not claim more pixels than its strips can hold when decoded.
+    const uint64_t iPageBytes = uint64_t(page.m_iRowLength) * uint64_t(page.m_iHeight);
+    uint64_t iCapacity = 0;
+    switch (page.m_iCompression) {
+    case 1: iCapacity = iCompressed; break;
+    case 32773: iCapacity = iCompressed * 64 + uint64_t(page.m_iHeight) * 2; break;
+    case 5: iCapacity = iCompressed * 3641; break;
+    case 2:
+    case 4:
+        // A coded row takes at least one bit (a byte in modified Huffman).
+        iCapacity = (page.m_iCompression == 4 ? iCompressed * 8 : iCompressed) >= uint64_t(page.m_iHeight) ? iPageBytes : 0;
+        break;
+    default: iCapacity = iPageBytes; break; // refused when the page is read
+    }
+    if (iPageBytes > kMaxAllocation || iPageBytes > iCapacity)
+        return IMG_TIF_READ_TOO_LONG;
+    return IMG_OK;
+}
+
+uint32_t CTIFReader::ReadPage(int32_t iPage)
+{
+    if (!m_pSource || !m_pReceiver)
+        return IMG_CANT_OPEN_TIF;
+    if (m_Pages.size() != m_IfdOffsets.size()) {
+        const uint32_t iResult = ReadPageInfo();
+        if (iResult != IMG_OK)
+            return iResult;
+    }
+    if (iPage < 0 || size_t(iPage) >= m_Pages.size())
+        return IMG_INVALID_TIFF_ARGUMENTS;
+    return DoReadPage(m_Pages[size_t(iPage)]);
+}
+
+uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
+{
+    std::unique_ptr<CDecoder> pDecoder = MakeDecoder(page.m_iCompression);
+    if (!pDecoder)
+        return IMG_UNSUPPORTED_TIF;
+    pDecoder->SetRow(page.m_iRowLength, page.m_iWidth);
+    if (m_pIccSink) {
+        m_pIccSink->resize(static_cast<size_t>(page.m_iIccSize));
+        if (page.m_iIccSize && !m_pSource->ReadAt(page.m_iIccOffset, m_pIccSink->data(), m_pIccSink->size()))
+            return IMG_CANT_READ_TIF;
+    }
+    uint32_t iResult = m_pReceiver->BeginPage(page.m_iKind, page.m_iWidth, page.m_iHeight, page.m_iResolution,
+                                              page.m_iKind == IMG_KIND_PALETTE ? page.m_Palette : nullptr,
+                                              page.m_iKind == IMG_KIND_PALETTE ? 256 : 0);
+    if (iResult != IMG_OK)
+        return iResult;
+    const bool bSwap = m_bBigEndian && (page.m_iKind == IMG_KIND_GRAY16 || page.m_iKind == IMG_KIND_RGB48);
+    const bool bCCITT = page.m_iCompression == 2 || page.m_iCompression == 4;
+    // Our rows say 1 = white for bilevel and 255 = white for gray.
+    const bool bInvert = (page.m_iKind == IMG_KIND_BILEVEL || page.m_iKind == IMG_KIND_GRAY) &&
+                         (bCCITT ? page.m_iPhotometric != 1 : page.m_iPhotometric == 0);
+    std::vector<uint8_t> strip;
+    int64_t iRow = 0;
+    for (size_t s = 0; s < page.m_StripOffsets.size() && iRow < page.m_iHeight; ++s) {
+        const size_t iBytes = static_cast<size_t>(page.m_StripByteCounts[s]);
+        const uint8_t* pStrip;
+        if (m_pSource->Data() && page.m_iFillOrder != 2) {
+            pStrip = m_pSource->Data() + page.m_StripOffsets[s]; // checked against the size in ReadIfd
+        } else {
+            strip.resize(iBytes);
+            if (!m_pSource->ReadAt(page.m_StripOffsets[s], strip.data(), strip.size()))
+                return IMG_CANT_READ_TIF;
+            if (page.m_iFillOrder == 2)
+                for (uint8_t& b : strip)
+                    b = ReverseBits(b);
+            pStrip = strip.data();
+        }
+        const int64_t iRows = std::min<int64_t>(page.m_iRowsPerStrip, page.m_iHeight - iRow);
+        if ((iResult = pDecoder->BeginStrip(pStrip, iBytes, iRows)) != IMG_OK)
+            return iResult;
+        for (int64_t r = 0; r < iRows; ++r, ++iRow) {
+            uint8_t* pRow = m_pReceiver->GetLineBuffer();
+            if (!pRow)
+                return IMG_TIF_OUT_OF_MEMORY;
+            if ((iResult = pDecoder->DecodeLine(pRow)) != IMG_OK)
+                return iResult;
+            if (bSwap)
+                SwapBytes16(pRow, page.m_iRowLength);
+            if (page.m_iPredictor == 2)
+                CDifferencingFilter::Undifference(page.m_iKind, pRow, page.m_iRowLength);
+            if (bInvert)
+                for (int64_t i = 0; i < page.m_iRowLength; ++i)
+                    pRow[i] = static_cast<uint8_t>(~pRow[i]);
+            if ((iResult = m_pReceiver->WriteLine()) != IMG_OK)
+                return iResult;
+        }
+    }
+    return m_pReceiver->EndPage();
+}
+
+uint32_t LoadTiffIntoPicture(CPicture& pic, const std::string& szPath)
+{
+    CMyReceiver receiver(&pic);
+    CTIFReader reader;
+    reader.SetFileName(szPath);
+    reader.SetReceiver(&receiver);
+    int32_t iPages = 0;
+    uint32_t iResult = reader.Open(iPages);
+    if (iResult == IMG_OK)
+        iResult = reader.ReadPageInfo();
+    if (iResult == IMG_OK)
+        iResult = reader.ReadPage(0);
+    if (iResult != IMG_OK)
+        return iResult;
+    std::sscanf(reader.PageInfo(0).m_szDescription.c_str(),
+                "ZEL\nm_iA=%d\nm_iB=%d\nm_iC=%d\nm_iD=%d\nm_iE=%d\nm_iF=%d\nm_iG=%d\nm_iH=%d", &pic.m_BiC[0],
+                &pic.m_BiC[1], &pic.m_BiC[2], &pic.m_BiC[3], &pic.m_BiC[4], &pic.m_BiC[5], &pic.m_BiC[6],
+                &pic.m_BiC[7]);
+    return IMG_OK;
+}
