@@ -171,9 +171,9 @@ std::vector<uint8_t> NoiseChannel(int32_t iWidth, double dLevel, uint32_t uSeed)
     const int32_t iCamera = iWidth / 4;
     for (int32_t i = 0; i < iWidth; ++i) {
         const int32_t iInCamera = i % iCamera;
-        // Noise rises a little towards each camera's ends, where the light falls off.
+        // Noise rises a little towards each camera's ends, where the light falls off (inside the band).
         const double dEdge = std::exp(-iInCamera / 40.0) + std::exp(-(iCamera - 1 - iInCamera) / 40.0);
-        v[static_cast<size_t>(i)] = static_cast<uint8_t>(std::clamp(dLevel + 14.0 * dEdge + noise(rng), 0.0, 255.0));
+        v[static_cast<size_t>(i)] = static_cast<uint8_t>(std::clamp(dLevel + 5.0 * dEdge + noise(rng), 0.0, 255.0));
     }
     // A speck of dust and a noisy pixel group, what the marks are for.
     for (int32_t i = iWidth / 3; i < iWidth / 3 + 6; ++i)
@@ -251,7 +251,7 @@ std::vector<std::string> WriteSamples(const std::string& szDir)
         hdr.AppendHeight(iH);
         hdr.AppendResolution(iRes);
         hdr.AppendStitchArea(0);
-        const std::string szPath = szBase + "Stitch_AB_sti.con";
+        const std::string szPath = szBase + "stitch-test.con";
         done(WriteConFile(szPath, hdr, pixels.data(), pixels.size()), szPath);
     }
     {
@@ -260,7 +260,7 @@ std::vector<std::string> WriteSamples(const std::string& szDir)
         StitchNoiseFile::PutLe32(sz, 28, iW);
         StitchNoiseFile::PutLe32(sz, 32, iH);
         sz.append(reinterpret_cast<const char*>(pixels.data()), pixels.size());
-        const std::string szPath = szBase + "Stitch_AB_old_gray.con";
+        const std::string szPath = szBase + "stitch-headerless-gray.con";
         done(WriteBytes(szPath, sz), szPath);
     }
     {
@@ -269,12 +269,12 @@ std::vector<std::string> WriteSamples(const std::string& szDir)
         StitchNoiseFile::PutLe32(sz, 28, iW);
         StitchNoiseFile::PutLe32(sz, 32, iH);
         sz += RunLengthRows(pixels, iW, iH);
-        const std::string szPath = szBase + "Stitch_AB_old_runlength.con";
+        const std::string szPath = szBase + "stitch-headerless-runlength.con";
         done(WriteBytes(szPath, sz), szPath);
     }
     for (bool bColor : {true, false}) {
         CNoiseRecord rec = SampleNoiseRecord(bColor);
-        const std::string szPath = szBase + (bColor ? "NoiseTest_color.con" : "NoiseTest_mono.con");
+        const std::string szPath = szBase + (bColor ? "noise-test-color.con" : "noise-test-mono.con");
         done(rec.WriteNoiseFile(szPath), szPath);
     }
     {
@@ -288,14 +288,14 @@ std::vector<std::string> WriteSamples(const std::string& szDir)
         std::memcpy(szTrailer.data(), rec.m_szScannerName.data(), rec.m_szScannerName.size());
         szTrailer[17] = 1;
         sz += szTrailer;
-        const std::string szPath = szBase + "NoiseCheck_old.con";
+        const std::string szPath = szBase + "noise-headerless.con";
         done(WriteBytes(szPath, sz), szPath);
     }
     {
         std::string sz = OldHeader(0);
         StitchNoiseFile::PutLe32(sz, 20, 13900);
         sz += CameraCheckData(3 * 1000);
-        const std::string szPath = szBase + "CameraAdjustmentCheck.con";
+        const std::string szPath = szBase + "camera-adjustment-check.con";
         done(WriteBytes(szPath, sz), szPath);
     }
     return written;
