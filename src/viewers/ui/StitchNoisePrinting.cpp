@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QVBoxLayout>
 
 #include "platform/Messages.h"
 #include "viewers/LightProfileFile.h"
@@ -58,24 +57,6 @@ int DrawPageLines(QPainter& painter, const QRect& page, const QStringList& lines
         iY += iStep;
     }
     return iY + iStep;
-}
-
-CPleaseWait::CPleaseWait(QWidget* pParent, const QString& szTitle, const QString& szText) : QDialog(pParent)
-{
-    setWindowTitle(szTitle);
-    setModal(false);
-    m_pLabel = new QLabel(szText, this);
-    auto* pLayout = new QVBoxLayout(this);
-    pLayout->addWidget(m_pLabel);
-    resize(320, 60);
-    show();
-    QApplication::processEvents();
-}
-
-void CPleaseWait::SetText(const QString& szText)
-{
-    m_pLabel->setText(szText);
-    QApplication::processEvents();
 }
 
 void ShowFileHeader(const std::string& szFile)

@@ -1,8 +1,7 @@
 #pragma once
-// Printing and the please-wait window shared by the stitching, noise and camera
-// check views: one page per job, to a printer chosen by the user or to a PDF.
-#include <QDialog>
-#include <QLabel>
+// Printing shared by the stitching, noise and camera check views: one page
+// per job, to a printer chosen by the user or to a PDF.
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -24,17 +23,6 @@ bool PrintToPdf(const QString& szPath, const QString& szJobTitle, const PagePain
 // Text lines from the top of the page in "Courier New", one line step each
 // (page height / 72); returns the y below the last line.
 int DrawPageLines(QPainter& painter, const QRect& page, const QStringList& lines);
-
-// The please-wait window: its text is its title, centred on the screen.
-class CPleaseWait : public QDialog {
-    Q_OBJECT
-public:
-    explicit CPleaseWait(QWidget* pParent, const QString& szTitle, const QString& szText);
-    void SetText(const QString& szText);
-
-private:
-    QLabel* m_pLabel;
-};
 
 // Key I: the file's header text in a message box.
 void ShowFileHeader(const std::string& szFile);

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 
+#include "app/ui/Shell.h"
 #include "platform/Messages.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 
@@ -192,13 +193,13 @@ bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
     std::vector<std::string> messages;
     std::string szError;
     // The wait window opens once the file is known to be readable, as loading begins.
-    std::unique_ptr<CPleaseWait> pWait;
+    std::unique_ptr<CWait_Dialog> pWait;
     auto wait = [&](const char* szText) {
         m_WaitTexts << szText;
         if (!pWait)
-            pWait = std::make_unique<CPleaseWait>(this, "View Stitching Picture", szText);
-        else
-            pWait->SetText(szText);
+            pWait = std::make_unique<CWait_Dialog>(this);
+        pWait->SetText(szText);
+        pWait->ShowAndPump();
     };
     wait("Please wait while loading");
     const bool bLoaded = picture.Load(szFile, messages, szError);
