@@ -1,0 +1,540 @@
+#include "SimDevice.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/IniFile.h"
+#include "scanner/zel_scan_2000.h"
+
+namespace sim {
+
+namespace {
+
+int64_t RealMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void PutBe16(uint8_t* p, int32_t v)
+{
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+void PutBe32(uint8_t* p, int64_t v)
+{
+    const uint32_t u = static_cast<uint32_t>(v);
+    p[0] = static_cast<uint8_t>(u >> 24);
+    p[1] = static_cast<uint8_t>(u >> 16);
+    p[2] = static_cast<uint8_t>(u >> 8);
+    p[3] = static_cast<uint8_t>(u);
+}
+
+int32_t ParseNumber(const std::string& sz)
+{
+    return static_cast<int32_t>(std::strtol(sz.c_str(), nullptr, 0));
+}
+
+std::vector<std::string> Split(const std::string& sz, char c)
+{
+    std::vector<std::string> parts;
+    size_t iStart = 0;
+    for (;;) {
+        const size_t iEnd = sz.find(c, iStart);
+        std::string szPart = sz.substr(iStart, iEnd == std::string::npos ? std::string::npos : iEnd - iStart);
+        const size_t a = szPart.find_first_not_of(" \t");
+        const size_t b = szPart.find_last_not_of(" \t");
+        parts.push_back(a == std::string::npos ? std::string() : szPart.substr(a, b - a + 1));
+        if (iEnd == std::string::npos)
+            return parts;
+        iStart = iEnd + 1;
+    }
+}
+
+// A classic gray flat field: the stand-in until the calibration sheet renderer
+// takes over this slot.
+class CFlatSource : public CImageSource {
+public:
+    void RenderLine(const CLibrary&, const CDevice&, int64_t, int32_t iPixels, int32_t iBytesPerPixel,
+                    uint8_t* pOut) override
+    {
+        std::memset(pOut, 200, static_cast<size_t>(iPixels) * static_cast<size_t>(iBytesPerPixel));
+    }
+};
+
+} // namespace
+
+int32_t CameraPixelsFor(const CScenario& s)
+{
+    const int32_t iCameras = std::clamp(s.m_iCameras, 1, kMaxCameras);
+    const int64_t iWidth = static_cast<int64_t>(s.m_iScanWidth) * s.m_iOpticalResolution / 1200;
+    return static_cast<int32_t>(std::clamp<int64_t>(iWidth / iCameras + s.m_iCameraOverlap, 1, 65535));
+}
+
+bool CScenario::Load(const std::string& szPath, std::string& szError)
+{
+    CIniFile ini;
+    if (!ini.Load(szPath)) {
+        szError = szPath + ": cannot be read";
+        return false;
+    }
+    auto num = [&](const char* szSection, const char* szKey, auto& target) {
+        if (const auto v = ini.Get(szSection, szKey))
+            target = static_cast<std::remove_reference_t<decltype(target)>>(ParseNumber(*v));
+    };
+    auto flag = [&](const char* szSection, const char* szKey, bool& target) {
+        if (const auto v = ini.Get(szSection, szKey))
+            target = ParseNumber(*v) != 0;
+    };
+    if (const auto v = ini.Get("Device", "Handles")) {
+        m_Handles.clear();
+        for (const std::string& s : Split(*v, ','))
+            if (!s.empty())
+                m_Handles.push_back(ParseNumber(s));
+    }
+    if (const auto v = ini.Get("Device", "Names"))
+        m_Names = Split(*v, '|');
+    if (const auto v = ini.Get("Device", "Connections")) {
+        m_Connections.clear();
+        for (const std::string& s : Split(*v, ','))
+            m_Connections.push_back(ParseNumber(s));
+    }
+    if (const auto v = ini.Get("Device", "StateFile"))
+        m_szStateFile = *v;
+    if (const auto v = ini.Get("Device", "TimeScale"))
+        m_dTimeScale = std::clamp(std::strtod(v->c_str(), nullptr), 0.001, 1.0e6);
+
+    num("Model", "Type", m_iType);
+    flag("Model", "Color", m_bColor);
+    flag("Model", "GrayAsRgb", m_bGrayAsRgb);
+    num("Model", "Cameras", m_iCameras);
+    num("Model", "OpticalResolution", m_iOpticalResolution);
+    flag("Model", "SoftwareScanner", m_bSoftwareScanner);
+    num("Model", "CISModes", m_byCISModes);
+    if (const auto v = ini.Get("Model", "CISResolutions")) {
+        m_CISResolutions.clear();
+        for (const std::string& s : Split(*v, ','))
+            m_CISResolutions.push_back(ParseNumber(s));
+    }
+    num("Model", "DeviceValue", m_iDeviceValue);
+    num("Model", "BlockSize", m_iBlockSize);
+    num("Model", "ScanWidth", m_iScanWidth);
+    num("Model", "CameraOverlap", m_iCameraOverlap);
+    num("Model", "StatusBlockValue", m_iStatusBlockValue);
+    if (const auto v = ini.Get("Model", "UnitLetter"); v && !v->empty())
+        m_cUnitLetter = (*v)[0];
+    num("Model", "WindowPageLength", m_iWindowPageLength);
+    num("Model", "GammaLength", m_iGammaLength);
+    num("Model", "StitchMin", m_iStitchMin);
+    num("Model", "StitchMax", m_iStitchMax);
+    num("Model", "LeastLines", m_iLeastLines);
+    num("Model", "MostLines", m_iMostLines);
+    num("Model", "LensAreas", m_iLensAreas);
+
+    if (const auto v = ini.Get("Paper", "Initial")) {
+        static const std::pair<const char*, int32_t> kNames[] = {
+            {"none", 0x00}, {"ejected", 0x10}, {"inserted", 0x11}, {"unknown", 0x12}, {"ready", 0x30}};
+        m_iInitialPaper = ParseNumber(*v);
+        for (const auto& [szName, iState] : kNames)
+            if (*v == szName)
+                m_iInitialPaper = iState;
+    }
+    num("Paper", "LoadMs", m_iLoadMs);
+    num("Paper", "MoveMs", m_iMoveMs);
+    num("Paper", "PositionMs", m_iPositionMs);
+    num("Paper", "EjectMs", m_iEjectMs);
+    num("Paper", "Speed", m_iPaperSpeed);
+    num("Paper", "Length", m_iPaperLength);
+    num("Paper", "MotorSpeed", m_iMotorSpeed);
+    num("Paper", "RebootMs", m_iRebootMs);
+
+    flag("Faults", "SelfTestOnOpen", m_bSelfTestOnOpen);
+    num("Faults", "NotReadyReads", m_iNotReadyReads);
+    flag("Faults", "PaperJam", m_bPaperJam);
+    flag("Faults", "LidOpen", m_bLidOpen);
+    flag("Faults", "NoStatusBlock", m_bNoStatusBlock);
+    flag("Faults", "NoName", m_bNoName);
+    num("Faults", "StatusLength", m_iStatusLength);
+    num("Faults", "OverReport", m_iOverReport);
+    num("Faults", "LoseConnectionAfter", m_iLoseConnectionAfter);
+    num("Faults", "SlowReadMs", m_iSlowReadMs);
+    // CheckCondition.<entry>[.<data type or buffer id>] = <sense>[,<count>]
+    for (const auto& [szKey, szValue] : ini.Entries("Faults")) {
+        static const std::string kPrefix = "checkcondition.";
+        std::string szLower = szKey;
+        std::transform(szLower.begin(), szLower.end(), szLower.begin(), ::tolower);
+        if (szLower.rfind(kPrefix, 0) != 0)
+            continue;
+        const std::vector<std::string> parts = Split(szKey.substr(kPrefix.size()), '.');
+        const std::vector<std::string> values = Split(szValue, ',');
+        CInjectedCheck check;
+        check.m_szEntry = parts[0];
+        check.m_iSelector = parts.size() > 1 ? ParseNumber(parts[1]) : -1;
+        check.m_iSense = ParseNumber(values[0]);
+        check.m_iRemaining = values.size() > 1 ? ParseNumber(values[1]) : -1;
+        m_Checks.push_back(check);
+    }
+    // Page.0xC1 = hex bytes: replaces a whole inquiry page (hostile devices).
+    for (const auto& [szKey, szValue] : ini.Entries("Pages")) {
+        std::vector<uint8_t> bytes;
+        for (const std::string& s : Split(szValue, ' '))
+            if (!s.empty())
+                bytes.push_back(static_cast<uint8_t>(std::strtoul(s.c_str(), nullptr, 16)));
+        m_PageOverrides[static_cast<uint8_t>(ParseNumber(szKey))] = std::move(bytes);
+    }
+    return true;
+}
+
+CLibrary& CLibrary::Instance()
+{
+    static CLibrary lib;
+    return lib;
+}
+
+void CLibrary::Reset()
+{
+    m_Scenario = CScenario();
+    m_szScenarioError.clear();
+    if (const char* szPath = std::getenv("LUMORA_SIM_CONFIG"); szPath && *szPath) {
+        if (!m_Scenario.Load(szPath, m_szScenarioError))
+            m_Scenario = CScenario();
+    }
+    m_Devices.clear();
+    const CScenario& s = m_Scenario;
+    for (size_t i = 0; i < s.m_Handles.size() && i < 64; ++i) {
+        CDevice d;
+        d.m_hHandle = s.m_Handles[i];
+        d.m_szName = i < s.m_Names.size() ? s.m_Names[i] : s.m_Names.empty() ? "Lumora SimScan" : s.m_Names.back();
+        d.m_iConnection = i < s.m_Connections.size() ? s.m_Connections[i] : 1;
+        d.m_iPaper = s.m_bLidOpen ? 0x14 : s.m_iInitialPaper;
+        d.m_iPosition = d.m_iPaper == 0x30 ? 0 : -1;
+        // A fresh device: neutral gain/offset, no stitch or alignment corrections.
+        std::vector<uint8_t> go(static_cast<size_t>(kMaxCameras) * 32 + 1, 0);
+        for (size_t e = 0; e + 8 <= go.size(); e += 8) {
+            PutBe16(&go[e], 16);       // even offset
+            PutBe16(&go[e + 2], 128);  // even gain
+            PutBe16(&go[e + 4], 16);   // odd offset
+            PutBe16(&go[e + 6], 128);  // odd gain
+        }
+        d.m_Buffers[{ZEL_BUF_GAIN_OFFSET, 0}] = go;
+        std::vector<uint8_t> unit(255, 0);
+        for (size_t k = 0; k < unit.size(); ++k)
+            unit[k] = static_cast<uint8_t>(1 + k % 26);
+        d.m_Buffers[{ZEL_BUF_UNIT_TEXT, 0}] = unit;
+        const std::string szSerial = "SIM" + std::to_string(100000000 + d.m_hHandle);
+        d.m_Buffers[{ZEL_BUF_SERIAL, 0}] = std::vector<uint8_t>(szSerial.begin(), szSerial.end());
+        std::vector<uint8_t> res(2);
+        PutBe16(res.data(), s.m_CISResolutions.empty() ? s.m_iOpticalResolution : s.m_CISResolutions.back());
+        d.m_Buffers[{ZEL_BUF_CIS_RESOLUTION, 0}] = res;
+        std::vector<uint8_t> factors(static_cast<size_t>(kMaxCameras) * 8);
+        for (size_t k = 0; k < factors.size(); k += 2)
+            PutBe16(&factors[k], 256);
+        d.m_QueryValues[5] = factors;
+        std::vector<uint8_t> lens(static_cast<size_t>(std::clamp(s.m_iLensAreas, 0, 255)) * 8);
+        for (size_t k = 0; k < lens.size(); ++k)
+            lens[k] = static_cast<uint8_t>(k * 7);
+        d.m_Sent[{ZEL_DT_LENS_CORRECTION, 2}] = lens;
+        // Scan line ranges (codes 2 and 4): first line and line count.
+        d.m_QueryValues[2] = {0, 10, 0x07, 0xD0};
+        d.m_QueryValues[4] = {0, 20, 0x07, 0xD0};
+        // Stitch positions: the middle of each overlap, seen from both cameras.
+        std::vector<uint8_t> positions;
+        const int32_t iPixels = CameraPixelsFor(s);
+        for (int32_t c = 0; c + 1 < std::clamp(s.m_iCameras, 0, kMaxCameras); ++c) {
+            const int32_t a = iPixels - s.m_iCameraOverlap / 2, b = s.m_iCameraOverlap / 2;
+            positions.insert(positions.end(), {static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a), 1,
+                                               static_cast<uint8_t>(b >> 8), static_cast<uint8_t>(b), 1});
+        }
+        d.m_Buffers[{ZEL_BUF_STITCH_POSITIONS, 0}] = positions;
+        m_Devices.push_back(std::move(d));
+    }
+    m_pImageSource = std::make_unique<CFlatSource>();
+    m_iCalls = 0;
+    m_iEnumerated = 0;
+    m_iStartRealMs = RealMs();
+    LoadState();
+}
+
+namespace {
+
+std::string Hex(const std::vector<uint8_t>& bytes)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string sz;
+    for (const uint8_t b : bytes) {
+        sz += kDigits[b >> 4];
+        sz += kDigits[b & 15];
+    }
+    return sz.empty() ? "-" : sz;
+}
+
+bool Unhex(const std::string& sz, std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    if (sz == "-")
+        return true;
+    if (sz.size() % 2 != 0 || sz.size() > 2u * (1u << 20))
+        return false;
+    for (size_t i = 0; i < sz.size(); i += 2) {
+        const std::string szByte = sz.substr(i, 2);
+        char* pEnd = nullptr;
+        const unsigned long v = std::strtoul(szByte.c_str(), &pEnd, 16);
+        if (*pEnd != '\0')
+            return false;
+        bytes.push_back(static_cast<uint8_t>(v));
+    }
+    return true;
+}
+
+} // namespace
+
+void CLibrary::SaveState()
+{
+    if (m_Scenario.m_szStateFile.empty())
+        return;
+    const std::string szTemp = m_Scenario.m_szStateFile + ".tmp";
+    std::FILE* f = std::fopen(szTemp.c_str(), "wb");
+    if (!f)
+        return;
+    for (CDevice& d : m_Devices) {
+        Advance(d);
+        // A movement still under way is stored as finished.
+        int32_t iPaper = d.m_iPaper;
+        int64_t iPosition = d.m_iPosition;
+        if (!d.m_PaperSteps.empty()) {
+            iPaper = d.m_PaperSteps.back().second;
+            iPosition = iPaper == 0x10 ? -1 : d.m_iTargetPosition;
+        }
+        if (iPaper == 0x24)
+            iPaper = 0x30;
+        std::fprintf(f, "device %d\npaper %d %lld\n", d.m_hHandle, iPaper, static_cast<long long>(iPosition));
+        for (const auto& [key, bytes] : d.m_Buffers)
+            std::fprintf(f, "buffer %d %d %s\n", key.first, key.second, Hex(bytes).c_str());
+        for (const auto& [code, bytes] : d.m_QueryValues)
+            std::fprintf(f, "query %d %s\n", code, Hex(bytes).c_str());
+        for (const auto& [key, bytes] : d.m_Sent)
+            std::fprintf(f, "sent %d %d %s\n", key.first, key.second, Hex(bytes).c_str());
+        for (size_t i = 0; i < d.m_Motors.size(); ++i)
+            std::fprintf(f, "motor %zu %lld\n", i, static_cast<long long>(d.m_Motors[i].m_iTarget));
+    }
+    const bool bOk = std::fclose(f) == 0;
+    if (bOk)
+        std::rename(szTemp.c_str(), m_Scenario.m_szStateFile.c_str());
+    else
+        std::remove(szTemp.c_str());
+}
+
+void CLibrary::LoadState()
+{
+    if (m_Scenario.m_szStateFile.empty())
+        return;
+    std::FILE* f = std::fopen(m_Scenario.m_szStateFile.c_str(), "rb");
+    if (!f)
+        return;
+    CDevice* pDevice = nullptr;
+    // Lines are bounded: a buffer never exceeds 1 MiB, hex doubles it.
+    std::vector<char> line(2u * (1u << 20) + 256);
+    while (std::fgets(line.data(), static_cast<int>(line.size()), f)) {
+        std::string sz(line.data());
+        while (!sz.empty() && (sz.back() == '\n' || sz.back() == '\r'))
+            sz.pop_back();
+        const std::vector<std::string> parts = Split(sz, ' ');
+        auto num = [&](size_t i) { return i < parts.size() ? std::strtoll(parts[i].c_str(), nullptr, 10) : 0; };
+        std::vector<uint8_t> bytes;
+        if (parts[0] == "device") {
+            pDevice = Find(static_cast<int32_t>(num(1)));
+        } else if (!pDevice) {
+            continue;
+        } else if (parts[0] == "paper" && parts.size() == 3 && !m_Scenario.m_bLidOpen) {
+            pDevice->m_iPaper = static_cast<int32_t>(num(1) & 0xFF);
+            pDevice->m_iPosition = std::clamp<int64_t>(num(2), -1, m_Scenario.m_iPaperLength);
+            pDevice->m_iTargetPosition = std::max<int64_t>(pDevice->m_iPosition, 0);
+        } else if (parts[0] == "buffer" && parts.size() == 4 && Unhex(parts[3], bytes)) {
+            pDevice->m_Buffers[{static_cast<int32_t>(num(1)), static_cast<int32_t>(num(2))}] = bytes;
+        } else if (parts[0] == "query" && parts.size() == 3 && Unhex(parts[2], bytes)) {
+            pDevice->m_QueryValues[static_cast<int32_t>(num(1))] = bytes;
+        } else if (parts[0] == "sent" && parts.size() == 4 && Unhex(parts[3], bytes)) {
+            pDevice->m_Sent[{static_cast<int32_t>(num(1)), static_cast<int32_t>(num(2))}] = bytes;
+        } else if (parts[0] == "motor" && parts.size() == 3 && num(1) >= 0 && num(1) < kMaxCameras) {
+            CMotor& m = pDevice->m_Motors[static_cast<size_t>(num(1))];
+            m.m_iPosition = m.m_iTarget = std::clamp<int64_t>(num(2), -1000000000, 1000000000);
+        }
+    }
+    std::fclose(f);
+}
+
+int32_t CLibrary::OpenLib()
+{
+    // A fresh scenario whenever nothing is open: each run (or test) sees the
+    // device of its own LUMORA_SIM_CONFIG.
+    // A lost connection or a different scenario also starts a new device.
+    const bool bAnyOpen = std::any_of(m_Devices.begin(), m_Devices.end(), [](const CDevice& d) { return d.m_bOpen; });
+    const char* szPath = std::getenv("LUMORA_SIM_CONFIG");
+    const std::string szScenario = szPath ? szPath : "";
+    const bool bLost = m_Scenario.m_iLoseConnectionAfter >= 0 && m_iCalls > m_Scenario.m_iLoseConnectionAfter;
+    if (!bAnyOpen || bLost || szScenario != m_szScenarioPath)
+        Reset();
+    m_szScenarioPath = szScenario;
+    // A scenario that cannot be read must not quietly become the default device.
+    if (!m_szScenarioError.empty())
+        return ZEL_ERR_SCENARIO;
+    ++m_iOpenCount;
+    return ZEL_OK;
+}
+
+int32_t CLibrary::CloseLib()
+{
+    if (m_iOpenCount == 0)
+        return ZEL_ERR_NOT_OPEN;
+    --m_iOpenCount;
+    SaveState();
+    return ZEL_OK;
+}
+
+int32_t CLibrary::CountCall()
+{
+    ++m_iCalls;
+    if (m_Scenario.m_iLoseConnectionAfter >= 0 && m_iCalls > m_Scenario.m_iLoseConnectionAfter)
+        return ZEL_ERR_CONNECTION_LOST;
+    return 0;
+}
+
+int32_t CLibrary::Injected(CDevice* pDevice, const char* szEntry, int32_t iSelector)
+{
+    for (CInjectedCheck& c : m_Scenario.m_Checks) {
+        if (c.m_iRemaining == 0 || c.m_szEntry != szEntry || (c.m_iSelector >= 0 && c.m_iSelector != iSelector))
+            continue;
+        if (c.m_iRemaining > 0)
+            --c.m_iRemaining;
+        if (pDevice)
+            return CheckCondition(*pDevice, c.m_iSense);
+        return ZEL_CHECK_CONDITION;
+    }
+    return 0;
+}
+
+CDevice* CLibrary::Find(int32_t hScanner)
+{
+    for (CDevice& d : m_Devices)
+        if (d.m_hHandle == hScanner)
+            return &d;
+    return nullptr;
+}
+
+int64_t CLibrary::SimNow() const
+{
+    return static_cast<int64_t>(static_cast<double>(RealMs() - m_iStartRealMs) * m_Scenario.m_dTimeScale);
+}
+
+int32_t CLibrary::Cameras() const
+{
+    return std::clamp(m_Scenario.m_iCameras, 0, kMaxCameras);
+}
+
+int32_t CLibrary::CameraPixels() const
+{
+    return CameraPixelsFor(m_Scenario);
+}
+
+void CLibrary::Advance(CDevice& d)
+{
+    const int64_t iNow = SimNow();
+    while (!d.m_PaperSteps.empty() && d.m_PaperSteps.front().first <= iNow) {
+        d.m_iPaper = d.m_PaperSteps.front().second;
+        d.m_PaperSteps.erase(d.m_PaperSteps.begin());
+        if (d.m_iPaper == 0x30 || d.m_iPaper == 0x31 || d.m_iPaper == 0x10)
+            d.m_iPosition = d.m_iPaper == 0x10 ? -1 : d.m_iTargetPosition;
+    }
+    // Motors move at their speed towards the target, or run while switched on.
+    const int64_t iElapsed = iNow - d.m_iMotorTime;
+    d.m_iMotorTime = iNow;
+    const int64_t iStep = iElapsed * m_Scenario.m_iMotorSpeed / 1000;
+    for (CMotor& m : d.m_Motors) {
+        if (m.m_iRun != 0) {
+            m.m_iPosition += m.m_iRun * iStep;
+            m.m_iTarget = m.m_iPosition;
+        } else if (m.m_iPosition < m.m_iTarget) {
+            m.m_iPosition = std::min(m.m_iPosition + iStep, m.m_iTarget);
+        } else if (m.m_iPosition > m.m_iTarget) {
+            m.m_iPosition = std::max(m.m_iPosition - iStep, m.m_iTarget);
+        }
+    }
+}
+
+std::vector<uint8_t> CLibrary::InquiryPage(uint8_t byPage) const
+{
+    const CScenario& s = m_Scenario;
+    if (const auto it = s.m_PageOverrides.find(byPage); it != s.m_PageOverrides.end())
+        return it->second;
+    std::vector<uint8_t> page;
+    switch (byPage) {
+    case 0xC0:
+        page.assign(200, 0);
+        page[65] = static_cast<uint8_t>(s.m_cUnitLetter);
+        PutBe32(&page[60], s.m_iDeviceValue);
+        PutBe32(&page[191], s.m_iStatusBlockValue);
+        break;
+    case 0xC1:
+        page.assign(160, 0);
+        page[3] = static_cast<uint8_t>(s.m_CISResolutions.empty() ? 130 : 151);
+        page[8] = s.m_bColor ? 1 : 0;
+        page[19] = static_cast<uint8_t>(std::clamp(s.m_iCameras, 0, 255));
+        PutBe32(&page[24], s.m_iBlockSize);
+        PutBe32(&page[28], s.m_iScanWidth);
+        page[66] = static_cast<uint8_t>(s.m_iWindowPageLength);
+        page[85] = s.m_bGrayAsRgb ? 1 : 0;
+        page[124] = s.m_bSoftwareScanner ? 1 : 0;
+        page[125] = s.m_byCISModes;
+        page[128] = static_cast<uint8_t>(s.m_iType);
+        for (int32_t bit = 0, iMode = 0; bit < 8; ++bit) {
+            if (!(s.m_byCISModes & (1 << bit)))
+                continue;
+            if (iMode < static_cast<int32_t>(s.m_CISResolutions.size()))
+                PutBe16(&page[static_cast<size_t>(135 + 2 * bit)], s.m_CISResolutions[static_cast<size_t>(iMode)]);
+            ++iMode;
+        }
+        break;
+    case 0xC3:
+        page.assign(16, 0);
+        PutBe32(&page[8], s.m_iOpticalResolution);
+        break;
+    case 0xC4:
+        page.assign(40, 0);
+        PutBe32(&page[36], s.m_iGammaLength);
+        break;
+    default: break;
+    }
+    return page;
+}
+
+std::vector<uint8_t> CLibrary::StatusBlock(CDevice& d)
+{
+    Advance(d);
+    std::vector<uint8_t> block(100, 0);
+    uint8_t byState = 0;
+    if (d.m_iRebootUntil >= 0)
+        byState = SimNow() < d.m_iRebootUntil ? 10 : 4;
+    else if (d.m_iNotReadyLeft > 0) {
+        --d.m_iNotReadyLeft;
+        byState = 10;
+    }
+    block[0] = byState;
+    block[1] = static_cast<uint8_t>(d.m_iPaper);
+    PutBe32(&block[2], d.m_iPosition < 0 ? 0 : d.m_iPosition);
+    if (d.m_Window.m_bSet) {
+        const int64_t iPixels =
+            static_cast<int64_t>(d.m_Window.m_iWidth) * std::max(d.m_Window.m_iXResolution, 0) / 1200;
+        PutBe32(&block[21], iPixels);
+    }
+    return block;
+}
+
+int32_t CheckCondition(CDevice& d, int32_t iSense)
+{
+    d.m_iLastAsc = iSense;
+    return ZEL_CHECK_CONDITION;
+}
+
+} // namespace sim

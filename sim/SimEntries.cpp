@@ -1,0 +1,601 @@
+// The exported entries of the simulated scanner library. Each takes the one
+// library lock, so a test thread and a worker can talk to it at once.
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "SimDevice.h"
+#include "scanner/zel_scan_2000.h"
+
+#define ZEL_EXPORT extern "C" __attribute__((visibility("default")))
+
+using namespace sim;
+
+namespace {
+
+uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+int32_t Be32(const uint8_t* p)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+                                static_cast<uint32_t>(p[2]) << 8 | p[3]);
+}
+void PutBe16(uint8_t* p, int64_t v)
+{
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+void PutBe32(uint8_t* p, int64_t v)
+{
+    const uint32_t u = static_cast<uint32_t>(v);
+    p[0] = static_cast<uint8_t>(u >> 24);
+    p[1] = static_cast<uint8_t>(u >> 16);
+    p[2] = static_cast<uint8_t>(u >> 8);
+    p[3] = static_cast<uint8_t>(u);
+}
+
+// Common gate of every scanner entry: library open, connection alive, a known
+// scanner (opened when bNeedOpen), and no injected check condition.
+struct CGate {
+    CLibrary& m_Lib = CLibrary::Instance();
+    std::lock_guard<std::mutex> m_Lock{m_Lib.m_Mutex};
+    CDevice* m_pDevice = nullptr;
+    int32_t m_iResult = 0;
+
+    CGate(const char* szEntry, int32_t hScanner, bool bNeedOpen, int32_t iSelector = -1)
+    {
+        if (!m_Lib.IsOpen()) {
+            m_iResult = ZEL_ERR_NOT_OPEN;
+            return;
+        }
+        if ((m_iResult = m_Lib.CountCall()) != 0)
+            return;
+        m_pDevice = m_Lib.Find(hScanner);
+        if (!m_pDevice || (bNeedOpen && !m_pDevice->m_bOpen)) {
+            m_pDevice = nullptr;
+            m_iResult = ZEL_ERR_BAD_HANDLE;
+            return;
+        }
+        m_iResult = m_Lib.Injected(m_pDevice, szEntry, iSelector);
+    }
+    bool Ok() const { return m_iResult == 0; }
+};
+
+void MovePaper(CLibrary& lib, CDevice& d, int64_t iTarget, int32_t iFinalState)
+{
+    const CScenario& s = lib.m_Scenario;
+    const int64_t iNow = lib.SimNow();
+    const int64_t iDistance = std::llabs(iTarget - std::max<int64_t>(d.m_iPosition, 0));
+    const int64_t iTravel = iDistance * 1000 / std::max(s.m_iPaperSpeed, 1);
+    d.m_iTargetPosition = iTarget;
+    d.m_iPaper = 0x21;
+    d.m_PaperSteps = {{iNow + iTravel, 0x22}, {iNow + iTravel + s.m_iPositionMs, iFinalState}};
+}
+
+bool HasPaperInPath(int32_t iPaper)
+{
+    return iPaper == 0x30 || iPaper == 0x31 || iPaper == 0x24;
+}
+
+} // namespace
+
+ZEL_EXPORT int32_t scanOpenLib2(const char* szGreeting)
+{
+    if (!szGreeting)
+        return ZEL_ERR_BAD_ARGUMENT;
+    CLibrary& lib = CLibrary::Instance();
+    std::lock_guard<std::mutex> lock(lib.m_Mutex);
+    return lib.OpenLib();
+}
+
+ZEL_EXPORT int32_t scanCloseLib(void)
+{
+    CLibrary& lib = CLibrary::Instance();
+    std::lock_guard<std::mutex> lock(lib.m_Mutex);
+    return lib.CloseLib();
+}
+
+ZEL_EXPORT int32_t scanApplyDataProcessing(int32_t)
+{
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanRescanScsiBus(void)
+{
+    CLibrary& lib = CLibrary::Instance();
+    std::lock_guard<std::mutex> lock(lib.m_Mutex);
+    if (!lib.IsOpen())
+        return ZEL_ERR_NOT_OPEN;
+    if (const int32_t r = lib.CountCall())
+        return r;
+    return ZEL_RESCAN_NOTHING_NEW;
+}
+
+ZEL_EXPORT int32_t scanGetNextScanner(int32_t* phScanner, void* pInfo, int32_t bFirst)
+{
+    CLibrary& lib = CLibrary::Instance();
+    std::lock_guard<std::mutex> lock(lib.m_Mutex);
+    if (!lib.IsOpen())
+        return ZEL_ERR_NOT_OPEN;
+    if (const int32_t r = lib.CountCall())
+        return r;
+    if (!phScanner)
+        return ZEL_ERR_BAD_ARGUMENT;
+    if (bFirst)
+        lib.m_iEnumerated = 0;
+    if (lib.m_iEnumerated >= lib.m_Devices.size())
+        return ZEL_NO_MORE_SCANNERS;
+    const CDevice& d = lib.m_Devices[lib.m_iEnumerated++];
+    *phScanner = d.m_hHandle;
+    if (pInfo) {
+        std::memset(pInfo, 0, ZEL_SCANNER_INFO_SIZE);
+        std::memcpy(pInfo, d.m_szName.c_str(), std::min<size_t>(d.m_szName.size(), ZEL_SCANNER_INFO_SIZE - 1));
+    }
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanOpenScanner(int32_t hScanner)
+{
+    CGate g("scanOpenScanner", hScanner, false);
+    if (!g.Ok())
+        return g.m_iResult;
+    CDevice& d = *g.m_pDevice;
+    if (!d.m_bOpen)
+        d.m_iNotReadyLeft = g.m_Lib.m_Scenario.m_iNotReadyReads;
+    d.m_bOpen = true;
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanCloseScanner(int32_t hScanner)
+{
+    CGate g("scanCloseScanner", hScanner, true);
+    if (!g.Ok())
+        return g.m_iResult;
+    g.m_pDevice->m_bOpen = false;
+    g.m_pDevice->m_bReserved = false;
+    g.m_pDevice->m_bScanning = false;
+    g.m_Lib.SaveState();
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanTestUnitReady(int32_t hScanner)
+{
+    CGate g("scanTestUnitReady", hScanner, true);
+    if (!g.Ok())
+        return g.m_iResult;
+    CDevice& d = *g.m_pDevice;
+    if (d.m_iRebootUntil >= 0 && g.m_Lib.SimNow() < d.m_iRebootUntil)
+        return ZEL_NOT_READY_YET;
+    return d.m_iNotReadyLeft > 0 ? ZEL_NOT_READY_YET : ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanReserveUnit(int32_t hScanner)
+{
+    CGate g("scanReserveUnit", hScanner, true);
+    if (!g.Ok())
+        return g.m_iResult;
+    g.m_pDevice->m_bReserved = true;
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanReleaseUnit(int32_t hScanner)
+{
+    CGate g("scanReleaseUnit", hScanner, true);
+    if (!g.Ok())
+        return g.m_iResult;
+    g.m_pDevice->m_bReserved = false;
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanGetHardwareType(int32_t hScanner)
+{
+    CGate g("scanGetHardwareType", hScanner, false);
+    if (!g.Ok())
+        return g.m_iResult;
+    return g.m_pDevice->m_iConnection;
+}
+
+ZEL_EXPORT int32_t scanGetScannerNameToDisplay(int32_t hScanner, char* szName, int32_t iSize)
+{
+    CGate g("scanGetScannerNameToDisplay", hScanner, false);
+    if (!g.Ok())
+        return g.m_iResult;
+    if (!szName || iSize <= 0)
+        return ZEL_ERR_BAD_ARGUMENT;
+    if (g.m_Lib.m_Scenario.m_bNoName)
+        return ZEL_NO_NAME;
+    const std::string& sz = g.m_pDevice->m_szName;
+    const size_t n = std::min(sz.size(), static_cast<size_t>(iSize - 1));
+    std::memcpy(szName, sz.data(), n);
+    szName[n] = '\0';
+    return ZEL_OK;
+}
+
+namespace {
+
+int32_t ReadImage(CLibrary& lib, CDevice& d, uint8_t* pBuffer, int32_t iLength, int32_t* piReceived)
+{
+    if (!d.m_bScanning)
+        return ZEL_OK;
+    const CWindow& w = d.m_Window;
+    const int32_t iBytesPerPixel = std::max(w.m_iBitsPerPixel / 8, 1);
+    const int64_t iPixels = static_cast<int64_t>(w.m_iWidth) * w.m_iXResolution / 1200;
+    const int64_t iLineBytes = iPixels * iBytesPerPixel;
+    if (iLineBytes <= 0 || iLineBytes > (64 << 20))
+        return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    int64_t iLines = iLength / iLineBytes;
+    if (d.m_iLinesWanted > 0)
+        iLines = std::min(iLines, d.m_iLinesWanted - d.m_iLinesDelivered);
+    for (int64_t i = 0; i < iLines; ++i)
+        lib.m_pImageSource->RenderLine(lib, d, d.m_iLinesDelivered + i, static_cast<int32_t>(iPixels), iBytesPerPixel,
+                                       pBuffer + i * iLineBytes);
+    d.m_iLinesDelivered += iLines;
+    *piReceived = static_cast<int32_t>(iLines * iLineBytes);
+    if (d.m_iLinesWanted > 0 && d.m_iLinesDelivered >= d.m_iLinesWanted) {
+        d.m_bScanning = false;
+        d.m_iPaper = 0x30;
+        return CheckCondition(d, ZEL_ASC_END_OF_MEDIUM);
+    }
+    return ZEL_OK;
+}
+
+} // namespace
+
+ZEL_EXPORT int32_t scanRead(int32_t hScanner, void* pBuffer, int32_t iLength, int32_t iDataType, int32_t iQualifier,
+                            int32_t* piReceived)
+{
+    int32_t iSlowMs = 0;
+    int32_t iResult = 0;
+    {
+        CGate g("scanRead", hScanner, true, iDataType);
+        if (!g.Ok())
+            return g.m_iResult;
+        if (!pBuffer || iLength < 0 || !piReceived)
+            return ZEL_ERR_BAD_ARGUMENT;
+        *piReceived = 0;
+        CLibrary& lib = g.m_Lib;
+        CDevice& d = *g.m_pDevice;
+        const CScenario& s = lib.m_Scenario;
+        uint8_t* p = static_cast<uint8_t*>(pBuffer);
+        auto deliver = [&](const std::vector<uint8_t>& bytes, size_t iLimit) {
+            const size_t n = std::min({bytes.size(), static_cast<size_t>(iLength), iLimit});
+            if (n)
+                std::memcpy(p, bytes.data(), n);
+            *piReceived = static_cast<int32_t>(n);
+        };
+        switch (iDataType) {
+        case ZEL_DT_INQUIRY: {
+            const std::vector<uint8_t> page = lib.InquiryPage(static_cast<uint8_t>(iQualifier));
+            if (page.empty())
+                return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+            deliver(page, page.size());
+            break;
+        }
+        case ZEL_DT_STATUS: {
+            if (s.m_bNoStatusBlock)
+                return ZEL_NO_STATUS_BLOCK;
+            std::vector<uint8_t> block = lib.StatusBlock(d);
+            if (s.m_bSelfTestOnOpen)
+                block[0] = 7;
+            deliver(block, static_cast<size_t>(std::max(s.m_iStatusLength, 0)));
+            break;
+        }
+        case ZEL_DT_IMAGE: iResult = ReadImage(lib, d, p, iLength, piReceived); break;
+        case ZEL_DT_LENS_CORRECTION:
+            if (iQualifier == 3) {
+                deliver({static_cast<uint8_t>(std::clamp(s.m_iLensAreas, 0, 255))}, 1);
+            } else if (iQualifier == 2) {
+                deliver(d.m_Sent[{ZEL_DT_LENS_CORRECTION, 2}], SIZE_MAX);
+            } else {
+                return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+            }
+            break;
+        case ZEL_DT_IDENTIFICATION: {
+            std::vector<uint8_t> id(256, ' ');
+            const std::string sz = d.m_szName + " firmware 6.0.0 build 2026";
+            std::copy(sz.begin(), sz.end(), id.begin());
+            deliver(id, id.size());
+            break;
+        }
+        case ZEL_DT_CONFIGURATION: {
+            if (iQualifier != 1)
+                return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+            std::vector<uint8_t> ranges(24);
+            PutBe32(&ranges[0], s.m_iStitchMin);
+            PutBe32(&ranges[4], s.m_iStitchMax);
+            for (size_t k = 8; k < 24; k += 4)
+                PutBe32(&ranges[k], -100);
+            deliver(ranges, ranges.size());
+            break;
+        }
+        default: return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+        }
+        if (s.m_iOverReport != 0)
+            *piReceived += s.m_iOverReport;
+        iSlowMs = s.m_iSlowReadMs;
+    }
+    // Slow reads hold only the caller, not the library lock.
+    if (iSlowMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(iSlowMs));
+    return iResult;
+}
+
+ZEL_EXPORT int32_t scanSend(int32_t hScanner, const void* pData, int32_t iLength, int32_t iDataType,
+                            int32_t iQualifier)
+{
+    CGate g("scanSend", hScanner, true, iDataType);
+    if (!g.Ok())
+        return g.m_iResult;
+    if (iLength < 0 || (iLength > 0 && !pData))
+        return ZEL_ERR_BAD_ARGUMENT;
+    CLibrary& lib = g.m_Lib;
+    CDevice& d = *g.m_pDevice;
+    const uint8_t* p = static_cast<const uint8_t*>(pData);
+    const std::vector<uint8_t> bytes(p, p + iLength);
+    switch (iDataType) {
+    case ZEL_DT_STATUS: // reset commands
+        d.m_bScanning = false;
+        if (d.m_iPaper == 0x24)
+            d.m_iPaper = 0x30;
+        return ZEL_OK;
+    case ZEL_DT_TEXT_COMMAND: d.m_TextCommands.emplace_back(bytes.begin(), bytes.end()); return ZEL_OK;
+    case ZEL_DT_DRIVE: {
+        lib.Advance(d);
+        if (iLength < 2 || p[0] >= lib.Cameras())
+            return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+        CMotor& m = d.m_Motors[p[0]];
+        switch (iQualifier) {
+        case 0:
+            if (iLength < 5)
+                return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+            m.m_iRun = 0;
+            m.m_iTarget = m.m_iPosition + Be32(p + 1);
+            return ZEL_OK;
+        case 1: m.m_iRun = p[1] == 18 ? -1 : 1; return ZEL_OK;
+        case 2:
+            m.m_iRun = 0;
+            m.m_iTarget = m.m_iPosition;
+            return ZEL_OK;
+        case 3:
+            m.m_iRun = 0;
+            m.m_iTarget = 0;
+            return ZEL_OK;
+        default: return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+        }
+    }
+    case ZEL_DT_SERVICE:
+        if (iQualifier == 5) { // cold reboot
+            d.m_bReserved = false;
+            d.m_bScanning = false;
+            d.m_iRebootUntil = lib.SimNow() + lib.m_Scenario.m_iRebootMs;
+        }
+        d.m_Sent[{iDataType, iQualifier}] = bytes;
+        return ZEL_OK;
+    default: d.m_Sent[{iDataType, iQualifier}] = bytes; return ZEL_OK;
+    }
+}
+
+ZEL_EXPORT int32_t scanReadBuffer(int32_t hScanner, void* pBuffer, int32_t iMode, int32_t iBufferId,
+                                  int32_t iOffset, int32_t iLength)
+{
+    CGate g("scanReadBuffer", hScanner, true, iBufferId);
+    if (!g.Ok())
+        return g.m_iResult;
+    if (!pBuffer || iLength < 0 || iLength > (1 << 20) || iMode != 1)
+        return ZEL_ERR_BAD_ARGUMENT;
+    CLibrary& lib = g.m_Lib;
+    CDevice& d = *g.m_pDevice;
+    uint8_t* p = static_cast<uint8_t*>(pBuffer);
+    if (iBufferId == ZEL_BUF_QUERY) {
+        if (iLength < 2)
+            return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+        const uint8_t byCode = p[1];
+        std::vector<uint8_t> answer(static_cast<size_t>(iLength), 0);
+        answer[1] = byCode;
+        const int32_t iCameras = lib.Cameras();
+        auto put16 = [&](size_t i, int64_t v) {
+            if (i + 2 <= answer.size())
+                PutBe16(&answer[i], v);
+        };
+        auto put32 = [&](size_t i, int64_t v) {
+            if (i + 4 <= answer.size())
+                PutBe32(&answer[i], v);
+        };
+        switch (byCode) {
+        case 0: put16(2, lib.m_Scenario.m_iLeastLines); break;
+        case 16: put16(2, lib.m_Scenario.m_iMostLines); break;
+        case 6: {
+            const int32_t iPixels = lib.CameraPixels();
+            for (int32_t c = 0; c < iCameras; ++c) {
+                put16(2 + 4 * static_cast<size_t>(c), c * (iPixels - lib.m_Scenario.m_iCameraOverlap));
+                put16(4 + 4 * static_cast<size_t>(c), iPixels);
+            }
+            break;
+        }
+        case 22:
+        case 23:
+            lib.Advance(d);
+            for (int32_t c = 0; c < kMaxCameras; ++c) {
+                const CMotor& m = d.m_Motors[static_cast<size_t>(c)];
+                const bool bRunning = m.m_iRun != 0 || m.m_iPosition != m.m_iTarget;
+                put32(2 + 4 * static_cast<size_t>(c), byCode == 22 ? m.m_iPosition : bRunning);
+            }
+            break;
+        default:
+            if (const auto it = d.m_QueryValues.find(byCode); it != d.m_QueryValues.end())
+                std::copy_n(it->second.begin(), std::min(it->second.size(), answer.size() - 2), answer.begin() + 2);
+            break;
+        }
+        std::memcpy(p, answer.data(), answer.size());
+        return ZEL_OK;
+    }
+    std::memset(p, 0, static_cast<size_t>(iLength));
+    if (iBufferId == ZEL_BUF_STITCH_POSITIONS) {
+        // Written as (a, 1, b, 1) six bytes an entry, read back as (a, b).
+        const std::vector<uint8_t>& stored = d.m_Buffers[{iBufferId, iOffset}];
+        for (size_t i = 0; (i + 1) * 4 <= static_cast<size_t>(iLength) && (i + 1) * 6 <= stored.size(); ++i) {
+            std::memcpy(p + i * 4, &stored[i * 6], 2);
+            std::memcpy(p + i * 4 + 2, &stored[i * 6 + 3], 2);
+        }
+        return ZEL_OK;
+    }
+    const auto it = d.m_Buffers.find({iBufferId, iOffset});
+    if (it != d.m_Buffers.end())
+        std::memcpy(p, it->second.data(), std::min(it->second.size(), static_cast<size_t>(iLength)));
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanWriteBuffer(int32_t hScanner, const void* pBuffer, int32_t iMode, int32_t iBufferId,
+                                   int32_t iOffset, int32_t iLength)
+{
+    CGate g("scanWriteBuffer", hScanner, true, iBufferId);
+    if (!g.Ok())
+        return g.m_iResult;
+    if ((!pBuffer && iLength > 0) || iLength < 0 || iLength > (1 << 20) || iMode != 1)
+        return ZEL_ERR_BAD_ARGUMENT;
+    CLibrary& lib = g.m_Lib;
+    CDevice& d = *g.m_pDevice;
+    const uint8_t* p = static_cast<const uint8_t*>(pBuffer);
+    std::vector<uint8_t> bytes(p, p + iLength);
+    if (iBufferId == ZEL_BUF_QUERY) {
+        if (iLength < 2)
+            return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+        d.m_QueryValues[p[1]] = std::vector<uint8_t>(bytes.begin() + 2, bytes.end());
+        return ZEL_OK;
+    }
+    if (iBufferId == ZEL_BUF_CIS_RESOLUTION) {
+        if (iLength < 2)
+            return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+        const int32_t iDpi = Be16(p);
+        const CScenario& s = lib.m_Scenario;
+        bool bKnown = s.m_CISResolutions.empty() ? iDpi == s.m_iOpticalResolution || iDpi == 300 ||
+                                                       iDpi == 600 || iDpi == 1200 || iDpi == 508
+                                                 : std::find(s.m_CISResolutions.begin(), s.m_CISResolutions.end(),
+                                                             iDpi) != s.m_CISResolutions.end();
+        if (!bKnown)
+            return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    }
+    if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0 && iLength > 7)
+        return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    d.m_Buffers[{iBufferId, iOffset}] = std::move(bytes);
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanSetWindow(int32_t hScanner, const void* pList, int32_t iLength)
+{
+    CGate g("scanSetWindow", hScanner, true);
+    if (!g.Ok())
+        return g.m_iResult;
+    CDevice& d = *g.m_pDevice;
+    const uint8_t* p = static_cast<const uint8_t*>(pList);
+    if (!p || iLength < 48 || iLength > 4096 || p[7] + 8 != iLength)
+        return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    CWindow w;
+    w.m_bSet = true;
+    w.m_iXResolution = Be16(p + 10);
+    w.m_iYResolution = Be16(p + 12);
+    w.m_iLeft = Be32(p + 14);
+    w.m_iTop = Be32(p + 18);
+    w.m_iWidth = Be32(p + 22);
+    w.m_iLength = Be32(p + 26);
+    w.m_iComposition = p[33];
+    w.m_iBitsPerPixel = p[34];
+    w.m_Bytes.assign(p, p + iLength);
+    if (w.m_iXResolution <= 0 || w.m_iWidth < 0 || w.m_iLength < 0 ||
+        (w.m_iBitsPerPixel != 1 && w.m_iBitsPerPixel != 8 && w.m_iBitsPerPixel != 24))
+        return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    d.m_Window = std::move(w);
+    return ZEL_OK;
+}
+
+ZEL_EXPORT int32_t scanScan(int32_t hScanner, const uint8_t* pWindowIds, int32_t iCount)
+{
+    CGate g("scanScan", hScanner, true);
+    if (!g.Ok())
+        return g.m_iResult;
+    CDevice& d = *g.m_pDevice;
+    if (!pWindowIds || iCount != 1 || !d.m_Window.m_bSet)
+        return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    g.m_Lib.Advance(d);
+    if (!HasPaperInPath(d.m_iPaper))
+        return CheckCondition(d, ZEL_ASC_MEDIUM_NOT_PRESENT);
+    if (d.m_iPosition >= g.m_Lib.m_Scenario.m_iPaperLength)
+        return CheckCondition(d, ZEL_ASC_END_OF_MEDIUM);
+    d.m_bScanning = true;
+    d.m_iPaper = 0x24;
+    d.m_iLinesDelivered = 0;
+    d.m_iLinesWanted = static_cast<int64_t>(d.m_Window.m_iLength) * std::max(d.m_Window.m_iYResolution, 0) / 1200;
+    return ZEL_SCAN_STARTED;
+}
+
+ZEL_EXPORT int32_t scanObjectPosition(int32_t hScanner, int32_t iFunction, int32_t iCount)
+{
+    CGate g("scanObjectPosition", hScanner, true, iFunction);
+    if (!g.Ok())
+        return g.m_iResult;
+    CLibrary& lib = g.m_Lib;
+    CDevice& d = *g.m_pDevice;
+    const CScenario& s = lib.m_Scenario;
+    lib.Advance(d);
+    if (d.m_iPaper == 0x14)
+        return CheckCondition(d, ZEL_ASC_LID_OPEN);
+    if (d.m_iPaper == 0x13)
+        return CheckCondition(d, ZEL_ASC_PAPER_JAM);
+    const int64_t iNow = lib.SimNow();
+    switch (iFunction) {
+    case ZEL_OP_LOAD:
+        if (d.m_iPaper == 0x00)
+            return CheckCondition(d, ZEL_ASC_MEDIUM_NOT_PRESENT);
+        if (HasPaperInPath(d.m_iPaper)) {
+            MovePaper(lib, d, 0, 0x30);
+            return ZEL_OK;
+        }
+        d.m_iPaper = 0x20;
+        d.m_iTargetPosition = 0;
+        if (s.m_bPaperJam)
+            d.m_PaperSteps = {{iNow + s.m_iLoadMs, 0x13}};
+        else
+            d.m_PaperSteps = {{iNow + s.m_iLoadMs, 0x21},
+                              {iNow + s.m_iLoadMs + s.m_iMoveMs, 0x22},
+                              {iNow + s.m_iLoadMs + s.m_iMoveMs + s.m_iPositionMs, 0x30}};
+        return ZEL_OK;
+    case ZEL_OP_UNLOAD:
+        if (!HasPaperInPath(d.m_iPaper) && d.m_iPaper != 0x11 && d.m_iPaper != 0x12)
+            return ZEL_OK;
+        d.m_bScanning = false;
+        d.m_iPaper = 0x23;
+        d.m_PaperSteps = {{iNow + s.m_iEjectMs, 0x10}};
+        return ZEL_OK;
+    case ZEL_OP_ABSOLUTE:
+    case ZEL_OP_RELATIVE: {
+        if (!HasPaperInPath(d.m_iPaper))
+            return CheckCondition(d, ZEL_ASC_MEDIUM_NOT_PRESENT);
+        const int64_t iFrom = std::max<int64_t>(d.m_iPosition, 0);
+        const int64_t iTarget = iFunction == ZEL_OP_ABSOLUTE ? iCount : iFrom + iCount;
+        if (iTarget < 0 || iTarget > s.m_iPaperLength)
+            return CheckCondition(d, ZEL_ASC_END_OF_MEDIUM);
+        MovePaper(lib, d, iTarget, iFunction == ZEL_OP_ABSOLUTE ? 0x30 : 0x31);
+        return ZEL_OK;
+    }
+    default: return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    }
+}
+
+ZEL_EXPORT int32_t scanGetLastAsc(int32_t hScanner)
+{
+    CLibrary& lib = CLibrary::Instance();
+    std::lock_guard<std::mutex> lock(lib.m_Mutex);
+    const CDevice* pDevice = lib.Find(hScanner);
+    return pDevice ? pDevice->m_iLastAsc : 0;
+}
+
+ZEL_EXPORT int32_t scanWriteTextToLog(int32_t hScanner, const char* szText)
+{
+    CGate g("scanWriteTextToLog", hScanner, false);
+    if (!g.Ok())
+        return g.m_iResult;
+    if (!szText)
+        return ZEL_ERR_BAD_ARGUMENT;
+    g.m_pDevice->m_TextCommands.emplace_back(std::string("log: ") + szText);
+    return ZEL_OK;
+}

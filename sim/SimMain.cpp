@@ -1,1 +1,0 @@
-// The simulated scanner device, built as libzel_scan_2000.so.

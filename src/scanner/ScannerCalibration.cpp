@@ -1,0 +1,595 @@
+// The operations of CScanner that read and write the scanner's calibration
+// state, and the remaining buffer and data transfers of the calibration engine.
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "platform/Log.h"
+#include "platform/Messages.h"
+#include "scanner/ScanLibrary.h"
+#include "scanner/Scanner.h"
+
+namespace {
+
+uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+int32_t Be32(const uint8_t* p)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+                                static_cast<uint32_t>(p[2]) << 8 | p[3]);
+}
+void PutBe16(uint8_t* p, int32_t v)
+{
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+void PutBe32(uint8_t* p, int32_t v)
+{
+    const uint32_t u = static_cast<uint32_t>(v);
+    p[0] = static_cast<uint8_t>(u >> 24);
+    p[1] = static_cast<uint8_t>(u >> 16);
+    p[2] = static_cast<uint8_t>(u >> 8);
+    p[3] = static_cast<uint8_t>(u);
+}
+
+// Colour entries first (red, green, blue per camera), then one gray entry per
+// camera; each entry even offset, even gain, odd offset, odd gain.
+size_t GainOffsetEntry(int32_t iCameras, int32_t iCamera, int32_t iColor)
+{
+    return static_cast<size_t>(iColor < 3 ? (iCamera * 3 + iColor) * 8 : iCameras * 24 + iCamera * 8);
+}
+
+constexpr int32_t kStitchCount = 7;
+constexpr int32_t kAlignmentAreas = 8;
+
+} // namespace
+
+// ================================================================ gain/offset
+
+int32_t CScanner::ReadGainOffset(CGainOffset& go)
+{
+    const int32_t iCameras = GetCameraCount();
+    uint8_t buffer[CGainOffset::kMaxCameras * 32] = {};
+    if (ReadBuffer(ZEL_BUF_GAIN_OFFSET, 0, buffer, iCameras * 32) != 0)
+        return m_ErrorNo;
+    go.m_iCameraCount = iCameras;
+    for (int32_t c = 0; c < iCameras; ++c) {
+        for (int32_t color = 0; color < CGainOffset::kColors; ++color) {
+            const uint8_t* p = buffer + GainOffsetEntry(iCameras, c, color);
+            int16_t* pWords = go.m_Cameras[static_cast<size_t>(c)].m_Words[color];
+            pWords[CGainOffset::WORD_EVEN_OFFSET] = static_cast<int16_t>(Be16(p));
+            pWords[CGainOffset::WORD_EVEN_GAIN] = static_cast<int16_t>(Be16(p + 2));
+            pWords[CGainOffset::WORD_ODD_OFFSET] = static_cast<int16_t>(Be16(p + 4));
+            pWords[CGainOffset::WORD_ODD_GAIN] = static_cast<int16_t>(Be16(p + 6));
+        }
+    }
+    return m_ErrorNo;
+}
+
+int32_t CScanner::WriteGainOffset(const CGainOffset& go, int32_t iSequence)
+{
+    const int32_t iCameras = std::clamp(go.m_iCameraCount, 0, CGainOffset::kMaxCameras);
+    uint8_t buffer[CGainOffset::kMaxCameras * 32 + 1] = {};
+    auto logLine = [&](int32_t c, int32_t color) {
+        const int16_t* w = go.m_Cameras[static_cast<size_t>(c)].m_Words[color];
+        Log_Msg(FormatText("Camera %c color %d: odd offset %3d, gain %3d, even offset %3d, gain %3d", 'A' + c, color,
+                           w[CGainOffset::WORD_ODD_OFFSET], w[CGainOffset::WORD_ODD_GAIN],
+                           w[CGainOffset::WORD_EVEN_OFFSET], w[CGainOffset::WORD_EVEN_GAIN]));
+    };
+    Log_Msg("Write gain/offset to scanner, COLOR:");
+    for (int32_t c = 0; c < iCameras; ++c)
+        for (int32_t color = 0; color < 3; ++color)
+            logLine(c, color);
+    Log_Msg("Write gain/offset to scanner, GRAY:");
+    for (int32_t c = 0; c < iCameras; ++c)
+        logLine(c, 3);
+    for (int32_t c = 0; c < iCameras; ++c) {
+        for (int32_t color = 0; color < CGainOffset::kColors; ++color) {
+            uint8_t* p = buffer + GainOffsetEntry(iCameras, c, color);
+            const int16_t* w = go.m_Cameras[static_cast<size_t>(c)].m_Words[color];
+            PutBe16(p, w[CGainOffset::WORD_EVEN_OFFSET]);
+            PutBe16(p + 2, w[CGainOffset::WORD_EVEN_GAIN]);
+            PutBe16(p + 4, w[CGainOffset::WORD_ODD_OFFSET]);
+            PutBe16(p + 6, w[CGainOffset::WORD_ODD_GAIN]);
+        }
+    }
+    int32_t iLength = iCameras * 32;
+    if (iSequence >= 0) {
+        buffer[iLength++] = static_cast<uint8_t>(iSequence);
+        Log_Msg(FormatText("Add sequence-number %d to GainOffsets", iSequence));
+    }
+    return WriteBuffer(ZEL_BUF_GAIN_OFFSET, 0, buffer, iLength);
+}
+
+// ================================================================ stitch values and positions
+
+int32_t CScanner::SetStitchValues(const int32_t* piValues)
+{
+    const int32_t iCount = std::clamp(GetCameraCount() - 1, 0, kStitchCount);
+    int32_t values[kStitchCount] = {};
+    std::copy_n(piValues, iCount, values);
+    bool bClamped = false;
+
+    if (!IsSoftwareScanner()) {
+        for (int32_t i = 0; i < iCount; ++i) {
+            const int32_t iNew = std::clamp(values[i], -30, 30);
+            if (iNew != values[i]) {
+                Log_Msg(FormatText("CScanner::SetStitchValues error: stitch range exceeded: %d -> %d", values[i],
+                                   iNew));
+                values[i] = iNew;
+                bClamped = true;
+            }
+        }
+        uint8_t buffer[kStitchCount];
+        for (int32_t i = 0; i < kStitchCount; ++i)
+            buffer[i] = static_cast<uint8_t>(static_cast<int8_t>(values[i]));
+        Log_Msg(FormatText("CScanner::SetStitchValues: %d %d %d %d %d %d %d", values[0], values[1], values[2],
+                           values[3], values[4], values[5], values[6]));
+        if (WriteBuffer(ZEL_BUF_STITCH_VALUES, 0, buffer, kStitchCount) == 0 && bClamped)
+            m_ErrorNo = -100;
+        return m_ErrorNo;
+    }
+
+    int32_t mins[3], maxs[3];
+    if (GetConfigurationRanges(mins, maxs) != 0)
+        return m_ErrorNo;
+    int32_t iMin = mins[0], iMax = maxs[0];
+    if (iMin < -127 || iMax > 127) {
+        Log_Msg(FormatText("CScanner::SetStitchValues warning: stitch value range reported by ConfMgr %d..%d", iMin,
+                           iMax));
+        int32_t iDpi = 0;
+        GetCurrentCISResolution(iDpi);
+        const int32_t iLimit = static_cast<int32_t>(static_cast<int64_t>(iDpi) * 122 / 600);
+        iMin = -iLimit;
+        iMax = iLimit;
+    }
+    const int64_t iSpan = static_cast<int64_t>(iMax) - iMin;
+    for (int32_t i = 0; i < iCount; ++i) {
+        const int32_t iOld = values[i];
+        if (iOld < iMin) {
+            const int64_t iMoved = iOld + iSpan;
+            if (iMoved >= iMin && iMoved <= iMax) {
+                values[i] = static_cast<int32_t>(iMoved);
+                Log_Msg(FormatText("CScanner::SetStitchValues warning: moved stitch up into range: %d -> %d", iOld,
+                                   values[i]));
+            } else {
+                values[i] = iMin;
+                bClamped = true;
+                Log_Msg(FormatText("CScanner::SetStitchValues error: stitch range exceeded: %d -> %d", iOld,
+                                   values[i]));
+            }
+        } else if (iOld > iMax) {
+            const int64_t iMoved = iOld - iSpan;
+            if (iMoved >= iMin && iMoved <= iMax) {
+                values[i] = static_cast<int32_t>(iMoved);
+                Log_Msg(FormatText("CScanner::SetStitchValues warning: moved stitch down into range: %d -> %d",
+                                   iOld, values[i]));
+            } else {
+                values[i] = iMax;
+                bClamped = true;
+                Log_Msg(FormatText("CScanner::SetStitchValues error: stitch range exceeded: %d -> %d", iOld,
+                                   values[i]));
+            }
+        }
+    }
+    uint8_t buffer[kStitchCount * 2];
+    std::string szLog = "CScanner::SetStitchValues: ";
+    for (int32_t i = 0; i < kStitchCount; ++i) {
+        PutBe16(buffer + 2 * i, values[i]);
+        szLog += FormatText(i ? " %d" : "%d", values[i]);
+    }
+    Log_Msg(szLog);
+    if (WriteBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, buffer, sizeof(buffer)) == 0 && bClamped)
+        m_ErrorNo = -100;
+    return m_ErrorNo;
+}
+
+int32_t CScanner::WriteStitchPositions(const int32_t* piA, const int32_t* piB, int32_t iCount)
+{
+    if (iCount < 0 || iCount > 64)
+        return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
+    std::vector<uint8_t> buffer(static_cast<size_t>(iCount) * 6 + 1);
+    for (int32_t i = 0; i < iCount; ++i) {
+        uint8_t* p = &buffer[static_cast<size_t>(i) * 6];
+        PutBe16(p, piA[i]);
+        p[2] = 1;
+        PutBe16(p + 3, piB[i]);
+        p[5] = 1;
+    }
+    return WriteBuffer(ZEL_BUF_STITCH_POSITIONS, 0, buffer.data(), iCount * 6);
+}
+
+// ================================================================ CIS alignment
+
+int32_t CScanner::ReadCISAlignment(int8_t* pValues)
+{
+    uint8_t buffer[kAlignmentAreas] = {};
+    if (ReadBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer, kAlignmentAreas) != 0)
+        return m_ErrorNo;
+    for (int32_t i = 0; i < kAlignmentAreas; ++i)
+        pValues[i] = static_cast<int8_t>(buffer[i]);
+    return m_ErrorNo;
+}
+
+int32_t CScanner::SetCISAlignment(const int8_t* pValues, bool bAddToCurrent, bool bIndependent)
+{
+    Log_Msg("CScanner::SetCISAlignment(BYTE");
+    int8_t current[kAlignmentAreas] = {};
+    if (bAddToCurrent && ReadCISAlignment(current) != 0)
+        return m_ErrorNo;
+    uint8_t buffer[kAlignmentAreas];
+    int8_t cSum = 0;
+    for (int32_t i = 0; i < kAlignmentAreas; ++i) {
+        // The device keeps signed bytes, so the sum wraps the way it would there.
+        int8_t cValue = static_cast<int8_t>(current[i] + pValues[i] + cSum);
+        if (!bIndependent)
+            cSum = static_cast<int8_t>(cSum + pValues[i]);
+        if (cValue >= 100) {
+            cValue = 100;
+            Log_Msg_Int("-------Correct Vertical (>=100) Alignment StitchArea", i);
+        } else if (cValue < -99) {
+            cValue = -100;
+            Log_Msg_Int("-------Correct Vertical (<=-100) Alignment StitchArea", i);
+        }
+        buffer[i] = static_cast<uint8_t>(cValue);
+    }
+    if (WriteBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer, kAlignmentAreas) == kAlignmentAreas)
+        m_ErrorNo = 0;
+    return m_ErrorNo;
+}
+
+int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
+{
+    const int32_t iAreas = std::clamp(GetCameraCount() - 1, 0, kAlignmentAreas - 1);
+    int32_t values[kAlignmentAreas] = {};
+    if (bAddToCurrent) {
+        int8_t current[kAlignmentAreas] = {};
+        if (ReadCISAlignment(current) != 0)
+            return m_ErrorNo;
+        std::copy_n(current, kAlignmentAreas, values);
+    }
+    for (int32_t i = 0; i < iAreas; ++i) {
+        Log_Msg(FormatText("StitchArea %c%c %6.2f", 'A' + i, 'B' + i, pOffsets[i]));
+        const double d = std::clamp(pOffsets[i], -1.0e6, 1.0e6);
+        values[i] += static_cast<int32_t>(std::lround(d));
+    }
+    // The device holds signed bytes; a set that leaves the range keeps its
+    // shape and is moved back as a whole.
+    const int32_t iHigh = *std::max_element(values, values + kAlignmentAreas);
+    const int32_t iLow = *std::min_element(values, values + kAlignmentAreas);
+    const int32_t iShift = iHigh > 127 ? 127 - iHigh : iLow < -128 ? -128 - iLow : 0;
+    for (int32_t& v : values)
+        v = std::clamp(v + iShift, -128, 127);
+    if (!CheckAlignmentDelays(values, iAreas))
+        return m_ErrorNo = kAlignmentDelayError;
+    uint8_t buffer[kAlignmentAreas];
+    for (int32_t i = 0; i < kAlignmentAreas; ++i)
+        buffer[i] = static_cast<uint8_t>(static_cast<int8_t>(values[i]));
+    if (WriteBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer, kAlignmentAreas) == kAlignmentAreas)
+        m_ErrorNo = 0;
+    if (m_ErrorNo == 0)
+        Log_Msg(FormatText("Store AlignValues %d %d %d %d %d %d %d %d", values[0], values[1], values[2], values[3],
+                           values[4], values[5], values[6], values[7]));
+    return m_ErrorNo;
+}
+
+bool CScanner::CheckAlignmentDelays(const int32_t* piValues, int32_t iCount)
+{
+    if (!IsSoftwareScanner() || iCount <= 0)
+        return true;
+    const int32_t iSavedError = m_ErrorNo;
+    int32_t iLeast = 0, iMost = 0;
+    if (ReadQueryValue16(0, iLeast) != 0)
+        iLeast = 100;
+    if (ReadQueryValue16(16, iMost) != 0)
+        iMost = static_cast<int32_t>(std::floor(1.2 * GetHighestCISModeResolution()));
+    m_ErrorNo = iSavedError;
+    Log_Msg(FormatText("NrLeastLines from SWScanner: %d", iLeast));
+    Log_Msg(FormatText("NrMostLines from SWScanner: %d", iMost));
+    const int32_t iSmallest = *std::min_element(piValues, piValues + iCount);
+    bool bOk = true;
+    for (int32_t i = 0; i < iCount; ++i) {
+        const int32_t iDelay = piValues[i] - iSmallest;
+        Log_Msg(FormatText("Resulting Alignment Delay Value in SWScanner, camera %d: %d", i, iDelay));
+        const int32_t iLimit = i % 2 == 0 ? iLeast : iMost;
+        if (iDelay >= iLimit) {
+            Log_Msg(FormatText("*** Trouble for Resulting Alignment Delay Value in SWScanner, camera %d: %d >= %d", i,
+                               iDelay, iLimit));
+            bOk = false;
+        }
+    }
+    return bOk;
+}
+
+// ================================================================ lens correction
+
+int32_t CScanner::GetLensCorrectionAreaCount(int32_t& iCount)
+{
+    uint8_t byCount = 0;
+    int32_t iReceived = 0;
+    m_ErrorNo = m_Interface.Read(&byCount, 1, ZEL_DT_LENS_CORRECTION, 3, &iReceived);
+    if (m_ErrorNo == 0 && iReceived == 1)
+        iCount = byCount;
+    Log_Msg_Int("CScanner::GetLensCorrectionAreaCount", iCount);
+    if (m_ErrorNo == 0 && iCount != 16)
+        ShowMessage("iCount!=16");
+    return m_ErrorNo;
+}
+
+int32_t CScanner::ReadLensCorrection(std::vector<uint8_t>& table, int32_t iCount)
+{
+    table.clear();
+    if (iCount < 0 || iCount > 255)
+        return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
+    table.assign(static_cast<size_t>(iCount) * 8, 0);
+    int32_t iReceived = 0;
+    m_ErrorNo = m_Interface.Read(table.data(), iCount * 8, ZEL_DT_LENS_CORRECTION, 2, &iReceived);
+    table.resize(static_cast<size_t>(iReceived));
+    return m_ErrorNo;
+}
+
+int32_t CScanner::WriteLensCorrection(const std::vector<uint8_t>& table)
+{
+    return m_ErrorNo =
+               m_Interface.Send(table.data(), static_cast<int32_t>(table.size()), ZEL_DT_LENS_CORRECTION, 2);
+}
+
+// ================================================================ CIS resolution modes
+
+int32_t CScanner::GetCISModeResolution(int32_t iMode)
+{
+    const int32_t iModes = GetCISModeCount();
+    if (!IsSoftwareScanner() && iModes < 2)
+        return GetOpticalResolution();
+    const uint8_t byBits = m_InquiryPages.GetUInt8(0xC1, 125, 1);
+    int32_t iBit = -1;
+    for (int32_t b = 0, iSeen = 0; b < 8; ++b) {
+        if (byBits & (1 << b)) {
+            if (iSeen == iMode) {
+                iBit = b;
+                break;
+            }
+            ++iSeen;
+        }
+    }
+    if (m_InquiryPages.GetUInt8(0xC1, 3, 0) > 135) {
+        const int32_t iDpi = iBit < 0 ? 600 : m_InquiryPages.GetUInt16(0xC1, 135 + 2 * iBit, 600);
+        return iDpi == 0 ? 600 : iDpi;
+    }
+    switch (iBit) {
+    case 0: return 300;
+    case 2: return 1200;
+    case 3: return 508;
+    default: return 600;
+    }
+}
+
+int32_t CScanner::GetHighestCISModeResolution()
+{
+    const int32_t iModes = GetCISModeCount();
+    return iModes <= 1 ? GetOpticalResolution() : GetCISModeResolution(iModes - 1);
+}
+
+int32_t CScanner::GetCurrentCISResolution(int32_t& iDpi)
+{
+    uint8_t buffer[2] = {};
+    if (ReadBuffer(ZEL_BUF_CIS_RESOLUTION, 0, buffer, 2) == 0)
+        iDpi = Be16(buffer);
+    return m_ErrorNo;
+}
+
+int32_t CScanner::GetCurrentCISMode()
+{
+    int32_t iDpi = 0;
+    GetCurrentCISResolution(iDpi);
+    const int32_t iModes = GetCISModeCount();
+    if (iModes == 1)
+        return 0;
+    for (int32_t i = 0; i < iModes; ++i)
+        if (GetCISModeResolution(i) == iDpi)
+            return i;
+    return -1;
+}
+
+int32_t CScanner::SetCISResolution(int32_t iDpi)
+{
+    if (GetCISModeCount() <= 1)
+        return m_ErrorNo = 0;
+    uint8_t buffer[2];
+    PutBe16(buffer, iDpi);
+    return WriteBuffer(ZEL_BUF_CIS_RESOLUTION, 0, buffer, 2);
+}
+
+int32_t CScanner::CIS_SelectModeForDPI(int32_t iDpi, int32_t& iChosen)
+{
+    const int32_t iModes = GetCISModeCount();
+    if (iModes <= 1) {
+        iChosen = iDpi;
+        return m_ErrorNo = 0;
+    }
+    int32_t iBest = -1;
+    int64_t iBestDistance = 0;
+    for (int32_t i = iModes - 1; i >= 0; --i) {
+        const int64_t iDistance = std::llabs(static_cast<int64_t>(GetCISModeResolution(i)) - iDpi);
+        if (iBest < 0 || iDistance <= iBestDistance) {
+            iBest = i;
+            iBestDistance = iDistance;
+        }
+    }
+    iChosen = GetCISModeResolution(iBest);
+    return SetCISResolution(iChosen);
+}
+
+int32_t CScanner::CIS_SelectModeForDPI(int32_t iDpi)
+{
+    const int32_t iModes = GetCISModeCount();
+    for (int32_t i = 0; i < iModes; ++i) {
+        const int32_t iRes = GetCISModeResolution(i);
+        if (iRes >= iDpi)
+            return SetCISResolution(iRes);
+    }
+    Log_Msg_Int("ERROR:: illigal DPI mode requested CIS_SelectModeForDPI", iDpi);
+    return m_ErrorNo;
+}
+
+// ================================================================ further transfers
+
+int32_t CScanner::ReadBuffer(uint8_t byBufferId, int32_t iOffset, uint8_t* pBuffer, int32_t iLength)
+{
+    return m_ErrorNo = m_Interface.ReadBuffer(pBuffer, byBufferId, iOffset, iLength);
+}
+
+int32_t CScanner::WriteBuffer(uint8_t byBufferId, int32_t iOffset, const uint8_t* pBuffer, int32_t iLength)
+{
+    return m_ErrorNo = m_Interface.WriteBuffer(pBuffer, byBufferId, iOffset, iLength);
+}
+
+int32_t CScanner::ReadQuery(uint8_t byCode, uint8_t* pBuffer, int32_t iLength)
+{
+    if (iLength < 2)
+        return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
+    std::memset(pBuffer, 0, static_cast<size_t>(iLength));
+    pBuffer[1] = byCode;
+    return ReadBuffer(ZEL_BUF_QUERY, 0, pBuffer, iLength);
+}
+
+int32_t CScanner::WriteQuery(uint8_t byCode, const uint8_t* pValue, int32_t iValueLength)
+{
+    if (iValueLength < 0 || iValueLength > 253)
+        return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
+    uint8_t buffer[255] = {};
+    buffer[1] = byCode;
+    if (iValueLength > 0)
+        std::memcpy(buffer + 2, pValue, static_cast<size_t>(iValueLength));
+    return WriteBuffer(ZEL_BUF_QUERY, 0, buffer, iValueLength + 2);
+}
+
+int32_t CScanner::ReadQueryValue16(uint8_t byCode, int32_t& iValue)
+{
+    uint8_t buffer[4];
+    if (ReadQuery(byCode, buffer, 4) == 0)
+        iValue = Be16(buffer + 2);
+    return m_ErrorNo;
+}
+
+int32_t CScanner::ReadCameraFactors(double* pA, double* pB, double* pC, double* pD)
+{
+    const int32_t iCameras = GetCameraCount();
+    uint8_t buffer[2 + kMaxCameras * 8];
+    if (ReadQuery(5, buffer, iCameras * 8 + 2) != 0)
+        return m_ErrorNo;
+    double* targets[4] = {pA, pB, pC, pD};
+    for (int32_t c = 0; c < iCameras; ++c)
+        for (int k = 0; k < 4; ++k)
+            targets[k][c] = static_cast<int16_t>(Be16(buffer + 2 + 8 * c + 2 * k)) / 256.0;
+    return m_ErrorNo;
+}
+
+int32_t CScanner::WriteCameraFactors(const double* pA, const double* pB, const double* pC, const double* pD)
+{
+    const int32_t iCameras = GetCameraCount();
+    uint8_t buffer[kMaxCameras * 8];
+    const double* sources[4] = {pA, pB, pC, pD};
+    for (int32_t c = 0; c < iCameras; ++c) {
+        for (int k = 0; k < 4; ++k) {
+            const double d = std::clamp(sources[k][c] * 256.0, -32768.0, 32767.0);
+            PutBe16(buffer + 8 * c + 2 * k, static_cast<int32_t>(std::lround(d)));
+        }
+    }
+    return WriteQuery(5, buffer, iCameras * 8);
+}
+
+int32_t CScanner::SendServiceCommand(int32_t iQualifier, const uint8_t* pData, int32_t iLength)
+{
+    return m_ErrorNo = m_Interface.Send(pData, iLength, ZEL_DT_SERVICE, iQualifier);
+}
+
+int32_t CScanner::SendSingleSetting(int32_t iDataType, const uint8_t* pData, int32_t iLength)
+{
+    m_ErrorNo = m_Interface.Send(pData, iLength, iDataType, 0);
+    if (m_ErrorNo == 0 && iDataType == 0x8C) {
+        // This setting makes the device re-enumerate on the bus.
+        ReleaseScanner(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        m_ErrorNo = m_Diagnostics.ReconnectUSB();
+    }
+    return m_ErrorNo;
+}
+
+int32_t CScanner::ReadIdentification(uint8_t* pBuffer, int32_t iLength, int32_t& iReceived)
+{
+    return m_ErrorNo = m_Interface.Read(pBuffer, iLength, ZEL_DT_IDENTIFICATION, 0, &iReceived);
+}
+
+int32_t CScanner::GetConfigurationRanges(int32_t* piMin, int32_t* piMax)
+{
+    uint8_t buffer[24] = {};
+    int32_t iReceived = 0;
+    m_ErrorNo = m_Interface.Read(buffer, 24, ZEL_DT_CONFIGURATION, 1, &iReceived);
+    for (int32_t i = 0; i < 3; ++i) {
+        piMin[i] = iReceived >= 8 * i + 4 ? Be32(buffer + 8 * i) : -100;
+        piMax[i] = iReceived >= 8 * i + 8 ? Be32(buffer + 8 * i + 4) : -100;
+    }
+    return m_ErrorNo;
+}
+
+// ================================================================ drive commands
+
+int32_t CScanner::MoveCameraMotor(int32_t iIndex, double dDistance)
+{
+    if (iIndex < 0 || iIndex >= kMaxCameras || !(std::fabs(dDistance) <= 1000.0))
+        return m_ErrorNo = -1;
+    uint8_t buffer[5];
+    buffer[0] = static_cast<uint8_t>(iIndex);
+    PutBe32(buffer + 1, static_cast<int32_t>(std::lround(dDistance * 1000.0)));
+    if ((m_ErrorNo = m_Interface.Send(buffer, 5, ZEL_DT_DRIVE, 0)) == 0)
+        m_iDriveState[iIndex] = dDistance >= 0 ? 17 : 18;
+    return m_ErrorNo;
+}
+
+int32_t CScanner::RunCameraMotor(int32_t iIndex, bool bForward)
+{
+    if (iIndex < 0 || iIndex >= kMaxCameras)
+        return m_ErrorNo = -1;
+    const uint8_t buffer[2] = {static_cast<uint8_t>(iIndex), static_cast<uint8_t>(bForward ? 17 : 18)};
+    if ((m_ErrorNo = m_Interface.Send(buffer, 2, ZEL_DT_DRIVE, 1)) == 0)
+        m_iDriveState[iIndex] = 1;
+    return m_ErrorNo;
+}
+
+int32_t CScanner::StopCameraMotor(int32_t iIndex)
+{
+    if (iIndex < 0 || iIndex >= kMaxCameras)
+        return m_ErrorNo = -1;
+    const uint8_t buffer[2] = {static_cast<uint8_t>(iIndex), 0};
+    if ((m_ErrorNo = m_Interface.Send(buffer, 2, ZEL_DT_DRIVE, 2)) == 0)
+        m_iDriveState[iIndex] = 0;
+    return m_ErrorNo;
+}
+
+int32_t CScanner::HomeCameraMotor(int32_t iIndex)
+{
+    if (iIndex < 0 || iIndex >= kMaxCameras)
+        return m_ErrorNo = -1;
+    const uint8_t buffer[2] = {static_cast<uint8_t>(iIndex), 0};
+    if ((m_ErrorNo = m_Interface.Send(buffer, 2, ZEL_DT_DRIVE, 3)) == 0)
+        m_iDriveState[iIndex] = 0;
+    return m_ErrorNo;
+}
+
+int32_t CScanner::DriveState(int32_t iIndex) const
+{
+    return iIndex >= 0 && iIndex < kMaxCameras ? m_iDriveState[iIndex] : 0;
+}
+
+int32_t CScanner::GetCameraMotorPositions(double* pPositions)
+{
+    uint8_t buffer[2 + kMaxCameras * 4];
+    if (ReadQuery(22, buffer, sizeof(buffer)) != 0)
+        return m_ErrorNo;
+    for (int32_t c = 0; c < kMaxCameras; ++c)
+        pPositions[c] = Be32(buffer + 2 + 4 * c) / 1000.0;
+    return m_ErrorNo;
+}

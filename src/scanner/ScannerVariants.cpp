@@ -1,0 +1,31 @@
+#include "scanner/ScannerVariants.h"
+
+#include <algorithm>
+
+int32_t CScannerFixed::GetCameraPixelRanges(int32_t* piFirst, int32_t* piLast)
+{
+    std::fill_n(piFirst, kMaxCameras, 0);
+    std::fill_n(piLast, kMaxCameras, 25);
+    return m_ErrorNo = 0;
+}
+
+int32_t CScannerFixed::GetScanLineRange(bool, int32_t& iFirst, int32_t& iLast)
+{
+    iFirst = -1;
+    iLast = -1;
+    return m_ErrorNo = 0;
+}
+
+int32_t CScannerFixed::ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount)
+{
+    if (iCount > 0) {
+        std::fill_n(piA, iCount, -1);
+        std::fill_n(piB, iCount, -1);
+    }
+    return m_ErrorNo = 0;
+}
+
+int32_t CScannerFixed::GetStitchValues(int32_t*)
+{
+    return m_ErrorNo = 0;
+}

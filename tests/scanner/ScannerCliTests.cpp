@@ -1,0 +1,167 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "SimFixture.h"
+#include "platform/Json.h"
+
+namespace {
+
+CRunResult RunScanner(const std::vector<std::string>& args, const std::string& szScenario = std::string(),
+                      std::vector<std::string> env = {})
+{
+    std::vector<std::string> all = {"scanner"};
+    all.insert(all.end(), args.begin(), args.end());
+    env.push_back("LUMORA_SIM_CONFIG=" + szScenario);
+    return RunProgram(BinPath("lumora-cli"), all, env);
+}
+
+class CScannerCli : public ::testing::Test {
+protected:
+    std::string Scenario(const std::string& szIni)
+    {
+        const std::string szPath = m_Dir.File("scenario.ini");
+        WriteFileBytes(szPath, szIni);
+        return szPath;
+    }
+    CTempDir m_Dir;
+};
+
+TEST_F(CScannerCli, ListAndInfoAsJson)
+{
+    const std::string szScenario = Scenario(kFast + "Handles=2,9\nNames=One|Two\nConnections=3,1\n");
+    CRunResult r = RunScanner({"list", "--json"}, szScenario);
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_NE(r.m_szOut.find("\"handle\": 9"), std::string::npos) << r.m_szOut;
+    EXPECT_NE(r.m_szOut.find("\"connection\": \"ETHERNET\""), std::string::npos);
+    r = RunScanner({"list"}, szScenario);
+    EXPECT_EQ(r.m_szOut, "2\tOne ( ETHERNET )\n9\tTwo ( USB )\n");
+
+    r = RunScanner({"--handle", "9", "info", "--json"}, szScenario);
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    for (const char* szKey : {"\"name\": \"Two\"", "\"type\"", "\"color\": true", "\"camera_count\": 4",
+                              "\"optical_resolution\": 600", "\"cis_modes\"", "\"paper_state\": \"ZEL_PS_INSERTED\"",
+                              "\"stitch_values\"", "\"stitch_positions\"", "\"cis_alignment\"", "\"gain_offset\""})
+        EXPECT_NE(r.m_szOut.find(szKey), std::string::npos) << szKey << "\n" << r.m_szOut;
+}
+
+TEST_F(CScannerCli, PaperAndStitchReportWhatHappened)
+{
+    const std::string szScenario = Scenario(kFast);
+    CRunResult r = RunScanner({"paper", "load", "--json"}, szScenario);
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_NE(r.m_szOut.find("\"paper_state\": \"ZEL_PS_READY\""), std::string::npos) << r.m_szOut;
+    EXPECT_NE(r.m_szOut.find("\"position\": 0"), std::string::npos);
+
+    r = RunScanner({"stitch", "set", "--", "-45", "3", "12"}, szScenario);
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_EQ(r.m_szOut, "written: -30 3 12\nresult: -100 (values clamped to the scanner's range)\n");
+    r = RunScanner({"stitch", "set", "1"}, szScenario);
+    EXPECT_EQ(r.m_iExit, 64);
+
+    r = RunScanner({"cis-alignment", "set", "10", "10", "--json"}, szScenario);
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_NE(r.m_szOut.find("20,\n    20"), std::string::npos) << r.m_szOut;
+}
+
+TEST_F(CScannerCli, StateFileKeepsTheDeviceBetweenRuns)
+{
+    const std::string szScenario = Scenario(kFast + "StateFile=" + m_Dir.File("device.state") + "\n");
+    ASSERT_EQ(RunScanner({"paper", "load"}, szScenario).m_iExit, 0);
+    ASSERT_EQ(RunScanner({"stitch", "set", "5", "6", "7"}, szScenario).m_iExit, 0);
+    const CRunResult r = RunScanner({"info"}, szScenario);
+    EXPECT_NE(r.m_szOut.find("Paper:              ZEL_PS_READY, position 0\n"), std::string::npos) << r.m_szOut;
+    EXPECT_NE(r.m_szOut.find("Stitch values:      5 6 7\n"), std::string::npos) << r.m_szOut;
+}
+
+TEST_F(CScannerCli, FaultsGiveClearMessages)
+{
+    CRunResult r = RunScanner({"paper", "load"}, Scenario(kFast + "[Faults]\nLidOpen=1\n"));
+    EXPECT_EQ(r.m_iExit, 1);
+    EXPECT_NE(r.m_szErr.find("ZEL_PS_LID_OPEN"), std::string::npos) << r.m_szErr;
+    r = RunScanner({"info"}, m_Dir.File("no-such-scenario.ini"));
+    EXPECT_EQ(r.m_iExit, 1);
+    EXPECT_NE(r.m_szErr.find("LUMORA_SIM_CONFIG"), std::string::npos) << r.m_szErr;
+    r = RunScanner({"--handle", "4", "info"}, Scenario(kFast));
+    EXPECT_NE(r.m_szErr.find("no scanner with that handle"), std::string::npos) << r.m_szErr;
+    r = RunScanner({"info"}, Scenario(kFast + "[Faults]\nSelfTestOnOpen=1\n"));
+    EXPECT_EQ(r.m_iExit, 1);
+    EXPECT_NE(r.m_szErr.find("Scanner is in selftest mode."), std::string::npos) << r.m_szErr;
+}
+
+TEST_F(CScannerCli, BackupAndRestoreFiles)
+{
+    const std::string szScenario = Scenario(kFast);
+    const std::string szFile = m_Dir.File("cal.bak");
+    CRunResult r = RunScanner({"backup", szFile}, szScenario);
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    r = RunScanner({"restore", szFile}, szScenario);
+    EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
+    WriteFileBytes(szFile, "LUMCAL garbage");
+    r = RunScanner({"restore", szFile}, szScenario);
+    EXPECT_EQ(r.m_iExit, 65);
+    EXPECT_NE(r.m_szErr.find(szFile), std::string::npos) << r.m_szErr;
+}
+
+TEST_F(CScannerCli, MissingLibraryAndMissingEntries)
+{
+    // A copy of the tool in a folder without the library, and no library on the path.
+    const std::string szCli = m_Dir.File("lumora-cli");
+    std::filesystem::copy_file(BinPath("lumora-cli"), szCli);
+    std::filesystem::permissions(szCli, std::filesystem::perms::owner_all);
+    CRunResult r = RunProgram(szCli, {"scanner", "list"}, {"LUMORA_SCAN_LIBRARY=" + m_Dir.File("nothing.so")});
+    EXPECT_EQ(r.m_iExit, 66);
+    EXPECT_NE(r.m_szErr.find("cannot load the scanner library libzel_scan_2000.so"), std::string::npos)
+        << r.m_szErr;
+
+    r = RunProgram(BinPath("lumora-cli"), {"scanner", "info", "--json"},
+                   {std::string("LUMORA_SCAN_LIBRARY=") + LUMORA_PARTIAL_SCAN_LIBRARY});
+    EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_NE(r.m_szErr.find("lacks scanApplyDataProcessing"), std::string::npos) << r.m_szErr;
+    EXPECT_NE(r.m_szOut.find("\"name\": \"Old Library Scanner\""), std::string::npos) << r.m_szOut;
+}
+
+TEST_F(CScannerCli, CtrlCEndsAWaitWithUserCancelled)
+{
+    // A jammed sheet never gets ready: only the interrupt ends the wait.
+    const std::string szScenario = Scenario(kFast + "[Faults]\nPaperJam=1\n");
+    const std::string szErr = m_Dir.File("stderr.txt");
+    const std::string szCli = BinPath("lumora-cli");
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
+        ::setenv("LUMORA_LOG_DIR", m_Dir.Path().c_str(), 1);
+        const int fd = ::open(szErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, 2);
+        ::execl(szCli.c_str(), szCli.c_str(), "scanner", "paper", "load", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Interrupt only once the tool is waiting for the sheet (its log says so).
+    const std::string szLog = m_Dir.File("Lumora.log");
+    for (int i = 0; i < 400; ++i) {
+        if (std::filesystem::exists(szLog) && ReadFileBytes(szLog).find("CScanner::OpenScanner - scanOpenScanner. m_ErrorNo 0") != std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(pid, SIGINT);
+    int iStatus = 0;
+    for (int i = 0; i < 100 && ::waitpid(pid, &iStatus, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (::waitpid(pid, &iStatus, WNOHANG) == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &iStatus, 0);
+        FAIL() << "the wait did not end on SIGINT";
+    }
+    ASSERT_TRUE(WIFEXITED(iStatus));
+    EXPECT_EQ(WEXITSTATUS(iStatus), 1);
+    EXPECT_EQ(ReadFileBytes(szErr), "User cancelled.\n");
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+// The log lines technicians and the family's log readers search for.
+#include <cstdlib>
+
+#include "SimFixture.h"
+
+namespace {
+
+class CScannerLog : public CSimFixture {
+protected:
+    void SetUp() override
+    {
+        const char* szOld = std::getenv("LUMORA_LOG_DIR");
+        m_szOldLogDir = szOld ? szOld : "";
+        ::setenv("LUMORA_LOG_DIR", m_LogDir.Path().c_str(), 1);
+        log_Init("test_scanner", "Lumora.log", m_LogDir.Path());
+    }
+    void TearDown() override
+    {
+        CSimFixture::TearDown();
+        log_Close();
+        ::setenv("LUMORA_LOG_DIR", m_szOldLogDir.c_str(), 1);
+    }
+    std::string Log() { return ReadFileBytes(log_FilePath()); }
+    void ExpectLines(const std::vector<std::string>& lines)
+    {
+        const std::string szLog = Log();
+        for (const std::string& sz : lines)
+            EXPECT_NE(szLog.find(" " + sz + "\n"), std::string::npos) << sz << "\n--- log:\n" << szLog;
+    }
+    CTempDir m_LogDir;
+    std::string m_szOldLogDir;
+};
+
+TEST_F(CScannerLog, OpenAndStitchAndGainOffsetLines)
+{
+    Open(kFast + "[Model]\nCameras=2\n");
+    const int32_t stitch[1] = {-45};
+    m_Scanner.SetStitchValues(stitch);
+    CGainOffset go;
+    go.m_iCameraCount = 1;
+    go.m_Cameras[0].m_Words[2][CGainOffset::WORD_ODD_OFFSET] = 7;
+    go.m_Cameras[0].m_Words[2][CGainOffset::WORD_ODD_GAIN] = 150;
+    go.m_Cameras[0].m_Words[2][CGainOffset::WORD_EVEN_OFFSET] = -3;
+    go.m_Cameras[0].m_Words[2][CGainOffset::WORD_EVEN_GAIN] = 1000;
+    m_Scanner.WriteGainOffset(go, 5);
+    const int8_t align[8] = {120};
+    m_Scanner.SetCISAlignment(align, false, true);
+    m_Scanner.CanPaperBeLoaded();
+    ExpectLines({
+        "CScanner::OpenScanner. bApplyDataProcessing= FALSE",
+        "CScanner::OpenScanner - scanGetNextScanner. m_ErrorNo 0",
+        "CScanner::OpenScanner. hScanner= 1",
+        "CScanner::OpenScanner - scanOpenScanner. m_ErrorNo 0",
+        "CScanner::SetStitchValues error: stitch range exceeded: -45 -> -30",
+        "CScanner::SetStitchValues: -30 0 0 0 0 0 0",
+        "Write gain/offset to scanner, COLOR:",
+        "Camera A color 2: odd offset   7, gain 150, even offset  -3, gain 1000",
+        "Write gain/offset to scanner, GRAY:",
+        "Add sequence-number 5 to GainOffsets",
+        "-------Correct Vertical (>=100) Alignment StitchArea 0",
+        "CScanner::CanPaperBeLoaded() PS = 0x11",
+    });
+}
+
+TEST_F(CScannerLog, PaperWaitLines)
+{
+    Open(kFast + "[Faults]\nPaperJam=1\n");
+    m_Scanner.LoadPaper(true);
+    m_Scanner.G5_PaperReady(1, false);
+    m_Scanner.CloseScanner(true);
+    Open(kFast + "[Paper]\nInitial=none\n");
+    m_Scanner.m_bPaperRemoved = true;
+    m_Scanner.G5_PaperReady(5, false);
+    ExpectLines({"CScanner::G5_PaperReady timeout", "CScanner::G5_PaperReady no paper"});
+}
+
+} // namespace

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+#include "testtools/StarTestEngine.h"
+
+// The command-line tool sees the same data sets as the dialogs.
+TEST(TestToolCli, SamplesDescribeAndRender)
+{
+    CTempDir dir;
+    const CRunResult s = RunProgram(BinPath("lumora-cli"), {"samples", dir.Path()});
+    ASSERT_EQ(s.m_iExit, 0) << s.m_szErr;
+    const std::string szStar = dir.File("StarTest_Sample.txt");
+    const std::string szTonal = dir.File("TonalResolution_Sample.txt");
+
+    const CRunResult a = RunProgram(BinPath("lumora-cli"), {"info", "--json", szStar});
+    ASSERT_EQ(a.m_iExit, 0) << a.m_szErr;
+    EXPECT_NE(a.m_szOut.find("\"kind\": \"star-test\""), std::string::npos);
+    EXPECT_NE(a.m_szOut.find("\"viewer\": \"CStarTest_Dialog\""), std::string::npos);
+    EXPECT_NE(a.m_szOut.find("\"averaged\": true"), std::string::npos);
+    EXPECT_NE(a.m_szOut.find("\"passed\": false"), std::string::npos);
+    EXPECT_NE(a.m_szOut.find("\"all_passed\": false"), std::string::npos);
+
+    const CRunResult b = RunProgram(BinPath("lumora-cli"), {"info", "--json", szTonal});
+    ASSERT_EQ(b.m_iExit, 0) << b.m_szErr;
+    for (const char* sz : {"\"it8_dynamic_range\": 2.75", "\"index_max\": 16", "\"correlation\": [", "\"bit_depth_dark\": ["})
+        EXPECT_NE(b.m_szOut.find(sz), std::string::npos) << sz << "\n" << b.m_szOut;
+
+    for (const std::string& f : {szStar, szTonal}) {
+        const std::string szPng = f + ".png";
+        const CRunResult r = RunProgram(BinPath("lumora-cli"), {"render", f, "-o", szPng, "--size", "400x300"});
+        EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
+        EXPECT_EQ(ReadFileBytes(szPng).substr(1, 3), "PNG");
+    }
+}
+
+TEST(TestToolCli, HostileStarTestFileIsDescribedWithItsMessage)
+{
+    CTempDir dir;
+    const std::string szPath = dir.File("bad.txt");
+    WriteFileBytes(szPath, "[StarTest]\nVersion = 1\nSweep = 1\nBEGIN_DATA\nLength = 999999999\n0\t 1\n");
+    const CRunResult a = RunProgram(BinPath("lumora-cli"), {"info", "--json", szPath});
+    EXPECT_NE(a.m_szOut.find("Length 999999999 is more than the file can hold"), std::string::npos) << a.m_szOut;
+    EXPECT_NE(a.m_szOut.find("\"sweeps\": []"), std::string::npos) << a.m_szOut;
+}
