@@ -36,46 +36,43 @@ void PaintCameraCheckView(QPainter& painter, QSize size, const CCameraCheckProfi
     painter.drawImage(QPoint(0, 0), image);
 }
 
-// ---- view widget ----
+// ---- view control ----
 
-CCameraCheckViewWidget::CCameraCheckViewWidget(QWidget* pParent) : QWidget(pParent)
+CCameraCheckControl::CCameraCheckControl(QWidget* pParent) : CBasicTestControl(pParent)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setMinimumSize(200, 128);
 }
 
-void CCameraCheckViewWidget::paintEvent(QPaintEvent*)
+bool CCameraCheckControl::DrawContent(QPainter& dc, int32_t iWidth, int32_t iHeight)
 {
-    QPainter painter(this);
     static const CCameraCheckProfile empty;
-    PaintCameraCheckView(painter, size(), m_pProfile ? *m_pProfile : empty, m_View);
+    PaintCameraCheckView(dc, QSize(iWidth, iHeight), m_pProfile ? *m_pProfile : empty, m_View);
+    return true;
 }
 
-void CCameraCheckViewWidget::mousePressEvent(QMouseEvent* pEvent)
+void CCameraCheckControl::OnLButtonDown(uint32_t /*iButtons*/, int32_t x, int32_t /*y*/)
 {
     if (!m_pProfile || m_pProfile->m_iWidth <= 0)
         return;
-    const int x = pEvent->position().toPoint().x();
-    if (pEvent->button() == Qt::LeftButton)
-        m_View.ZoomIn(x);
-    else if (pEvent->button() == Qt::RightButton)
-        m_View.ZoomOut(x);
-    else
-        return;
-    update();
+    m_View.ZoomIn(x);
+    Redraw();
     emit ViewChanged();
 }
 
-void CCameraCheckViewWidget::mouseDoubleClickEvent(QMouseEvent* pEvent)
+void CCameraCheckControl::OnRButtonDown(uint32_t /*iButtons*/, int32_t x, int32_t /*y*/)
 {
-    mousePressEvent(pEvent);
+    if (!m_pProfile || m_pProfile->m_iWidth <= 0)
+        return;
+    m_View.ZoomOut(x);
+    Redraw();
+    emit ViewChanged();
 }
 
-void CCameraCheckViewWidget::resizeEvent(QResizeEvent*)
+void CCameraCheckControl::OnSize(int32_t iType, int32_t cx, int32_t cy)
 {
-    m_View.m_iViewWidth = width();
-    m_View.m_iViewHeight = height();
+    m_View.m_iViewWidth = cx;
+    m_View.m_iViewHeight = cy;
     m_View.Clamp();
+    CBasicTestControl::OnSize(iType, cx, cy);
     emit ViewChanged();
 }
 
@@ -103,14 +100,18 @@ COstra_Check_Camera_Adjustment_Test_Dialog::COstra_Check_Camera_Adjustment_Test_
     pTop->addSpacing(12);
     pTop->addWidget(m_pScale, 1);
     pTop->addWidget(pExit);
-    m_pView = new CCameraCheckViewWidget(this);
-    m_pView->setObjectName("1038");
-    m_pView->m_pProfile = &m_Profile;
+    auto* pPlaceholder = new QWidget(this);
+    pPlaceholder->setObjectName("1038");
+    pPlaceholder->setMinimumSize(200, 128);
+    pPlaceholder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_pBar = new QScrollBar(Qt::Horizontal, this);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addLayout(pTop);
-    pLayout->addWidget(m_pView, 1);
+    pLayout->addWidget(pPlaceholder, 1);
     pLayout->addWidget(m_pBar);
+    m_pView = new CCameraCheckControl(this);
+    m_pView->m_pProfile = &m_Profile;
+    m_pView->ReplacePlaceholder(pPlaceholder);
     resize(900, 400);
 
     connect(pExit, &QPushButton::clicked, this, &QDialog::accept);
@@ -118,13 +119,13 @@ COstra_Check_Camera_Adjustment_Test_Dialog::COstra_Check_Camera_Adjustment_Test_
     connect(pPrint, &QPushButton::clicked, this, &COstra_Check_Camera_Adjustment_Test_Dialog::OnPrint);
     connect(pOpen, &QPushButton::clicked, this, &COstra_Check_Camera_Adjustment_Test_Dialog::OnOpen);
     connect(pSave, &QPushButton::clicked, this, &COstra_Check_Camera_Adjustment_Test_Dialog::OnSave);
-    connect(m_pView, &CCameraCheckViewWidget::ViewChanged, this,
+    connect(m_pView, &CCameraCheckControl::ViewChanged, this,
             &COstra_Check_Camera_Adjustment_Test_Dialog::UpdateControls);
     connect(m_pBar, &QScrollBar::valueChanged, this, [this](int iPos) {
         if (m_bUpdatingBar)
             return;
         m_pView->m_View.ScrollTo(iPos);
-        m_pView->update();
+        m_pView->Redraw();
     });
     auto* pKeyO = new QShortcut(QKeySequence::Open, this);
     connect(pKeyO, &QShortcut::activated, this, &COstra_Check_Camera_Adjustment_Test_Dialog::OnOpen);
@@ -140,6 +141,12 @@ COstra_Check_Camera_Adjustment_Test_Dialog::COstra_Check_Camera_Adjustment_Test_
 void COstra_Check_Camera_Adjustment_Test_Dialog::showEvent(QShowEvent* pEvent)
 {
     QDialog::showEvent(pEvent);
+    // The view takes its size from the placeholder once the layout has placed it.
+    if (!m_pView->IsInitialised()) {
+        m_pView->InitControl();
+        m_pView->m_View.m_iViewWidth = m_pView->SurfaceWidth();
+        m_pView->m_View.m_iViewHeight = m_pView->SurfaceHeight();
+    }
     if (!m_bStarted) {
         m_bStarted = true;
         QTimer::singleShot(0, this, [this] {
@@ -164,8 +171,10 @@ bool COstra_Check_Camera_Adjustment_Test_Dialog::LoadFile(const std::string& szF
     m_szFileName = szFile;
     CCameraCheckView& view = m_pView->m_View;
     view.m_iProfileWidth = m_Profile.m_iWidth;
-    view.m_iViewWidth = m_pView->width();
-    view.m_iViewHeight = m_pView->height();
+    if (m_pView->IsInitialised()) {
+        view.m_iViewWidth = m_pView->SurfaceWidth();
+        view.m_iViewHeight = m_pView->SurfaceHeight();
+    }
     view.ShowAll();
     setWindowTitle(
         QString("Check Camera Adjustments Test - %1").arg(QFileInfo(QString::fromStdString(szFile)).fileName()));
@@ -189,7 +198,7 @@ void COstra_Check_Camera_Adjustment_Test_Dialog::UpdateControls()
     m_pBar->setValue(view.ScrollPos());
     m_pBar->setEnabled(view.ScrollMax() > 0);
     m_bUpdatingBar = false;
-    m_pView->update();
+    m_pView->Redraw();
 }
 
 void COstra_Check_Camera_Adjustment_Test_Dialog::OnZoomAll()
@@ -249,7 +258,7 @@ void COstra_Check_Camera_Adjustment_Test_Dialog::ShowHeader()
 void COstra_Check_Camera_Adjustment_Test_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 {
     // The view fills the page: window extent = the view's size, viewport = the page.
-    const QSize view = m_pView->size();
+    const QSize view(std::max(1, m_pView->m_View.m_iViewWidth), std::max(1, m_pView->m_View.m_iViewHeight));
     painter.save();
     painter.translate(page.topLeft());
     painter.scale(double(page.width()) / view.width(), double(page.height()) / view.height());

@@ -2,9 +2,9 @@
 // The camera adjustment check view: the recorded light profile as a
 // black-and-white picture, 256 levels high, with horizontal zoom and scroll.
 #include <QDialog>
-#include <QWidget>
 #include <string>
 
+#include "testtools/ui/BasicTestControl.h"
 #include "viewers/CameraCheckProfile.h"
 
 class QLabel;
@@ -15,21 +15,22 @@ class QScrollBar;
 void PaintCameraCheckView(QPainter& painter, QSize size, const CCameraCheckProfile& profile,
                           const CCameraCheckView& view);
 
-class CCameraCheckViewWidget : public QWidget {
+// The view as a test control: it stands where the dialog's placeholder (1038)
+// stood and draws through the control's surface.
+class CCameraCheckControl : public CBasicTestControl {
     Q_OBJECT
 public:
-    explicit CCameraCheckViewWidget(QWidget* pParent);
+    explicit CCameraCheckControl(QWidget* pParent = nullptr);
     const CCameraCheckProfile* m_pProfile = nullptr;
     CCameraCheckView m_View;
 
+    bool DrawContent(QPainter& dc, int32_t iWidth, int32_t iHeight) override;
+    void OnLButtonDown(uint32_t iButtons, int32_t x, int32_t y) override;
+    void OnRButtonDown(uint32_t iButtons, int32_t x, int32_t y) override;
+    void OnSize(int32_t iType, int32_t cx, int32_t cy) override;
+
 signals:
     void ViewChanged();
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* pEvent) override;
-    void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
-    void resizeEvent(QResizeEvent*) override;
 };
 
 class COstra_Check_Camera_Adjustment_Test_Dialog : public QDialog {
@@ -45,7 +46,7 @@ public:
     void ShowHeader();
 
     const CCameraCheckProfile& Profile() const { return m_Profile; }
-    CCameraCheckViewWidget* ViewWidget() const { return m_pView; }
+    CCameraCheckControl* ViewWidget() const { return m_pView; }
     QString ScaleText() const;
     QScrollBar* ScrollBar() const { return m_pBar; }
 
@@ -63,7 +64,7 @@ private:
     CCameraCheckProfile m_Profile;
     std::string m_szFileName;
     bool m_bStarted = false;
-    CCameraCheckViewWidget* m_pView;
+    CCameraCheckControl* m_pView;
     QScrollBar* m_pBar;
     QLabel* m_pScale;
     bool m_bUpdatingBar = false;

@@ -51,24 +51,24 @@ TEST(CameraCheckUi, ZoomTextsAndShowAll)
     EXPECT_TRUE(recorder.Texts().empty());
     EXPECT_EQ(dlg.Profile().m_iWidth, 1270);
     EXPECT_EQ(dlg.ScaleText(), "Showing All");
-    CCameraCheckViewWidget* pView = dlg.ViewWidget();
+    CCameraCheckControl* pView = dlg.ViewWidget();
+    ASSERT_TRUE(pView->IsInitialised());
+    const QSize view(pView->m_View.m_iViewWidth, pView->m_View.m_iViewHeight);
+    EXPECT_EQ(view, QSize(pView->SurfaceWidth(), pView->SurfaceHeight()));
     QTest::mouseClick(pView, Qt::LeftButton, {}, QPoint(10, 10));
-    const int32_t iZoom = 1270 / pView->width();
+    const int32_t iZoom = 1270 / view.width();
     EXPECT_EQ(dlg.ScaleText(), QString("Scaling : %1").arg(iZoom));
-    QTest::mouseClick(pView, Qt::LeftButton, {}, QPoint(pView->width() / 2, 10));
+    QTest::mouseClick(pView, Qt::LeftButton, {}, QPoint(view.width() / 2, 10));
     EXPECT_EQ(pView->m_View.m_iZoom, iZoom == 1 ? -2 : iZoom - 1);
     dlg.findChild<QPushButton*>("1013")->click();
     EXPECT_EQ(dlg.ScaleText(), "Showing All");
 
     // Painted: left part black below level row 100 (scaled to the view), right part white.
-    QImage image(pView->size(), QImage::Format_RGB32);
-    {
-        QPainter painter(&image);
-        PaintCameraCheckView(painter, pView->size(), dlg.Profile(), pView->m_View);
-    }
-    const int yLow = pView->height() - 1;  // row 255; row 254 is an inverted grid row
+    // The control's own surface: left part black at the bottom row, right part white.
+    const QImage& image = pView->Surface();
+    const int yLow = view.height() - 1;  // row 255; row 254 is an inverted grid row
     EXPECT_EQ(qGray(image.pixel(2, yLow)), 0);
-    EXPECT_EQ(qGray(image.pixel(pView->width() - 3, yLow)), 255);
+    EXPECT_EQ(qGray(image.pixel(view.width() - 3, yLow)), 255);
 }
 
 TEST(CameraCheckUi, SaveCopyHeaderAndPrint)
