@@ -135,6 +135,22 @@ COstra_Check_Camera_Adjustment_Test_Dialog::COstra_Check_Camera_Adjustment_Test_
     connect(pKeyP, &QShortcut::activated, this, &COstra_Check_Camera_Adjustment_Test_Dialog::OnPrint);
     auto* pKeyI = new QShortcut(QKeySequence(Qt::Key_I), this);
     connect(pKeyI, &QShortcut::activated, this, &COstra_Check_Camera_Adjustment_Test_Dialog::ShowHeader);
+    // + and - step the zoom at the middle of the view, Home shows all.
+    auto zoom = [this](bool bIn) {
+        if (m_Profile.m_iWidth <= 0)
+            return;
+        CCameraCheckView& view = m_pView->m_View;
+        if (bIn)
+            view.ZoomIn(view.m_iViewWidth / 2);
+        else
+            view.ZoomOut(view.m_iViewWidth / 2);
+        UpdateControls();
+    };
+    for (QKeySequence key : {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal)})
+        connect(new QShortcut(key, this), &QShortcut::activated, this, [zoom] { zoom(true); });
+    connect(new QShortcut(QKeySequence(Qt::Key_Minus), this), &QShortcut::activated, this, [zoom] { zoom(false); });
+    connect(new QShortcut(QKeySequence(Qt::Key_Home), this), &QShortcut::activated, this,
+            &COstra_Check_Camera_Adjustment_Test_Dialog::OnZoomAll);
     UpdateControls();
 }
 

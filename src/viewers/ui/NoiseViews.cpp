@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 
 #include "datafiles/ConFile.h"
 #include "datafiles/Settings.h"
@@ -40,6 +41,26 @@ int32_t ToolUnit()
     std::string szUnit;
     GetToolSetting("Miscellaneous", "Unit", "Inch", szUnit);
     return NoiseUnitFromText(szUnit);
+}
+
+// + and - zoom around the middle of the graph, Home shows all.
+void AddZoomKeys(QWidget* pDialog, CNoiseTestControl* pGraph, const std::function<void()>& zoomAll)
+{
+    auto zoom = [pGraph](bool bIn) {
+        if (!pGraph->m_pRecord || pGraph->m_Zoom.m_iCount == 0)
+            return;
+        if (bIn)
+            pGraph->m_Zoom.ZoomIn(pGraph->width() / 2, pGraph->width());
+        else
+            pGraph->m_Zoom.ZoomOut();
+        pGraph->update();
+        emit pGraph->ViewChanged();
+    };
+    for (QKeySequence key : {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal)})
+        QObject::connect(new QShortcut(key, pDialog), &QShortcut::activated, pDialog, [zoom] { zoom(true); });
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_Minus), pDialog), &QShortcut::activated, pDialog,
+                     [zoom] { zoom(false); });
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_Home), pDialog), &QShortcut::activated, pDialog, zoomAll);
 }
 
 }  // namespace
@@ -241,6 +262,7 @@ CNCTest_Dialog::CNCTest_Dialog(QWidget* pParent) : QDialog(pParent)
     });
     auto* pKeyO = new QShortcut(QKeySequence::Open, this);
     connect(pKeyO, &QShortcut::activated, this, &CNCTest_Dialog::OnOpen);
+    AddZoomKeys(this, m_pGraph, [pZoomAll] { pZoomAll->click(); });
     auto* pKeyP = new QShortcut(QKeySequence::Print, this);
     connect(pKeyP, &QShortcut::activated, this, &CNCTest_Dialog::OnPrint);
     auto* pKeyI = new QShortcut(QKeySequence(Qt::Key_I), this);
@@ -457,6 +479,7 @@ CNoiseTest_SM_Dialog::CNoiseTest_SM_Dialog(QWidget* pParent) : QDialog(pParent)
     connect(pKeyP, &QShortcut::activated, this, &CNoiseTest_SM_Dialog::OnPrint);
     auto* pKeyS = new QShortcut(QKeySequence::Save, this);
     connect(pKeyS, &QShortcut::activated, this, &CNoiseTest_SM_Dialog::OnSave);
+    AddZoomKeys(this, m_pControl, [pZoomAll] { pZoomAll->click(); });
     auto* pKeyO = new QShortcut(QKeySequence::Open, this);
     connect(pKeyO, &QShortcut::activated, this, &CNoiseTest_SM_Dialog::OnLoad);
     auto* pKeyI = new QShortcut(QKeySequence(Qt::Key_I), this);

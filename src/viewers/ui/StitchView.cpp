@@ -166,6 +166,23 @@ CView_Stitch_Dialog::CView_Stitch_Dialog(QWidget* pParent) : QDialog(pParent)
     connect(pCtrlP, &QShortcut::activated, this, &CView_Stitch_Dialog::OnPrint);
     auto* pCtrlO = new QShortcut(QKeySequence::Open, this);
     connect(pCtrlO, &QShortcut::activated, this, &CView_Stitch_Dialog::OnLoad);
+    // The keyboard zooms around the middle of the view as a click there would.
+    auto zoomKeys = [this](int iStep) {
+        if (!m_pViewWidget->m_pImage)
+            return;
+        CStitchView& view = m_pViewWidget->m_View;
+        if (iStep > 0)
+            view.ZoomIn(view.m_iClientWidth / 2, view.m_iClientHeight / 2);
+        else
+            view.ZoomOut();
+        UpdateScrollBars();
+        m_pViewWidget->update();
+    };
+    for (QKeySequence key : {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal)})
+        connect(new QShortcut(key, this), &QShortcut::activated, this, [zoomKeys] { zoomKeys(1); });
+    connect(new QShortcut(QKeySequence(Qt::Key_Minus), this), &QShortcut::activated, this, [zoomKeys] { zoomKeys(-1); });
+    connect(new QShortcut(QKeySequence(Qt::Key_Home), this), &QShortcut::activated, this,
+            &CView_Stitch_Dialog::OnZoomOneToOne);
     UpdateScrollBars();
 }
 

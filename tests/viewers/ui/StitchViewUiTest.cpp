@@ -156,6 +156,15 @@ TEST(StitchViewUi, LoadingMessagesAndKeyI)
     QTest::keyClick(&dlg, Qt::Key_I);
     ASSERT_EQ(recorder.Texts().size(), 1u);
     EXPECT_EQ(recorder.Texts()[0], sz);
+    // + zooms in, - out, Home back to 1:1.
+    const CStitchView& v = dlg.ViewWidget()->m_View;
+    QTest::keyClick(&dlg, Qt::Key_Plus);
+    QTest::keyClick(&dlg, Qt::Key_Plus);
+    EXPECT_EQ(v.m_iZoom, 3);
+    QTest::keyClick(&dlg, Qt::Key_Minus);
+    EXPECT_EQ(v.m_iZoom, 2);
+    QTest::keyClick(&dlg, Qt::Key_Home);
+    EXPECT_EQ(v.m_iZoom, 1);
 
     // A file that cannot be shown leaves the previous picture.
     WriteFileBytes(dir.File("bad.con"), std::string(48, '\0'));
