@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "datafiles/ConFile.h"
 #include "platform/Log.h"
@@ -61,10 +62,12 @@ bool CCameraCheckProfile::Load(const std::string& szFile, std::vector<std::strin
         iOffset = con.m_iHeaderLength;
         iLength = iKeyLength;
     }
-    std::string szData;
-    if (!ReadBytes(szFile, iOffset, iLength, szData))
-        return Refuse(FormatText("Cannot read the file %s.", szFile.c_str()), messages, szError);
-    m_Data.assign(szData.begin(), szData.end());
+    try {
+        if (!ReadBytes(szFile, iOffset, iLength, m_Data))
+            return Refuse(FormatText("Cannot read the file %s.", szFile.c_str()), messages, szError);
+    } catch (const std::bad_alloc&) {
+        return Refuse("Memory Low", messages, szError);
+    }
     if (!Render(szError)) {
         messages.push_back(szError);
         return false;
@@ -88,8 +91,13 @@ bool CCameraCheckProfile::Render(std::string& szError)
                              static_cast<long long>(iWidth));
         return false;
     }
+    try {
+        m_Bitmap.assign(static_cast<size_t>(iWidth) * kCheckProfileHeight, 255);
+    } catch (const std::bad_alloc&) {
+        szError = "Not enough memory for bitmap.";
+        return false;
+    }
     m_iWidth = static_cast<int32_t>(iWidth);
-    m_Bitmap.assign(static_cast<size_t>(iWidth) * kCheckProfileHeight, 255);
     int64_t x = 0;
     int32_t y = 0;
     for (int64_t i = iRowEnd + 1 + kSkipAfterWidthRow; i < n && y < kCheckProfileHeight; ++i) {
