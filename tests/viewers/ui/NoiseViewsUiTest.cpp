@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include "app/ui/UiRegistry.h"
@@ -86,6 +87,17 @@ TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
         if (p->text() == "Blue")
             p->click();
     EXPECT_EQ(dlg.AverageText(), "Avg = 30%");
+
+    // The scroll bar spans 0..10000 over the scan line: zoomed in, it moves the visible samples.
+    QScrollBar* pBar = dlg.ScrollBar();
+    EXPECT_EQ(pBar->maximum() + pBar->pageStep(), 10000);
+    QTest::mouseClick(dlg.Graph(), Qt::LeftButton, {}, QPoint(dlg.Graph()->width() - 1, 10));
+    EXPECT_EQ(dlg.Graph()->m_Zoom.m_iZoom, 2);
+    EXPECT_EQ(pBar->pageStep(), 5000);
+    pBar->setValue(0);
+    EXPECT_EQ(dlg.Graph()->m_Zoom.First(), 0);
+    pBar->setValue(pBar->maximum());
+    EXPECT_EQ(dlg.Graph()->m_Zoom.Last(), 500);
 
     // Another model without a limit: the message, and the limit stays.
     WriteFileBytes(szPath, OldNoise(500, 10, 20, 30, 0x99));
