@@ -282,17 +282,51 @@ int32_t NoiseUnitFromText(const std::string& szUnit)
     return NOISE_UNIT_INCH;
 }
 
+namespace {
+double UnitFactor(int32_t iUnit)
+{
+    return iUnit == 0 ? 1.0 : iUnit == 2 ? 10.7696 : 4.24;
+}
+}  // namespace
+
 std::string NoisePositionLabel(int32_t iUnit, double dWidthFactor, int64_t iIndex, int64_t iCount)
 {
-    double u = 4.24;
-    if (iUnit == 0)
-        u = 1.0;
-    else if (iUnit == 2)
-        u = 10.7696;
+    const double u = UnitFactor(iUnit);
     const double p = iCount > 0 ? u * dWidthFactor * static_cast<double>(iIndex) / static_cast<double>(iCount) : 0.0;
     if (iUnit == 2)
         return FormatText("%d", static_cast<int>(std::lround(p)));
     return FormatText("%1.1f", p);
+}
+
+std::vector<CNoiseTick> NoiseRulerTicks(int32_t iUnit, double dWidthFactor, int64_t iCount, int64_t iFirst,
+                                        int64_t iLast, int32_t iW, int32_t iWanted)
+{
+    std::vector<CNoiseTick> ticks;
+    const int64_t iSpan = iLast - iFirst;
+    const double dPerSample = iCount > 0 ? UnitFactor(iUnit) * dWidthFactor / static_cast<double>(iCount) : 0.0;
+    if (iSpan <= 0 || iW <= 0 || iWanted < 1 || !(dPerSample > 0.0))
+        return ticks;
+    const double dFrom = dPerSample * static_cast<double>(iFirst);
+    const double dTo = dPerSample * static_cast<double>(iLast);
+    const double dRaw = (dTo - dFrom) / iWanted;
+    const double dPower = std::pow(10.0, std::floor(std::log10(dRaw)));
+    double dStep = dPower;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        dStep = m * dPower;
+        if (dStep >= dRaw)
+            break;
+    }
+    const int iDecimals = iUnit == 2 || dStep >= 1.0 ? 0 : static_cast<int>(-std::floor(std::log10(dStep) + 1e-9));
+    // Counted in whole steps so rounding never adds a tick at the end.
+    for (int64_t k = static_cast<int64_t>(std::ceil(dFrom / dStep - 1e-9)); k * dStep < dTo - dStep * 1e-6; ++k) {
+        const double v = static_cast<double>(k) * dStep;
+        const int64_t iIndex = static_cast<int64_t>(std::llround(v / dPerSample));
+        CNoiseTick t;
+        t.m_iX = static_cast<int32_t>((iIndex - iFirst + 1) * iW / iSpan);
+        t.m_szLabel = FormatText("%.*f", iDecimals, v);
+        ticks.push_back(t);
+    }
+    return ticks;
 }
 
 // ---- graph marks ----

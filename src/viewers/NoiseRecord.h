@@ -66,6 +66,16 @@ enum ENoiseUnit : int32_t { NOISE_UNIT_SU = 0, NOISE_UNIT_INCH = 1, NOISE_UNIT_C
 int32_t NoiseUnitFromText(const std::string& szUnit);
 std::string NoisePositionLabel(int32_t iUnit, double dWidthFactor, int64_t iIndex, int64_t iCount);
 
+// The position scale under the noise graphs: round steps (1, 2 or 5 times a
+// power of ten) of the chosen unit, about iWanted of them across the visible
+// samples [iFirst, iLast) of iCount, placed by the same column rule as the marks.
+struct CNoiseTick {
+    int32_t m_iX = 0;
+    std::string m_szLabel;
+};
+std::vector<CNoiseTick> NoiseRulerTicks(int32_t iUnit, double dWidthFactor, int64_t iCount, int64_t iFirst,
+                                        int64_t iLast, int32_t iW, int32_t iWanted = 8);
+
 // Marks of the noise graph, computed on a plot of W x H pixels for the samples
 // of one channel, with the control's centre sample and zoom.
 struct CNoiseMark {

@@ -273,6 +273,34 @@ TEST(NoiseMarks, PositionLabelsPerUnit)
     EXPECT_EQ(NoiseUnitFromText(""), NOISE_UNIT_INCH);
 }
 
+TEST(NoiseMarks, RulerTicksAreRoundStepsOfTheUnit)
+{
+    struct Case {
+        int32_t m_iUnit;
+        int64_t m_iFirst, m_iLast;
+        std::vector<std::string> m_Labels;
+    };
+    // 1000 samples over a width factor of 10: 42.4 inches, 105.2 cm, 10 scanner units.
+    const std::vector<Case> cases = {
+        {NOISE_UNIT_INCH, 0, 1000, {"0", "10", "20", "30", "40"}},
+        {NOISE_UNIT_SU, 0, 1000, {"0", "2", "4", "6", "8"}},
+        {NOISE_UNIT_CM, 0, 1000, {"0", "20", "40", "60", "80", "100"}},
+        {NOISE_UNIT_SU, 500, 520, {"5.00", "5.05", "5.10", "5.15"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_iUnit);
+        const std::vector<CNoiseTick> ticks = NoiseRulerTicks(c.m_iUnit, 10.0, 1000, c.m_iFirst, c.m_iLast, 400, 8);
+        std::vector<std::string> labels;
+        for (const CNoiseTick& t : ticks)
+            labels.push_back(t.m_szLabel);
+        EXPECT_EQ(labels, c.m_Labels);
+    }
+    // Placed by the marks' column rule: 10 inches is sample 236 of 1000 (10 / 0.0424).
+    const std::vector<CNoiseTick> ticks = NoiseRulerTicks(NOISE_UNIT_INCH, 10.0, 1000, 0, 1000, 400, 8);
+    EXPECT_EQ(ticks[1].m_iX, (236 + 1) * 400 / 1000);
+    EXPECT_TRUE(NoiseRulerTicks(NOISE_UNIT_INCH, 10.0, 1000, 10, 10, 400).empty());
+}
+
 TEST(NoiseZoom, PowersOfTwoClampedToTheSamples)
 {
     CNoiseZoom z;

@@ -118,6 +118,20 @@ void PaintNoiseGraph(QPainter& painter, QSize size, const CNoiseRecord& record, 
     }
     flush();
 
+    // The position scale along the bottom edge, in the chosen unit.
+    {
+        QFont font("Verdana");
+        font.setPixelSize(10);
+        painter.setFont(font);
+        const QFontMetrics fm(font);
+        painter.setPen(Qt::black);
+        for (const CNoiseTick& t : NoiseRulerTicks(options.m_iUnit, record.m_dWidthFactor,
+                                                   static_cast<int64_t>(s.size()), iFirst, iLast, W)) {
+            painter.drawLine(t.m_iX, H - 1, t.m_iX, H - 6);
+            const QString szLabel = QString::fromStdString(t.m_szLabel);
+            painter.drawText(t.m_iX - fm.horizontalAdvance(szLabel) / 2, H - 8, szLabel);
+        }
+    }
     if (!options.m_bMarks)
         return;
     const CNoiseMarks marks =
