@@ -6,6 +6,7 @@
 #include <random>
 
 #include "app/KindRegistry.h"
+#include "app/StartupRecognition.h"
 #include "datafiles/ConFile.h"
 #include "imaging/Picture.h"
 #include "platform/AtomicFile.h"
@@ -36,6 +37,8 @@ void DescribeStitch(const std::string& /*szAs*/, CFileDescription& desc)
             picture.CheckRows(messages);
     }
     AddMessages(desc, messages);
+    if (!bOk)
+        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, szError);
     if (!picture.m_bHasHeader)
         desc.m_iDataLength = std::max<int64_t>(0, desc.m_iFileSize - kStitchOldHeaderSize);
     desc.m_Extra.Set("width", picture.m_iWidth);
@@ -49,6 +52,7 @@ void DescribeNoise(const std::string& /*szAs*/, CFileDescription& desc, bool bNo
     CNoiseRecord record;
     if (!record.ReadNoiseFile(desc.m_szFile)) {
         desc.m_Messages.push_back(record.m_szError);
+        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, record.m_szError);
         return;
     }
     CJson limit;
@@ -82,6 +86,8 @@ void DescribeCameraCheck(const std::string& /*szAs*/, CFileDescription& desc)
     const bool bOk = profile.Load(desc.m_szFile, messages, szError);
     AddMessages(desc, messages);
     desc.m_Extra.Set("profile_width", bOk ? CJson(profile.m_iWidth) : CJson());
+    if (!bOk)
+        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, szError);
 }
 
 bool ReadStitchPicture(const std::string& szFile, const std::string& /*szAs*/, CPicture& pic, std::string& szError)
