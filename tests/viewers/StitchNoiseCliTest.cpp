@@ -127,5 +127,5 @@ TEST_F(StitchNoiseCli, RenderAndConvert)
     EXPECT_NE(bad.m_szErr.find("no size"), std::string::npos) << bad.m_szErr;
     const CRunResult badInfo = RunProgram(BinPath("lumora-cli"), {"info", "--json", s_pDir->File("bad.con")});
     EXPECT_EQ(badInfo.m_iExit, 65);
-    EXPECT_NE(Field(badInfo.m_szOut, "problem").find("no size"), std::string::npos) << badInfo.m_szOut;
+    EXPECT_NE(Field(badInfo.m_szOut, "problem").find("nosize"), std::string::npos) << badInfo.m_szOut;  // blanks squeezed
 }
