@@ -33,7 +33,7 @@ EConReadStatus CheckDataPointer(const ConHeader& header, int64_t iFileSize, int6
     iH = -1;
     const size_t iFieldEnd = header.DataPointerFieldEnd();
     if (header.GetText().find('=') == std::string::npos) {
-        szProblem = "no text header";
+        szProblem = "no DataPointer in its first bytes (no \"=\")";
         return CON_READ_NO_HEADER;
     }
     if (iFieldEnd == std::string::npos) {
@@ -166,7 +166,9 @@ std::vector<std::pair<std::string, std::string>> ListHeaderKeys(const ConHeader&
         if (!szLine.empty() && szLine.back() == '\r')
             szLine.pop_back();
         const size_t iEq = szLine.find('=');
-        if (szLine.empty() || szLine[0] == '[' || iEq == std::string::npos)
+        // A line beginning with "=" names no key (a reader searching for "="
+        // alone would find the DataPointer's).
+        if (szLine.empty() || szLine[0] == '[' || iEq == std::string::npos || iEq == 0)
             continue;
         std::string szKey = szLine.substr(0, iEq);
         if (!seen.insert(szKey).second)
