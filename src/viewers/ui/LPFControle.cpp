@@ -194,6 +194,11 @@ void PaintLPFGraph(QPainter& painter, const QRect& rPlot, const CLPFGraph& graph
     painter.restore();
 }
 
+QSize DefaultLPFGraphSize()
+{
+    return QSize(880, 400);
+}
+
 QImage RenderLPFGraph(const CLPFGraph& graph, QSize size)
 {
     QImage image(size, QImage::Format_RGB32);

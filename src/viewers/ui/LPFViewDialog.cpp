@@ -85,12 +85,20 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
         }
         g.setPen(Qt::black);
         g.drawRect(0, 0, w - 1, h - 1);
-        // White grid: it shows only where the curve left the graph black.
-        g.setPen(Qt::white);
-        for (int32_t y : view.GridLines(H))
-            if (y > 0 && y < h - 1)
-                g.drawLine(1, y, w - 2, y);
         g.end();
+        // The white grid shows only where the curve left the graph black: the
+        // spread between smallest and largest sample stays whole, so noise is
+        // never hidden behind a grid line.
+        const QRgb iBlack = qRgb(0, 0, 0);
+        const QRgb iWhite = qRgb(255, 255, 255);
+        for (int32_t y : view.GridLines(H)) {
+            if (y <= 0 || y >= h - 1)
+                continue;
+            auto* pLine = reinterpret_cast<QRgb*>(graph.scanLine(y));
+            for (int x = 1; x < w - 1; ++x)
+                if ((pLine[x] & 0xFFFFFFu) == (iBlack & 0xFFFFFFu))
+                    pLine[x] = iWhite;
+        }
         painter.drawImage(CLPFView::kGraphLeft, CLPFView::kGraphTop, graph);
     }
 
