@@ -109,6 +109,10 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
     painter.setFont(font);
     painter.drawText(QRect(W / 2 + 2, CLPFView::kStripTop, W / 2 - 22, CLPFView::kStripBottom - CLPFView::kStripTop),
                      Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(view.PositionText(W)));
+    if (!view.Caption().empty())
+        painter.drawText(QRect(CLPFView::kGraphLeft, CLPFView::kStripTop, std::max(0, W / 2 - CLPFView::kGraphLeft - 4),
+                               CLPFView::kStripBottom - CLPFView::kStripTop),
+                         Qt::AlignLeft | Qt::AlignVCenter, FromCp1252(view.Caption()));
     int32_t x1, x2, y;
     if (view.MeasureLine(W, H, x1, x2, y))
         painter.drawLine(x1, y, x2, y);
@@ -303,6 +307,7 @@ bool CView_LPF_Dialog::Load(const std::string& szFile)
     view.SetScanner(m_Profile.m_iGeneration, m_Profile.m_bColorScanner, m_Profile.m_iCamera, m_Profile.m_iCameraCount,
                     m_Profile.m_dWidthFactor);
     view.ClearMeasure();
+    view.SetCaption(LightProfileFlashCaption(m_Profile.m_szFileName));
     setWindowTitle(FromCp1252(LightProfileTitle(m_Profile)));
     m_pView->Changed();
     return true;

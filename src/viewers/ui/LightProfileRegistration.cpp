@@ -64,6 +64,7 @@ bool RenderLightProfile(const std::string& szFile, const std::string& szAs, QSiz
     CLPFView view;
     view.SetData(p.m_Data.data(), static_cast<int64_t>(p.m_Data.size()));
     view.SetScanner(p.m_iGeneration, p.m_bColorScanner, p.m_iCamera, p.m_iCameraCount, p.m_dWidthFactor);
+    view.SetCaption(LightProfileFlashCaption(szFile));
     image = RenderLPFView(view, size.isValid() && !size.isEmpty() ? size : DefaultLPFViewSize());
     return true;
 }

@@ -97,6 +97,23 @@ TEST(LpfGraphPainting, ProfileGridAndMarkersAtComputedPixels)
     EXPECT_EQ(At(image, 120, 4), kRed);
     EXPECT_NE(At(image, 120, 7), kRed);
     EXPECT_EQ(At(image, 120, 10), kRed);
+
+    // A dead pixel (level 0) still shows on the bottom row; a reference
+    // joins its levels column to column.
+    std::vector<uint8_t> dead(200, 128), ref(200, 64);
+    dead[70] = 0;
+    ref[100] = 192;
+    CLPFGraph d;
+    d.SetData(dead.data(), 200, LPF_CHANNEL_GRAY);
+    d.SetReference(ref.data(), 200);
+    d.ZoomAll();
+    const QImage deadImage = RenderLPFGraph(d, QSize(200, 256));
+    EXPECT_EQ(At(deadImage, 70, 255), kGray);
+    EXPECT_NE(At(deadImage, 71, 255), kGray);
+    const QRgb kReference = qRgb(0, 0, 160);
+    EXPECT_EQ(At(deadImage, 50, CLPFGraph::LevelY(64, 256)), kReference);
+    EXPECT_EQ(At(deadImage, 100, CLPFGraph::LevelY(128, 256)), kReference); // the rise to 192 ...
+    EXPECT_EQ(At(deadImage, 101, CLPFGraph::LevelY(128, 256)), kReference); // ... and the fall back
 }
 
 TEST(LpfGraphPainting, FilledSpreadAndColourModes)
