@@ -244,6 +244,7 @@ std::string CLPFView::PositionText(int32_t iWidth) const
         if (m_bScaled && IsWholeProfile())
             std::snprintf(sz, sizeof sz, "%s  0.0", szSide);
         else
+            // The word already carries the side; a distance is written without sign.
             std::snprintf(sz, sizeof sz, "%s  %3.1f", szSide, std::fabs(D));
     } else {
         std::snprintf(sz, sizeof sz, "%d.%d%d", P / 100, (P % 100) / 10, P % 10);

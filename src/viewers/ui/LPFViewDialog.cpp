@@ -34,7 +34,7 @@ void VLine(QPainter& p, int x, int y0, int y1)
         p.drawLine(x, y0, x, y1 - 1);
 }
 
-QCursor PeakCursor()
+QCursor MakePeakCursor()
 {
     // A thin cross with a peak mark: precise enough to set a line on a slope.
     QPixmap pix(32, 32);
@@ -131,7 +131,7 @@ QImage RenderLPFView(const CLPFView& view, QSize size)
 // ---------------------------------------------------------------------------
 // CLPFViewWidget
 
-CLPFViewWidget::CLPFViewWidget(QWidget* parent) : QWidget(parent)
+CLPFViewWidget::CLPFViewWidget(QWidget* parent) : QWidget(parent), m_PeakCursor(MakePeakCursor())
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -153,7 +153,7 @@ void CLPFViewWidget::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::MiddleButton ||
         (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier))) {
         m_View.StartMeasure(pt.x(), pt.y());
-        setCursor(PeakCursor());
+        setCursor(m_PeakCursor);
         update();
         return;
     }
@@ -172,17 +172,24 @@ void CLPFViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CLPFViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
+    const QPoint pt = event->position().toPoint();
     if (m_View.IsMeasuring()) {
-        m_View.MoveMeasure(static_cast<int32_t>(event->position().x()));
+        m_View.MoveMeasure(pt.x());
         update();
+        return;
     }
+    // Over the graph the peak cursor shows exactly which column a click takes.
+    const bool bOverGraph = pt.y() >= CLPFView::kGraphTop && m_View.SampleAt(pt.x(), width()) >= 0;
+    if (bOverGraph)
+        setCursor(m_PeakCursor);
+    else
+        unsetCursor();
 }
 
 void CLPFViewWidget::mouseReleaseEvent(QMouseEvent*)
 {
     if (m_View.IsMeasuring()) {
         m_View.EndMeasure();
-        unsetCursor();
         update();
     }
 }
