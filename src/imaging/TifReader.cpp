@@ -22,7 +22,7 @@ public:
     {
         // Mapped, strips are decoded straight from the page cache.
         if (iSize > 0 && iSize <= SIZE_MAX) {
-            void* p = ::mmap(nullptr, static_cast<size_t>(iSize), PROT_READ, MAP_SHARED | MAP_POPULATE, iFd, 0);
+            void* p = ::mmap(nullptr, static_cast<size_t>(iSize), PROT_READ, MAP_SHARED, iFd, 0);
             if (p != MAP_FAILED)
                 m_pMap = static_cast<const uint8_t*>(p);
         }
