@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <vector>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include "app/KindRegistry.h"
 #include "app/StartupRecognition.h"
 #include "imaging/ImageErrors.h"
+#include "imaging/ImageReceiver.h"
 #include "imaging/Picture.h"
 #include "imaging/TifReader.h"
 #include "imaging/TifWriter.h"
@@ -52,6 +55,80 @@ bool IsTiffMagic(const std::string& szPath)
     std::fclose(f);
     return n == 4 && ((h[0] == 'I' && h[1] == 'I' && (h[2] == 42 || h[2] == 43) && h[3] == 0) ||
                       (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43)));
+}
+
+// Pictures have no palette or 16-bit gray kind: such pages are widened to RGB
+// or narrowed to 8-bit gray on their way into the picture.
+class CWideningReceiver : public CImageReceiver {
+public:
+    explicit CWideningReceiver(CPicture* pPicture) : m_Inner(pPicture) {}
+    uint32_t BeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution, const uint8_t* pPalette,
+                       int32_t iEntries) override
+    {
+        m_iKind = iKind;
+        m_iWidth = iWidth;
+        if (iKind == IMG_KIND_PALETTE) {
+            std::memset(m_Palette, 0, sizeof(m_Palette));
+            if (pPalette)
+                std::memcpy(m_Palette, pPalette, size_t(std::clamp(iEntries, 0, 256)) * 4);
+        }
+        if (iKind == IMG_KIND_PALETTE || iKind == IMG_KIND_GRAY16)
+            m_Row.assign(size_t(ImageRowLength(iKind, iWidth)), 0);
+        const int32_t iInner = iKind == IMG_KIND_PALETTE ? IMG_KIND_RGB : iKind == IMG_KIND_GRAY16 ? IMG_KIND_GRAY : iKind;
+        return m_Inner.BeginPage(iInner, iWidth, iHeight, iResolution, nullptr, 0);
+    }
+    uint8_t* GetLineBuffer() override
+    {
+        return m_Row.empty() ? m_Inner.GetLineBuffer() : m_Row.data();
+    }
+    uint32_t WriteLine() override
+    {
+        if (!m_Row.empty()) {
+            uint8_t* pOut = m_Inner.GetLineBuffer();
+            if (!pOut)
+                return IMG_TIF_OUT_OF_MEMORY;
+            for (int32_t x = 0; x < m_iWidth; ++x) {
+                if (m_iKind == IMG_KIND_PALETTE) {
+                    const uint8_t* e = m_Palette + 4 * m_Row[size_t(x)];
+                    pOut[3 * x] = e[2];
+                    pOut[3 * x + 1] = e[1];
+                    pOut[3 * x + 2] = e[0];
+                } else {
+                    pOut[x] = m_Row[size_t(2 * x + 1)]; // the high byte of a little-endian sample
+                }
+            }
+        }
+        return m_Inner.WriteLine();
+    }
+    uint32_t EndPage(int32_t iArgument) override { return m_Inner.EndPage(iArgument); }
+
+private:
+    CMyReceiver m_Inner;
+    int32_t m_iKind = 0, m_iWidth = 0;
+    uint8_t m_Palette[256 * 4] = {};
+    std::vector<uint8_t> m_Row;
+};
+
+uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath)
+{
+    CWideningReceiver receiver(&pic);
+    CTIFReader reader;
+    reader.SetFileName(szPath);
+    reader.SetReceiver(&receiver);
+    int32_t iPages = 0;
+    uint32_t r = reader.Open(iPages);
+    if (r == IMG_OK)
+        r = reader.ReadPageInfo();
+    if (r == IMG_OK)
+        r = reader.ReadPage(0);
+    if (r != IMG_OK)
+        return r;
+    // The camera layout, as LoadTiffIntoPicture restores it.
+    std::sscanf(reader.PageInfo(0).m_szDescription.c_str(),
+                "ZEL\nm_iA=%d\nm_iB=%d\nm_iC=%d\nm_iD=%d\nm_iE=%d\nm_iF=%d\nm_iG=%d\nm_iH=%d", &pic.m_BiC[0],
+                &pic.m_BiC[1], &pic.m_BiC[2], &pic.m_BiC[3], &pic.m_BiC[4], &pic.m_BiC[5], &pic.m_BiC[6],
+                &pic.m_BiC[7]);
+    return IMG_OK;
 }
 
 // Qt's reader for the everyday formats; gray stays gray, the rest becomes RGB.
@@ -222,7 +299,7 @@ int Run(const CConvertOptions& opt)
     std::string szError;
     bool bLoaded = false;
     if (IsTiffMagic(opt.m_szIn) && opt.m_szAs.empty()) {
-        const uint32_t r = LoadTiffIntoPicture(pic, opt.m_szIn);
+        const uint32_t r = LoadAnyTiff(pic, opt.m_szIn);
         if (r != IMG_OK) {
             std::fprintf(stderr, "lumora-cli convert: %s: %s\n", opt.m_szIn.c_str(), ImageErrorText(r));
             return r == IMG_CANT_OPEN_TIF ? CLI_EXIT_NOINPUT : CLI_EXIT_DATAERR;

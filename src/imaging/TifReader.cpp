@@ -22,7 +22,7 @@ public:
     {
         // Mapped, strips are decoded straight from the page cache.
         if (iSize > 0 && iSize <= SIZE_MAX) {
-            void* p = ::mmap(nullptr, static_cast<size_t>(iSize), PROT_READ, MAP_SHARED | MAP_POPULATE, iFd, 0);
+            void* p = ::mmap(nullptr, static_cast<size_t>(iSize), PROT_READ, MAP_SHARED, iFd, 0);
             if (p != MAP_FAILED)
                 m_pMap = static_cast<const uint8_t*>(p);
         }
@@ -103,22 +103,35 @@ uint8_t ReverseBits(uint8_t b)
     return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
-// Sets bits [s, e) of a packed row.
-void SetBits(uint8_t* pRow, int32_t s, int32_t e)
+// Flips bits [s, e) of a packed row (black spans into a row of the other colour).
+void FlipBits(uint8_t* pRow, int32_t s, int32_t e)
 {
     if (s >= e)
         return;
-    int32_t iFirst = s >> 3, iLast = (e - 1) >> 3;
+    const int32_t iFirst = s >> 3, iLast = (e - 1) >> 3;
     const uint8_t iHead = static_cast<uint8_t>(0xFFu >> (s & 7));
     const uint8_t iTail = static_cast<uint8_t>(0xFFu << (7 - ((e - 1) & 7)));
     if (iFirst == iLast) {
-        pRow[iFirst] |= iHead & iTail;
+        pRow[iFirst] ^= iHead & iTail;
         return;
     }
-    pRow[iFirst] |= iHead;
-    if (iLast > iFirst + 1)
-        std::memset(pRow + iFirst + 1, 0xFF, size_t(iLast - iFirst - 1));
-    pRow[iLast] |= iTail;
+    pRow[iFirst] ^= iHead;
+    for (int32_t i = iFirst + 1; i < iLast; ++i)
+        pRow[i] = static_cast<uint8_t>(~pRow[i]);
+    pRow[iLast] ^= iTail;
+}
+
+void InvertBytes(uint8_t* p, int64_t n)
+{
+    int64_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        v = ~v;
+        std::memcpy(p + i, &v, 8);
+    }
+    for (; i < n; ++i)
+        p[i] = static_cast<uint8_t>(~p[i]);
 }
 
 } // namespace
@@ -323,7 +336,8 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
     const int32_t w = m_iWidth;
     if (Consumed() >= uint64_t(m_iSize) * 8)
         return IMG_HUFFMAN_CANT_READ;
-    std::memset(pBuffer, 0, static_cast<size_t>(m_iRowLength));
+    // Black spans are flipped into a row of white.
+    std::memset(pBuffer, m_bWhiteIsOne ? 0xFF : 0x00, static_cast<size_t>(m_iRowLength));
     if (!m_bGroup4) {
         int32_t x = 0;
         bool bBlack = false;
@@ -332,7 +346,7 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
             if (!ReadRun(bBlack, iRun) || iRun > w - x)
                 return IMG_HUFFMAN_FORMAT_ERROR;
             if (bBlack)
-                SetBits(pBuffer, x, x + iRun);
+                FlipBits(pBuffer, x, x + iRun);
             x += iRun;
             bBlack = !bBlack;
         }
@@ -397,7 +411,7 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
     // Black spans lie between a change into black and the next change.
     for (size_t k = 0; k < a.size(); k += 2) {
         const int32_t s = std::min(a[k], w), e = k + 1 < a.size() ? std::min(a[k + 1], w) : w;
-        SetBits(pBuffer, s, e);
+        FlipBits(pBuffer, s, e);
     }
     std::swap(m_Changes, m_Reference);
     return IMG_OK;
@@ -812,6 +826,8 @@ uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
     // Our rows say 1 = white for bilevel and 255 = white for gray.
     const bool bInvert = (page.m_iKind == IMG_KIND_BILEVEL || page.m_iKind == IMG_KIND_GRAY) &&
                          (bCCITT ? page.m_iPhotometric != 1 : page.m_iPhotometric == 0);
+    if (bCCITT && bInvert)
+        static_cast<CDecoderHuffman*>(pDecoder.get())->SetWhiteIsOne(true);
     std::vector<uint8_t> strip;
     int64_t iRow = 0;
     for (size_t s = 0; s < page.m_StripOffsets.size() && iRow < page.m_iHeight; ++s) {
@@ -841,9 +857,8 @@ uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
                 SwapBytes16(pRow, page.m_iRowLength);
             if (page.m_iPredictor == 2)
                 CDifferencingFilter::Undifference(page.m_iKind, pRow, page.m_iRowLength);
-            if (bInvert)
-                for (int64_t i = 0; i < page.m_iRowLength; ++i)
-                    pRow[i] = static_cast<uint8_t>(~pRow[i]);
+            if (bInvert && !bCCITT)
+                InvertBytes(pRow, page.m_iRowLength);
             if ((iResult = m_pReceiver->WriteLine()) != IMG_OK)
                 return iResult;
         }

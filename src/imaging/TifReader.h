@@ -147,6 +147,8 @@ private:
 class CTIFReader::CDecoderHuffman : public CTIFReader::CDecoder {
 public:
     explicit CDecoderHuffman(bool bGroup4) : m_bGroup4(bGroup4) {}
+    // Rows come out with white as 1 bits instead of the file's 0 bits.
+    void SetWhiteIsOne(bool bWhiteIsOne) { m_bWhiteIsOne = bWhiteIsOne; }
     uint32_t BeginStrip(const uint8_t* pData, size_t iSize, int64_t iRows) override;
     uint32_t DecodeLine(uint8_t* pBuffer) override;
 
@@ -169,6 +171,7 @@ private:
     void Fill();
     bool ReadRun(bool bBlack, int32_t& iRun);
     bool m_bGroup4;
+    bool m_bWhiteIsOne = false;
     uint64_t m_iAcc = 0;
     int32_t m_iAccBits = 0;
     std::vector<int32_t> m_Changes, m_Reference;

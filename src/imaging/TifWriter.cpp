@@ -391,6 +391,7 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
                             static_cast<size_t>(iProfileSize));
             }
     }
+    m_Out.Reserve(static_cast<size_t>(m_iBytesPerRow) * static_cast<size_t>(m_iRowsPerStrip));
     m_Strips.clear();
     m_iKind = iKind;
     m_iRowsWritten = 0;

@@ -74,6 +74,39 @@ TEST(ConvertCli, PicturesMoveBetweenFormats)
     EXPECT_EQ(std::string(a.m_pData, a.m_pData + a.m_iSize), std::string(c.m_pData, c.m_pData + c.m_iSize));
 }
 
+TEST(ConvertCli, PaletteAndSixteenBitGrayAreWidened)
+{
+    CTempDir dir;
+    for (int bits : {8, 16}) {
+        const std::string szIn = dir.File("in.tif");
+        TIFF* tif = TIFFOpen(szIn.c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, bits == 8 ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_MINISBLACK);
+        std::vector<uint16_t> r(256, 0), g(256, 0), b(256, 0);
+        r[1] = 65535;
+        g[2] = 65535;
+        b[3] = 32896;
+        if (bits == 8)
+            TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
+        const uint16_t gray[4] = {0, 0x1234, 0x8000, 0xFFFF};
+        const uint8_t index[4] = {0, 1, 2, 3};
+        ASSERT_EQ(TIFFWriteScanline(tif, bits == 8 ? (void*)index : (void*)gray, 0, 0), 1);
+        TIFFClose(tif);
+        const CRunResult run = Convert({szIn, dir.File("out.tif")});
+        ASSERT_EQ(run.m_iExit, 0) << run.m_szErr;
+        CPicture pic;
+        ASSERT_EQ(LoadTiffIntoPicture(pic, dir.File("out.tif")), 0u);
+        const std::vector<uint8_t> got(pic.m_pData, pic.m_pData + pic.m_iSize);
+        if (bits == 8)
+            EXPECT_EQ(got, (std::vector<uint8_t>{0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 128}));
+        else
+            EXPECT_EQ(got, (std::vector<uint8_t>{0, 0x12, 0x80, 0xFF}));
+    }
+}
+
 TEST(ConvertCli, FailuresNameFileAndProblem)
 {
     CTempDir dir;
