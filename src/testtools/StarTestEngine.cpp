@@ -454,8 +454,11 @@ void CStarTestEngine::AverageRepeats()
     }
     for (auto& a : averaged) m_Sweeps.push_back(std::move(a));
     m_iSweepCount += g;
+    // The station counts records from 1: (count - count / (Repeat + 1)) + 1
+    // is the first averaged record, which is the one a technician looks at
+    // first (the list marks it with "<").
     const int32_t c = m_iSweepCount;
-    m_iDisplayed = std::clamp((c - c / (m_iRepeat + 1)) + 1, 0, int32_t(m_Sweeps.size()) - 1);
+    m_iDisplayed = std::clamp(c - c / (m_iRepeat + 1), 0, int32_t(m_Sweeps.size()) - 1);
 }
 
 const StarTestSweep* CStarTestEngine::Displayed() const

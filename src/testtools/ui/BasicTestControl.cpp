@@ -249,10 +249,16 @@ void CBasicTestControl::SelectBrush(QPainter& dc, COLORREF color)
 void CBasicTestControl::SelectFont(QPainter& dc, int32_t iHeight, const char* szFaceName, int32_t iWeight)
 {
     m_Font = QFont(QString::fromLatin1(szFaceName && *szFaceName ? szFaceName : "Courier New"));
-    m_Font.setPixelSize(std::max(1, std::abs(iHeight)));
+    const int32_t iCell = std::max(1, std::abs(iHeight));
+    m_Font.setPixelSize(iCell);
     m_Font.setWeight(QFont::Weight(std::clamp(iWeight <= 0 ? 400 : iWeight, 100, 900)));
     m_Font.setStyleHint(QFont::TypeWriter, QFont::NoAntialias);
     m_Font.setStyleStrategy(QFont::NoAntialias);
+    // A font height is the height of a whole text line (ascent plus descent),
+    // so that lines stepped by it do not run into each other; a pixel size
+    // is only the em, which every face draws taller than that.
+    const int32_t iLine = QFontMetrics(m_Font).height();
+    if (iLine > iCell) m_Font.setPixelSize(std::max(1, int32_t(std::lround(double(iCell) * iCell / iLine))));
     dc.setFont(m_Font);
     m_bFontSelected = true;
     m_iFontHeight = iHeight;
@@ -283,6 +289,21 @@ void CBasicTestControl::TextOut(QPainter& dc, int32_t x, int32_t y, const std::s
 int32_t CBasicTestControl::TextWidth(QPainter& dc, const std::string& szText)
 {
     return QFontMetrics(dc.font()).horizontalAdvance(FromCp1252(szText));
+}
+
+int32_t CBasicTestControl::SelectFittingFont(QPainter& dc, int32_t iHeight, const char* szFaceName,
+                                             const std::vector<std::string>& texts, int32_t iRoom)
+{
+    constexpr int32_t kSmallest = 8;
+    int32_t h = std::max(1, iHeight);
+    for (;;) {
+        SelectFont(dc, h, szFaceName, 400);
+        int32_t iWidest = 0;
+        for (const std::string& sz : texts) iWidest = std::max(iWidest, TextWidth(dc, sz));
+        if (iWidest <= iRoom || h <= kSmallest) return h;
+        // text width grows with the height: jump close, then step
+        h = std::max(kSmallest, std::min(h - 1, int32_t(int64_t(h) * std::max(1, iRoom) / iWidest)));
+    }
 }
 
 void CBasicTestControl::MeasureText()

@@ -91,9 +91,9 @@ TEST(StarTestUi, LoadShowsTheAveragedSweepAndPrints)
     ASSERT_TRUE(dlg.LoadFile(szPath));
     EXPECT_TRUE(rec.Texts().empty());
     ASSERT_EQ(dlg.Engine().m_Sweeps.size(), 9u);
-    EXPECT_EQ(dlg.Engine().m_iDisplayed, 7);
+    EXPECT_EQ(dlg.Engine().m_iDisplayed, 6);
     EXPECT_EQ(dlg.Chart()->Curves().size(), 2u); // averaged: X-vib-avg and Std Dev
-    EXPECT_EQ(dlg.Chart()->SweepListText(7), "300 c<");
+    EXPECT_EQ(dlg.Chart()->SweepListText(6), "300 c<");
     EXPECT_EQ(dlg.Chart()->SweepListText(0), "300 c ");
 
     dlg.SelectSweep(4);
