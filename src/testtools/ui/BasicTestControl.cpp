@@ -345,21 +345,34 @@ bool CBasicTestControl::Print()
 bool CBasicTestControl::PrintDocument(QPrinter& printer)
 {
     printer.setDocName(m_szDocName);
-    QPainter dc;
-    if (!dc.begin(&printer)) return false;
-    bool bOk = true;
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    // The original printed one job per page, the last page first; a PDF keeps
-    // them as pages of one document in that order.
+    bool bOk = true;
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        // A file is one document read from its first page: the pages go in
+        // reading order (paper comes out in the order of the jobs below).
+        QPainter dc;
+        if (!dc.begin(&printer)) return false;
+        for (int32_t i = 0; i < m_iPageCount; ++i) {
+            if (i > 0 && !printer.newPage()) {
+                bOk = false;
+                continue;
+            }
+            PrintPage(dc, page.width(), page.height(), i);
+            dc.setPen(Qt::black);
+        }
+        return dc.end() && bOk;
+    }
+    // On paper every page is a print job of its own, the last page first.
     for (int32_t i = m_iPageCount - 1; i >= 0; --i) {
-        if (i != m_iPageCount - 1 && !printer.newPage()) {
+        QPainter dc;
+        if (!dc.begin(&printer)) {
             bOk = false;
             continue;
         }
         PrintPage(dc, page.width(), page.height(), i);
         dc.setPen(Qt::black);
+        if (!dc.end()) bOk = false;
     }
-    if (!dc.end()) bOk = false;
     return bOk;
 }
 
