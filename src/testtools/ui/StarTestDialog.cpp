@@ -116,7 +116,17 @@ bool CStarTest_Dialog::PrepareMarkedPicture(int32_t iRecord, CPicture& marked, i
         ShowMessage(Printf("%s: %s", s.m_szRawPictureName.c_str(), szError.c_str()), "Star test");
         return false;
     }
-    m_pEngine->m_iAnalysed = iRecord;
+    if (iRecord != m_pEngine->m_iAnalysed) {
+        // the file holds the station's numbers; the picture shows what they came from
+        std::string szTrack;
+        if (m_pEngine->AnalyseFromPicture(iRecord, marked, szTrack)) {
+            if (iRecord == m_pEngine->m_iDisplayed) m_pChart->SetData(m_pEngine.get());
+        } else {
+            Log_Msg(FormatText("CStarTest_Dialog::PrepareMarkedPicture %s: %s", s.m_szRawPictureName.c_str(),
+                               szTrack.c_str()));
+        }
+        m_pEngine->m_iAnalysed = iRecord; // its picture is loaded, lines or not: no second try
+    }
     MarkStarTestPicture(s, marked);
     StarTestPickCentre(s, marked, 0, iCentreX, iCentreY);
     return true;
