@@ -24,7 +24,7 @@ public:
     int64_t m_iHeaderLength = 0;   // H of a "[Stitch Test]" file, 48 for the old form
     int64_t m_iDataLength = 0;
     std::string m_szHeader;        // the text header, empty for the old form
-    std::vector<uint8_t> m_Data;   // the data block as read; given up to m_Pixels by Decode
+    std::vector<uint8_t> m_Data;   // the data block as read; gray data goes on to m_Pixels
     // What Decode builds. Gray data: the picture, one byte per pixel, rows from
     // the top, in m_Pixels (the data block handed over). Run-length data stays
     // in m_Data; the offset of each row's first byte goes into m_RowStart
@@ -51,8 +51,9 @@ public:
     // bReadData false reads only the header (what a description needs).
     bool Load(const std::string& szFile, std::vector<std::string>& messages, std::string& szError,
               bool bReadData = true);
-    // Turns the data block into m_Pixels in one pass. Warnings about damaged
-    // run-length data are appended to messages. False when the size is refused.
+    // Makes the picture drawable: gray data becomes m_Pixels (handed over, or
+    // padded with white when short), run-length data gets its row index ready.
+    // False when the size is refused.
     bool Decode(std::vector<std::string>& messages, std::string& szError);
 };
 
