@@ -72,6 +72,7 @@ private:
     uint32_t DoWriteLine();
     uint32_t DoEndPage();
     void Fail();
+    uint32_t OpenForAppend();
     void Put16(std::vector<uint8_t>& v, uint16_t x) const;
     void Put32(std::vector<uint8_t>& v, uint32_t x) const;
     void Put64(std::vector<uint8_t>& v, uint64_t x) const;

@@ -287,6 +287,17 @@ CLightProfileLoad LoadWithSettingsFrom(CSource& src, const std::string& szFile, 
     p.m_bCorrected = settings.m_bCorrected;
     p.m_iGeneration = DefaultLightProfileGeneration(false, 0, p.m_bColorScanner);
     p.m_szHeaderText = settings.m_szHeader.substr(0, 256);
+    // The dialog has no control of its own for the correction or the scan's
+    // identity; a technician who knows them types them as header keys, the
+    // way a headered file carries them.
+    ConHeader typed;
+    typed.SetText(p.m_szHeaderText);
+    bool bCorrected = false;
+    if (typed.GetCorrected(bCorrected))
+        p.m_bCorrected = bCorrected;
+    typed.GetScannerName(p.m_szScannerName);
+    typed.GetDate(p.m_szDate);
+    typed.GetTime(p.m_szTime);
     load.m_bHeaderless = true;
     const int64_t iFrom = std::min(src.Size(), kLpfOldHeaderSize);
     TakeData(src, load, szFile, iFrom, src.Size() - iFrom, bReadData);

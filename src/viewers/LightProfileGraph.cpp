@@ -133,10 +133,16 @@ void CLPFGraph::SetColorData(const uint8_t* pRed, const uint8_t* pGreen, const u
 
 void CLPFGraph::SetReference(const uint8_t* pReference, int64_t iCount)
 {
-    if (!pReference || iCount <= 0)
+    if (!pReference || iCount <= 0) {
         m_Reference.clear();
-    else
-        m_Reference.assign(pReference, pReference + iCount);
+        return;
+    }
+    m_Reference.assign(pReference, pReference + iCount);
+    // The reference is a level of the same signal: it is spread with the
+    // samples, or it would sit beside the curve it belongs to.
+    if (m_iMode == LPF_MODE_SIGNED32)
+        for (auto& s : m_Reference)
+            s = ConvertSigned32(s);
 }
 
 int32_t CLPFGraph::ChannelColor(int i) const
@@ -149,6 +155,8 @@ void CLPFGraph::Convert(uint8_t (*fn)(uint8_t))
     for (auto& v : m_Samples)
         for (auto& s : v)
             s = fn(s);
+    for (auto& s : m_Reference)
+        s = fn(s);
     for (int i = 0; i < 3; ++i)
         m_Levels[static_cast<size_t>(i)].Prepare(m_Samples[static_cast<size_t>(i)].data(),
                                                  static_cast<int64_t>(m_Samples[static_cast<size_t>(i)].size()));

@@ -244,6 +244,7 @@ std::string CLPFView::PositionText(int32_t iWidth) const
         if (m_bScaled && IsWholeProfile())
             std::snprintf(sz, sizeof sz, "%s  0.0", szSide);
         else
+            // The word already carries the side; a distance is written without sign.
             std::snprintf(sz, sizeof sz, "%s  %3.1f", szSide, std::fabs(D));
     } else {
         std::snprintf(sz, sizeof sz, "%d.%d%d", P / 100, (P % 100) / 10, P % 10);
@@ -273,4 +274,31 @@ bool CLPFView::MeasureLine(int32_t iWidth, int32_t iHeight, int32_t& iX1, int32_
     iX2 = std::max(m_iMeasureX1, m_iMeasureX2);
     iY = m_iMeasureY;
     return iX1 >= kGraphLeft && iX2 <= iWidth - kGraphLeft && iX1 < iX2 && iY >= kGraphTop && iY <= iHeight;
+}
+
+std::string LightProfileFlashCaption(const std::string& szFile)
+{
+    // The file's title, lower case, without separators, so "Ref_Flash",
+    // "ref-flash" and "RefFlash" read alike.
+    const size_t iSlash = szFile.find_last_of("/\\");
+    std::string szTitle;
+    for (size_t i = iSlash == std::string::npos ? 0 : iSlash + 1; i < szFile.size(); ++i) {
+        const char c = szFile[i];
+        if (c == '_' || c == '-' || c == ' ' || c == '.')
+            continue;
+        szTitle += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    auto has = [&szTitle](const char* sz) { return szTitle.find(sz) != std::string::npos; };
+    std::string sz;
+    if (has("refflash") || has("referenceflash"))
+        sz += "   Reference Flash LPF";
+    else if (has("flash"))
+        sz += "   Normal Flash LPF";
+    if (has("blackpreserve"))
+        sz += "  Black preserve";
+    else if (has("whitepreserve"))
+        sz += "  White preserve";
+    else if (has("mixedpreserve"))
+        sz += "  Mixed preserve";
+    return sz;
 }

@@ -30,6 +30,10 @@ public:
     int64_t Count() const { return m_iCount; }
     const uint8_t* Samples() const { return m_pSamples; }
 
+    // Flash and preserve caption written at the left of the read-out strip.
+    void SetCaption(const std::string& szCaption) { m_szCaption = szCaption; }
+    const std::string& Caption() const { return m_szCaption; }
+
     // --- view state ---------------------------------------------------------
     bool IsScaled() const { return m_bScaled; }
     void SetScaled(bool bScaled) { m_bScaled = bScaled; }
@@ -90,4 +94,12 @@ private:
     int64_t m_iCenter = 0;
     bool m_bMeasuring = false, m_bLine = false;
     int32_t m_iMeasureX1 = 0, m_iMeasureX2 = 0, m_iMeasureY = 0;
+    std::string m_szCaption;
 };
+
+// The flash and preserve captions ("   Normal Flash LPF", "   Reference Flash
+// LPF", "  Black preserve", "  White preserve", "  Mixed preserve") for a
+// profile file. The header has no key for the lamp flash or the preserve
+// setting, so they are read from the file name (e.g.
+// "CamA_RefFlash_BlackPreserve_LPF.con"). Empty when the name says neither.
+std::string LightProfileFlashCaption(const std::string& szFile);

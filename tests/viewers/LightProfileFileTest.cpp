@@ -178,6 +178,15 @@ TEST(LightProfileFile, ScannerSettingsCompleteAFileOfUnknownLayout)
     EXPECT_EQ(load.m_Profile.m_iCameraCount, 3);
     EXPECT_EQ(load.m_Profile.m_iGeneration, 4);
     EXPECT_EQ(load.m_Profile.m_szHeaderText, "typed by the technician");
+    EXPECT_FALSE(load.m_Profile.m_bCorrected);
+    // Keys typed into the header say what the dialog has no control for.
+    s.m_szHeader = "ScannerName=ZEL 4800\nCorrected=TRUE";
+    load = LoadLightProfileBytesWithSettings("x.bin", bytes, s);
+    EXPECT_TRUE(load.m_Profile.m_bCorrected);
+    EXPECT_EQ(load.m_Profile.m_szScannerName, "ZEL 4800");
+    s.m_bCorrected = true;
+    s.m_szHeader = "Corrected=FALSE";
+    EXPECT_FALSE(LoadLightProfileBytesWithSettings("x.bin", bytes, s).m_Profile.m_bCorrected);
     s.m_bCameraAdjustmentMode = true;
     load = LoadLightProfileBytesWithSettings("x.bin", bytes, s);
     EXPECT_EQ(load.m_eOutcome, LPF_LOAD_HAND_OVER);

@@ -174,6 +174,30 @@ TEST(LightProfileGraph, SpreadModesConvertSamples)
     EXPECT_EQ(t.Samples(), (std::vector<uint8_t>{0, 124, 128, 252}));
     t.SetData(v.data(), 4, 0);
     EXPECT_EQ(t.Samples(), v);
+    // A reference travels with its samples: spread on choice, and on arrival while the mode is 3.
+    CLPFGraph r = GraphOf(v);
+    r.SetReference(v.data(), 4);
+    r.SetDisplayMode(LPF_MODE_SIGNED32);
+    EXPECT_EQ(r.Reference(), r.Samples());
+    r.SetReference(v.data(), 4);
+    EXPECT_EQ(r.Reference(), r.Samples());
+}
+
+TEST(LightProfileView, FlashAndPreserveCaptionsFromTheFileName)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/data/CamA_LPF.con", ""},
+        {"/data/CamA_Flash_LPF.con", "   Normal Flash LPF"},
+        {"/data/ref-flash/CamA_LPF.con", ""}, // folders do not count
+        {"/data/CamA_Ref_Flash_LPF.con", "   Reference Flash LPF"},
+        {"/data/REFERENCEFLASH.CON", "   Reference Flash LPF"},
+        {"/data/CamA_Black_Preserve.con", "  Black preserve"},
+        {"/data/white-preserve.con", "  White preserve"},
+        {"/data/Flash MixedPreserve.con", "   Normal Flash LPF  Mixed preserve"},
+        {"C:\\scans\\RefFlash_BlackPreserve.con", "   Reference Flash LPF  Black preserve"},
+    };
+    for (const auto& [szFile, szCaption] : cases)
+        EXPECT_EQ(LightProfileFlashCaption(szFile), szCaption) << szFile;
 }
 
 TEST(LightProfileGraph, MarkersTagsAndCameraColumns)

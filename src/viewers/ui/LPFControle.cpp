@@ -138,7 +138,9 @@ void PaintLPFGraph(QPainter& painter, const QRect& rPlot, const CLPFGraph& graph
                 uint8_t iMin, iMax;
                 graph.ColumnMinMax(col, c, iMin, iMax);
                 painter.setPen(bInside ? LPFChannelColor(graph.ChannelColor(c)) : QColor(Qt::black));
-                VLine(painter, x, yOf(iMax), yOf(iMin) + 1);
+                // Level 0 lies on the bottom edge, just outside the plot; a
+                // dead pixel must still show, so it keeps the last row.
+                VLine(painter, x, std::min(yOf(iMax), H - 1), yOf(iMin) + 1);
             }
         }
         if (graph.HasHighlight() && bInside && !bNameWritten) {
@@ -153,14 +155,24 @@ void PaintLPFGraph(QPainter& painter, const QRect& rPlot, const CLPFGraph& graph
         }
     }
 
-    // Reference levels as single pixels, then markers and tags across the full height.
+    // Reference levels: a thin joined line over the profile; in the spread
+    // views, whose curve is a filled area, single pixels that do not cover it.
     if (!graph.Reference().empty()) {
         painter.setPen(kReferenceColor);
         const auto& ref = graph.Reference();
+        int yPrev = -1;
         for (int x = 0; x < W; ++x) {
             const CLPFColumn& col = cols[static_cast<size_t>(x)];
-            if (!col.IsEmpty() && col.m_iFirst < static_cast<int64_t>(ref.size()))
-                painter.drawPoint(x, std::min(H - 1, yOf(ref[static_cast<size_t>(col.m_iFirst)])));
+            if (col.IsEmpty() || col.m_iFirst >= static_cast<int64_t>(ref.size())) {
+                yPrev = -1;
+                continue;
+            }
+            const int y = std::min(H - 1, yOf(ref[static_cast<size_t>(col.m_iFirst)]));
+            if (bSpread || yPrev < 0)
+                painter.drawPoint(x, y);
+            else
+                VLine(painter, x, std::min(yPrev, y), std::max(yPrev, y) + 1);
+            yPrev = y;
         }
     }
     for (int x = 0; x < W; ++x) {
@@ -192,6 +204,11 @@ void PaintLPFGraph(QPainter& painter, const QRect& rPlot, const CLPFGraph& graph
         drawGrid();
     }
     painter.restore();
+}
+
+QSize DefaultLPFGraphSize()
+{
+    return QSize(880, 400);
 }
 
 QImage RenderLPFGraph(const CLPFGraph& graph, QSize size)

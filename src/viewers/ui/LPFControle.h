@@ -18,6 +18,8 @@ void PaintLPFGraph(QPainter& painter, const QRect& rPlot, const CLPFGraph& graph
                    std::vector<int64_t>* pReadOut = nullptr);
 // The graph as an image of the given size.
 QImage RenderLPFGraph(const CLPFGraph& graph, QSize size);
+// The size of the graph when CLPF_Dialog opens; also the renderer's default.
+QSize DefaultLPFGraphSize();
 // One page: the identification lines, then the graph. False when the printer
 // cannot start (the caller reports it).
 bool PrintLPFGraph(QPrinter& printer, const CLPFGraph& graph, const std::vector<std::string>& lines);

@@ -75,6 +75,7 @@ CScanner_Settings_Dialog::CScanner_Settings_Dialog(QWidget* parent) : QDialog(pa
     m_pHeader = new QLineEdit(this);
     m_pHeader->setObjectName("header");
     m_pHeader->setMaxLength(256);
+    m_pHeader->setToolTip("Header keys of the scan, e.g. Corrected=TRUE, are taken over");
     pGrid->addWidget(pHeaderLabel, 2, 0);
     pGrid->addWidget(m_pHeader, 2, 1);
     pLayout->addLayout(pGrid);
@@ -121,6 +122,7 @@ CScannerSettings CScanner_Settings_Dialog::Settings() const
         if (m_pCamera[i]->isChecked())
             s.m_iCamera = i;
     s.m_iCameraCount = m_pCount->value();
+    // Corrected only when the typed header says so (Corrected=TRUE).
     s.m_bCorrected = false;
     // Third-generation profiles are the camera adjustment check's pictures.
     s.m_bCameraAdjustmentMode = m_pThirdGen->isChecked();

@@ -34,7 +34,7 @@ void VLine(QPainter& p, int x, int y0, int y1)
         p.drawLine(x, y0, x, y1 - 1);
 }
 
-QCursor PeakCursor()
+QCursor MakePeakCursor()
 {
     // A thin cross with a peak mark: precise enough to set a line on a slope.
     QPixmap pix(32, 32);
@@ -85,12 +85,20 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
         }
         g.setPen(Qt::black);
         g.drawRect(0, 0, w - 1, h - 1);
-        // White grid: it shows only where the curve left the graph black.
-        g.setPen(Qt::white);
-        for (int32_t y : view.GridLines(H))
-            if (y > 0 && y < h - 1)
-                g.drawLine(1, y, w - 2, y);
         g.end();
+        // The white grid shows only where the curve left the graph black: the
+        // spread between smallest and largest sample stays whole, so noise is
+        // never hidden behind a grid line.
+        const QRgb iBlack = qRgb(0, 0, 0);
+        const QRgb iWhite = qRgb(255, 255, 255);
+        for (int32_t y : view.GridLines(H)) {
+            if (y <= 0 || y >= h - 1)
+                continue;
+            auto* pLine = reinterpret_cast<QRgb*>(graph.scanLine(y));
+            for (int x = 1; x < w - 1; ++x)
+                if ((pLine[x] & 0xFFFFFFu) == (iBlack & 0xFFFFFFu))
+                    pLine[x] = iWhite;
+        }
         painter.drawImage(CLPFView::kGraphLeft, CLPFView::kGraphTop, graph);
     }
 
@@ -101,6 +109,10 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
     painter.setFont(font);
     painter.drawText(QRect(W / 2 + 2, CLPFView::kStripTop, W / 2 - 22, CLPFView::kStripBottom - CLPFView::kStripTop),
                      Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(view.PositionText(W)));
+    if (!view.Caption().empty())
+        painter.drawText(QRect(CLPFView::kGraphLeft, CLPFView::kStripTop, std::max(0, W / 2 - CLPFView::kGraphLeft - 4),
+                               CLPFView::kStripBottom - CLPFView::kStripTop),
+                         Qt::AlignLeft | Qt::AlignVCenter, FromCp1252(view.Caption()));
     int32_t x1, x2, y;
     if (view.MeasureLine(W, H, x1, x2, y))
         painter.drawLine(x1, y, x2, y);
@@ -119,7 +131,7 @@ QImage RenderLPFView(const CLPFView& view, QSize size)
 // ---------------------------------------------------------------------------
 // CLPFViewWidget
 
-CLPFViewWidget::CLPFViewWidget(QWidget* parent) : QWidget(parent)
+CLPFViewWidget::CLPFViewWidget(QWidget* parent) : QWidget(parent), m_PeakCursor(MakePeakCursor())
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -141,7 +153,7 @@ void CLPFViewWidget::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::MiddleButton ||
         (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier))) {
         m_View.StartMeasure(pt.x(), pt.y());
-        setCursor(PeakCursor());
+        setCursor(m_PeakCursor);
         update();
         return;
     }
@@ -160,17 +172,24 @@ void CLPFViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CLPFViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
+    const QPoint pt = event->position().toPoint();
     if (m_View.IsMeasuring()) {
-        m_View.MoveMeasure(static_cast<int32_t>(event->position().x()));
+        m_View.MoveMeasure(pt.x());
         update();
+        return;
     }
+    // Over the graph the peak cursor shows exactly which column a click takes.
+    const bool bOverGraph = pt.y() >= CLPFView::kGraphTop && m_View.SampleAt(pt.x(), width()) >= 0;
+    if (bOverGraph)
+        setCursor(m_PeakCursor);
+    else
+        unsetCursor();
 }
 
 void CLPFViewWidget::mouseReleaseEvent(QMouseEvent*)
 {
     if (m_View.IsMeasuring()) {
         m_View.EndMeasure();
-        unsetCursor();
         update();
     }
 }
@@ -295,6 +314,7 @@ bool CView_LPF_Dialog::Load(const std::string& szFile)
     view.SetScanner(m_Profile.m_iGeneration, m_Profile.m_bColorScanner, m_Profile.m_iCamera, m_Profile.m_iCameraCount,
                     m_Profile.m_dWidthFactor);
     view.ClearMeasure();
+    view.SetCaption(LightProfileFlashCaption(m_Profile.m_szFileName));
     setWindowTitle(FromCp1252(LightProfileTitle(m_Profile)));
     m_pView->Changed();
     return true;

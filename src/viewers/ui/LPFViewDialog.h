@@ -38,6 +38,7 @@ protected:
 
 private:
     CLPFView m_View;
+    QCursor m_PeakCursor;
 };
 
 class CView_LPF_Dialog : public QDialog {

@@ -6,6 +6,7 @@
 #include "viewers/LightProfileFile.h"
 #include "viewers/LightProfileSamples.h"
 #include "viewers/LightProfileView.h"
+#include "viewers/ui/LPFControle.h"
 #include "viewers/ui/LPFDialog.h"
 #include "viewers/ui/LPFViewDialog.h"
 
@@ -19,10 +20,38 @@ template <class Dialog> int RunViewer(const CViewerRequest& request)
     return dlg.exec();
 }
 
+// Draws the graph CLPF_Dialog shows after the launcher's "View &Light
+// Profile" button handed it the file: a file it cannot describe is taken with
+// the scanner settings dialog's initial choices, and a 32-bit profile is
+// spread into its [-32:31] view.
+bool RenderLaunchedLightProfile(const std::string& szFile, QSize size, QImage& image, std::string& szError)
+{
+    CLightProfileLoad load = LoadLightProfile(szFile, LPF_VIEWER_DIALOG);
+    if (load.m_eOutcome == LPF_LOAD_ASK_SETTINGS)
+        load = LoadLightProfileWithSettings(szFile, CScannerSettings());
+    if (load.m_eOutcome != LPF_LOAD_OK) {
+        szError = load.m_eOutcome == LPF_LOAD_FAILED ? load.m_szError
+                  : load.m_eOutcome == LPF_LOAD_HAND_OVER
+                      ? szFile + ": shown by " + load.m_szViewer + ", not as a light profile"
+                      : szFile + ": not a light profile";
+        return false;
+    }
+    const CLightProfile& p = load.m_Profile;
+    CLPFGraph graph;
+    graph.SetData(p.m_Data.data(), static_cast<int64_t>(p.m_Data.size()), p.m_iColor);
+    if (p.m_bSigned32Profile)
+        graph.SetDisplayMode(LPF_MODE_SIGNED32);
+    graph.ZoomAll();
+    image = RenderLPFGraph(graph, size.isValid() && !size.isEmpty() ? size : DefaultLPFGraphSize());
+    return true;
+}
+
 // Draws a file exactly as CView_LPF_Dialog shows it after loading.
-bool RenderLightProfile(const std::string& szFile, const std::string& /*szAs*/, QSize size, QImage& image,
+bool RenderLightProfile(const std::string& szFile, const std::string& szAs, QSize size, QImage& image,
                         std::string& szError)
 {
+    if (szAs == "light-profile")
+        return RenderLaunchedLightProfile(szFile, size, image, szError);
     CLightProfileLoad load = LoadLightProfile(szFile, LPF_VIEWER_FILE);
     if (load.m_eOutcome != LPF_LOAD_OK) {
         szError = load.m_eOutcome == LPF_LOAD_FAILED ? load.m_szError
@@ -35,6 +64,7 @@ bool RenderLightProfile(const std::string& szFile, const std::string& /*szAs*/, 
     CLPFView view;
     view.SetData(p.m_Data.data(), static_cast<int64_t>(p.m_Data.size()));
     view.SetScanner(p.m_iGeneration, p.m_bColorScanner, p.m_iCamera, p.m_iCameraCount, p.m_dWidthFactor);
+    view.SetCaption(LightProfileFlashCaption(szFile));
     image = RenderLPFView(view, size.isValid() && !size.isEmpty() ? size : DefaultLPFViewSize());
     return true;
 }

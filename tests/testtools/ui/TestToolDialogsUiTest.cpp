@@ -91,9 +91,9 @@ TEST(StarTestUi, LoadShowsTheAveragedSweepAndPrints)
     ASSERT_TRUE(dlg.LoadFile(szPath));
     EXPECT_TRUE(rec.Texts().empty());
     ASSERT_EQ(dlg.Engine().m_Sweeps.size(), 9u);
-    EXPECT_EQ(dlg.Engine().m_iDisplayed, 7);
+    EXPECT_EQ(dlg.Engine().m_iDisplayed, 6);
     EXPECT_EQ(dlg.Chart()->Curves().size(), 2u); // averaged: X-vib-avg and Std Dev
-    EXPECT_EQ(dlg.Chart()->SweepListText(7), "300 c<");
+    EXPECT_EQ(dlg.Chart()->SweepListText(6), "300 c<");
     EXPECT_EQ(dlg.Chart()->SweepListText(0), "300 c ");
 
     dlg.SelectSweep(4);
@@ -212,12 +212,12 @@ TEST(TonalUi, ChecksViewsTextAndTwoPagePrint)
     ASSERT_TRUE(dlg.PrintToPdf(tmp.filePath("t.pdf")));
     const std::string szText = PdfText(tmp.filePath("t.pdf"));
     if (szText.empty()) GTEST_SKIP() << "pdftotext not available";
-    // the chart page (pictures only) comes first, then the text page
+    // a PDF reads from the text page; the chart page (pictures only) follows
     const size_t iPageBreak = szText.find('\f');
     const size_t iScanner = szText.find("Scanner:          Zel Wide 3600");
     ASSERT_NE(iPageBreak, std::string::npos);
     ASSERT_NE(iScanner, std::string::npos);
-    EXPECT_LT(iPageBreak, iScanner);
+    EXPECT_LT(iScanner, iPageBreak);
     EXPECT_NE(szText.find("Dynamic range"), std::string::npos);
     EXPECT_NE(szText.find("GS23"), std::string::npos);
 
@@ -330,4 +330,35 @@ TEST(RegistrationUi, ViewersAndRenderersAreKnown)
     std::string szError;
     ASSERT_TRUE((*CUiRegistry::Instance().FindRenderer("star-test"))(szPath, "", QSize(), img, szError));
     EXPECT_EQ(img.size(), QSize(800, 500));
+}
+
+TEST(StarTestUi, LabelsStayInTheMarginsAtUsualSizes)
+{
+    CTempDir dir;
+    const std::string szPath = WriteStarSample(dir);
+    // the render default, the dialog's chart, and a narrow chart
+    for (const QSize sz : {QSize(800, 500), QSize(876, 546), QSize(600, 400)}) {
+        QImage img;
+        std::string szError;
+        ASSERT_TRUE(RenderStarTestFile(szPath, sz.width(), sz.height(), img, szError)) << szError;
+        const CPlotRect plot = ComputePlotRect(sz.width() + 1, sz.height() + 1);
+        // text is black; inside the plot beside the labels only grid, curves
+        // and line starts are drawn, none of them black
+        auto blackIn = [&](int x0, int x1, int y0, int y1) {
+            int n = 0;
+            for (int y = y0; y <= y1; ++y)
+                for (int x = x0; x <= x1; ++x) n += img.pixel(x, y) == qRgb(0, 0, 0);
+            return n;
+        };
+        const int iLine = sz.height() / 25;
+        EXPECT_EQ(blackIn(plot.m_iRight - 30, plot.m_iRight - 1, plot.m_iTop + 1, plot.m_iTop + iLine), 0) << sz.width();
+        EXPECT_EQ(blackIn(plot.m_iRight - 30, plot.m_iRight - 1, plot.m_iBottom - iLine, plot.m_iBottom - 1), 0)
+            << sz.width();
+        // the sweep list (nine lines from half the height) left of the plot
+        EXPECT_EQ(blackIn(plot.m_iLeft + 1, plot.m_iLeft + 30, sz.height() / 2, sz.height() / 2 + 9 * iLine), 0)
+            << sz.width();
+        // and the labels are there, right of the plot and left of it
+        EXPECT_GT(blackIn(plot.m_iRight + 1, sz.width() - 1, plot.m_iTop, plot.m_iTop + iLine), 0) << sz.width();
+        EXPECT_GT(blackIn(0, plot.m_iLeft - 1, sz.height() / 2, sz.height() / 2 + iLine), 0) << sz.width();
+    }
 }

@@ -97,6 +97,23 @@ TEST(LpfGraphPainting, ProfileGridAndMarkersAtComputedPixels)
     EXPECT_EQ(At(image, 120, 4), kRed);
     EXPECT_NE(At(image, 120, 7), kRed);
     EXPECT_EQ(At(image, 120, 10), kRed);
+
+    // A dead pixel (level 0) still shows on the bottom row; a reference
+    // joins its levels column to column.
+    std::vector<uint8_t> dead(200, 128), ref(200, 64);
+    dead[70] = 0;
+    ref[100] = 192;
+    CLPFGraph d;
+    d.SetData(dead.data(), 200, LPF_CHANNEL_GRAY);
+    d.SetReference(ref.data(), 200);
+    d.ZoomAll();
+    const QImage deadImage = RenderLPFGraph(d, QSize(200, 256));
+    EXPECT_EQ(At(deadImage, 70, 255), kGray);
+    EXPECT_NE(At(deadImage, 71, 255), kGray);
+    const QRgb kReference = qRgb(0, 0, 160);
+    EXPECT_EQ(At(deadImage, 50, CLPFGraph::LevelY(64, 256)), kReference);
+    EXPECT_EQ(At(deadImage, 100, CLPFGraph::LevelY(128, 256)), kReference); // the rise to 192 ...
+    EXPECT_EQ(At(deadImage, 101, CLPFGraph::LevelY(128, 256)), kReference); // ... and the fall back
 }
 
 TEST(LpfGraphPainting, FilledSpreadAndColourModes)
@@ -167,6 +184,19 @@ TEST(LpfViewPainting, ScaledViewGridStripsAndMeasuringLine)
     EXPECT_EQ(At(image, 520, 35), kBlack);                  // middle tick
     EXPECT_EQ(At(image, 5, 30), qRgb(192, 192, 192));       // read-out strip
     EXPECT_EQ(At(image, 1030, 200), qRgb(192, 192, 192));   // right strip
+    // Where the spread between smallest and largest sample crosses a grid
+    // level, the spread stays gray: the grid never hides noise.
+    std::vector<uint8_t> noisy(2000);
+    for (size_t i = 0; i < noisy.size(); ++i)
+        noisy[i] = i % 2 ? 90 : 110; // two samples a column: each spans 90..110, across level 100
+    CLPFView spread;
+    spread.SetData(noisy.data(), 2000);
+    spread.SetScanner(5, false, 255, 4, 8.5);
+    const QImage spreadImage = RenderLPFView(spread, QSize(1040, 296));
+    EXPECT_EQ(At(spreadImage, x, 40 + 156), kGray);         // level 100 inside the spread
+    EXPECT_EQ(At(spreadImage, x, 40 + 157), kGray);
+    EXPECT_EQ(At(spreadImage, x, 40 + 56), kWhite);         // level 200 above it, in the black
+
     view.StartMeasure(300, 250);
     view.MoveMeasure(500);
     image = RenderLPFView(view, QSize(1040, 296));
@@ -381,6 +411,24 @@ TEST(LpfViewDialog, ChangeViewExportsAndRenderer)
     EXPECT_NE(CUiRegistry::Instance().FindViewer("CLPF_Dialog"), nullptr);
     EXPECT_FALSE((*pRender)(dir.File("missing.con"), "", QSize(), rendered, szError));
     EXPECT_NE(szError.find("missing.con"), std::string::npos);
+
+    // Handed over by the launcher's button, a file is drawn as CLPF_Dialog's
+    // graph: a 32-bit profile in its spread view, an unknown file with the
+    // scanner settings dialog's first choices.
+    const FileRenderer* pAs = CUiRegistry::Instance().FindRenderer("light-profile");
+    ASSERT_NE(pAs, nullptr);
+    const CLightProfileLoad signed32 = LoadLightProfile(dir.File("light-profile-signed32.con"), LPF_VIEWER_DIALOG);
+    ASSERT_EQ(signed32.m_eOutcome, LPF_LOAD_OK);
+    CLPFGraph graph;
+    graph.SetData(signed32.m_Profile.m_Data.data(), signed32.m_Profile.DataLength(), signed32.m_Profile.m_iColor);
+    graph.SetDisplayMode(LPF_MODE_SIGNED32);
+    ASSERT_TRUE((*pAs)(dir.File("light-profile-signed32.con"), "light-profile", QSize(600, 256), rendered, szError));
+    EXPECT_EQ(rendered, RenderLPFGraph(graph, QSize(600, 256)));
+    const std::string szUnknown = dir.File("unknown.bin");
+    WriteFileBytes(szUnknown, std::string(48, 'x') + std::string(500, '\x40'));
+    ASSERT_TRUE((*pAs)(szUnknown, "light-profile", QSize(500, 256), rendered, szError)) << szError;
+    EXPECT_EQ(At(rendered, 250, CLPFGraph::LevelY(0x40, 256)), qRgb(100, 100, 100)); // gray: monochrome
+    EXPECT_EQ(At(rendered, 250, CLPFGraph::LevelY(0x40, 256) - 2), kWhite);
 }
 
 TEST(LpfViewDialog, MouseZoomsAndMeasures)
