@@ -3,6 +3,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "app/ui/UiRegistry.h"
@@ -361,4 +363,28 @@ TEST(StarTestUi, LabelsStayInTheMarginsAtUsualSizes)
         EXPECT_GT(blackIn(plot.m_iRight + 1, sz.width() - 1, plot.m_iTop, plot.m_iTop + iLine), 0) << sz.width();
         EXPECT_GT(blackIn(0, plot.m_iLeft - 1, sz.height() / 2, sz.height() / 2 + iLine), 0) << sz.width();
     }
+}
+
+TEST(TonalUi, SaveOffersACorrectionTheFileCouldNotTake)
+{
+    CTempDir dir;
+    TonalResult r = MakeSampleTonalResult();
+    r.m_iVersion = 1;
+    r.m_Patches[2].m_iSumGG = uint32_t(std::llround(double(r.m_Patches[2].m_iSumG) * r.m_Patches[2].m_iSumG /
+                                                    r.m_Patches[2].m_iN + 0.01 * (r.m_Patches[2].m_iN - 1)));
+    r.Compute();
+    ASSERT_TRUE(TonalResult::NeedsRepair(r));
+    ASSERT_TRUE(r.Write(dir.File("short.txt")));
+    const std::string szLong = dir.File(std::string(250, 'e')); // no room for "_Original"
+    std::filesystem::rename(dir.File("short.txt"), szLong);
+    CMessageRecorder rec;
+    CTonalResolutionDialog dlg;
+    ASSERT_TRUE(dlg.LoadFile(szLong));
+    ASSERT_EQ(rec.Texts().size(), 1u);
+    EXPECT_TRUE(dlg.SaveButton()->isEnabled());
+    ASSERT_TRUE(dlg.SaveTo(dir.File("corrected.txt")));
+    EXPECT_FALSE(dlg.SaveButton()->isEnabled());
+    TonalResult back;
+    ASSERT_TRUE(back.Read(dir.File("corrected.txt"), false));
+    EXPECT_EQ(back.m_Patches[2].m_iN, r.m_Patches[2].m_iN - 8);
 }
