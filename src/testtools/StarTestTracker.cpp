@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 namespace {
@@ -10,6 +11,7 @@ constexpr uint8_t kDark = 128;
 
 struct CRun {
     double m_dCentre, m_dWidth;
+    bool m_bEdge; // cut by the end of the line: its centre is not the line's
 };
 
 // Dark runs of one line; the centre is weighted by darkness so that a
@@ -22,6 +24,7 @@ std::vector<CRun> DarkRuns(const uint8_t* p, int32_t n)
             ++i;
             continue;
         }
+        const bool bAtStart = i == 0;
         int32_t a = i > 0 ? i - 1 : i;
         while (i < n && p[i] < kDark) ++i;
         const int32_t b = i < n ? i + 1 : i; // one light pixel each side carries the edge
@@ -31,7 +34,7 @@ std::vector<CRun> DarkRuns(const uint8_t* p, int32_t n)
             dSum += w;
             dMoment += w * k;
         }
-        if (dSum > 0) runs.push_back({dMoment / dSum, dSum / 255.0});
+        if (dSum > 0) runs.push_back({dMoment / dSum, dSum / 255.0, bAtStart || i == n});
     }
     return runs;
 }
@@ -79,6 +82,19 @@ int32_t TrackStarTestLines(const CPicture& pic, StarTestSweep& s, std::string& s
         s.m_XLineStart[k] = s.m_YLineStart[k] = 0;
     }
     std::vector<uint8_t> row, column(size_t(pic.m_iHeight));
+    // The diagonals far outnumber the wide line: the median run width of a
+    // few rows is a diagonal's, and only a run well beyond it is the wide
+    // line (a diagonal cut by the picture edge is narrower, never wider).
+    std::vector<double> widths;
+    for (int32_t r = 0; r < n; r += std::max(1, n / 64)) {
+        Intensities(pic, r, row);
+        for (const CRun& run : DarkRuns(row.data(), pic.m_iWidth)) widths.push_back(run.m_dWidth);
+    }
+    double dDiagonal = 0;
+    if (!widths.empty()) {
+        std::nth_element(widths.begin(), widths.begin() + std::ptrdiff_t(widths.size() / 2), widths.end());
+        dDiagonal = widths[widths.size() / 2];
+    }
     int32_t iStarts = 0;
     bool bOnLine = false;
     double dX = 0, dY = 0;
@@ -94,15 +110,14 @@ int32_t TrackStarTestLines(const CPicture& pic, StarTestSweep& s, std::string& s
         // the wide line is the widest run; it is no diagonal candidate
         const auto wide = std::max_element(runs.begin(), runs.end(),
                                            [](const CRun& a, const CRun& b) { return a.m_dWidth < b.m_dWidth; });
-        double dNarrowest = wide->m_dWidth;
-        for (const CRun& run : runs) dNarrowest = std::min(dNarrowest, run.m_dWidth);
-        const bool bHasWide = runs.size() > 1 && wide->m_dWidth >= 2.0 * dNarrowest;
+        const bool bHasWide = runs.size() > 1 && wide->m_dWidth >= 2.5 * dDiagonal;
         double dWideCentre = -1e9, dWideHalf = 0;
         if (bHasWide) {
             s.m_dWideLinePos[k] = dWideCentre = wide->m_dCentre;
             dWideHalf = wide->m_dWidth / 2;
             runs.erase(wide);
         }
+        runs.erase(std::remove_if(runs.begin(), runs.end(), [](const CRun& run) { return run.m_bEdge; }), runs.end());
         const CRun* pNext = nullptr;
         if (bOnLine) {
             const double dExpect = dX - 1.0;

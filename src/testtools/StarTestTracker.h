@@ -11,12 +11,13 @@
 
 // Dark lines on a light sheet. Every row of the picture (up to the sweep's
 // Length) is searched:
-// - the wide line is the widest dark run of the row; its position is the
-//   darkness-weighted centre;
+// - the wide line is the widest dark run of the row when it is well wider
+//   than the diagonals; its position is the darkness-weighted centre;
 // - the diagonal line moves one pixel left per row; the run nearest to where
-//   it is expected continues it, and when it has left (no run within
-//   kCatchRange) the nearest run to its right begins a new line (both start
-//   flags set);
+//   it is expected continues it (across the wide line on its expected
+//   path), and when it has gone (no run within a few pixels, or cut by the
+//   picture's edge) the nearest run to its right begins a new line (both
+//   start flags set);
 // - the Y position is the vertical crossing of the same line in the column
 //   where the row's X position lies, searched around the expected row.
 // Rows without a line keep 0. Returns the number of line starts found; the

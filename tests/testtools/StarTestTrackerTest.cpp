@@ -42,15 +42,16 @@ TEST(StarTestTracker, FollowsTheDiagonalAcrossTheWideLineAndStartsTheNext)
     std::string szError;
     const int32_t iStarts = TrackStarTestLines(pic, s, szError);
     EXPECT_TRUE(szError.empty());
-    // line c=100 from row 0, c=260 once it has left the picture (x + 1.5 < 0,
-    // about row 101), c=420 about row 261
+    // line c=100 from row 0, c=260 once it reaches the picture's edge (where
+    // its centre can no longer be measured: x - 1.5 < 0, about row 98), c=420
+    // about row 258
     ASSERT_EQ(iStarts, 3);
     EXPECT_TRUE(s.m_XLineStart[0]);
     int32_t iSecond = -1, iThird = -1;
     for (int32_t r = 1; r < 400; ++r)
         if (s.m_XLineStart[size_t(r)]) (iSecond < 0 ? iSecond : iThird) = r;
-    EXPECT_NEAR(iSecond, 101, 2);
-    EXPECT_NEAR(iThird, 261, 2);
+    EXPECT_NEAR(iSecond, 98, 2);
+    EXPECT_NEAR(iThird, 258, 2);
     struct Row { int32_t r; double c; } rows[] = {{10, 100}, {50, 100}, {150, 260}, {300, 420}, {390, 420}};
     for (const Row& row : rows) {
         // pixel x covers x..x+1: its centre is at x + 0.5

@@ -78,7 +78,8 @@ void CStarTest_Dialog::OnLoad()
 {
     m_pChart->SetBusy(true);
     CBasicTestControl::PumpMessages();
-    const QString szDir = QString::fromStdString(TestDataFolder("StarTest"));
+    m_pEngine->m_szFolder = TestDataFolder("StarTest");
+    const QString szDir = QString::fromStdString(m_pEngine->m_szFolder);
     const QString szFile = QFileDialog::getOpenFileName(this, QStringLiteral("Load star test"), szDir,
                                                         QStringLiteral("Star test (*.txt *.st);;All Files (*)"));
     if (szFile.isEmpty()) {
@@ -120,7 +121,16 @@ bool CStarTest_Dialog::PrepareMarkedPicture(int32_t iRecord, CPicture& marked, i
         // the file holds the station's numbers; the picture shows what they came from
         std::string szTrack;
         if (m_pEngine->AnalyseFromPicture(iRecord, marked, szTrack)) {
-            if (iRecord == m_pEngine->m_iDisplayed) m_pChart->SetData(m_pEngine.get());
+            if (iRecord == m_pEngine->m_iDisplayed) {
+                // same rows, new curves: the operator keeps the part he zoomed into
+                const CZoomWindow zoom = m_pChart->Zoom();
+                m_pChart->SetData(m_pEngine.get());
+                if (zoom.m_iCount == m_pChart->Zoom().m_iCount) {
+                    m_pChart->Zoom() = zoom;
+                    m_pChart->SetPickRange(zoom.Visible());
+                    m_pChart->Redraw();
+                }
+            }
         } else {
             Log_Msg(FormatText("CStarTest_Dialog::PrepareMarkedPicture %s: %s", s.m_szRawPictureName.c_str(),
                                szTrack.c_str()));

@@ -3,6 +3,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "app/ui/UiRegistry.h"
@@ -361,4 +363,58 @@ TEST(StarTestUi, LabelsStayInTheMarginsAtUsualSizes)
         EXPECT_GT(blackIn(plot.m_iRight + 1, sz.width() - 1, plot.m_iTop, plot.m_iTop + iLine), 0) << sz.width();
         EXPECT_GT(blackIn(0, plot.m_iLeft - 1, sz.height() / 2, sz.height() / 2 + iLine), 0) << sz.width();
     }
+}
+
+TEST(TonalUi, SaveOffersACorrectionTheFileCouldNotTake)
+{
+    CTempDir dir;
+    TonalResult r = MakeSampleTonalResult();
+    r.m_iVersion = 1;
+    r.m_Patches[2].m_iSumGG = uint32_t(std::llround(double(r.m_Patches[2].m_iSumG) * r.m_Patches[2].m_iSumG /
+                                                    r.m_Patches[2].m_iN + 0.01 * (r.m_Patches[2].m_iN - 1)));
+    r.Compute();
+    ASSERT_TRUE(TonalResult::NeedsRepair(r));
+    ASSERT_TRUE(r.Write(dir.File("short.txt")));
+    const std::string szLong = dir.File(std::string(250, 'e')); // no room for "_Original"
+    std::filesystem::rename(dir.File("short.txt"), szLong);
+    CMessageRecorder rec;
+    CTonalResolutionDialog dlg;
+    ASSERT_TRUE(dlg.LoadFile(szLong));
+    ASSERT_EQ(rec.Texts().size(), 1u);
+    EXPECT_TRUE(dlg.SaveButton()->isEnabled());
+    ASSERT_TRUE(dlg.SaveTo(dir.File("corrected.txt")));
+    EXPECT_FALSE(dlg.SaveButton()->isEnabled());
+    TonalResult back;
+    ASSERT_TRUE(back.Read(dir.File("corrected.txt"), false));
+    EXPECT_EQ(back.m_Patches[2].m_iN, r.m_Patches[2].m_iN - 8);
+}
+
+TEST(StarTestUi, PickingASweepAnalysesItFromItsPictureAndKeepsTheZoom)
+{
+    CTempDir dir;
+    const std::string szPath = WriteStarSample(dir);
+    CMessageRecorder rec;
+    CStarTest_Dialog dlg;
+    dlg.m_bShowPictureView = false;
+    dlg.LoadFile(szPath);
+    dlg.SelectSweep(1);
+    const int32_t n = dlg.Engine().m_Sweeps[1].m_iLength;
+    // clean 3-pixel diagonals, 150 rows apart, nothing shaking
+    CPicture pic;
+    ASSERT_TRUE(pic.CreateFilled(100, 12.0, n / 100.0, PIC_GRAY, 255, 255, 255));
+    for (int32_t r = 0; r < n; ++r)
+        for (int32_t c = 200; c < 1200 + n; c += 150)
+            for (int32_t x = c - r - 1; x <= c - r + 1; ++x) pic.SetPixel(x, r, 0, 0, 0);
+    ASSERT_EQ(SavePictureAsTiff(pic, dir.File("StarTest_0815_Sweep02.tif")), 0u);
+
+    dlg.Chart()->Zoom().ZoomIn(900);
+    const CZoomWindow zoom = dlg.Chart()->Zoom();
+    dlg.OnPick(1, 900);
+    EXPECT_TRUE(rec.Texts().empty());
+    EXPECT_EQ(dlg.Engine().m_iAnalysed, 1);
+    const StarTestSweep& s = dlg.Engine().m_Sweeps[1];
+    EXPECT_NEAR(s.m_dXLinePos[900], 950 - 900, 0.01); // the line c = 950, followed since it came in at row 801
+    EXPECT_LT(s.m_dAppFct, 0.01);                       // straight lines do not vibrate
+    EXPECT_EQ(dlg.Chart()->Zoom().m_iZoom, zoom.m_iZoom);
+    EXPECT_EQ(dlg.Chart()->Zoom().m_iCentre, zoom.m_iCentre);
 }
