@@ -29,6 +29,18 @@ public:
     bool Close();
 
     void Write(const void* pData, size_t iSize);
+    // Room for iSize bytes at the end of the buffer, to be filled in place and
+    // then committed: uncompressed rows go to the disk without a copy of their own.
+    // Null when the piece is larger than the buffer.
+    uint8_t* Claim(size_t iSize)
+    {
+        if (iSize > m_Buffer.size())
+            return nullptr;
+        if (iSize > m_Buffer.size() - m_iUsed)
+            Flush();
+        return m_Buffer.data() + m_iUsed;
+    }
+    void Commit(size_t iSize) { m_iUsed += iSize; }
     void WriteByte(uint8_t b)
     {
         if (m_iUsed == m_Buffer.size())

@@ -426,7 +426,15 @@ uint8_t* CTIFWriter::GetLineBuffer()
 {
     if (!m_bInPage)
         return nullptr;
-    return m_pFirstStage ? m_pFirstStage->GetLineBuffer() : m_LineBuffer.data();
+    if (m_pFirstStage)
+        return m_pFirstStage->GetLineBuffer();
+    try {
+        m_pClaimed = m_Out.Claim(static_cast<size_t>(m_iBytesPerRow));
+    } catch (const CImageError&) {
+        Fail();
+        return nullptr;
+    }
+    return m_pClaimed ? m_pClaimed : m_LineBuffer.data();
 }
 
 uint32_t CTIFWriter::WriteLine()
@@ -456,7 +464,12 @@ uint32_t CTIFWriter::DoWriteLine()
         if (m_pCoder)
             m_pCoder->StartStrip();
     }
-    if (!m_pFirstStage) {
+    if (m_pClaimed) {
+        if (m_bSwap16)
+            SwapBytes16(m_pClaimed, m_iBytesPerRow);
+        m_Out.Commit(static_cast<size_t>(m_iBytesPerRow));
+        m_pClaimed = nullptr;
+    } else if (!m_pFirstStage) {
         if (m_bSwap16)
             SwapBytes16(m_LineBuffer.data(), m_iBytesPerRow);
         m_Out.Write(m_LineBuffer.data(), m_LineBuffer.size());
