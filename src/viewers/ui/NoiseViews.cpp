@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -213,9 +214,27 @@ void CNoiseTestControl::leaveEvent(QEvent*)
 
 // ---- noise check ----
 
+CNoiseCheckClient::CNoiseCheckClient(QWidget* pParent) : QWidget(pParent)
+{
+    setMinimumSize(340, 240);
+}
+
+void CNoiseCheckClient::resizeEvent(QResizeEvent* pEvent)
+{
+    QWidget::resizeEvent(pEvent);
+    if (m_pGraph)
+        m_pGraph->setGeometry(NoiseCheckGraphRect(size()));
+}
+
+QRect NoiseCheckGraphRect(QSize client)
+{
+    return QRect(20, 40, std::max(0, client.width() - 40), std::max(0, client.height() - 40));
+}
+
 CNCTest_Dialog::CNCTest_Dialog(QWidget* pParent) : QDialog(pParent)
 {
     setWindowTitle("Noise Check Test");
+    setWindowIcon(QIcon(QStringLiteral(":/icons/lumora.png")));
     auto* pExit = new QPushButton("E&xit", this);
     auto* pZoomAll = new QPushButton("&Zoom All", this);
     auto* pPrint = new QPushButton("&Print", this);
@@ -228,30 +247,45 @@ CNCTest_Dialog::CNCTest_Dialog(QWidget* pParent) : QDialog(pParent)
     m_pLimit->setObjectName("1011");
     m_pAverage->setObjectName("1030");
     m_pCursor->setObjectName("1002");
-    auto* pTop = new QHBoxLayout;
+    // The client area above the window's scroll bar: the controls in a strip
+    // along the top, the graph at (20, 40) filling the rest less 40 pixels
+    // each way, so the view sits where the technician knows it from the check.
+    auto* pClient = new CNoiseCheckClient(this);
+    auto* pTop = new QHBoxLayout(pClient);
+    pTop->setContentsMargins(20, 6, 20, 0);
+    pTop->setAlignment(Qt::AlignTop);
     for (int i = 0; i < 3; ++i) {
+        m_pColor[i]->setParent(pClient);
         m_pColor[i]->setCheckable(true);
         m_pColor[i]->setAutoExclusive(true);
         m_pColor[i]->setAutoDefault(false);
         pTop->addWidget(m_pColor[i]);
         connect(m_pColor[i], &QPushButton::clicked, this, [this, i] { SelectColor(i); });
     }
+    for (QWidget* p : std::initializer_list<QWidget*>{pZoomAll, m_pLimit, m_pAverage, m_pCursor, pPrint, pExit})
+        p->setParent(pClient);
+    for (QWidget* p : {pZoomAll, pPrint, pExit})
+        p->setFixedHeight(28);
     pTop->addWidget(pZoomAll);
     pTop->addSpacing(12);
     pTop->addWidget(m_pLimit);
+    pTop->addSpacing(12);
     pTop->addWidget(m_pAverage);
+    pTop->addSpacing(12);
     pTop->addWidget(m_pCursor, 1);
     pTop->addWidget(pPrint);
     pTop->addWidget(pExit);
-    m_pGraph = new CNoiseTestControl(this);
+    m_pGraph = new CNoiseTestControl(pClient);
+    m_pGraph->setMinimumSize(0, 0);
+    pClient->m_pGraph = m_pGraph;
     m_pGraph->m_pRecord = &m_Record;
     m_pGraph->m_Options.m_bMarks = false;
     m_pBar = new QScrollBar(Qt::Horizontal, this);
     m_pBar->setRange(0, 10000);
     auto* pLayout = new QVBoxLayout(this);
-    pLayout->setContentsMargins(20, 6, 20, 6);
-    pLayout->addLayout(pTop);
-    pLayout->addWidget(m_pGraph, 1);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(pClient, 1);
     pLayout->addWidget(m_pBar);
     resize(900, 520);
 
@@ -412,6 +446,7 @@ bool CNCTest_Dialog::PrintToPdf(const QString& szPath)
 CNoiseTest_SM_Dialog::CNoiseTest_SM_Dialog(QWidget* pParent) : QDialog(pParent)
 {
     setWindowTitle("Noise Test");
+    setWindowIcon(QIcon(QStringLiteral(":/icons/lumora.png")));
     m_pControl = new CNoiseTestControl(this);
     m_pControl->m_pRecord = &m_Record;
     m_pBar = new QScrollBar(Qt::Horizontal, this);

@@ -49,6 +49,19 @@ protected:
     void leaveEvent(QEvent*) override;
 };
 
+// Where the noise check's graph stands in its client area.
+QRect NoiseCheckGraphRect(QSize client);
+
+// The noise check's client area: keeps the graph at its place on resizing.
+class CNoiseCheckClient : public QWidget {
+public:
+    explicit CNoiseCheckClient(QWidget* pParent);
+    QWidget* m_pGraph = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* pEvent) override;
+};
+
 class CNCTest_Dialog : public QDialog {
     Q_OBJECT
 public:

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -121,6 +123,7 @@ void CStitchViewWidget::resizeEvent(QResizeEvent*)
 CView_Stitch_Dialog::CView_Stitch_Dialog(QWidget* pParent) : QDialog(pParent)
 {
     setWindowTitle("View Stitching File");
+    setWindowIcon(QIcon(QStringLiteral(":/icons/lumora.png")));
     auto* pLoad = new QPushButton("&Load", this);
     auto* pZoom = new QPushButton("Zoom 1:1", this);
     auto* pPrint = new QPushButton("&Print", this);
@@ -217,6 +220,12 @@ bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
             pWait = std::make_unique<CWait_Dialog>(this);
         pWait->SetText(szText);
         pWait->ShowAndPump();
+        // The window names the viewer and says inside what it is doing, so the
+        // technician sees which of the two steps a large picture is in.
+        pWait->setWindowTitle(QString::fromLatin1(kStitchWaitCaption));
+        if (QLabel* pLabel = pWait->findChild<QLabel*>())
+            pLabel->setText(QString::fromLatin1(szText));
+        PumpMessages();
     };
     wait("Please wait while loading");
     const bool bLoaded = picture.Load(szFile, messages, szError);

@@ -12,6 +12,8 @@
 #include "viewers/StitchPicture.h"
 
 class QPainter;
+
+constexpr const char* kStitchWaitCaption = "View Stitching Picture";
 class QScrollBar;
 class QPushButton;
 
