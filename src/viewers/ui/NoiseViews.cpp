@@ -85,9 +85,15 @@ void PaintNoiseGraph(QPainter& painter, QSize size, const CNoiseRecord& record, 
         return;
 
     if (options.m_iLimit >= 0) {
+        // The limit is how far a pixel may stray from the channel's average, in
+        // percent: two lines mark the band, so a pixel that fails stands out.
+        const int32_t iAvg = record.Average(options.m_iColor);
         painter.setPen(QColor(255, 0, 0));
-        const int y = (255 - std::clamp(options.m_iLimit, 0, 255)) * H / 256;
-        painter.drawLine(1, y, W - 2, y);
+        for (int32_t iSign : {-1, 1}) {
+            const int32_t iLevel = std::clamp(iAvg * (100 + iSign * options.m_iLimit) / 100, 0, 255);
+            const int y = (255 - iLevel) * H / 256;
+            painter.drawLine(1, y, W - 2, y);
+        }
     }
     // The curve: a vertical stroke per column from the smallest to the largest sample it holds.
     painter.setPen(FromColorRef(uColor));
@@ -397,7 +403,7 @@ QString CNCTest_Dialog::CursorText() const
 
 void CNCTest_Dialog::UpdateReadouts()
 {
-    m_pGraph->m_Options.m_iLimit = m_iLimit;
+    m_pGraph->m_Options.m_iLimit = m_iLimit > 0 ? m_iLimit : -1;
     m_pLimit->setText(LimitText());
     m_pAverage->setText(AverageText());
     m_bUpdatingBar = true;

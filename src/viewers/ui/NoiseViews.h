@@ -19,7 +19,7 @@ struct CNoiseGraphOptions {
     int32_t m_iColor = 1;          // 0 red, 1 green, 2 blue, 4 gray
     int32_t m_iUnit = NOISE_UNIT_INCH;
     bool m_bMarks = true;          // band lines, dips and peaks (noise test)
-    int32_t m_iLimit = -1;         // limit line (noise check), -1 none
+    int32_t m_iLimit = -1;         // limit band in percent around the average (noise check), -1 none
 };
 
 // The one drawing of both noise graphs on a plot of the given size.

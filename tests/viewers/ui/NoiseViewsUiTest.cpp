@@ -2,6 +2,7 @@
 // colour, the marks on rendered pixels, Save and Load, units, printing.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -218,4 +219,28 @@ TEST(NoiseTestUi, SaveLoadUnitsAndRescan)
     const std::string szPdf = dir.File("nt.pdf");
     ASSERT_TRUE(dlg.PrintToPdf(QString::fromStdString(szPdf)));
     EXPECT_NE(RunProgram("/usr/bin/pdftotext", {szPdf, "-"}).m_szOut.find("Noise Test"), std::string::npos);
+}
+
+TEST(NoiseCheckUi, GraphPlacementAndLimitBand)
+{
+    CSettingsFolder settings("[0x36C]\nNoiseTest=10\n", "");
+    CTempDir dir;
+    WriteFileBytes(dir.File("old.con"), OldNoise(400, 200, 100, 50, 0x36C));
+    CMessageRecorder recorder;
+    CNCTest_Dialog dlg;
+    dlg.show();
+    ASSERT_TRUE(dlg.LoadFile(dir.File("old.con")));
+    // The graph keeps its place at (20, 40) of the client area, 40 pixels less each way, at any size.
+    for (QSize size : {QSize(900, 520), QSize(640, 400)}) {
+        dlg.resize(size);
+        QApplication::processEvents();
+        const QWidget* pClient = dlg.Graph()->parentWidget();
+        EXPECT_EQ(dlg.Graph()->geometry(), QRect(20, 40, pClient->width() - 40, pClient->height() - 40));
+    }
+    // The limit band: red lines at average -+ 10 % (red average 200: levels 180 and 220).
+    const QImage image = dlg.Graph()->grab().toImage();
+    const int H = image.height(), x = image.width() / 2;
+    for (int iLevel : {180, 220})
+        EXPECT_EQ(image.pixel(x, (255 - iLevel) * H / 256), qRgb(255, 0, 0)) << iLevel;
+    EXPECT_NE(image.pixel(x, (255 - 150) * H / 256), qRgb(255, 0, 0));
 }
