@@ -624,7 +624,9 @@ void CNoiseTest_SM_Dialog::SelectUnit(int32_t iUnit)
 
 QString CNoiseTest_SM_Dialog::AverageText() const
 {
-    return QString::fromStdString(FormatText("%d%%", m_Record.Average(m_pControl->m_Options.m_iColor)));
+    // The average is a level of the 0..255 scale the graph is drawn on; the
+    // limit beside it is a percentage of it, so only the limit carries "%".
+    return QString::number(m_Record.Average(m_pControl->m_Options.m_iColor));
 }
 
 QString CNoiseTest_SM_Dialog::LimitText() const
