@@ -223,6 +223,7 @@ bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
         // The window names the viewer and says inside what it is doing, so the
         // technician sees which of the two steps a large picture is in.
         pWait->setWindowTitle(QString::fromLatin1(kStitchWaitCaption));
+        m_szWaitCaption = pWait->windowTitle();
         if (QLabel* pLabel = pWait->findChild<QLabel*>())
             pLabel->setText(QString::fromLatin1(szText));
         PumpMessages();

@@ -74,6 +74,7 @@ public:
     QScrollBar* HorizontalBar() const { return m_pHBar; }
     QScrollBar* VerticalBar() const { return m_pVBar; }
     const QStringList& WaitTexts() const { return m_WaitTexts; }
+    const QString& WaitCaption() const { return m_szWaitCaption; }
 
 public slots:
     void OnLoad();
@@ -97,4 +98,5 @@ private:
     QScrollBar* m_pHBar;
     QScrollBar* m_pVBar;
     QStringList m_WaitTexts;
+    QString m_szWaitCaption;
 };

@@ -110,6 +110,7 @@ TEST(StitchViewUi, DialogLoadsZoomsAndScrolls)
     ASSERT_TRUE(dlg.LoadFile(szPath));
     EXPECT_TRUE(recorder.Texts().empty());
     EXPECT_EQ(dlg.WaitTexts(), QStringList({"Please wait while loading", "Please wait while generating Picture."}));
+    EXPECT_EQ(dlg.WaitCaption(), "View Stitching Picture");
     CStitchViewWidget* pView = dlg.ViewWidget();
     const CStitchView& v = pView->m_View;
     EXPECT_EQ(v.m_iClientWidth, pView->width());
