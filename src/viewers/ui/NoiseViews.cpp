@@ -347,8 +347,12 @@ bool CNCTest_Dialog::LoadFile(const std::string& szFile)
     m_Record = std::move(record);
     m_szFileName = szFile;
     std::string szMessage;
-    if (!LookupNoiseLimit(m_bModelCodeSet ? m_uModelCode : m_Record.m_uModelCode, m_iLimit, szMessage) &&
-        !szMessage.empty())
+    if (!m_bModelCodeSet && !m_Record.m_bHeaderless && m_Record.m_bHasNoiseLimit)
+        // A "[Noise Test]" file names no scanner model to look a limit up for,
+        // but keeps the limit it was judged against.
+        m_iLimit = m_Record.m_iNoiseLimit;
+    else if (!LookupNoiseLimit(m_bModelCodeSet ? m_uModelCode : m_Record.m_uModelCode, m_iLimit, szMessage) &&
+             !szMessage.empty())
         ShowMessage(szMessage);
     m_pGraph->m_Zoom.Reset(m_Record.m_iWidth);
     SelectColor(m_Record.m_bColorScanner ? 0 : 1);

@@ -106,10 +106,19 @@ TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"Noise Test Value not found in Fct_Tst6.INI."});
     EXPECT_EQ(dlg.LimitText(), "Limit = 7%");
 
-    // Its own file dialog only takes "[Noise Test]" files.
+    // Its own file dialog only takes "[Noise Test]" files, which bring the limit they were judged against.
     recorder.Clear();
     EXPECT_FALSE(dlg.ChooseFile(szPath));
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"This file is not a Noise Test file.\nExiting."});
+    CNoiseRecord rec;
+    rec.m_iWidth = 200;
+    rec.m_iNoiseLimit = 6;
+    rec.AllocateChannels();
+    ASSERT_TRUE(rec.WriteNoiseFile(dir.File("new.con")));
+    recorder.Clear();
+    ASSERT_TRUE(dlg.ChooseFile(dir.File("new.con")));
+    EXPECT_TRUE(recorder.Texts().empty());
+    EXPECT_EQ(dlg.LimitText(), "Limit = 6%");
 }
 
 TEST(NoiseCheckUi, PrintsTheLabelledPage)
