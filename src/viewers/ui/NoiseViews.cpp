@@ -136,7 +136,10 @@ void PaintNoiseGraph(QPainter& painter, QSize size, const CNoiseRecord& record, 
                                                    static_cast<int64_t>(s.size()), iFirst, iLast, W)) {
             painter.drawLine(t.m_iX, H - 1, t.m_iX, H - 6);
             const QString szLabel = QString::fromStdString(t.m_szLabel);
-            painter.drawText(t.m_iX - fm.horizontalAdvance(szLabel) / 2, H - 8, szLabel);
+            // Labels at the ends stay whole inside the frame.
+            const int iLabelWidth = fm.horizontalAdvance(szLabel);
+            painter.drawText(std::clamp(t.m_iX - iLabelWidth / 2, 2, std::max(2, W - 2 - iLabelWidth)), H - 8,
+                             szLabel);
         }
     }
     if (!options.m_bMarks)
