@@ -16,6 +16,8 @@
 #include <cstring>
 
 #include "app/ui/Shell.h"
+#include "datafiles/ConHeader.h"
+#include "platform/ui/Text.h"
 #include "platform/Messages.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 
@@ -321,8 +323,20 @@ void CView_Stitch_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 {
     const CStitchPicture& picture = Picture();
     QStringList lines;
-    lines << "View Stitching File" << QString::fromStdString(picture.m_szFile)
-          << QString("Width = %1   Height = %2   Resolution = %3 dpi   Zoom = %4")
+    lines << "View Stitching File" << QString::fromStdString(picture.m_szFile);
+    // A printout lies on the bench among others: it names the scanner and
+    // when the stitch area was scanned when the file says so.
+    if (picture.m_bHasHeader) {
+        ConHeader hdr;
+        hdr.SetText(picture.m_szHeader);
+        std::string szName, szDate, szTime;
+        hdr.GetScannerName(szName);
+        hdr.GetDate(szDate);
+        hdr.GetTime(szTime);
+        if (!szName.empty() || !szDate.empty())
+            lines << FromCp1252(szName + (szName.empty() ? "" : "   ") + szDate + " " + szTime).trimmed();
+    }
+    lines << QString("Width = %1   Height = %2   Resolution = %3 dpi   Zoom = %4")
                  .arg(picture.m_iWidth)
                  .arg(picture.m_iHeight)
                  .arg(picture.m_iResolution)
