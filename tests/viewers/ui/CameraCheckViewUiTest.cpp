@@ -13,6 +13,8 @@
 #include "support/TestSupport.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/CameraCheckView.h"
+#include "viewers/ui/NoiseViews.h"
+#include "viewers/ui/StitchView.h"
 
 namespace {
 
@@ -135,4 +137,15 @@ TEST(CameraCheckUi, RightDoubleClickZoomsOutLikeAClick)
         QApplication::sendEvent(pView, &event);
         EXPECT_EQ(pView->m_View.m_iZoom, iZoom + (eButton == Qt::RightButton ? 1 : 0)) << int(eButton);
     }
+}
+
+TEST(CameraCheckUi, ViewersCarryTheProgramIcon)
+{
+    // A minimised viewer shows the program's icon, as the launcher does.
+    COstra_Check_Camera_Adjustment_Test_Dialog check;
+    CView_Stitch_Dialog stitch;
+    CNCTest_Dialog noiseCheck;
+    CNoiseTest_SM_Dialog noiseTest;
+    for (const QDialog* p : std::initializer_list<const QDialog*>{&check, &stitch, &noiseCheck, &noiseTest})
+        EXPECT_FALSE(p->windowIcon().isNull()) << p->windowTitle().toStdString();
 }
