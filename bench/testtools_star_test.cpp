@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include "imaging/Picture.h"
 #include "testtools/StarTestEngine.h"
+#include "testtools/StarTestTracker.h"
 #include "testtools/TonalResult.h"
 #include "testtools/ui/StarTestControls.h"
 
@@ -57,6 +59,29 @@ void BM_StarTestChartRedraw(benchmark::State& state)
     for (auto _ : state) benchmark::DoNotOptimize(c.Redraw());
 }
 BENCHMARK(BM_StarTestChartRedraw)->Arg(1800)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// Picking a sweep that was not analysed yet: its lines are found again in the
+// raw picture (a 36 inch sheet at 300 dpi is 10800 pixels wide).
+void BM_StarTestTrackRawPicture(benchmark::State& state)
+{
+    const int32_t w = int32_t(state.range(0)), h = 1800;
+    CPicture pic;
+    pic.CreateFilled(300, w / 300.0, h / 300.0, PIC_GRAY, 255, 255, 255);
+    uint8_t* p = pic.GetDataPointer();
+    for (int32_t r = 0; r < pic.m_iHeight; ++r)
+        for (int32_t c = 100; c < w + h; c += 150) {
+            const int32_t x = c - r;
+            for (int32_t k = x - 1; k <= x + 1; ++k)
+                if (k >= 0 && k < pic.m_iWidth) p[int64_t(r) * pic.m_iWidth + k] = 20;
+        }
+    StarTestSweep s;
+    s.Allocate(h);
+    for (auto _ : state) {
+        std::string szError;
+        benchmark::DoNotOptimize(TrackStarTestLines(pic, s, szError));
+    }
+}
+BENCHMARK(BM_StarTestTrackRawPicture)->Arg(10800)->Unit(benchmark::kMillisecond);
 
 void BM_TonalReadAndCompute(benchmark::State& state)
 {

@@ -1,13 +1,398 @@
+// lumora-cli convert: pictures between TIFF (our own reader and writer), the
+// system's picture-holding data files and PNG/PGM/PPM (Qt's image I/O).
+#include <QImage>
+#include <QImageReader>
+#include <QString>
+
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <algorithm>
+#include <vector>
+#include <memory>
+#include <string>
+#include <unistd.h>
 
 #include "CliCommon.h"
+#include "app/KindRegistry.h"
+#include "app/StartupRecognition.h"
+#include "imaging/ImageErrors.h"
+#include "imaging/ImageReceiver.h"
+#include "imaging/Picture.h"
+#include "imaging/TifReader.h"
+#include "imaging/TifWriter.h"
+
+namespace {
+
+struct CConvertOptions {
+    std::string m_szIn, m_szOut, m_szCompression = "none", m_szAs;
+    bool m_bBigTiff = false, m_bBigEndian = false;
+};
+
+std::string Lower(std::string sz)
+{
+    for (char& c : sz)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return sz;
+}
+
+std::string Extension(const std::string& szPath)
+{
+    const size_t iSlash = szPath.rfind('/');
+    const size_t iDot = szPath.rfind('.');
+    if (iDot == std::string::npos || (iSlash != std::string::npos && iDot < iSlash))
+        return "";
+    return Lower(szPath.substr(iDot + 1));
+}
+
+bool IsTiffMagic(const std::string& szPath)
+{
+    std::FILE* f = std::fopen(szPath.c_str(), "rb");
+    if (!f)
+        return false;
+    unsigned char h[4] = {};
+    const size_t n = std::fread(h, 1, 4, f);
+    std::fclose(f);
+    return n == 4 && ((h[0] == 'I' && h[1] == 'I' && (h[2] == 42 || h[2] == 43) && h[3] == 0) ||
+                      (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43)));
+}
+
+// Pictures have no palette or 16-bit gray kind: such pages are widened to RGB
+// or narrowed to 8-bit gray on their way into the picture.
+class CWideningReceiver : public CImageReceiver {
+public:
+    explicit CWideningReceiver(CPicture* pPicture) : m_Inner(pPicture) {}
+    uint32_t BeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution, const uint8_t* pPalette,
+                       int32_t iEntries) override
+    {
+        m_iKind = iKind;
+        m_iWidth = iWidth;
+        if (iKind == IMG_KIND_PALETTE) {
+            std::memset(m_Palette, 0, sizeof(m_Palette));
+            if (pPalette)
+                std::memcpy(m_Palette, pPalette, size_t(std::clamp(iEntries, 0, 256)) * 4);
+        }
+        if (iKind == IMG_KIND_PALETTE || iKind == IMG_KIND_GRAY16)
+            m_Row.assign(size_t(ImageRowLength(iKind, iWidth)), 0);
+        const int32_t iInner = iKind == IMG_KIND_PALETTE ? IMG_KIND_RGB : iKind == IMG_KIND_GRAY16 ? IMG_KIND_GRAY : iKind;
+        return m_Inner.BeginPage(iInner, iWidth, iHeight, iResolution, nullptr, 0);
+    }
+    uint8_t* GetLineBuffer() override
+    {
+        return m_Row.empty() ? m_Inner.GetLineBuffer() : m_Row.data();
+    }
+    uint32_t WriteLine() override
+    {
+        if (!m_Row.empty()) {
+            uint8_t* pOut = m_Inner.GetLineBuffer();
+            if (!pOut)
+                return IMG_TIF_OUT_OF_MEMORY;
+            for (int32_t x = 0; x < m_iWidth; ++x) {
+                if (m_iKind == IMG_KIND_PALETTE) {
+                    const uint8_t* e = m_Palette + 4 * m_Row[size_t(x)];
+                    pOut[3 * x] = e[2];
+                    pOut[3 * x + 1] = e[1];
+                    pOut[3 * x + 2] = e[0];
+                } else {
+                    pOut[x] = m_Row[size_t(2 * x + 1)]; // the high byte of a little-endian sample
+                }
+            }
+        }
+        return m_Inner.WriteLine();
+    }
+    uint32_t EndPage(int32_t iArgument) override { return m_Inner.EndPage(iArgument); }
+
+private:
+    CMyReceiver m_Inner;
+    int32_t m_iKind = 0, m_iWidth = 0;
+    uint8_t m_Palette[256 * 4] = {};
+    std::vector<uint8_t> m_Row;
+};
+
+uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath)
+{
+    CWideningReceiver receiver(&pic);
+    CTIFReader reader;
+    reader.SetFileName(szPath);
+    reader.SetReceiver(&receiver);
+    int32_t iPages = 0;
+    uint32_t r = reader.Open(iPages);
+    if (r == IMG_OK)
+        r = reader.ReadPageInfo();
+    if (r == IMG_OK)
+        r = reader.ReadPage(0);
+    if (r != IMG_OK)
+        return r;
+    // The camera layout, as LoadTiffIntoPicture restores it.
+    std::sscanf(reader.PageInfo(0).m_szDescription.c_str(),
+                "ZEL\nm_iA=%d\nm_iB=%d\nm_iC=%d\nm_iD=%d\nm_iE=%d\nm_iF=%d\nm_iG=%d\nm_iH=%d", &pic.m_BiC[0],
+                &pic.m_BiC[1], &pic.m_BiC[2], &pic.m_BiC[3], &pic.m_BiC[4], &pic.m_BiC[5], &pic.m_BiC[6],
+                &pic.m_BiC[7]);
+    return IMG_OK;
+}
+
+// Qt's reader for the everyday formats; gray stays gray, the rest becomes RGB.
+bool LoadWithQt(const std::string& szPath, CPicture& pic, std::string& szError)
+{
+    QImageReader reader(QString::fromLocal8Bit(szPath.c_str()));
+    QImage img = reader.read();
+    if (img.isNull()) {
+        szError = reader.errorString().toStdString();
+        return false;
+    }
+    const bool bGray = img.isGrayscale();
+    img = img.convertToFormat(bGray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    const int32_t w = img.width(), h = img.height();
+    const int32_t iBpp = bGray ? 1 : 3;
+    const int32_t iDpi = img.dotsPerMeterX() > 0 ? static_cast<int32_t>(std::lround(img.dotsPerMeterX() * 0.0254)) : 300;
+    if (!pic.Create(w, h, iDpi, bGray ? PIC_GRAY : PIC_RGB)) {
+        szError = "picture too large";
+        return false;
+    }
+    pic.m_iHeight = h;
+    pic.m_iSize = w * h * iBpp;
+    pic.m_BiC[0] = w * iBpp;
+    for (int i = 1; i < 8; ++i)
+        pic.m_BiC[i] = 0;
+    pic.m_iResolution = iDpi;
+    for (int32_t y = 0; y < h; ++y)
+        std::memcpy(pic.m_pData + int64_t(y) * w * iBpp, img.constScanLine(y), size_t(w) * iBpp);
+    return true;
+}
+
+bool SaveWithQt(const CPicture& pic, const std::string& szPath, std::string& szError)
+{
+    const int32_t w = pic.m_iWidth;
+    const int32_t h = pic.m_iHeight;
+    QImage img;
+    switch (pic.m_PicData) {
+    case PIC_GRAY:
+        img = QImage(w, h, QImage::Format_Grayscale8);
+        for (int32_t y = 0; y < h; ++y)
+            std::memcpy(img.scanLine(y), pic.m_pData + int64_t(y) * w, size_t(w));
+        break;
+    case PIC_RGB:
+        img = QImage(w, h, QImage::Format_RGB888);
+        for (int32_t y = 0; y < h; ++y)
+            std::memcpy(img.scanLine(y), pic.m_pData + int64_t(y) * w * 3, size_t(w) * 3);
+        break;
+    case PIC_RGB48:
+        img = QImage(w, h, QImage::Format_RGBX64);
+        for (int32_t y = 0; y < h; ++y) {
+            uint16_t* pOut = reinterpret_cast<uint16_t*>(img.scanLine(y));
+            const uint8_t* pIn = pic.m_pData + int64_t(y) * w * 6;
+            for (int32_t x = 0; x < w; ++x) {
+                for (int c = 0; c < 3; ++c)
+                    pOut[4 * x + c] = uint16_t(pIn[6 * x + 2 * c] | pIn[6 * x + 2 * c + 1] << 8);
+                pOut[4 * x + 3] = 0xFFFF;
+            }
+        }
+        break;
+    case PIC_BW: {
+        img = QImage(w, h, QImage::Format_Grayscale8);
+        const int32_t iRow = (w + 7) / 8;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                img.scanLine(y)[x] = (pic.m_pData[int64_t(y) * iRow + x / 8] & (0x80 >> (x % 8))) ? 255 : 0;
+        break;
+    }
+    default: szError = "picture has no pixels"; return false;
+    }
+    if (pic.m_iResolution > 0) {
+        img.setDotsPerMeterX(static_cast<int>(std::lround(pic.m_iResolution / 0.0254)));
+        img.setDotsPerMeterY(static_cast<int>(std::lround(pic.m_iResolution / 0.0254)));
+    }
+    if (!img.save(QString::fromLocal8Bit(szPath.c_str()), "PNG")) {
+        szError = "cannot write the PNG file";
+        return false;
+    }
+    return true;
+}
+
+// The rows of a picture as the writer wants them for the chosen output.
+struct CRowSource {
+    int32_t m_iKind = IMG_KIND_GRAY;
+    int32_t m_iBits = 8;
+    int64_t m_iRowLength = 0;
+    std::vector<uint8_t> m_Bilevel; // thresholded rows when CCITT needs them
+    const uint8_t* Row(const CPicture& pic, int32_t y) const
+    {
+        return m_Bilevel.empty() ? pic.m_pData + int64_t(y) * m_iRowLength : m_Bilevel.data() + int64_t(y) * m_iRowLength;
+    }
+};
+
+bool PrepareRows(const CPicture& pic, bool bBilevel, CRowSource& src)
+{
+    const int32_t w = pic.m_iWidth, h = pic.m_iHeight;
+    switch (pic.m_PicData) {
+    case PIC_BW: src.m_iKind = IMG_KIND_BILEVEL; src.m_iRowLength = (int64_t(w) + 7) / 8; return true;
+    case PIC_GRAY: src.m_iKind = IMG_KIND_GRAY; src.m_iRowLength = w; break;
+    case PIC_RGB: src.m_iKind = IMG_KIND_RGB; src.m_iRowLength = 3 * int64_t(w); break;
+    case PIC_RGB48: src.m_iKind = IMG_KIND_RGB; src.m_iBits = 16; src.m_iRowLength = 6 * int64_t(w); break;
+    default: return false;
+    }
+    if (!bBilevel)
+        return true;
+    // Fax codings take black and white only: gray at 128 and above is white.
+    const int64_t iOut = (int64_t(w) + 7) / 8;
+    src.m_Bilevel.assign(size_t(iOut * h), 0);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const uint8_t* p = pic.m_pData + int64_t(y) * src.m_iRowLength;
+            int32_t v;
+            if (pic.m_PicData == PIC_GRAY)
+                v = p[x];
+            else if (pic.m_PicData == PIC_RGB)
+                v = (299 * p[3 * x] + 587 * p[3 * x + 1] + 114 * p[3 * x + 2]) / 1000;
+            else
+                v = (299 * p[6 * x + 1] + 587 * p[6 * x + 3] + 114 * p[6 * x + 5]) / 1000;
+            if (v >= 128)
+                src.m_Bilevel[size_t(y * iOut + x / 8)] |= uint8_t(0x80 >> (x % 8));
+        }
+    src.m_iKind = IMG_KIND_BILEVEL;
+    src.m_iBits = 8;
+    src.m_iRowLength = iOut;
+    return true;
+}
+
+uint32_t SaveTiff(const CPicture& pic, const std::string& szPath, const CConvertOptions& opt, int32_t iCompression)
+{
+    const bool bBilevel = iCompression >= TIF_COMPRESSION_MH && iCompression <= TIF_COMPRESSION_G4;
+    CRowSource src;
+    if (!PrepareRows(pic, bBilevel, src))
+        return IMG_INVALID_TIFF_ARGUMENTS;
+    CTIFWriter writer;
+    writer.SetFileName(szPath);
+    writer.SetOptions(iCompression, opt.m_bBigTiff, PictureLayoutDescription(pic), opt.m_bBigEndian, src.m_iBits, 0);
+    uint32_t r = writer.BeginPage(src.m_iKind, pic.m_iWidth, pic.m_iHeight, pic.m_iResolution);
+    for (int32_t y = 0; y < pic.m_iHeight && r == IMG_OK; ++y) {
+        std::memcpy(writer.GetLineBuffer(), src.Row(pic, y), size_t(src.m_iRowLength));
+        r = writer.WriteLine();
+    }
+    return r == IMG_OK ? writer.EndPage() : r;
+}
+
+int Run(const CConvertOptions& opt)
+{
+    static const char* const kCompressions[] = {"none", "lzw", "mh", "g3", "g4", "packbits"};
+    int32_t iCompression = -1;
+    for (int32_t i = 0; i < 6; ++i)
+        if (opt.m_szCompression == kCompressions[i])
+            iCompression = i;
+    const std::string szOutExt = Extension(opt.m_szOut);
+    const bool bTiffOut = szOutExt == "tif" || szOutExt == "tiff";
+    if (!bTiffOut && szOutExt != "png") {
+        std::fprintf(stderr, "lumora-cli convert: %s: the output must end in .tif, .tiff or .png\n", opt.m_szOut.c_str());
+        return CLI_EXIT_USAGE;
+    }
+    if (!bTiffOut && (iCompression != 0 || opt.m_bBigTiff || opt.m_bBigEndian)) {
+        std::fprintf(stderr, "lumora-cli convert: %s: --compression, --bigtiff and --big-endian apply to TIFF output only\n",
+                     opt.m_szOut.c_str());
+        return CLI_EXIT_USAGE;
+    }
+    if (::access(opt.m_szIn.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "lumora-cli convert: %s: cannot be read\n", opt.m_szIn.c_str());
+        return CLI_EXIT_NOINPUT;
+    }
+
+    CPicture pic;
+    std::string szError;
+    bool bLoaded = false;
+    if (IsTiffMagic(opt.m_szIn) && opt.m_szAs.empty()) {
+        const uint32_t r = LoadAnyTiff(pic, opt.m_szIn);
+        if (r != IMG_OK) {
+            std::fprintf(stderr, "lumora-cli convert: %s: %s\n", opt.m_szIn.c_str(), ImageErrorText(r));
+            return r == IMG_CANT_OPEN_TIF ? CLI_EXIT_NOINPUT : CLI_EXIT_DATAERR;
+        }
+        bLoaded = true;
+    }
+    if (!bLoaded) {
+        // A data file that holds a picture: its kind's own reader.
+        RegisterAllKinds();
+        std::string szKind;
+        if (opt.m_szAs == "stitch")
+            szKind = "stitch-test";
+        else if (opt.m_szAs == "light-profile")
+            szKind = "light-profile";
+        CDispatchDecision decision;
+        if (szKind.empty() && RecognizeFile(opt.m_szIn, decision, szError))
+            szKind = decision.m_szKind;
+        if (const PictureReader* pReader = CKindRegistry::Instance().FindPictureReader(szKind)) {
+            szError.clear();
+            if (!(*pReader)(opt.m_szIn, opt.m_szAs, pic, szError)) {
+                std::fprintf(stderr, "lumora-cli convert: %s: %s\n", opt.m_szIn.c_str(), szError.c_str());
+                return CLI_EXIT_DATAERR;
+            }
+            bLoaded = true;
+        } else if (!opt.m_szAs.empty() || (szKind != "unknown" && !szKind.empty())) {
+            std::fprintf(stderr, "lumora-cli convert: %s: a %s file holds no picture this tool can convert\n",
+                         opt.m_szIn.c_str(), szKind.c_str());
+            return CLI_EXIT_DATAERR;
+        }
+    }
+    if (!bLoaded) {
+        const std::string szExt = Extension(opt.m_szIn);
+        if (szExt != "png" && szExt != "pgm" && szExt != "ppm" && szExt != "pbm" && szExt != "pnm") {
+            std::fprintf(stderr, "lumora-cli convert: %s: not a recognised picture file\n", opt.m_szIn.c_str());
+            return CLI_EXIT_DATAERR;
+        }
+        szError.clear();
+        if (!LoadWithQt(opt.m_szIn, pic, szError)) {
+            std::fprintf(stderr, "lumora-cli convert: %s: %s\n", opt.m_szIn.c_str(), szError.c_str());
+            return CLI_EXIT_DATAERR;
+        }
+    }
+    if (pic.m_iHeight < 0)
+        pic.ComputeHeight();
+    if (!pic.m_pData || pic.m_iWidth < 1 || pic.m_iHeight < 1) {
+        std::fprintf(stderr, "lumora-cli convert: %s: the picture is empty\n", opt.m_szIn.c_str());
+        return CLI_EXIT_DATAERR;
+    }
+
+    // Into a temporary file beside the target, which replaces it only when complete.
+    char szTemp[4096];
+    std::snprintf(szTemp, sizeof(szTemp), "%s.partial-%d", opt.m_szOut.c_str(), static_cast<int>(::getpid()));
+    bool bOk;
+    if (bTiffOut) {
+        const uint32_t r = SaveTiff(pic, szTemp, opt, iCompression);
+        bOk = r == IMG_OK;
+        szError = ImageErrorText(r);
+    } else {
+        bOk = SaveWithQt(pic, std::string(szTemp) + ".png", szError);
+        if (bOk)
+            bOk = std::rename((std::string(szTemp) + ".png").c_str(), szTemp) == 0;
+        else
+            std::remove((std::string(szTemp) + ".png").c_str());
+    }
+    if (bOk && std::rename(szTemp, opt.m_szOut.c_str()) != 0) {
+        bOk = false;
+        szError = std::strerror(errno);
+    }
+    if (!bOk) {
+        std::remove(szTemp);
+        std::fprintf(stderr, "lumora-cli convert: %s: %s\n", opt.m_szOut.c_str(), szError.c_str());
+        return CLI_EXIT_CANTCREAT;
+    }
+    static const char* const kKinds[] = {"bilevel", "gray", "rgb", "rgb48", "undefined"};
+    std::printf("%s: %dx%d %s, %d dpi -> %s (%s)\n", opt.m_szIn.c_str(), pic.m_iWidth, pic.m_iHeight,
+                kKinds[std::clamp<int>(pic.m_PicData, 0, 4)], pic.m_iResolution, opt.m_szOut.c_str(),
+                bTiffOut ? opt.m_szCompression.c_str() : "png");
+    return CLI_EXIT_OK;
+}
+
+} // namespace
 
 void AddConvertCommand(CLI::App& app, int& iExit)
 {
-    CLI::App* pCmd = app.add_subcommand("convert", "(not built yet)");
-    pCmd->allow_extras();
-    pCmd->callback([&iExit] {
-        std::fprintf(stderr, "lumora-cli convert: not available in this build\n");
-        iExit = CLI_EXIT_SOFTWARE;
-    });
+    auto pOpt = std::make_shared<CConvertOptions>();
+    CLI::App* pCmd = app.add_subcommand("convert", "Pictures between TIFF, PNG/PGM/PPM and the picture-holding data files");
+    pCmd->add_option("IN", pOpt->m_szIn, "Input: TIFF, PNG, PGM, PPM or a data file holding a picture")->required();
+    pCmd->add_option("OUT", pOpt->m_szOut, "Output: .tif/.tiff or .png")->required();
+    pCmd->add_option("--compression", pOpt->m_szCompression, "TIFF compression (mh, g3, g4 make a bilevel picture, gray threshold 128)")
+        ->check(CLI::IsMember({"none", "lzw", "packbits", "mh", "g3", "g4"}));
+    pCmd->add_flag("--bigtiff", pOpt->m_bBigTiff, "Write BigTIFF (64-bit offsets)");
+    pCmd->add_flag("--big-endian", pOpt->m_bBigEndian, "Write \"MM\" byte order");
+    pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
+        ->check(CLI::IsMember({"stitch", "light-profile"}));
+    pCmd->callback([pOpt, &iExit] { iExit = Run(*pOpt); });
 }

@@ -59,6 +59,10 @@ void AddInfoCommand(CLI::App& app, int& iExit)
                 std::fprintf(stderr, "lumora-cli info: %s: cannot be read: %s\n", szFile.c_str(),
                              DescriptionProblem(desc).c_str());
                 iWorst = CLI_EXIT_NOINPUT;
+                // In an array every file keeps its place, so scripts can pair
+                // the objects with the names they passed.
+                if (pOpt->m_bJson && pOpt->m_Files.size() > 1)
+                    all.Push(FileDescriptionToJson(desc));
                 continue;
             }
             if (status == DESCRIBE_UNRECOGNISED) {

@@ -45,7 +45,8 @@ void AddRenderCommand(CLI::App& app, int& iExit)
         CFileDescription desc;
         const EDescribeStatus status = DescribeFile(pOpt->m_szFile, pOpt->m_szAs, desc);
         if (status == DESCRIBE_MISSING) {
-            std::fprintf(stderr, "lumora-cli render: %s: cannot be read\n", pOpt->m_szFile.c_str());
+            std::fprintf(stderr, "lumora-cli render: %s: cannot be read: %s\n", pOpt->m_szFile.c_str(),
+                         DescriptionProblem(desc).c_str());
             iExit = CLI_EXIT_NOINPUT;
             return;
         }
@@ -75,8 +76,12 @@ void AddRenderCommand(CLI::App& app, int& iExit)
         QImage image;
         std::string szError;
         if (!(*pRenderer)(pOpt->m_szFile, pOpt->m_szAs, size, image, szError) || image.isNull()) {
-            std::fprintf(stderr, "lumora-cli render: %s: %s\n", pOpt->m_szFile.c_str(),
-                         szError.empty() ? "the view could not be drawn" : szError.c_str());
+            if (szError.empty())
+                szError = "the view could not be drawn";
+            // Viewers' own messages often name the file already.
+            if (szError.compare(0, pOpt->m_szFile.size(), pOpt->m_szFile) != 0)
+                szError = pOpt->m_szFile + ": " + szError;
+            std::fprintf(stderr, "lumora-cli render: %s\n", szError.c_str());
             iExit = CLI_EXIT_DATAERR;
             return;
         }

@@ -1,8 +1,11 @@
 // lumora-cli scanner: scanner diagnostics for technicians and scripts, through
 // the same scanner layer the dialogs use (the simulated device by default).
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CliCommon.h"
@@ -47,10 +50,18 @@ std::string ErrorText(int32_t iError)
     case ZEL_ERR_SCENARIO: return "the simulator's scenario file (LUMORA_SIM_CONFIG) cannot be read";
     default: break;
     }
-    if (iError == ZEL_ASC_MEDIUM_NOT_PRESENT)
-        return "medium not present (sense code 0x3A00)";
-    if (iError == ZEL_ASC_END_OF_MEDIUM)
-        return "read past end of medium (sense code 0x3B09)";
+    static const std::pair<int32_t, const char*> kSenseCodes[] = {
+        {ZEL_ASC_MEDIUM_NOT_PRESENT, "medium not present"},
+        {ZEL_ASC_END_OF_MEDIUM, "read past end of medium"},
+        {ZEL_ASC_END_OF_MEDIUM_2, "end of medium"},
+        {ZEL_NOT_READY_YET, "scanner not ready yet"},
+        {ZEL_ASC_PAPER_JAM, "paper jam"},
+        {ZEL_ASC_LID_OPEN, "lid open"},
+        {ZEL_ASC_INVALID_FIELD, "the scanner refused a parameter"},
+    };
+    for (const auto& [iCode, szText] : kSenseCodes)
+        if (iError == iCode)
+            return FormatText("%s (sense code 0x%04X)", szText, static_cast<unsigned>(iCode));
     return FormatText("error %d (0x%08X)", iError, static_cast<unsigned>(iError));
 }
 
@@ -160,7 +171,7 @@ int RunInfo(const CScannerOptions& o)
     for (int32_t i = 0; i < iModes; ++i)
         modes.push_back(scanner.GetCISModeResolution(i));
     int32_t iState = 0, iPosition = 0;
-    scanner.GetPaperState(iState, iPosition);
+    const int32_t iPaperError = scanner.GetPaperState(iState, iPosition) ? 0 : scanner.m_ErrorNo;
     int32_t stitch[7] = {};
     const int32_t iStitchError = scanner.GetStitchValues(stitch);
     const int32_t iStitchCount = std::max(iCameras - 1, 0);
@@ -171,6 +182,7 @@ int RunInfo(const CScannerOptions& o)
     CGainOffset go;
     const int32_t iGainError = scanner.ReadGainOffset(go);
     const std::string szName = scanner.GetScannerName();
+    const int32_t iNameError = scanner.m_ErrorNo == ZEL_NO_NAME ? 0 : scanner.m_ErrorNo;
     const int32_t iConnection = ZelLib::scanGetHardwareType(scanner.m_hScanner);
     const int32_t iType = scanner.GetScannerType();
     const bool bColor = scanner.IsColorScanner();
@@ -179,6 +191,17 @@ int RunInfo(const CScannerOptions& o)
     const bool bStatusBlock = scanner.HasStatusBlock();
     const int32_t iDeviceValue = scanner.GetDeviceValue();
     Close(scanner);
+    // A scanner that went away half-way leaves defaults in every field; the
+    // report is still printed, but a script must not take it for a good one.
+    int32_t iLost = 0;
+    for (const int32_t iError : {iNameError, iPaperError, iStitchError, iPositionsError, iAlignError, iGainError})
+        if (iError == ZEL_ERR_CONNECTION_LOST || iError == ZEL_ERR_LIBRARY_MISSING) {
+            iLost = iError;
+            break;
+        }
+    iExit = iLost ? CLI_EXIT_CHECK_FAILED : CLI_EXIT_OK;
+    if (iLost)
+        std::fprintf(stderr, "lumora-cli scanner: info incomplete: %s\n", ErrorText(iLost).c_str());
 
     int32_t alignValues[8];
     for (int i = 0; i < 8; ++i)
@@ -222,7 +245,7 @@ int RunInfo(const CScannerOptions& o)
         }
         j.Set("gain_offset", iGainError ? CJson() : gain);
         Print(j);
-        return CLI_EXIT_OK;
+        return iExit;
     }
     std::printf("Name:               %s\n", CScanner::DisplayText(szName, iConnection).c_str());
     std::printf("Handle:             %d\n", scanner.m_hScanner);
@@ -252,7 +275,7 @@ int RunInfo(const CScannerOptions& o)
                             w[CGainOffset::WORD_EVEN_OFFSET], w[CGainOffset::WORD_EVEN_GAIN]);
             }
     }
-    return CLI_EXIT_OK;
+    return iExit;
 }
 
 int PrintPaper(CScanner& scanner, const CScannerOptions& o)
@@ -288,6 +311,15 @@ int RunPaper(const CScannerOptions& o, const std::string& szAction)
         if (scanner.LoadPaper(false) != 0)
             return Fail(scanner, "paper load", scanner.m_ErrorNo);
     } else if (szAction == "eject") {
+        // Without a sheet the eject would wait out its full 90 seconds for a
+        // state that never comes.
+        int32_t iState = 0, iPosition = 0;
+        if (scanner.GetPaperState(iState, iPosition) && iState == ZEL_PS_NOT_PRESENT) {
+            std::fprintf(stderr, "lumora-cli scanner: no sheet to eject\n");
+            PrintPaper(scanner, o);
+            Close(scanner);
+            return CLI_EXIT_OK;
+        }
         if (scanner.EjectPaper() != 0)
             return Fail(scanner, "paper eject", scanner.m_ErrorNo);
     }
@@ -380,6 +412,17 @@ int RunAlignmentSet(const CScannerOptions& o)
 
 int RunBackupRestore(const CScannerOptions& o, bool bBackup)
 {
+    // A missing backup is the technician's typo, not a scanner problem: say so
+    // before the scanner is touched.
+    if (!bBackup) {
+        if (std::FILE* f = std::fopen(o.m_szFile.c_str(), "rb"))
+            std::fclose(f);
+        else {
+            std::fprintf(stderr, "lumora-cli scanner: restore failed: %s: %s\n", o.m_szFile.c_str(),
+                         std::strerror(errno));
+            return CLI_EXIT_NOINPUT;
+        }
+    }
     CScanner scanner;
     int iExit = CLI_EXIT_OK;
     if (!OpenForCommand(scanner, o, iExit))
@@ -484,7 +527,7 @@ void AddScannerCommand(CLI::App& app, int& iExit)
     });
 
     CLI::App* pRestore = pCmd->add_subcommand("restore", "Write a saved calibration back to the scanner");
-    pRestore->add_option("file", opts->m_szFile, "Backup file")->required()->check(CLI::ExistingFile);
+    pRestore->add_option("file", opts->m_szFile, "Backup file")->required();
     addJson(pRestore);
     pRestore->callback([opts, &iExit, logStart] {
         logStart();

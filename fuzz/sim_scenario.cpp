@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../sim/SimDevice.cpp"
+#include "../sim/SimImage.cpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

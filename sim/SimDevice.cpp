@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/IniFile.h"
 #include "scanner/zel_scan_2000.h"
@@ -52,17 +56,6 @@ std::vector<std::string> Split(const std::string& sz, char c)
         iStart = iEnd + 1;
     }
 }
-
-// A classic gray flat field: the stand-in until the calibration sheet renderer
-// takes over this slot.
-class CFlatSource : public CImageSource {
-public:
-    void RenderLine(const CLibrary&, const CDevice&, int64_t, int32_t iPixels, int32_t iBytesPerPixel,
-                    uint8_t* pOut) override
-    {
-        std::memset(pOut, 200, static_cast<size_t>(iPixels) * static_cast<size_t>(iBytesPerPixel));
-    }
-};
 
 } // namespace
 
@@ -197,7 +190,9 @@ void CLibrary::Reset()
 {
     m_Scenario = CScenario();
     m_szScenarioError.clear();
+    m_szScenarioPathInUse.clear();
     if (const char* szPath = std::getenv("LUMORA_SIM_CONFIG"); szPath && *szPath) {
+        m_szScenarioPathInUse = szPath;
         if (!m_Scenario.Load(szPath, m_szScenarioError))
             m_Scenario = CScenario();
     }
@@ -250,7 +245,8 @@ void CLibrary::Reset()
         d.m_Buffers[{ZEL_BUF_STITCH_POSITIONS, 0}] = positions;
         m_Devices.push_back(std::move(d));
     }
-    m_pImageSource = std::make_unique<CFlatSource>();
+    m_pImageSource = MakeImageSource(m_Scenario);
+    m_szStateFile = StateFileFor(m_Scenario, !m_szScenarioPathInUse.empty());
     m_iCalls = 0;
     m_iEnumerated = 0;
     m_iStartRealMs = RealMs();
@@ -290,12 +286,48 @@ bool Unhex(const std::string& sz, std::vector<uint8_t>& bytes)
 
 } // namespace
 
+std::string StateFileFor(const CScenario& s, bool bFromScenarioFile)
+{
+    if (!s.m_szStateFile.empty())
+        return s.m_szStateFile;
+    if (const char* sz = std::getenv("LUMORA_SIM_STATE"))
+        return std::string(sz) == "none" ? std::string() : std::string(sz);
+    // A device set up by a scenario file keeps its state only when the file
+    // asks for it; the default device behaves like a scanner on the desk and
+    // remembers its paper and calibration until the session ends.
+    if (bFromScenarioFile)
+        return std::string();
+    std::string szDir;
+    if (const char* sz = std::getenv("XDG_RUNTIME_DIR"); sz && *sz == '/')
+        szDir = std::string(sz) + "/lumora";
+    else if (const char* szState = std::getenv("XDG_STATE_HOME"); szState && *szState == '/')
+        szDir = std::string(szState) + "/lumora";
+    else if (const char* szHome = std::getenv("HOME"); szHome && *szHome == '/')
+        szDir = std::string(szHome) + "/.local/state/lumora";
+    else
+        return std::string();
+    return szDir + "/simulated-scanner.state";
+}
+
 void CLibrary::SaveState()
 {
-    if (m_Scenario.m_szStateFile.empty())
+    if (m_szStateFile.empty())
         return;
-    const std::string szTemp = m_Scenario.m_szStateFile + ".tmp";
+    // Two programs may close the device at once: each writes its own
+    // temporary file and the rename decides.
+    const std::string szTemp = m_szStateFile + ".tmp." + std::to_string(static_cast<long>(::getpid()));
     std::FILE* f = std::fopen(szTemp.c_str(), "wb");
+    if (!f && errno == ENOENT) {
+        const size_t iSlash = m_szStateFile.rfind('/');
+        if (iSlash != std::string::npos && iSlash > 0) {
+            const std::string szDir = m_szStateFile.substr(0, iSlash);
+            const size_t iParent = szDir.rfind('/');
+            if (iParent != std::string::npos && iParent > 0)
+                ::mkdir(szDir.substr(0, iParent).c_str(), 0700);
+            ::mkdir(szDir.c_str(), 0700);
+            f = std::fopen(szTemp.c_str(), "wb");
+        }
+    }
     if (!f)
         return;
     for (CDevice& d : m_Devices) {
@@ -321,16 +353,16 @@ void CLibrary::SaveState()
     }
     const bool bOk = std::fclose(f) == 0;
     if (bOk)
-        std::rename(szTemp.c_str(), m_Scenario.m_szStateFile.c_str());
+        std::rename(szTemp.c_str(), m_szStateFile.c_str());
     else
         std::remove(szTemp.c_str());
 }
 
 void CLibrary::LoadState()
 {
-    if (m_Scenario.m_szStateFile.empty())
+    if (m_szStateFile.empty())
         return;
-    std::FILE* f = std::fopen(m_Scenario.m_szStateFile.c_str(), "rb");
+    std::FILE* f = std::fopen(m_szStateFile.c_str(), "rb");
     if (!f)
         return;
     CDevice* pDevice = nullptr;

@@ -94,6 +94,12 @@ public:
                             int32_t iBytesPerPixel, uint8_t* pOut) = 0;
 };
 
+// The source a scenario asks for; the flat gray field until a calibration
+// sheet renderer is added (SimImage.cpp).
+std::unique_ptr<CImageSource> MakeImageSource(const CScenario& s);
+// Where the device keeps its state between programs; empty = nowhere.
+std::string StateFileFor(const CScenario& s, bool bFromScenarioFile);
+
 struct CWindow {
     bool m_bSet = false;
     int32_t m_iXResolution = 0, m_iYResolution = 0;
@@ -168,6 +174,8 @@ public:
     size_t m_iEnumerated = 0;
     std::string m_szScenarioError;
     std::string m_szScenarioPath;
+    std::string m_szScenarioPathInUse;
+    std::string m_szStateFile;
 
 private:
     void Reset();

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "SimDevice.h"
 #include "scanner/zel_scan_2000.h"
@@ -160,13 +161,20 @@ ZEL_EXPORT int32_t scanCloseScanner(int32_t hScanner)
 
 ZEL_EXPORT int32_t scanTestUnitReady(int32_t hScanner)
 {
-    CGate g("scanTestUnitReady", hScanner, true);
-    if (!g.Ok())
-        return g.m_iResult;
-    CDevice& d = *g.m_pDevice;
-    if (d.m_iRebootUntil >= 0 && g.m_Lib.SimNow() < d.m_iRebootUntil)
-        return ZEL_NOT_READY_YET;
-    return d.m_iNotReadyLeft > 0 ? ZEL_NOT_READY_YET : ZEL_OK;
+    {
+        CGate g("scanTestUnitReady", hScanner, true);
+        if (!g.Ok())
+            return g.m_iResult;
+        CDevice& d = *g.m_pDevice;
+        // Coming up after an open shows only in the status block (state 10); a
+        // firmware restart makes the unit itself not ready.
+        if (d.m_iRebootUntil < 0 || g.m_Lib.SimNow() >= d.m_iRebootUntil)
+            return ZEL_OK;
+    }
+    // A real unit takes a bus round trip to say "not yet"; callers ask again
+    // at once, so without this they would spin a processor core.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return ZEL_NOT_READY_YET;
 }
 
 ZEL_EXPORT int32_t scanReserveUnit(int32_t hScanner)
@@ -218,17 +226,32 @@ int32_t ReadImage(CLibrary& lib, CDevice& d, uint8_t* pBuffer, int32_t iLength, 
     if (!d.m_bScanning)
         return ZEL_OK;
     const CWindow& w = d.m_Window;
+    const bool bLineArt = w.m_iBitsPerPixel == 1;
     const int32_t iBytesPerPixel = std::max(w.m_iBitsPerPixel / 8, 1);
     const int64_t iPixels = static_cast<int64_t>(w.m_iWidth) * w.m_iXResolution / 1200;
-    const int64_t iLineBytes = iPixels * iBytesPerPixel;
-    if (iLineBytes <= 0 || iLineBytes > (64 << 20))
+    const int64_t iLineBytes = bLineArt ? (iPixels + 7) / 8 : iPixels * iBytesPerPixel;
+    if (iPixels <= 0 || iLineBytes > (64 << 20))
         return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
     int64_t iLines = iLength / iLineBytes;
     if (d.m_iLinesWanted > 0)
         iLines = std::min(iLines, d.m_iLinesWanted - d.m_iLinesDelivered);
-    for (int64_t i = 0; i < iLines; ++i)
-        lib.m_pImageSource->RenderLine(lib, d, d.m_iLinesDelivered + i, static_cast<int32_t>(iPixels), iBytesPerPixel,
-                                       pBuffer + i * iLineBytes);
+    std::vector<uint8_t> gray(bLineArt ? static_cast<size_t>(iPixels) : 0);
+    const uint8_t byThreshold = w.m_Bytes.size() > 31 ? w.m_Bytes[31] : 128;
+    for (int64_t i = 0; i < iLines; ++i) {
+        uint8_t* pLine = pBuffer + i * iLineBytes;
+        if (!bLineArt) {
+            lib.m_pImageSource->RenderLine(lib, d, d.m_iLinesDelivered + i, static_cast<int32_t>(iPixels),
+                                           iBytesPerPixel, pLine);
+            continue;
+        }
+        // Line art: one bit per pixel, most significant first, 1 = black.
+        lib.m_pImageSource->RenderLine(lib, d, d.m_iLinesDelivered + i, static_cast<int32_t>(iPixels), 1,
+                                       gray.data());
+        std::memset(pLine, 0, static_cast<size_t>(iLineBytes));
+        for (int64_t x = 0; x < iPixels; ++x)
+            if (gray[static_cast<size_t>(x)] < byThreshold)
+                pLine[x / 8] = static_cast<uint8_t>(pLine[x / 8] | (0x80 >> (x % 8)));
+    }
     d.m_iLinesDelivered += iLines;
     *piReceived = static_cast<int32_t>(iLines * iLineBytes);
     if (d.m_iLinesWanted > 0 && d.m_iLinesDelivered >= d.m_iLinesWanted) {
@@ -477,7 +500,26 @@ ZEL_EXPORT int32_t scanWriteBuffer(int32_t hScanner, const void* pBuffer, int32_
     }
     if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0 && iLength > 7)
         return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    // One stitch table behind two forms: 7 signed bytes at offset 0, and 7
+    // big-endian 16-bit values behind the 0x1000000 offset of software
+    // scanners. A write through either form shows in both.
+    if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0) {
+        std::vector<uint8_t> wide(14, 0);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            PutBe16(&wide[2 * i], static_cast<int8_t>(bytes[i]));
+        d.m_Buffers[{iBufferId, 0x1000000}] = wide;
+    } else if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0x1000000) {
+        std::vector<uint8_t> narrow(7, 0);
+        for (size_t i = 0; i < narrow.size() && 2 * i + 1 < bytes.size(); ++i)
+            narrow[i] = static_cast<uint8_t>(
+                static_cast<int8_t>(std::clamp<int32_t>(static_cast<int16_t>(Be16(&bytes[2 * i])), -128, 127)));
+        d.m_Buffers[{iBufferId, 0}] = narrow;
+    }
     d.m_Buffers[{iBufferId, iOffset}] = std::move(bytes);
+    // The alignment table answers with the number of bytes it took, as the
+    // firmware of the CIS models does; callers take 8 for success.
+    if (iBufferId == ZEL_BUF_CIS_ALIGNMENT && iLength == 8)
+        return 8;
     return ZEL_OK;
 }
 

@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "platform/Log.h"
 
 namespace {
 constexpr size_t kFieldSize = 256;   // the file-to-load field, terminator included
@@ -41,7 +40,8 @@ std::string JoinCommandLine(int argc, const char* const* argv, int iFirst)
     return szLine;
 }
 
-std::string ChooseFileFromCommandLine(const std::string& sz)
+namespace {
+std::string ChooseFile(const std::string& sz, size_t iRuleThreeMax)
 {
     if ((sz.size() > 1 && sz[1] == ':') || (sz.size() > 2 && sz[2] == ':'))
         return sz;
@@ -49,7 +49,22 @@ std::string ChooseFileFromCommandLine(const std::string& sz)
         return QuotesToBlanks(sz).substr(1);
     const size_t iColon = FindDriveColon(sz);
     const size_t iStart = (iColon == std::string::npos || iColon == 0) ? 0 : iColon - 1;
-    return QuotesToBlanks(sz.substr(iStart, kRuleThreeBuffer - 1));
+    return QuotesToBlanks(sz.substr(iStart, iRuleThreeMax));
+}
+} // namespace
+
+std::string ChooseFileFromCommandLine(const std::string& sz)
+{
+    return ChooseFile(sz, kRuleThreeBuffer - 1);
+}
+
+std::string OverlongFileName(const std::string& szCommandLine)
+{
+    std::string szName;
+    for (char c : ChooseFile(szCommandLine, std::string::npos))
+        if (c != '"')
+            szName += c;
+    return szName.size() < kFieldSize ? std::string() : szName;
 }
 
 std::string FileToLoadField(const std::string& szText)
@@ -67,16 +82,4 @@ std::string TrimForOpening(const std::string& szName)
     while (!sz.empty() && sz.back() == ' ')
         sz.pop_back();
     return sz;
-}
-
-std::string FileNameFromCommandLine(const std::string& szCommandLine)
-{
-    if (szCommandLine.empty())
-        return std::string();
-    Log_Msg("Command Line Start");
-    Log_Msg(szCommandLine);
-    Log_Msg("Command Line End");
-    const std::string szText = ChooseFileFromCommandLine(szCommandLine);
-    Log_Msg_Txt("void CViewerDlg::SetFileToLoad(char* txt) Load File Name:", szText);
-    return FileToLoadField(szText);
 }

@@ -18,12 +18,15 @@ std::string JoinCommandLine(int argc, const char* const* argv, int iFirst = 1);
 //     or "/"; other colons are part of Linux file names.
 std::string ChooseFileFromCommandLine(const std::string& szCommandLine);
 
+// The name the rules pick when no buffer limits it, quotes removed, when that
+// name does not fit the file-to-load field (more than 255 characters); empty
+// when it fits. A cut name would open some other file or none, so the launcher
+// refuses it instead.
+std::string OverlongFileName(const std::string& szCommandLine);
+
 // What the file-to-load field holds after SetFileToLoad: the text without its
 // quotes, at most 255 characters (the field holds 256 with its terminator).
 std::string FileToLoadField(const std::string& szText);
 
 // The name as opened: a trailing blank left by a closing quote is trimmed.
 std::string TrimForOpening(const std::string& szName);
-
-// All of the above, with the log lines the start-up writes.
-std::string FileNameFromCommandLine(const std::string& szCommandLine);

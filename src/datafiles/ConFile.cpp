@@ -33,7 +33,7 @@ EConReadStatus CheckDataPointer(const ConHeader& header, int64_t iFileSize, int6
     iH = -1;
     const size_t iFieldEnd = header.DataPointerFieldEnd();
     if (header.GetText().find('=') == std::string::npos) {
-        szProblem = "no text header";
+        szProblem = "no DataPointer in its first bytes (no \"=\")";
         return CON_READ_NO_HEADER;
     }
     if (iFieldEnd == std::string::npos) {
@@ -158,15 +158,16 @@ std::vector<std::pair<std::string, std::string>> ListHeaderKeys(const ConHeader&
     const std::string& szText = header.GetText();
     size_t iPos = 0;
     while (iPos < szText.size() && keys.size() < iMaxKeys) {
-        size_t iEnd = szText.find('\n', iPos);
+        // Lines end at a carriage return or a line feed, as values do.
+        size_t iEnd = szText.find_first_of("\r\n", iPos);
         if (iEnd == std::string::npos)
             iEnd = szText.size();
         std::string szLine = szText.substr(iPos, iEnd - iPos);
         iPos = iEnd + 1;
-        if (!szLine.empty() && szLine.back() == '\r')
-            szLine.pop_back();
         const size_t iEq = szLine.find('=');
-        if (szLine.empty() || szLine[0] == '[' || iEq == std::string::npos)
+        // A line beginning with "=" names no key (a reader searching for "="
+        // alone would find the DataPointer's).
+        if (szLine.empty() || szLine[0] == '[' || iEq == std::string::npos || iEq == 0)
             continue;
         std::string szKey = szLine.substr(0, iEq);
         if (!seen.insert(szKey).second)

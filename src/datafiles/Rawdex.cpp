@@ -80,6 +80,10 @@ std::string RawdexNameProblem(const std::string& szName)
         return "has an empty name";
     if (szName.find('\0') != std::string::npos)
         return "has a NUL byte in its name";
+    // A line feed or other control byte in a name means the entry line was
+    // broken (its "=" stood on a later line); such a name is no file to make.
+    if (std::any_of(szName.begin(), szName.end(), [](char c) { return static_cast<unsigned char>(c) < 32 || c == 127; }))
+        return "has a control character in its name";
     if (szName[0] == '/')
         return "has an absolute name";
     if (szName.find('/') != std::string::npos || szName.find('\\') != std::string::npos)
@@ -188,7 +192,10 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
         return result;
     }
     const int64_t iH = AtoiText(szFirst.substr(iEq + 1, 10));
-    if (iH < 0 || iH > iFileSize || iH > CON_MAX_HEADER) {
+    // The header holds at least its data-pointer line; a shorter H (or one
+    // that is no number) would unpack nothing and say nothing.
+    const int64_t iMinH = static_cast<int64_t>(iEq) + 12;
+    if (iH < iMinH || iH > iFileSize || iH > CON_MAX_HEADER) {
         result.m_Problems.push_back(iH > iFileSize ? "DataPointer points past the end of the file"
                                                     : "DataPointer is not a header length");
         return result;

@@ -400,15 +400,21 @@ std::string FormatLastErrorLine(int iDay, int iMonth, int iYear, int iHour, int 
 
 void AppendLastError(const std::string& szText)
 {
-    const std::string szDir = ProgramDirectory();
-    if (szDir.empty())
-        return;
     const CDateTime now = CDateTime::Now();
     const std::string szLine =
         FormatLastErrorLine(now.m_iDay, now.m_iMonth, now.m_iYear, now.m_iHour, now.m_iMinute, now.m_iSecond, szText);
-    std::FILE* pFile = std::fopen((szDir + SETTINGS_LAST_ERROR_FILE).c_str(), "ab");
-    if (!pFile)
-        return;
-    std::fprintf(pFile, "%s\n", szLine.c_str());
-    std::fclose(pFile);
+    // An installed program's folder is seldom writable on Linux; the trail
+    // then goes beside the log file, the next place a technician looks.
+    std::vector<std::string> folders;
+    if (const std::string szDir = ProgramDirectory(); !szDir.empty())
+        folders.push_back(szDir);
+    if (const std::string szLog = log_FilePath(); szLog.rfind('/') != std::string::npos)
+        folders.push_back(szLog.substr(0, szLog.rfind('/') + 1));
+    for (const std::string& szFolder : folders) {
+        if (std::FILE* pFile = std::fopen((szFolder + SETTINGS_LAST_ERROR_FILE).c_str(), "ab")) {
+            std::fprintf(pFile, "%s\n", szLine.c_str());
+            std::fclose(pFile);
+            return;
+        }
+    }
 }

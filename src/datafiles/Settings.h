@@ -105,7 +105,8 @@ std::string FindProductInfoFile();
 bool MakeUniqueFileName(std::string& szPath);
 
 // One line "d/M-yyyy HH:mm:ss - text" appended to "LastError.txt" in the
-// program directory; silently skipped when the file cannot be opened.
+// program directory, or beside the log file when the program directory takes
+// no files; silently skipped when neither can be opened.
 void AppendLastError(const std::string& szText);
 // The line AppendLastError writes for a moment in time (without the line feed).
 std::string FormatLastErrorLine(int iDay, int iMonth, int iYear, int iHour, int iMinute, int iSecond,

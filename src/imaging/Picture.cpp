@@ -715,7 +715,7 @@ bool CPicture::RepairDeadColumns(int32_t iLevel, int32_t iValue)
     return true;
 }
 
-bool CPicture::Rotate90Clockwise()
+bool CPicture::Rotate90(bool bClockwise)
 {
     if ((!IsGray() && !IsRGB()) || !m_pData || m_iWidth < 1)
         return false;
@@ -727,20 +727,52 @@ bool CPicture::Rotate90Clockwise()
     uint8_t* pOut = NewBuffer(iBytes);
     if (!pOut)
         return false;
-    // New row y' is old column x; new column x' is old row H-1-y.
+    // Clockwise, new row y' is old column x and new column x' is old row H-1-y;
+    // counter-clockwise, new row y' is old column W-1-x and new column x' is y.
     for (int32_t y = 0; y < iRows; ++y)
-        for (int32_t x = 0; x < m_iWidth; ++x)
-            std::memcpy(pOut + (int64_t(x) * iRows + (iRows - 1 - y)) * iBpp,
-                        m_pData + (int64_t(y) * m_iWidth + x) * iBpp, size_t(iBpp));
+        for (int32_t x = 0; x < m_iWidth; ++x) {
+            const int64_t iNewRow = bClockwise ? x : m_iWidth - 1 - x;
+            const int64_t iNewCol = bClockwise ? iRows - 1 - y : y;
+            std::memcpy(pOut + (iNewRow * iRows + iNewCol) * iBpp, m_pData + (int64_t(y) * m_iWidth + x) * iBpp,
+                        size_t(iBpp));
+        }
     delete[] m_pData;
     m_pData = pOut;
     m_iAllocated = m_iSize = static_cast<int32_t>(iBytes);
     m_iHeight = m_iWidth;
     m_iWidth = iRows;
     m_iWidth3 = 3 * iRows;
+    // The cameras ran along the old rows; the turned picture is one strip.
     m_BiC[0] = iRows * iBpp;
     for (int32_t i = 1; i < kCameras; ++i)
         m_BiC[i] = 0;
+    return true;
+}
+
+bool CPicture::Rotate90Clockwise()
+{
+    return Rotate90(true);
+}
+
+bool CPicture::Rotate90CounterClockwise()
+{
+    return Rotate90(false);
+}
+
+bool CPicture::MirrorCameras()
+{
+    const int32_t iCameras = NumberOfCameras();
+    if ((!IsGray() && !IsRGB()) || !m_pData || m_iWidth < 1 || iCameras < 2)
+        return false;
+    const int32_t iBpp = BytesPerPixel();
+    const int32_t iRows = m_iSize / (m_iWidth * iBpp);
+    for (int32_t y = 0; y < iRows; ++y) {
+        uint8_t* pRow = m_pData + int64_t(y) * m_iWidth * iBpp;
+        for (int32_t a = 0, b = m_iWidth - 1; a < b; ++a, --b)
+            for (int32_t c = 0; c < iBpp; ++c)
+                std::swap(pRow[int64_t(a) * iBpp + c], pRow[int64_t(b) * iBpp + c]);
+    }
+    std::reverse(m_BiC, m_BiC + iCameras);
     return true;
 }
 

@@ -85,6 +85,9 @@ public:
     bool DecimateCameras();
     bool RepairDeadColumns(int32_t iLevel, int32_t iValue);
     bool Rotate90Clockwise();
+    bool Rotate90CounterClockwise();
+    // Left becomes right: pixel order and the order of the cameras reversed.
+    bool MirrorCameras();
 
     // ---- picture description ----
     bool WritePictureInfo(std::FILE* pFile) const;
@@ -173,4 +176,5 @@ private:
     bool ToBW(int32_t iChannel, int32_t iLevel);
     int32_t DarkestNear(int32_t& x, int32_t& y, int32_t w, int32_t h) const;
     bool Trace(int32_t& x, int32_t& y, int32_t iLevel, int32_t dx, int32_t dy) const;
+    bool Rotate90(bool bClockwise);
 };

@@ -104,7 +104,9 @@ void CLZWCoder::Encode(const uint8_t* p, int64_t n)
     uint32_t iTag = uint32_t(m_iGeneration) << 12;
     for (; i < n; ++i) {
         const uint32_t c = p[i];
-        uint16_t& entry = pTable[(uint32_t(iPrefix) << 8) | c];
+        // Next byte major: the prefixes met one after the other are codes made
+        // one after the other, so the lookups of a run stay in a few cache lines.
+        uint16_t& entry = pTable[(c << 12) | uint32_t(iPrefix)];
         if ((entry & 0xF000u) == iTag) {
             iPrefix = entry & 0x0FFF;
             continue;
@@ -147,9 +149,24 @@ size_t CPackbitCoder::Encode(const uint8_t* p, size_t n, uint8_t* pOut)
 {
     size_t o = 0, i = 0;
     while (i < n) {
+        // Length of the run at i, eight bytes at a time (scans are mostly paper).
+        const size_t iMax = std::min<size_t>(128, n - i);
+        const uint64_t iPattern = 0x0101010101010101ull * p[i];
         size_t iRun = 1;
-        while (i + iRun < n && iRun < 128 && p[i + iRun] == p[i])
-            ++iRun;
+        for (;;) {
+            if (iRun + 8 > iMax) {
+                while (iRun < iMax && p[i + iRun] == p[i])
+                    ++iRun;
+                break;
+            }
+            uint64_t v;
+            std::memcpy(&v, p + i + iRun, 8);
+            if (const uint64_t x = v ^ iPattern) {
+                iRun += static_cast<size_t>(__builtin_ctzll(x) / 8);
+                break;
+            }
+            iRun += 8;
+        }
         if (iRun >= 3 || (iRun == 2 && i + 2 >= n)) {
             pOut[o++] = static_cast<uint8_t>(1 - static_cast<int32_t>(iRun));
             pOut[o++] = p[i];

@@ -77,7 +77,7 @@ public:
 
 private:
     void Restart();
-    // String table: entry (prefix << 8 | next byte) holds the code of that
+    // String table: entry (next byte << 12 | prefix) holds the code of that
     // string in its low 12 bits and the generation it was made in on top, so a
     // restart is a counter step instead of clearing 2 MiB.
     std::unique_ptr<uint16_t[]> m_Table;

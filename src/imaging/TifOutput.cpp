@@ -1,6 +1,7 @@
 #include "imaging/TifOutput.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -54,11 +55,28 @@ bool CTifOutFile::Open(const std::string& szPath)
     return m_iFd >= 0;
 }
 
+bool CTifOutFile::OpenForAppend(const std::string& szPath)
+{
+    Close();
+    m_iFd = ::open(szPath.c_str(), O_RDWR | O_CLOEXEC);
+    m_iUsed = 0;
+    m_iFlushed = 0;
+    if (m_iFd < 0)
+        return false;
+    const off_t iEnd = ::lseek(m_iFd, 0, SEEK_END);
+    if (iEnd < 0) {
+        Close();
+        return false;
+    }
+    m_iFlushed = static_cast<uint64_t>(iEnd);
+    return true;
+}
+
 bool CTifOutFile::Close()
 {
     if (m_iFd < 0)
         return true;
-    bool bOk = WriteAll(m_iFd, m_Buffer, m_iUsed);
+    bool bOk = WriteAll(m_iFd, m_Buffer.data(), m_iUsed);
     bOk = ::close(m_iFd) == 0 && bOk;
     m_iFd = -1;
     m_iUsed = 0;
@@ -71,37 +89,48 @@ void CTifOutFile::Flush()
         throw CImageError{IMG_CANT_WRITE_TIF};
     if (m_iUsed == 0)
         return;
-    if (!WriteAll(m_iFd, m_Buffer, m_iUsed))
+    if (!WriteAll(m_iFd, m_Buffer.data(), m_iUsed))
         throw CImageError{IMG_CANT_WRITE_TIF};
     m_iFlushed += m_iUsed;
     m_iUsed = 0;
 }
 
+void CTifOutFile::Reserve(size_t iBytes)
+{
+    iBytes = std::clamp(iBytes, kMinBufferSize, kMaxBufferSize);
+    if (iBytes <= m_Buffer.size())
+        return;
+    if (m_iFd >= 0)
+        Flush();
+    m_Buffer.resize(iBytes);
+}
+
 void CTifOutFile::Write(const void* pData, size_t iSize)
 {
     const uint8_t* p = static_cast<const uint8_t*>(pData);
-    if (iSize <= kBufferSize - m_iUsed) {
-        std::memcpy(m_Buffer + m_iUsed, p, iSize);
+    const size_t iBufferSize = m_Buffer.size();
+    if (iSize <= iBufferSize - m_iUsed) {
+        std::memcpy(m_Buffer.data() + m_iUsed, p, iSize);
         m_iUsed += iSize;
         return;
     }
     // Large pieces bypass the buffer once it is emptied: uncompressed rows are
     // then written at the speed of the disk.
-    const size_t iFill = kBufferSize - m_iUsed;
-    std::memcpy(m_Buffer + m_iUsed, p, iFill);
-    m_iUsed = kBufferSize;
+    const size_t iFill = iBufferSize - m_iUsed;
+    std::memcpy(m_Buffer.data() + m_iUsed, p, iFill);
+    m_iUsed = iBufferSize;
     Flush();
     p += iFill;
     iSize -= iFill;
-    if (iSize >= kBufferSize) {
-        const size_t iDirect = iSize - iSize % kBufferSize;
+    if (iSize >= iBufferSize) {
+        const size_t iDirect = iSize - iSize % iBufferSize;
         if (!WriteAll(m_iFd, p, iDirect))
             throw CImageError{IMG_CANT_WRITE_TIF};
         m_iFlushed += iDirect;
         p += iDirect;
         iSize -= iDirect;
     }
-    std::memcpy(m_Buffer, p, iSize);
+    std::memcpy(m_Buffer.data(), p, iSize);
     m_iUsed = iSize;
 }
 
@@ -117,7 +146,7 @@ void CTifOutFile::Patch(uint64_t iPosition, const void* pData, size_t iSize)
         throw CImageError{IMG_CANT_SEEK_TIF};
     const uint8_t* p = static_cast<const uint8_t*>(pData);
     if (iPosition >= m_iFlushed) {
-        std::memcpy(m_Buffer + (iPosition - m_iFlushed), p, iSize);
+        std::memcpy(m_Buffer.data() + (iPosition - m_iFlushed), p, iSize);
         return;
     }
     if (iPosition + iSize > m_iFlushed)

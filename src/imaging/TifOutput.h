@@ -1,15 +1,18 @@
 #pragma once
-// Buffered output of the TIFF writer: bytes are appended through a 10240-byte
-// buffer; counts and offsets known only at the end are patched in place.
+// Buffered output of the TIFF writer: bytes are appended through a buffer of
+// at least 10240 bytes, grown to hold a whole strip so the disk sees one write
+// per strip; counts and offsets known only at the end are patched in place.
 // Failures throw CImageError so a coder deep in a row need not thread result
 // codes through every byte it emits.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CTifOutFile {
 public:
-    static constexpr size_t kBufferSize = 10240;
+    static constexpr size_t kMinBufferSize = 10240;
+    static constexpr size_t kMaxBufferSize = size_t(1) << 20;
 
     CTifOutFile() = default;
     ~CTifOutFile();
@@ -17,14 +20,30 @@ public:
     CTifOutFile& operator=(const CTifOutFile&) = delete;
 
     bool Open(const std::string& szPath);
+    // Room for iBytes (kept between the two limits); flushes first.
+    void Reserve(size_t iBytes);
+    // Opens an existing file to add to its end.
+    bool OpenForAppend(const std::string& szPath);
     bool IsOpen() const { return m_iFd >= 0; }
     // False when buffered bytes could not be written.
     bool Close();
 
     void Write(const void* pData, size_t iSize);
+    // Room for iSize bytes at the end of the buffer, to be filled in place and
+    // then committed: uncompressed rows go to the disk without a copy of their own.
+    // Null when the piece is larger than the buffer.
+    uint8_t* Claim(size_t iSize)
+    {
+        if (iSize > m_Buffer.size())
+            return nullptr;
+        if (iSize > m_Buffer.size() - m_iUsed)
+            Flush();
+        return m_Buffer.data() + m_iUsed;
+    }
+    void Commit(size_t iSize) { m_iUsed += iSize; }
     void WriteByte(uint8_t b)
     {
-        if (m_iUsed == kBufferSize)
+        if (m_iUsed == m_Buffer.size())
             Flush();
         m_Buffer[m_iUsed++] = b;
     }
@@ -40,5 +59,5 @@ private:
     int m_iFd = -1;
     size_t m_iUsed = 0;
     uint64_t m_iFlushed = 0; // file bytes before the buffer
-    uint8_t m_Buffer[kBufferSize];
+    std::vector<uint8_t> m_Buffer = std::vector<uint8_t>(kMinBufferSize);
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <set>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,13 +18,32 @@ namespace {
 
 class CFileSource : public CTifSource {
 public:
-    explicit CFileSource(int iFd, uint64_t iSize) : m_iFd(iFd), m_iSize(iSize) {}
-    ~CFileSource() override { ::close(m_iFd); }
+    explicit CFileSource(int iFd, uint64_t iSize) : m_iFd(iFd), m_iSize(iSize)
+    {
+        // Mapped, strips are decoded straight from the page cache.
+        if (iSize > 0 && iSize <= SIZE_MAX) {
+            void* p = ::mmap(nullptr, static_cast<size_t>(iSize), PROT_READ, MAP_SHARED, iFd, 0);
+            if (p != MAP_FAILED)
+                m_pMap = static_cast<const uint8_t*>(p);
+        }
+    }
+    ~CFileSource() override
+    {
+        if (m_pMap)
+            ::munmap(const_cast<uint8_t*>(m_pMap), static_cast<size_t>(m_iSize));
+        ::close(m_iFd);
+    }
+    const uint8_t* Data() const override { return m_pMap; }
     uint64_t Size() const override { return m_iSize; }
     bool ReadAt(uint64_t iOffset, void* pBuffer, size_t iCount) const override
     {
         if (iOffset > m_iSize || iCount > m_iSize - iOffset)
             return false;
+        if (m_pMap) {
+            if (iCount)
+                std::memcpy(pBuffer, m_pMap + iOffset, iCount);
+            return true;
+        }
         uint8_t* p = static_cast<uint8_t*>(pBuffer);
         while (iCount > 0) {
             const ssize_t k = ::pread(m_iFd, p, iCount, static_cast<off_t>(iOffset));
@@ -41,12 +61,14 @@ public:
 private:
     int m_iFd;
     uint64_t m_iSize;
+    const uint8_t* m_pMap = nullptr;
 };
 
 class CMemorySource : public CTifSource {
 public:
     CMemorySource(const uint8_t* p, size_t n) : m_p(p), m_n(n) {}
     uint64_t Size() const override { return m_n; }
+    const uint8_t* Data() const override { return m_p; }
     bool ReadAt(uint64_t iOffset, void* pBuffer, size_t iCount) const override
     {
         if (iOffset > m_n || iCount > m_n - iOffset)
@@ -81,22 +103,35 @@ uint8_t ReverseBits(uint8_t b)
     return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
-// Sets bits [s, e) of a packed row.
-void SetBits(uint8_t* pRow, int32_t s, int32_t e)
+// Flips bits [s, e) of a packed row (black spans into a row of the other colour).
+void FlipBits(uint8_t* pRow, int32_t s, int32_t e)
 {
     if (s >= e)
         return;
-    int32_t iFirst = s >> 3, iLast = (e - 1) >> 3;
+    const int32_t iFirst = s >> 3, iLast = (e - 1) >> 3;
     const uint8_t iHead = static_cast<uint8_t>(0xFFu >> (s & 7));
     const uint8_t iTail = static_cast<uint8_t>(0xFFu << (7 - ((e - 1) & 7)));
     if (iFirst == iLast) {
-        pRow[iFirst] |= iHead & iTail;
+        pRow[iFirst] ^= iHead & iTail;
         return;
     }
-    pRow[iFirst] |= iHead;
-    if (iLast > iFirst + 1)
-        std::memset(pRow + iFirst + 1, 0xFF, size_t(iLast - iFirst - 1));
-    pRow[iLast] |= iTail;
+    pRow[iFirst] ^= iHead;
+    for (int32_t i = iFirst + 1; i < iLast; ++i)
+        pRow[i] = static_cast<uint8_t>(~pRow[i]);
+    pRow[iLast] ^= iTail;
+}
+
+void InvertBytes(uint8_t* p, int64_t n)
+{
+    int64_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        v = ~v;
+        std::memcpy(p + i, &v, 8);
+    }
+    for (; i < n; ++i)
+        p[i] = static_cast<uint8_t>(~p[i]);
 }
 
 } // namespace
@@ -132,7 +167,12 @@ uint32_t CTIFReader::CDecoderPackbit::DecodeLine(uint8_t* pBuffer)
                 return IMG_PACKBIT_FORMAT_ERROR;
             if (size_t(n + 1) > m_iSize - m_iPos)
                 return IMG_PACKBIT_CANT_READ;
-            std::memcpy(pBuffer + o, m_pData + m_iPos, size_t(n + 1));
+            // A fixed-size copy is a few vector moves; the bytes beyond this
+            // run are overwritten by the next one.
+            if (o + 128 <= m_iRowLength && m_iPos + 128 <= m_iSize)
+                std::memcpy(pBuffer + o, m_pData + m_iPos, 128);
+            else
+                std::memcpy(pBuffer + o, m_pData + m_iPos, size_t(n + 1));
             m_iPos += size_t(n + 1);
             o += n + 1;
         } else if (n != -128) {
@@ -140,7 +180,10 @@ uint32_t CTIFReader::CDecoderPackbit::DecodeLine(uint8_t* pBuffer)
                 return IMG_PACKBIT_FORMAT_ERROR;
             if (m_iPos >= m_iSize)
                 return IMG_PACKBIT_CANT_READ;
-            std::memset(pBuffer + o, m_pData[m_iPos++], size_t(1 - n));
+            if (o + 128 <= m_iRowLength)
+                std::memset(pBuffer + o, m_pData[m_iPos++], 128);
+            else
+                std::memset(pBuffer + o, m_pData[m_iPos++], size_t(1 - n));
             o += 1 - n;
         }
     }
@@ -149,68 +192,80 @@ uint32_t CTIFReader::CDecoderPackbit::DecodeLine(uint8_t* pBuffer)
 
 int64_t CTIFReader::CDecoderLZW::Decode(const uint8_t* pData, size_t iSize, uint8_t* pOut, size_t iOutSize)
 {
+    // Every string of the table was written to the output before: an entry
+    // keeps where and how long, and decoding a code is one copy from there.
     struct CEntry {
-        uint16_t m_iPrefix;
-        uint16_t m_iLength;
-        uint8_t m_iSuffix;
-        uint8_t m_iFirst;
+        uint32_t m_iOffset;
+        uint32_t m_iLength;
     };
     CEntry table[4096];
-    for (int32_t i = 0; i < 256; ++i)
-        table[i] = CEntry{0, 1, uint8_t(i), uint8_t(i)};
     uint64_t iAcc = 0;
     int32_t iAccBits = 0;
     size_t iIn = 0;
     int32_t iWidth = 9, iFree = 258, iOld = -1;
+    size_t iOldAt = 0;
     size_t o = 0;
-    // Writes the string of a code, cut where the output ends.
-    auto emit = [&](int32_t iCode) {
-        const size_t iLen = table[iCode].m_iLength;
-        size_t iEnd = o + iLen;
-        int32_t c = iCode;
-        while (iEnd > iOutSize) {
-            --iEnd;
-            c = table[c].m_iPrefix;
-        }
-        for (size_t k = iEnd; k > o; --k) {
-            pOut[k - 1] = table[c].m_iSuffix;
-            c = table[c].m_iPrefix;
-        }
-        o += iLen;
-    };
     while (o < iOutSize) {
-        while (iAccBits < iWidth) {
-            if (iIn >= iSize)
-                return static_cast<int64_t>(std::min(o, iOutSize)); // ran out: the strip ends
-            iAcc = (iAcc << 8) | pData[iIn++];
-            iAccBits += 8;
+        if (iAccBits < iWidth) {
+            if (iIn + 4 <= iSize) {
+                iAcc = (iAcc << 32) | (uint32_t(pData[iIn]) << 24 | uint32_t(pData[iIn + 1]) << 16 |
+                                       uint32_t(pData[iIn + 2]) << 8 | pData[iIn + 3]);
+                iIn += 4;
+                iAccBits += 32;
+            } else {
+                while (iAccBits < iWidth && iIn < iSize) {
+                    iAcc = (iAcc << 8) | pData[iIn++];
+                    iAccBits += 8;
+                }
+                if (iAccBits < iWidth)
+                    break; // the data end without an end code
+            }
         }
         iAccBits -= iWidth;
         const int32_t iCode = static_cast<int32_t>((iAcc >> iAccBits) & ((1u << iWidth) - 1));
-        if (iCode == 257)
-            break;
-        if (iCode == 256) {
+        if (iCode < 256) {
+            if (iOld >= 0 && iFree < 4096)
+                table[iFree++] = CEntry{uint32_t(iOldAt), (iOld < 256 ? 1u : table[iOld].m_iLength) + 1};
+            iOldAt = o;
+            pOut[o++] = static_cast<uint8_t>(iCode);
+        } else if (iCode == 256) {
             iFree = 258;
             iWidth = 9;
             iOld = -1;
             continue;
-        }
-        if (iOld < 0) {
-            if (iCode > 255)
+        } else if (iCode == 257) {
+            break;
+        } else {
+            if (iOld < 0 || iCode > iFree || iCode >= 4096 || (iCode == iFree && iFree >= 4096))
                 return -1;
-            emit(iCode);
-            iOld = iCode;
-            continue;
+            const uint32_t iOldLength = iOld < 256 ? 1u : table[iOld].m_iLength;
+            size_t iLength, iFrom;
+            if (iCode < iFree) {
+                iLength = table[iCode].m_iLength;
+                iFrom = table[iCode].m_iOffset;
+            } else { // the string being defined: the previous one and its own first byte
+                iLength = iOldLength + 1;
+                iFrom = iOldAt;
+            }
+            if (iFree < 4096)
+                table[iFree++] = CEntry{uint32_t(iOldAt), iOldLength + 1};
+            const size_t iCopy = std::min(iLength, iOutSize - o);
+            if (iFrom + iCopy > o) {
+                // The string being defined overlaps its own first byte: copy forward.
+                for (size_t k = 0; k < iCopy; ++k)
+                    pOut[o + k] = pOut[iFrom + k];
+            } else if (iCopy <= 16 && o + 16 <= iOutSize) {
+                // Short strings, the common case on noisy scans: one fixed
+                // 16-byte move (loaded before stored; the excess is rewritten).
+                uint8_t tmp[16];
+                std::memcpy(tmp, pOut + iFrom, 16);
+                std::memcpy(pOut + o, tmp, 16);
+            } else {
+                std::memcpy(pOut + o, pOut + iFrom, iCopy);
+            }
+            iOldAt = o;
+            o += iCopy;
         }
-        if (iCode > iFree || (iCode == iFree && iFree >= 4096))
-            return -1;
-        if (iFree < 4096) {
-            const uint8_t iFirst = iCode < iFree ? table[iCode].m_iFirst : table[iOld].m_iFirst;
-            table[iFree] = CEntry{uint16_t(iOld), uint16_t(table[iOld].m_iLength + 1), iFirst, table[iOld].m_iFirst};
-        }
-        emit(iCode);
-        if (iFree < 4096)
-            ++iFree;
         if (iFree >= (1 << iWidth) - 1 && iWidth < 12)
             ++iWidth;
         iOld = iCode;
@@ -242,19 +297,21 @@ uint32_t CTIFReader::CDecoderLZW::DecodeLine(uint8_t* pBuffer)
 uint32_t CTIFReader::CDecoderHuffman::BeginStrip(const uint8_t* pData, size_t iSize, int64_t iRows)
 {
     CDecoder::BeginStrip(pData, iSize, iRows);
-    m_iBitPos = 0;
+    m_iAcc = 0;
+    m_iAccBits = 0;
     m_Reference.clear();
     return IMG_OK;
 }
 
-uint32_t CTIFReader::CDecoderHuffman::Peek(int32_t iBits) const
+void CTIFReader::CDecoderHuffman::Fill()
 {
     // Past the end the stream reads as zeros, which no code word is made of.
-    const size_t iByte = static_cast<size_t>(m_iBitPos >> 3);
-    uint32_t v = 0;
-    for (size_t k = 0; k < 3; ++k)
-        v = (v << 8) | (iByte + k < m_iSize ? m_pData[iByte + k] : 0u);
-    return (v >> (24 - iBits - int32_t(m_iBitPos & 7))) & ((1u << iBits) - 1);
+    while (m_iAccBits <= 56) {
+        const uint64_t b = m_iPos < m_iSize ? m_pData[m_iPos] : 0;
+        ++m_iPos;
+        m_iAcc |= b << (56 - m_iAccBits);
+        m_iAccBits += 8;
+    }
 }
 
 bool CTIFReader::CDecoderHuffman::ReadRun(bool bBlack, int32_t& iRun)
@@ -277,9 +334,10 @@ bool CTIFReader::CDecoderHuffman::ReadRun(bool bBlack, int32_t& iRun)
 uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
 {
     const int32_t w = m_iWidth;
-    if ((m_iBitPos >> 3) >= m_iSize)
+    if (Consumed() >= uint64_t(m_iSize) * 8)
         return IMG_HUFFMAN_CANT_READ;
-    std::memset(pBuffer, 0, static_cast<size_t>(m_iRowLength));
+    // Black spans are flipped into a row of white.
+    std::memset(pBuffer, m_bWhiteIsOne ? 0xFF : 0x00, static_cast<size_t>(m_iRowLength));
     if (!m_bGroup4) {
         int32_t x = 0;
         bool bBlack = false;
@@ -288,11 +346,11 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
             if (!ReadRun(bBlack, iRun) || iRun > w - x)
                 return IMG_HUFFMAN_FORMAT_ERROR;
             if (bBlack)
-                SetBits(pBuffer, x, x + iRun);
+                FlipBits(pBuffer, x, x + iRun);
             x += iRun;
             bBlack = !bBlack;
         }
-        m_iBitPos = (m_iBitPos + 7) & ~uint64_t(7);
+        Skip(static_cast<int32_t>((8 - Consumed() % 8) % 8)); // rows start on a byte
         return IMG_OK;
     }
     std::vector<int32_t>& a = m_Changes;
@@ -353,7 +411,7 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
     // Black spans lie between a change into black and the next change.
     for (size_t k = 0; k < a.size(); k += 2) {
         const int32_t s = std::min(a[k], w), e = k + 1 < a.size() ? std::min(a[k + 1], w) : w;
-        SetBits(pBuffer, s, e);
+        FlipBits(pBuffer, s, e);
     }
     std::swap(m_Changes, m_Reference);
     return IMG_OK;
@@ -458,6 +516,19 @@ uint32_t CTIFReader::Open(int32_t& iPageCount)
     if (m_IfdOffsets.empty())
         return IMG_TIF_FORMAT_ERROR;
     iPageCount = static_cast<int32_t>(m_IfdOffsets.size());
+    return IMG_OK;
+}
+
+uint32_t CTIFReader::NextIfdFieldOfLastPage(uint64_t& iPosition) const
+{
+    if (!m_pSource || m_IfdOffsets.empty())
+        return IMG_TIF_FORMAT_ERROR;
+    uint8_t c[8];
+    const uint64_t iIfd = m_IfdOffsets.back();
+    if (!m_pSource->ReadAt(iIfd, c, m_bBigTiff ? 8 : 2))
+        return IMG_TIF_FORMAT_ERROR;
+    const uint64_t n = m_bBigTiff ? Get64(c) : Get16(c);
+    iPosition = iIfd + (m_bBigTiff ? 8 + 20 * n : 2 + 12 * n);
     return IMG_OK;
 }
 
@@ -755,17 +826,26 @@ uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
     // Our rows say 1 = white for bilevel and 255 = white for gray.
     const bool bInvert = (page.m_iKind == IMG_KIND_BILEVEL || page.m_iKind == IMG_KIND_GRAY) &&
                          (bCCITT ? page.m_iPhotometric != 1 : page.m_iPhotometric == 0);
+    if (bCCITT && bInvert)
+        static_cast<CDecoderHuffman*>(pDecoder.get())->SetWhiteIsOne(true);
     std::vector<uint8_t> strip;
     int64_t iRow = 0;
     for (size_t s = 0; s < page.m_StripOffsets.size() && iRow < page.m_iHeight; ++s) {
-        strip.resize(static_cast<size_t>(page.m_StripByteCounts[s]));
-        if (!m_pSource->ReadAt(page.m_StripOffsets[s], strip.data(), strip.size()))
-            return IMG_CANT_READ_TIF;
-        if (page.m_iFillOrder == 2)
-            for (uint8_t& b : strip)
-                b = ReverseBits(b);
+        const size_t iBytes = static_cast<size_t>(page.m_StripByteCounts[s]);
+        const uint8_t* pStrip;
+        if (m_pSource->Data() && page.m_iFillOrder != 2) {
+            pStrip = m_pSource->Data() + page.m_StripOffsets[s]; // checked against the size in ReadIfd
+        } else {
+            strip.resize(iBytes);
+            if (!m_pSource->ReadAt(page.m_StripOffsets[s], strip.data(), strip.size()))
+                return IMG_CANT_READ_TIF;
+            if (page.m_iFillOrder == 2)
+                for (uint8_t& b : strip)
+                    b = ReverseBits(b);
+            pStrip = strip.data();
+        }
         const int64_t iRows = std::min<int64_t>(page.m_iRowsPerStrip, page.m_iHeight - iRow);
-        if ((iResult = pDecoder->BeginStrip(strip.data(), strip.size(), iRows)) != IMG_OK)
+        if ((iResult = pDecoder->BeginStrip(pStrip, iBytes, iRows)) != IMG_OK)
             return iResult;
         for (int64_t r = 0; r < iRows; ++r, ++iRow) {
             uint8_t* pRow = m_pReceiver->GetLineBuffer();
@@ -777,9 +857,8 @@ uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
                 SwapBytes16(pRow, page.m_iRowLength);
             if (page.m_iPredictor == 2)
                 CDifferencingFilter::Undifference(page.m_iKind, pRow, page.m_iRowLength);
-            if (bInvert)
-                for (int64_t i = 0; i < page.m_iRowLength; ++i)
-                    pRow[i] = static_cast<uint8_t>(~pRow[i]);
+            if (bInvert && !bCCITT)
+                InvertBytes(pRow, page.m_iRowLength);
             if ((iResult = m_pReceiver->WriteLine()) != IMG_OK)
                 return iResult;
         }

@@ -45,6 +45,8 @@ public:
     virtual ~CTifSource() = default;
     virtual uint64_t Size() const = 0;
     virtual bool ReadAt(uint64_t iOffset, void* pBuffer, size_t iCount) const = 0;
+    // All bytes at once when the source can give them (a mapped file, memory).
+    virtual const uint8_t* Data() const { return nullptr; }
 };
 
 class CTIFReader : public CImageReader {
@@ -66,6 +68,10 @@ public:
     uint32_t ReadPage(int32_t iPage) override;
     const CTifPageInfo& PageInfo(int32_t iPage) const { return m_Pages.at(static_cast<size_t>(iPage)); }
     int32_t PageCount() const { return static_cast<int32_t>(m_IfdOffsets.size()); }
+    bool IsBigEndian() const { return m_bBigEndian; }
+    bool IsBigTiff() const { return m_bBigTiff; }
+    // File position of the next-IFD field of the last page (after Open).
+    uint32_t NextIfdFieldOfLastPage(uint64_t& iPosition) const;
 
     class CDecoder {
     public:
@@ -141,15 +147,33 @@ private:
 class CTIFReader::CDecoderHuffman : public CTIFReader::CDecoder {
 public:
     explicit CDecoderHuffman(bool bGroup4) : m_bGroup4(bGroup4) {}
+    // Rows come out with white as 1 bits instead of the file's 0 bits.
+    void SetWhiteIsOne(bool bWhiteIsOne) { m_bWhiteIsOne = bWhiteIsOne; }
     uint32_t BeginStrip(const uint8_t* pData, size_t iSize, int64_t iRows) override;
     uint32_t DecodeLine(uint8_t* pBuffer) override;
 
 private:
-    uint32_t Peek(int32_t iBits) const;
-    void Skip(int32_t iBits) { m_iBitPos += uint64_t(iBits); }
+    // Bits wait left-aligned in a 64-bit buffer.
+    uint32_t Peek(int32_t iBits)
+    {
+        if (m_iAccBits < iBits)
+            Fill();
+        return static_cast<uint32_t>(m_iAcc >> (64 - iBits));
+    }
+    void Skip(int32_t iBits)
+    {
+        if (m_iAccBits < iBits)
+            Fill();
+        m_iAcc <<= iBits;
+        m_iAccBits -= iBits;
+    }
+    uint64_t Consumed() const { return uint64_t(m_iPos) * 8 - uint64_t(m_iAccBits); }
+    void Fill();
     bool ReadRun(bool bBlack, int32_t& iRun);
     bool m_bGroup4;
-    uint64_t m_iBitPos = 0;
+    bool m_bWhiteIsOne = false;
+    uint64_t m_iAcc = 0;
+    int32_t m_iAccBits = 0;
     std::vector<int32_t> m_Changes, m_Reference;
 };
 

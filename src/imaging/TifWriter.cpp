@@ -8,6 +8,7 @@
 #include "imaging/IccProfile.h"
 #include "imaging/ImageErrors.h"
 #include "imaging/Picture.h"
+#include "imaging/TifReader.h"
 #include "platform/Log.h"
 
 namespace {
@@ -199,6 +200,14 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
 
     // File header on the first page, else chain the new IFD to the last one.
     uint64_t iIfdPos;
+    if (m_bAppend && (!m_Out.IsOpen() || m_iPageCount == 0) && ::access(m_szFileName.c_str(), F_OK) == 0) {
+        const uint32_t iResult = OpenForAppend();
+        if (iResult != IMG_OK) {
+            if (m_pProfile)
+                m_pProfile->Close();
+            return iResult;
+        }
+    }
     if (!m_Out.IsOpen() || m_iPageCount == 0) {
         if (!m_Out.Open(m_szFileName)) {
             if (m_pProfile)
@@ -371,10 +380,10 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     }
     if (m_pProfile)
         m_pProfile->Close();
-    if (entries.empty() || (iProfileSize > 0 && iProfileSize <= int64_t(iInline))) {
+    if (m_pProfile && iProfileSize > 0 && iProfileSize <= int64_t(iInline)) {
         // A tiny profile stands in its entry: write it there.
         for (size_t i = 0; i < entries.size(); ++i)
-            if (entries[i].m_iTag == 34675 && m_pProfile && m_pProfile->Open() == 0) {
+            if (entries[i].m_iTag == 34675 && m_pProfile->Open() == 0) {
                 uint8_t small[8] = {};
                 m_pProfile->Read(small, iProfileSize);
                 m_pProfile->Close();
@@ -382,6 +391,7 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
                             static_cast<size_t>(iProfileSize));
             }
     }
+    m_Out.Reserve(static_cast<size_t>(m_iBytesPerRow) * static_cast<size_t>(m_iRowsPerStrip));
     m_Strips.clear();
     m_iKind = iKind;
     m_iRowsWritten = 0;
@@ -390,11 +400,41 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     return IMG_OK;
 }
 
+uint32_t CTIFWriter::OpenForAppend()
+{
+    // The existing file must be of the byte order and variant we write; its
+    // last IFD's next field is where the new page gets chained.
+    CTIFReader reader;
+    reader.SetFileName(m_szFileName);
+    int32_t iPages = 0;
+    uint32_t iResult = reader.Open(iPages);
+    if (iResult != IMG_OK)
+        return iResult;
+    if (reader.IsBigEndian() != m_bBigEndian || reader.IsBigTiff() != m_bBigTiff)
+        return IMG_INVALID_TIFF_ARGUMENTS;
+    uint64_t iNextField = 0;
+    if ((iResult = reader.NextIfdFieldOfLastPage(iNextField)) != IMG_OK)
+        return iResult;
+    if (!m_Out.OpenForAppend(m_szFileName))
+        return IMG_CANT_OPEN_TIF;
+    m_iNextIfdPos = iNextField;
+    m_iPageCount = iPages;
+    return IMG_OK;
+}
+
 uint8_t* CTIFWriter::GetLineBuffer()
 {
     if (!m_bInPage)
         return nullptr;
-    return m_pFirstStage ? m_pFirstStage->GetLineBuffer() : m_LineBuffer.data();
+    if (m_pFirstStage)
+        return m_pFirstStage->GetLineBuffer();
+    try {
+        m_pClaimed = m_Out.Claim(static_cast<size_t>(m_iBytesPerRow));
+    } catch (const CImageError&) {
+        Fail();
+        return nullptr;
+    }
+    return m_pClaimed ? m_pClaimed : m_LineBuffer.data();
 }
 
 uint32_t CTIFWriter::WriteLine()
@@ -424,7 +464,12 @@ uint32_t CTIFWriter::DoWriteLine()
         if (m_pCoder)
             m_pCoder->StartStrip();
     }
-    if (!m_pFirstStage) {
+    if (m_pClaimed) {
+        if (m_bSwap16)
+            SwapBytes16(m_pClaimed, m_iBytesPerRow);
+        m_Out.Commit(static_cast<size_t>(m_iBytesPerRow));
+        m_pClaimed = nullptr;
+    } else if (!m_pFirstStage) {
         if (m_bSwap16)
             SwapBytes16(m_LineBuffer.data(), m_iBytesPerRow);
         m_Out.Write(m_LineBuffer.data(), m_LineBuffer.size());

@@ -72,12 +72,14 @@ private:
     uint32_t DoWriteLine();
     uint32_t DoEndPage();
     void Fail();
+    uint32_t OpenForAppend();
     void Put16(std::vector<uint8_t>& v, uint16_t x) const;
     void Put32(std::vector<uint8_t>& v, uint32_t x) const;
     void Put64(std::vector<uint8_t>& v, uint64_t x) const;
     void PutOffset(std::vector<uint8_t>& v, uint64_t x) const { m_bBigTiff ? Put64(v, x) : Put32(v, static_cast<uint32_t>(x)); }
 
     std::vector<uint8_t> m_LineBuffer;
+    uint8_t* m_pClaimed = nullptr; // the row being filled right in the output buffer
     CIccProfileReader* m_pProfile = nullptr;
     CImageReceiver* m_pFirstStage = nullptr;
     CTifCoder* m_pCoder = nullptr;

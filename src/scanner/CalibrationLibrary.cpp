@@ -272,8 +272,16 @@ int32_t CStoredCalibration::Backup(const std::string& szFile)
     int32_t iResult = addBuffer(ZEL_BUF_GAIN_OFFSET, 0, iCameras * 32);
     if (iResult == 0)
         iResult = bSoftware ? addBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, 14) : addBuffer(ZEL_BUF_STITCH_VALUES, 0, 7);
-    if (iResult == 0)
-        iResult = addBuffer(ZEL_BUF_STITCH_POSITIONS, 0, std::max(iCameras - 1, 0) * 4);
+    if (iResult == 0 && (iResult = addBuffer(ZEL_BUF_STITCH_POSITIONS, 0, std::max(iCameras - 1, 0) * 4)) == 0 &&
+        !records.empty() && records.back().m_byId == ZEL_BUF_STITCH_POSITIONS) {
+        // Read back as (a, b) but written as (a, 1, b, 1): keep the form the
+        // restore sends.
+        const std::vector<uint8_t> read = std::move(records.back().m_Bytes);
+        std::vector<uint8_t>& write = records.back().m_Bytes;
+        write.clear();
+        for (size_t i = 0; i + 4 <= read.size(); i += 4)
+            write.insert(write.end(), {read[i], read[i + 1], 1, read[i + 2], read[i + 3], 1});
+    }
     if (iResult == 0)
         iResult = addBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, 8);
     if (iResult != 0) {
@@ -316,31 +324,55 @@ int32_t CStoredCalibration::Restore(const std::string& szFile)
 {
     Log_Msg_Txt("CStoredCalibration::Restore", szFile);
     m_szError.clear();
-    std::ifstream in(szFile, std::ios::binary);
-    if (!in) {
-        m_szError = szFile + ": cannot be opened";
-        return -1;
-    }
-    const size_t kMaxFile = kMaxRecords * (kMaxRecordLength + kRecordHead) + 64;
-    std::vector<uint8_t> bytes(kMaxFile + 1);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    const size_t iSize = static_cast<size_t>(in.gcount());
-    if (iSize > kMaxFile) {
-        m_szError = szFile + ": too large for a calibration backup";
-        return -1;
-    }
-    std::vector<CRecord> records;
-    std::string szWhy;
-    if (!Parse(bytes.data(), iSize, records, szWhy)) {
+    auto fail = [&](const std::string& szWhy) {
         m_szError = szFile + ": " + szWhy;
         Log_Msg_Txt("CStoredCalibration::Restore failed:", m_szError);
         return -1;
+    };
+    std::ifstream in(szFile, std::ios::binary | std::ios::ate);
+    if (!in)
+        return fail("cannot be opened");
+    const std::streamoff iFileSize = in.tellg();
+    const std::streamoff kMaxFile = static_cast<std::streamoff>(kMaxRecords) * (kMaxRecordLength + kRecordHead) + 64;
+    if (iFileSize < 0)
+        return fail("cannot be read");
+    if (iFileSize > kMaxFile)
+        return fail("too large for a calibration backup");
+    std::vector<uint8_t> bytes(static_cast<size_t>(iFileSize));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<size_t>(in.gcount()) != bytes.size())
+        return fail("cannot be read");
+    std::vector<CRecord> records;
+    std::string szWhy;
+    if (!Parse(bytes.data(), bytes.size(), records, szWhy))
+        return fail(szWhy);
+    // A backup of another model would put a foreign table into this scanner;
+    // refuse it before anything is written.
+    CInquiryPages pages(*m_pInterface);
+    const int32_t iCameras = std::min<int32_t>(pages.GetUInt8(0xC1, 19, 0), 8);
+    const bool bSoftware = (pages.GetUInt8(0xC1, 124, 0) & 1) != 0;
+    for (const CRecord& r : records) {
+        if (r.m_byKind != RECORD_BUFFER)
+            continue;
+        const size_t n = r.m_Bytes.size();
+        if (r.m_byId == ZEL_BUF_GAIN_OFFSET && n / 32 != static_cast<size_t>(iCameras))
+            return fail(FormatText("saved from a scanner with %zu cameras, this one has %d", n / 32, iCameras));
+        if (r.m_byId == ZEL_BUF_STITCH_POSITIONS && n != static_cast<size_t>(std::max(iCameras - 1, 0)) * 6)
+            return fail(FormatText("stitch positions for %zu stitches, this scanner has %d", n / 6,
+                                   std::max(iCameras - 1, 0)));
+        if (r.m_byId == ZEL_BUF_STITCH_VALUES && (r.m_iQualifier == 0x1000000) != bSoftware)
+            return fail(bSoftware ? "stitch values of an older scanner, this one is a software scanner"
+                                  : "stitch values of a software scanner, this one is an older scanner");
     }
     for (const CRecord& r : records) {
         const int32_t iLength = static_cast<int32_t>(r.m_Bytes.size());
         int32_t iResult = 0;
         if (r.m_byKind == RECORD_BUFFER) {
             iResult = m_pInterface->WriteBuffer(r.m_Bytes.data(), r.m_byId, r.m_iQualifier, iLength);
+            // The alignment write may answer with the number of bytes taken.
+            if (r.m_byId == ZEL_BUF_CIS_ALIGNMENT && iResult == 8)
+                iResult = 0;
         } else {
             if (r.m_byId == ZEL_DT_LENS_CORRECTION)
                 Log_Msg("Restore Lens Corr in scanner");

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -201,18 +202,18 @@ int32_t CScanner::OpenScanner(int32_t hScanner, bool bApplyDataProcessing)
         return m_ErrorNo;
     }
 
+    // State 10 is the scanner still coming up after the open; its unit-ready
+    // answer must already be clean, anything else is a real failure.
     const int64_t iStart = NowMs();
     m_ErrorNo = 0;
     while (NowMs() - iStart <= 10000) {
         uint8_t status[kStatusLength] = {};
         if (ReadStatus(status, iReceived, kStatusLength) != 0 || status[0] != 10)
             break;
-        // "Not ready yet" is what this loop waits out, not a failure.
-        if (Keep(ZelLib::scanTestUnitReady(m_hScanner)) == ZEL_NOT_READY_YET)
-            m_ErrorNo = 0;
-        else if (m_ErrorNo != 0)
+        if (Keep(ZelLib::scanTestUnitReady(m_hScanner)) != 0)
             break;
-        SleepMs(100);
+        if (!Pause(100))
+            break;
     }
     if (m_ErrorNo != 0) {
         Log_Msg_Int("CScanner::OpenScanner - GetRealError. m_ErrorNo=", m_ErrorNo);
@@ -293,7 +294,10 @@ int32_t CScanner::RegisterAllScanners()
 
 int32_t CScanner::RescanBus()
 {
-    return Keep(ZelLib::scanRescanScsiBus());
+    // -150 only says that the bus holds nothing new.
+    if (Keep(ZelLib::scanRescanScsiBus()) == ZEL_RESCAN_NOTHING_NEW)
+        m_ErrorNo = 0;
+    return m_ErrorNo;
 }
 
 bool CScanner::IsUnitReserved()
@@ -356,7 +360,10 @@ int32_t CScanner::WaitForModeReadyAfterReboot(int32_t iSeconds)
         if (!Pause(200))
             return m_ErrorNo;
     }
-    return m_ErrorNo;
+    // A scanner that never came back must not look ready to the caller: its
+    // next command would fail with something far less telling.
+    Log_Msg_Int("CScanner::WaitForModeReadyAfterReboot timeout, seconds", iSeconds);
+    return m_ErrorNo = ZEL_NOT_READY_YET;
 }
 
 int32_t CScanner::ResetCommand(int32_t iQualifier)
@@ -444,7 +451,20 @@ std::string CScanner::GetUnitText(int32_t iIndex)
     if (iByte >= static_cast<int32_t>(sizeof(buffer)))
         return std::string();
     const std::string szPrefix = m_InquiryPages.GetUInt8(0xC0, 65, 0) == 'p' ? "SUL" : "SUI";
-    return szPrefix + static_cast<char>(64 + buffer[iByte]);
+    std::string szText = szPrefix + static_cast<char>(64 + buffer[iByte]);
+    // Two families share one unit letter between several widths; byte 1 tells
+    // them apart, so the technician sees which machine the letter belongs to.
+    static const char* const kWideFormatModels[] = {nullptr, "36", "42", "44", "54", "60"};
+    static const char* const kCisModels[] = {nullptr, "24 CIS", "36 CIS", "44 CIS"};
+    const uint8_t byModel = buffer[1];
+    const char* szModel = nullptr;
+    if (IsTypeGroupA() && byModel < std::size(kWideFormatModels))
+        szModel = kWideFormatModels[byModel];
+    else if (IsTypeGroupD() && byModel < std::size(kCisModels))
+        szModel = kCisModels[byModel];
+    if (szModel)
+        szText += std::string(" ") + szModel;
+    return szText;
 }
 
 std::string CScanner::GetUnitText()
@@ -493,7 +513,7 @@ bool CScanner::HasStatusBlock()
 
 int32_t CScanner::GetCameraPixelRanges(int32_t* piFirst, int32_t* piLast)
 {
-    const int32_t iCameras = GetCameraCount();
+    const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[2 + kMaxCameras * 4] = {};
     if (ReadQuery(6, buffer, iCameras * 4 + 2) != 0)
         return m_ErrorNo;
@@ -923,6 +943,8 @@ std::vector<uint8_t> CScanner::BuildWindowParameterList()
 int32_t CScanner::SendSetWindowCommand()
 {
     const std::vector<uint8_t> list = BuildWindowParameterList();
+    // The warning stays armed once a window has gone out: on these models the
+    // two sensor rows must always be switched together, every time.
     if ((m_bUse_CIS_LightOff || m_bUse_CIS_LightOff_Row2) && m_bWindowSet &&
         m_bUse_CIS_LightOff != m_bUse_CIS_LightOff_Row2) {
         const int32_t t = GetScannerType();

@@ -1,6 +1,7 @@
 #pragma once
 // CScanner: the one door to a connected scanner. Every operation keeps the
 // result of its last library call in m_ErrorNo and returns it (0 = success).
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -220,6 +221,9 @@ public:
     std::string m_szFileError;
 
 protected:
+    // The camera count sized for the per-camera buffers: a subclass answers
+    // from a recording, which may hold anything.
+    int32_t CamerasInBuffers() { return std::clamp(GetCameraCount(), 0, kMaxCameras); }
     // Applies the check-condition rule, keeps the result in m_ErrorNo.
     int32_t Keep(int32_t iLibraryResult);
     // Sleeps in small steps; false when a cancel request arrived (then

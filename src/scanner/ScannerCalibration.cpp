@@ -50,7 +50,7 @@ constexpr int32_t kAlignmentAreas = 8;
 
 int32_t CScanner::ReadGainOffset(CGainOffset& go)
 {
-    const int32_t iCameras = GetCameraCount();
+    const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[CGainOffset::kMaxCameras * 32] = {};
     if (ReadBuffer(ZEL_BUF_GAIN_OFFSET, 0, buffer, iCameras * 32) != 0)
         return m_ErrorNo;
@@ -256,12 +256,15 @@ int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
         values[i] += static_cast<int32_t>(std::lround(d));
     }
     // The device holds signed bytes; a set that leaves the range keeps its
-    // shape and is moved back as a whole.
-    const int32_t iHigh = *std::max_element(values, values + kAlignmentAreas);
-    const int32_t iLow = *std::min_element(values, values + kAlignmentAreas);
-    const int32_t iShift = iHigh > 127 ? 127 - iHigh : iLow < -128 ? -128 - iLow : 0;
-    for (int32_t& v : values)
-        v = std::clamp(v + iShift, -128, 127);
+    // shape and is moved back as a whole. Areas beyond the last camera are not
+    // part of the set and stay as they are.
+    if (iAreas > 0) {
+        const int32_t iHigh = *std::max_element(values, values + iAreas);
+        const int32_t iLow = *std::min_element(values, values + iAreas);
+        const int32_t iShift = iHigh > 127 ? 127 - iHigh : iLow < -128 ? -128 - iLow : 0;
+        for (int32_t i = 0; i < iAreas; ++i)
+            values[i] = std::clamp(values[i] + iShift, -128, 127);
+    }
     if (!CheckAlignmentDelays(values, iAreas))
         return m_ErrorNo = kAlignmentDelayError;
     uint8_t buffer[kAlignmentAreas];
@@ -277,6 +280,8 @@ int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
 
 bool CScanner::CheckAlignmentDelays(const int32_t* piValues, int32_t iCount)
 {
+    // Only software scanners delay their camera rows in the firmware's line
+    // buffer; the others take any alignment byte, so there is nothing to check.
     if (!IsSoftwareScanner() || iCount <= 0)
         return true;
     const int32_t iSavedError = m_ErrorNo;
@@ -476,7 +481,7 @@ int32_t CScanner::ReadQueryValue16(uint8_t byCode, int32_t& iValue)
 
 int32_t CScanner::ReadCameraFactors(double* pA, double* pB, double* pC, double* pD)
 {
-    const int32_t iCameras = GetCameraCount();
+    const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[2 + kMaxCameras * 8];
     if (ReadQuery(5, buffer, iCameras * 8 + 2) != 0)
         return m_ErrorNo;
@@ -489,7 +494,7 @@ int32_t CScanner::ReadCameraFactors(double* pA, double* pB, double* pC, double* 
 
 int32_t CScanner::WriteCameraFactors(const double* pA, const double* pB, const double* pC, const double* pD)
 {
-    const int32_t iCameras = GetCameraCount();
+    const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[kMaxCameras * 8];
     const double* sources[4] = {pA, pB, pC, pD};
     for (int32_t c = 0; c < iCameras; ++c) {

@@ -9,6 +9,7 @@
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 #include "testtools/ResultText.h"
+#include "testtools/StarTestTracker.h"
 
 void StarTestSweep::Allocate(int32_t iLength)
 {
@@ -397,6 +398,25 @@ void CStarTestEngine::AnalyseSweep(StarTestSweep& s) const
     s.m_bPickEnabled = !s.m_bAvgResult;
 }
 
+bool CStarTestEngine::AnalyseFromPicture(int32_t iRecord, const CPicture& picture, std::string& szError)
+{
+    if (iRecord < 0 || iRecord >= int32_t(m_Sweeps.size()) || m_Sweeps[size_t(iRecord)].m_bAvgResult) {
+        szError = "an averaged sweep has no picture";
+        return false;
+    }
+    StarTestSweep tracked = m_Sweeps[size_t(iRecord)];
+    const int32_t iStarts = TrackStarTestLines(picture, tracked, szError);
+    if (iStarts <= 0) {
+        if (szError.empty()) szError = "no star test line was found in the picture";
+        return false;
+    }
+    AnalyseSweep(tracked);
+    m_Sweeps[size_t(iRecord)] = std::move(tracked);
+    m_iAnalysed = iRecord;
+    Log_Msg(FormatText("CStarTestEngine::AnalyseFromPicture sweep %d: %d lines", iRecord, iStarts));
+    return true;
+}
+
 void CStarTestEngine::AverageRepeats()
 {
     const int32_t r = m_iRepeat;
@@ -454,8 +474,11 @@ void CStarTestEngine::AverageRepeats()
     }
     for (auto& a : averaged) m_Sweeps.push_back(std::move(a));
     m_iSweepCount += g;
+    // The station counts records from 1: (count - count / (Repeat + 1)) + 1
+    // is the first averaged record, which is the one a technician looks at
+    // first (the list marks it with "<").
     const int32_t c = m_iSweepCount;
-    m_iDisplayed = std::clamp((c - c / (m_iRepeat + 1)) + 1, 0, int32_t(m_Sweeps.size()) - 1);
+    m_iDisplayed = std::clamp(c - c / (m_iRepeat + 1), 0, int32_t(m_Sweeps.size()) - 1);
 }
 
 const StarTestSweep* CStarTestEngine::Displayed() const

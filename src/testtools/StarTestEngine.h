@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class CPicture;
+
 struct StarTestLine {
     int32_t m_iRow = 0;       // row where the segment's value was taken (its middle)
     uint8_t m_bPassed = 1;
@@ -101,6 +103,10 @@ public:
     bool ReadText(const std::string& szText, const std::string& szName);
 
     void AnalyseSweep(StarTestSweep& s) const;
+    // Tracks the lines of record iRecord in its raw picture and analyses the
+    // sweep again from them; that record becomes the analysed one. False
+    // (szError set, the record untouched) when no line is found.
+    bool AnalyseFromPicture(int32_t iRecord, const CPicture& picture, std::string& szError);
     void AverageRepeats();
     void JudgeLine(StarTestSweep& s, int32_t iLine, double dValue) const;
     double LineLimit(int32_t iLine) const { return m_dLineLimits[size_t(iLine < 0 ? 0 : (iLine > 4 ? 4 : iLine))]; }

@@ -270,11 +270,14 @@ bool TonalResult::RepairIfEarly(const std::string& szPath)
     if (!std::filesystem::copy_file(szPath, szOriginal, std::filesystem::copy_options::none, ec)) {
         m_Messages.push_back(Printf("%s: the copy %s could not be made; the file was not corrected on disk",
                                     szPath.c_str(), szOriginal.c_str()));
+        m_bRepairUnsaved = true;
         return true;
     }
     std::string szError;
-    if (!Write(szPath, &szError))
+    if (!Write(szPath, &szError)) {
         m_Messages.push_back(Printf("%s: the corrected result could not be saved: %s", szPath.c_str(), szError.c_str()));
+        m_bRepairUnsaved = true;
+    }
     return true;
 }
 

@@ -43,6 +43,9 @@ public:
     std::array<int32_t, 2> m_iBitDepthIndex{99, 99};
     std::array<TonalPatch, kPatches> m_Patches{};
     bool m_bLoaded = false;
+    // Corrected in memory but not on disk: the only state in which saving
+    // holds something the file does not.
+    bool m_bRepairUnsaved = false;
     // What went wrong while reading, naming the file.
     std::vector<std::string> m_Messages;
 

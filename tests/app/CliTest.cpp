@@ -57,6 +57,14 @@ TEST(CliInfo, SeveralFilesGiveAnArray)
     EXPECT_EQ(r.m_szOut.substr(0, 1), "[");
     EXPECT_NE(r.m_szOut.find("\"kind\": \"mtf\""), std::string::npos);
     EXPECT_NE(r.m_szOut.find("\"kind\": \"headerless-stitch\""), std::string::npos);
+
+    // A missing file keeps its place in the array, and the exit code says so.
+    const CRunResult missing = Cli({"info", "--json", dir.File("a.con"), dir.File("gone.con"), dir.File("b.con")});
+    EXPECT_EQ(missing.m_iExit, 66);
+    const size_t iGone = missing.m_szOut.find("gone.con");
+    ASSERT_NE(iGone, std::string::npos) << missing.m_szOut;
+    EXPECT_LT(missing.m_szOut.find("\"kind\": \"mtf\""), iGone);
+    EXPECT_GT(missing.m_szOut.find("\"kind\": \"headerless-stitch\""), iGone);
 }
 
 TEST(CliUnpack, WritesEntriesAndNamesRefusedOnes)

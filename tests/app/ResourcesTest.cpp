@@ -36,6 +36,9 @@ TEST(Resources, MimeTypeKnowsEverySectionName)
                                   "[Scan-Line Positioning]", "[Vertical Camera Verification]",
                                   "[Mirror Carriage Adjustment]", "[StarTest]", "[Tonal Resolution]"})
         EXPECT_NE(szXml.find(std::string("value=\"") + szSection + "\""), std::string::npos) << szSection;
+    // Result files saved by the test dialogs carry their own extensions.
+    for (const char* szGlob : {"*.con", "*.t32", "*.acc", "*.t33", "*.vcv"})
+        EXPECT_NE(szXml.find(std::string("<glob pattern=\"") + szGlob + "\"/>"), std::string::npos) << szGlob;
     const std::string szTool = Tool("update-mime-database");
     if (szTool.empty())
         GTEST_SKIP() << "update-mime-database is not installed";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "support/TestSupport.h"
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
@@ -195,6 +197,26 @@ TEST(ConHeader, LongValuesAndNulBytesStayBounded)
     EXPECT_FALSE(Header(szWithNul).GetHeight(i)); // nothing after a NUL is header
 }
 
+TEST(ConHeader, VersionTextComesFromTheTextFileBesideTheProgram)
+{
+    const std::string szPath = ConHeader::VersionTextPath();
+    ASSERT_FALSE(szPath.empty());
+    EXPECT_EQ(szPath.substr(szPath.size() - 4), ".txt");
+    std::remove(szPath.c_str());
+
+    ConHeader h;
+    h.AppendVersionText("Build 12");
+    h.AppendVersionText(); // no file: nothing at all
+    EXPECT_EQ(h.GetText(), "Build 12\n");
+
+    // Only the first 99 bytes count, and the line is always ended.
+    WriteFileBytes(szPath, std::string(150, 'v'));
+    ConHeader fromFile;
+    fromFile.AppendVersionText();
+    std::remove(szPath.c_str());
+    EXPECT_EQ(fromFile.GetText(), std::string(99, 'v') + "\n");
+}
+
 TEST(ConHeader, SectionTestsFindTheirNamesAnywhere)
 {
     struct { const char* text; bool (ConHeader::*test)() const; } cases[] = {
@@ -230,9 +252,9 @@ TEST(ConFile, BadDataPointersAreRefusedWithAReason)
         {"[Light Profile]\nDataPointer=    12x456\nWidth=1\n", CON_READ_MALFORMED, "not a number"},
         {"[Light Profile]\nDataPointer=          \nWidth=1\n", CON_READ_MALFORMED, "not a number"},
         {"[Light Profile]\nDataPointer=  4", CON_READ_MALFORMED, "ends inside"},
-        {"[Light Profile]\nno equals sign\n", CON_READ_NO_HEADER, "no text header"},
-        {std::string(48, '\0'), CON_READ_NO_HEADER, "no text header"},
-        {"", CON_READ_NO_HEADER, "no text header"},
+        {"[Light Profile]\nno equals sign\n", CON_READ_NO_HEADER, "no DataPointer"},
+        {std::string(48, '\0'), CON_READ_NO_HEADER, "no DataPointer"},
+        {"", CON_READ_NO_HEADER, "no DataPointer"},
     };
     for (const auto& c : cases) {
         const std::string szFile = dir.File("f.con");
@@ -278,10 +300,13 @@ TEST(ConFile, WriteThenReadRoundTripsHeaderAndData)
 TEST(ConFile, KeysAreListedOnceInFileOrder)
 {
     const auto keys = ListHeaderKeys(
-        Header("[Light Profile]\nDataPointer=        70\nWidth=1\r\nColor=Red\nWidth=2\nno key line\n"));
+        Header("[Light Profile]\nDataPointer=        70\nWidth=1\r\nColor=Red\nWidth=2\nno key line\n=5\n"));
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"DataPointer", "        70"}, {"Width", "1"}, {"Color", "Red"}};
     EXPECT_EQ(keys, expected);
+    // Lines ended by carriage returns alone are lines too.
+    EXPECT_EQ(ListHeaderKeys(Header("[Light Profile]\rDataPointer=        70\rWidth=1\rColor=Red\rWidth=2\r")),
+              expected);
 }
 
 TEST(ConFile, MissingInformationGoesThroughTheMessageSeam)

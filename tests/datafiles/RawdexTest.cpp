@@ -81,7 +81,7 @@ TEST_F(CRawdexFixture, RawdexTxtOnlyOnTestStations)
 TEST_F(CRawdexFixture, HostileNamesAreNeverWrittenButTheRestIs)
 {
     struct { std::string name; } cases[] = {
-        {""}, {"/etc/evil"}, {"sub/file"}, {"..\\up"}, {".."}, {std::string("nu\0l", 4)},
+        {""}, {"/etc/evil"}, {"sub/file"}, {"..\\up"}, {".."}, {std::string("nu\0l", 4)}, {"tab\tname"}, {"no-size\nnext"},
     };
     for (const auto& c : cases) {
         const CRawdexResult r = Unpack(BuildRawdex({{c.name, "EVIL"}, {"good-entry", "G"}}));
@@ -112,6 +112,8 @@ TEST_F(CRawdexFixture, MalformedHeadersFailWithAReason)
         {"no header at all", "no DataPointer"},
         {"[Rawdex]\nDataPointer=      9999\n", "past the end"},
         {"", "no DataPointer"},
+        {"[Rawdex]\nDataPointer=abcdefghij\nx=1\nX", "not a header length"},
+        {"[Rawdex]\nDataPointer=         5\nx=1\nX", "not a header length"},
         {BuildRawdex({{std::string(300, 'n'), "x"}}), "260 or more"},
         {BuildRawdex({{"n", "x", std::string(40, '1')}}), "30 or more"},
         {BuildRawdex({{"n", "x", "-5"}}), "not a number of bytes"},

@@ -5,6 +5,7 @@
 
 #include "support/TestSupport.h"
 #include "datafiles/Settings.h"
+#include "platform/Log.h"
 #include "platform/Messages.h"
 
 namespace {
@@ -190,6 +191,22 @@ TEST_F(CSettingsFixture, LastErrorLinesAreAppended)
     const std::string szText = ReadFileBytes(Prog() + "LastError.txt");
     EXPECT_NE(szText.find(" - one\n"), std::string::npos);
     EXPECT_EQ(szText.substr(szText.size() - 7), " - two\n");
+
+    // A program folder that takes no files: the line goes beside the log.
+    const char* pOldLogDir = std::getenv("LUMORA_LOG_DIR");
+    const std::string szOldLogDir = pOldLogDir ? pOldLogDir : "";
+    ::setenv("LUMORA_LOG_DIR", (m_Dir.Path() + "/logs").c_str(), 1);
+    log_Init("Lumora", "Lumora.log", Prog());
+    SetProgramDirectoryOverride(m_Dir.Path() + "/no-such-folder");
+    AppendLastError("three");
+    const std::string szBesideLog = ReadFileBytes(m_Dir.Path() + "/logs/LastError.txt");
+    const size_t iDash = szBesideLog.find(" - ");
+    EXPECT_TRUE(iDash != std::string::npos && szBesideLog.substr(iDash) == " - three\n") << szBesideLog;
+    if (pOldLogDir)
+        ::setenv("LUMORA_LOG_DIR", szOldLogDir.c_str(), 1);
+    else
+        ::unsetenv("LUMORA_LOG_DIR");
+    log_Init("Lumora", "Lumora.log", Prog());
 }
 
 TEST(Settings, RootsComeFromTheVariableInOrder)

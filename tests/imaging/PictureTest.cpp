@@ -485,3 +485,36 @@ TEST(Picture, TraceFollowsDarkLine)
     EXPECT_FALSE(edge.TraceLineRight(x, y, 100));
     EXPECT_EQ(x, 19);
 }
+
+TEST(Picture, RotateAndRawFile)
+{
+    CPicture pic = GrayRows({1, 2, 3}, 2); // rows 1 2 3 / 1 2 3
+    pic.SetPixel(0, 1, 9, 9, 9);           // rows 1 2 3 / 9 2 3
+    ASSERT_TRUE(pic.Rotate90Clockwise());
+    EXPECT_EQ(pic.m_iWidth, 2);
+    EXPECT_EQ(pic.m_iHeight, 3);
+    EXPECT_EQ(pic.m_BiC[0], 2);
+    EXPECT_EQ(Bytes(pic), (std::vector<uint8_t>{9, 1, 2, 2, 3, 3}));
+
+    ASSERT_TRUE(pic.Rotate90CounterClockwise()); // back to rows 1 2 3 / 9 2 3
+    EXPECT_EQ(pic.m_iWidth, 3);
+    EXPECT_EQ(Bytes(pic), (std::vector<uint8_t>{1, 2, 3, 9, 2, 3}));
+
+    CPicture cams = GrayRows({1, 2, 3, 4, 5});
+    cams.m_BiC[0] = 2;
+    cams.m_BiC[1] = 3;
+    ASSERT_TRUE(cams.MirrorCameras());
+    EXPECT_EQ(Bytes(cams), (std::vector<uint8_t>{5, 4, 3, 2, 1}));
+    EXPECT_EQ(cams.m_BiC[0], 3);
+    EXPECT_EQ(cams.m_BiC[1], 2);
+    EXPECT_FALSE(GrayRows({1, 2}).MirrorCameras()); // a single camera has no mirror image
+
+    CTempDir dir;
+    WriteFileBytes(dir.File("raw.bin"), std::string("\x01\x02\x03\x04\x05", 5));
+    std::FILE* f = std::fopen(dir.File("raw.bin").c_str(), "rb");
+    ASSERT_TRUE(pic.ReadRawFile(f));
+    std::fclose(f);
+    EXPECT_EQ(pic.m_iSize, 5);
+    EXPECT_EQ(pic.m_iAllocated, 5);
+    EXPECT_EQ(pic.m_iWidth, 3); // header fields untouched
+}

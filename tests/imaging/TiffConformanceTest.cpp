@@ -73,7 +73,7 @@ bool ReadWithLibtiff(const std::string& szPath, std::vector<CLibtiffPage>& pages
     return g_szLibtiffMessages.empty();
 }
 
-struct CSpec {
+struct CPageCase {
     int32_t m_iKind;
     int32_t m_iBits;
     int32_t m_iWidth;
@@ -82,21 +82,21 @@ struct CSpec {
     bool m_bBigEndian;
 };
 
-std::string Name(const CSpec& s)
+std::string Name(const CPageCase& s)
 {
     return FormatText("kind%d_bits%d_w%d_c%d_%s_%s", s.m_iKind, s.m_iBits, s.m_iWidth, s.m_iCompression,
                       s.m_bBig ? "big" : "classic", s.m_bBigEndian ? "MM" : "II");
 }
 
-// The writer's kind and the rows it takes for a spec.
-int32_t RowKind(const CSpec& s)
+// The writer's kind and the rows it takes for a case.
+int32_t RowKind(const CPageCase& s)
 {
     if (s.m_iBits == 16)
         return s.m_iKind == IMG_KIND_RGB ? IMG_KIND_RGB48 : IMG_KIND_GRAY16;
     return s.m_iKind;
 }
 
-Rows MakeRows(const CSpec& s, int32_t iHeight)
+Rows MakeRows(const CPageCase& s, int32_t iHeight)
 {
     if (s.m_iBits == 4) {
         Rows rows = ScanLikeRows(IMG_KIND_GRAY, s.m_iWidth, iHeight);
@@ -111,7 +111,7 @@ Rows MakeRows(const CSpec& s, int32_t iHeight)
     return ScanLikeRows(RowKind(s), s.m_iWidth, iHeight, uint32_t(s.m_iWidth));
 }
 
-uint32_t WritePage(CTIFWriter& writer, const CSpec& s, const Rows& rows, int32_t iAnnounced)
+uint32_t WritePage(CTIFWriter& writer, const CPageCase& s, const Rows& rows, int32_t iAnnounced)
 {
     std::vector<uint8_t> palette(256 * 4);
     for (int i = 0; i < 256; ++i) {
@@ -127,7 +127,7 @@ uint32_t WritePage(CTIFWriter& writer, const CSpec& s, const Rows& rows, int32_t
     return r ? r : writer.EndPage();
 }
 
-uint32_t WriteFile(const std::string& szPath, const CSpec& s, const Rows& rows, int32_t iAnnounced)
+uint32_t WriteFile(const std::string& szPath, const CPageCase& s, const Rows& rows, int32_t iAnnounced)
 {
     CTIFWriter writer;
     writer.SetFileName(szPath);
@@ -136,7 +136,7 @@ uint32_t WriteFile(const std::string& szPath, const CSpec& s, const Rows& rows, 
 }
 
 // Bilevel rows compare without their pad bits; CCITT files say 0 = white.
-std::vector<uint8_t> Normalised(const std::vector<uint8_t>& row, const CSpec& s, bool bInvert)
+std::vector<uint8_t> Normalised(const std::vector<uint8_t>& row, const CPageCase& s, bool bInvert)
 {
     std::vector<uint8_t> r = row;
     if (s.m_iKind != IMG_KIND_BILEVEL)
@@ -148,24 +148,24 @@ std::vector<uint8_t> Normalised(const std::vector<uint8_t>& row, const CSpec& s,
     return r;
 }
 
-std::vector<CSpec> WriterMatrix()
+std::vector<CPageCase> WriterMatrix()
 {
-    std::vector<CSpec> specs;
-    const CSpec kinds[] = {
+    std::vector<CPageCase> specs;
+    const CPageCase kinds[] = {
         {IMG_KIND_BILEVEL, 1, 1728, 0, false, false}, {IMG_KIND_BILEVEL, 1, 203, 0, false, false},
         {IMG_KIND_GRAY, 8, 1000, 0, false, false},    {IMG_KIND_GRAY, 8, 300, 0, false, false},
         {IMG_KIND_GRAY, 16, 257, 0, false, false},    {IMG_KIND_GRAY, 4, 301, 0, false, false},
         {IMG_KIND_RGB, 8, 500, 0, false, false},      {IMG_KIND_RGB, 16, 130, 0, false, false},
         {IMG_KIND_PALETTE, 8, 400, 0, false, false},  {IMG_KIND_PALETTE, 4, 99, 0, false, false},
     };
-    for (const CSpec& k : kinds)
+    for (const CPageCase& k : kinds)
         for (int32_t c = 0; c <= 5; ++c) {
             const bool bCCITT = c >= 2 && c <= 4;
             if (bCCITT != (k.m_iKind == IMG_KIND_BILEVEL) && bCCITT)
                 continue;
             for (int big = 0; big < 2; ++big)
                 for (int mm = 0; mm < 2; ++mm)
-                    specs.push_back(CSpec{k.m_iKind, k.m_iBits, k.m_iWidth, c, big == 1, mm == 1});
+                    specs.push_back(CPageCase{k.m_iKind, k.m_iBits, k.m_iWidth, c, big == 1, mm == 1});
         }
     return specs;
 }
@@ -175,7 +175,7 @@ std::vector<CSpec> WriterMatrix()
 TEST(TiffConformance, EverythingWeWriteLibtiffReadsIdentically)
 {
     CTempDir dir;
-    for (const CSpec& s : WriterMatrix()) {
+    for (const CPageCase& s : WriterMatrix()) {
         SCOPED_TRACE(Name(s));
         const int32_t iHeight = 83;
         const Rows rows = MakeRows(s, iHeight);
@@ -225,11 +225,11 @@ TEST(TiffConformance, MultiPageChainsEveryPage)
         CTIFWriter writer;
         writer.SetFileName(szPath);
         writer.SetMultiPage(true);
-        const CSpec specs[] = {{IMG_KIND_GRAY, 8, 640, 1, bBig, true},
+        const CPageCase specs[] = {{IMG_KIND_GRAY, 8, 640, 1, bBig, true},
                                {IMG_KIND_BILEVEL, 1, 800, 4, bBig, true},
                                {IMG_KIND_RGB, 8, 320, 5, bBig, true}};
         std::vector<Rows> all;
-        for (const CSpec& s : specs) {
+        for (const CPageCase& s : specs) {
             writer.SetOptions(s.m_iCompression, bBig, "page", true, s.m_iBits, 0);
             all.push_back(MakeRows(s, 40));
             ASSERT_EQ(WritePage(writer, s, all.back(), 40), 0u);
@@ -249,10 +249,37 @@ TEST(TiffConformance, MultiPageChainsEveryPage)
     }
 }
 
+TEST(TiffConformance, AppendAddsPagesToAnExistingFile)
+{
+    CTempDir dir;
+    const std::string szPath = dir.File("append.tif");
+    const CPageCase s{IMG_KIND_GRAY, 8, 300, 1, false, false};
+    const Rows rows = MakeRows(s, 20);
+    for (int i = 0; i < 3; ++i) {
+        CTIFWriter writer;
+        writer.SetFileName(szPath);
+        writer.AppendFlag() = true; // the first time there is nothing yet to append to
+        writer.SetOptions(s.m_iCompression, false, "page", false, 8, 0);
+        ASSERT_EQ(WritePage(writer, s, rows, 20), 0u);
+    }
+    std::vector<CLibtiffPage> pages;
+    ASSERT_TRUE(ReadWithLibtiff(szPath, pages)) << g_szLibtiffMessages;
+    EXPECT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[2].m_Rows, rows);
+    // A file of the other byte order is not ours to extend.
+    CTIFWriter other;
+    other.SetFileName(szPath);
+    other.AppendFlag() = true;
+    other.SetOptions(0, false, "", true, 8, 0);
+    EXPECT_EQ(other.BeginPage(IMG_KIND_GRAY, 300, 1, 300), uint32_t(IMG_INVALID_TIFF_ARGUMENTS));
+    ASSERT_TRUE(ReadWithLibtiff(szPath, pages));
+    EXPECT_EQ(pages.size(), 3u);
+}
+
 TEST(TiffConformance, LayoutRules)
 {
     CTempDir dir;
-    struct Case { CSpec s; uint32_t rowsPerStrip; } cases[] = {
+    struct Case { CPageCase s; uint32_t rowsPerStrip; } cases[] = {
         {{IMG_KIND_GRAY, 8, 1000, 0, false, false}, 16},
         {{IMG_KIND_RGB, 8, 5000, 0, false, false}, 16},
         {{IMG_KIND_BILEVEL, 1, 1728, 0, false, false}, 37},
@@ -268,7 +295,7 @@ TEST(TiffConformance, LayoutRules)
         EXPECT_EQ(pages[0].m_iHeight, 100u); // announced 0, patched at the end
     }
     // 16-bit RGB: three BitsPerSample values stored outside the entry.
-    const CSpec rgb48{IMG_KIND_RGB, 16, 10, 0, false, false};
+    const CPageCase rgb48{IMG_KIND_RGB, 16, 10, 0, false, false};
     ASSERT_EQ(WriteFile(dir.File("rgb48.tif"), rgb48, MakeRows(rgb48, 2), 2), 0u);
     const std::string bytes = ReadFileBytes(dir.File("rgb48.tif"));
     const size_t iEntry = 8 + 2 + 12 * 2; // the third entry
@@ -382,14 +409,14 @@ bool Tiffcp(const std::string& szIn, const std::string& szOut, std::vector<std::
 TEST(TiffConformance, WhatLibtiffWritesWeDecodeIdentically)
 {
     CTempDir dir;
-    const CSpec sources[] = {
+    const CPageCase sources[] = {
         {IMG_KIND_GRAY, 8, 777, 0, false, false},    {IMG_KIND_RGB, 8, 301, 0, false, false},
         {IMG_KIND_GRAY, 16, 211, 0, false, false},   {IMG_KIND_RGB, 16, 97, 0, false, false},
         {IMG_KIND_BILEVEL, 1, 1003, 0, false, false}, {IMG_KIND_PALETTE, 8, 150, 0, false, false},
     };
     const std::vector<std::string> codecs[] = {{"-c", "none"}, {"-c", "lzw"}, {"-c", "lzw:2"},
                                                {"-c", "packbits"}, {"-c", "g4"}, {"-c", "g3"}};
-    for (const CSpec& s : sources) {
+    for (const CPageCase& s : sources) {
         const std::string szSource = dir.File("src_" + Name(s) + ".tif");
         const Rows rows = MakeRows(s, 70);
         ASSERT_EQ(WriteFile(szSource, s, rows, 70), 0u);
@@ -443,7 +470,7 @@ TEST(TiffConformance, WhatLibtiffWritesWeDecodeIdentically)
 TEST(TiffConformance, LibtiffModifiedHuffmanAndResolutionUnits)
 {
     CTempDir dir;
-    const CSpec s{IMG_KIND_BILEVEL, 1, 1234, 2, false, false};
+    const CPageCase s{IMG_KIND_BILEVEL, 1, 1234, 2, false, false};
     const Rows rows = MakeRows(s, 50);
     struct Unit { uint16_t iUnit; float fRes; int32_t iDpi; } units[] = {
         {RESUNIT_CENTIMETER, 236.2f, 600}, {RESUNIT_INCH, 299.6f, 300}, {RESUNIT_NONE, 72.0f, 0}};

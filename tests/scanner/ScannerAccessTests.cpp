@@ -48,6 +48,34 @@ TEST_F(CScannerAccess, WaitsWhileTheScannerIsNotReadyAfterOpening)
     EXPECT_EQ(status[0], 0); // the not-ready reads were used up during the open
 }
 
+TEST_F(CScannerAccess, UnitNotReadyWhileComingUpEndsTheOpen)
+{
+    UseScenario(kFast + "[Faults]\nNotReadyReads=3\nCheckCondition.scanTestUnitReady=0x0401\n");
+    EXPECT_EQ(m_Scanner.OpenScanner(0, false), 0x0401);
+    EXPECT_FALSE(m_Scanner.m_bScannerOpen);
+}
+
+TEST_F(CScannerAccess, ModeReadyAfterReboot)
+{
+    // Reboot takes 3 simulated seconds (15 ms here); a scanner that never
+    // comes back within the wait is reported as not ready, not as ready.
+    Open("[Device]\nTimeScale=200\n[Paper]\nRebootMs=3000\n");
+    ASSERT_EQ(m_Scanner.m_Diagnostics.ColdReboot(), 0);
+    EXPECT_EQ(m_Scanner.WaitForModeReadyAfterReboot(2), 0);
+    // The unit itself answers "not ready yet" until the restart is over.
+    ASSERT_EQ(m_Scanner.m_Diagnostics.ColdReboot(), 0);
+    EXPECT_EQ(m_Scanner.WaitUnitReady(), 0);
+    m_Scanner.CloseScanner(true);
+
+    Open("[Device]\nTimeScale=1\n[Paper]\nRebootMs=600000\n");
+    ASSERT_EQ(m_Scanner.m_Diagnostics.ColdReboot(), 0);
+    EXPECT_EQ(m_Scanner.WaitForModeReadyAfterReboot(1), ZEL_NOT_READY_YET);
+    m_Scanner.CloseScanner(true);
+
+    Open(kFast + "[Faults]\nNoStatusBlock=1\n");
+    EXPECT_EQ(m_Scanner.WaitForModeReadyAfterReboot(1), 0);
+}
+
 TEST_F(CScannerAccess, RegistersEveryScannerWithItsConnection)
 {
     UseScenario(kFast + "Handles=1,5,7,8\nNames=Alpha|Beta|Gamma|Delta\nConnections=1,3,2,4\n");
@@ -234,6 +262,42 @@ TEST_F(CScannerAccess, ScanCommandResults)
     EXPECT_EQ(iReceived, 100 * 100);
 }
 
+TEST_F(CScannerAccess, ScanLinesByColourMode)
+{
+    // One inch at 100 dpi, 10 lines, of the simulator's light gray field: the
+    // bytes per line follow the window, line art is one bit a pixel (1 = black).
+    struct {
+        int32_t m_iMode;
+        uint8_t m_byThreshold;
+        int32_t m_iLineBytes;
+        uint8_t m_byFirst;
+    } const kCases[] = {
+        {3, 0, 300, 200},
+        {2, 0, 100, 200},
+        {1, 128, 13, 0x00},
+        {1, 255, 13, 0xFF},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_iMode);
+        Open(kFast);
+        m_Scanner.m_Window.m_iColorMode = c.m_iMode;
+        m_Scanner.m_Window.m_byThreshold = c.m_byThreshold;
+        m_Scanner.SetWindowResolution(100);
+        m_Scanner.SetWindowArea(0, 0, 1200, 120);
+        ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
+        ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
+        ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+        std::vector<uint8_t> data(4096, 0x55);
+        int32_t iReceived = 0;
+        EXPECT_EQ(m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iReceived),
+                  ZEL_ASC_END_OF_MEDIUM);
+        EXPECT_EQ(iReceived, 10 * c.m_iLineBytes);
+        EXPECT_EQ(data[0], c.m_byFirst);
+        EXPECT_EQ(data[static_cast<size_t>(iReceived)], 0x55); // nothing beyond what was reported
+        m_Scanner.CloseScanner(true);
+    }
+}
+
 TEST(CScannerIdentity, DisplayTextByConnection)
 {
     struct {
@@ -260,10 +324,31 @@ TEST_F(CScannerAccess, InquiryAnswersFollowTheModel)
     EXPECT_TRUE(m_Scanner.IsTypeGroupC());
     EXPECT_FALSE(m_Scanner.IsTypeGroupD());
     EXPECT_TRUE(m_Scanner.HasStatusBlock());
-    EXPECT_EQ(m_Scanner.GetUnitText(), "SULA");
-    EXPECT_EQ(m_Scanner.GetUnitText(1), "SULD");
     m_Scanner.m_iOpticalResolutionOverride = 400;
     EXPECT_EQ(m_Scanner.GetOpticalResolution(), 400);
+}
+
+TEST_F(CScannerAccess, UnitTextLetterPrefixAndModel)
+{
+    // The simulated buffer 0x0E holds 1, 2, 3, ... so byte 1 (the model) is 2.
+    struct {
+        const char* m_szModel;
+        const char* m_szFirst;  // no index: byte 0
+        const char* m_szIndex1; // byte 3
+    } const kCases[] = {
+        {"Type=5\n", "SUIA", "SUID"},
+        {"Type=5\nUnitLetter=p\n", "SULA", "SULD"},
+        {"Type=28\nUnitLetter=p\n", "SULA 42", "SULD 42"},
+        {"Type=11\nStatusBlockValue=0\n", "SUIA 36 CIS", "SUID 36 CIS"},
+        {"Type=5\n[Pages]\n0xC0=00\n", "SUIA", "SUID"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_szModel);
+        Open(kFast + "[Model]\n" + c.m_szModel);
+        EXPECT_EQ(m_Scanner.GetUnitText(), c.m_szFirst);
+        EXPECT_EQ(m_Scanner.GetUnitText(1), c.m_szIndex1);
+        m_Scanner.CloseScanner(true);
+    }
 }
 
 TEST_F(CScannerAccess, StatusBlockPresenceFromInquiry)

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -98,6 +99,10 @@ TEST_F(CScannerCalibration, StitchValuesMoveIntoTheConfiguredRangeOnSoftwareScan
         ASSERT_EQ(m_Scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, raw, 14), 0);
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(static_cast<int16_t>(raw[2 * i] << 8 | raw[2 * i + 1]), c.m_Written[i]) << i;
+        // The byte view of the same table, as the stitch values slot reads it.
+        int32_t values[7] = {};
+        ASSERT_EQ(m_Scanner.GetStitchValues(values), 0);
+        EXPECT_EQ(values[1], std::clamp(c.m_Written[1], -128, 127));
         m_Scanner.CloseScanner(true);
     }
 }
@@ -168,6 +173,24 @@ TEST_F(CScannerCalibration, FractionalAlignmentIsCheckedForDelays)
     EXPECT_TRUE(m_Scanner.CheckAlignmentDelays(odd, 3));
     const int32_t oddTooFar[3] = {0, 720, 0};
     EXPECT_FALSE(m_Scanner.CheckAlignmentDelays(oddTooFar, 3));
+}
+
+TEST_F(CScannerCalibration, FractionalAlignmentOnOlderScanners)
+{
+    // No delay limits here; a set beyond a byte moves back as a whole and the
+    // areas behind the last camera keep what they hold.
+    Open(kFast + "[Model]\nCameras=4\n");
+    const int8_t seven[8] = {0, 0, 0, 0, 0, 0, 0, 7};
+    ASSERT_EQ(m_Scanner.SetCISAlignment(seven, false, true), 0);
+    const int32_t oddTooFar[3] = {0, 720, 0};
+    EXPECT_TRUE(m_Scanner.CheckAlignmentDelays(oddTooFar, 3));
+    const double wide[3] = {200.0, 100.0, 150.4};
+    ASSERT_EQ(m_Scanner.SetCISAlignment(wide, true), 0);
+    int8_t now[8] = {};
+    ASSERT_EQ(m_Scanner.ReadCISAlignment(now), 0);
+    const int8_t expected[8] = {127, 27, 77, 0, 0, 0, 0, 7};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(now[i], expected[i]) << "area " << i;
 }
 
 TEST_F(CScannerCalibration, CISModeSelection)

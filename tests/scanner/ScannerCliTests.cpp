@@ -17,6 +17,8 @@ CRunResult RunScanner(const std::vector<std::string>& args, const std::string& s
 {
     std::vector<std::string> all = {"scanner"};
     all.insert(all.end(), args.begin(), args.end());
+    // Never the technician's own simulated device, unless a test asks for a state file.
+    env.insert(env.begin(), "LUMORA_SIM_STATE=none");
     env.push_back("LUMORA_SIM_CONFIG=" + szScenario);
     return RunProgram(BinPath("lumora-cli"), all, env);
 }
@@ -58,7 +60,12 @@ TEST_F(CScannerCli, PaperAndStitchReportWhatHappened)
     EXPECT_NE(r.m_szOut.find("\"paper_state\": \"ZEL_PS_READY\""), std::string::npos) << r.m_szOut;
     EXPECT_NE(r.m_szOut.find("\"position\": 0"), std::string::npos);
 
-    r = RunScanner({"stitch", "set", "--", "-45", "3", "12"}, szScenario);
+    r = RunScanner({"paper", "eject"}, Scenario(kFast + "[Paper]\nInitial=none\n"));
+    EXPECT_EQ(r.m_iExit, 0);
+    EXPECT_EQ(r.m_szOut, "ZEL_PS_NOT_PRESENT, position 0\n");
+    EXPECT_NE(r.m_szErr.find("no sheet to eject"), std::string::npos) << r.m_szErr;
+
+    r = RunScanner({"stitch", "set", "--", "-45", "3", "12"}, Scenario(kFast));
     ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_EQ(r.m_szOut, "written: -30 3 12\nresult: -100 (values clamped to the scanner's range)\n");
     r = RunScanner({"stitch", "set", "1"}, szScenario);
@@ -79,6 +86,31 @@ TEST_F(CScannerCli, StateFileKeepsTheDeviceBetweenRuns)
     EXPECT_NE(r.m_szOut.find("Stitch values:      5 6 7\n"), std::string::npos) << r.m_szOut;
 }
 
+TEST_F(CScannerCli, WhichDevicesRememberTheirState)
+{
+    // The default device behaves like a scanner on the desk; a scenario device
+    // starts afresh unless its file names a state file.
+    const std::string szState = "LUMORA_SIM_STATE=" + m_Dir.File("desk.state");
+    struct {
+        const char* m_szWhat;
+        std::string m_szScenario;
+        std::vector<std::string> m_Env;
+        const char* m_szAfter;
+    } const kCases[] = {
+        {"default device", "", {szState}, "ZEL_PS_READY"},
+        {"default device, state off", "", {"LUMORA_SIM_STATE=none"}, "ZEL_PS_INSERTED"},
+        {"scenario device", Scenario(kFast), {szState}, "ZEL_PS_READY"},
+        {"scenario device, no state", Scenario(kFast), {}, "ZEL_PS_INSERTED"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_szWhat);
+        std::filesystem::remove(m_Dir.File("desk.state"));
+        ASSERT_EQ(RunScanner({"paper", "load"}, c.m_szScenario, c.m_Env).m_iExit, 0);
+        const CRunResult r = RunScanner({"paper", "status"}, c.m_szScenario, c.m_Env);
+        EXPECT_EQ(r.m_szOut.rfind(c.m_szAfter, 0), 0u) << r.m_szOut;
+    }
+}
+
 TEST_F(CScannerCli, FaultsGiveClearMessages)
 {
     CRunResult r = RunScanner({"paper", "load"}, Scenario(kFast + "[Faults]\nLidOpen=1\n"));
@@ -89,6 +121,9 @@ TEST_F(CScannerCli, FaultsGiveClearMessages)
     EXPECT_NE(r.m_szErr.find("LUMORA_SIM_CONFIG"), std::string::npos) << r.m_szErr;
     r = RunScanner({"--handle", "4", "info"}, Scenario(kFast));
     EXPECT_NE(r.m_szErr.find("no scanner with that handle"), std::string::npos) << r.m_szErr;
+    r = RunScanner({"info"}, Scenario(kFast + "[Faults]\nLoseConnectionAfter=6\n"));
+    EXPECT_EQ(r.m_iExit, 1);
+    EXPECT_NE(r.m_szErr.find("connection to the scanner lost"), std::string::npos) << r.m_szErr;
     r = RunScanner({"info"}, Scenario(kFast + "[Faults]\nSelfTestOnOpen=1\n"));
     EXPECT_EQ(r.m_iExit, 1);
     EXPECT_NE(r.m_szErr.find("Scanner is in selftest mode."), std::string::npos) << r.m_szErr;
@@ -102,10 +137,26 @@ TEST_F(CScannerCli, BackupAndRestoreFiles)
     ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
     r = RunScanner({"restore", szFile}, szScenario);
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
-    WriteFileBytes(szFile, "LUMCAL garbage");
-    r = RunScanner({"restore", szFile}, szScenario);
-    EXPECT_EQ(r.m_iExit, 65);
-    EXPECT_NE(r.m_szErr.find(szFile), std::string::npos) << r.m_szErr;
+    // A backup of a two-camera scanner does not go into a four-camera one.
+    const std::string szOther = m_Dir.File("other.bak");
+    ASSERT_EQ(RunScanner({"backup", szOther}, Scenario(kFast + "[Model]\nCameras=2\n")).m_iExit, 0);
+    WriteFileBytes(m_Dir.File("garbage.bak"), "[Light Profile]\n");
+    struct {
+        std::string m_szFile;
+        int m_iExit;
+        const char* m_szWhy;
+    } const kBad[] = {
+        {m_Dir.File("garbage.bak"), 65, "not a calibration backup"},
+        {szOther, 65, "saved from a scanner with 2 cameras, this one has 4"},
+        {m_Dir.File("missing.bak"), 66, "No such file"},
+    };
+    for (const auto& c : kBad) {
+        SCOPED_TRACE(c.m_szFile);
+        r = RunScanner({"restore", c.m_szFile}, Scenario(kFast));
+        EXPECT_EQ(r.m_iExit, c.m_iExit);
+        EXPECT_NE(r.m_szErr.find(c.m_szFile + ": "), std::string::npos) << r.m_szErr;
+        EXPECT_NE(r.m_szErr.find(c.m_szWhy), std::string::npos) << r.m_szErr;
+    }
 }
 
 TEST_F(CScannerCli, MissingLibraryAndMissingEntries)

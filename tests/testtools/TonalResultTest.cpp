@@ -219,6 +219,35 @@ TEST(TonalResult, EarlyFilesAreRepairedAboveTheThresholdOnly)
     }
 }
 
+TEST(TonalResult, ACorrectionTheFileCannotTakeIsKeptForSaving)
+{
+    TonalResult r = StepResult(1);
+    for (TonalPatch& p : r.m_Patches) {
+        const double mean[3] = {200, 200, 200}, var[3] = {4, 0.25, 4};
+        SetPatch(p, 1000, mean, var);
+    }
+    r.Compute();
+    ASSERT_TRUE(TonalResult::NeedsRepair(r));
+    CTempDir dir;
+    // a name too long to take "_Original": no copy, so no rewrite either
+    const std::string szPath = dir.File(std::string(250, 't'));
+    ASSERT_TRUE(r.Write(dir.File("short.txt")));
+    std::filesystem::rename(dir.File("short.txt"), szPath);
+    const std::string szBefore = ReadFileBytes(szPath);
+    TonalResult back;
+    ASSERT_TRUE(back.Read(szPath));
+    EXPECT_EQ(back.m_Patches[2].m_iN, 992);
+    EXPECT_TRUE(back.m_bRepairUnsaved);
+    EXPECT_EQ(ReadFileBytes(szPath), szBefore);
+    ASSERT_EQ(back.m_Messages.size(), 1u);
+    EXPECT_NE(back.m_Messages[0].find("the file was not corrected on disk"), std::string::npos);
+
+    TonalResult plain;
+    ASSERT_TRUE(StepResult(2).Write(dir.File("plain.txt")));
+    ASSERT_TRUE(plain.Read(dir.File("plain.txt")));
+    EXPECT_FALSE(plain.m_bRepairUnsaved);
+}
+
 TEST(TonalResult, TextResultAndChartValues)
 {
     const TonalResult r = StepResult();

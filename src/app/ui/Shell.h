@@ -10,6 +10,10 @@ void PumpMessages();
 // Shows every ShowMessage text in a message box over the active window.
 void InstallMessageBoxHandler();
 
+// What the viewers show in it while they read or build a picture.
+inline constexpr const char* WAIT_TEXT_LOADING = "Please wait while loading";
+inline constexpr const char* WAIT_TEXT_GENERATING = "Please wait while generating Picture.";
+
 // The please-wait window: its text is the window title; it centres itself on
 // the desktop when shown.
 class CWait_Dialog : public QDialog {

@@ -15,6 +15,7 @@
 #include "app/ui/ViewerDlg.h"
 #include "datafiles/VersionInfo.h"
 #include "platform/Log.h"
+#include "platform/Messages.h"
 
 namespace {
 int g_iScreenshotExit = 0;
@@ -32,10 +33,16 @@ bool CViewerApp::InitInstance(const std::string& szCommandLine)
     CViewerDlg dlg;
     g_pLauncher = &dlg;
     if (!szCommandLine.empty()) {
-        Log_Msg("Command Line Start");
-        Log_Msg(szCommandLine);
-        Log_Msg("Command Line End");
-        dlg.SetFileToLoad(ChooseFileFromCommandLine(szCommandLine));
+        dlg.LogStartupLine("Command Line Start");
+        dlg.LogStartupLine(szCommandLine);
+        dlg.LogStartupLine("Command Line End");
+        const std::string szOverlong = OverlongFileName(szCommandLine);
+        if (szOverlong.empty()) {
+            dlg.SetFileToLoad(ChooseFileFromCommandLine(szCommandLine));
+        } else {
+            dlg.LogStartupLine("CViewerApp::InitInstance file name too long: " + szOverlong);
+            ShowMessage("The file name is longer than 255 characters and cannot be opened:\n" + szOverlong);
+        }
     }
     dlg.exec();
     g_pLauncher = nullptr;

@@ -80,8 +80,16 @@ CViewerDlg::~CViewerDlg()
 
 void CViewerDlg::SetFileToLoad(const std::string& szText)
 {
-    Log_Msg_Txt("void CViewerDlg::SetFileToLoad(char* txt) Load File Name:", szText);
+    LogStartupLine("void CViewerDlg::SetFileToLoad(char* txt) Load File Name: " + szText);
     m_szFileToLoad = FileToLoadField(szText);
+}
+
+void CViewerDlg::LogStartupLine(const std::string& szText)
+{
+    if (m_bInitDone)
+        Log_Msg(szText);
+    else
+        m_PendingLog.push_back(szText);
 }
 
 bool CViewerDlg::IsLoadTimerActive() const { return m_pLoadTimer->isActive(); }
@@ -103,6 +111,9 @@ void CViewerDlg::InitDialog()
         log_Init("Lumora", "Lumora.log", szDir);
     else
         log_Init("Lumora", "Lumora.log", ProgramExecutablePath());
+    for (const std::string& szLine : m_PendingLog)
+        Log_Msg(szLine);
+    m_PendingLog.clear();
     if (!m_szFileToLoad.empty())
         m_pLoadTimer->start(kLoadTimerPeriodMs, this);
 }

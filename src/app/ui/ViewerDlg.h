@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QRect>
 #include <string>
+#include <vector>
 
 #include "app/ui/UiRegistry.h"
 
@@ -23,6 +24,9 @@ public:
 
     // Stores the name, quotes left out (before the window is shown).
     void SetFileToLoad(const std::string& szText);
+    // One log line from the start-up. Logging starts with the window; lines
+    // written before that are kept and go first into the log.
+    void LogStartupLine(const std::string& szText);
     const std::string& FileToLoad() const { return m_szFileToLoad; }
     bool IsLoadTimerActive() const;
     // What the launcher tells the user below its buttons (which viewer a file
@@ -56,6 +60,7 @@ private:
 
     std::string m_szFileToLoad;
     std::string m_szLastViewer;
+    std::vector<std::string> m_PendingLog;
     QBasicTimer* m_pLoadTimer = nullptr;
     QRect m_SavedNormalRect;
     bool m_bInitDone = false;

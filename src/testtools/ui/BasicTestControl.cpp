@@ -249,10 +249,16 @@ void CBasicTestControl::SelectBrush(QPainter& dc, COLORREF color)
 void CBasicTestControl::SelectFont(QPainter& dc, int32_t iHeight, const char* szFaceName, int32_t iWeight)
 {
     m_Font = QFont(QString::fromLatin1(szFaceName && *szFaceName ? szFaceName : "Courier New"));
-    m_Font.setPixelSize(std::max(1, std::abs(iHeight)));
+    const int32_t iCell = std::max(1, std::abs(iHeight));
+    m_Font.setPixelSize(iCell);
     m_Font.setWeight(QFont::Weight(std::clamp(iWeight <= 0 ? 400 : iWeight, 100, 900)));
     m_Font.setStyleHint(QFont::TypeWriter, QFont::NoAntialias);
     m_Font.setStyleStrategy(QFont::NoAntialias);
+    // A font height is the height of a whole text line (ascent plus descent),
+    // so that lines stepped by it do not run into each other; a pixel size
+    // is only the em, which every face draws taller than that.
+    const int32_t iLine = QFontMetrics(m_Font).height();
+    if (iLine > iCell) m_Font.setPixelSize(std::max(1, int32_t(std::lround(double(iCell) * iCell / iLine))));
     dc.setFont(m_Font);
     m_bFontSelected = true;
     m_iFontHeight = iHeight;
@@ -283,6 +289,21 @@ void CBasicTestControl::TextOut(QPainter& dc, int32_t x, int32_t y, const std::s
 int32_t CBasicTestControl::TextWidth(QPainter& dc, const std::string& szText)
 {
     return QFontMetrics(dc.font()).horizontalAdvance(FromCp1252(szText));
+}
+
+int32_t CBasicTestControl::SelectFittingFont(QPainter& dc, int32_t iHeight, const char* szFaceName,
+                                             const std::vector<std::string>& texts, int32_t iRoom)
+{
+    constexpr int32_t kSmallest = 8;
+    int32_t h = std::max(1, iHeight);
+    for (;;) {
+        SelectFont(dc, h, szFaceName, 400);
+        int32_t iWidest = 0;
+        for (const std::string& sz : texts) iWidest = std::max(iWidest, TextWidth(dc, sz));
+        if (iWidest <= iRoom || h <= kSmallest) return h;
+        // text width grows with the height: jump close, then step
+        h = std::max(kSmallest, std::min(h - 1, int32_t(int64_t(h) * std::max(1, iRoom) / iWidest)));
+    }
 }
 
 void CBasicTestControl::MeasureText()
@@ -324,21 +345,34 @@ bool CBasicTestControl::Print()
 bool CBasicTestControl::PrintDocument(QPrinter& printer)
 {
     printer.setDocName(m_szDocName);
-    QPainter dc;
-    if (!dc.begin(&printer)) return false;
-    bool bOk = true;
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-    // The original printed one job per page, the last page first; a PDF keeps
-    // them as pages of one document in that order.
+    bool bOk = true;
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        // A file is one document read from its first page: the pages go in
+        // reading order (paper comes out in the order of the jobs below).
+        QPainter dc;
+        if (!dc.begin(&printer)) return false;
+        for (int32_t i = 0; i < m_iPageCount; ++i) {
+            if (i > 0 && !printer.newPage()) {
+                bOk = false;
+                continue;
+            }
+            PrintPage(dc, page.width(), page.height(), i);
+            dc.setPen(Qt::black);
+        }
+        return dc.end() && bOk;
+    }
+    // On paper every page is a print job of its own, the last page first.
     for (int32_t i = m_iPageCount - 1; i >= 0; --i) {
-        if (i != m_iPageCount - 1 && !printer.newPage()) {
+        QPainter dc;
+        if (!dc.begin(&printer)) {
             bOk = false;
             continue;
         }
         PrintPage(dc, page.width(), page.height(), i);
         dc.setPen(Qt::black);
+        if (!dc.end()) bOk = false;
     }
-    if (!dc.end()) bOk = false;
     return bOk;
 }
 

@@ -114,6 +114,10 @@ protected:
     // Draws text with its top-left corner at x, y in the current pen colour.
     void TextOut(QPainter& dc, int32_t x, int32_t y, const std::string& szText);
     int32_t TextWidth(QPainter& dc, const std::string& szText);
+    // Selects the largest font of at most iHeight (not below a readable 8)
+    // in which every text fits iRoom pixels; returns its height.
+    int32_t SelectFittingFont(QPainter& dc, int32_t iHeight, const char* szFaceName,
+                              const std::vector<std::string>& texts, int32_t iRoom);
 
     int32_t m_iDrawingEnabled = 1;
     int32_t m_iPageCount = 1;

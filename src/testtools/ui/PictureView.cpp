@@ -140,6 +140,10 @@ void CPictureView_Control::DrawPicture(QPainter& dc, int32_t iWidth, int32_t iHe
     g.m_iViewWidth = iWidth;
     g.m_iViewHeight = iHeight;
     QImage img(iWidth, iHeight, QImage::Format_RGB32);
+    if (img.isNull()) {
+        Log_Msg("bool CPictureView_Control::PW_MakeDC( CDC *ptrDC )");
+        return;
+    }
     img.fill(qRgb(0x7F, 0x7F, 0x7F));
     std::vector<int32_t> cols(size_t(std::max(0, iWidth)));
     for (int32_t x = 0; x < iWidth; ++x) cols[size_t(x)] = g.PictureX(x);
@@ -184,8 +188,9 @@ void CPictureView_Control::DrawInfo(QPainter& dc, int32_t iWidth, int32_t iHeigh
         CPictureViewGeometry::ThumbnailSize(v.m_Geometry.m_iPictureWidth, v.m_Geometry.m_iPictureHeight, iWidth,
                                             std::max(0, iHeight - y - 5 * iStep - 20), tw, th);
         dc.fillRect(10, y, iWidth - 20, th, QColor(0xC8, 0xC8, 0xC8));
-        if (tw > 0 && th > 0) {
-            QImage thumb(tw, th, QImage::Format_RGB32);
+        QImage thumb;
+        if (tw > 0 && th > 0) thumb = QImage(tw, th, QImage::Format_RGB32);
+        if (!thumb.isNull()) {
             for (int32_t ty = 0; ty < th; ++ty) {
                 QRgb* pLine = reinterpret_cast<QRgb*>(thumb.scanLine(ty));
                 const int32_t py = int32_t(int64_t(ty) * v.m_Geometry.m_iPictureHeight / th);

@@ -88,6 +88,20 @@ QRect CHorizontalZoomDouble_Control::NavigationStrip(const CPlotRect& plot) cons
     return QRect(x0, y, std::max(1, plot.m_iRight - x0), h);
 }
 
+int32_t CHorizontalZoomDouble_Control::SelectLabelFont(QPainter& dc, int32_t W, int32_t H)
+{
+    const CPlotRect plot = ComputePlotRect(W + 1, H + 1);
+    const int32_t iWanted = std::max(1, H / 25);
+    const char* kFace = "Courier New";
+    const int32_t hRight = SelectFittingFont(
+        dc, iWanted, kFace, {Printf("%4.1f pix", m_dMaximum), Printf("%4.1f pix", m_dMinimum)}, W - plot.m_iRight - 4);
+    const std::vector<std::string> left = LeftMarginTexts();
+    const int32_t hLeft = left.empty() ? iWanted : SelectFittingFont(dc, iWanted, kFace, left, plot.m_iLeft - 3);
+    const int32_t h = std::min(hRight, hLeft);
+    SelectFont(dc, h, kFace, 400);
+    return h;
+}
+
 bool CHorizontalZoomDouble_Control::DrawContent(QPainter& dc, int32_t W, int32_t H)
 {
     const CPlotRect plot = ComputePlotRect(W + 1, H + 1);
@@ -129,14 +143,14 @@ bool CHorizontalZoomDouble_Control::DrawContent(QPainter& dc, int32_t W, int32_t
     dc.setBrush(Qt::NoBrush);
     dc.drawRect(plot.m_iLeft, plot.m_iTop, plot.Width(), plot.Height());
 
-    SelectFont(dc, iFont, "Courier New", 400);
-    // right-aligned at the control's edge: a narrow margin must not cut the unit off
+    const int32_t iLabel = SelectLabelFont(dc, W, H);
+    // right of the plot; a label that still does not fit keeps its unit visible
     auto rightLabel = [&](int32_t y, const std::string& sz) {
-        TextOut(dc, std::min(plot.m_iRight + 2, W - 2 - TextWidth(dc, sz)), y, sz);
+        TextOut(dc, std::min(plot.m_iRight + 3, W - 2 - TextWidth(dc, sz)), y, sz);
     };
     rightLabel(plot.m_iTop, Printf("%4.1f pix", m_dMaximum));
-    rightLabel(yMid - iFont / 2, "0 pix");
-    rightLabel(plot.m_iBottom - iFont, Printf("%4.1f pix", m_dMinimum));
+    rightLabel(yMid - iLabel / 2, "0 pix");
+    rightLabel(plot.m_iBottom - iLabel, Printf("%4.1f pix", m_dMinimum));
 
     const int32_t iFirst = m_Zoom.First(), iVisible = m_Zoom.Visible();
     const CZoomWindow& z = m_Zoom;
@@ -296,8 +310,10 @@ bool CA2_StarTest_Control::DrawContent(QPainter& dc, int32_t W, int32_t H)
     const StarTestSweep* d = e.Displayed();
     if (!d) return true;
     const CPlotRect plot = ComputePlotRect(W + 1, H + 1);
-    const int32_t iFont = std::max(1, H / 25);
-    SelectFont(dc, iFont, "Courier New", 400);
+    // one list line per text line of a twenty-fifth of the height, as the
+    // clicks on the list count them; the text itself may be smaller
+    const int32_t iFont = LegendLineHeight(H);
+    const int32_t iLabel = SelectLabelFont(dc, W, H);
 
     for (size_t i = 0; i < e.m_Sweeps.size(); ++i) {
         const StarTestSweep& s = e.m_Sweeps[i];
@@ -306,7 +322,8 @@ bool CA2_StarTest_Control::DrawContent(QPainter& dc, int32_t W, int32_t H)
         dc.setPen(s.m_bPassed ? QColor(Qt::black) : ColorFromRef(0x0000FF));
         const std::string sz = SweepListText(int32_t(i));
         TextOut(dc, 2, y, sz);
-        if (s.IsFailing()) DrawCrossSymbol(dc, 2 + TextWidth(dc, sz) + iFont / 2, y + iFont / 2, std::max(2, iFont / 3), 1);
+        const int32_t iCross = std::max(2, iLabel / 3);
+        if (s.IsFailing()) DrawCrossSymbol(dc, 2 + TextWidth(dc, sz) + iCross + 1, y + iLabel / 2, iCross, 1);
     }
 
     dc.setPen(Qt::black);
@@ -335,6 +352,15 @@ bool CA2_StarTest_Control::DrawContent(QPainter& dc, int32_t W, int32_t H)
     }
     if (d->m_bPickEnabled) DrawPickButton(dc, xc, plot.m_iTop + 3 * plot.Height() / 4, 30);
     return true;
+}
+
+std::vector<std::string> CA2_StarTest_Control::LeftMarginTexts() const
+{
+    // the widest list line with room for its fail cross
+    std::vector<std::string> out;
+    if (!m_pEngine) return out;
+    for (size_t i = 0; i < m_pEngine->m_Sweeps.size(); ++i) out.push_back(SweepListText(int32_t(i)) + "  ");
+    return out;
 }
 
 void CA2_StarTest_Control::PrintPage(QPainter& dc, int32_t iPageWidth, int32_t iPageHeight, int32_t iPageIndex)

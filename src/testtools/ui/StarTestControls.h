@@ -57,6 +57,11 @@ protected:
     bool InPlot(int32_t x, int32_t y) const;
     // Navigation strip in the top margin: where the whole data lies.
     QRect NavigationStrip(const CPlotRect& plot) const;
+    // Texts that must fit the left margin (the legend may run into the plot).
+    virtual std::vector<std::string> LeftMarginTexts() const { return {}; }
+    // Height of the label font: a twenty-fifth of the control, smaller when
+    // the margins cannot hold the labels at that size.
+    int32_t SelectLabelFont(QPainter& dc, int32_t W, int32_t H);
 
     std::vector<CCurve> m_Curves;
     std::vector<uint32_t> m_RowColors;
@@ -86,6 +91,9 @@ public:
     bool DrawContent(QPainter& dc, int32_t iWidth, int32_t iHeight) override;
     void PrintPage(QPainter& dc, int32_t iPageWidth, int32_t iPageHeight, int32_t iPageIndex) override;
     void OnLButtonUp(uint32_t iButtons, int32_t x, int32_t y) override;
+
+protected:
+    std::vector<std::string> LeftMarginTexts() const override;
 
 private:
     CStarTestEngine* m_pEngine = nullptr;

@@ -14,6 +14,7 @@
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
 #include "testtools/ResultText.h"
+#include "testtools/TestFolders.h"
 #include "testtools/ui/PictureView.h"
 #include "testtools/StarTestPicture.h"
 
@@ -47,7 +48,6 @@ CStarTest_Dialog::CStarTest_Dialog(QWidget* pParent) : QDialog(pParent), m_pEngi
     m_pChart->SetData(m_pEngine.get());
     m_pChart->SetPickCallback([this](int32_t a, int32_t b, int32_t) { OnPick(a, b); });
     m_pChart->SetSweepSelectCallback([this](int32_t i) { SelectSweep(i); });
-    m_szFolder = QDir::currentPath().toStdString();
 }
 
 CStarTest_Dialog::~CStarTest_Dialog() = default;
@@ -66,7 +66,6 @@ bool CStarTest_Dialog::LoadFile(const std::string& szFile)
     CBasicTestControl::PumpMessages();
     const bool bOk = m_pEngine->ReadFile(szFile);
     m_szFile = szFile;
-    m_szFolder = std::filesystem::path(szFile).parent_path().string();
     m_pChart->SetData(m_pEngine.get());
     m_pChart->SetBusy(false);
     std::string szText;
@@ -79,8 +78,8 @@ void CStarTest_Dialog::OnLoad()
 {
     m_pChart->SetBusy(true);
     CBasicTestControl::PumpMessages();
-    QString szDir = QString::fromStdString(m_szFolder);
-    if (QDir(szDir + "/StarTest").exists()) szDir += "/StarTest";
+    m_pEngine->m_szFolder = TestDataFolder("StarTest");
+    const QString szDir = QString::fromStdString(m_pEngine->m_szFolder);
     const QString szFile = QFileDialog::getOpenFileName(this, QStringLiteral("Load star test"), szDir,
                                                         QStringLiteral("Star test (*.txt *.st);;All Files (*)"));
     if (szFile.isEmpty()) {
@@ -118,7 +117,26 @@ bool CStarTest_Dialog::PrepareMarkedPicture(int32_t iRecord, CPicture& marked, i
         ShowMessage(Printf("%s: %s", s.m_szRawPictureName.c_str(), szError.c_str()), "Star test");
         return false;
     }
-    m_pEngine->m_iAnalysed = iRecord;
+    if (iRecord != m_pEngine->m_iAnalysed) {
+        // the file holds the station's numbers; the picture shows what they came from
+        std::string szTrack;
+        if (m_pEngine->AnalyseFromPicture(iRecord, marked, szTrack)) {
+            if (iRecord == m_pEngine->m_iDisplayed) {
+                // same rows, new curves: the operator keeps the part he zoomed into
+                const CZoomWindow zoom = m_pChart->Zoom();
+                m_pChart->SetData(m_pEngine.get());
+                if (zoom.m_iCount == m_pChart->Zoom().m_iCount) {
+                    m_pChart->Zoom() = zoom;
+                    m_pChart->SetPickRange(zoom.Visible());
+                    m_pChart->Redraw();
+                }
+            }
+        } else {
+            Log_Msg(FormatText("CStarTest_Dialog::PrepareMarkedPicture %s: %s", s.m_szRawPictureName.c_str(),
+                               szTrack.c_str()));
+        }
+        m_pEngine->m_iAnalysed = iRecord; // its picture is loaded, lines or not: no second try
+    }
     MarkStarTestPicture(s, marked);
     StarTestPickCentre(s, marked, 0, iCentreX, iCentreY);
     return true;

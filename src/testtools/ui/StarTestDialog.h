@@ -45,7 +45,6 @@ protected:
 private:
     std::unique_ptr<CStarTestEngine> m_pEngine;
     std::string m_szFile;
-    std::string m_szFolder;
     CA2_StarTest_Control* m_pChart = nullptr;
     QPushButton* m_pLoad = nullptr;
     QPushButton* m_pPrint = nullptr;

@@ -18,6 +18,7 @@
 
 #include "platform/Messages.h"
 #include "testtools/ResultText.h"
+#include "testtools/TestFolders.h"
 
 namespace {
 const COLORREF kChannelColor[3] = {0x0000FF, 0x00FF00, 0xFF0000};
@@ -222,7 +223,7 @@ CTonalResolutionDialog::CTonalResolutionDialog(QWidget* pParent) : QDialog(pPare
     m_pTextCheck->setChecked(m_Flags.m_bText);
     m_pViews[m_Flags.m_iView]->setChecked(true);
     ApplyTextMode();
-    m_szFolder = QDir::currentPath().toStdString();
+    m_szLoadedFolder = TestDataFolder("Tonal Resolution");
 }
 
 void CTonalResolutionDialog::SetFileName(const std::string& szFile)
@@ -281,8 +282,9 @@ void CTonalResolutionDialog::FillText()
 bool CTonalResolutionDialog::LoadFile(const std::string& szFile)
 {
     const bool bOk = m_Result.Read(szFile);
-    m_szFolder = std::filesystem::path(szFile).parent_path().string();
-    m_pSave->setEnabled(false);
+    m_szLoadedFolder = std::filesystem::path(szFile).parent_path().string();
+    // Loading leaves nothing to save, except a correction the file could not take.
+    m_pSave->setEnabled(m_Result.m_bRepairUnsaved);
     m_pChart->Redraw();
     FillText();
     std::string szText;
@@ -293,8 +295,7 @@ bool CTonalResolutionDialog::LoadFile(const std::string& szFile)
 
 void CTonalResolutionDialog::OnLoad()
 {
-    QString szDir = QString::fromStdString(m_szFolder);
-    if (QDir(szDir + "/Tonal Resolution").exists()) szDir += "/Tonal Resolution";
+    const QString szDir = QString::fromStdString(TestDataFolder("Tonal Resolution"));
     const QString szFile = QFileDialog::getOpenFileName(this, QStringLiteral("Load tonal resolution result"), szDir,
                                                         QStringLiteral("Tonal resolution (*.txt *.ini);;All Files (*)"));
     if (!szFile.isEmpty()) LoadFile(szFile.toStdString());
@@ -307,13 +308,15 @@ bool CTonalResolutionDialog::SaveTo(const std::string& szFile)
         ShowMessage(szFile + ": the result could not be saved: " + szError, "Tonal Resolution");
         return false;
     }
+    m_Result.m_bRepairUnsaved = false;
+    m_pSave->setEnabled(false);
     return true;
 }
 
 void CTonalResolutionDialog::OnSave()
 {
     const QString szFile = QFileDialog::getSaveFileName(this, QStringLiteral("Save tonal resolution result"),
-                                                        QString::fromStdString(m_szFolder),
+                                                        QString::fromStdString(m_szLoadedFolder),
                                                         QStringLiteral("Tonal resolution (*.txt);;All Files (*)"));
     if (!szFile.isEmpty()) SaveTo(szFile.toStdString());
 }

@@ -83,7 +83,7 @@ private:
     QCheckBox* m_pMark = nullptr;
     QCheckBox* m_pTextCheck = nullptr;
     QRadioButton* m_pViews[3] = {nullptr, nullptr, nullptr};
-    std::string m_szFolder;
+    std::string m_szLoadedFolder; // where Save proposes to write
 };
 
 bool RenderTonalResolutionFile(const std::string& szFile, int32_t iWidth, int32_t iHeight, QImage& image,

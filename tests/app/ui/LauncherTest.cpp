@@ -9,6 +9,7 @@
 #include "app/ui/Shell.h"
 #include "app/ui/UiRegistry.h"
 #include "app/ui/ViewerDlg.h"
+#include "platform/Log.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
 
@@ -114,12 +115,21 @@ TEST(Launcher, UnrecognisedFilesWaitForTheUsersChoice)
     CTempDir dir;
     WriteFileBytes(dir.File("old.bin"), Headerless(0));
     CFakeViewer lpf("CLPF_Dialog");
+    log_Close(); // as at program start: nothing is logging yet
     CViewerDlg dlg;
+    dlg.LogStartupLine("Command Line Start");
     dlg.SetFileToLoad(dir.File("old.bin"));
     dlg.show();
     QTest::qWait(300);
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(dlg.FileToLoad(), dir.File("old.bin"));
+    // What the start-up logged before the window existed is in the log, first.
+    const std::string szLog = ReadFileBytes(log_FilePath());
+    const size_t iStart = szLog.rfind("Command Line Start");
+    ASSERT_NE(iStart, std::string::npos);
+    const size_t iName = szLog.find("SetFileToLoad(char* txt) Load File Name: " + dir.File("old.bin"), iStart);
+    ASSERT_NE(iName, std::string::npos);
+    EXPECT_LT(iName, szLog.find("CViewerDlg::Load File Name:", iStart));
     EXPECT_TRUE(dlg.StatusText().contains("No viewer recognises"));
     const QRect before = dlg.geometry();
     Button(dlg, "1001")->click();

@@ -3,6 +3,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "app/ui/UiRegistry.h"
@@ -91,9 +93,9 @@ TEST(StarTestUi, LoadShowsTheAveragedSweepAndPrints)
     ASSERT_TRUE(dlg.LoadFile(szPath));
     EXPECT_TRUE(rec.Texts().empty());
     ASSERT_EQ(dlg.Engine().m_Sweeps.size(), 9u);
-    EXPECT_EQ(dlg.Engine().m_iDisplayed, 7);
+    EXPECT_EQ(dlg.Engine().m_iDisplayed, 6);
     EXPECT_EQ(dlg.Chart()->Curves().size(), 2u); // averaged: X-vib-avg and Std Dev
-    EXPECT_EQ(dlg.Chart()->SweepListText(7), "300 c<");
+    EXPECT_EQ(dlg.Chart()->SweepListText(6), "300 c<");
     EXPECT_EQ(dlg.Chart()->SweepListText(0), "300 c ");
 
     dlg.SelectSweep(4);
@@ -212,12 +214,12 @@ TEST(TonalUi, ChecksViewsTextAndTwoPagePrint)
     ASSERT_TRUE(dlg.PrintToPdf(tmp.filePath("t.pdf")));
     const std::string szText = PdfText(tmp.filePath("t.pdf"));
     if (szText.empty()) GTEST_SKIP() << "pdftotext not available";
-    // the chart page (pictures only) comes first, then the text page
+    // a PDF reads from the text page; the chart page (pictures only) follows
     const size_t iPageBreak = szText.find('\f');
     const size_t iScanner = szText.find("Scanner:          Zel Wide 3600");
     ASSERT_NE(iPageBreak, std::string::npos);
     ASSERT_NE(iScanner, std::string::npos);
-    EXPECT_LT(iPageBreak, iScanner);
+    EXPECT_LT(iScanner, iPageBreak);
     EXPECT_NE(szText.find("Dynamic range"), std::string::npos);
     EXPECT_NE(szText.find("GS23"), std::string::npos);
 
@@ -330,4 +332,89 @@ TEST(RegistrationUi, ViewersAndRenderersAreKnown)
     std::string szError;
     ASSERT_TRUE((*CUiRegistry::Instance().FindRenderer("star-test"))(szPath, "", QSize(), img, szError));
     EXPECT_EQ(img.size(), QSize(800, 500));
+}
+
+TEST(StarTestUi, LabelsStayInTheMarginsAtUsualSizes)
+{
+    CTempDir dir;
+    const std::string szPath = WriteStarSample(dir);
+    // the render default, the dialog's chart, and a narrow chart
+    for (const QSize sz : {QSize(800, 500), QSize(876, 546), QSize(600, 400)}) {
+        QImage img;
+        std::string szError;
+        ASSERT_TRUE(RenderStarTestFile(szPath, sz.width(), sz.height(), img, szError)) << szError;
+        const CPlotRect plot = ComputePlotRect(sz.width() + 1, sz.height() + 1);
+        // text is black; inside the plot beside the labels only grid, curves
+        // and line starts are drawn, none of them black
+        auto blackIn = [&](int x0, int x1, int y0, int y1) {
+            int n = 0;
+            for (int y = y0; y <= y1; ++y)
+                for (int x = x0; x <= x1; ++x) n += img.pixel(x, y) == qRgb(0, 0, 0);
+            return n;
+        };
+        const int iLine = sz.height() / 25;
+        EXPECT_EQ(blackIn(plot.m_iRight - 30, plot.m_iRight - 1, plot.m_iTop + 1, plot.m_iTop + iLine), 0) << sz.width();
+        EXPECT_EQ(blackIn(plot.m_iRight - 30, plot.m_iRight - 1, plot.m_iBottom - iLine, plot.m_iBottom - 1), 0)
+            << sz.width();
+        // the sweep list (nine lines from half the height) left of the plot
+        EXPECT_EQ(blackIn(plot.m_iLeft + 1, plot.m_iLeft + 30, sz.height() / 2, sz.height() / 2 + 9 * iLine), 0)
+            << sz.width();
+        // and the labels are there, right of the plot and left of it
+        EXPECT_GT(blackIn(plot.m_iRight + 1, sz.width() - 1, plot.m_iTop, plot.m_iTop + iLine), 0) << sz.width();
+        EXPECT_GT(blackIn(0, plot.m_iLeft - 1, sz.height() / 2, sz.height() / 2 + iLine), 0) << sz.width();
+    }
+}
+
+TEST(TonalUi, SaveOffersACorrectionTheFileCouldNotTake)
+{
+    CTempDir dir;
+    TonalResult r = MakeSampleTonalResult();
+    r.m_iVersion = 1;
+    r.m_Patches[2].m_iSumGG = uint32_t(std::llround(double(r.m_Patches[2].m_iSumG) * r.m_Patches[2].m_iSumG /
+                                                    r.m_Patches[2].m_iN + 0.01 * (r.m_Patches[2].m_iN - 1)));
+    r.Compute();
+    ASSERT_TRUE(TonalResult::NeedsRepair(r));
+    ASSERT_TRUE(r.Write(dir.File("short.txt")));
+    const std::string szLong = dir.File(std::string(250, 'e')); // no room for "_Original"
+    std::filesystem::rename(dir.File("short.txt"), szLong);
+    CMessageRecorder rec;
+    CTonalResolutionDialog dlg;
+    ASSERT_TRUE(dlg.LoadFile(szLong));
+    ASSERT_EQ(rec.Texts().size(), 1u);
+    EXPECT_TRUE(dlg.SaveButton()->isEnabled());
+    ASSERT_TRUE(dlg.SaveTo(dir.File("corrected.txt")));
+    EXPECT_FALSE(dlg.SaveButton()->isEnabled());
+    TonalResult back;
+    ASSERT_TRUE(back.Read(dir.File("corrected.txt"), false));
+    EXPECT_EQ(back.m_Patches[2].m_iN, r.m_Patches[2].m_iN - 8);
+}
+
+TEST(StarTestUi, PickingASweepAnalysesItFromItsPictureAndKeepsTheZoom)
+{
+    CTempDir dir;
+    const std::string szPath = WriteStarSample(dir);
+    CMessageRecorder rec;
+    CStarTest_Dialog dlg;
+    dlg.m_bShowPictureView = false;
+    dlg.LoadFile(szPath);
+    dlg.SelectSweep(1);
+    const int32_t n = dlg.Engine().m_Sweeps[1].m_iLength;
+    // clean 3-pixel diagonals, 150 rows apart, nothing shaking
+    CPicture pic;
+    ASSERT_TRUE(pic.CreateFilled(100, 12.0, n / 100.0, PIC_GRAY, 255, 255, 255));
+    for (int32_t r = 0; r < n; ++r)
+        for (int32_t c = 200; c < 1200 + n; c += 150)
+            for (int32_t x = c - r - 1; x <= c - r + 1; ++x) pic.SetPixel(x, r, 0, 0, 0);
+    ASSERT_EQ(SavePictureAsTiff(pic, dir.File("StarTest_0815_Sweep02.tif")), 0u);
+
+    dlg.Chart()->Zoom().ZoomIn(900);
+    const CZoomWindow zoom = dlg.Chart()->Zoom();
+    dlg.OnPick(1, 900);
+    EXPECT_TRUE(rec.Texts().empty());
+    EXPECT_EQ(dlg.Engine().m_iAnalysed, 1);
+    const StarTestSweep& s = dlg.Engine().m_Sweeps[1];
+    EXPECT_NEAR(s.m_dXLinePos[900], 950 - 900, 0.01); // the line c = 950, followed since it came in at row 801
+    EXPECT_LT(s.m_dAppFct, 0.01);                       // straight lines do not vibrate
+    EXPECT_EQ(dlg.Chart()->Zoom().m_iZoom, zoom.m_iZoom);
+    EXPECT_EQ(dlg.Chart()->Zoom().m_iCentre, zoom.m_iCentre);
 }

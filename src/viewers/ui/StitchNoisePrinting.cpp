@@ -1,0 +1,67 @@
+#include "viewers/ui/StitchNoisePrinting.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "platform/Messages.h"
+#include "viewers/LightProfileFile.h"
+
+bool PrintOnePage(QPrinter& printer, const QString& szJobTitle, const PagePainter& paint)
+{
+    printer.setDocName(szJobTitle);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const QRect page(0, 0, printer.width(), printer.height());
+    paint(painter, page);
+    return painter.end();
+}
+
+bool PrintWithDialog(QWidget* pParent, const QString& szJobTitle, const PagePainter& paint)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, pParent);
+    dialog.setWindowTitle(szJobTitle);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    QApplication::processEvents();
+    if (!PrintOnePage(printer, szJobTitle, paint)) {
+        ShowMessage("Unable to print", szJobTitle.toStdString());
+        return false;
+    }
+    return true;
+}
+
+bool PrintToPdf(const QString& szPath, const QString& szJobTitle, const PagePainter& paint)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(szPath);
+    return PrintOnePage(printer, szJobTitle, paint);
+}
+
+int DrawPageLines(QPainter& painter, const QRect& page, const QStringList& lines)
+{
+    const int iStep = std::max(1, page.height() / 72);
+    QFont font("Courier New");
+    font.setPixelSize(iStep);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const int iX = page.left() + page.width() / 10;
+    int iY = page.top() + page.height() / 20;
+    for (const QString& sz : lines) {
+        painter.drawText(iX, iY + iStep, sz);
+        iY += iStep;
+    }
+    return iY + iStep;
+}
+
+void ShowFileHeader(const std::string& szFile)
+{
+    std::string szText;
+    LightProfileHeaderInfo(szFile, szText);
+    ShowMessage(szText);
+}

@@ -1,0 +1,184 @@
+// Camera adjustment check: the run-length profile, both file forms, refusals,
+// and the zoom steps of the view.
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+#include "viewers/CameraCheckProfile.h"
+#include "viewers/StitchNoiseHeader.h"
+
+namespace {
+
+std::string WidthRow(std::initializer_list<int> runs)
+{
+    std::string sz;
+    for (int r : runs)
+        sz += static_cast<char>(r);
+    return sz + '\0' + std::string(48, '\x55');  // the skipped block may hold anything
+}
+
+std::string Old(const std::string& szData)
+{
+    std::string sz(48, '\0');
+    StitchNoiseFile::PutLe32(sz, 20, 13900);
+    return sz + szData;
+}
+
+std::string NewHeader(const std::string& szKeys, const std::string& szData)
+{
+    std::string sz = "[G3 Light Profile]\nDataPointer=0123456789\n" + szKeys;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%10d", static_cast<int>(sz.size()));
+    sz.replace(sz.find('=') + 1, 10, buf);
+    return sz + szData;
+}
+
+struct CLoaded {
+    bool m_bOk = false;
+    CCameraCheckProfile m_Profile;
+    std::vector<std::string> m_Messages;
+};
+
+CLoaded Load(const std::string& szBytes)
+{
+    CTempDir dir;
+    WriteFileBytes(dir.File("c.con"), szBytes);
+    CLoaded l;
+    std::string szError;
+    l.m_bOk = l.m_Profile.Load(dir.File("c.con"), l.m_Messages, szError);
+    return l;
+}
+
+uint8_t Pixel(const CCameraCheckProfile& p, int x, int y)
+{
+    return p.m_Bitmap[static_cast<size_t>(y) * p.m_iWidth + x];
+}
+
+}  // namespace
+
+TEST(CameraCheckProfile, WidthRowRunsAndGrid)
+{
+    // Width 100 + 28 = 128; row 0: 3 black, 2 white, 1 black; row 1: 4 black; row 14 (grid) 2 black.
+    std::string szRows = std::string("\x03\x82\x01", 3) + '\0' + "\x04" + '\0';
+    szRows += std::string(12, '\0');  // rows 2..13 empty
+    szRows += "\x02";
+    CLoaded l = Load(Old(WidthRow({100, 28}) + szRows));
+    ASSERT_TRUE(l.m_bOk);
+    EXPECT_EQ(l.m_Profile.m_iWidth, 128);
+    const std::vector<std::pair<std::pair<int, int>, uint8_t>> expected = {
+        {{0, 0}, 0},   {{2, 0}, 0},  {{3, 0}, 255}, {{4, 0}, 255}, {{5, 0}, 0}, {{6, 0}, 255},
+        {{3, 1}, 0},   {{4, 1}, 255},
+        {{0, 14}, 255}, {{1, 14}, 255}, {{2, 14}, 0},  // inverted grid row
+        {{127, 29}, 0}, {{50, 254}, 0}, {{50, 255}, 255}, {{50, 13}, 255}};
+    for (const auto& [pt, v] : expected)
+        EXPECT_EQ(Pixel(l.m_Profile, pt.first, pt.second), v) << pt.first << "," << pt.second;
+}
+
+TEST(CameraCheckProfile, NewHeaderTakesTheLengthFromTheHeader)
+{
+    const std::string szData = WidthRow({10}) + std::string("\x05", 1);
+    CLoaded l = Load(NewHeader("Length=" + std::to_string(szData.size()) + "\n", szData + "trailing junk"));
+    ASSERT_TRUE(l.m_bOk);
+    EXPECT_TRUE(l.m_Profile.m_bHasHeader);
+    EXPECT_EQ(l.m_Profile.m_Data.size(), szData.size());
+    EXPECT_EQ(Pixel(l.m_Profile, 4, 0), 0);
+    EXPECT_EQ(Pixel(l.m_Profile, 5, 0), 255);
+}
+
+TEST(CameraCheckProfile, RefusalsNameTheProblem)
+{
+    const std::vector<std::tuple<const char*, std::string, const char*>> cases = {
+        {"no length", NewHeader("Width=3\n", WidthRow({10})), "No Length in new G3 Header"},
+        {"length past the end", NewHeader("Length=999\n", WidthRow({10})), "runs past the end"},
+        {"width row never ends", Old(std::string(300, '\x7F')), "never ends"},
+        {"empty width row", Old(std::string(1, '\0')), "is empty"},
+        {"absurd width", Old(std::string(200000, '\x7F') + '\0'), "cannot be shown"},
+    };
+    for (const auto& [szName, szBytes, szText] : cases) {
+        SCOPED_TRACE(szName);
+        CLoaded l = Load(szBytes);
+        EXPECT_FALSE(l.m_bOk);
+        ASSERT_FALSE(l.m_Messages.empty());
+        EXPECT_NE(l.m_Messages.back().find(szText), std::string::npos) << l.m_Messages.back();
+        EXPECT_TRUE(l.m_Profile.m_Bitmap.empty());
+    }
+}
+
+TEST(CameraCheckView, ZoomStepsInAndOut)
+{
+    CCameraCheckView v;
+    v.m_iProfileWidth = 8000;
+    v.m_iViewWidth = 800;
+    v.ShowAll();
+    EXPECT_EQ(v.ScaleText(), "Showing All");
+    EXPECT_EQ(v.m_iCenter, 4000);
+
+    // From show-all: zoom = width / view width, centre = the clicked fraction.
+    v.ZoomIn(200);
+    EXPECT_EQ(v.m_iZoom, 10);
+    EXPECT_EQ(v.m_iCenter, 4000);  // 8000 * 200 / 800 = 2000, clamped to half the visible 8000 columns
+    EXPECT_EQ(v.ScaleText(), "Scaling : 10");
+
+    // The table of steps in: 10 -> 9 -> ... -> 1 -> -2 -> -3; and out: -3 -> -2 -> 1 -> 2.
+    const int32_t stepsIn[] = {9, 8, 7, 6, 5, 4, 3, 2, 1, -2, -3};
+    for (int32_t iExpected : stepsIn) {
+        v.ZoomIn(400);
+        EXPECT_EQ(v.m_iZoom, iExpected);
+    }
+    const int32_t stepsOut[] = {-2, 1, 2};
+    for (int32_t iExpected : stepsOut) {
+        v.ZoomOut(400);
+        EXPECT_EQ(v.m_iZoom, iExpected);
+    }
+    // Out until the whole width at the scale is narrower than the view: show-all.
+    for (int i = 0; i < 20 && !v.IsShowAll(); ++i)
+        v.ZoomOut(400);
+    EXPECT_TRUE(v.IsShowAll());
+    EXPECT_EQ(v.m_iCenter, 4000);
+}
+
+TEST(CameraCheckView, RecentringClampsAndScrolls)
+{
+    CCameraCheckView v;
+    v.m_iProfileWidth = 2000;
+    v.m_iViewWidth = 500;
+    v.ShowAll();
+    v.ZoomIn(0);  // zoom 4, centre 0 -> clamped to 1000 (visible 2000)
+    EXPECT_EQ(v.m_iZoom, 4);
+    v.ZoomIn(500);  // recentre +250*4 = 2000 -> zoom 3: half 750, max centre 2000 - 750
+    EXPECT_EQ(v.m_iZoom, 3);
+    EXPECT_EQ(v.m_iCenter, 1250);
+    EXPECT_EQ(v.FirstColumn(), 500);
+    EXPECT_EQ(v.ScrollMax(), 500);
+    EXPECT_EQ(v.ScrollPos(), 500);
+    EXPECT_EQ(v.ScrollPage(), 150);
+    v.ScrollBy(-1);
+    EXPECT_EQ(v.ScrollPos(), 499);
+    v.ScrollTo(-50);
+    EXPECT_EQ(v.ScrollPos(), 0);
+
+    // A profile narrower than the view is magnified until it fills the view.
+    CCameraCheckView narrow;
+    narrow.m_iProfileWidth = 300;
+    narrow.m_iViewWidth = 800;
+    narrow.ShowAll();
+    narrow.ZoomIn(400);
+    EXPECT_EQ(narrow.m_iZoom, -3);
+    EXPECT_LE(narrow.VisibleColumns(), 300);
+}
+
+TEST(CameraCheckView, ShrunkViewKeepsThinBlackRuns)
+{
+    CCameraCheckProfile p;
+    p.m_iWidth = 1000;
+    p.m_Bitmap.assign(1000 * 256, 255);
+    p.m_Bitmap[100 * 1000 + 517] = 0;  // one black pixel
+    CCameraCheckView v;
+    v.m_iProfileWidth = 1000;
+    v.m_iViewWidth = 100;
+    v.ShowAll();
+    const std::vector<uint8_t> out = RenderCheckView(p, v, 100, 64);
+    // Column 517 of 1000 falls into screen column 51, row 100 of 256 into row 25 of 64.
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 100; ++x)
+            EXPECT_EQ(out[static_cast<size_t>(y) * 100 + x], (x == 51 && y == 25) ? 0 : 255) << x << "," << y;
+}

@@ -1,0 +1,221 @@
+// The noise dialogs on real widgets: the limit and its message, read-outs per
+// colour, the marks on rendered pixels, Save and Load, units, printing.
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include "app/ui/UiRegistry.h"
+#include "datafiles/Settings.h"
+#include "platform/Messages.h"
+#include "support/TestSupport.h"
+#include "viewers/StitchNoiseHeader.h"
+#include "viewers/ui/NoiseViews.h"
+
+namespace {
+
+std::string OldNoise(int32_t iWidth, uint8_t r, uint8_t g, uint8_t b, uint32_t uModel)
+{
+    std::string sz(48, '\0');
+    sz[11] = 19;
+    StitchNoiseFile::PutLe32(sz, 28, iWidth);
+    StitchNoiseFile::PutLe32(sz, kNoiseOldModelCodeOffset, static_cast<int32_t>(uModel));
+    sz += std::string(static_cast<size_t>(iWidth), static_cast<char>(r));
+    sz += std::string(static_cast<size_t>(iWidth), static_cast<char>(g));
+    sz += std::string(static_cast<size_t>(iWidth), static_cast<char>(b));
+    std::string szTrailer(44, '\0');
+    szTrailer.replace(0, 8, "ZelWide1");
+    szTrailer[17] = 1;
+    return sz + szTrailer;
+}
+
+// A program folder holding the sibling tools' settings, for the life of a test.
+class CSettingsFolder {
+public:
+    CSettingsFolder(const std::string& szShared, const std::string& szTool)
+    {
+        if (!szShared.empty())
+            WriteFileBytes(m_Dir.File("Fct_tst6.ini"), szShared);
+        if (!szTool.empty())
+            WriteFileBytes(m_Dir.File("Probx6.ini"), szTool);
+        SetProgramDirectoryOverride(m_Dir.Path() + "/");
+        ResetSettingsCache();
+    }
+    ~CSettingsFolder() { SetProgramDirectoryOverride(""); }
+    CTempDir m_Dir;
+};
+
+// PDF text extraction does not keep runs of blanks: compare with single blanks.
+std::string Squeeze(const std::string& sz)
+{
+    std::string out;
+    for (char c : sz)
+        if (!(c == ' ' && !out.empty() && out.back() == ' '))
+            out += c;
+    return out;
+}
+
+CNoiseRecord Record(std::vector<uint8_t> green)
+{
+    CNoiseRecord rec;
+    rec.m_iWidth = static_cast<int32_t>(green.size());
+    rec.AllocateChannels();
+    rec.m_Green = std::move(green);
+    rec.ComputeAverages();
+    return rec;
+}
+
+}  // namespace
+
+TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
+{
+    CSettingsFolder settings("[0x36C]\nNoiseTest=7\n", "");
+    CTempDir dir;
+    const std::string szPath = dir.File("old.con");
+    WriteFileBytes(szPath, OldNoise(500, 10, 20, 30, 0x36C));
+    CMessageRecorder recorder;
+    CNCTest_Dialog dlg;
+    dlg.show();
+    ASSERT_TRUE(dlg.LoadFile(szPath));
+    EXPECT_TRUE(recorder.Texts().empty());
+    EXPECT_EQ(dlg.LimitText(), "Limit = 7%");
+    EXPECT_EQ(dlg.AverageText(), "Avg = 10%");
+    for (QPushButton* p : dlg.findChildren<QPushButton*>())
+        if (p->text() == "Blue")
+            p->click();
+    EXPECT_EQ(dlg.AverageText(), "Avg = 30%");
+
+    // The scroll bar spans 0..10000 over the scan line: zoomed in, it moves the visible samples.
+    QScrollBar* pBar = dlg.ScrollBar();
+    EXPECT_EQ(pBar->maximum() + pBar->pageStep(), 10000);
+    QTest::mouseClick(dlg.Graph(), Qt::LeftButton, {}, QPoint(dlg.Graph()->width() - 1, 10));
+    EXPECT_EQ(dlg.Graph()->m_Zoom.m_iZoom, 2);
+    EXPECT_EQ(pBar->pageStep(), 5000);
+    pBar->setValue(0);
+    EXPECT_EQ(dlg.Graph()->m_Zoom.First(), 0);
+    pBar->setValue(pBar->maximum());
+    EXPECT_EQ(dlg.Graph()->m_Zoom.Last(), 500);
+
+    // Another model without a limit: the message, and the limit stays.
+    WriteFileBytes(szPath, OldNoise(500, 10, 20, 30, 0x99));
+    ASSERT_TRUE(dlg.LoadFile(szPath));
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"Noise Test Value not found in Fct_Tst6.INI."});
+    EXPECT_EQ(dlg.LimitText(), "Limit = 7%");
+
+    // Its own file dialog only takes "[Noise Test]" files.
+    recorder.Clear();
+    EXPECT_FALSE(dlg.ChooseFile(szPath));
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"This file is not a Noise Test file.\nExiting."});
+}
+
+TEST(NoiseCheckUi, PrintsTheLabelledPage)
+{
+    CSettingsFolder settings("[0x36C]\nNoiseTest=7\n", "");
+    CTempDir dir;
+    WriteFileBytes(dir.File("old.con"), OldNoise(300, 10, 20, 30, 0x36C));
+    CMessageRecorder recorder;
+    CNCTest_Dialog dlg;
+    dlg.show();
+    ASSERT_TRUE(dlg.LoadFile(dir.File("old.con")));
+    const std::string szPdf = dir.File("nc.pdf");
+    ASSERT_TRUE(dlg.PrintToPdf(QString::fromStdString(szPdf)));
+    const std::string szText = Squeeze(RunProgram("/usr/bin/pdftotext", {"-layout", szPdf, "-"}).m_szOut);
+    for (const char* sz : {"Noise Check", "Scanner Type : ZelWide1", "Date :", "Serial Number :", "Limit : 7%"})
+        EXPECT_NE(szText.find(sz), std::string::npos) << sz << "\n" << szText;
+    EXPECT_NE(RunProgram("/usr/bin/pdfinfo", {szPdf}).m_szOut.find("Printing Noise Check"), std::string::npos);
+}
+
+TEST(NoiseTestUi, MarksOnTheRenderedPixels)
+{
+    // 400 samples at 200, one dip of 150 at sample 99, one peak of 230 at 299.
+    std::vector<uint8_t> g(400, 200);
+    g[99] = 150;
+    g[299] = 230;
+    const CNoiseRecord rec = Record(g);
+    CNoiseZoom zoom;
+    zoom.Reset(400);
+    CNoiseGraphOptions options;
+    options.m_iColor = 1;
+    const int W = 800, H = 512;
+    QImage image(W, H, QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        PaintNoiseGraph(painter, QSize(W, H), rec, zoom, options);
+    }
+    const CNoiseMarks m = FindNoiseMarks(g, 1, W, H, 200, 1, NOISE_UNIT_INCH, rec.m_dWidthFactor);
+    ASSERT_EQ(m.m_Marks.size(), 2u);
+    const QRgb green = qRgb(0, 255, 0);
+    for (const CNoiseMark& k : m.m_Marks) {
+        SCOPED_TRACE(k.m_iIndex);
+        // Triangle rows: row r spans x - (r - 1) .. x + (r - 1) at y + r.
+        for (int r : {1, 10, 19}) {
+            EXPECT_EQ(image.pixel(k.m_iX - (r - 1), k.m_iY + r), green);
+            EXPECT_EQ(image.pixel(k.m_iX + (r - 1), k.m_iY + r), green);
+            EXPECT_NE(image.pixel(k.m_iX + r + 2, k.m_iY + r), green);
+        }
+    }
+    // The three band lines, away from the curve and the marks.
+    EXPECT_EQ(image.pixel(600, m.m_iYAverage), green);
+    EXPECT_EQ(image.pixel(600, m.m_iYLow), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(600, m.m_iYMirror), qRgb(255, 0, 0));
+    // The dip's label is written under it, centred: something dark around (x, y + 22..34).
+    bool bText = false;
+    for (int y = m.m_Marks[0].m_iY + 22; y < m.m_Marks[0].m_iY + 36; ++y)
+        for (int x = m.m_Marks[0].m_iX - 12; x <= m.m_Marks[0].m_iX + 12; ++x)
+            bText = bText || qGray(image.pixel(x, y)) < 100;
+    EXPECT_TRUE(bText);
+}
+
+TEST(NoiseTestUi, SaveLoadUnitsAndRescan)
+{
+    CSettingsFolder settings("", "[Miscellaneous]\nUnit=cm\n");
+    CTempDir dir;
+    CMessageRecorder recorder;
+    CNoiseTest_SM_Dialog dlg;
+    dlg.show();
+    EXPECT_FALSE(dlg.RescanButton()->isEnabled());
+    EXPECT_EQ(dlg.Control()->m_Options.m_iUnit, NOISE_UNIT_CM);
+    for (QRadioButton* p : dlg.findChildren<QRadioButton*>())
+        if (p->text() == "c&m") {
+            EXPECT_TRUE(p->isChecked());
+        }
+
+    // A colour file through Save and Load.
+    CNoiseRecord rec;
+    rec.m_szScannerName = "Zel";
+    rec.m_bColorScanner = true;
+    rec.m_iWidth = 200;
+    rec.m_iNoiseLimit = 5;
+    rec.AllocateChannels();
+    std::fill(rec.m_Red.begin(), rec.m_Red.end(), 11);
+    std::fill(rec.m_Green.begin(), rec.m_Green.end(), 22);
+    std::fill(rec.m_Blue.begin(), rec.m_Blue.end(), 33);
+    ASSERT_TRUE(rec.WriteNoiseFile(dir.File("a.con")));
+    ASSERT_TRUE(dlg.LoadFile(dir.File("a.con")));
+    EXPECT_EQ(dlg.AverageText(), "11%");
+    EXPECT_EQ(dlg.LimitText(), "5%");
+    for (QRadioButton* p : dlg.findChildren<QRadioButton*>()) {
+        if (p->text() == "Gra&y") {
+            EXPECT_FALSE(p->isEnabled());  // no gray channel in this file
+        }
+        if (p->text() == "&Blue")
+            p->click();
+    }
+    EXPECT_EQ(dlg.AverageText(), "33%");
+    ASSERT_TRUE(dlg.SaveFile(dir.File("b.con")));
+    CNoiseRecord back;
+    ASSERT_TRUE(back.ReadNoiseFile(dir.File("b.con")));
+    EXPECT_EQ(back.m_Blue, rec.m_Blue);
+    EXPECT_EQ(back.m_iNoiseLimit, 5);
+
+    EXPECT_FALSE(dlg.LoadFile(dir.File("missing.con")));
+    ASSERT_EQ(recorder.Texts().size(), 1u);
+    EXPECT_NE(recorder.Texts()[0].find("missing.con"), std::string::npos);
+
+    const std::string szPdf = dir.File("nt.pdf");
+    ASSERT_TRUE(dlg.PrintToPdf(QString::fromStdString(szPdf)));
+    EXPECT_NE(RunProgram("/usr/bin/pdftotext", {szPdf, "-"}).m_szOut.find("Noise Test"), std::string::npos);
+}
