@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ByteOrder.h"
 #include "platform/IniFile.h"
 #include "scanner/zel_scan_2000.h"
 
@@ -20,20 +21,6 @@ int64_t RealMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-void PutBe16(uint8_t* p, int32_t v)
-{
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
-void PutBe32(uint8_t* p, int64_t v)
-{
-    const uint32_t u = static_cast<uint32_t>(v);
-    p[0] = static_cast<uint8_t>(u >> 24);
-    p[1] = static_cast<uint8_t>(u >> 16);
-    p[2] = static_cast<uint8_t>(u >> 8);
-    p[3] = static_cast<uint8_t>(u);
 }
 
 int32_t ParseNumber(const std::string& sz)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "SimDevice.h"
+#include "platform/ByteOrder.h"
 #include "scanner/zel_scan_2000.h"
 
 #define ZEL_EXPORT extern "C" __attribute__((visibility("default")))
@@ -14,26 +15,6 @@
 using namespace sim;
 
 namespace {
-
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-int32_t Be32(const uint8_t* p)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-                                static_cast<uint32_t>(p[2]) << 8 | p[3]);
-}
-void PutBe16(uint8_t* p, int64_t v)
-{
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
-void PutBe32(uint8_t* p, int64_t v)
-{
-    const uint32_t u = static_cast<uint32_t>(v);
-    p[0] = static_cast<uint8_t>(u >> 24);
-    p[1] = static_cast<uint8_t>(u >> 16);
-    p[2] = static_cast<uint8_t>(u >> 8);
-    p[3] = static_cast<uint8_t>(u);
-}
 
 // Common gate of every scanner entry: library open, connection alive, a known
 // scanner (opened when bNeedOpen), and no injected check condition.

@@ -8,6 +8,7 @@
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
 #include "datafiles/Settings.h"
+#include "platform/ByteOrder.h"
 #include "platform/Log.h"
 
 namespace {
@@ -115,7 +116,7 @@ CDispatchDecision RecognizeFirstBytes(const std::string& szFirstBytes, const std
     // No section: an older file without a text header, told by its markers.
     uint8_t marker[STARTUP_MARKER_BYTES] = {};
     std::memcpy(marker, szFirstBytes.data(), std::min(szFirstBytes.size(), sizeof marker));
-    const uint32_t iValue = marker[20] | (marker[21] << 8) | (marker[22] << 16) | (static_cast<uint32_t>(marker[23]) << 24);
+    const uint32_t iValue = Le32(marker + 20);
     if (header.IsLiveOscilloscope()) {
         // Recognised as a section, though nothing in the launcher opens it.
         d.m_szKind = "live-oscilloscope";

@@ -6,6 +6,7 @@
 #include "datafiles/ConHeader.h"
 #include "datafiles/Rawdex.h"
 #include "platform/AtomicFile.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 // The entries a packed file holds and where the launcher would unpack them.
@@ -56,8 +57,7 @@ void DescribeUnknown(const std::string& /*szAs*/, CFileDescription& desc)
         std::fclose(pFile);
     }
     desc.m_Extra.Set("byte_11", static_cast<int>(marker[11]));
-    desc.m_Extra.Set("value_20", static_cast<long long>(marker[20] | (marker[21] << 8) | (marker[22] << 16) |
-                                                        (static_cast<uint32_t>(marker[23]) << 24)));
+    desc.m_Extra.Set("value_20", static_cast<long long>(Le32(marker + 20)));
 }
 
 std::vector<std::string> WriteRawdexSample(const std::string& szDir)

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/AtomicFile.h"
+#include "platform/ByteOrder.h"
 #include "platform/Log.h"
 #include "scanner/ScanLibrary.h"
 
@@ -85,7 +86,7 @@ uint8_t CInquiryPages::GetUInt8(uint8_t byPage, int32_t iOffset, uint8_t byDefau
 uint16_t CInquiryPages::GetUInt16(uint8_t byPage, int32_t iOffset, uint16_t wDefault)
 {
     const uint8_t* p = nullptr;
-    return Bytes(byPage, iOffset, 2, &p) ? static_cast<uint16_t>(p[0] << 8 | p[1]) : wDefault;
+    return Bytes(byPage, iOffset, 2, &p) ? Be16(p) : wDefault;
 }
 
 uint32_t CInquiryPages::GetUInt32(uint8_t byPage, int32_t iOffset, uint32_t dwDefault)
@@ -93,8 +94,7 @@ uint32_t CInquiryPages::GetUInt32(uint8_t byPage, int32_t iOffset, uint32_t dwDe
     const uint8_t* p = nullptr;
     if (!Bytes(byPage, iOffset, 4, &p))
         return dwDefault;
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
-           p[3];
+    return static_cast<uint32_t>(Be32(p));
 }
 
 int32_t CInquiryPages::GetInt32(uint8_t byPage, int32_t iOffset, int32_t iDefault)

@@ -7,32 +7,13 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/ByteOrder.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "scanner/ScanLibrary.h"
 #include "scanner/Scanner.h"
 
 namespace {
-
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-int32_t Be32(const uint8_t* p)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-                                static_cast<uint32_t>(p[2]) << 8 | p[3]);
-}
-void PutBe16(uint8_t* p, int32_t v)
-{
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
-void PutBe32(uint8_t* p, int32_t v)
-{
-    const uint32_t u = static_cast<uint32_t>(v);
-    p[0] = static_cast<uint8_t>(u >> 24);
-    p[1] = static_cast<uint8_t>(u >> 16);
-    p[2] = static_cast<uint8_t>(u >> 8);
-    p[3] = static_cast<uint8_t>(u);
-}
 
 // Colour entries first (red, green, blue per camera), then one gray entry per
 // camera; each entry even offset, even gain, odd offset, odd gain.
