@@ -7,21 +7,10 @@
 #include <sys/stat.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 #include "platform/Messages.h"
 
 namespace {
-class CFileCloser {
-public:
-    explicit CFileCloser(std::FILE* p) : m_p(p) {}
-    ~CFileCloser() { if (m_p) std::fclose(m_p); }
-    CFileCloser(const CFileCloser&) = delete;
-    CFileCloser& operator=(const CFileCloser&) = delete;
-    std::FILE* Get() const { return m_p; }
-
-private:
-    std::FILE* m_p;
-};
-
 bool ReadAt(std::FILE* pFile, int64_t iOffset, void* pBuffer, size_t iSize)
 {
     return ::fseeko(pFile, static_cast<off_t>(iOffset), SEEK_SET) == 0 && std::fread(pBuffer, 1, iSize, pFile) == iSize;
@@ -75,14 +64,14 @@ EConReadStatus ReadConFileHeader(const std::string& szPath, CConFileHeader& out)
         out.m_szProblem = "is a folder";
         return CON_READ_CANNOT_OPEN;
     }
-    CFileCloser file(std::fopen(szPath.c_str(), "rb"));
-    if (!file.Get()) {
+    CFilePtr file(std::fopen(szPath.c_str(), "rb"));
+    if (!file.get()) {
         out.m_szProblem = std::strerror(errno);
         return CON_READ_CANNOT_OPEN;
     }
     out.m_iFileSize = static_cast<int64_t>(st.st_size);
     char first[CON_FIRST_BYTES];
-    const size_t iRead = std::fread(first, 1, sizeof first, file.Get());
+    const size_t iRead = std::fread(first, 1, sizeof first, file.get());
     out.m_szFirstBytes.assign(first, iRead);
     out.m_Header.SetText(first, iRead);
 
@@ -91,7 +80,7 @@ EConReadStatus ReadConFileHeader(const std::string& szPath, CConFileHeader& out)
     if (status != CON_READ_OK)
         return status;
     std::string szHeader(static_cast<size_t>(iH), '\0');
-    if (!ReadAt(file.Get(), 0, szHeader.data(), szHeader.size())) {
+    if (!ReadAt(file.get(), 0, szHeader.data(), szHeader.size())) {
         out.m_szProblem = "the file ends inside its header";
         return CON_READ_MALFORMED;
     }
@@ -113,13 +102,13 @@ bool ReadConDataBlock(const CConFileHeader& header, int64_t iOffset, int64_t iSi
         szError = "the data block is shorter than its header says";
         return false;
     }
-    CFileCloser file(std::fopen(header.m_szFile.c_str(), "rb"));
-    if (!file.Get()) {
+    CFilePtr file(std::fopen(header.m_szFile.c_str(), "rb"));
+    if (!file.get()) {
         szError = std::strerror(errno);
         return false;
     }
     data.resize(static_cast<size_t>(iSize));
-    if (iSize && !ReadAt(file.Get(), header.m_iHeaderLength + iOffset, data.data(), data.size())) {
+    if (iSize && !ReadAt(file.get(), header.m_iHeaderLength + iOffset, data.data(), data.size())) {
         data.clear();
         szError = "the file is shorter than it was a moment ago";
         return false;

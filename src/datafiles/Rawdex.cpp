@@ -11,6 +11,7 @@
 #include "datafiles/ConFile.h"
 #include "datafiles/Settings.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
@@ -60,18 +61,6 @@ std::string Printable(const std::string& sz)
     }
     return out;
 }
-
-class CFileCloser {
-public:
-    explicit CFileCloser(std::FILE* p) : m_p(p) {}
-    ~CFileCloser() { if (m_p) std::fclose(m_p); }
-    CFileCloser(const CFileCloser&) = delete;
-    CFileCloser& operator=(const CFileCloser&) = delete;
-    std::FILE* Get() const { return m_p; }
-
-private:
-    std::FILE* m_p;
-};
 } // namespace
 
 std::string RawdexNameProblem(const std::string& szName)
@@ -165,9 +154,9 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
     if (!szDir.empty() && szDir[0] != 'a' && szDir[0] != 'A')
         SaveLastPath(szDir);
 
-    CFileCloser file(std::fopen(szPath.c_str(), "rb"));
+    CFilePtr file(std::fopen(szPath.c_str(), "rb"));
     struct stat st {};
-    if (!file.Get() || ::fstat(::fileno(file.Get()), &st) != 0) {
+    if (!file.get() || ::fstat(::fileno(file.get()), &st) != 0) {
         result.m_Problems.push_back(std::string("cannot open the file: ") + std::strerror(errno));
         result.m_bCannotOpen = true;
         return result;
@@ -182,7 +171,7 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
         result.m_Problems.push_back("Low memory");
         return result;
     }
-    if (std::fread(szFirst.data(), 1, szFirst.size(), file.Get()) != szFirst.size()) {
+    if (std::fread(szFirst.data(), 1, szFirst.size(), file.get()) != szFirst.size()) {
         result.m_Problems.push_back("cannot read the file");
         return result;
     }
@@ -207,7 +196,7 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
         result.m_Problems.push_back("Low Memory (2)");
         return result;
     }
-    if (::fseeko(file.Get(), 0, SEEK_SET) != 0 || std::fread(szHeader.data(), 1, szHeader.size(), file.Get()) != szHeader.size()) {
+    if (::fseeko(file.get(), 0, SEEK_SET) != 0 || std::fread(szHeader.data(), 1, szHeader.size(), file.get()) != szHeader.size()) {
         result.m_Problems.push_back("cannot read the header");
         return result;
     }
@@ -234,12 +223,12 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
         }
         const std::string szTarget = szDir + entry.m_szName;
         CAtomicFile out;
-        bool bOk = out.Open(szTarget) && ::fseeko(file.Get(), static_cast<off_t>(entry.m_iOffset), SEEK_SET) == 0;
+        bool bOk = out.Open(szTarget) && ::fseeko(file.get(), static_cast<off_t>(entry.m_iOffset), SEEK_SET) == 0;
         if (bOk && buffer.empty())
             buffer.resize(kCopyChunk);
         for (int64_t iLeft = entry.m_iSize; bOk && iLeft > 0;) {
             const size_t iChunk = static_cast<size_t>(std::min<int64_t>(iLeft, static_cast<int64_t>(buffer.size())));
-            bOk = std::fread(buffer.data(), 1, iChunk, file.Get()) == iChunk && out.Write(buffer.data(), iChunk);
+            bOk = std::fread(buffer.data(), 1, iChunk, file.get()) == iChunk && out.Write(buffer.data(), iChunk);
             iLeft -= static_cast<int64_t>(iChunk);
         }
         if (bOk)

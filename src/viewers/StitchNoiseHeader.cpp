@@ -1,21 +1,15 @@
 #include "viewers/StitchNoiseHeader.h"
 
 #include <cstdio>
-#include <memory>
+
+#include "platform/FileHandle.h"
 
 
 namespace StitchNoiseFile {
 
-namespace {
-struct CFileCloser {
-    void operator()(std::FILE* p) const { std::fclose(p); }
-};
-using FilePtr = std::unique_ptr<std::FILE, CFileCloser>;
-}  // namespace
-
 int64_t FileSize(const std::string& szPath)
 {
-    FilePtr f(std::fopen(szPath.c_str(), "rb"));
+    CFilePtr f(std::fopen(szPath.c_str(), "rb"));
     if (!f || std::fseek(f.get(), 0, SEEK_END) != 0)
         return -1;
     long iSize = std::ftell(f.get());
@@ -28,7 +22,7 @@ namespace {
 template <class Buffer> bool ReadInto(const std::string& szPath, int64_t iOffset, int64_t iCount, Buffer& out)
 {
     out.clear();
-    FilePtr f(std::fopen(szPath.c_str(), "rb"));
+    CFilePtr f(std::fopen(szPath.c_str(), "rb"));
     if (!f || iOffset < 0 || iCount < 0 || std::fseek(f.get(), 0, SEEK_END) != 0)
         return false;
     const long iSize = std::ftell(f.get());
