@@ -1,36 +1,16 @@
 // Stitching pictures from hostile bytes: both forms, header keys, run-length
 // rows that overrun or never end, sizes the data cannot hold.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include "platform/Messages.h"
+#include "FuzzScratch.h"
 #include "viewers/StitchPicture.h"
-
-namespace {
-// The readers take a path: the input goes to one scratch file per process.
-std::string ScratchFile(const uint8_t* pData, size_t iSize)
-{
-    static const std::string szPath = "/tmp/lumora-fuzz-stitch-" + std::to_string(::getpid()) + ".con";
-    static const bool bCleanup = std::atexit([] { std::remove(szPath.c_str()); }) == 0;
-    (void)bCleanup;
-    std::FILE* f = std::fopen(szPath.c_str(), "wb");
-    if (f) {
-        std::fwrite(pData, 1, iSize, f);
-        std::fclose(f);
-    }
-    return szPath;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize)
 {
-    static CMessageRecorder* pQuiet = new CMessageRecorder;
-    pQuiet->Clear();
-    const std::string szPath = ScratchFile(pData, iSize);
+    FuzzQuietMessages();
+    const std::string szPath = FuzzScratchFile("stitch", pData, iSize);
     CStitchPicture picture;
     std::vector<std::string> messages;
     std::string szError;
