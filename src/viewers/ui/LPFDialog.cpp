@@ -1,17 +1,12 @@
 #include "viewers/ui/LPFDialog.h"
 
-#include <QBuffer>
-#include <QFileDialog>
 #include <QHBoxLayout>
-#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -40,30 +35,15 @@ CLPF_Dialog::CLPF_Dialog(QWidget* parent) : QDialog(parent)
     setSizeGripEnabled(true);
     auto* pLayout = new QVBoxLayout(this);
 
-    auto* pMenuBar = new QMenuBar(this);
-    QMenu* pFile = pMenuBar->addMenu("&File");
-    pFile->addAction("Export View as &PNG...", this, [this] {
-        const QString sz = QFileDialog::getSaveFileName(this, "Export View", QString(), "PNG image (*.png)");
-        if (!sz.isEmpty())
-            ExportPng(sz);
-    });
-    pFile->addAction("Export Samples as &CSV...", this, [this] {
-        const QString sz = QFileDialog::getSaveFileName(this, "Export Samples", QString(), "CSV file (*.csv)");
-        if (!sz.isEmpty())
-            ExportCsv(sz);
-    });
-    pFile->addSeparator();
-    pFile->addAction("&Print...", QKeySequence::Print, this, [this] { OnPrint(); });
-    pFile->addAction("E&xit", this, &QDialog::accept);
-    QMenu* pViewMenu = pMenuBar->addMenu("&View");
-    pViewMenu->addAction("Zoom &In", QKeySequence(Qt::Key_Plus), this, [this] { m_pControl->ZoomInAtCenter(); });
-    pViewMenu->addAction("Zoom &Out", QKeySequence(Qt::Key_Minus), this, [this] { m_pControl->ZoomOut(); });
-    pViewMenu->addAction("&Zoom All", QKeySequence(Qt::Key_Home), this, [this] { OnZoomAll(); });
-    pViewMenu->addAction("&Header Information", QKeySequence(Qt::Key_I), this, [this] { OnHeaderInfo(); });
-    // "=" shares its key with "+" on most keyboards.
-    auto* pEqual = new QShortcut(QKeySequence(Qt::Key_Equal), this);
-    connect(pEqual, &QShortcut::activated, this, [this] { m_pControl->ZoomInAtCenter(); });
-    pLayout->setMenuBar(pMenuBar);
+    CLpfViewerActions actions;
+    actions.m_ExportPng = [this](const QString& sz) { return ExportPng(sz); };
+    actions.m_ExportCsv = [this](const QString& sz) { return ExportCsv(sz); };
+    actions.m_Print = [this] { OnPrint(); };
+    actions.m_ZoomIn = [this] { m_pControl->ZoomInAtCenter(); };
+    actions.m_ZoomOut = [this] { m_pControl->ZoomOut(); };
+    actions.m_ZoomAll = [this] { OnZoomAll(); };
+    actions.m_HeaderInfo = [this] { OnHeaderInfo(); };
+    pLayout->setMenuBar(MakeLightProfileMenuBar(this, actions));
 
     m_pControl = new CLPFControle(this);
     m_pControl->setObjectName("lpfArea");
@@ -208,36 +188,17 @@ bool CLPF_Dialog::PrintTo(QPrinter& printer)
 
 void CLPF_Dialog::OnPrint()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName("Printing Light Profile");
-    if (!m_szPrintFile.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(m_szPrintFile);
-        PrintTo(printer);
-        return;
-    }
-    QPrintDialog dlg(&printer, this);
-    if (dlg.exec() == QDialog::Accepted)
-        PrintTo(printer);
+    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); });
 }
 
 void CLPF_Dialog::OnHeaderInfo()
 {
-    // Before any file was chosen there is no header to show.
-    if (m_szFile.empty())
-        return;
-    std::string szText;
-    LightProfileHeaderInfo(m_szFile, szText);
-    ShowMessage(szText);
+    ShowLightProfileHeader(m_szFile);
 }
 
 bool CLPF_Dialog::ExportPng(const QString& szFile)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    RenderLPFGraph(m_pControl->Graph(), m_pControl->size()).save(&buffer, "PNG");
-    return SaveBytesAtomically(this, szFile, bytes);
+    return SavePngAtomically(this, szFile, RenderLPFGraph(m_pControl->Graph(), m_pControl->size()));
 }
 
 bool CLPF_Dialog::ExportCsv(const QString& szFile)

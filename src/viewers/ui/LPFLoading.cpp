@@ -1,8 +1,16 @@
 #include "viewers/ui/LPFLoading.h"
 
+#include <QBuffer>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSaveFile>
+#include <QShortcut>
 
 #include "app/ui/UiRegistry.h"
 #include "datafiles/Rawdex.h"
@@ -97,6 +105,67 @@ bool SaveBytesAtomically(QWidget*, const QString& szFile, const QByteArray& byte
         return false;
     }
     return true;
+}
+
+bool SavePngAtomically(QWidget* parent, const QString& szFile, const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return SaveBytesAtomically(parent, szFile, bytes);
+}
+
+QMenuBar* MakeLightProfileMenuBar(QDialog* pDialog, const CLpfViewerActions& actions)
+{
+    auto* pMenuBar = new QMenuBar(pDialog);
+    QMenu* pFile = pMenuBar->addMenu("&File");
+    pFile->addAction("Export View as &PNG...", pDialog, [pDialog, exportPng = actions.m_ExportPng] {
+        const QString sz = QFileDialog::getSaveFileName(pDialog, "Export View", QString(), "PNG image (*.png)");
+        if (!sz.isEmpty())
+            exportPng(sz);
+    });
+    pFile->addAction("Export Samples as &CSV...", pDialog, [pDialog, exportCsv = actions.m_ExportCsv] {
+        const QString sz = QFileDialog::getSaveFileName(pDialog, "Export Samples", QString(), "CSV file (*.csv)");
+        if (!sz.isEmpty())
+            exportCsv(sz);
+    });
+    pFile->addSeparator();
+    pFile->addAction("&Print...", QKeySequence::Print, pDialog, actions.m_Print);
+    pFile->addAction("E&xit", pDialog, &QDialog::accept);
+    QMenu* pViewMenu = pMenuBar->addMenu("&View");
+    pViewMenu->addAction("Zoom &In", QKeySequence(Qt::Key_Plus), pDialog, actions.m_ZoomIn);
+    pViewMenu->addAction("Zoom &Out", QKeySequence(Qt::Key_Minus), pDialog, actions.m_ZoomOut);
+    pViewMenu->addAction("&Zoom All", QKeySequence(Qt::Key_Home), pDialog, actions.m_ZoomAll);
+    pViewMenu->addAction("&Header Information", QKeySequence(Qt::Key_I), pDialog, actions.m_HeaderInfo);
+    // "=" shares its key with "+" on most keyboards.
+    auto* pEqual = new QShortcut(QKeySequence(Qt::Key_Equal), pDialog);
+    QObject::connect(pEqual, &QShortcut::activated, pDialog, actions.m_ZoomIn);
+    return pMenuBar;
+}
+
+void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::function<bool(QPrinter&)>& printTo)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName("Printing Light Profile");
+    if (!szPrintFile.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(szPrintFile);
+        printTo(printer);
+        return;
+    }
+    QPrintDialog dlg(&printer, parent);
+    if (dlg.exec() == QDialog::Accepted)
+        printTo(printer);
+}
+
+void ShowLightProfileHeader(const std::string& szFile)
+{
+    if (szFile.empty())
+        return;
+    std::string szText;
+    LightProfileHeaderInfo(szFile, szText);
+    ShowMessage(szText);
 }
 
 bool UnpackRawdexForViewer(const std::string& szFile)

@@ -1,13 +1,18 @@
 #pragma once
-// What both light profile viewers share around loading: the file dialog, the
-// hand-over of other kinds to their viewers, the Rawdex unpack, the scanner
-// settings question for files that do not describe themselves, and saves.
+// What both light profile viewers share: the file dialog, the hand-over of
+// other kinds to their viewers, the Rawdex unpack, the scanner settings
+// question for files that do not describe themselves, saves, the menus and
+// the way to the printer.
 #include <QString>
 #include <functional>
 #include <string>
 
 #include "viewers/LightProfileFile.h"
 
+class QDialog;
+class QImage;
+class QMenuBar;
+class QPrinter;
 class QWidget;
 
 QString ChooseLightProfileFile(QWidget* parent, const QString& szFolder = QString());
@@ -27,3 +32,23 @@ LPF_VIEWER_LOAD LoadIntoViewer(QWidget* parent, std::string szFile, LPF_VIEWER e
 
 // Writes the bytes so that a failed save leaves the old file as it was.
 bool SaveBytesAtomically(QWidget* parent, const QString& szFile, const QByteArray& bytes);
+bool SavePngAtomically(QWidget* parent, const QString& szFile, const QImage& image);
+
+// What the menus of a light profile viewer do; the dialog supplies each.
+struct CLpfViewerActions {
+    std::function<bool(const QString& szFile)> m_ExportPng;
+    std::function<bool(const QString& szFile)> m_ExportCsv;
+    std::function<void()> m_Print;
+    std::function<void()> m_ZoomIn;
+    std::function<void()> m_ZoomOut;
+    std::function<void()> m_ZoomAll;
+    std::function<void()> m_HeaderInfo;
+};
+// The File and View menus with their keys ("=" zooms in as "+" does).
+QMenuBar* MakeLightProfileMenuBar(QDialog* pDialog, const CLpfViewerActions& actions);
+
+// Prints to szPrintFile as PDF when one is set (headless runs), else through
+// the print dialog; printTo draws the pages.
+void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::function<bool(QPrinter&)>& printTo);
+// The header of szFile in a message box; nothing before a file was chosen.
+void ShowLightProfileHeader(const std::string& szFile);

@@ -1,18 +1,12 @@
 #include "viewers/ui/LPFViewDialog.h"
 
-#include <QBuffer>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QKeySequence>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -246,29 +240,15 @@ CView_LPF_Dialog::CView_LPF_Dialog(QWidget* parent) : QDialog(parent)
         view.ClearMeasure();
         m_pView->Changed();
     };
-    auto* pMenuBar = new QMenuBar(this);
-    QMenu* pFile = pMenuBar->addMenu("&File");
-    pFile->addAction("Export View as &PNG...", this, [this] {
-        const QString sz = QFileDialog::getSaveFileName(this, "Export View", QString(), "PNG image (*.png)");
-        if (!sz.isEmpty())
-            ExportPng(sz);
-    });
-    pFile->addAction("Export Samples as &CSV...", this, [this] {
-        const QString sz = QFileDialog::getSaveFileName(this, "Export Samples", QString(), "CSV file (*.csv)");
-        if (!sz.isEmpty())
-            ExportCsv(sz);
-    });
-    pFile->addSeparator();
-    pFile->addAction("&Print...", QKeySequence::Print, this, [this] { OnPrint(); });
-    pFile->addAction("E&xit", this, &QDialog::accept);
-    QMenu* pViewMenu = pMenuBar->addMenu("&View");
-    pViewMenu->addAction("Zoom &In", QKeySequence(Qt::Key_Plus), this, [zoomKeys] { zoomKeys(true); });
-    pViewMenu->addAction("Zoom &Out", QKeySequence(Qt::Key_Minus), this, [zoomKeys] { zoomKeys(false); });
-    pViewMenu->addAction("&Zoom All", QKeySequence(Qt::Key_Home), this, [this] { OnZoomAll(); });
-    pViewMenu->addAction("&Header Information", QKeySequence(Qt::Key_I), this, [this] { OnHeaderInfo(); });
-    // "=" shares its key with "+" on most keyboards.
-    auto* pEqual = new QShortcut(QKeySequence(Qt::Key_Equal), this);
-    connect(pEqual, &QShortcut::activated, this, [zoomKeys] { zoomKeys(true); });
+    CLpfViewerActions actions;
+    actions.m_ExportPng = [this](const QString& sz) { return ExportPng(sz); };
+    actions.m_ExportCsv = [this](const QString& sz) { return ExportCsv(sz); };
+    actions.m_Print = [this] { OnPrint(); };
+    actions.m_ZoomIn = [zoomKeys] { zoomKeys(true); };
+    actions.m_ZoomOut = [zoomKeys] { zoomKeys(false); };
+    actions.m_ZoomAll = [this] { OnZoomAll(); };
+    actions.m_HeaderInfo = [this] { OnHeaderInfo(); };
+    QMenuBar* pMenuBar = MakeLightProfileMenuBar(this, actions);
     pLayout->setMenuBar(pMenuBar);
     // The view itself opens at the size the renderer draws.
     resize(DefaultLPFViewSize() + QSize(0, pMenuBar->sizeHint().height()));
@@ -382,37 +362,18 @@ void CView_LPF_Dialog::OnPrint()
 {
     const QString szText = m_pPrint->text();
     m_pPrint->setText("Printing...");
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName("Printing Light Profile");
-    if (!m_szPrintFile.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(m_szPrintFile);
-        PrintTo(printer);
-    } else {
-        QPrintDialog dlg(&printer, this);
-        if (dlg.exec() == QDialog::Accepted)
-            PrintTo(printer);
-    }
+    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); });
     m_pPrint->setText(szText);
 }
 
 void CView_LPF_Dialog::OnHeaderInfo()
 {
-    // Before any file was chosen there is no header to show.
-    if (m_szFile.empty())
-        return;
-    std::string szText;
-    LightProfileHeaderInfo(m_szFile, szText);
-    ShowMessage(szText);
+    ShowLightProfileHeader(m_szFile);
 }
 
 bool CView_LPF_Dialog::ExportPng(const QString& szFile)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    RenderLPFView(m_pView->View(), m_pView->size()).save(&buffer, "PNG");
-    return SaveBytesAtomically(this, szFile, bytes);
+    return SavePngAtomically(this, szFile, RenderLPFView(m_pView->View(), m_pView->size()));
 }
 
 bool CView_LPF_Dialog::ExportCsv(const QString& szFile)
