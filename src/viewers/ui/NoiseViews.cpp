@@ -64,6 +64,53 @@ void AddZoomKeys(QWidget* pDialog, CNoiseTestControl* pGraph, const std::functio
     QObject::connect(new QShortcut(QKeySequence(Qt::Key_Home), pDialog), &QShortcut::activated, pDialog, zoomAll);
 }
 
+// I shows the header of the file on view, once there is one.
+void AddHeaderKey(QWidget* pDialog, const std::string& szFileName)
+{
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_I), pDialog), &QShortcut::activated, pDialog, [&szFileName] {
+        if (!szFileName.empty())
+            ShowFileHeader(szFileName);
+    });
+}
+
+// The bar spans 0..10000 of the samples. bUpdating is raised while the bar is
+// set from the view, so its own signal does not scroll the view back.
+void ConnectScrollBar(QWidget* pDialog, QScrollBar* pBar, CNoiseTestControl* pGraph, const bool& bUpdating)
+{
+    QObject::connect(pBar, &QScrollBar::valueChanged, pDialog, [pGraph, &bUpdating](int iPos) {
+        if (bUpdating)
+            return;
+        pGraph->m_Zoom.ScrollTo(iPos);
+        pGraph->update();
+    });
+}
+
+void SyncScrollBar(QScrollBar* pBar, CNoiseTestControl* pGraph, bool& bUpdating)
+{
+    bUpdating = true;
+    const int iPage = std::clamp(pGraph->m_Zoom.ScrollPage(), 1, 10000);
+    pBar->setRange(0, 10000 - iPage);
+    pBar->setPageStep(iPage);
+    pBar->setValue(pGraph->m_Zoom.ScrollPos());
+    bUpdating = false;
+    pGraph->update();
+}
+
+// The graph as it stands on screen, scaled to fit the page below iTop.
+void PaintGraphOnPage(QPainter& painter, const QRect& page, int iTop, const CNoiseTestControl& graphControl,
+                      const CNoiseRecord& record)
+{
+    const QSize graph = graphControl.size();
+    const int iMarginX = page.width() / 10;
+    const double dScale = std::min(double(page.width() - 2 * iMarginX) / graph.width(),
+                                   double(page.bottom() - page.height() / 20 - iTop) / graph.height());
+    painter.save();
+    painter.translate(page.left() + iMarginX, iTop);
+    painter.scale(dScale, dScale);
+    PaintNoiseGraph(painter, graph, record, graphControl.m_Zoom, graphControl.m_Options);
+    painter.restore();
+}
+
 }  // namespace
 
 void PaintNoiseGraph(QPainter& painter, QSize size, const CNoiseRecord& record, const CNoiseZoom& zoom,
@@ -311,22 +358,13 @@ CNCTest_Dialog::CNCTest_Dialog(QWidget* pParent) : QDialog(pParent)
                                ? QString::number((*p)[static_cast<size_t>(iSample)])
                                : QString());
     });
-    connect(m_pBar, &QScrollBar::valueChanged, this, [this](int iPos) {
-        if (m_bUpdatingBar)
-            return;
-        m_pGraph->m_Zoom.ScrollTo(iPos);
-        m_pGraph->update();
-    });
+    ConnectScrollBar(this, m_pBar, m_pGraph, m_bUpdatingBar);
     auto* pKeyO = new QShortcut(QKeySequence::Open, this);
     connect(pKeyO, &QShortcut::activated, this, &CNCTest_Dialog::OnOpen);
     AddZoomKeys(this, m_pGraph, [pZoomAll] { pZoomAll->click(); });
     auto* pKeyP = new QShortcut(QKeySequence::Print, this);
     connect(pKeyP, &QShortcut::activated, this, &CNCTest_Dialog::OnPrint);
-    auto* pKeyI = new QShortcut(QKeySequence(Qt::Key_I), this);
-    connect(pKeyI, &QShortcut::activated, this, [this] {
-        if (!m_szFileName.empty())
-            ShowFileHeader(m_szFileName);
-    });
+    AddHeaderKey(this, m_szFileName);
     UpdateReadouts();
 }
 
@@ -413,13 +451,7 @@ void CNCTest_Dialog::UpdateReadouts()
     m_pGraph->m_Options.m_iLimit = m_iLimit > 0 ? m_iLimit : -1;
     m_pLimit->setText(LimitText());
     m_pAverage->setText(AverageText());
-    m_bUpdatingBar = true;
-    const int iPage = std::clamp(m_pGraph->m_Zoom.ScrollPage(), 1, 10000);
-    m_pBar->setRange(0, 10000 - iPage);
-    m_pBar->setPageStep(iPage);
-    m_pBar->setValue(m_pGraph->m_Zoom.ScrollPos());
-    m_bUpdatingBar = false;
-    m_pGraph->update();
+    SyncScrollBar(m_pBar, m_pGraph, m_bUpdatingBar);
 }
 
 void CNCTest_Dialog::PaintPage(QPainter& painter, const QRect& page) const
@@ -433,15 +465,7 @@ void CNCTest_Dialog::PaintPage(QPainter& painter, const QRect& page) const
           << QString::fromStdString(FormatText("Limit  :   %d%%", m_iLimit))
           << AverageText();
     const int iTop = DrawPageLines(painter, page, lines);
-    const QSize graph = m_pGraph->size();
-    const int iMarginX = page.width() / 10;
-    const double dScale = std::min(double(page.width() - 2 * iMarginX) / graph.width(),
-                                   double(page.bottom() - page.height() / 20 - iTop) / graph.height());
-    painter.save();
-    painter.translate(page.left() + iMarginX, iTop);
-    painter.scale(dScale, dScale);
-    PaintNoiseGraph(painter, graph, m_Record, m_pGraph->m_Zoom, m_pGraph->m_Options);
-    painter.restore();
+    PaintGraphOnPage(painter, page, iTop, *m_pGraph, m_Record);
 }
 
 void CNCTest_Dialog::OnPrint()
@@ -531,12 +555,7 @@ CNoiseTest_SM_Dialog::CNoiseTest_SM_Dialog(QWidget* pParent) : QDialog(pParent)
                                              m_pControl->m_Options.m_iUnit, m_Record.m_dWidthFactor, iSample,
                                              m_pControl->m_Zoom.m_iCount)));
     });
-    connect(m_pBar, &QScrollBar::valueChanged, this, [this](int iPos) {
-        if (m_bUpdatingBar)
-            return;
-        m_pControl->m_Zoom.ScrollTo(iPos);
-        m_pControl->update();
-    });
+    ConnectScrollBar(this, m_pBar, m_pControl, m_bUpdatingBar);
     auto* pKeyP = new QShortcut(QKeySequence::Print, this);
     connect(pKeyP, &QShortcut::activated, this, &CNoiseTest_SM_Dialog::OnPrint);
     auto* pKeyS = new QShortcut(QKeySequence::Save, this);
@@ -544,11 +563,7 @@ CNoiseTest_SM_Dialog::CNoiseTest_SM_Dialog(QWidget* pParent) : QDialog(pParent)
     AddZoomKeys(this, m_pControl, [pZoomAll] { pZoomAll->click(); });
     auto* pKeyO = new QShortcut(QKeySequence::Open, this);
     connect(pKeyO, &QShortcut::activated, this, &CNoiseTest_SM_Dialog::OnLoad);
-    auto* pKeyI = new QShortcut(QKeySequence(Qt::Key_I), this);
-    connect(pKeyI, &QShortcut::activated, this, [this] {
-        if (!m_szFileName.empty())
-            ShowFileHeader(m_szFileName);
-    });
+    AddHeaderKey(this, m_szFileName);
     SelectUnit(ToolUnit());
     UpdateControls();
 }
@@ -645,13 +660,7 @@ void CNoiseTest_SM_Dialog::UpdateControls()
 {
     m_pLimit->setText(LimitText());
     m_pAverage->setText(AverageText());
-    m_bUpdatingBar = true;
-    const int iPage = std::clamp(m_pControl->m_Zoom.ScrollPage(), 1, 10000);
-    m_pBar->setRange(0, 10000 - iPage);
-    m_pBar->setPageStep(iPage);
-    m_pBar->setValue(m_pControl->m_Zoom.ScrollPos());
-    m_bUpdatingBar = false;
-    m_pControl->update();
+    SyncScrollBar(m_pBar, m_pControl, m_bUpdatingBar);
 }
 
 void CNoiseTest_SM_Dialog::PaintPage(QPainter& painter, const QRect& page) const
@@ -666,15 +675,7 @@ void CNoiseTest_SM_Dialog::PaintPage(QPainter& painter, const QRect& page) const
           << QString("Channel        : %1").arg(iColor >= 0 && iColor <= 4 ? kNames[iColor] : "")
           << "Average        : " + AverageText() << "Limit          : " + LimitText();
     const int iTop = DrawPageLines(painter, page, lines);
-    const QSize graph = m_pControl->size();
-    const int iMarginX = page.width() / 10;
-    const double dScale = std::min(double(page.width() - 2 * iMarginX) / graph.width(),
-                                   double(page.bottom() - page.height() / 20 - iTop) / graph.height());
-    painter.save();
-    painter.translate(page.left() + iMarginX, iTop);
-    painter.scale(dScale, dScale);
-    PaintNoiseGraph(painter, graph, m_Record, m_pControl->m_Zoom, m_pControl->m_Options);
-    painter.restore();
+    PaintGraphOnPage(painter, page, iTop, *m_pControl, m_Record);
 }
 
 void CNoiseTest_SM_Dialog::OnPrint()
