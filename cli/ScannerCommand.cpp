@@ -10,6 +10,7 @@
 
 #include "CliCommon.h"
 #include "datafiles/ProgramErrors.h"
+#include "platform/ByteOrder.h"
 #include "platform/ErrorTexts.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
@@ -354,7 +355,7 @@ int RunStitchSet(const CScannerOptions& o)
         uint8_t bytes[14] = {};
         iReadBack = scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, bytes, 14);
         for (int i = 0; i < 7; ++i)
-            written[i] = static_cast<int16_t>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+            written[i] = static_cast<int16_t>(Be16(bytes + 2 * i));
     } else {
         iReadBack = scanner.GetStitchValues(written);
     }

@@ -2,7 +2,9 @@
 // Byte-by-byte integer access for the scanner's big-endian command and
 // reply blocks and for little-endian file fields. Header-only: the simulated
 // scanner library uses it without linking the core.
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 inline uint16_t Be16(const uint8_t* p)
 {
@@ -35,4 +37,15 @@ inline uint32_t Le32(const uint8_t* p)
 {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
+}
+
+// For the first bytes of a file read into a string: bytes past its end read
+// as zero, as a short read leaves them.
+inline uint32_t Le32At(const std::string& sz, size_t iOffset)
+{
+    uint32_t u = 0;
+    for (size_t i = 0; i < 4; ++i)
+        if (iOffset + i < sz.size())
+            u |= static_cast<uint32_t>(static_cast<uint8_t>(sz[iOffset + i])) << (8 * i);
+    return u;
 }

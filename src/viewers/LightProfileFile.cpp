@@ -7,6 +7,7 @@
 #include <fstream>
 #include <new>
 
+#include "platform/ByteOrder.h"
 #include "platform/Log.h"
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
@@ -22,12 +23,6 @@ namespace {
 uint8_t ByteAt(const std::string& bytes, size_t i)
 {
     return i < bytes.size() ? static_cast<uint8_t>(bytes[i]) : 0;
-}
-
-uint32_t Le32At(const std::string& bytes, size_t i)
-{
-    return static_cast<uint32_t>(ByteAt(bytes, i)) | static_cast<uint32_t>(ByteAt(bytes, i + 1)) << 8 |
-           static_cast<uint32_t>(ByteAt(bytes, i + 2)) << 16 | static_cast<uint32_t>(ByteAt(bytes, i + 3)) << 24;
 }
 
 enum HEAD_KIND { HEAD_RAWDEX, HEAD_HAND_OVER, HEAD_LIGHT_PROFILE, HEAD_HEADERLESS, HEAD_NOISE_CHECK, HEAD_OTHER };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/ByteOrder.h"
 #include "platform/FileHandle.h"
 
 
@@ -55,12 +56,7 @@ std::string HeaderProbe(const std::string& szFirstBytes)
 
 int32_t ReadLe32(const std::string& sz, size_t iOffset)
 {
-    uint32_t u = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        uint8_t b = iOffset + i < sz.size() ? static_cast<uint8_t>(sz[iOffset + i]) : 0;
-        u |= static_cast<uint32_t>(b) << (8 * i);
-    }
-    return static_cast<int32_t>(u);
+    return static_cast<int32_t>(Le32At(sz, iOffset));
 }
 
 void PutLe32(std::string& sz, size_t iOffset, int32_t iValue)
