@@ -20,6 +20,16 @@ template <class Dialog> int RunViewer(const CViewerRequest& request)
     return dlg.exec();
 }
 
+// Why a load that ended short of a profile drew nothing.
+std::string RefusalText(const std::string& szFile, const CLightProfileLoad& load)
+{
+    if (load.m_eOutcome == LPF_LOAD_FAILED)
+        return load.m_szError;
+    if (load.m_eOutcome == LPF_LOAD_HAND_OVER)
+        return szFile + ": shown by " + load.m_szViewer + ", not as a light profile";
+    return szFile + ": not a light profile";
+}
+
 // Draws the graph CLPF_Dialog shows after the launcher's "View &Light
 // Profile" button handed it the file: a file it cannot describe is taken with
 // the scanner settings dialog's initial choices, and a 32-bit profile is
@@ -30,10 +40,7 @@ bool RenderLaunchedLightProfile(const std::string& szFile, QSize size, QImage& i
     if (load.m_eOutcome == LPF_LOAD_ASK_SETTINGS)
         load = LoadLightProfileWithSettings(szFile, CScannerSettings());
     if (load.m_eOutcome != LPF_LOAD_OK) {
-        szError = load.m_eOutcome == LPF_LOAD_FAILED ? load.m_szError
-                  : load.m_eOutcome == LPF_LOAD_HAND_OVER
-                      ? szFile + ": shown by " + load.m_szViewer + ", not as a light profile"
-                      : szFile + ": not a light profile";
+        szError = RefusalText(szFile, load);
         return false;
     }
     const CLightProfile& p = load.m_Profile;
@@ -54,10 +61,7 @@ bool RenderLightProfile(const std::string& szFile, const std::string& szAs, QSiz
         return RenderLaunchedLightProfile(szFile, size, image, szError);
     CLightProfileLoad load = LoadLightProfile(szFile, LPF_VIEWER_FILE);
     if (load.m_eOutcome != LPF_LOAD_OK) {
-        szError = load.m_eOutcome == LPF_LOAD_FAILED ? load.m_szError
-                  : load.m_eOutcome == LPF_LOAD_HAND_OVER
-                      ? szFile + ": shown by " + load.m_szViewer + ", not as a light profile"
-                      : szFile + ": not a light profile";
+        szError = RefusalText(szFile, load);
         return false;
     }
     const CLightProfile& p = load.m_Profile;
