@@ -96,6 +96,28 @@ void SyncScrollBar(QScrollBar* pBar, CNoiseTestControl* pGraph, bool& bUpdating)
     pGraph->update();
 }
 
+// A dialog opened on a file loads it once the window is up, so a message
+// about the file has its owner on screen.
+void LoadWhenShown(QWidget* pDialog, bool& bLoadPending, const std::function<void()>& load)
+{
+    if (!bLoadPending)
+        return;
+    bLoadPending = false;
+    QTimer::singleShot(0, pDialog, load);
+}
+
+// record is replaced only by a file that reads; otherwise the user is told why.
+bool ReadNoiseRecord(const std::string& szFile, CNoiseRecord& record)
+{
+    CNoiseRecord fresh;
+    if (!fresh.ReadNoiseFile(szFile)) {
+        ShowMessage(fresh.m_szError);
+        return false;
+    }
+    record = std::move(fresh);
+    return true;
+}
+
 // The graph as it stands on screen, scaled to fit the page below iTop.
 void PaintGraphOnPage(QPainter& painter, const QRect& page, int iTop, const CNoiseTestControl& graphControl,
                       const CNoiseRecord& record)
@@ -371,21 +393,14 @@ CNCTest_Dialog::CNCTest_Dialog(QWidget* pParent) : QDialog(pParent)
 void CNCTest_Dialog::showEvent(QShowEvent* pEvent)
 {
     QDialog::showEvent(pEvent);
-    if (m_bLoadPending) {
-        m_bLoadPending = false;
-        QTimer::singleShot(0, this, [this] { LoadFile(m_szFileName); });
-    }
+    LoadWhenShown(this, m_bLoadPending, [this] { LoadFile(m_szFileName); });
 }
 
 bool CNCTest_Dialog::LoadFile(const std::string& szFile)
 {
     m_bLoadPending = false;
-    CNoiseRecord record;
-    if (!record.ReadNoiseFile(szFile)) {
-        ShowMessage(record.m_szError);
+    if (!ReadNoiseRecord(szFile, m_Record))
         return false;
-    }
-    m_Record = std::move(record);
     m_szFileName = szFile;
     std::string szMessage;
     if (!m_bModelCodeSet && !m_Record.m_bHeaderless && m_Record.m_bHasNoiseLimit)
@@ -571,21 +586,14 @@ CNoiseTest_SM_Dialog::CNoiseTest_SM_Dialog(QWidget* pParent) : QDialog(pParent)
 void CNoiseTest_SM_Dialog::showEvent(QShowEvent* pEvent)
 {
     QDialog::showEvent(pEvent);
-    if (m_bLoadPending) {
-        m_bLoadPending = false;
-        QTimer::singleShot(0, this, [this] { LoadFile(m_szFileName); });
-    }
+    LoadWhenShown(this, m_bLoadPending, [this] { LoadFile(m_szFileName); });
 }
 
 bool CNoiseTest_SM_Dialog::LoadFile(const std::string& szFile)
 {
     m_bLoadPending = false;
-    CNoiseRecord record;
-    if (!record.ReadNoiseFile(szFile)) {
-        ShowMessage(record.m_szError);
+    if (!ReadNoiseRecord(szFile, m_Record))
         return false;
-    }
-    m_Record = std::move(record);
     m_szFileName = szFile;
     m_pControl->m_Zoom.Reset(m_Record.m_iWidth);
     SelectColor(m_Record.m_bColorScanner ? 0 : 1);
