@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
+#include "viewers/ConTestFile.h"
 #include "viewers/CameraCheckProfile.h"
 #include "viewers/StitchNoiseHeader.h"
 
@@ -25,11 +26,7 @@ std::string Old(const std::string& szData)
 
 std::string NewHeader(const std::string& szKeys, const std::string& szData)
 {
-    std::string sz = "[G3 Light Profile]\nDataPointer=0123456789\n" + szKeys;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%10d", static_cast<int>(sz.size()));
-    sz.replace(sz.find('=') + 1, 10, buf);
-    return sz + szData;
+    return ConTestFile("G3 Light Profile", szKeys, szData);
 }
 
 struct CLoaded {

@@ -7,6 +7,7 @@
 
 #include "datafiles/Settings.h"
 #include "support/TestSupport.h"
+#include "viewers/ConTestFile.h"
 #include "viewers/NoiseRecord.h"
 #include "viewers/StitchNoiseHeader.h"
 
@@ -14,14 +15,11 @@ namespace {
 
 std::string HeaderNoise(bool bColor, int32_t iWidth, const std::string& szData, const std::string& szExtra = "")
 {
-    std::string sz = "[Noise Test]\nDataPointer=0123456789\nScannerName=Zel 36\nFirmware Revision=3\n"
-                     "ScannerWidth(1/1200)=50880\nColorScanner=" +
-                     std::string(bColor ? "TRUE" : "FALSE") + "\nWidth=" + std::to_string(iWidth) +
-                     "\nNoiseLimit=6\n" + szExtra;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%10d", static_cast<int>(sz.size()));
-    sz.replace(sz.find('=') + 1, 10, buf);
-    return sz + szData;
+    return ConTestFile("Noise Test",
+                       "ScannerName=Zel 36\nFirmware Revision=3\nScannerWidth(1/1200)=50880\nColorScanner=" +
+                           std::string(bColor ? "TRUE" : "FALSE") + "\nWidth=" + std::to_string(iWidth) +
+                           "\nNoiseLimit=6\n" + szExtra,
+                       szData);
 }
 
 std::string OldNoise(bool bColor, int32_t iWidth, const std::string& szChannels, uint32_t uModel = 0)

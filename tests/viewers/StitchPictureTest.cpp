@@ -5,6 +5,7 @@
 #include <random>
 
 #include "support/TestSupport.h"
+#include "viewers/ConTestFile.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/StitchPicture.h"
 
@@ -22,11 +23,7 @@ std::string OldStitch(uint8_t uMarker, int32_t iW, int32_t iH, int32_t iRes100, 
 
 std::string HeaderStitch(const std::string& szKeys, const std::string& szData)
 {
-    std::string sz = "[Stitch Test]\nDataPointer=0123456789\n" + szKeys;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%10d", static_cast<int>(sz.size()));
-    sz.replace(sz.find('=') + 1, 10, buf);
-    return sz + szData;
+    return ConTestFile("Stitch Test", szKeys, szData);
 }
 
 struct CDecoded {

@@ -11,6 +11,7 @@
 #include "app/ui/UiRegistry.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
+#include "viewers/ConTestFile.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/CameraCheckView.h"
 #include "viewers/ui/NoiseViews.h"
@@ -34,11 +35,7 @@ std::string CheckFile(bool bNewHeader)
         StitchNoiseFile::PutLe32(sz, 20, 13900);
         return sz + szData;
     }
-    std::string sz = "[G3 Light Profile]\nDataPointer=0123456789\nLength=" + std::to_string(szData.size()) + "\n";
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%10d", static_cast<int>(sz.size()));
-    sz.replace(sz.find('=') + 1, 10, buf);
-    return sz + szData;
+    return ConTestFile("G3 Light Profile", "Length=" + std::to_string(szData.size()) + "\n", szData);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "datafiles/ConHeader.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
+#include "viewers/ConTestFile.h"
 #include "viewers/LightProfileSamples.h"
 #include "viewers/ui/LPFControle.h"
 #include "viewers/ui/LPFDialog.h"
@@ -328,11 +329,7 @@ TEST(LpfDialog, RawdexIsUnpackedAndTheUserChoosesAgain)
     CTempDir dir;
     const std::string inner = HeaderBytes("ScannerName=Packed\n", std::string(64, '\x70'));
     const std::string entries = "inner_LPF.con=" + std::to_string(inner.size()) + "\n";
-    std::string head = "[Rawdex]\nDataPointer=0123456789\n" + entries;
-    char szH[16];
-    std::snprintf(szH, sizeof szH, "%10d", static_cast<int>(head.size()));
-    head.replace(head.find('=') + 1, 10, szH);
-    WriteFileBytes(dir.File("pack.con"), head + inner);
+    WriteFileBytes(dir.File("pack.con"), ConTestFile("Rawdex", entries, inner));
 
     CMessageRecorder rec;
     CLPF_Dialog dlg;

@@ -10,6 +10,7 @@
 #include "app/ui/UiRegistry.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
+#include "viewers/ConTestFile.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchView.h"
 
@@ -195,10 +196,10 @@ TEST(StitchViewUi, PrintsToPdfAndRendersThroughTheRegistry)
 
     // A file with a header: the printout names the scanner and the scan's date.
     const std::string szHeaderFile = dir.File("h.con");
-    std::string szHeader = "[Stitch Test]\nDataPointer=0123456789\nScannerName=ZelWide 36\nDate=01.02.2026\n"
-                           "Time=10:11:12\nWidth=4\nHeight=1\nResolution=300\n";
-    szHeader.replace(szHeader.find('=') + 1, 10, QString::number(szHeader.size()).rightJustified(10).toStdString());
-    WriteFileBytes(szHeaderFile, szHeader + "abcd");
+    WriteFileBytes(szHeaderFile, ConTestFile("Stitch Test",
+                                             "ScannerName=ZelWide 36\nDate=01.02.2026\nTime=10:11:12\nWidth=4\n"
+                                             "Height=1\nResolution=300\n",
+                                             "abcd"));
     ASSERT_TRUE(dlg.LoadFile(szHeaderFile));
     ASSERT_TRUE(dlg.PrintToPdf(szPdf));
     const std::string szPrinted = RunProgram("/usr/bin/pdftotext", {szPdf.toStdString(), "-"}).m_szOut;
