@@ -11,12 +11,6 @@
 using namespace StitchNoiseFile;
 
 namespace {
-bool Refuse(const std::string& szText, std::vector<std::string>& messages, std::string& szError)
-{
-    szError = szText;
-    messages.push_back(szText);
-    return false;
-}
 // Bytes between the width row and the first drawn row.
 constexpr int64_t kSkipAfterWidthRow = 48;
 }  // namespace
@@ -42,8 +36,7 @@ bool CCameraCheckProfile::Load(const std::string& szFile, std::vector<std::strin
     CConFileHeader con;
     const EConReadStatus eStatus = ReadConFileHeader(szFile, con);
     if (eStatus == CON_READ_CANNOT_OPEN)
-        return Refuse(FormatText("Cannot open the file %s: %s.", szFile.c_str(), con.m_szProblem.c_str()), messages,
-                      szError);
+        return Refuse(CannotOpenText(szFile, con.m_szProblem), messages, szError);
     int64_t iOffset = kCheckOldHeaderSize;
     int64_t iLength = std::max<int64_t>(0, con.m_iFileSize - kCheckOldHeaderSize);
     // The new header: a section line with its data pointer; anything else is the old 48-byte form.

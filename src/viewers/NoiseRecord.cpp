@@ -100,7 +100,7 @@ bool CNoiseRecord::ReadNoiseFile(const std::string& szPath)
     CConFileHeader con;
     const EConReadStatus eStatus = ReadConFileHeader(szPath, con);
     if (eStatus == CON_READ_CANNOT_OPEN)
-        return Fail(FormatText("Cannot open the file %s: %s.", szPath.c_str(), con.m_szProblem.c_str()));
+        return Fail(CannotOpenText(szPath, con.m_szProblem));
     bool bRead = false;
     if (con.m_Header.IsNoiseTest()) {
         if (eStatus != CON_READ_OK)

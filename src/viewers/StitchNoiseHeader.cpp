@@ -4,6 +4,7 @@
 
 #include "platform/ByteOrder.h"
 #include "platform/FileHandle.h"
+#include "platform/Log.h"
 
 
 namespace StitchNoiseFile {
@@ -66,6 +67,18 @@ void PutLe32(std::string& sz, size_t iOffset, int32_t iValue)
     uint32_t u = static_cast<uint32_t>(iValue);
     for (size_t i = 0; i < 4; ++i)
         sz[iOffset + i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+}
+
+bool Refuse(const std::string& szText, std::vector<std::string>& messages, std::string& szError)
+{
+    szError = szText;
+    messages.push_back(szText);
+    return false;
+}
+
+std::string CannotOpenText(const std::string& szFile, const std::string& szProblem)
+{
+    return FormatText("Cannot open the file %s: %s.", szFile.c_str(), szProblem.c_str());
 }
 
 }  // namespace StitchNoiseFile

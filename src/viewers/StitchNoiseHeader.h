@@ -21,4 +21,9 @@ std::string HeaderProbe(const std::string& szFirstBytes);
 int32_t ReadLe32(const std::string& sz, size_t iOffset);
 void PutLe32(std::string& sz, size_t iOffset, int32_t iValue);
 
+// A load that stops: szText becomes the error and one of the messages; false.
+bool Refuse(const std::string& szText, std::vector<std::string>& messages, std::string& szError);
+// What a reader says when ConHeader could not open the file.
+std::string CannotOpenText(const std::string& szFile, const std::string& szProblem);
+
 }  // namespace StitchNoiseFile

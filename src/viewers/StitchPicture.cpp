@@ -16,13 +16,6 @@ constexpr int64_t kMaxWidth = 65536;
 // Any picture up to this size may be shown even when its data is short.
 constexpr int64_t kSmallPicture = int64_t(1) << 24;
 
-bool Refuse(const std::string& szText, std::vector<std::string>& messages, std::string& szError)
-{
-    szError = szText;
-    messages.push_back(szText);
-    return false;
-}
-
 // A picture larger than its data could ever fill is a damaged header, and
 // allocating it would only cost memory: refuse it before anything is read.
 bool CheckSize(const CStitchPicture& pic, std::vector<std::string>& messages, std::string& szError)
@@ -55,8 +48,7 @@ bool CStitchPicture::Load(const std::string& szFile, std::vector<std::string>& m
     CConFileHeader con;
     const EConReadStatus eStatus = ReadConFileHeader(szFile, con);
     if (eStatus == CON_READ_CANNOT_OPEN)
-        return Refuse(FormatText("Cannot open the file %s: %s.", szFile.c_str(), con.m_szProblem.c_str()), messages,
-                      szError);
+        return Refuse(CannotOpenText(szFile, con.m_szProblem), messages, szError);
 
     if (con.m_Header.IsStitchTest()) {
         if (eStatus != CON_READ_OK)
