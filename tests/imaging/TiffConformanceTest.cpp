@@ -390,6 +390,7 @@ TEST(TiffConformance, IccProfileTravels)
     ASSERT_TRUE(pic.CreateFilled(300, 1, 0.5, PIC_RGB, 10, 20, 30));
     ASSERT_EQ(SavePictureAsTiff(pic, dir.File("icc.tif"), "test.icc"), 0u);
     EXPECT_EQ(SavePictureAsTiff(pic, dir.File("noicc.tif"), "missing.icc"), uint32_t(IMG_CANT_OPEN_ICC));
+    EXPECT_EQ(SavePictureAsTiff(pic, dir.File("noicc.tif"), szColor), uint32_t(IMG_CANT_OPEN_ICC)); // a folder
     ASSERT_EQ(SavePictureAsTiff(pic, dir.File("plain.tif"), ""), 0u);
     if (szOld)
         setenv("XDG_DATA_DIRS", szSaved.c_str(), 1);
