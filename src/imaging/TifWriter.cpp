@@ -204,7 +204,8 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
 
     // File header on the first page, else chain the new IFD to the last one.
     uint64_t iIfdPos;
-    if (m_bAppend && (!m_Out.IsOpen() || m_iPageCount == 0) && ::access(m_szFileName.c_str(), F_OK) == 0) {
+    // A file still open here has had all its pages taken back: it starts afresh.
+    if (m_bAppend && !m_Out.IsOpen() && ::access(m_szFileName.c_str(), F_OK) == 0) {
         const uint32_t iResult = OpenForAppend();
         if (iResult != IMG_OK) {
             if (m_pProfile)

@@ -619,6 +619,7 @@ TEST(TiffConformance, LastPageTakenBackLeavesTheFileAsBeforeIt)
     CTIFWriter writer;
     writer.SetFileName(szPath);
     writer.SetMultiPage(true);
+    writer.AppendFlag() = true; // nothing there yet: the sequence makes the file
     EXPECT_EQ(writer.RemoveLastPage(), uint32_t(IMG_INVALID_TIFF_ARGUMENTS)); // nothing to take back
     writer.SetOptions(1, false, "page", false, 8, 0);
     ASSERT_EQ(WritePage(writer, specs[0], all[0], 40), 0u);
