@@ -14,8 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     for (LPF_VIEWER eViewer : {LPF_VIEWER_DIALOG, LPF_VIEWER_FILE}) {
         CLightProfileLoad load = LoadLightProfileBytes("fuzz.con", bytes, eViewer);
-        if (load.m_eOutcome == LPF_LOAD_ASK_SETTINGS)
-            load = LoadLightProfileBytesWithSettings("fuzz.con", bytes, CScannerSettings());
+        if (load.m_eOutcome == LPF_LOAD_ASK_SETTINGS) {
+            // The file's own first bytes stand for what a technician might type as header.
+            CScannerSettings settings;
+            settings.m_szHeader = bytes.substr(0, 256);
+            load = LoadLightProfileBytesWithSettings("fuzz.con", bytes, settings);
+        }
         if (load.m_eOutcome != LPF_LOAD_OK)
             continue;
         const CLightProfile& p = load.m_Profile;
@@ -37,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (void)view.ColumnsScaled(140, 140);
         (void)view.PositionText(140);
     }
+    (void)LightProfileFlashCaption(bytes);
     std::vector<uint8_t> levels;
     std::string szError;
     DecodeG3ProfilePicture(data, size, levels, szError);

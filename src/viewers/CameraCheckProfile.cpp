@@ -94,7 +94,7 @@ bool CCameraCheckProfile::Render(std::string& szError)
     try {
         m_Bitmap.assign(static_cast<size_t>(iWidth) * kCheckProfileHeight, 255);
     } catch (const std::bad_alloc&) {
-        szError = "Not enough memory for bitmap.";
+        szError = kCheckNoBitmap;
         return false;
     }
     m_iWidth = static_cast<int32_t>(iWidth);

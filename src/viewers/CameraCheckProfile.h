@@ -9,6 +9,7 @@
 constexpr int32_t kCheckProfileHeight = 256;
 constexpr int64_t kCheckOldHeaderSize = 48;
 constexpr int32_t kCheckShowAll = 1000;
+constexpr const char* kCheckNoBitmap = "Not enough memory for bitmap.";
 // 64 MiB of bitmap: far wider than any scan line.
 constexpr int64_t kCheckMaxWidth = (int64_t(64) << 20) / kCheckProfileHeight;
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 #include "platform/Log.h"
 #include "datafiles/ConFile.h"
@@ -183,7 +184,14 @@ bool TakeData(CSource& src, CLightProfileLoad& load, const std::string& szFile, 
     load.m_Profile.m_iHeaderLength = iFrom;
     if (bReadData) {
         std::vector<uint8_t>& data = load.m_Profile.m_Data;
-        data.resize(static_cast<size_t>(iLength));
+        try {
+            data.resize(static_cast<size_t>(iLength));
+        } catch (const std::bad_alloc&) {
+            // Without memory for the samples the load ends and the graph stays empty.
+            data = std::vector<uint8_t>();
+            return Fail(load, FormatText("%s: there is not enough memory for %lld samples.", szFile.c_str(),
+                                         static_cast<long long>(iLength)));
+        }
         if (!src.Read(iFrom, iLength, data.data())) {
             data.clear();
             return Fail(load, FormatText("%s: the samples cannot be read.", szFile.c_str()));

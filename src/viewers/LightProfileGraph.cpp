@@ -219,7 +219,10 @@ void CLPFGraph::ClampCenter()
 {
     const int64_t iHalf = (m_iCount / m_iZoom) / 2;
     const int64_t iLow = iHalf;
-    const int64_t iHigh = m_iCount - iHalf;
+    // Zoomed below two samples the half-width is 0 and the centre could reach
+    // n, one past the last sample, leaving the plot blank; the last sample is
+    // as far as it goes.
+    const int64_t iHigh = std::max<int64_t>(0, std::min(m_iCount - iHalf, m_iCount - 1));
     if (m_iCenter < iLow)
         m_iCenter = iLow;
     if (m_iCenter > iHigh)

@@ -177,7 +177,8 @@ std::vector<uint8_t> NoiseChannel(int32_t iWidth, double dLevel, uint32_t uSeed)
     const int32_t iCamera = iWidth / 4;
     for (int32_t i = 0; i < iWidth; ++i) {
         const int32_t iInCamera = i % iCamera;
-        // Noise rises a little towards each camera's ends, where the light falls off (inside the band).
+        // Each camera's ends read a little high, where the shading correction lifts the light
+        // fall-off; it stays inside the band.
         const double dEdge = std::exp(-iInCamera / 40.0) + std::exp(-(iCamera - 1 - iInCamera) / 40.0);
         v[static_cast<size_t>(i)] = static_cast<uint8_t>(std::clamp(dLevel + 5.0 * dEdge + noise(rng), 0.0, 255.0));
     }
@@ -245,7 +246,8 @@ std::vector<std::string> WriteSamples(const std::string& szDir)
     };
     const std::string szBase = szDir.empty() || szDir.back() == '/' ? szDir : szDir + "/";
 
-    const int32_t iW = 1200, iH = 480, iRes = 300;
+    // Tall enough to fill the viewer at 1:1, as a scan of the stitch area is.
+    const int32_t iW = 1200, iH = 720, iRes = 300;
     const std::vector<uint8_t> pixels = StitchAreaPixels(iW, iH);
     {
         ConHeader hdr;

@@ -51,7 +51,9 @@ TEST(CliInfo, SeveralFilesGiveAnArray)
 {
     CTempDir dir;
     WriteFileBytes(dir.File("a.con"), "[MTF]\nDataPointer=        29\n");
-    WriteFileBytes(dir.File("b.con"), std::string(11, '\0') + '\x12');
+    // A well-formed headerless stitching picture, as the samples write it.
+    ASSERT_EQ(Cli({"samples", dir.Path()}).m_iExit, 0);
+    std::rename(dir.File("stitch-headerless-gray.con").c_str(), dir.File("b.con").c_str());
     const CRunResult r = Cli({"info", "--json", dir.File("a.con"), dir.File("b.con")});
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_EQ(r.m_szOut.substr(0, 1), "[");

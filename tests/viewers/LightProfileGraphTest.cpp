@@ -118,6 +118,15 @@ TEST(LightProfileGraph, ZoomStopsDoublingAtTheLimit)
     // Deep zoom: every column still shows a sample inside the data.
     for (const CLPFColumn& col : g.Columns(100))
         EXPECT_TRUE(col.IsEmpty() || (col.m_iFirst >= 0 && col.m_iLast < 100));
+    // Zooming in on either edge never leaves the plot blank: the edge sample stays in view.
+    for (int32_t x : {0, 99}) {
+        CLPFGraph e = GraphOf(Ramp(100));
+        for (int i = 0; i < 12; ++i) {
+            e.ZoomIn(x, 100);
+            EXPECT_FALSE(e.Column(0, 100).IsEmpty()) << x << " zoom " << e.Zoom();
+        }
+        EXPECT_EQ(e.Column(0, 100).m_iFirst, x == 0 ? 0 : 99);
+    }
 }
 
 TEST(LightProfileGraph, ScrollPositionFollowsTheVisibleStart)

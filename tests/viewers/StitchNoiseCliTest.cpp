@@ -82,10 +82,10 @@ TEST_F(StitchNoiseCli, InfoReportsTheKindFields)
         std::vector<std::pair<const char*, const char*>> m_Fields;
     };
     const std::vector<Case> cases = {
-        {"stitch-test.con", {}, {{"kind", "\"stitch-test\""}, {"width", "1200"}, {"height", "480"},
+        {"stitch-test.con", {}, {{"kind", "\"stitch-test\""}, {"width", "1200"}, {"height", "720"},
                                  {"resolution", "300"}, {"run_length", "false"}}},
         {"stitch-headerless-runlength.con", {"--as", "stitch"},
-         {{"viewer", "\"CView_Stitch_Dialog\""}, {"run_length", "true"}, {"height", "480"}}},
+         {{"viewer", "\"CView_Stitch_Dialog\""}, {"run_length", "true"}, {"height", "720"}}},
         {"noise-test-color.con", {}, {{"color_scanner", "true"}, {"has_gray", "true"}, {"noise_limit", "8"},
                                       {"average", "{\"red\":184,\"green\":190,\"blue\":176,\"gray\":188}"}}},
         {"noise-test-mono.con", {}, {{"average", "{\"red\":null,\"green\":190,\"blue\":null,\"gray\":null}"}}},
@@ -118,7 +118,7 @@ TEST_F(StitchNoiseCli, RenderAndConvert)
                                                              s_pDir->File("rl.tif")});
     EXPECT_EQ(rl.m_iExit, 0) << rl.m_szErr;
     const CRunResult info = RunProgram("/usr/bin/tiffinfo", {s_pDir->File("rl.tif")});
-    EXPECT_NE(info.m_szOut.find("Image Width: 1200 Image Length: 480"), std::string::npos) << info.m_szOut;
+    EXPECT_NE(info.m_szOut.find("Image Width: 1200 Image Length: 720"), std::string::npos) << info.m_szOut;
 
     // A hostile file: a clear message and the data error code.
     WriteFileBytes(s_pDir->File("bad.con"), std::string(11, '\0') + char(18) + std::string(36, '\0'));

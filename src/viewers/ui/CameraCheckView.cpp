@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
@@ -67,6 +68,16 @@ void CCameraCheckControl::OnRButtonDown(uint32_t /*iButtons*/, int32_t x, int32_
     emit ViewChanged();
 }
 
+void CCameraCheckControl::mouseDoubleClickEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() != Qt::RightButton) {
+        CBasicTestControl::mouseDoubleClickEvent(pEvent);
+        return;
+    }
+    const QPoint pt = pEvent->position().toPoint();
+    OnRButtonDown(0, pt.x(), pt.y());
+}
+
 void CCameraCheckControl::OnSize(int32_t iType, int32_t cx, int32_t cy)
 {
     m_View.m_iViewWidth = cx;
@@ -82,6 +93,7 @@ COstra_Check_Camera_Adjustment_Test_Dialog::COstra_Check_Camera_Adjustment_Test_
     : QDialog(pParent)
 {
     setWindowTitle("Check Camera Adjustments Test");
+    setWindowIcon(QIcon(QStringLiteral(":/icons/lumora.png")));
     m_szFileName = QApplication::applicationDirPath().toStdString() + "/~Testpfl.tmp";
     auto* pExit = new QPushButton("E&xit", this);
     auto* pZoomAll = new QPushButton("Zoom &All", this);
@@ -181,8 +193,12 @@ bool COstra_Check_Camera_Adjustment_Test_Dialog::LoadFile(const std::string& szF
     const bool bLoaded = profile.Load(szFile, messages, szError);
     for (const std::string& sz : messages)
         ShowMessage(sz);
-    if (!bLoaded)
+    if (!bLoaded) {
+        // Without a bitmap there is nothing this dialog could show.
+        if (szError == kCheckNoBitmap)
+            reject();
         return false;
+    }
     m_Profile = std::move(profile);
     m_szFileName = szFile;
     CCameraCheckView& view = m_pView->m_View;

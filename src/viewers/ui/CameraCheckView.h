@@ -31,6 +31,11 @@ public:
 
 signals:
     void ViewChanged();
+
+protected:
+    // The second press of a right double click arrives here, not as a press:
+    // without this a quick double click would zoom out only one step.
+    void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
 };
 
 class COstra_Check_Camera_Adjustment_Test_Dialog : public QDialog {

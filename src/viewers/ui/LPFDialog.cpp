@@ -223,6 +223,9 @@ void CLPF_Dialog::OnPrint()
 
 void CLPF_Dialog::OnHeaderInfo()
 {
+    // Before any file was chosen there is no header to show.
+    if (m_szFile.empty())
+        return;
     std::string szText;
     LightProfileHeaderInfo(m_szFile, szText);
     ShowMessage(szText);

@@ -398,6 +398,9 @@ void CView_LPF_Dialog::OnPrint()
 
 void CView_LPF_Dialog::OnHeaderInfo()
 {
+    // Before any file was chosen there is no header to show.
+    if (m_szFile.empty())
+        return;
     std::string szText;
     LightProfileHeaderInfo(m_szFile, szText);
     ShowMessage(szText);

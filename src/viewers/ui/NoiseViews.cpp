@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -84,9 +85,15 @@ void PaintNoiseGraph(QPainter& painter, QSize size, const CNoiseRecord& record, 
         return;
 
     if (options.m_iLimit >= 0) {
+        // The limit is how far a pixel may stray from the channel's average, in
+        // percent: two lines mark the band, so a pixel that fails stands out.
+        const int32_t iAvg = record.Average(options.m_iColor);
         painter.setPen(QColor(255, 0, 0));
-        const int y = (255 - std::clamp(options.m_iLimit, 0, 255)) * H / 256;
-        painter.drawLine(1, y, W - 2, y);
+        for (int32_t iSign : {-1, 1}) {
+            const int32_t iLevel = std::clamp(iAvg * (100 + iSign * options.m_iLimit) / 100, 0, 255);
+            const int y = (255 - iLevel) * H / 256;
+            painter.drawLine(1, y, W - 2, y);
+        }
     }
     // The curve: a vertical stroke per column from the smallest to the largest sample it holds.
     painter.setPen(FromColorRef(uColor));
@@ -129,7 +136,10 @@ void PaintNoiseGraph(QPainter& painter, QSize size, const CNoiseRecord& record, 
                                                    static_cast<int64_t>(s.size()), iFirst, iLast, W)) {
             painter.drawLine(t.m_iX, H - 1, t.m_iX, H - 6);
             const QString szLabel = QString::fromStdString(t.m_szLabel);
-            painter.drawText(t.m_iX - fm.horizontalAdvance(szLabel) / 2, H - 8, szLabel);
+            // Labels at the ends stay whole inside the frame.
+            const int iLabelWidth = fm.horizontalAdvance(szLabel);
+            painter.drawText(std::clamp(t.m_iX - iLabelWidth / 2, 2, std::max(2, W - 2 - iLabelWidth)), H - 8,
+                             szLabel);
         }
     }
     if (!options.m_bMarks)
@@ -213,9 +223,27 @@ void CNoiseTestControl::leaveEvent(QEvent*)
 
 // ---- noise check ----
 
+CNoiseCheckClient::CNoiseCheckClient(QWidget* pParent) : QWidget(pParent)
+{
+    setMinimumSize(340, 240);
+}
+
+void CNoiseCheckClient::resizeEvent(QResizeEvent* pEvent)
+{
+    QWidget::resizeEvent(pEvent);
+    if (m_pGraph)
+        m_pGraph->setGeometry(NoiseCheckGraphRect(size()));
+}
+
+QRect NoiseCheckGraphRect(QSize client)
+{
+    return QRect(20, 40, std::max(0, client.width() - 40), std::max(0, client.height() - 40));
+}
+
 CNCTest_Dialog::CNCTest_Dialog(QWidget* pParent) : QDialog(pParent)
 {
     setWindowTitle("Noise Check Test");
+    setWindowIcon(QIcon(QStringLiteral(":/icons/lumora.png")));
     auto* pExit = new QPushButton("E&xit", this);
     auto* pZoomAll = new QPushButton("&Zoom All", this);
     auto* pPrint = new QPushButton("&Print", this);
@@ -228,30 +256,45 @@ CNCTest_Dialog::CNCTest_Dialog(QWidget* pParent) : QDialog(pParent)
     m_pLimit->setObjectName("1011");
     m_pAverage->setObjectName("1030");
     m_pCursor->setObjectName("1002");
-    auto* pTop = new QHBoxLayout;
+    // The client area above the window's scroll bar: the controls in a strip
+    // along the top, the graph at (20, 40) filling the rest less 40 pixels
+    // each way, so the view sits where the technician knows it from the check.
+    auto* pClient = new CNoiseCheckClient(this);
+    auto* pTop = new QHBoxLayout(pClient);
+    pTop->setContentsMargins(20, 6, 20, 0);
+    pTop->setAlignment(Qt::AlignTop);
     for (int i = 0; i < 3; ++i) {
+        m_pColor[i]->setParent(pClient);
         m_pColor[i]->setCheckable(true);
         m_pColor[i]->setAutoExclusive(true);
         m_pColor[i]->setAutoDefault(false);
         pTop->addWidget(m_pColor[i]);
         connect(m_pColor[i], &QPushButton::clicked, this, [this, i] { SelectColor(i); });
     }
+    for (QWidget* p : std::initializer_list<QWidget*>{pZoomAll, m_pLimit, m_pAverage, m_pCursor, pPrint, pExit})
+        p->setParent(pClient);
+    for (QWidget* p : {pZoomAll, pPrint, pExit})
+        p->setFixedHeight(28);
     pTop->addWidget(pZoomAll);
     pTop->addSpacing(12);
     pTop->addWidget(m_pLimit);
+    pTop->addSpacing(12);
     pTop->addWidget(m_pAverage);
+    pTop->addSpacing(12);
     pTop->addWidget(m_pCursor, 1);
     pTop->addWidget(pPrint);
     pTop->addWidget(pExit);
-    m_pGraph = new CNoiseTestControl(this);
+    m_pGraph = new CNoiseTestControl(pClient);
+    m_pGraph->setMinimumSize(0, 0);
+    pClient->m_pGraph = m_pGraph;
     m_pGraph->m_pRecord = &m_Record;
     m_pGraph->m_Options.m_bMarks = false;
     m_pBar = new QScrollBar(Qt::Horizontal, this);
     m_pBar->setRange(0, 10000);
     auto* pLayout = new QVBoxLayout(this);
-    pLayout->setContentsMargins(20, 6, 20, 6);
-    pLayout->addLayout(pTop);
-    pLayout->addWidget(m_pGraph, 1);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(pClient, 1);
     pLayout->addWidget(m_pBar);
     resize(900, 520);
 
@@ -307,8 +350,12 @@ bool CNCTest_Dialog::LoadFile(const std::string& szFile)
     m_Record = std::move(record);
     m_szFileName = szFile;
     std::string szMessage;
-    if (!LookupNoiseLimit(m_bModelCodeSet ? m_uModelCode : m_Record.m_uModelCode, m_iLimit, szMessage) &&
-        !szMessage.empty())
+    if (!m_bModelCodeSet && !m_Record.m_bHeaderless && m_Record.m_bHasNoiseLimit)
+        // A "[Noise Test]" file names no scanner model to look a limit up for,
+        // but keeps the limit it was judged against.
+        m_iLimit = m_Record.m_iNoiseLimit;
+    else if (!LookupNoiseLimit(m_bModelCodeSet ? m_uModelCode : m_Record.m_uModelCode, m_iLimit, szMessage) &&
+             !szMessage.empty())
         ShowMessage(szMessage);
     m_pGraph->m_Zoom.Reset(m_Record.m_iWidth);
     SelectColor(m_Record.m_bColorScanner ? 0 : 1);
@@ -363,7 +410,7 @@ QString CNCTest_Dialog::CursorText() const
 
 void CNCTest_Dialog::UpdateReadouts()
 {
-    m_pGraph->m_Options.m_iLimit = m_iLimit;
+    m_pGraph->m_Options.m_iLimit = m_iLimit > 0 ? m_iLimit : -1;
     m_pLimit->setText(LimitText());
     m_pAverage->setText(AverageText());
     m_bUpdatingBar = true;
@@ -412,6 +459,7 @@ bool CNCTest_Dialog::PrintToPdf(const QString& szPath)
 CNoiseTest_SM_Dialog::CNoiseTest_SM_Dialog(QWidget* pParent) : QDialog(pParent)
 {
     setWindowTitle("Noise Test");
+    setWindowIcon(QIcon(QStringLiteral(":/icons/lumora.png")));
     m_pControl = new CNoiseTestControl(this);
     m_pControl->m_pRecord = &m_Record;
     m_pBar = new QScrollBar(Qt::Horizontal, this);
@@ -583,7 +631,9 @@ void CNoiseTest_SM_Dialog::SelectUnit(int32_t iUnit)
 
 QString CNoiseTest_SM_Dialog::AverageText() const
 {
-    return QString::fromStdString(FormatText("%d%%", m_Record.Average(m_pControl->m_Options.m_iColor)));
+    // The average is a level of the 0..255 scale the graph is drawn on; the
+    // limit beside it is a percentage of it, so only the limit carries "%".
+    return QString::number(m_Record.Average(m_pControl->m_Options.m_iColor));
 }
 
 QString CNoiseTest_SM_Dialog::LimitText() const

@@ -19,7 +19,7 @@ struct CNoiseGraphOptions {
     int32_t m_iColor = 1;          // 0 red, 1 green, 2 blue, 4 gray
     int32_t m_iUnit = NOISE_UNIT_INCH;
     bool m_bMarks = true;          // band lines, dips and peaks (noise test)
-    int32_t m_iLimit = -1;         // limit line (noise check), -1 none
+    int32_t m_iLimit = -1;         // limit band in percent around the average (noise check), -1 none
 };
 
 // The one drawing of both noise graphs on a plot of the given size.
@@ -47,6 +47,19 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void leaveEvent(QEvent*) override;
+};
+
+// Where the noise check's graph stands in its client area.
+QRect NoiseCheckGraphRect(QSize client);
+
+// The noise check's client area: keeps the graph at its place on resizing.
+class CNoiseCheckClient : public QWidget {
+public:
+    explicit CNoiseCheckClient(QWidget* pParent);
+    QWidget* m_pGraph = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* pEvent) override;
 };
 
 class CNCTest_Dialog : public QDialog {

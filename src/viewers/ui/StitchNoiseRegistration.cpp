@@ -101,7 +101,7 @@ bool RenderNoiseCheck(const std::string& szFile, const std::string& /*szAs*/, QS
     CNoiseRecord record;
     if (!LoadNoise(szFile, record, szError))
         return false;
-    int32_t iLimit = 0;
+    int32_t iLimit = -1;
     std::string szMessage;
     if (!LookupNoiseLimit(record.m_uModelCode, iLimit, szMessage) && !szMessage.empty())
         ShowMessage(szMessage);
@@ -111,7 +111,7 @@ bool RenderNoiseCheck(const std::string& szFile, const std::string& /*szAs*/, QS
     CNoiseGraphOptions options;
     options.m_iColor = record.m_bColorScanner ? 0 : 1;
     options.m_bMarks = false;
-    options.m_iLimit = iLimit;
+    options.m_iLimit = iLimit > 0 ? iLimit : -1;
     image = NewSurface(size);
     QPainter painter(&image);
     PaintNoiseGraph(painter, size, record, zoom, options);

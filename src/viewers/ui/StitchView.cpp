@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -14,6 +16,8 @@
 #include <cstring>
 
 #include "app/ui/Shell.h"
+#include "datafiles/ConHeader.h"
+#include "platform/ui/Text.h"
 #include "platform/Messages.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 
@@ -121,6 +125,7 @@ void CStitchViewWidget::resizeEvent(QResizeEvent*)
 CView_Stitch_Dialog::CView_Stitch_Dialog(QWidget* pParent) : QDialog(pParent)
 {
     setWindowTitle("View Stitching File");
+    setWindowIcon(QIcon(QStringLiteral(":/icons/lumora.png")));
     auto* pLoad = new QPushButton("&Load", this);
     auto* pZoom = new QPushButton("Zoom 1:1", this);
     auto* pPrint = new QPushButton("&Print", this);
@@ -217,6 +222,13 @@ bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
             pWait = std::make_unique<CWait_Dialog>(this);
         pWait->SetText(szText);
         pWait->ShowAndPump();
+        // The window names the viewer and says inside what it is doing, so the
+        // technician sees which of the two steps a large picture is in.
+        pWait->setWindowTitle(QString::fromLatin1(kStitchWaitCaption));
+        m_szWaitCaption = pWait->windowTitle();
+        if (QLabel* pLabel = pWait->findChild<QLabel*>())
+            pLabel->setText(QString::fromLatin1(szText));
+        PumpMessages();
     };
     wait("Please wait while loading");
     const bool bLoaded = picture.Load(szFile, messages, szError);
@@ -311,8 +323,20 @@ void CView_Stitch_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 {
     const CStitchPicture& picture = Picture();
     QStringList lines;
-    lines << "View Stitching File" << QString::fromStdString(picture.m_szFile)
-          << QString("Width = %1   Height = %2   Resolution = %3 dpi   Zoom = %4")
+    lines << "View Stitching File" << QString::fromStdString(picture.m_szFile);
+    // A printout lies on the bench among others: it names the scanner and
+    // when the stitch area was scanned when the file says so.
+    if (picture.m_bHasHeader) {
+        ConHeader hdr;
+        hdr.SetText(picture.m_szHeader);
+        std::string szName, szDate, szTime;
+        hdr.GetScannerName(szName);
+        hdr.GetDate(szDate);
+        hdr.GetTime(szTime);
+        if (!szName.empty() || !szDate.empty())
+            lines << FromCp1252(szName + (szName.empty() ? "" : "   ") + szDate + " " + szTime).trimmed();
+    }
+    lines << QString("Width = %1   Height = %2   Resolution = %3 dpi   Zoom = %4")
                  .arg(picture.m_iWidth)
                  .arg(picture.m_iHeight)
                  .arg(picture.m_iResolution)

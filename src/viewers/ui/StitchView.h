@@ -12,6 +12,8 @@
 #include "viewers/StitchPicture.h"
 
 class QPainter;
+
+constexpr const char* kStitchWaitCaption = "View Stitching Picture";
 class QScrollBar;
 class QPushButton;
 
@@ -72,6 +74,7 @@ public:
     QScrollBar* HorizontalBar() const { return m_pHBar; }
     QScrollBar* VerticalBar() const { return m_pVBar; }
     const QStringList& WaitTexts() const { return m_WaitTexts; }
+    const QString& WaitCaption() const { return m_szWaitCaption; }
 
 public slots:
     void OnLoad();
@@ -95,4 +98,5 @@ private:
     QScrollBar* m_pHBar;
     QScrollBar* m_pVBar;
     QStringList m_WaitTexts;
+    QString m_szWaitCaption;
 };

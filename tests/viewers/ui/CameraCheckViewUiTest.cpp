@@ -2,6 +2,8 @@
 // copy, the header command and printing.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
@@ -11,6 +13,8 @@
 #include "support/TestSupport.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/CameraCheckView.h"
+#include "viewers/ui/NoiseViews.h"
+#include "viewers/ui/StitchView.h"
 
 namespace {
 
@@ -109,4 +113,39 @@ TEST(CameraCheckUi, SaveCopyHeaderAndPrint)
     ASSERT_TRUE((*pRender)(dir.File("c.con"), "", QSize(254, 256), image, szError)) << szError;
     EXPECT_EQ(qGray(image.pixel(0, 200)), 0);
     EXPECT_EQ(qGray(image.pixel(200, 200)), 255);
+}
+
+TEST(CameraCheckUi, RightDoubleClickZoomsOutLikeAClick)
+{
+    CTempDir dir;
+    WriteFileBytes(dir.File("c.con"), CheckFile(false));
+    CMessageRecorder recorder;
+    COstra_Check_Camera_Adjustment_Test_Dialog dlg;
+    dlg.resize(900, 400);
+    dlg.show();
+    ASSERT_TRUE(dlg.LoadFile(dir.File("c.con")));
+    CCameraCheckControl* pView = dlg.ViewWidget();
+    const int xMid = pView->m_View.m_iViewWidth / 2;
+    for (int i = 0; i < 4; ++i)
+        QTest::mouseClick(pView, Qt::LeftButton, {}, QPoint(xMid, 10));
+    const int32_t iZoom = pView->m_View.m_iZoom;
+    ASSERT_LT(iZoom, 0);
+    // The second press of a double click comes as its own event kind.
+    for (Qt::MouseButton eButton : {Qt::RightButton, Qt::LeftButton}) {
+        const QPointF pt(xMid, 10);
+        QMouseEvent event(QEvent::MouseButtonDblClick, pt, pView->mapToGlobal(pt), eButton, eButton, Qt::NoModifier);
+        QApplication::sendEvent(pView, &event);
+        EXPECT_EQ(pView->m_View.m_iZoom, iZoom + (eButton == Qt::RightButton ? 1 : 0)) << int(eButton);
+    }
+}
+
+TEST(CameraCheckUi, ViewersCarryTheProgramIcon)
+{
+    // A minimised viewer shows the program's icon, as the launcher does.
+    COstra_Check_Camera_Adjustment_Test_Dialog check;
+    CView_Stitch_Dialog stitch;
+    CNCTest_Dialog noiseCheck;
+    CNoiseTest_SM_Dialog noiseTest;
+    for (const QDialog* p : std::initializer_list<const QDialog*>{&check, &stitch, &noiseCheck, &noiseTest})
+        EXPECT_FALSE(p->windowIcon().isNull()) << p->windowTitle().toStdString();
 }

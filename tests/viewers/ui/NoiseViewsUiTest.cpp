@@ -2,6 +2,7 @@
 // colour, the marks on rendered pixels, Save and Load, units, printing.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -105,10 +106,19 @@ TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"Noise Test Value not found in Fct_Tst6.INI."});
     EXPECT_EQ(dlg.LimitText(), "Limit = 7%");
 
-    // Its own file dialog only takes "[Noise Test]" files.
+    // Its own file dialog only takes "[Noise Test]" files, which bring the limit they were judged against.
     recorder.Clear();
     EXPECT_FALSE(dlg.ChooseFile(szPath));
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"This file is not a Noise Test file.\nExiting."});
+    CNoiseRecord rec;
+    rec.m_iWidth = 200;
+    rec.m_iNoiseLimit = 6;
+    rec.AllocateChannels();
+    ASSERT_TRUE(rec.WriteNoiseFile(dir.File("new.con")));
+    recorder.Clear();
+    ASSERT_TRUE(dlg.ChooseFile(dir.File("new.con")));
+    EXPECT_TRUE(recorder.Texts().empty());
+    EXPECT_EQ(dlg.LimitText(), "Limit = 6%");
 }
 
 TEST(NoiseCheckUi, PrintsTheLabelledPage)
@@ -195,7 +205,7 @@ TEST(NoiseTestUi, SaveLoadUnitsAndRescan)
     std::fill(rec.m_Blue.begin(), rec.m_Blue.end(), 33);
     ASSERT_TRUE(rec.WriteNoiseFile(dir.File("a.con")));
     ASSERT_TRUE(dlg.LoadFile(dir.File("a.con")));
-    EXPECT_EQ(dlg.AverageText(), "11%");
+    EXPECT_EQ(dlg.AverageText(), "11");
     EXPECT_EQ(dlg.LimitText(), "5%");
     for (QRadioButton* p : dlg.findChildren<QRadioButton*>()) {
         if (p->text() == "Gra&y") {
@@ -204,7 +214,7 @@ TEST(NoiseTestUi, SaveLoadUnitsAndRescan)
         if (p->text() == "&Blue")
             p->click();
     }
-    EXPECT_EQ(dlg.AverageText(), "33%");
+    EXPECT_EQ(dlg.AverageText(), "33");
     ASSERT_TRUE(dlg.SaveFile(dir.File("b.con")));
     CNoiseRecord back;
     ASSERT_TRUE(back.ReadNoiseFile(dir.File("b.con")));
@@ -218,4 +228,28 @@ TEST(NoiseTestUi, SaveLoadUnitsAndRescan)
     const std::string szPdf = dir.File("nt.pdf");
     ASSERT_TRUE(dlg.PrintToPdf(QString::fromStdString(szPdf)));
     EXPECT_NE(RunProgram("/usr/bin/pdftotext", {szPdf, "-"}).m_szOut.find("Noise Test"), std::string::npos);
+}
+
+TEST(NoiseCheckUi, GraphPlacementAndLimitBand)
+{
+    CSettingsFolder settings("[0x36C]\nNoiseTest=10\n", "");
+    CTempDir dir;
+    WriteFileBytes(dir.File("old.con"), OldNoise(400, 200, 100, 50, 0x36C));
+    CMessageRecorder recorder;
+    CNCTest_Dialog dlg;
+    dlg.show();
+    ASSERT_TRUE(dlg.LoadFile(dir.File("old.con")));
+    // The graph keeps its place at (20, 40) of the client area, 40 pixels less each way, at any size.
+    for (QSize size : {QSize(900, 520), QSize(640, 400)}) {
+        dlg.resize(size);
+        QApplication::processEvents();
+        const QWidget* pClient = dlg.Graph()->parentWidget();
+        EXPECT_EQ(dlg.Graph()->geometry(), QRect(20, 40, pClient->width() - 40, pClient->height() - 40));
+    }
+    // The limit band: red lines at average -+ 10 % (red average 200: levels 180 and 220).
+    const QImage image = dlg.Graph()->grab().toImage();
+    const int H = image.height(), x = image.width() / 2;
+    for (int iLevel : {180, 220})
+        EXPECT_EQ(image.pixel(x, (255 - iLevel) * H / 256), qRgb(255, 0, 0)) << iLevel;
+    EXPECT_NE(image.pixel(x, (255 - 150) * H / 256), qRgb(255, 0, 0));
 }

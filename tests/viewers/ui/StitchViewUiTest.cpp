@@ -110,6 +110,7 @@ TEST(StitchViewUi, DialogLoadsZoomsAndScrolls)
     ASSERT_TRUE(dlg.LoadFile(szPath));
     EXPECT_TRUE(recorder.Texts().empty());
     EXPECT_EQ(dlg.WaitTexts(), QStringList({"Please wait while loading", "Please wait while generating Picture."}));
+    EXPECT_EQ(dlg.WaitCaption(), "View Stitching Picture");
     CStitchViewWidget* pView = dlg.ViewWidget();
     const CStitchView& v = pView->m_View;
     EXPECT_EQ(v.m_iClientWidth, pView->width());
@@ -191,6 +192,18 @@ TEST(StitchViewUi, PrintsToPdfAndRendersThroughTheRegistry)
     EXPECT_NE(text.m_szOut.find("Width = 300"), std::string::npos);
     const CRunResult info = RunProgram("/usr/bin/pdfinfo", {szPdf.toStdString()});
     EXPECT_NE(info.m_szOut.find("Printing Stitching Picture"), std::string::npos) << info.m_szOut;
+
+    // A file with a header: the printout names the scanner and the scan's date.
+    const std::string szHeaderFile = dir.File("h.con");
+    std::string szHeader = "[Stitch Test]\nDataPointer=0123456789\nScannerName=ZelWide 36\nDate=01.02.2026\n"
+                           "Time=10:11:12\nWidth=4\nHeight=1\nResolution=300\n";
+    szHeader.replace(szHeader.find('=') + 1, 10, QString::number(szHeader.size()).rightJustified(10).toStdString());
+    WriteFileBytes(szHeaderFile, szHeader + "abcd");
+    ASSERT_TRUE(dlg.LoadFile(szHeaderFile));
+    ASSERT_TRUE(dlg.PrintToPdf(szPdf));
+    const std::string szPrinted = RunProgram("/usr/bin/pdftotext", {szPdf.toStdString(), "-"}).m_szOut;
+    for (const char* sz : {"ZelWide 36", "01.02.2026 10:11:12"})
+        EXPECT_NE(szPrinted.find(sz), std::string::npos) << sz << "\n" << szPrinted;
 
     for (const char* szKind : {"headerless-stitch", "stitch-test"}) {
         const FileRenderer* pRender = CUiRegistry::Instance().FindRenderer(szKind);
