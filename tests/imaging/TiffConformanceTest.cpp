@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "TiffTestSupport.h"
+#include "datafiles/Settings.h"
 #include "imaging/IccProfile.h"
 #include "imaging/ImageErrors.h"
 #include "imaging/Picture.h"
@@ -656,4 +657,10 @@ TEST(TiffConformance, FailedSaveLeavesTheOldPictureAlone)
     // No temporary is left behind.
     const CRunResult ls = RunProgram("/bin/ls", {"-A", dir.Path()});
     EXPECT_EQ(ls.m_szOut, "kept.tif\n");
+
+    // The form without a folder saves into the program directory.
+    SetProgramDirectoryOverride(dir.Path() + "/");
+    EXPECT_EQ(SavePictureAsTiffInDefaultDirectory(pic, "default.tif"), 0u);
+    SetProgramDirectoryOverride("");
+    EXPECT_EQ(ReadFileBytes(dir.File("default.tif")), szBefore);
 }
