@@ -167,7 +167,7 @@ std::vector<uint8_t> Widened(const std::vector<uint8_t>& row, const CPageCase& s
 
 std::vector<CPageCase> WriterMatrix()
 {
-    std::vector<CPageCase> specs;
+    std::vector<CPageCase> pageCases;
     const CPageCase kinds[] = {
         {IMG_KIND_BILEVEL, 1, 1728, 0, false, false}, {IMG_KIND_BILEVEL, 1, 203, 0, false, false},
         {IMG_KIND_GRAY, 8, 1000, 0, false, false},    {IMG_KIND_GRAY, 8, 300, 0, false, false},
@@ -185,9 +185,9 @@ std::vector<CPageCase> WriterMatrix()
                 continue; // no predictor for packed samples: refused
             for (int big = 0; big < 2; ++big)
                 for (int mm = 0; mm < 2; ++mm)
-                    specs.push_back(CPageCase{k.m_iKind, k.m_iBits, k.m_iWidth, c, big == 1, mm == 1});
+                    pageCases.push_back(CPageCase{k.m_iKind, k.m_iBits, k.m_iWidth, c, big == 1, mm == 1});
         }
-    return specs;
+    return pageCases;
 }
 
 } // namespace
@@ -247,11 +247,11 @@ TEST(TiffConformance, MultiPageChainsEveryPage)
         CTIFWriter writer;
         writer.SetFileName(szPath);
         writer.SetMultiPage(true);
-        const CPageCase specs[] = {{IMG_KIND_GRAY, 8, 640, 1, bBig, true},
+        const CPageCase pageCases[] = {{IMG_KIND_GRAY, 8, 640, 1, bBig, true},
                                {IMG_KIND_BILEVEL, 1, 800, 4, bBig, true},
                                {IMG_KIND_RGB, 8, 320, 5, bBig, true}};
         std::vector<Rows> all;
-        for (const CPageCase& s : specs) {
+        for (const CPageCase& s : pageCases) {
             writer.SetOptions(s.m_iCompression, bBig, "page", true, s.m_iBits, 0);
             all.push_back(MakeRows(s, 40));
             ASSERT_EQ(WritePage(writer, s, all.back(), 40), 0u);
@@ -262,7 +262,7 @@ TEST(TiffConformance, MultiPageChainsEveryPage)
         ASSERT_EQ(pages.size(), 3u);
         for (size_t i = 0; i < 3; ++i)
             for (size_t y = 0; y < 40; ++y)
-                ASSERT_EQ(Normalised(pages[i].m_Rows[y], specs[i], i == 1), Normalised(all[i][y], specs[i], false));
+                ASSERT_EQ(Normalised(pages[i].m_Rows[y], pageCases[i], i == 1), Normalised(all[i][y], pageCases[i], false));
         CTIFReader reader;
         reader.SetFileName(szPath);
         int32_t iPages = 0;
@@ -584,11 +584,11 @@ TEST(TiffConformance, PictureRoundTripKeepsLayout)
 TEST(TiffConformance, LastPageTakenBackLeavesTheFileAsBeforeIt)
 {
     CTempDir dir;
-    const CPageCase specs[] = {{IMG_KIND_GRAY, 8, 640, 1, false, false},
+    const CPageCase pageCases[] = {{IMG_KIND_GRAY, 8, 640, 1, false, false},
                                {IMG_KIND_BILEVEL, 1, 800, 4, false, false},
                                {IMG_KIND_RGB, 8, 320, 0, false, false}};
     std::vector<Rows> all;
-    for (const CPageCase& s : specs)
+    for (const CPageCase& s : pageCases)
         all.push_back(MakeRows(s, 40));
     for (int iVariant = 0; iVariant < 4; ++iVariant) {
         const bool bBig = iVariant & 1, bMM = iVariant & 2;
@@ -598,8 +598,8 @@ TEST(TiffConformance, LastPageTakenBackLeavesTheFileAsBeforeIt)
             writer.SetFileName(szPath);
             writer.SetMultiPage(true);
             for (size_t i = 0; i < iPages; ++i) {
-                writer.SetOptions(specs[i].m_iCompression, bBig, "page", bMM, specs[i].m_iBits, 0);
-                ASSERT_EQ(WritePage(writer, specs[i], all[i], 0), 0u);
+                writer.SetOptions(pageCases[i].m_iCompression, bBig, "page", bMM, pageCases[i].m_iBits, 0);
+                ASSERT_EQ(WritePage(writer, pageCases[i], all[i], 0), 0u);
             }
             if (bTakeBack) {
                 ASSERT_EQ(writer.RemoveLastPage(), 0u);
@@ -623,11 +623,11 @@ TEST(TiffConformance, LastPageTakenBackLeavesTheFileAsBeforeIt)
     writer.AppendFlag() = true; // nothing there yet: the sequence makes the file
     EXPECT_EQ(writer.RemoveLastPage(), uint32_t(IMG_INVALID_TIFF_ARGUMENTS)); // nothing to take back
     writer.SetOptions(1, false, "page", false, 8, 0);
-    ASSERT_EQ(WritePage(writer, specs[0], all[0], 40), 0u);
+    ASSERT_EQ(WritePage(writer, pageCases[0], all[0], 40), 0u);
     ASSERT_EQ(writer.RemoveLastPage(), 0u);
-    ASSERT_EQ(WritePage(writer, specs[0], all[0], 40), 0u);
+    ASSERT_EQ(WritePage(writer, pageCases[0], all[0], 40), 0u);
     writer.SetOptions(0, false, "page", false, 8, 0);
-    ASSERT_EQ(WritePage(writer, specs[2], all[2], 40), 0u);
+    ASSERT_EQ(WritePage(writer, pageCases[2], all[2], 40), 0u);
     ASSERT_TRUE(writer.Close());
     std::vector<CLibtiffPage> pages;
     ASSERT_TRUE(ReadWithLibtiff(szPath, pages)) << g_szLibtiffMessages;
