@@ -176,6 +176,9 @@ void PlainWrite(benchmark::State& state, const CBenchPicture* p)
 {
     const std::string szPath = TempFile("plain");
     for (auto _ : state) {
+        state.PauseTiming();
+        std::remove(szPath.c_str());
+        state.ResumeTiming();
         std::FILE* f = std::fopen(szPath.c_str(), "wb");
         for (int32_t y = 0; y < p->m_iHeight; ++y)
             std::fwrite(p->m_Data.data() + int64_t(y) * p->m_iRowLength, 1, size_t(p->m_iRowLength), f);
@@ -191,6 +194,12 @@ void Write(benchmark::State& state, const CBenchPicture* p, int32_t iCompression
 {
     const std::string szPath = TempFile("w.tif");
     for (auto _ : state) {
+        // Every save makes a new file (pictures are saved through a temporary);
+        // rewriting an old one would time the file system's flush of the
+        // emptied file instead of the writer.
+        state.PauseTiming();
+        std::remove(szPath.c_str());
+        state.ResumeTiming();
 #ifdef LUMORA_HAVE_LIBTIFF
         if (eWho == LIBTIFF) {
             WriteLibtiff(*p, iCompression, szPath);

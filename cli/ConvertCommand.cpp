@@ -11,6 +11,7 @@
 #include <vector>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "CliCommon.h"
@@ -21,6 +22,7 @@
 #include "imaging/Picture.h"
 #include "imaging/TifReader.h"
 #include "imaging/TifWriter.h"
+#include "platform/Log.h"
 
 namespace {
 
@@ -109,7 +111,7 @@ private:
     std::vector<uint8_t> m_Row;
 };
 
-uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath)
+uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath, std::string& szDetail)
 {
     CWideningReceiver receiver(&pic);
     CTIFReader reader;
@@ -119,8 +121,17 @@ uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath)
     uint32_t r = reader.Open(iPages);
     if (r == IMG_OK)
         r = reader.ReadPageInfo();
+    const bool bInfoRead = r == IMG_OK;
     if (r == IMG_OK)
         r = reader.ReadPage(0);
+    if (r == IMG_UNSUPPORTED_TIF && bInfoRead && iPages > 0) {
+        // Say which part of the page is beyond us, so the technician knows what to re-export.
+        const int32_t iCompression = reader.PageInfo(0).m_iCompression;
+        if (iCompression == 3)
+            szDetail = " (CCITT Group 3 compression; Group 4 or modified Huffman can be read)";
+        else if (iCompression != 1 && iCompression != 2 && iCompression != 4 && iCompression != 5 && iCompression != 32773)
+            szDetail = FormatText(" (compression %d)", iCompression);
+    }
     if (r != IMG_OK)
         return r;
     // The camera layout, as LoadTiffIntoPicture restores it.
@@ -294,14 +305,24 @@ int Run(const CConvertOptions& opt)
         std::fprintf(stderr, "lumora-cli convert: %s: cannot be read\n", opt.m_szIn.c_str());
         return CLI_EXIT_NOINPUT;
     }
+    struct stat st {};
+    if (::stat(opt.m_szIn.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "lumora-cli convert: %s: is a folder, not a picture file\n", opt.m_szIn.c_str());
+        return CLI_EXIT_NOINPUT;
+    }
+    if (st.st_size == 0) {
+        std::fprintf(stderr, "lumora-cli convert: %s: the file is empty\n", opt.m_szIn.c_str());
+        return CLI_EXIT_DATAERR;
+    }
 
     CPicture pic;
     std::string szError;
     bool bLoaded = false;
     if (IsTiffMagic(opt.m_szIn) && opt.m_szAs.empty()) {
-        const uint32_t r = LoadAnyTiff(pic, opt.m_szIn);
+        std::string szDetail;
+        const uint32_t r = LoadAnyTiff(pic, opt.m_szIn, szDetail);
         if (r != IMG_OK) {
-            std::fprintf(stderr, "lumora-cli convert: %s: %s\n", opt.m_szIn.c_str(), ImageErrorText(r));
+            std::fprintf(stderr, "lumora-cli convert: %s: %s%s\n", opt.m_szIn.c_str(), ImageErrorText(r), szDetail.c_str());
             return r == IMG_CANT_OPEN_TIF ? CLI_EXIT_NOINPUT : CLI_EXIT_DATAERR;
         }
         bLoaded = true;

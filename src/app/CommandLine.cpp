@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <cctype>
+#include <unistd.h>
 
 
 namespace {
@@ -81,5 +82,13 @@ std::string TrimForOpening(const std::string& szName)
     std::string sz = szName;
     while (!sz.empty() && sz.back() == ' ')
         sz.pop_back();
+    // Without a drive colon the third rule turns an opening quote into a
+    // leading blank. Linux paths have no drive colon, so a quoted path always
+    // arrives that way; a name that really starts with a blank is kept.
+    size_t iFirst = 0;
+    while (iFirst < sz.size() && sz[iFirst] == ' ')
+        ++iFirst;
+    if (iFirst > 0 && ::access(sz.c_str(), F_OK) != 0)
+        sz.erase(0, iFirst);
     return sz;
 }

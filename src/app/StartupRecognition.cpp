@@ -201,12 +201,19 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
         szDescriberKind = "stitch-test";
     else if (szDescriberKind == "unknown" && szAs == "light-profile")
         szDescriberKind = "light-profile";
+    bool bDescribed = false;
     if (!desc.m_Extra.Find(DESCRIBE_PROBLEM_KEY))
-        if (const KindDescriber* pDescriber = CKindRegistry::Instance().FindDescriber(szDescriberKind))
+        if (const KindDescriber* pDescriber = CKindRegistry::Instance().FindDescriber(szDescriberKind)) {
             (*pDescriber)(szAs, desc);
+            bDescribed = true;
+        }
 
     if (desc.m_Extra.Find(DESCRIBE_PROBLEM_KEY))
         return DESCRIBE_MALFORMED;
+    // A file handed over with --as is read the way the viewer reads it; when that
+    // viewer takes it, the file is recognised even though start-up would not know it.
+    if (bDescribed && szDescriberKind != desc.m_szKind)
+        return DESCRIBE_OK;
     return desc.m_szKind == "unknown" ? DESCRIBE_UNRECOGNISED : DESCRIBE_OK;
 }
 

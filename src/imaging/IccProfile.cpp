@@ -49,6 +49,10 @@ void CFileIccProfileReader::SetProfileName(const std::string& szName)
 int32_t CFileIccProfileReader::Open()
 {
     Close();
+    // A folder opens for reading here but holds no profile.
+    struct stat st {};
+    if (::stat(m_szPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 1;
     m_pFile = std::fopen(m_szPath.c_str(), "rb");
     return m_pFile ? 0 : 1;
 }

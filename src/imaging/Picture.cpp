@@ -778,6 +778,45 @@ bool CPicture::MirrorCameras()
 
 // ---------------------------------------------------------------- picture description
 
+bool CPicture::ColumnProfileGray(int32_t iFirstRow, int32_t iLastRow, std::vector<float>& profile) const
+{
+    std::vector<float>* channels[3] = {&profile, nullptr, nullptr};
+    return IsGray() && ColumnProfiles(iFirstRow, iLastRow, channels);
+}
+
+bool CPicture::ColumnProfileRGB(int32_t iFirstRow, int32_t iLastRow, std::vector<float>& red,
+                                std::vector<float>& green, std::vector<float>& blue) const
+{
+    std::vector<float>* channels[3] = {&red, &green, &blue};
+    return IsRGB() && ColumnProfiles(iFirstRow, iLastRow, channels);
+}
+
+bool CPicture::ColumnProfiles(int32_t iFirstRow, int32_t iLastRow, std::vector<float>* channels[3]) const
+{
+    if (!m_pData || m_iWidth < 1)
+        return false;
+    const int32_t iBpp = BytesPerPixel();
+    const int32_t iRows = m_iSize / (m_iWidth * iBpp);
+    iFirstRow = std::max(iFirstRow, 0);
+    iLastRow = std::min(iLastRow, iRows - 1);
+    if (iLastRow < iFirstRow)
+        return false;
+    // Sums in 64 bits: a band may be as tall as the picture.
+    std::vector<int64_t> sums(size_t(m_iWidth) * iBpp, 0);
+    for (int32_t y = iFirstRow; y <= iLastRow; ++y) {
+        const uint8_t* pRow = m_pData + int64_t(y) * m_iWidth * iBpp;
+        for (size_t i = 0; i < sums.size(); ++i)
+            sums[i] += pRow[i];
+    }
+    const double dRows = double(iLastRow - iFirstRow + 1);
+    for (int32_t c = 0; c < iBpp; ++c) {
+        channels[c]->resize(size_t(m_iWidth));
+        for (int32_t x = 0; x < m_iWidth; ++x)
+            (*channels[c])[size_t(x)] = static_cast<float>(sums[size_t(x) * iBpp + c] / dRows);
+    }
+    return true;
+}
+
 bool CPicture::WritePictureInfo(std::FILE* pFile) const
 {
     if (!pFile)

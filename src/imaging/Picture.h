@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 enum EPicData : int32_t {
     PIC_BW = 0,        // run-length coded black/white (or packed rows when filled from TIFF)
@@ -88,6 +89,12 @@ public:
     bool Rotate90CounterClockwise();
     // Left becomes right: pixel order and the order of the cameras reversed.
     bool MirrorCameras();
+    // Mean of every column over rows first..last (clamped to the picture): the
+    // profile across a stripe cut out of a scan. Gray pictures only; the RGB
+    // form fills one array per channel and takes RGB pictures only.
+    bool ColumnProfileGray(int32_t iFirstRow, int32_t iLastRow, std::vector<float>& profile) const;
+    bool ColumnProfileRGB(int32_t iFirstRow, int32_t iLastRow, std::vector<float>& red, std::vector<float>& green,
+                          std::vector<float>& blue) const;
 
     // ---- picture description ----
     bool WritePictureInfo(std::FILE* pFile) const;
@@ -177,4 +184,5 @@ private:
     int32_t DarkestNear(int32_t& x, int32_t& y, int32_t w, int32_t h) const;
     bool Trace(int32_t& x, int32_t& y, int32_t iLevel, int32_t dx, int32_t dy) const;
     bool Rotate90(bool bClockwise);
+    bool ColumnProfiles(int32_t iFirstRow, int32_t iLastRow, std::vector<float>* channels[3]) const;
 };

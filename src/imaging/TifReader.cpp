@@ -718,6 +718,11 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
         return IMG_UNSUPPORTED_TIF;
     // The kind from bits, samples and photometric interpretation.
     const int32_t p = page.m_iPhotometric;
+    // Our writer packs gray, palette and RGB samples into nibbles on request;
+    // such pages are widened to the 8-bit kinds as they are read.
+    page.m_b4Bit = iBits == 4 && iSamples != 2;
+    if (page.m_b4Bit)
+        iBits = 8;
     if (iSamples == 1 && iBits == 1 && (p == 0 || p == 1 || p == -1))
         page.m_iKind = IMG_KIND_BILEVEL;
     else if (iSamples == 1 && iBits == 8 && (p == 0 || p == 1))
@@ -736,14 +741,17 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
         return IMG_UNSUPPORTED_TIF;
     if (page.m_iPredictor != 1 && page.m_iPredictor != 2)
         return IMG_UNSUPPORTED_TIF;
-    if (page.m_iPredictor == 2 && (page.m_iKind == IMG_KIND_BILEVEL || page.m_iKind == IMG_KIND_PALETTE))
+    if (page.m_iPredictor == 2 &&
+        (page.m_iKind == IMG_KIND_BILEVEL || page.m_iKind == IMG_KIND_PALETTE || page.m_b4Bit))
         return IMG_UNSUPPORTED_TIF;
     if (page.m_iKind == IMG_KIND_PALETTE) {
-        if (colorMap.size() != 768)
+        const int32_t iColors = page.m_b4Bit ? 16 : 256;
+        if (colorMap.size() != size_t(3 * iColors))
             return IMG_TIF_FORMAT_ERROR;
-        for (int32_t i = 0; i < 256; ++i)
+        for (int32_t i = 0; i < iColors; ++i)
             for (int32_t c = 0; c < 3; ++c) // file order red, green, blue; ours blue, green, red
-                page.m_Palette[4 * i + 2 - c] = static_cast<uint8_t>(colorMap[size_t(c * 256 + i)] * 255 / 65535);
+                page.m_Palette[4 * i + 2 - c] =
+                    static_cast<uint8_t>(colorMap[size_t(c * iColors + i)] * 255 / 65535);
     }
     // Resolution: dpi, rounded; a page without it reads as 300 dpi.
     if (bResolution) {
@@ -756,6 +764,7 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
     }
 
     page.m_iRowLength = ImageRowLength(page.m_iKind, page.m_iWidth);
+    page.m_iFileRowLength = page.m_b4Bit ? (page.m_iRowLength + 1) / 2 : page.m_iRowLength;
     if (!bRowsPerStrip || page.m_iRowsPerStrip > page.m_iHeight)
         page.m_iRowsPerStrip = page.m_iHeight;
     const uint64_t iStrips = (uint64_t(page.m_iHeight) + page.m_iRowsPerStrip - 1) / page.m_iRowsPerStrip;
@@ -773,7 +782,7 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
         iCompressed += b;
     }
     // A page may not claim more pixels than its strips can hold when decoded.
-    const uint64_t iPageBytes = uint64_t(page.m_iRowLength) * uint64_t(page.m_iHeight);
+    const uint64_t iPageBytes = uint64_t(page.m_iFileRowLength) * uint64_t(page.m_iHeight);
     uint64_t iCapacity = 0;
     switch (page.m_iCompression) {
     case 1: iCapacity = iCompressed; break;
@@ -786,10 +795,26 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
         break;
     default: iCapacity = iPageBytes; break; // refused when the page is read
     }
-    if (iPageBytes > kMaxAllocation || iPageBytes > iCapacity)
+    if (uint64_t(page.m_iRowLength) * uint64_t(page.m_iHeight) > kMaxAllocation || iPageBytes > iCapacity)
         return IMG_TIF_READ_TOO_LONG;
     return IMG_OK;
 }
+
+namespace {
+
+// Widens a row of 4-bit samples, stored in the first half of the buffer, to
+// one byte each; levels are scaled so that 15 becomes 255, indexes are kept.
+// Works from the end so the packed bytes are read before they are overwritten.
+void WidenNibbles(uint8_t* pRow, int64_t iSamples, bool bLevels)
+{
+    const uint8_t iScale = bLevels ? 17 : 1;
+    for (int64_t i = iSamples - 1; i >= 0; --i) {
+        const uint8_t b = pRow[i / 2];
+        pRow[i] = static_cast<uint8_t>(((i & 1) ? (b & 0x0F) : (b >> 4)) * iScale);
+    }
+}
+
+} // namespace
 
 uint32_t CTIFReader::ReadPage(int32_t iPage)
 {
@@ -810,7 +835,7 @@ uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
     std::unique_ptr<CDecoder> pDecoder = MakeDecoder(page.m_iCompression);
     if (!pDecoder)
         return IMG_UNSUPPORTED_TIF;
-    pDecoder->SetRow(page.m_iRowLength, page.m_iWidth);
+    pDecoder->SetRow(page.m_iFileRowLength, page.m_iWidth);
     if (m_pIccSink) {
         m_pIccSink->resize(static_cast<size_t>(page.m_iIccSize));
         if (page.m_iIccSize && !m_pSource->ReadAt(page.m_iIccOffset, m_pIccSink->data(), m_pIccSink->size()))
@@ -853,6 +878,8 @@ uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
                 return IMG_TIF_OUT_OF_MEMORY;
             if ((iResult = pDecoder->DecodeLine(pRow)) != IMG_OK)
                 return iResult;
+            if (page.m_b4Bit)
+                WidenNibbles(pRow, page.m_iRowLength, page.m_iKind != IMG_KIND_PALETTE);
             if (bSwap)
                 SwapBytes16(pRow, page.m_iRowLength);
             if (page.m_iPredictor == 2)

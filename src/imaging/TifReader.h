@@ -29,7 +29,9 @@ struct CTifPageInfo {
     int32_t m_iPredictor = 1;
     int32_t m_iResolution = 300;
     int32_t m_iFillOrder = 1;
-    int64_t m_iRowLength = 0;
+    int64_t m_iRowLength = 0;     // row handed to the receiver
+    int64_t m_iFileRowLength = 0; // row as stored; half as long for 4-bit samples
+    bool m_b4Bit = false;         // samples stored as nibbles, widened to bytes on reading
     int64_t m_iRowsPerStrip = 0;
     std::vector<uint64_t> m_StripOffsets;
     std::vector<uint64_t> m_StripByteCounts;

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "imaging/IccProfile.h"
 #include "imaging/ImageErrors.h"
 #include "imaging/Picture.h"
+#include "datafiles/Settings.h"
 #include "imaging/TifReader.h"
 #include "platform/Log.h"
 
@@ -200,7 +204,8 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
 
     // File header on the first page, else chain the new IFD to the last one.
     uint64_t iIfdPos;
-    if (m_bAppend && (!m_Out.IsOpen() || m_iPageCount == 0) && ::access(m_szFileName.c_str(), F_OK) == 0) {
+    // A file still open here has had all its pages taken back: it starts afresh.
+    if (m_bAppend && !m_Out.IsOpen() && ::access(m_szFileName.c_str(), F_OK) == 0) {
         const uint32_t iResult = OpenForAppend();
         if (iResult != IMG_OK) {
             if (m_pProfile)
@@ -230,7 +235,10 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
         }
         m_Out.Write(h.data(), h.size());
         m_iPrevNextIfdPos = 0;
+        m_PageMarks.clear();
+        m_CurrentMark = CPageMark{0, 0};
     } else {
+        m_CurrentMark = CPageMark{m_Out.Position(), m_iNextIfdPos};
         m_Out.AlignEven();
         iIfdPos = m_Out.Position();
         std::vector<uint8_t> v;
@@ -550,7 +558,34 @@ uint32_t CTIFWriter::DoEndPage()
         return m_Out.Close() ? IMG_OK : IMG_CANT_WRITE_TIF;
     }
     ++m_iPageCount;
+    m_PageMarks.push_back(m_CurrentMark);
     return IMG_OK;
+}
+
+uint32_t CTIFWriter::RemoveLastPage()
+{
+    if (m_bInPage || !m_Out.IsOpen() || m_PageMarks.empty())
+        return IMG_INVALID_TIFF_ARGUMENTS;
+    try {
+        const CPageMark mark = m_PageMarks.back();
+        m_PageMarks.pop_back();
+        if (mark.m_iPrevNextField != 0) {
+            std::vector<uint8_t> zero;
+            PutOffset(zero, 0);
+            m_Out.Patch(mark.m_iPrevNextField, zero.data(), zero.size());
+        }
+        m_Out.Truncate(mark.m_iStart);
+        m_iNextIfdPos = mark.m_iPrevNextField;
+        m_iEndOfFile = mark.m_iStart;
+        --m_iPageCount;
+        // With the first page gone the next page starts the file afresh.
+        if (m_iPageCount == 0)
+            m_PageMarks.clear();
+        return IMG_OK;
+    } catch (const CImageError& e) {
+        Fail();
+        return e.m_iCode;
+    }
 }
 
 // ---------------------------------------------------------------- saving pictures
@@ -562,7 +597,9 @@ std::string PictureLayoutDescription(const CPicture& pic)
                       pic.m_BiC[7]);
 }
 
-uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath, const std::string& szIccProfile)
+namespace {
+
+uint32_t WritePictureTiff(const CPicture& pic, const std::string& szPath, const std::string& szIccProfile)
 {
     CTIFWriter writer;
     writer.SetFileName(szPath);
@@ -599,6 +636,27 @@ uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath, const
     return writer.EndPage();
 }
 
+} // namespace
+
+uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath, const std::string& szIccProfile)
+{
+    // The picture goes into a temporary file beside the target, which takes the
+    // target's place only when complete: a failed save leaves any old picture
+    // as it was and no half-written one behind.
+    std::string szTemp = szPath + ".tmp-XXXXXX";
+    const int iFd = ::mkstemp(szTemp.data());
+    if (iFd < 0)
+        return IMG_CANT_OPEN_TIF;
+    ::fchmod(iFd, 0644);
+    ::close(iFd);
+    uint32_t iResult = WritePictureTiff(pic, szTemp, szIccProfile);
+    if (iResult == IMG_OK && std::rename(szTemp.c_str(), szPath.c_str()) != 0)
+        iResult = IMG_CANT_WRITE_TIF;
+    if (iResult != IMG_OK)
+        ::unlink(szTemp.c_str());
+    return iResult;
+}
+
 uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath)
 {
     return SavePictureAsTiff(pic, szPath, std::string());
@@ -617,13 +675,9 @@ uint32_t SavePictureAsTiffInDirectory(const CPicture& pic, const std::string& sz
 
 uint32_t SavePictureAsTiffInDefaultDirectory(const CPicture& pic, const std::string& szFileName)
 {
-    char szExe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", szExe, sizeof(szExe) - 1);
-    std::string szDir = ".";
-    if (n > 0) {
-        szDir.assign(szExe, static_cast<size_t>(n));
-        szDir.resize(szDir.rfind('/') == std::string::npos ? 0 : szDir.rfind('/'));
-    }
+    std::string szDir;
+    if (!FindProgramDirectory(szDir))
+        return IMG_CANT_OPEN_TIF;
     return SavePictureAsTiffInDirectory(pic, szDir, szFileName);
 }
 

@@ -58,6 +58,10 @@ public:
     void SetIccProfile(CIccProfileReader* pProfile) { m_pProfile = pProfile; }
     // Ends a multi-page sequence; false when the last bytes could not be written.
     bool Close();
+    // Takes back the last page finished in this sequence: the IFD before it
+    // ends the chain again and the file is cut where the page began.
+    uint32_t RemoveLastPage();
+    int32_t PageCount() const { return m_iPageCount; }
     int32_t RowsPerStrip() const { return m_iRowsPerStrip; }
     // Tests shrink the classic 4 GiB limit to exercise the refusals.
     void SetClassicLimitForTest(uint64_t iLimit) { m_iClassicLimit = iLimit; }
@@ -88,7 +92,13 @@ private:
     CPackbitCoder m_Packbit;
     CLZWCoder m_LZW;
     CDifferencingFilter m_Differencing;
+    struct CPageMark {
+        uint64_t m_iStart;         // file end before the page
+        uint64_t m_iPrevNextField; // next-IFD field that points at the page, 0 for the first page
+    };
     std::vector<CStrip> m_Strips;
+    std::vector<CPageMark> m_PageMarks; // pages of this sequence that can be taken back
+    CPageMark m_CurrentMark{0, 0};
     std::string m_szFileName;
     std::string m_szDescription;
     uint64_t m_iImageLengthPos = 0;

@@ -45,12 +45,16 @@ bool LoadLocked()
 {
     std::string szErrors;
     std::vector<std::string> candidates;
-    if (const char* szEnv = std::getenv("LUMORA_SCAN_LIBRARY"); szEnv && *szEnv)
+    if (const char* szEnv = std::getenv("LUMORA_SCAN_LIBRARY"); szEnv && *szEnv) {
+        // A library named on purpose is the only one tried: falling back to the
+        // simulator after a typo would let a technician test the wrong scanner.
         candidates.emplace_back(szEnv);
-    if (const std::string szDir = ProgramDirectory(); !szDir.empty())
-        candidates.push_back(szDir + "/" + kLibraryName);
-    // A bare name lets the dynamic loader search the system library path.
-    candidates.emplace_back(kLibraryName);
+    } else {
+        if (const std::string szDir = ProgramDirectory(); !szDir.empty())
+            candidates.push_back(szDir + "/" + kLibraryName);
+        // A bare name lets the dynamic loader search the system library path.
+        candidates.emplace_back(kLibraryName);
+    }
 
     for (const std::string& szCandidate : candidates) {
         if (szCandidate.find('/') != std::string::npos && ::access(szCandidate.c_str(), F_OK) != 0) {

@@ -25,7 +25,12 @@ void DescribeStarTest(const std::string& /*szAs*/, CFileDescription& desc)
 {
     CStarTestEngine e;
     e.ReadFile(desc.m_szFile);
-    if (!e.m_Messages.empty()) desc.m_Messages.push_back(Joined(e.m_Messages));
+    if (!e.m_Messages.empty()) {
+        desc.m_Messages.push_back(Joined(e.m_Messages));
+        // Every message of the reader means sweeps are missing or cut: a script must not take
+        // what is left for the whole result.
+        desc.m_Extra.Set("problem", Joined(e.m_Messages));
+    }
     CJson sweeps = CJson::MakeArray();
     bool bAll = !e.m_Sweeps.empty();
     for (const StarTestSweep& s : e.m_Sweeps) {
@@ -55,7 +60,10 @@ void DescribeTonal(const std::string& /*szAs*/, CFileDescription& desc)
 {
     TonalResult r;
     r.Read(desc.m_szFile, false); // describing never rewrites the file
-    if (!r.m_Messages.empty()) desc.m_Messages.push_back(Joined(r.m_Messages));
+    if (!r.m_Messages.empty()) {
+        desc.m_Messages.push_back(Joined(r.m_Messages));
+        desc.m_Extra.Set("problem", Joined(r.m_Messages));
+    }
     if (!r.m_bLoaded) return;
     desc.m_Extra.Set("it8_dynamic_range", Round(r.m_dIT8DynamicRange, 2));
     desc.m_Extra.Set("scanner_dynamic_range", Round(r.m_dScannerDynamicRange, 2));

@@ -108,3 +108,17 @@ TEST(CliRender, KindsWithoutARendererAreRefusedClearly)
     EXPECT_EQ(Cli({"render", dir.File("r.con"), "-o", dir.File("r.png"), "--size", "0x5"}).m_iExit, 64);
     EXPECT_EQ(Cli({"render", dir.File("none.con"), "-o", dir.File("r.png")}).m_iExit, 66);
 }
+
+TEST(CliInfo, AsStitchRecognisesWhatTheStitchingViewerTakes)
+{
+    // Start-up does not know headerless run-length pictures; the launcher's
+    // stitching button does, and so must info --as stitch.
+    CTempDir dir;
+    ASSERT_EQ(Cli({"samples", dir.Path()}).m_iExit, 0);
+    const std::string szFile = dir.File("stitch-headerless-runlength.con");
+    EXPECT_EQ(Cli({"info", "--json", szFile}).m_iExit, 65);
+    const CRunResult r = Cli({"info", "--json", "--as", "stitch", szFile});
+    EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_EQ(r.m_szErr, "");
+    EXPECT_NE(r.m_szOut.find("\"run_length\": true"), std::string::npos) << r.m_szOut;
+}

@@ -14,13 +14,15 @@ TEST(CommandLine, RulesPickTheFileName)
         // rule 3: a switch before a quoted drive path
         {"/p \"D:\\data\\st.con\"", "D:\\data\\st.con ", "D:\\data\\st.con"},
         // rule 3 from position 0: no colon at all
-        {"\"lp file.con\"", " lp file.con ", " lp file.con"},
+        {"\"lp file.con\"", " lp file.con ", "lp file.con"},
+        {"\"/home/tech/lp.con\" ", " /home/tech/lp.con  ", "/home/tech/lp.con"},
         {"/home/tech/scans/lp.con", "/home/tech/scans/lp.con", "/home/tech/scans/lp.con"},
         // colons in Linux file names are not drive colons
         {"/home/tech/scan 12:30.con", "/home/tech/scan 12:30.con", "/home/tech/scan 12:30.con"},
         {":odd", ":odd", ":odd"},
         {"", "", ""},
     };
+    // A leading blank is only dropped when no file of that very name exists.
     for (const auto& c : cases) {
         const std::string szField = FileToLoadField(ChooseFileFromCommandLine(c.line));
         EXPECT_EQ(szField, c.field) << c.line;

@@ -112,9 +112,22 @@ TEST(ConvertCli, FailuresNameFileAndProblem)
     CTempDir dir;
     WriteFileBytes(dir.File("in.pgm"), Pgm());
     WriteFileBytes(dir.File("bad.tif"), std::string("II\x2A\0\xFF\xFF\xFF\x00", 8));
+    WriteFileBytes(dir.File("empty.tif"), "");
+    ASSERT_EQ(std::system(("mkdir '" + dir.File("folder.tif") + "'").c_str()), 0);
+    {
+        CTIFWriter g3;
+        g3.SetFileName(dir.File("g3.tif"));
+        g3.SetOptions(TIF_COMPRESSION_G3, false, "", false, 8, 0);
+        ASSERT_EQ(g3.BeginPage(0, 16, 1, 300), 0u);
+        ASSERT_EQ(g3.WriteLine(), 0u);
+        ASSERT_EQ(g3.EndPage(), 0u);
+    }
     struct Case { std::vector<std::string> args; int exit; const char* text; } cases[] = {
         {{dir.File("missing.pgm"), dir.File("o.tif")}, 66, "cannot be read"},
         {{dir.File("bad.tif"), dir.File("o.tif")}, 65, "Tif format error"},
+        {{dir.File("empty.tif"), dir.File("o.tif")}, 65, "the file is empty"},
+        {{dir.File("folder.tif"), dir.File("o.tif")}, 66, "is a folder"},
+        {{dir.File("g3.tif"), dir.File("o.png")}, 65, "Unsupported tif format (CCITT Group 3"},
         {{dir.File("in.pgm"), dir.File("o.bmp")}, 64, ".tif, .tiff or .png"},
         {{dir.File("in.pgm"), dir.File("o.png"), "--compression", "lzw"}, 64, "TIFF output only"},
         {{dir.File("in.pgm"), dir.Path() + "/no/such/dir/o.tif"}, 73, "Can't open tif-file"},

@@ -518,3 +518,26 @@ TEST(Picture, RotateAndRawFile)
     EXPECT_EQ(pic.m_iAllocated, 5);
     EXPECT_EQ(pic.m_iWidth, 3); // header fields untouched
 }
+
+TEST(Picture, ColumnProfilesAverageTheBand)
+{
+    CPicture gray = GrayRows({10, 200, 30}, 4);
+    gray.SetPixel(1, 3, 0, 0, 0); // outside the band below
+    gray.SetPixel(0, 1, 20, 20, 20);
+    std::vector<float> p, r, g, b;
+    ASSERT_TRUE(gray.ColumnProfileGray(-5, 2, p)); // first row clamped to 0
+    EXPECT_EQ(p, (std::vector<float>{float(40.0 / 3), 200.f, 30.f}));
+    ASSERT_TRUE(gray.ColumnProfileGray(3, 99, p)); // last row clamped
+    EXPECT_EQ(p[1], 0.f);
+    EXPECT_FALSE(gray.ColumnProfileGray(4, 9, p));
+    EXPECT_FALSE(gray.ColumnProfileRGB(0, 3, r, g, b));
+
+    CPicture rgb;
+    ASSERT_TRUE(rgb.CreateFilled(100, 0.02, 0.03, PIC_RGB, 30, 60, 90));
+    rgb.SetPixel(1, 0, 0, 0, 0);
+    ASSERT_TRUE(rgb.ColumnProfileRGB(0, 2, r, g, b));
+    EXPECT_EQ(r, (std::vector<float>{30.f, 20.f}));
+    EXPECT_EQ(g, (std::vector<float>{60.f, 40.f}));
+    EXPECT_EQ(b, (std::vector<float>{90.f, 60.f}));
+    EXPECT_FALSE(rgb.ColumnProfileGray(0, 2, p));
+}

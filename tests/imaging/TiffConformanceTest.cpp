@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "TiffTestSupport.h"
+#include "datafiles/Settings.h"
 #include "imaging/IccProfile.h"
 #include "imaging/ImageErrors.h"
 #include "imaging/Picture.h"
@@ -99,10 +100,11 @@ int32_t RowKind(const CPageCase& s)
 Rows MakeRows(const CPageCase& s, int32_t iHeight)
 {
     if (s.m_iBits == 4) {
-        Rows rows = ScanLikeRows(IMG_KIND_GRAY, s.m_iWidth, iHeight);
+        const int32_t iSamples = s.m_iKind == IMG_KIND_RGB ? 3 * s.m_iWidth : s.m_iWidth;
+        Rows rows = ScanLikeRows(IMG_KIND_GRAY, iSamples, iHeight);
         for (auto& r : rows) {
-            std::vector<uint8_t> packed(static_cast<size_t>((4 * s.m_iWidth + 7) / 8), 0);
-            for (int32_t x = 0; x < s.m_iWidth; ++x)
+            std::vector<uint8_t> packed(static_cast<size_t>((4 * iSamples + 7) / 8), 0);
+            for (int32_t x = 0; x < iSamples; ++x)
                 packed[size_t(x / 2)] |= uint8_t((r[size_t(x)] >> 4) << (x % 2 ? 0 : 4));
             r = packed;
         }
@@ -148,14 +150,30 @@ std::vector<uint8_t> Normalised(const std::vector<uint8_t>& row, const CPageCase
     return r;
 }
 
+// What our reader hands on for a row we wrote: 4-bit samples become bytes,
+// levels scaled to 0..255, palette indexes kept.
+std::vector<uint8_t> Widened(const std::vector<uint8_t>& row, const CPageCase& s)
+{
+    if (s.m_iBits != 4)
+        return Normalised(row, s, false);
+    const int64_t iSamples = s.m_iKind == IMG_KIND_RGB ? 3 * int64_t(s.m_iWidth) : s.m_iWidth;
+    std::vector<uint8_t> r(static_cast<size_t>(iSamples));
+    for (int64_t i = 0; i < iSamples; ++i) {
+        const uint8_t v = (i & 1) ? (row[size_t(i / 2)] & 0x0F) : (row[size_t(i / 2)] >> 4);
+        r[size_t(i)] = s.m_iKind == IMG_KIND_PALETTE ? v : uint8_t(v * 17);
+    }
+    return r;
+}
+
 std::vector<CPageCase> WriterMatrix()
 {
-    std::vector<CPageCase> specs;
+    std::vector<CPageCase> pageCases;
     const CPageCase kinds[] = {
         {IMG_KIND_BILEVEL, 1, 1728, 0, false, false}, {IMG_KIND_BILEVEL, 1, 203, 0, false, false},
         {IMG_KIND_GRAY, 8, 1000, 0, false, false},    {IMG_KIND_GRAY, 8, 300, 0, false, false},
         {IMG_KIND_GRAY, 16, 257, 0, false, false},    {IMG_KIND_GRAY, 4, 301, 0, false, false},
         {IMG_KIND_RGB, 8, 500, 0, false, false},      {IMG_KIND_RGB, 16, 130, 0, false, false},
+        {IMG_KIND_RGB, 4, 77, 0, false, false},
         {IMG_KIND_PALETTE, 8, 400, 0, false, false},  {IMG_KIND_PALETTE, 4, 99, 0, false, false},
     };
     for (const CPageCase& k : kinds)
@@ -163,11 +181,13 @@ std::vector<CPageCase> WriterMatrix()
             const bool bCCITT = c >= 2 && c <= 4;
             if (bCCITT != (k.m_iKind == IMG_KIND_BILEVEL) && bCCITT)
                 continue;
+            if (k.m_iKind == IMG_KIND_RGB && k.m_iBits == 4 && c == 1)
+                continue; // no predictor for packed samples: refused
             for (int big = 0; big < 2; ++big)
                 for (int mm = 0; mm < 2; ++mm)
-                    specs.push_back(CPageCase{k.m_iKind, k.m_iBits, k.m_iWidth, c, big == 1, mm == 1});
+                    pageCases.push_back(CPageCase{k.m_iKind, k.m_iBits, k.m_iWidth, c, big == 1, mm == 1});
         }
-    return specs;
+    return pageCases;
 }
 
 } // namespace
@@ -198,8 +218,6 @@ TEST(TiffConformance, EverythingWeWriteLibtiffReadsIdentically)
         EXPECT_EQ(info.m_iExit, 0);
         EXPECT_EQ(info.m_szErr, "");
 
-        if (s.m_iBits == 4)
-            continue; // our reader takes the depths of our own pictures only
         CRowCollector collect;
         CTIFReader reader;
         reader.SetFileName(szPath);
@@ -213,7 +231,11 @@ TEST(TiffConformance, EverythingWeWriteLibtiffReadsIdentically)
         ASSERT_EQ(reader.ReadPage(0), 0u);
         ASSERT_EQ(collect.m_Rows.size(), size_t(iHeight));
         for (int32_t y = 0; y < iHeight; ++y)
-            ASSERT_EQ(Normalised(collect.m_Rows[size_t(y)], s, false), Normalised(rows[size_t(y)], s, false)) << y;
+            ASSERT_EQ(Normalised(collect.m_Rows[size_t(y)], s, false), Widened(rows[size_t(y)], s)) << y;
+        if (s.m_iKind == IMG_KIND_PALETTE) { // the colour map comes back, blue-green-red per entry
+            for (int i = 0; i < (1 << s.m_iBits); ++i)
+                ASSERT_EQ(collect.m_Palette[size_t(4 * i + 2)], uint8_t(i)) << i;
+        }
     }
 }
 
@@ -225,11 +247,11 @@ TEST(TiffConformance, MultiPageChainsEveryPage)
         CTIFWriter writer;
         writer.SetFileName(szPath);
         writer.SetMultiPage(true);
-        const CPageCase specs[] = {{IMG_KIND_GRAY, 8, 640, 1, bBig, true},
+        const CPageCase pageCases[] = {{IMG_KIND_GRAY, 8, 640, 1, bBig, true},
                                {IMG_KIND_BILEVEL, 1, 800, 4, bBig, true},
                                {IMG_KIND_RGB, 8, 320, 5, bBig, true}};
         std::vector<Rows> all;
-        for (const CPageCase& s : specs) {
+        for (const CPageCase& s : pageCases) {
             writer.SetOptions(s.m_iCompression, bBig, "page", true, s.m_iBits, 0);
             all.push_back(MakeRows(s, 40));
             ASSERT_EQ(WritePage(writer, s, all.back(), 40), 0u);
@@ -240,7 +262,7 @@ TEST(TiffConformance, MultiPageChainsEveryPage)
         ASSERT_EQ(pages.size(), 3u);
         for (size_t i = 0; i < 3; ++i)
             for (size_t y = 0; y < 40; ++y)
-                ASSERT_EQ(Normalised(pages[i].m_Rows[y], specs[i], i == 1), Normalised(all[i][y], specs[i], false));
+                ASSERT_EQ(Normalised(pages[i].m_Rows[y], pageCases[i], i == 1), Normalised(all[i][y], pageCases[i], false));
         CTIFReader reader;
         reader.SetFileName(szPath);
         int32_t iPages = 0;
@@ -369,6 +391,7 @@ TEST(TiffConformance, IccProfileTravels)
     ASSERT_TRUE(pic.CreateFilled(300, 1, 0.5, PIC_RGB, 10, 20, 30));
     ASSERT_EQ(SavePictureAsTiff(pic, dir.File("icc.tif"), "test.icc"), 0u);
     EXPECT_EQ(SavePictureAsTiff(pic, dir.File("noicc.tif"), "missing.icc"), uint32_t(IMG_CANT_OPEN_ICC));
+    EXPECT_EQ(SavePictureAsTiff(pic, dir.File("noicc.tif"), szColor), uint32_t(IMG_CANT_OPEN_ICC)); // a folder
     ASSERT_EQ(SavePictureAsTiff(pic, dir.File("plain.tif"), ""), 0u);
     if (szOld)
         setenv("XDG_DATA_DIRS", szSaved.c_str(), 1);
@@ -556,4 +579,88 @@ TEST(TiffConformance, PictureRoundTripKeepsLayout)
     EXPECT_EQ(SavePictureAsTiff(static_cast<const CPicture*>(nullptr), dir.File("none.tif")), 0u);
     EXPECT_EQ(ReadFileBytes(dir.File("none.tif")), "");
     EXPECT_EQ(LoadTiffIntoPicture(other, dir.File("missing.tif")), uint32_t(IMG_CANT_OPEN_TIF));
+}
+
+TEST(TiffConformance, LastPageTakenBackLeavesTheFileAsBeforeIt)
+{
+    CTempDir dir;
+    const CPageCase pageCases[] = {{IMG_KIND_GRAY, 8, 640, 1, false, false},
+                               {IMG_KIND_BILEVEL, 1, 800, 4, false, false},
+                               {IMG_KIND_RGB, 8, 320, 0, false, false}};
+    std::vector<Rows> all;
+    for (const CPageCase& s : pageCases)
+        all.push_back(MakeRows(s, 40));
+    for (int iVariant = 0; iVariant < 4; ++iVariant) {
+        const bool bBig = iVariant & 1, bMM = iVariant & 2;
+        SCOPED_TRACE(iVariant);
+        auto write = [&](const std::string& szPath, size_t iPages, bool bTakeBack) {
+            CTIFWriter writer;
+            writer.SetFileName(szPath);
+            writer.SetMultiPage(true);
+            for (size_t i = 0; i < iPages; ++i) {
+                writer.SetOptions(pageCases[i].m_iCompression, bBig, "page", bMM, pageCases[i].m_iBits, 0);
+                ASSERT_EQ(WritePage(writer, pageCases[i], all[i], 0), 0u);
+            }
+            if (bTakeBack) {
+                ASSERT_EQ(writer.RemoveLastPage(), 0u);
+                EXPECT_EQ(writer.PageCount(), int32_t(iPages - 1));
+            }
+            ASSERT_TRUE(writer.Close());
+        };
+        write(dir.File("two.tif"), 2, false);
+        write(dir.File("three_less_one.tif"), 3, true);
+        EXPECT_EQ(ReadFileBytes(dir.File("three_less_one.tif")), ReadFileBytes(dir.File("two.tif")));
+        write(dir.File("one.tif"), 1, false);
+        write(dir.File("two_less_one.tif"), 2, true);
+        EXPECT_EQ(ReadFileBytes(dir.File("two_less_one.tif")), ReadFileBytes(dir.File("one.tif")));
+    }
+
+    // After a take-back the sequence goes on; with its first page gone it starts afresh.
+    const std::string szPath = dir.File("again.tif");
+    CTIFWriter writer;
+    writer.SetFileName(szPath);
+    writer.SetMultiPage(true);
+    writer.AppendFlag() = true; // nothing there yet: the sequence makes the file
+    EXPECT_EQ(writer.RemoveLastPage(), uint32_t(IMG_INVALID_TIFF_ARGUMENTS)); // nothing to take back
+    writer.SetOptions(1, false, "page", false, 8, 0);
+    ASSERT_EQ(WritePage(writer, pageCases[0], all[0], 40), 0u);
+    ASSERT_EQ(writer.RemoveLastPage(), 0u);
+    ASSERT_EQ(WritePage(writer, pageCases[0], all[0], 40), 0u);
+    writer.SetOptions(0, false, "page", false, 8, 0);
+    ASSERT_EQ(WritePage(writer, pageCases[2], all[2], 40), 0u);
+    ASSERT_TRUE(writer.Close());
+    std::vector<CLibtiffPage> pages;
+    ASSERT_TRUE(ReadWithLibtiff(szPath, pages)) << g_szLibtiffMessages;
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0].m_Rows, all[0]);
+    EXPECT_EQ(pages[1].m_Rows, all[2]);
+}
+
+TEST(TiffConformance, FailedSaveLeavesTheOldPictureAlone)
+{
+    CTempDir dir;
+    CPicture pic;
+    ASSERT_TRUE(pic.CreateFilled(300, 1, 0.5, PIC_GRAY, 0, 77, 0));
+    const std::string szPath = dir.File("kept.tif");
+    ASSERT_EQ(SavePictureAsTiff(pic, szPath), 0u);
+    const std::string szBefore = ReadFileBytes(szPath);
+    ASSERT_FALSE(szBefore.empty());
+
+    CPicture bigger;
+    ASSERT_TRUE(bigger.CreateFilled(300, 2, 1, PIC_RGB, 1, 2, 3));
+    EXPECT_EQ(SavePictureAsTiff(bigger, szPath, "/nonexistent/profile.icc"), uint32_t(IMG_CANT_OPEN_ICC));
+    EXPECT_EQ(ReadFileBytes(szPath), szBefore);
+    CPicture empty;
+    EXPECT_EQ(SavePictureAsTiff(empty, szPath), uint32_t(IMG_INVALID_TIFF_ARGUMENTS));
+    EXPECT_EQ(ReadFileBytes(szPath), szBefore);
+    EXPECT_EQ(SavePictureAsTiff(pic, dir.File("no/such/folder.tif")), uint32_t(IMG_CANT_OPEN_TIF));
+    // No temporary is left behind.
+    const CRunResult ls = RunProgram("/bin/ls", {"-A", dir.Path()});
+    EXPECT_EQ(ls.m_szOut, "kept.tif\n");
+
+    // The form without a folder saves into the program directory.
+    SetProgramDirectoryOverride(dir.Path() + "/");
+    EXPECT_EQ(SavePictureAsTiffInDefaultDirectory(pic, "default.tif"), 0u);
+    SetProgramDirectoryOverride("");
+    EXPECT_EQ(ReadFileBytes(dir.File("default.tif")), szBefore);
 }

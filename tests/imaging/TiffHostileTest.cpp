@@ -87,6 +87,12 @@ std::vector<CTag> With(std::vector<CTag> tags, uint16_t iTag, uint32_t iValue)
     return tags;
 }
 
+std::vector<CTag> WithPredictor(std::vector<CTag> tags)
+{
+    tags.push_back({317, 3, 1, 2});
+    return tags;
+}
+
 std::vector<CTag> CompressionAsLong()
 {
     std::vector<CTag> tags = GrayTags(4, 4, 1, 16);
@@ -125,6 +131,10 @@ TEST(TiffHostile, EachDamageEndsWithItsCode)
         {"Group 3", BuildTiff(GrayTags(10, 1, 3, 4, 1, 0), strip), IMG_UNSUPPORTED_TIF},
         {"JPEG", BuildTiff(GrayTags(4, 4, 7, 16), strip), IMG_UNSUPPORTED_TIF},
         {"12 bits", BuildTiff(GrayTags(4, 4, 1, 16, 12), strip), IMG_UNSUPPORTED_TIF},
+        {"4 bits", BuildTiff(GrayTags(4, 4, 1, 8, 4), strip), 0},
+        {"4 bits, short strip", BuildTiff(GrayTags(4, 4, 1, 7, 4), strip), IMG_TIF_READ_TOO_LONG},
+        {"4 bits with predictor", BuildTiff(WithPredictor(GrayTags(4, 4, 5, 16, 4)), strip), IMG_UNSUPPORTED_TIF},
+        {"4-bit palette without map", BuildTiff(GrayTags(4, 4, 1, 8, 4, 3), strip), IMG_TIF_FORMAT_ERROR},
         {"compression as LONG", BuildTiff(CompressionAsLong(), strip), IMG_TIF_FORMAT_ERROR},
         {"no strips", BuildTiff({{256, 4, 1, 4}, {257, 4, 1, 4}}, strip), IMG_TIF_FORMAT_ERROR},
     };

@@ -41,4 +41,19 @@ TEST(TestToolCli, HostileStarTestFileIsDescribedWithItsMessage)
     const CRunResult a = RunProgram(BinPath("lumora-cli"), {"info", "--json", szPath});
     EXPECT_NE(a.m_szOut.find("Length 999999999 is more than the file can hold"), std::string::npos) << a.m_szOut;
     EXPECT_NE(a.m_szOut.find("\"sweeps\": []"), std::string::npos) << a.m_szOut;
+    EXPECT_EQ(a.m_iExit, 65);
+}
+
+TEST(TestToolCli, CutResultFilesAreNotTakenForWholeOnes)
+{
+    CTempDir dir;
+    ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.Path()}).m_iExit, 0);
+    for (const char* szName : {"StarTest_Sample.txt", "TonalResolution_Sample.txt"}) {
+        const std::string szWhole = ReadFileBytes(dir.File(szName));
+        const std::string szCut = dir.File(std::string("cut_") + szName);
+        WriteFileBytes(szCut, szWhole.substr(0, szWhole.size() / 3));
+        const CRunResult r = RunProgram(BinPath("lumora-cli"), {"info", "--json", szCut});
+        EXPECT_EQ(r.m_iExit, 65) << szName << "\n" << r.m_szOut;
+        EXPECT_NE(r.m_szOut.find("\"problem\""), std::string::npos) << szName;
+    }
 }

@@ -2,6 +2,8 @@
 
 #include <QBasicTimer>
 #include <QContextMenuEvent>
+#include <QFont>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -29,7 +31,30 @@ constexpr int kHeight = 164;
 QString ShownName(const std::string& szFile)
 {
     const size_t iSlash = szFile.rfind('/');
-    return FromCp1252(iSlash == std::string::npos ? szFile : szFile.substr(iSlash + 1));
+    const QString name = FromCp1252(iSlash == std::string::npos ? szFile : szFile.substr(iSlash + 1));
+    // A long name without blanks would be cut at both edges of the word-wrapped
+    // line; shortened in the middle, its start and its end stay readable.
+    return QFontMetrics(QFont()).elidedText(name, Qt::ElideMiddle, kWidth - 24);
+}
+
+// What a technician calls the window a viewer class opens.
+QString ViewerTitle(const std::string& szViewer)
+{
+    static const std::pair<const char*, const char*> kTitles[] = {
+        {"COscilloscope_Dialog", "the oscilloscope"},
+        {"CAdjustCenterCCD_Dialog", "the scan-line positioning test"},
+        {"CVerticalCameraVerification_Dialog", "the mirror carriage adjustment test"},
+        {"CView_LPF_Dialog", "the light profile viewer"},
+        {"CLPF_Dialog", "the light profile viewer"},
+        {"CView_Stitch_Dialog", "the stitching viewer"},
+        {"CNoiseTest_SM_Dialog", "the noise test"},
+        {"CStarTest_Dialog", "the star test"},
+        {"CTonalResolutionDialog", "the tonal resolution viewer"},
+    };
+    for (const auto& t : kTitles)
+        if (szViewer == t.first)
+            return QString::fromLatin1(t.second);
+    return QString::fromStdString(szViewer);
 }
 } // namespace
 
@@ -182,7 +207,7 @@ bool CViewerDlg::RunViewer(const std::string& szViewer, CViewerRequest request, 
     m_szLastViewer = szViewer;
     const ViewerRunner* pRunner = CUiRegistry::Instance().FindViewer(szViewer);
     if (!pRunner || !*pRunner) {
-        const QString viewer = QString::fromStdString(szViewer);
+        const QString viewer = ViewerTitle(szViewer);
         if (request.m_szFile.empty())
             SetStatus(QStringLiteral("The viewer %1 is not part of this build yet.").arg(viewer));
         else

@@ -198,7 +198,7 @@ TEST(Launcher, AMissingViewerIsNamedAndTheLauncherStays)
     QTest::qWait(300);
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(dlg.LastViewer(), "CTonalResolutionDialog");
-    EXPECT_TRUE(dlg.StatusText().contains("CTonalResolutionDialog"));
+    EXPECT_TRUE(dlg.StatusText().contains("the tonal resolution viewer"));
 }
 
 TEST(Launcher, AFileThatCannotBeOpenedKeepsItsName)
@@ -266,4 +266,18 @@ TEST(Screenshot, LauncherIsSavedWhenNothingOpens)
     const CRunResult version = RunProgram(BinPath("lumora"), {"--version"});
     EXPECT_EQ(version.m_iExit, 0);
     EXPECT_EQ(version.m_szOut.substr(0, 17), "Lumora 6 Release ");
+}
+
+TEST(Launcher, LongNamesStayReadableAtBothEnds)
+{
+    CTempDir dir;
+    const std::string szName = "Mueller_2026-12-06_stitching_area_camera_B_" + std::string(60, 'x') + "_end.bin";
+    WriteFileBytes(dir.File(szName), std::string(48, '\0'));
+    CViewerDlg dlg;
+    dlg.SetFileToLoad(dir.File(szName));
+    dlg.show();
+    QTest::qWait(300);
+    const QString status = dlg.StatusText();
+    EXPECT_TRUE(status.contains("Mueller_")) << status.toStdString();
+    EXPECT_TRUE(status.contains("_end.bin")) << status.toStdString();
 }
