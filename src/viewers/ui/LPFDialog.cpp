@@ -16,6 +16,7 @@
 #include "platform/ui/Text.h"
 #include "viewers/ui/LPFControle.h"
 #include "viewers/ui/LPFLoading.h"
+#include "viewers/ui/StitchNoisePrinting.h"
 
 namespace {
 
@@ -193,7 +194,9 @@ void CLPF_Dialog::OnPrint()
 
 void CLPF_Dialog::OnHeaderInfo()
 {
-    ShowLightProfileHeader(m_szFile);
+    // Before any file was chosen there is no header to show.
+    if (!m_szFile.empty())
+        ShowFileHeader(m_szFile);
 }
 
 bool CLPF_Dialog::ExportPng(const QString& szFile)

@@ -159,15 +159,6 @@ void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::f
         printTo(printer);
 }
 
-void ShowLightProfileHeader(const std::string& szFile)
-{
-    if (szFile.empty())
-        return;
-    std::string szText;
-    LightProfileHeaderInfo(szFile, szText);
-    ShowMessage(szText);
-}
-
 bool UnpackRawdexForViewer(const std::string& szFile)
 {
     ShowMessage("This is a Rawdex packed file,\nand it will now be unpacked.");

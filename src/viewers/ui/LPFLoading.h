@@ -50,5 +50,3 @@ QMenuBar* MakeLightProfileMenuBar(QDialog* pDialog, const CLpfViewerActions& act
 // Prints to szPrintFile as PDF when one is set (headless runs), else through
 // the print dialog; printTo draws the pages.
 void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::function<bool(QPrinter&)>& printTo);
-// The header of szFile in a message box; nothing before a file was chosen.
-void ShowLightProfileHeader(const std::string& szFile);

@@ -15,6 +15,7 @@
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
 #include "viewers/ui/LPFLoading.h"
+#include "viewers/ui/StitchNoisePrinting.h"
 
 namespace {
 
@@ -368,7 +369,9 @@ void CView_LPF_Dialog::OnPrint()
 
 void CView_LPF_Dialog::OnHeaderInfo()
 {
-    ShowLightProfileHeader(m_szFile);
+    // Before any file was chosen there is no header to show.
+    if (!m_szFile.empty())
+        ShowFileHeader(m_szFile);
 }
 
 bool CView_LPF_Dialog::ExportPng(const QString& szFile)

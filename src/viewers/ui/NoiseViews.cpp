@@ -96,16 +96,6 @@ void SyncScrollBar(QScrollBar* pBar, CNoiseTestControl* pGraph, bool& bUpdating)
     pGraph->update();
 }
 
-// A dialog opened on a file loads it once the window is up, so a message
-// about the file has its owner on screen.
-void LoadWhenShown(QWidget* pDialog, bool& bLoadPending, const std::function<void()>& load)
-{
-    if (!bLoadPending)
-        return;
-    bLoadPending = false;
-    QTimer::singleShot(0, pDialog, load);
-}
-
 // record is replaced only by a file that reads; otherwise the user is told why.
 bool ReadNoiseRecord(const std::string& szFile, CNoiseRecord& record)
 {

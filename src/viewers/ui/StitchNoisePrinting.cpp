@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 
 #include "platform/Messages.h"
 #include "viewers/LightProfileFile.h"
@@ -64,4 +65,12 @@ void ShowFileHeader(const std::string& szFile)
     std::string szText;
     LightProfileHeaderInfo(szFile, szText);
     ShowMessage(szText);
+}
+
+void LoadWhenShown(QWidget* pDialog, bool& bLoadPending, const std::function<void()>& load)
+{
+    if (!bLoadPending)
+        return;
+    bLoadPending = false;
+    QTimer::singleShot(0, pDialog, load);
 }

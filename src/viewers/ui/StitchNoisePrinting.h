@@ -1,6 +1,7 @@
 #pragma once
-// Printing shared by the stitching, noise and camera check views: one page
-// per job, to a printer chosen by the user or to a PDF.
+// Printing shared by the stitching, noise and camera check views (one page
+// per job, to a printer chosen by the user or to a PDF), and the little else
+// these dialogs do alike.
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -26,3 +27,7 @@ int DrawPageLines(QPainter& painter, const QRect& page, const QStringList& lines
 
 // Key I: the file's header text in a message box.
 void ShowFileHeader(const std::string& szFile);
+
+// A dialog opened on a file loads it once the window is up, so a message
+// about the file has its owner on screen. Clears bLoadPending.
+void LoadWhenShown(QWidget* pDialog, bool& bLoadPending, const std::function<void()>& load);

@@ -201,10 +201,7 @@ void CView_Stitch_Dialog::SetFileName(const std::string& szFile)
 void CView_Stitch_Dialog::showEvent(QShowEvent* pEvent)
 {
     QDialog::showEvent(pEvent);
-    if (m_bLoadPending) {
-        m_bLoadPending = false;
-        QTimer::singleShot(0, this, [this] { LoadFile(m_szFileName); });
-    }
+    LoadWhenShown(this, m_bLoadPending, [this] { LoadFile(m_szFileName); });
 }
 
 bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
