@@ -114,19 +114,12 @@ private:
 uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath, std::string& szDetail)
 {
     CWideningReceiver receiver(&pic);
-    CTIFReader reader;
-    reader.SetFileName(szPath);
-    reader.SetReceiver(&receiver);
-    int32_t iPages = 0;
-    uint32_t r = reader.Open(iPages);
-    if (r == IMG_OK)
-        r = reader.ReadPageInfo();
-    const bool bInfoRead = r == IMG_OK;
-    if (r == IMG_OK)
-        r = reader.ReadPage(0);
-    if (r == IMG_UNSUPPORTED_TIF && bInfoRead && iPages > 0) {
+    CTifPageInfo info;
+    info.m_iCompression = -1; // stays so when the page's tags could not be read
+    const uint32_t r = ReadFirstTiffPage(receiver, szPath, &info);
+    if (r == IMG_UNSUPPORTED_TIF && info.m_iCompression >= 0) {
         // Say which part of the page is beyond us, so the technician knows what to re-export.
-        const int32_t iCompression = reader.PageInfo(0).m_iCompression;
+        const int32_t iCompression = info.m_iCompression;
         if (iCompression == 3)
             szDetail = " (CCITT Group 3 compression; Group 4 or modified Huffman can be read)";
         else if (iCompression != 1 && iCompression != 2 && iCompression != 4 && iCompression != 5 && iCompression != 32773)
@@ -134,11 +127,7 @@ uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath, std::string& szDe
     }
     if (r != IMG_OK)
         return r;
-    // The camera layout, as LoadTiffIntoPicture restores it.
-    std::sscanf(reader.PageInfo(0).m_szDescription.c_str(),
-                "ZEL\nm_iA=%d\nm_iB=%d\nm_iC=%d\nm_iD=%d\nm_iE=%d\nm_iF=%d\nm_iG=%d\nm_iH=%d", &pic.m_BiC[0],
-                &pic.m_BiC[1], &pic.m_BiC[2], &pic.m_BiC[3], &pic.m_BiC[4], &pic.m_BiC[5], &pic.m_BiC[6],
-                &pic.m_BiC[7]);
+    ReadCameraLayout(info.m_szDescription, pic);
     return IMG_OK;
 }
 

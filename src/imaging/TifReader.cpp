@@ -893,9 +893,8 @@ uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
     return m_pReceiver->EndPage();
 }
 
-uint32_t LoadTiffIntoPicture(CPicture& pic, const std::string& szPath)
+uint32_t ReadFirstTiffPage(CImageReceiver& receiver, const std::string& szPath, CTifPageInfo* pInfo)
 {
-    CMyReceiver receiver(&pic);
     CTIFReader reader;
     reader.SetFileName(szPath);
     reader.SetReceiver(&receiver);
@@ -903,13 +902,27 @@ uint32_t LoadTiffIntoPicture(CPicture& pic, const std::string& szPath)
     uint32_t iResult = reader.Open(iPages);
     if (iResult == IMG_OK)
         iResult = reader.ReadPageInfo();
+    if (iResult == IMG_OK && pInfo && iPages > 0)
+        *pInfo = reader.PageInfo(0);
     if (iResult == IMG_OK)
         iResult = reader.ReadPage(0);
+    return iResult;
+}
+
+void ReadCameraLayout(const std::string& szDescription, CPicture& pic)
+{
+    std::sscanf(szDescription.c_str(), "ZEL\nm_iA=%d\nm_iB=%d\nm_iC=%d\nm_iD=%d\nm_iE=%d\nm_iF=%d\nm_iG=%d\nm_iH=%d",
+                &pic.m_BiC[0], &pic.m_BiC[1], &pic.m_BiC[2], &pic.m_BiC[3], &pic.m_BiC[4], &pic.m_BiC[5],
+                &pic.m_BiC[6], &pic.m_BiC[7]);
+}
+
+uint32_t LoadTiffIntoPicture(CPicture& pic, const std::string& szPath)
+{
+    CMyReceiver receiver(&pic);
+    CTifPageInfo info;
+    const uint32_t iResult = ReadFirstTiffPage(receiver, szPath, &info);
     if (iResult != IMG_OK)
         return iResult;
-    std::sscanf(reader.PageInfo(0).m_szDescription.c_str(),
-                "ZEL\nm_iA=%d\nm_iB=%d\nm_iC=%d\nm_iD=%d\nm_iE=%d\nm_iF=%d\nm_iG=%d\nm_iH=%d", &pic.m_BiC[0],
-                &pic.m_BiC[1], &pic.m_BiC[2], &pic.m_BiC[3], &pic.m_BiC[4], &pic.m_BiC[5], &pic.m_BiC[6],
-                &pic.m_BiC[7]);
+    ReadCameraLayout(info.m_szDescription, pic);
     return IMG_OK;
 }

@@ -182,3 +182,10 @@ private:
 // Fills a picture from the first page of a TIFF file and restores the camera
 // layout from its description. Returns 0 or an image error code.
 uint32_t LoadTiffIntoPicture(CPicture& pic, const std::string& szPath);
+
+// The first page of a TIFF file into any receiver. pInfo, when given, gets the
+// page's tags whenever they could be read (also when decoding then failed).
+uint32_t ReadFirstTiffPage(CImageReceiver& receiver, const std::string& szPath, CTifPageInfo* pInfo);
+
+// The camera layout as SavePictureAsTiff writes it into the description.
+void ReadCameraLayout(const std::string& szDescription, CPicture& pic);
