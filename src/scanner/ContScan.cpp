@@ -334,7 +334,7 @@ void CContScan::ProcessBlock()
             pBlock[i] = static_cast<uint8_t>(std::min(pBlock[i] * 4, 255));
 
     SplitPlanes();
-    if (m_pScanner && !IsReplay() && m_iBytesPerPixel == 3 && m_pScanner->IsSoftwareScanner())
+    if (m_pScanner && m_iBytesPerPixel == 3 && m_pScanner->IsSoftwareScanner())
         ApplyCorrections();
     if (m_Guard.size() >= 3 && (m_Guard[m_Guard.size() - 3] != 'j' || m_Guard[m_Guard.size() - 2] != 'k' ||
                                 m_Guard.back() != 'n'))

