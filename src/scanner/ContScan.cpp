@@ -192,7 +192,8 @@ bool CContScan::ReadCameraLayout()
     if (const int32_t iError = s.GetCameraPixelRanges(first, last); iError != 0) {
         Log_Msg_Hex("m_ptrScanner->GetCameraPixels_8::ErrorNo", iError);
     } else {
-        for (int32_t c = 0; c < 8; ++c)
+        const int32_t iCameras = std::clamp(s.GetCameraCount(), 0, 8);
+        for (int32_t c = 0; c < iCameras; ++c)
             pixels[size_t(c)] = std::clamp(last[c] - first[c] + 1, 0, COsaRecording::kMaxCameraPixels);
     }
     int64_t iSum = 0;
