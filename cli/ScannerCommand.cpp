@@ -301,7 +301,9 @@ int RunPaper(const CScannerOptions& o, const std::string& szAction)
     if (!OpenForCommand(scanner, o, iExit))
         return iExit;
     if (szAction == "load") {
-        if (!scanner.CanPaperBeLoaded()) {
+        // Without a status block there is no state to ask; loading is then
+        // the scanner's own business and always succeeds at once.
+        if (scanner.HasStatusBlock() && !scanner.CanPaperBeLoaded()) {
             int32_t iState = 0, iPosition = 0;
             scanner.GetPaperState(iState, iPosition);
             std::fprintf(stderr, "lumora-cli scanner: paper cannot be loaded: %s\n",

@@ -1,13 +1,16 @@
 // Scenario files of the simulated scanner: any text must give a device whose
-// inquiry pages and status block are built without leaving their buffers.
+// inquiry pages, status block, camera layout and rendered line are built
+// without leaving their buffers.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "../sim/SimCameras.cpp"
 #include "../sim/SimDevice.cpp"
 #include "../sim/SimImage.cpp"
+#include "../sim/SimSheet.cpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -29,14 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     sim::CLibrary lib;
     lib.m_Scenario = scenario;
-    for (const uint8_t byPage : {0xC0, 0xC1, 0xC3, 0xC4, 0x00})
+    for (const uint8_t byPage : {0xC0, 0xC1, 0xC3, 0xC4, 0xC6, 0x00})
         lib.InquiryPage(byPage);
-    lib.CameraPixels();
     sim::CDevice device;
     device.m_iPaper = scenario.m_iInitialPaper;
     device.m_Window.m_bSet = true;
     device.m_Window.m_iWidth = scenario.m_iScanWidth;
     device.m_Window.m_iXResolution = scenario.m_iOpticalResolution;
+    device.m_Window.m_iYResolution = scenario.m_iOpticalResolution;
     lib.StatusBlock(device);
+    for (const bool bStitched : {false, true}) {
+        lib.m_bStitched = bStitched;
+        const sim::CLayout layout = lib.Layout(device);
+        std::vector<uint8_t> line(static_cast<size_t>(layout.m_iWidth) * 3 + 1);
+        sim::CLineRequest request;
+        request.m_iBytesPerPixel = 3;
+        request.m_bEdgeNoise = bStitched;
+        sim::MakeImageSource(scenario)->RenderLine(lib, device, layout, request, line.data());
+    }
     return 0;
 }

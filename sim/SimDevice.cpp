@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cerrno>
 #include <cstring>
@@ -46,11 +47,65 @@ std::vector<std::string> Split(const std::string& sz, char c)
 
 } // namespace
 
-int32_t CameraPixelsFor(const CScenario& s)
+void CScenario::LoadOptics(const CIniFile& ini)
 {
-    const int32_t iCameras = std::clamp(s.m_iCameras, 1, kMaxCameras);
-    const int64_t iWidth = static_cast<int64_t>(s.m_iScanWidth) * s.m_iOpticalResolution / 1200;
-    return static_cast<int32_t>(std::clamp<int64_t>(iWidth / iCameras + s.m_iCameraOverlap, 1, 65535));
+    auto real = [&](const std::string& szSection, const char* szKey, double& target, double dLow, double dHigh) {
+        if (const auto v = ini.Get(szSection, szKey)) {
+            const double d = std::strtod(v->c_str(), nullptr);
+            if (std::isfinite(d))
+                target = std::clamp(d, dLow, dHigh);
+        }
+    };
+    if (const auto v = ini.Get("Sheet", "Kind")) {
+        static const std::pair<const char*, ESheetKind> kKinds[] = {{"flat", ESheetKind::Flat},
+                                                                    {"white", ESheetKind::White},
+                                                                    {"calibration", ESheetKind::Calibration},
+                                                                    {"line", ESheetKind::Line}};
+        for (const auto& [szName, eKind] : kKinds)
+            if (*v == szName)
+                m_eSheet = eKind;
+    }
+    constexpr double kBig = 1.0e6;
+    real("Sheet", "FrontLineY", m_dFrontLineY, -kBig, kBig);
+    real("Sheet", "RearLineY", m_dRearLineY, -kBig, kBig);
+    real("Sheet", "LineY", m_dLineY, -kBig, kBig);
+    real("Sheet", "LineWidth", m_dLineWidth, 0.0, 1000.0);
+    real("Sheet", "WireSlant", m_dWireSlant, -10.0, 10.0);
+    real("Sheet", "MarkGap", m_dMarkGap, 0.0, 1000.0);
+    real("Sheet", "MarkSlope", m_dMarkSlope, -10.0, 10.0);
+    real("Sheet", "MarkReach", m_dMarkReach, 0.0, kBig);
+    real("Sheet", "White", m_dPaperWhite, 0.0, 1.0);
+    real("Sheet", "Card", m_dCardBlack, 0.0, 1.0);
+    real("Lamp", "Weakness", m_dLampWeakness, 0.0, 1.0);
+    real("Carriage", "Tilt", m_dCarriageTilt, -kBig, kBig);
+    real("Scan", "Speed", m_dScanSpeed, 0.0, 1000.0);
+    double dSeed = m_iNoiseSeed;
+    real("Noise", "Seed", dSeed, 0.0, 4294967295.0);
+    m_iNoiseSeed = static_cast<uint32_t>(dSeed);
+    real("Noise", "Sigma", m_dNoiseSigma, 0.0, 255.0);
+    if (const auto v = ini.Get("Noise", "CISNoiseEvery"))
+        m_iCISNoiseEvery = std::max(ParseNumber(*v), 0);
+    if (const auto v = ini.Get("Noise", "CISNoiseWidth"))
+        m_iCISNoiseWidth = std::clamp(ParseNumber(*v), 0, 65535);
+    for (int32_t c = 0; c < kMaxCameras; ++c) {
+        const std::string szSection = std::string("Camera.") + static_cast<char>('A' + c);
+        CCameraScenario& cs = m_Camera[static_cast<size_t>(c)];
+        real(szSection, "OffsetX", cs.m_dOffsetX, -kBig, kBig);
+        real(szSection, "OffsetY", cs.m_dOffsetY, -kBig, kBig);
+        real(szSection, "Tilt", cs.m_dTilt, -kBig, kBig);
+        real(szSection, "WidthError", cs.m_dWidthError, -1000.0, 1000.0);
+        real(szSection, "Black", cs.m_dBlack, -255.0, 255.0);
+        real(szSection, "WhiteGain", cs.m_dWhiteGain, 0.0, 100.0);
+        real(szSection, "Lamp", cs.m_dLamp, 0.0, 100.0);
+        real(szSection, "Falloff", cs.m_dFalloff, 0.0, 1.0);
+        real(szSection, "MotorX", cs.m_dMotorX, -kBig, kBig);
+        real(szSection, "MotorY", cs.m_dMotorY, -kBig, kBig);
+        real(szSection, "MotorWidth", cs.m_dMotorWidth, -1000.0, 1000.0);
+        if (const auto v = ini.Get(szSection, "Phase"))
+            cs.m_iPhase = ParseNumber(*v) & 3;
+        if (const auto v = ini.Get(szSection, "MotorStuck"))
+            cs.m_bMotorStuck = ParseNumber(*v) != 0;
+    }
 }
 
 bool CScenario::Load(const std::string& szPath, std::string& szError)
@@ -92,7 +147,10 @@ bool CScenario::Load(const std::string& szPath, std::string& szError)
     num("Model", "Cameras", m_iCameras);
     num("Model", "OpticalResolution", m_iOpticalResolution);
     flag("Model", "SoftwareScanner", m_bSoftwareScanner);
-    num("Model", "CISModes", m_byCISModes);
+    if (ini.Get("Model", "CISModes")) {
+        num("Model", "CISModes", m_byCISModes);
+        m_bCISModesGiven = true;
+    }
     if (const auto v = ini.Get("Model", "CISResolutions")) {
         m_CISResolutions.clear();
         for (const std::string& s : Split(*v, ','))
@@ -140,6 +198,13 @@ bool CScenario::Load(const std::string& szPath, std::string& szError)
     num("Faults", "OverReport", m_iOverReport);
     num("Faults", "LoseConnectionAfter", m_iLoseConnectionAfter);
     num("Faults", "SlowReadMs", m_iSlowReadMs);
+    num("Faults", "StallEvery", m_iStallEvery);
+    num("Faults", "StallMs", m_iStallMs);
+    num("Faults", "RebootsToApply", m_iRebootsToApply);
+    num("Model", "DarkPixels", m_iDarkPixels);
+    num("Model", "GainBits", m_iGainBits);
+    num("Model", "Generation", m_iGeneration);
+    LoadOptics(ini);
     // CheckCondition.<entry>[.<data type or buffer id>] = <sense>[,<count>]
     for (const auto& [szKey, szValue] : ini.Entries("Faults")) {
         static const std::string kPrefix = "checkcondition.";
@@ -221,17 +286,10 @@ void CLibrary::Reset()
         // Scan line ranges (codes 2 and 4): first line and line count.
         d.m_QueryValues[2] = {0, 10, 0x07, 0xD0};
         d.m_QueryValues[4] = {0, 20, 0x07, 0xD0};
-        // Stitch positions: the middle of each overlap, seen from both cameras.
-        std::vector<uint8_t> positions;
-        const int32_t iPixels = CameraPixelsFor(s);
-        for (int32_t c = 0; c + 1 < std::clamp(s.m_iCameras, 0, kMaxCameras); ++c) {
-            const int32_t a = iPixels - s.m_iCameraOverlap / 2, b = s.m_iCameraOverlap / 2;
-            positions.insert(positions.end(), {static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a), 1,
-                                               static_cast<uint8_t>(b >> 8), static_cast<uint8_t>(b), 1});
-        }
-        d.m_Buffers[{ZEL_BUF_STITCH_POSITIONS, 0}] = positions;
+        d.m_Buffers[{ZEL_BUF_STITCH_POSITIONS, 0}] = DefaultStitchPositions(s);
         m_Devices.push_back(std::move(d));
     }
+    m_bStitched = true;
     m_pImageSource = MakeImageSource(m_Scenario);
     m_szStateFile = StateFileFor(m_Scenario, !m_szScenarioPathInUse.empty());
     m_iCalls = 0;
@@ -452,9 +510,12 @@ int32_t CLibrary::Cameras() const
     return std::clamp(m_Scenario.m_iCameras, 0, kMaxCameras);
 }
 
-int32_t CLibrary::CameraPixels() const
+CLayout CLibrary::Layout(const CDevice& d) const
 {
-    return CameraPixelsFor(m_Scenario);
+    const CWindow& w = d.m_Window;
+    if (!w.m_bSet)
+        return MakeLayout(m_Scenario, d, m_bStitched, Nominal(m_Scenario).m_iResolution, 0, -1);
+    return MakeLayout(m_Scenario, d, m_bStitched, w.m_iXResolution, w.m_iLeft, w.m_iWidth);
 }
 
 void CLibrary::Advance(CDevice& d)
@@ -470,7 +531,11 @@ void CLibrary::Advance(CDevice& d)
     const int64_t iElapsed = iNow - d.m_iMotorTime;
     d.m_iMotorTime = iNow;
     const int64_t iStep = iElapsed * m_Scenario.m_iMotorSpeed / 1000;
-    for (CMotor& m : d.m_Motors) {
+    for (size_t c = 0; c < d.m_Motors.size(); ++c) {
+        CMotor& m = d.m_Motors[c];
+        // A stuck motor takes every command and turns nothing.
+        if (m_Scenario.m_Camera[c].m_bMotorStuck)
+            continue;
         if (m.m_iRun != 0) {
             m.m_iPosition += m.m_iRun * iStep;
             m.m_iTarget = m.m_iPosition;
@@ -493,7 +558,8 @@ std::vector<uint8_t> CLibrary::InquiryPage(uint8_t byPage) const
         page.assign(200, 0);
         page[65] = static_cast<uint8_t>(s.m_cUnitLetter);
         PutBe32(&page[60], s.m_iDeviceValue);
-        PutBe32(&page[191], s.m_iStatusBlockValue);
+        // A device without a status block says so here.
+        PutBe32(&page[191], s.m_bNoStatusBlock && s.m_iStatusBlockValue < 0 ? -2 : s.m_iStatusBlockValue);
         break;
     case 0xC1:
         page.assign(160, 0);
@@ -505,10 +571,10 @@ std::vector<uint8_t> CLibrary::InquiryPage(uint8_t byPage) const
         page[66] = static_cast<uint8_t>(s.m_iWindowPageLength);
         page[85] = s.m_bGrayAsRgb ? 1 : 0;
         page[124] = s.m_bSoftwareScanner ? 1 : 0;
-        page[125] = s.m_byCISModes;
+        page[125] = CISModes();
         page[128] = static_cast<uint8_t>(s.m_iType);
         for (int32_t bit = 0, iMode = 0; bit < 8; ++bit) {
-            if (!(s.m_byCISModes & (1 << bit)))
+            if (!(CISModes() & (1 << bit)))
                 continue;
             if (iMode < static_cast<int32_t>(s.m_CISResolutions.size()))
                 PutBe16(&page[static_cast<size_t>(135 + 2 * bit)], s.m_CISResolutions[static_cast<size_t>(iMode)]);
@@ -522,6 +588,11 @@ std::vector<uint8_t> CLibrary::InquiryPage(uint8_t byPage) const
     case 0xC4:
         page.assign(40, 0);
         PutBe32(&page[36], s.m_iGammaLength);
+        break;
+    case 0xC6:
+        // Byte 88 names the analog front end: 2 for 5-bit gains.
+        page.assign(100, 0);
+        page[88] = s.m_iGainBits == 5 ? 2 : 1;
         break;
     default: break;
     }
@@ -542,12 +613,28 @@ std::vector<uint8_t> CLibrary::StatusBlock(CDevice& d)
     block[0] = byState;
     block[1] = static_cast<uint8_t>(d.m_iPaper);
     PutBe32(&block[2], d.m_iPosition < 0 ? 0 : d.m_iPosition);
-    if (d.m_Window.m_bSet) {
-        const int64_t iPixels =
-            static_cast<int64_t>(d.m_Window.m_iWidth) * std::max(d.m_Window.m_iXResolution, 0) / 1200;
-        PutBe32(&block[21], iPixels);
-    }
+    if (d.m_Window.m_bSet)
+        PutBe32(&block[21], Layout(d).m_iWidth);
+    // Firmware stage (39 and up: running) and whether written calibration is
+    // in use, which some models take only after one or more restarts.
+    block[28] = byState == 10 ? 0 : 40;
+    block[38] = d.m_iRebootsPending == 0 ? 1 : 0;
     return block;
+}
+
+uint8_t CLibrary::CISModes() const
+{
+    const CScenario& s = m_Scenario;
+    if (s.m_bCISModesGiven || !s.m_CISResolutions.empty() || !s.m_bSoftwareScanner)
+        return s.m_byCISModes;
+    // A software scanner without a mode list has one mode: its optical
+    // resolution, in the bit the classic table gives it.
+    switch (s.m_iOpticalResolution) {
+    case 300: return 0x01;
+    case 1200: return 0x04;
+    case 508: return 0x08;
+    default: return 0x02;
+    }
 }
 
 int32_t CheckCondition(CDevice& d, int32_t iSense)

@@ -12,9 +12,11 @@
 #include <utility>
 #include <vector>
 
-namespace sim {
+#include "SimCameras.h"
 
-constexpr int kMaxCameras = 8;
+class CIniFile;
+
+namespace sim {
 
 // A check condition injected on an entry (optionally only for one data type
 // or buffer id), for a number of calls or for ever (iRemaining < 0).
@@ -24,6 +26,25 @@ struct CInjectedCheck {
     int32_t m_iSense = 0;
     int32_t m_iRemaining = -1;
 };
+
+// One camera's optics and analog front end ([Camera.A] ... [Camera.H]).
+// Lengths are optical pixels across the sheet and optical scan lines along it.
+struct CCameraScenario {
+    double m_dOffsetX = 0.0;    // view shifted along the scan line
+    double m_dOffsetY = 0.0;    // view ahead (+) of the nominal scan line
+    double m_dTilt = 0.0;       // extra OffsetY gained over the sheet length
+    double m_dWidthError = 0.0; // the view is this much wider than nominal
+    double m_dBlack = 18.0;     // black level at offset 128
+    double m_dWhiteGain = 1.0;  // sensitivity
+    double m_dLamp = 1.0;       // this camera's share of the lamp light
+    double m_dFalloff = 0.05;   // light lost at the camera's ends
+    int32_t m_iPhase = 0;       // pixel phase of the even channel's first pixel
+    // What one unit of the adjustment motor (drive command) moves.
+    double m_dMotorX = 1.0, m_dMotorY = 0.0, m_dMotorWidth = 0.0;
+    bool m_bMotorStuck = false;
+};
+
+enum class ESheetKind { Flat, White, Calibration, Line };
 
 struct CScenario {
     // [Device]
@@ -74,28 +95,60 @@ struct CScenario {
     int32_t m_iSlowReadMs = 0;
     std::vector<CInjectedCheck> m_Checks;
     std::map<uint8_t, std::vector<uint8_t>> m_PageOverrides; // raw inquiry pages
+    int32_t m_iStallEvery = 0; // image reads with data between two stalls
+    int32_t m_iStallMs = 0;
+    int32_t m_iRebootsToApply = 1; // cold reboots before written calibration is in use
+    // Camera model and optics
+    int32_t m_iDarkPixels = 16;   // covered reference pixels at each camera end, optical
+    int32_t m_iGainBits = 8;      // 8, or 5 for the newer analog front end
+    int32_t m_iGeneration = 6;
+    bool m_bCISModesGiven = false;
+    std::array<CCameraScenario, kMaxCameras> m_Camera{};
+    ESheetKind m_eSheet = ESheetKind::Flat;
+    double m_dFrontLineY = 0.0, m_dRearLineY = 0.0; // scan-line position of front / rear cameras
+    double m_dLineY = 600.0;     // positioning line, optical lines from the sheet top
+    double m_dLineWidth = 4.0;   // its thickness in optical lines
+    double m_dWireSlant = 0.0;   // optical pixels per optical line, second stitch wire
+    double m_dMarkGap = 3.0;     // positioning mark: wire centre distance on the line
+    double m_dMarkSlope = 1.0;   // its slanted wire's pixels per line
+    double m_dMarkReach = 300.0; // lines above and below the line that carry the mark
+    double m_dPaperWhite = 0.9, m_dCardBlack = 0.1;
+    double m_dLampWeakness = 0.0;
+    double m_dCarriageTilt = 0.0;
+    uint32_t m_iNoiseSeed = 1;
+    double m_dNoiseSigma = 0.0;
+    int32_t m_iCISNoiseEvery = 0;
+    int32_t m_iCISNoiseWidth = 80; // optical pixels at each camera end
+    double m_dScanSpeed = 0.0;     // inches per second; 0 = as fast as read
 
     bool Load(const std::string& szPath, std::string& szError);
+
+private:
+    void LoadOptics(const ::CIniFile& ini);
 };
 
-// Everything that draws image lines. The device asks it for each scan line in
-// turn; the next stage plugs in the calibration sheet seen through the camera
-// geometry and the analog gain/offset.
 struct CDevice;
 class CLibrary;
+struct CLayout;
+
+// Where a scan line of the current window comes from (SimImage.cpp).
+struct CLineRequest {
+    int64_t m_iLine = 0;      // scan line of the window
+    double m_dSheetY = 0.0;   // sheet row at the nominal scan line, 1/1200 inch
+    double m_dStep = 0.0;     // sheet travel per scan line, 1/1200 inch (0: sheet still)
+    int32_t m_iBytesPerPixel = 1;
+    bool m_bEdgeNoise = false; // this block shows CIS noise at the camera edges
+};
+
+// Everything that draws image lines: the sheet seen through the cameras.
 class CImageSource {
 public:
     virtual ~CImageSource() = default;
-    // Fills iPixels pixels of iBytesPerPixel bytes for scan line iLine of the
-    // device's current window. The device carries everything a renderer
-    // needs: window, gain/offset buffer, stitch and alignment buffers, motor
-    // positions; the library carries the scenario.
-    virtual void RenderLine(const CLibrary& lib, const CDevice& d, int64_t iLine, int32_t iPixels,
-                            int32_t iBytesPerPixel, uint8_t* pOut) = 0;
+    // Fills layout.m_iWidth pixels of the delivered line.
+    virtual void RenderLine(const CLibrary& lib, const CDevice& d, const CLayout& layout, const CLineRequest& r,
+                            uint8_t* pOut) = 0;
 };
 
-// The source a scenario asks for; the flat gray field until a calibration
-// sheet renderer is added (SimImage.cpp).
 std::unique_ptr<CImageSource> MakeImageSource(const CScenario& s);
 // Where the device keeps its state between programs; empty = nowhere.
 std::string StateFileFor(const CScenario& s, bool bFromScenarioFile);
@@ -141,6 +194,12 @@ struct CDevice {
     std::vector<std::string> m_TextCommands;
     std::array<CMotor, kMaxCameras> m_Motors{};
     int64_t m_iMotorTime = 0;
+    // Scan timing and faults
+    int64_t m_iScanStartMs = 0;
+    int64_t m_iScanStartPosition = 0; // 1/1200 inch, sheet row at the first line
+    int64_t m_iImageReads = 0;        // image reads that delivered data
+    int64_t m_iStallUntil = -1;
+    int32_t m_iRebootsPending = 0;    // written calibration waits for this many reboots
 };
 
 class CLibrary {
@@ -165,8 +224,16 @@ public:
     void Advance(CDevice& d);
     std::vector<uint8_t> InquiryPage(uint8_t byPage) const;
     std::vector<uint8_t> StatusBlock(CDevice& d);
-    int32_t CameraPixels() const;
     int32_t Cameras() const;
+    // Mode bits of inquiry page 0xC1 byte 125.
+    uint8_t CISModes() const;
+    // The camera layout of the line the device delivers for its window (or,
+    // without one, a full-width line at the optical resolution).
+    CLayout Layout(const CDevice& d) const;
+
+    // scanApplyDataProcessing: on, the firmware stitches the cameras into one
+    // line; off, each camera's whole row follows the previous one.
+    bool m_bStitched = true;
 
     CScenario m_Scenario;
     std::vector<CDevice> m_Devices;
@@ -185,7 +252,5 @@ private:
 };
 
 int32_t CheckCondition(CDevice& d, int32_t iSense);
-// Pixels each camera delivers at the optical resolution, overlap included.
-int32_t CameraPixelsFor(const CScenario& s);
 
 } // namespace sim

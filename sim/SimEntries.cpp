@@ -77,8 +77,11 @@ ZEL_EXPORT int32_t scanCloseLib(void)
     return lib.CloseLib();
 }
 
-ZEL_EXPORT int32_t scanApplyDataProcessing(int32_t)
+ZEL_EXPORT int32_t scanApplyDataProcessing(int32_t bOn)
 {
+    CLibrary& lib = CLibrary::Instance();
+    std::lock_guard<std::mutex> lock(lib.m_Mutex);
+    lib.m_bStitched = bOn != 0;
     return ZEL_OK;
 }
 
@@ -206,28 +209,49 @@ int32_t ReadImage(CLibrary& lib, CDevice& d, uint8_t* pBuffer, int32_t iLength, 
 {
     if (!d.m_bScanning)
         return ZEL_OK;
+    const CScenario& s = lib.m_Scenario;
+    lib.Advance(d);
     const CWindow& w = d.m_Window;
+    const CLayout layout = lib.Layout(d);
     const bool bLineArt = w.m_iBitsPerPixel == 1;
     const int32_t iBytesPerPixel = std::max(w.m_iBitsPerPixel / 8, 1);
-    const int64_t iPixels = static_cast<int64_t>(w.m_iWidth) * w.m_iXResolution / 1200;
+    const int64_t iPixels = layout.m_iWidth;
     const int64_t iLineBytes = bLineArt ? (iPixels + 7) / 8 : iPixels * iBytesPerPixel;
     if (iPixels <= 0 || iLineBytes > (64 << 20))
         return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
+    const int64_t iNow = lib.SimNow();
+    if (iNow < d.m_iStallUntil)
+        return ZEL_OK; // stalled: nothing arrives for a while
+    const int32_t iYResolution = std::max(w.m_iYResolution, 1);
+    const bool bMoving = d.m_iLinesWanted > 0; // a continuous scan holds the sheet still
+    const double dStep = bMoving ? 1200.0 / iYResolution : 0.0;
     int64_t iLines = iLength / iLineBytes;
     if (d.m_iLinesWanted > 0)
         iLines = std::min(iLines, d.m_iLinesWanted - d.m_iLinesDelivered);
+    if (s.m_dScanSpeed > 0) {
+        // Lines come no faster than the sensor takes them.
+        const double dMade = static_cast<double>(iNow - d.m_iScanStartMs) * s.m_dScanSpeed * iYResolution / 1000.0;
+        iLines = std::min<int64_t>(iLines, std::max<int64_t>(static_cast<int64_t>(dMade) - d.m_iLinesDelivered, 0));
+    }
+    if (iLines <= 0)
+        return ZEL_OK;
+    ++d.m_iImageReads;
+    CLineRequest req;
+    req.m_iBytesPerPixel = bLineArt ? 1 : iBytesPerPixel;
+    req.m_dStep = dStep;
+    req.m_bEdgeNoise = s.m_iCISNoiseEvery > 0 && d.m_iImageReads % s.m_iCISNoiseEvery == 0;
     std::vector<uint8_t> gray(bLineArt ? static_cast<size_t>(iPixels) : 0);
     const uint8_t byThreshold = w.m_Bytes.size() > 31 ? w.m_Bytes[31] : 128;
     for (int64_t i = 0; i < iLines; ++i) {
         uint8_t* pLine = pBuffer + i * iLineBytes;
+        req.m_iLine = d.m_iLinesDelivered + i;
+        req.m_dSheetY = static_cast<double>(d.m_iScanStartPosition) + dStep * static_cast<double>(req.m_iLine);
         if (!bLineArt) {
-            lib.m_pImageSource->RenderLine(lib, d, d.m_iLinesDelivered + i, static_cast<int32_t>(iPixels),
-                                           iBytesPerPixel, pLine);
+            lib.m_pImageSource->RenderLine(lib, d, layout, req, pLine);
             continue;
         }
         // Line art: one bit per pixel, most significant first, 1 = black.
-        lib.m_pImageSource->RenderLine(lib, d, d.m_iLinesDelivered + i, static_cast<int32_t>(iPixels), 1,
-                                       gray.data());
+        lib.m_pImageSource->RenderLine(lib, d, layout, req, gray.data());
         std::memset(pLine, 0, static_cast<size_t>(iLineBytes));
         for (int64_t x = 0; x < iPixels; ++x)
             if (gray[static_cast<size_t>(x)] < byThreshold)
@@ -235,7 +259,16 @@ int32_t ReadImage(CLibrary& lib, CDevice& d, uint8_t* pBuffer, int32_t iLength, 
     }
     d.m_iLinesDelivered += iLines;
     *piReceived = static_cast<int32_t>(iLines * iLineBytes);
-    if (d.m_iLinesWanted > 0 && d.m_iLinesDelivered >= d.m_iLinesWanted) {
+    if (s.m_iStallEvery > 0 && d.m_iImageReads % s.m_iStallEvery == 0)
+        d.m_iStallUntil = iNow + s.m_iStallMs;
+    if (bMoving) {
+        // The sheet travels under the sensor as the lines come.
+        const int64_t iTravel = d.m_iLinesDelivered * 1200 / iYResolution;
+        d.m_iPosition = std::min<int64_t>(d.m_iScanStartPosition + iTravel, s.m_iPaperLength);
+        d.m_iTargetPosition = d.m_iPosition;
+    }
+    const bool bSheetOut = bMoving && d.m_iPosition >= s.m_iPaperLength;
+    if ((d.m_iLinesWanted > 0 && d.m_iLinesDelivered >= d.m_iLinesWanted) || bSheetOut) {
         d.m_bScanning = false;
         d.m_iPaper = 0x30;
         return CheckCondition(d, ZEL_ASC_END_OF_MEDIUM);
@@ -302,6 +335,16 @@ ZEL_EXPORT int32_t scanRead(int32_t hScanner, void* pBuffer, int32_t iLength, in
             break;
         }
         case ZEL_DT_CONFIGURATION: {
+            if (iQualifier == 2) {
+                // Pixel count of every camera A-H in the line delivered now.
+                const CLayout layout = lib.Layout(d);
+                std::vector<uint8_t> pixels(4 * kMaxCameras, 0);
+                for (int32_t c = 0; c < layout.m_iCameras; ++c)
+                    PutBe32(&pixels[4 * static_cast<size_t>(c)],
+                            layout.m_Views[static_cast<size_t>(c)].m_iCountInLine);
+                deliver(pixels, pixels.size());
+                break;
+            }
             if (iQualifier != 1)
                 return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
             std::vector<uint8_t> ranges(24);
@@ -369,6 +412,7 @@ ZEL_EXPORT int32_t scanSend(int32_t hScanner, const void* pData, int32_t iLength
     }
     case ZEL_DT_SERVICE:
         if (iQualifier == 5) { // cold reboot
+            d.m_iRebootsPending = std::max(d.m_iRebootsPending - 1, 0);
             d.m_bReserved = false;
             d.m_bScanning = false;
             d.m_iRebootUntil = lib.SimNow() + lib.m_Scenario.m_iRebootMs;
@@ -409,13 +453,16 @@ ZEL_EXPORT int32_t scanReadBuffer(int32_t hScanner, void* pBuffer, int32_t iMode
         case 0: put16(2, lib.m_Scenario.m_iLeastLines); break;
         case 16: put16(2, lib.m_Scenario.m_iMostLines); break;
         case 6: {
-            const int32_t iPixels = lib.CameraPixels();
-            for (int32_t c = 0; c < iCameras; ++c) {
-                put16(2 + 4 * static_cast<size_t>(c), c * (iPixels - lib.m_Scenario.m_iCameraOverlap));
-                put16(4 + 4 * static_cast<size_t>(c), iPixels);
+            // Where each camera lies in the delivered line, and how much of it.
+            const CLayout layout = lib.Layout(d);
+            for (int32_t c = 0; c < std::min(iCameras, layout.m_iCameras); ++c) {
+                const CCameraView& v = layout.m_Views[static_cast<size_t>(c)];
+                put16(2 + 4 * static_cast<size_t>(c), v.m_iInLine);
+                put16(4 + 4 * static_cast<size_t>(c), v.m_iCountInLine);
             }
             break;
         }
+        case 13: put16(2, lib.m_Scenario.m_iGeneration); break;
         case 22:
         case 23:
             lib.Advance(d);
@@ -479,6 +526,8 @@ ZEL_EXPORT int32_t scanWriteBuffer(int32_t hScanner, const void* pBuffer, int32_
         if (!bKnown)
             return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
     }
+    // Written calibration is taken into use by restarts of the firmware.
+    d.m_iRebootsPending = std::max(lib.m_Scenario.m_iRebootsToApply, 0);
     if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0 && iLength > 7)
         return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
     // One stitch table behind two forms: 7 signed bytes at offset 0, and 7
@@ -547,6 +596,10 @@ ZEL_EXPORT int32_t scanScan(int32_t hScanner, const uint8_t* pWindowIds, int32_t
     d.m_bScanning = true;
     d.m_iPaper = 0x24;
     d.m_iLinesDelivered = 0;
+    d.m_iScanStartMs = g.m_Lib.SimNow();
+    d.m_iStallUntil = -1;
+    // The first line lies the window's top edge into the sheet from where it stands.
+    d.m_iScanStartPosition = std::max<int64_t>(d.m_iPosition, 0) + std::max(d.m_Window.m_iTop, 0);
     d.m_iLinesWanted = static_cast<int64_t>(d.m_Window.m_iLength) * std::max(d.m_Window.m_iYResolution, 0) / 1200;
     return ZEL_SCAN_STARTED;
 }

@@ -1,29 +1,225 @@
-// What the simulated cameras see. The device asks the source for each scan
-// line of the current window in turn, always as 8-bit gray or 24-bit colour;
-// line art is thresholded by the device afterwards.
+// What the simulated cameras see: the sheet through each camera's geometry,
+// then the analog front end (offset and gain per camera, colour and odd/even
+// channel from buffer 0x38), sensor noise, and the device's own levels and
+// gamma table. Always 8-bit gray or 24-bit colour; line art is thresholded by
+// the device afterwards.
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 
 #include "SimDevice.h"
+#include "SimSheet.h"
+#include "platform/ByteOrder.h"
+#include "scanner/zel_scan_2000.h"
 
 namespace sim {
 
 namespace {
 
-// A uniform light gray field: enough for paper, window and read-loop tests.
+// Output tables of the device per colour: levels (data type 0xFA) then the
+// gamma table (data type 0x03). Identity until the host sends either.
+using CToneTables = std::array<std::array<uint8_t, 256>, 3>;
+
+CToneTables ToneTables(const CDevice& d)
+{
+    CToneTables t;
+    int32_t iWhite[3] = {255, 255, 255}, iBlack[3] = {0, 0, 0};
+    if (const auto it = d.m_Sent.find({ZEL_DT_LEVELS, 2}); it != d.m_Sent.end() && it->second.size() >= 24)
+        for (size_t k = 0; k < 3; ++k) {
+            iWhite[k] = std::clamp(Be32(&it->second[4 * k]), 1, 255);
+            iBlack[k] = std::clamp(Be32(&it->second[12 + 4 * k]), 0, 254);
+        }
+    const std::vector<uint8_t>* pGamma = nullptr;
+    if (const auto it = d.m_Sent.find({ZEL_DT_GAMMA, 0}); it != d.m_Sent.end() && it->second.size() >= 6)
+        pGamma = &it->second;
+    for (size_t k = 0; k < 3; ++k) {
+        const int32_t iSpan = std::max(iWhite[k] - iBlack[k], 1);
+        for (int32_t v = 0; v < 256; ++v) {
+            int32_t u = std::clamp((v - iBlack[k]) * 255 / iSpan, 0, 255);
+            if (pGamma) {
+                // One table per colour when three were sent, else one for all.
+                const size_t iLength = pGamma->size() % 3 == 0 ? pGamma->size() / 3 : pGamma->size();
+                const size_t iTable = pGamma->size() % 3 == 0 ? k : 0;
+                u = (*pGamma)[iTable * iLength + static_cast<size_t>(u) * (iLength - 1) / 255];
+            }
+            t[k][static_cast<size_t>(v)] = static_cast<uint8_t>(u);
+        }
+    }
+    return t;
+}
+
+// The legacy uniform light gray field: paper, window and read-loop tests that
+// want the same value in every pixel.
 class CFlatSource : public CImageSource {
 public:
-    void RenderLine(const CLibrary&, const CDevice&, int64_t, int32_t iPixels, int32_t iBytesPerPixel,
+    void RenderLine(const CLibrary&, const CDevice& d, const CLayout& layout, const CLineRequest& r,
                     uint8_t* pOut) override
     {
-        std::memset(pOut, 200, static_cast<size_t>(iPixels) * static_cast<size_t>(iBytesPerPixel));
+        const CToneTables t = ToneTables(d);
+        for (int32_t x = 0; x < layout.m_iWidth; ++x)
+            for (int32_t k = 0; k < r.m_iBytesPerPixel; ++k)
+                *pOut++ = t[static_cast<size_t>(k)][200];
     }
 };
 
+// Analog front end of one camera and colour: black level and full-scale
+// white for the even (0) and odd (1) channel.
+struct CChannel {
+    float m_fBlack[2];
+    float m_fWhite[2];
+};
+
+class COpticalSource : public CImageSource {
+public:
+    explicit COpticalSource(const CScenario& s) : m_Sheet(s)
+    {
+        // A fixed table of normal deviates; the seeded generator picks from it.
+        uint32_t u = 0x9E3779B9u;
+        auto next = [&u] {
+            u = u * 1664525u + 1013904223u;
+            return (static_cast<double>(u >> 8) + 0.5) / 16777216.0;
+        };
+        for (size_t i = 0; i < m_Gauss.size(); i += 2) {
+            const double r = std::sqrt(-2.0 * std::log(next())), a = 6.283185307179586 * next();
+            m_Gauss[i] = static_cast<float>(r * std::cos(a));
+            m_Gauss[i + 1] = static_cast<float>(r * std::sin(a));
+        }
+    }
+
+    void RenderLine(const CLibrary& lib, const CDevice& d, const CLayout& layout, const CLineRequest& r,
+                    uint8_t* pOut) override;
+
+private:
+    CChannel Channel(const CScenario& s, const CDevice& d, int32_t c, int32_t iColour) const;
+
+    CSheet m_Sheet;
+    struct CRowCache {
+        double m_dY = -1e300, m_dH = 0;
+        CSheetRow m_Row;
+    };
+    std::array<CRowCache, kMaxCameras> m_Rows{};
+    std::array<float, 4096> m_Gauss{};
+    std::vector<float> m_Reflect;
+    std::vector<float> m_Light;
+};
+
+CChannel COpticalSource::Channel(const CScenario& s, const CDevice& d, int32_t c, int32_t iColour) const
+{
+    const CCameraScenario& cs = s.m_Camera[static_cast<size_t>(c)];
+    const int32_t iCameras = std::clamp(s.m_iCameras, 0, kMaxCameras);
+    // Colour entries per camera first, then one gray entry per camera; each
+    // even offset, even gain, odd offset, odd gain.
+    const size_t iEntry = static_cast<size_t>(iColour < 3 ? (c * 3 + iColour) * 8 : iCameras * 24 + c * 8);
+    int32_t words[4] = {128, 128, 128, 128};
+    if (s.m_iGainBits == 5)
+        words[1] = words[3] = 16;
+    if (const auto it = d.m_Buffers.find({ZEL_BUF_GAIN_OFFSET, 0}); it != d.m_Buffers.end() &&
+                                                                     it->second.size() >= iEntry + 8)
+        for (size_t w = 0; w < 4; ++w)
+            words[w] = static_cast<int16_t>(Be16(&it->second[iEntry + 2 * w]));
+    CChannel ch;
+    const double dLight = 200.0 * cs.m_dWhiteGain * cs.m_dLamp * std::max(1.0 - s.m_dLampWeakness, 0.0);
+    for (int p = 0; p < 2; ++p) {
+        const double dOffset = std::clamp(words[2 * p], 0, 255);
+        const double dGain = s.m_iGainBits == 5 ? std::clamp(words[2 * p + 1], 0, 31) : std::clamp(words[2 * p + 1], 0, 255);
+        // Offset adds a quarter level per step about 128; gain doubles the
+        // response every 64 steps (every 8 steps of a 5-bit gain).
+        ch.m_fBlack[p] = static_cast<float>(cs.m_dBlack + (dOffset - 128.0) / 4.0);
+        const double dFactor = s.m_iGainBits == 5 ? std::exp2((dGain - 16.0) / 8.0) : std::exp2((dGain - 128.0) / 64.0);
+        ch.m_fWhite[p] = static_cast<float>(dLight * dFactor);
+    }
+    return ch;
+}
+
+void COpticalSource::RenderLine(const CLibrary& lib, const CDevice& d, const CLayout& layout, const CLineRequest& r,
+                                uint8_t* pOut)
+{
+    const CScenario& s = lib.m_Scenario;
+    const CToneTables tones = ToneTables(d);
+    const int32_t iBytes = r.m_iBytesPerPixel;
+    // The two sensor rows can be scanned with the lamp off each on its own:
+    // row 1 gives the even scan lines, row 2 the odd ones.
+    const uint8_t byLightOff = d.m_Window.m_Bytes.size() > 80 ? d.m_Window.m_Bytes[80] : 0;
+    const bool bLampOn = !(byLightOff & (r.m_iLine % 2 == 0 ? 0x20 : 0x40));
+    const double dHeight = r.m_dStep > 0 ? r.m_dStep : 1200.0 / std::max(d.m_Window.m_iYResolution, 1);
+    const double dScale = static_cast<double>(layout.m_iResolution) / Nominal(s).m_iResolution;
+
+    for (int32_t c = 0; c < layout.m_iCameras; ++c) {
+        const CCameraView& v = layout.m_Views[static_cast<size_t>(c)];
+        if (v.m_iCountInLine <= 0)
+            continue;
+        const CCameraScenario& cs = s.m_Camera[static_cast<size_t>(c)];
+        // Which sheet row this camera sees: its data are delayed by the
+        // alignment lines, and its view runs ahead of the nominal scan line.
+        const double yNominal = r.m_dSheetY - v.m_iDelay * r.m_dStep;
+        const double y = yNominal + v.m_dLineOffset + v.m_dTiltPerRow * yNominal;
+        CRowCache& cache = m_Rows[static_cast<size_t>(c)];
+        if (cache.m_dY != y || cache.m_dH != dHeight) {
+            m_Sheet.Row(y, dHeight, cache.m_Row);
+            cache.m_dY = y;
+            cache.m_dH = dHeight;
+        }
+        const int32_t iActive = v.m_iPixels - 2 * v.m_iDark;
+        const int32_t n = v.m_iCountInLine;
+        m_Reflect.assign(static_cast<size_t>(n), 0.0f);
+        m_Light.assign(static_cast<size_t>(n), 0.0f);
+        size_t iCursor = 0;
+        const double dSpp = v.m_dSheetPerPixel;
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t t = v.m_iFirstOwn + i - v.m_iDark;
+            if (t < 0 || t >= iActive)
+                continue; // covered reference pixel: dark
+            const double xa = v.m_dSheetX + t * dSpp;
+            const double a = cache.m_Row.Integral(xa, iCursor);
+            const double b = cache.m_Row.Integral(xa + dSpp, iCursor);
+            m_Reflect[static_cast<size_t>(i)] = static_cast<float>((b - a) / dSpp);
+            const double u = (t + 0.5) * 2.0 / iActive - 1.0;
+            m_Light[static_cast<size_t>(i)] = bLampOn ? static_cast<float>(1.0 - cs.m_dFalloff * u * u) : 0.0f;
+        }
+        const bool bColour = iBytes == 3;
+        CChannel ch[3];
+        for (int32_t k = 0; k < (bColour ? 3 : 1); ++k)
+            ch[k] = Channel(s, d, c, bColour ? k : 3);
+        const float fSigma = static_cast<float>(s.m_dNoiseSigma);
+        uint32_t uNoise = (s.m_iNoiseSeed * 2654435761u) ^ static_cast<uint32_t>(r.m_iLine * 40503u + 1) ^
+                          (static_cast<uint32_t>(c + 1) << 24);
+        if (uNoise == 0)
+            uNoise = 1;
+        const int32_t iEdge = r.m_bEdgeNoise ? static_cast<int32_t>(s.m_iCISNoiseWidth * dScale) : -1;
+        uint8_t* p = pOut + static_cast<size_t>(v.m_iInLine) * static_cast<size_t>(iBytes);
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t iOwn = v.m_iFirstOwn + i;
+            if (iEdge >= 0 && (iOwn < v.m_iDark + iEdge || iOwn >= v.m_iPixels - v.m_iDark - iEdge)) {
+                // A noisy block: the camera edges read one flat middle value.
+                for (int32_t k = 0; k < iBytes; ++k)
+                    *p++ = 128;
+                continue;
+            }
+            const int iParity = (iOwn + cs.m_iPhase) & 1;
+            const float fSignal = m_Reflect[static_cast<size_t>(i)] * m_Light[static_cast<size_t>(i)];
+            for (int32_t k = 0; k < iBytes; ++k) {
+                float f = ch[k].m_fBlack[iParity] + fSignal * ch[k].m_fWhite[iParity];
+                if (fSigma > 0) {
+                    uNoise ^= uNoise << 13;
+                    uNoise ^= uNoise >> 17;
+                    uNoise ^= uNoise << 5;
+                    f += fSigma * m_Gauss[uNoise & 4095];
+                }
+                const int32_t iValue = std::clamp(static_cast<int32_t>(f + 0.5f), 0, 255);
+                *p++ = tones[static_cast<size_t>(k)][static_cast<size_t>(iValue)];
+            }
+        }
+    }
+}
+
 } // namespace
 
-std::unique_ptr<CImageSource> MakeImageSource(const CScenario&)
+std::unique_ptr<CImageSource> MakeImageSource(const CScenario& s)
 {
-    return std::make_unique<CFlatSource>();
+    if (s.m_eSheet == ESheetKind::Flat)
+        return std::make_unique<CFlatSource>();
+    return std::make_unique<COpticalSource>(s);
 }
 
 } // namespace sim

@@ -60,9 +60,11 @@ const std::vector<uint8_t>& CInquiryPages::Page(uint8_t byPage)
     int32_t iReceived = 0;
     const int32_t iResult = m_pInterface->Read(bytes.data(), kPageSize, ZEL_DT_INQUIRY, byPage, &iReceived);
     if (iResult != 0) {
-        // Not kept: the next question asks the device again.
+        // Kept empty: a page the device refuses once it refuses again, and the
+        // live loops ask for some pages on every block.
         Log_Msg(FormatText("CInquiryPages::Page 0x%02X: read failed %d", byPage, iResult));
-        return kEmpty;
+        bytes.clear();
+        return m_Pages.emplace(byPage, std::move(bytes)).first->second;
     }
     bytes.resize(static_cast<size_t>(iReceived));
     return m_Pages.emplace(byPage, std::move(bytes)).first->second;

@@ -134,7 +134,14 @@ ZEL_ENTRIES(ZEL_DEFINE_FORWARDER)
 
 int32_t RealError(int32_t hScanner, int32_t iResult)
 {
-    return iResult == ZEL_CHECK_CONDITION ? scanGetLastAsc(hScanner) : iResult;
+    if (iResult != ZEL_CHECK_CONDITION)
+        return iResult;
+    // Without a sense code the condition is still a failure: taking the
+    // missing answer for 0 would turn every refused command into success.
+    if (!EnsureLoaded() || !g_Binding.m_pfn_scanGetLastAsc)
+        return ZEL_CHECK_CONDITION;
+    const int32_t iSense = g_Binding.m_pfn_scanGetLastAsc(hScanner);
+    return iSense != 0 ? iSense : ZEL_CHECK_CONDITION;
 }
 
 } // namespace ZelLib

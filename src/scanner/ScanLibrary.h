@@ -20,7 +20,8 @@ ZEL_ENTRIES(ZEL_DECLARE_FORWARDER)
 #undef ZEL_DECLARE_FORWARDER
 
 // The one place where a check condition turns into its sense code
-// (ASC * 256 + ASCQ); every other result is the error number itself.
+// (ASC * 256 + ASCQ); every other result is the error number itself. A
+// condition whose sense code cannot be had stays ZEL_CHECK_CONDITION.
 int32_t RealError(int32_t hScanner, int32_t iResult);
 
 // Loads the library when it is not loaded yet; true when it is.

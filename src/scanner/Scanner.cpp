@@ -58,7 +58,7 @@ void InstallScannerErrorSeam()
 {
     // Error reports of check conditions ask the library for the sense code.
     static std::once_flag once;
-    std::call_once(once, [] { SetLastAscProvider([](int32_t h) { return ZelLib::scanGetLastAsc(h); }); });
+    std::call_once(once, [] { SetLastAscProvider([](int32_t h) { return ZelLib::RealError(h, ZEL_CHECK_CONDITION); }); });
 }
 
 // ================================================================ construction
@@ -83,8 +83,18 @@ CScanner::~CScanner()
     // device held for the rest of the run.
     if (m_bScannerOpen)
         ZelLib::scanCloseScanner(m_hScanner);
+    // Closing the scanner ends its reservation at the device; the program
+    // must not go on believing it holds one.
+    ForgetReservation();
     if (m_bLibraryOpen)
         ZelLib::scanCloseLib();
+}
+
+void CScanner::ForgetReservation()
+{
+    if (m_bHoldsReservation)
+        g_bUnitReserved.store(false);
+    m_bHoldsReservation = false;
 }
 
 int32_t CScanner::Keep(int32_t iLibraryResult)
@@ -216,6 +226,7 @@ int32_t CScanner::CloseScanner(bool bAlsoLibrary)
         Keep(ZelLib::scanCloseScanner(m_hScanner));
         Log_Msg_Int("CScanner::CloseScanner. m_ErrorNo", m_ErrorNo);
         m_bScannerOpen = false;
+        ForgetReservation();
         if (m_ErrorNo != 0)
             return m_ErrorNo;
     }
@@ -294,8 +305,10 @@ int32_t CScanner::ReserveScanner(bool bCheckNesting)
                 "error.");
         throw CScannerProgrammingError();
     }
-    if (Keep(ZelLib::scanReserveUnit(m_hScanner)) == 0)
+    if (Keep(ZelLib::scanReserveUnit(m_hScanner)) == 0) {
         g_bUnitReserved.store(true);
+        m_bHoldsReservation = true;
+    }
     return m_ErrorNo;
 }
 
@@ -307,8 +320,10 @@ int32_t CScanner::ReleaseScanner(bool bCheckNesting)
                 "error.");
         throw CScannerProgrammingError();
     }
-    if (Keep(ZelLib::scanReleaseUnit(m_hScanner)) == 0)
+    if (Keep(ZelLib::scanReleaseUnit(m_hScanner)) == 0) {
         g_bUnitReserved.store(false);
+        m_bHoldsReservation = false;
+    }
     return m_ErrorNo;
 }
 
@@ -492,7 +507,7 @@ bool CScanner::HasStatusBlock()
 
 // ================================================================ virtual slots
 
-int32_t CScanner::GetCameraPixelRanges(int32_t* piFirst, int32_t* piLast)
+int32_t CScanner::GetCameraPixelRanges(std::span<int32_t, kMaxCameras> first, std::span<int32_t, kMaxCameras> last)
 {
     const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[2 + kMaxCameras * 4] = {};
@@ -500,8 +515,8 @@ int32_t CScanner::GetCameraPixelRanges(int32_t* piFirst, int32_t* piLast)
         return m_ErrorNo;
     for (int32_t c = 0; c < iCameras; ++c) {
         const uint8_t* p = buffer + 2 + 4 * c;
-        piFirst[c] = Be16(p);
-        piLast[c] = piFirst[c] + Be16(p + 2) - 1;
+        first[static_cast<size_t>(c)] = Be16(p);
+        last[static_cast<size_t>(c)] = first[static_cast<size_t>(c)] + Be16(p + 2) - 1;
     }
     return m_ErrorNo;
 }
@@ -530,13 +545,13 @@ int32_t CScanner::ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount
     return m_ErrorNo;
 }
 
-int32_t CScanner::GetStitchValues(int32_t* piValues)
+int32_t CScanner::GetStitchValues(std::span<int32_t, kStitchCount> values)
 {
-    uint8_t buffer[7] = {};
-    if (ReadBuffer(ZEL_BUF_STITCH_VALUES, 0, buffer, 7) != 0)
+    uint8_t buffer[kStitchCount] = {};
+    if (ReadBuffer(ZEL_BUF_STITCH_VALUES, 0, buffer, kStitchCount) != 0)
         return m_ErrorNo;
-    for (int i = 0; i < 7; ++i)
-        piValues[i] = static_cast<int8_t>(buffer[i]);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<int8_t>(buffer[i]);
     return m_ErrorNo;
 }
 
@@ -944,7 +959,7 @@ int32_t CScanner::SendScanCommand(uint8_t byWindowId)
     const uint8_t ids[1] = {byWindowId};
     int32_t iResult = ZelLib::scanScan(m_hScanner, ids, 1);
     if (iResult == ZEL_CHECK_CONDITION && m_hScanner != 0)
-        iResult = ZelLib::scanGetLastAsc(m_hScanner);
+        iResult = ZelLib::RealError(m_hScanner, iResult);
     if (iResult == ZEL_ASC_END_OF_MEDIUM)
         iResult = ScannerProgramError(ERR_SCAN_END_OF_MEDIA);
     else if (iResult == ZEL_SCAN_STARTED)

@@ -3,6 +3,7 @@
 // result of its last library call in m_ErrorNo and returns it (0 = success).
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -59,6 +60,8 @@ struct CScanWindow {
 class CScanner {
 public:
     static constexpr int32_t kMaxCameras = 8;
+    static constexpr int32_t kStitchCount = kMaxCameras - 1;
+    static constexpr int32_t kAlignmentAreas = 8;
     static constexpr int32_t kStatusLength = 21;
     // A status read that delivered too little leaves these.
     static constexpr int32_t kNoPaperState = 255;
@@ -71,11 +74,11 @@ public:
     CScanner& operator=(const CScanner&) = delete;
 
     // ---- virtual slots, in their order (the destructor is slot 3)
-    virtual int32_t GetCameraPixelRanges(int32_t* piFirst, int32_t* piLast); // kMaxCameras each
+    virtual int32_t GetCameraPixelRanges(std::span<int32_t, kMaxCameras> first, std::span<int32_t, kMaxCameras> last);
     virtual int32_t GetScanLineRange(bool bSecond, int32_t& iFirst, int32_t& iLast);
     virtual int32_t ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount);
     virtual ~CScanner();
-    virtual int32_t GetStitchValues(int32_t* piValues); // 7 values
+    virtual int32_t GetStitchValues(std::span<int32_t, kStitchCount> values);
     virtual std::string GetScannerName();
     virtual int32_t GetDeviceValue();
     virtual bool IsColorScanner();
@@ -146,12 +149,14 @@ public:
     // ---- calibration data
     int32_t ReadGainOffset(CGainOffset& go);
     int32_t WriteGainOffset(const CGainOffset& go, int32_t iSequence);
-    int32_t SetStitchValues(const int32_t* piValues); // cameras - 1 values
+    // Uses the first cameras - 1 values.
+    int32_t SetStitchValues(std::span<const int32_t, kStitchCount> values);
     int32_t WriteStitchPositions(const int32_t* piA, const int32_t* piB, int32_t iCount);
-    int32_t ReadCISAlignment(int8_t* pValues); // 8
-    int32_t SetCISAlignment(const int8_t* pValues, bool bAddToCurrent, bool bIndependent);
-    int32_t SetCISAlignment(const double* pOffsets, bool bAddToCurrent); // cameras - 1 offsets
-    bool CheckAlignmentDelays(const int32_t* piValues, int32_t iCount);
+    int32_t ReadCISAlignment(std::span<int8_t, kAlignmentAreas> values);
+    int32_t SetCISAlignment(std::span<const int8_t, kAlignmentAreas> values, bool bAddToCurrent, bool bIndependent);
+    // Uses the first cameras - 1 offsets.
+    int32_t SetCISAlignment(std::span<const double, kAlignmentAreas - 1> offsets, bool bAddToCurrent);
+    bool CheckAlignmentDelays(std::span<const int32_t> values);
     int32_t GetLensCorrectionAreaCount(int32_t& iCount);
     int32_t ReadLensCorrection(std::vector<uint8_t>& table, int32_t iCount);
     int32_t WriteLensCorrection(const std::vector<uint8_t>& table);
@@ -171,15 +176,24 @@ public:
     int32_t ReadQuery(uint8_t byCode, uint8_t* pBuffer, int32_t iLength);
     int32_t WriteQuery(uint8_t byCode, const uint8_t* pValue, int32_t iValueLength);
     int32_t ReadQueryValue16(uint8_t byCode, int32_t& iValue); // bytes 2-3
-    int32_t ReadCameraFactors(double* pA, double* pB, double* pC, double* pD);
-    int32_t WriteCameraFactors(const double* pA, const double* pB, const double* pC, const double* pD);
+    using CameraValues = std::span<double, kMaxCameras>;
+    using ConstCameraValues = std::span<const double, kMaxCameras>;
+    int32_t ReadCameraFactors(CameraValues a, CameraValues b, CameraValues c, CameraValues d);
+    int32_t WriteCameraFactors(ConstCameraValues a, ConstCameraValues b, ConstCameraValues c, ConstCameraValues d);
     int32_t ReadBuffer(uint8_t byBufferId, int32_t iOffset, uint8_t* pBuffer, int32_t iLength);
     int32_t WriteBuffer(uint8_t byBufferId, int32_t iOffset, const uint8_t* pBuffer, int32_t iLength);
     int32_t SendServiceCommand(int32_t iQualifier, const uint8_t* pData, int32_t iLength);
     int32_t SendSingleSetting(int32_t iDataType, const uint8_t* pData, int32_t iLength);
     int32_t ReadIdentification(uint8_t* pBuffer, int32_t iLength, int32_t& iReceived);
-    // Up to three (minimum, maximum) pairs; -100 stands for a missing value.
-    int32_t GetConfigurationRanges(int32_t* piMin, int32_t* piMax);
+    // Up to three (minimum, maximum) pairs; kConfigurationMissing stands for a
+    // value the scanner does not have.
+    static constexpr int32_t kConfigurationMissing = -100;
+    int32_t GetConfigurationRanges(std::span<int32_t, 3> mins, std::span<int32_t, 3> maxs);
+    // Pixel count of every camera A-H in the line the scanner delivers now
+    // (configuration item 2); cameras the scanner lacks read 0.
+    int32_t GetCameraPixels8(std::span<int32_t, kMaxCameras> pixels);
+    // The scanner's generation (query code 13); 0 when it does not say.
+    int32_t GetGeneration(int32_t& iGeneration);
     // Drive commands for the camera adjustment motors.
     int32_t MoveCameraMotor(int32_t iIndex, double dDistance);
     int32_t RunCameraMotor(int32_t iIndex, bool bForward);
@@ -187,7 +201,7 @@ public:
     int32_t HomeCameraMotor(int32_t iIndex);
     int32_t DriveState(int32_t iIndex) const;
     // Positions of the motors in the unit of MoveCameraMotor (query code 22).
-    int32_t GetCameraMotorPositions(double* pPositions);
+    int32_t GetCameraMotorPositions(std::span<double, kMaxCameras> positions);
 
     // ---- fields
     bool m_bNoStatusBlock = false;
@@ -233,6 +247,9 @@ protected:
 
 private:
     int32_t m_iDriveState[kMaxCameras] = {};
+    // This object holds the process-wide reservation and must give it back.
+    bool m_bHoldsReservation = false;
+    void ForgetReservation();
 };
 
 // Program errors the scanner layer raises.

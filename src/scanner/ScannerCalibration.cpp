@@ -22,9 +22,6 @@ size_t GainOffsetEntry(int32_t iCameras, int32_t iCamera, int32_t iColor)
     return static_cast<size_t>(iColor < 3 ? (iCamera * 3 + iColor) * 8 : iCameras * 24 + iCamera * 8);
 }
 
-constexpr int32_t kStitchCount = 7;
-constexpr int32_t kAlignmentAreas = 8;
-
 } // namespace
 
 // ================================================================ gain/offset
@@ -86,11 +83,11 @@ int32_t CScanner::WriteGainOffset(const CGainOffset& go, int32_t iSequence)
 
 // ================================================================ stitch values and positions
 
-int32_t CScanner::SetStitchValues(const int32_t* piValues)
+int32_t CScanner::SetStitchValues(std::span<const int32_t, kStitchCount> requested)
 {
     const int32_t iCount = std::clamp(GetCameraCount() - 1, 0, kStitchCount);
     int32_t values[kStitchCount] = {};
-    std::copy_n(piValues, iCount, values);
+    std::copy_n(requested.begin(), iCount, values);
     bool bClamped = false;
 
     if (!IsSoftwareScanner()) {
@@ -116,6 +113,12 @@ int32_t CScanner::SetStitchValues(const int32_t* piValues)
     int32_t mins[3], maxs[3];
     if (GetConfigurationRanges(mins, maxs) != 0)
         return m_ErrorNo;
+    // The marker of a value the configuration manager does not have is no
+    // range: clamping to it would set every stitch to -100.
+    if (mins[0] == kConfigurationMissing || maxs[0] == kConfigurationMissing) {
+        Log_Msg("CScanner::SetStitchValues error: no stitch value range from ConfMgr");
+        return m_ErrorNo = ZEL_ASC_INVALID_FIELD;
+    }
     int32_t iMin = mins[0], iMax = maxs[0];
     if (iMin < -127 || iMax > 127) {
         Log_Msg(FormatText("CScanner::SetStitchValues warning: stitch value range reported by ConfMgr %d..%d", iMin,
@@ -184,17 +187,18 @@ int32_t CScanner::WriteStitchPositions(const int32_t* piA, const int32_t* piB, i
 
 // ================================================================ CIS alignment
 
-int32_t CScanner::ReadCISAlignment(int8_t* pValues)
+int32_t CScanner::ReadCISAlignment(std::span<int8_t, kAlignmentAreas> values)
 {
     uint8_t buffer[kAlignmentAreas] = {};
     if (ReadBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer, kAlignmentAreas) != 0)
         return m_ErrorNo;
-    for (int32_t i = 0; i < kAlignmentAreas; ++i)
-        pValues[i] = static_cast<int8_t>(buffer[i]);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<int8_t>(buffer[i]);
     return m_ErrorNo;
 }
 
-int32_t CScanner::SetCISAlignment(const int8_t* pValues, bool bAddToCurrent, bool bIndependent)
+int32_t CScanner::SetCISAlignment(std::span<const int8_t, kAlignmentAreas> values, bool bAddToCurrent,
+                                  bool bIndependent)
 {
     Log_Msg("CScanner::SetCISAlignment(BYTE");
     int8_t current[kAlignmentAreas] = {};
@@ -204,9 +208,10 @@ int32_t CScanner::SetCISAlignment(const int8_t* pValues, bool bAddToCurrent, boo
     int8_t cSum = 0;
     for (int32_t i = 0; i < kAlignmentAreas; ++i) {
         // The device keeps signed bytes, so the sum wraps the way it would there.
-        int8_t cValue = static_cast<int8_t>(current[i] + pValues[i] + cSum);
+        const int8_t cStep = values[static_cast<size_t>(i)];
+        int8_t cValue = static_cast<int8_t>(current[i] + cStep + cSum);
         if (!bIndependent)
-            cSum = static_cast<int8_t>(cSum + pValues[i]);
+            cSum = static_cast<int8_t>(cSum + cStep);
         if (cValue >= 100) {
             cValue = 100;
             Log_Msg_Int("-------Correct Vertical (>=100) Alignment StitchArea", i);
@@ -221,7 +226,7 @@ int32_t CScanner::SetCISAlignment(const int8_t* pValues, bool bAddToCurrent, boo
     return m_ErrorNo;
 }
 
-int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
+int32_t CScanner::SetCISAlignment(std::span<const double, kAlignmentAreas - 1> offsets, bool bAddToCurrent)
 {
     const int32_t iAreas = std::clamp(GetCameraCount() - 1, 0, kAlignmentAreas - 1);
     int32_t values[kAlignmentAreas] = {};
@@ -232,8 +237,9 @@ int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
         std::copy_n(current, kAlignmentAreas, values);
     }
     for (int32_t i = 0; i < iAreas; ++i) {
-        Log_Msg(FormatText("StitchArea %c%c %6.2f", 'A' + i, 'B' + i, pOffsets[i]));
-        const double d = std::clamp(pOffsets[i], -1.0e6, 1.0e6);
+        const double dOffset = offsets[static_cast<size_t>(i)];
+        Log_Msg(FormatText("StitchArea %c%c %6.2f", 'A' + i, 'B' + i, dOffset));
+        const double d = std::clamp(dOffset, -1.0e6, 1.0e6);
         values[i] += static_cast<int32_t>(std::lround(d));
     }
     // The device holds signed bytes; a set that leaves the range keeps its
@@ -246,7 +252,7 @@ int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
         for (int32_t i = 0; i < iAreas; ++i)
             values[i] = std::clamp(values[i] + iShift, -128, 127);
     }
-    if (!CheckAlignmentDelays(values, iAreas))
+    if (!CheckAlignmentDelays(std::span<const int32_t>(values, static_cast<size_t>(iAreas))))
         return m_ErrorNo = kAlignmentDelayError;
     uint8_t buffer[kAlignmentAreas];
     for (int32_t i = 0; i < kAlignmentAreas; ++i)
@@ -259,8 +265,9 @@ int32_t CScanner::SetCISAlignment(const double* pOffsets, bool bAddToCurrent)
     return m_ErrorNo;
 }
 
-bool CScanner::CheckAlignmentDelays(const int32_t* piValues, int32_t iCount)
+bool CScanner::CheckAlignmentDelays(std::span<const int32_t> values)
 {
+    const int32_t iCount = static_cast<int32_t>(values.size());
     // Only software scanners delay their camera rows in the firmware's line
     // buffer; the others take any alignment byte, so there is nothing to check.
     if (!IsSoftwareScanner() || iCount <= 0)
@@ -274,10 +281,10 @@ bool CScanner::CheckAlignmentDelays(const int32_t* piValues, int32_t iCount)
     m_ErrorNo = iSavedError;
     Log_Msg(FormatText("NrLeastLines from SWScanner: %d", iLeast));
     Log_Msg(FormatText("NrMostLines from SWScanner: %d", iMost));
-    const int32_t iSmallest = *std::min_element(piValues, piValues + iCount);
+    const int32_t iSmallest = *std::min_element(values.begin(), values.end());
     bool bOk = true;
     for (int32_t i = 0; i < iCount; ++i) {
-        const int32_t iDelay = piValues[i] - iSmallest;
+        const int32_t iDelay = values[static_cast<size_t>(i)] - iSmallest;
         Log_Msg(FormatText("Resulting Alignment Delay Value in SWScanner, camera %d: %d", i, iDelay));
         const int32_t iLimit = i % 2 == 0 ? iLeast : iMost;
         if (iDelay >= iLimit) {
@@ -460,28 +467,29 @@ int32_t CScanner::ReadQueryValue16(uint8_t byCode, int32_t& iValue)
     return m_ErrorNo;
 }
 
-int32_t CScanner::ReadCameraFactors(double* pA, double* pB, double* pC, double* pD)
+int32_t CScanner::ReadCameraFactors(CameraValues a, CameraValues b, CameraValues c, CameraValues d)
 {
     const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[2 + kMaxCameras * 8];
     if (ReadQuery(5, buffer, iCameras * 8 + 2) != 0)
         return m_ErrorNo;
-    double* targets[4] = {pA, pB, pC, pD};
-    for (int32_t c = 0; c < iCameras; ++c)
+    const CameraValues targets[4] = {a, b, c, d};
+    for (int32_t i = 0; i < iCameras; ++i)
         for (int k = 0; k < 4; ++k)
-            targets[k][c] = static_cast<int16_t>(Be16(buffer + 2 + 8 * c + 2 * k)) / 256.0;
+            targets[k][static_cast<size_t>(i)] = static_cast<int16_t>(Be16(buffer + 2 + 8 * i + 2 * k)) / 256.0;
     return m_ErrorNo;
 }
 
-int32_t CScanner::WriteCameraFactors(const double* pA, const double* pB, const double* pC, const double* pD)
+int32_t CScanner::WriteCameraFactors(ConstCameraValues a, ConstCameraValues b, ConstCameraValues c,
+                                     ConstCameraValues d)
 {
     const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[kMaxCameras * 8];
-    const double* sources[4] = {pA, pB, pC, pD};
-    for (int32_t c = 0; c < iCameras; ++c) {
+    const ConstCameraValues sources[4] = {a, b, c, d};
+    for (int32_t i = 0; i < iCameras; ++i) {
         for (int k = 0; k < 4; ++k) {
-            const double d = std::clamp(sources[k][c] * 256.0, -32768.0, 32767.0);
-            PutBe16(buffer + 8 * c + 2 * k, static_cast<int32_t>(std::lround(d)));
+            const double dValue = std::clamp(sources[k][static_cast<size_t>(i)] * 256.0, -32768.0, 32767.0);
+            PutBe16(buffer + 8 * i + 2 * k, static_cast<int32_t>(std::lround(dValue)));
         }
     }
     return WriteQuery(5, buffer, iCameras * 8);
@@ -509,16 +517,36 @@ int32_t CScanner::ReadIdentification(uint8_t* pBuffer, int32_t iLength, int32_t&
     return m_ErrorNo = m_Interface.Read(pBuffer, iLength, ZEL_DT_IDENTIFICATION, 0, &iReceived);
 }
 
-int32_t CScanner::GetConfigurationRanges(int32_t* piMin, int32_t* piMax)
+int32_t CScanner::GetConfigurationRanges(std::span<int32_t, 3> mins, std::span<int32_t, 3> maxs)
 {
     uint8_t buffer[24] = {};
     int32_t iReceived = 0;
     m_ErrorNo = m_Interface.Read(buffer, 24, ZEL_DT_CONFIGURATION, 1, &iReceived);
     for (int32_t i = 0; i < 3; ++i) {
-        piMin[i] = iReceived >= 8 * i + 4 ? Be32(buffer + 8 * i) : -100;
-        piMax[i] = iReceived >= 8 * i + 8 ? Be32(buffer + 8 * i + 4) : -100;
+        const size_t k = static_cast<size_t>(i);
+        mins[k] = iReceived >= 8 * i + 4 ? Be32(buffer + 8 * i) : kConfigurationMissing;
+        maxs[k] = iReceived >= 8 * i + 8 ? Be32(buffer + 8 * i + 4) : kConfigurationMissing;
     }
     return m_ErrorNo;
+}
+
+int32_t CScanner::GetCameraPixels8(std::span<int32_t, kMaxCameras> pixels)
+{
+    uint8_t buffer[4 * kMaxCameras] = {};
+    int32_t iReceived = 0;
+    std::fill(pixels.begin(), pixels.end(), 0);
+    m_ErrorNo = m_Interface.Read(buffer, sizeof(buffer), ZEL_DT_CONFIGURATION, 2, &iReceived);
+    if (m_ErrorNo != 0)
+        return m_ErrorNo;
+    for (size_t c = 0; c < pixels.size() && static_cast<int32_t>(4 * c + 4) <= iReceived; ++c)
+        pixels[c] = std::clamp(Be32(buffer + 4 * c), 0, 65535);
+    return m_ErrorNo;
+}
+
+int32_t CScanner::GetGeneration(int32_t& iGeneration)
+{
+    iGeneration = 0;
+    return ReadQueryValue16(13, iGeneration);
 }
 
 // ================================================================ drive commands
@@ -570,12 +598,12 @@ int32_t CScanner::DriveState(int32_t iIndex) const
     return iIndex >= 0 && iIndex < kMaxCameras ? m_iDriveState[iIndex] : 0;
 }
 
-int32_t CScanner::GetCameraMotorPositions(double* pPositions)
+int32_t CScanner::GetCameraMotorPositions(std::span<double, kMaxCameras> positions)
 {
     uint8_t buffer[2 + kMaxCameras * 4];
     if (ReadQuery(22, buffer, sizeof(buffer)) != 0)
         return m_ErrorNo;
-    for (int32_t c = 0; c < kMaxCameras; ++c)
-        pPositions[c] = Be32(buffer + 2 + 4 * c) / 1000.0;
+    for (size_t c = 0; c < positions.size(); ++c)
+        positions[c] = Be32(buffer + 2 + 4 * c) / 1000.0;
     return m_ErrorNo;
 }

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
-int32_t CScannerFixed::GetCameraPixelRanges(int32_t* piFirst, int32_t* piLast)
+int32_t CScannerFixed::GetCameraPixelRanges(std::span<int32_t, kMaxCameras> first,
+                                            std::span<int32_t, kMaxCameras> last)
 {
-    std::fill_n(piFirst, kMaxCameras, 0);
-    std::fill_n(piLast, kMaxCameras, 25);
+    std::fill(first.begin(), first.end(), 0);
+    std::fill(last.begin(), last.end(), 25);
     return m_ErrorNo = 0;
 }
 
@@ -25,7 +26,7 @@ int32_t CScannerFixed::ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t i
     return m_ErrorNo = 0;
 }
 
-int32_t CScannerFixed::GetStitchValues(int32_t*)
+int32_t CScannerFixed::GetStitchValues(std::span<int32_t, kStitchCount>)
 {
     return m_ErrorNo = 0;
 }

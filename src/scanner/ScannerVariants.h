@@ -15,10 +15,10 @@ public:
     void SetCameraCount(int32_t i) { m_iFixedCameraCount = i; }
     void SetScannerType(int32_t i) { m_iFixedScannerType = i; }
 
-    int32_t GetCameraPixelRanges(int32_t* piFirst, int32_t* piLast) override;
+    int32_t GetCameraPixelRanges(std::span<int32_t, kMaxCameras> first, std::span<int32_t, kMaxCameras> last) override;
     int32_t GetScanLineRange(bool bSecond, int32_t& iFirst, int32_t& iLast) override;
     int32_t ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount) override;
-    int32_t GetStitchValues(int32_t* piValues) override;
+    int32_t GetStitchValues(std::span<int32_t, kStitchCount> values) override;
     int32_t GetCameraCount() override { return m_iFixedCameraCount; }
     int32_t GetCISModeCount() override { return 1; }
     int32_t GetScannerType() override { return m_iFixedScannerType; }

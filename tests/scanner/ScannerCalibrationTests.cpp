@@ -57,7 +57,7 @@ TEST_F(CScannerCalibration, StitchValuesClampOnOlderScanners)
 {
     Open(kFast + "[Model]\nCameras=4\n");
     struct {
-        int32_t m_In[3];
+        int32_t m_In[7];
         int32_t m_Written[3];
         int32_t m_iResult;
     } const kCases[] = {
@@ -79,7 +79,7 @@ TEST_F(CScannerCalibration, StitchValuesMoveIntoTheConfiguredRangeOnSoftwareScan
 {
     struct {
         const char* m_szRange;
-        int32_t m_In[3];
+        int32_t m_In[7];
         int32_t m_Written[3];
         int32_t m_iResult;
     } const kCases[] = {
@@ -151,7 +151,7 @@ TEST_F(CScannerCalibration, CISAlignmentSumsAndLimits)
 TEST_F(CScannerCalibration, FractionalAlignmentIsCheckedForDelays)
 {
     Open(kSoftware);
-    const double ok[3] = {2.5, -1.49, 30.0};
+    const double ok[7] = {2.5, -1.49, 30.0};
     ASSERT_EQ(m_Scanner.SetCISAlignment(ok, false), 0);
     int8_t now[8] = {};
     ASSERT_EQ(m_Scanner.ReadCISAlignment(now), 0);
@@ -160,19 +160,19 @@ TEST_F(CScannerCalibration, FractionalAlignmentIsCheckedForDelays)
     EXPECT_EQ(now[2], 30);
 
     // Camera 2 (even) would be 101 lines behind the earliest: more than the 100 allowed.
-    const double bad[3] = {-1.0, 0.0, 100.0};
+    const double bad[7] = {-1.0, 0.0, 100.0};
     EXPECT_EQ(m_Scanner.SetCISAlignment(bad, false), 1036);
     ASSERT_EQ(m_Scanner.ReadCISAlignment(now), 0);
     EXPECT_EQ(now[2], 30); // nothing written
 
     // Beyond a byte the set is shifted back as a whole before the check.
-    const double wide[3] = {90.0, 0.0, 150.0};
+    const double wide[7] = {90.0, 0.0, 150.0};
     EXPECT_EQ(m_Scanner.SetCISAlignment(wide, false), 1036);
 
     const int32_t odd[3] = {0, 700, 99};
-    EXPECT_TRUE(m_Scanner.CheckAlignmentDelays(odd, 3));
+    EXPECT_TRUE(m_Scanner.CheckAlignmentDelays(odd));
     const int32_t oddTooFar[3] = {0, 720, 0};
-    EXPECT_FALSE(m_Scanner.CheckAlignmentDelays(oddTooFar, 3));
+    EXPECT_FALSE(m_Scanner.CheckAlignmentDelays(oddTooFar));
 }
 
 TEST_F(CScannerCalibration, FractionalAlignmentOnOlderScanners)
@@ -183,8 +183,8 @@ TEST_F(CScannerCalibration, FractionalAlignmentOnOlderScanners)
     const int8_t seven[8] = {0, 0, 0, 0, 0, 0, 0, 7};
     ASSERT_EQ(m_Scanner.SetCISAlignment(seven, false, true), 0);
     const int32_t oddTooFar[3] = {0, 720, 0};
-    EXPECT_TRUE(m_Scanner.CheckAlignmentDelays(oddTooFar, 3));
-    const double wide[3] = {200.0, 100.0, 150.4};
+    EXPECT_TRUE(m_Scanner.CheckAlignmentDelays(oddTooFar));
+    const double wide[7] = {200.0, 100.0, 150.4};
     ASSERT_EQ(m_Scanner.SetCISAlignment(wide, true), 0);
     int8_t now[8] = {};
     ASSERT_EQ(m_Scanner.ReadCISAlignment(now), 0);
@@ -272,9 +272,9 @@ TEST_F(CScannerCalibration, DriveCommandsMoveTheSimulatedCamera)
 TEST_F(CScannerCalibration, CameraFactorsRoundToTheWireFormat)
 {
     Open(kFast + "[Model]\nCameras=2\n");
-    const double a[2] = {1.0, -0.5}, b[2] = {0.001953125, 2.0}, c[2] = {1.5, 1.5}, d[2] = {0.0, -1.0};
+    const double a[8] = {1.0, -0.5}, b[8] = {0.001953125, 2.0}, c[8] = {1.5, 1.5}, d[8] = {0.0, -1.0};
     ASSERT_EQ(m_Scanner.WriteCameraFactors(a, b, c, d), 0);
-    double ra[2], rb[2], rc[2], rd[2];
+    double ra[8], rb[8], rc[8], rd[8];
     ASSERT_EQ(m_Scanner.ReadCameraFactors(ra, rb, rc, rd), 0);
     EXPECT_DOUBLE_EQ(ra[1], -0.5);
     EXPECT_DOUBLE_EQ(rb[0], 1.0 / 256); // 0.5 / 256 rounds half away from zero

@@ -34,7 +34,7 @@ protected:
 TEST_F(CScannerLog, OpenAndStitchAndGainOffsetLines)
 {
     Open(kFast + "[Model]\nCameras=2\n");
-    const int32_t stitch[1] = {-45};
+    const int32_t stitch[7] = {-45};
     m_Scanner.SetStitchValues(stitch);
     CGainOffset go;
     go.m_iCameraCount = 1;

@@ -8,7 +8,7 @@ using CStoredCalibrationTest = CSimFixture;
 TEST_F(CStoredCalibrationTest, BackupAndRestoreBringTheCalibrationBack)
 {
     Open(kFast + "[Model]\nCameras=4\n");
-    const int32_t stitch[3] = {4, -5, 6};
+    const int32_t stitch[7] = {4, -5, 6};
     ASSERT_EQ(m_Scanner.SetStitchValues(stitch), 0);
     const int8_t align[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_EQ(m_Scanner.SetCISAlignment(align, false, true), 0);
@@ -25,7 +25,7 @@ TEST_F(CStoredCalibrationTest, BackupAndRestoreBringTheCalibrationBack)
 
     const int32_t zeros[3] = {0, 0, 0};
     m_Scanner.WriteStitchPositions(zeros, zeros, 3);
-    const int32_t other[3] = {0, 0, 0};
+    const int32_t other[7] = {};
     m_Scanner.SetStitchValues(other);
     const int8_t zero[8] = {};
     m_Scanner.SetCISAlignment(zero, false, true);
