@@ -187,14 +187,10 @@ int32_t CContScan::StopScan()
 bool CContScan::ReadCameraLayout()
 {
     CScanner& s = *m_pScanner;
-    int32_t first[8] = {}, last[8] = {};
     std::array<int32_t, 8> pixels{};
-    if (const int32_t iError = s.GetCameraPixelRanges(first, last); iError != 0) {
+    if (const int32_t iError = s.GetCameraPixels8(pixels); iError != 0) {
         Log_Msg_Hex("m_ptrScanner->GetCameraPixels_8::ErrorNo", iError);
-    } else {
-        const int32_t iCameras = std::clamp(s.GetCameraCount(), 0, 8);
-        for (int32_t c = 0; c < iCameras; ++c)
-            pixels[size_t(c)] = std::clamp(last[c] - first[c] + 1, 0, COsaRecording::kMaxCameraPixels);
+        pixels = {};
     }
     int64_t iSum = 0;
     for (const int32_t n : pixels)
