@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CliCommon.h"
+#include "ScanCommands.h"
 #include "datafiles/ProgramErrors.h"
 #include "platform/ByteOrder.h"
 #include "platform/ErrorTexts.h"
@@ -458,6 +459,18 @@ int RunBackupRestore(const CScannerOptions& o, bool bBackup)
 
 } // namespace
 
+std::string ScannerErrorText(int32_t iError)
+{
+    return ErrorText(iError);
+}
+
+bool OpenScannerForCommand(CScanner& scanner, int32_t hScanner, int& iExit)
+{
+    CScannerOptions o;
+    o.m_hScanner = hScanner;
+    return OpenForCommand(scanner, o, iExit);
+}
+
 void AddScannerCommand(CLI::App& app, int& iExit)
 {
     auto opts = std::make_shared<CScannerOptions>();
@@ -520,6 +533,8 @@ void AddScannerCommand(CLI::App& app, int& iExit)
         logStart();
         iExit = RunAlignmentSet(*opts);
     });
+
+    AddScanCommands(*pCmd, iExit);
 
     CLI::App* pBackup = pCmd->add_subcommand("backup", "Save the scanner's calibration to a file");
     pBackup->add_option("file", opts->m_szFile, "Backup file")->required();

@@ -1,0 +1,15 @@
+#pragma once
+// lumora-cli scanner scan / record / replay (cli/ScanCommands.cpp), and what
+// they share with the other scanner subcommands (cli/ScannerCommand.cpp).
+#include <cstdint>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+class CScanner;
+
+void AddScanCommands(CLI::App& scannerCommand, int& iExit);
+// Program errors by their text, sense codes and library numbers as numbers.
+std::string ScannerErrorText(int32_t iError);
+// Loads the library and opens the scanner; prints why not and sets iExit.
+bool OpenScannerForCommand(CScanner& scanner, int32_t hScanner, int& iExit);
