@@ -281,3 +281,94 @@ TEST_F(CContScanTest, AcquirePictureLeavesOutNoisyBlocks)
 }
 
 } // namespace
+
+namespace {
+
+// Centre of the dark pixels of row y within [x0, x1): where a wire pair sits.
+double DarkCentre(const CPicture& pic, int32_t y, int32_t x0, int32_t x1)
+{
+    int32_t iMin = 255, iMax = 0;
+    for (int32_t x = x0; x < x1; ++x) {
+        iMin = std::min(iMin, pic.GetSample(x, y, 1));
+        iMax = std::max(iMax, pic.GetSample(x, y, 1));
+    }
+    double dSum = 0, dCount = 0;
+    for (int32_t x = x0; x < x1; ++x)
+        if (pic.GetSample(x, y, 1) < (iMin + iMax) / 2) {
+            dSum += x;
+            ++dCount;
+        }
+    return dCount ? dSum / dCount : -1;
+}
+
+class CCalibrationSheet : public CContScanTest {
+protected:
+    // The wire-pair centres in every overlap, seen from the left and the right
+    // camera, as pixel columns of the delivered line.
+    std::vector<std::pair<double, double>> StitchMarks(const std::string& szIni, CPicture& pic)
+    {
+        OpenLoaded(szIni);
+        CAcquireOptions options;
+        options.m_iNoiseMargin = 0;
+        EXPECT_EQ(AcquirePicture(m_Scanner, pic, 4, 2, options), 0);
+        const int32_t iStitches = m_Scanner.GetCameraCount() - 1;
+        std::array<int32_t, CScanner::kMaxCameras> a{}, b{};
+        EXPECT_EQ(m_Scanner.ReadStitchPositions(a.data(), b.data(), iStitches), 0);
+        std::vector<std::pair<double, double>> marks;
+        for (int32_t i = 0; i < iStitches; ++i) {
+            const int32_t xa = pic.PixelsUpToCamera(i - 1) + a[size_t(i)];
+            const int32_t xb = pic.PixelsUpToCamera(i) + b[size_t(i)];
+            marks.emplace_back(DarkCentre(pic, 2, xa - 40, xa + 40) - xa, DarkCentre(pic, 2, xb - 40, xb + 40) - xb);
+        }
+        m_Scanner.CloseScanner(true);
+        return marks;
+    }
+};
+
+TEST_F(CCalibrationSheet, StitchMarksAndKPlatesAppearWhereTheSheetHasThem)
+{
+    CPicture pic;
+    const auto marks = StitchMarks(kFast + "[Sheet]\nKind=calibration\n", pic);
+    ASSERT_EQ(marks.size(), 3u);
+    for (const auto& [dLeft, dRight] : marks) {
+        // The stitch positions name the middle of each overlap: the wire pair
+        // is centred there in both cameras.
+        EXPECT_NEAR(dLeft, 0.0, 1.5);
+        EXPECT_NEAR(dRight, 0.0, 1.5);
+    }
+    // K-plates: from each end of the scan line inward a white patch, then
+    // the black patch about a quarter inch in.
+    const int32_t iInch = pic.m_iResolution;
+    const int32_t iLast = pic.m_iWidth - 1;
+    EXPECT_GT(pic.MeanGray(0, iInch / 20, iInch / 12, 3), 150) << "white patch at the start";
+
+    int32_t iBlackRun = 0, iRun = 0;
+    for (int32_t x = iInch / 5; x < iInch * 2 / 5; ++x) {
+        iRun = pic.GetSample(x, 2, 1) < 60 ? iRun + 1 : 0;
+        iBlackRun = std::max(iBlackRun, iRun);
+    }
+    EXPECT_GE(iBlackRun, iInch / 20) << "black patch near the start";
+    iBlackRun = iRun = 0;
+    for (int32_t x = iLast - iInch * 2 / 5; x < iLast - iInch / 5; ++x) {
+        iRun = pic.GetSample(x, 2, 1) < 60 ? iRun + 1 : 0;
+        iBlackRun = std::max(iBlackRun, iRun);
+    }
+    EXPECT_GE(iBlackRun, iInch / 20) << "black patch near the end";
+}
+
+TEST_F(CCalibrationSheet, ACameraOffsetMovesItsMarks)
+{
+    CPicture pic;
+    const auto marks = StitchMarks(kFast + "[Sheet]\nKind=calibration\n[Camera.C]\nOffsetX=9\n", pic);
+    ASSERT_EQ(marks.size(), 3u);
+    // Camera C sees the sheet nine pixels shifted: its view of both of its
+    // overlaps moves, its neighbours' views do not.
+    EXPECT_NEAR(marks[0].first, 0.0, 1.5);
+    EXPECT_NEAR(marks[0].second, 0.0, 1.5);
+    EXPECT_NEAR(std::abs(marks[1].second), 9.0, 1.5);
+    EXPECT_NEAR(std::abs(marks[2].first), 9.0, 1.5);
+    EXPECT_NEAR(marks[1].second, marks[2].first, 0.5) << "one camera, one shift";
+    EXPECT_NEAR(marks[2].second, 0.0, 1.5);
+}
+
+} // namespace
