@@ -87,8 +87,10 @@ CLayout MakeLayout(const CScenario& s, const CDevice& d, bool bStitched, int32_t
         const double dMotor = static_cast<double>(d.m_Motors[static_cast<size_t>(c)].m_iPosition) / 1000.0;
         const double dWidth = (cs.m_dWidthError + cs.m_dMotorWidth * dMotor) * dUnit;
         v.m_dSheetPerPixel = (n.m_dActive + dWidth) / iActive;
-        // A wrong width spreads about the lens axis, the middle of the view.
-        v.m_dSheetX = c * n.m_dPitch + (cs.m_dOffsetX + cs.m_dMotorX * dMotor) * dUnit - dWidth / 2;
+        // A wrong width spreads about the lens axis, the middle of the view;
+        // the centre of active pixel t looks at x = t pixels from the start.
+        v.m_dSheetX = c * n.m_dPitch + (cs.m_dOffsetX + cs.m_dMotorX * dMotor) * dUnit - dWidth / 2 -
+                      v.m_dSheetPerPixel / 2;
         v.m_bFront = c % 2 == 0;
         const double dCarriage = n.m_iCameras > 1 ? s.m_dCarriageTilt * (static_cast<double>(c) / (n.m_iCameras - 1) - 0.5) : 0.0;
         v.m_dLineOffset =

@@ -102,7 +102,7 @@ void CScenario::LoadOptics(const CIniFile& ini)
         real(szSection, "MotorY", cs.m_dMotorY, -kBig, kBig);
         real(szSection, "MotorWidth", cs.m_dMotorWidth, -1000.0, 1000.0);
         if (const auto v = ini.Get(szSection, "Phase"))
-            cs.m_iPhase = ParseNumber(*v) & 3;
+            cs.m_iPhase = ParseNumber(*v) & 1;
         if (const auto v = ini.Get(szSection, "MotorStuck"))
             cs.m_bMotorStuck = ParseNumber(*v) != 0;
     }

@@ -34,7 +34,7 @@ struct CCameraScenario {
     double m_dOffsetY = 0.0;    // view ahead (+) of the nominal scan line
     double m_dTilt = 0.0;       // extra OffsetY gained over the sheet length
     double m_dWidthError = 0.0; // the view is this much wider than nominal
-    double m_dBlack = 18.0;     // black level at offset 128
+    double m_dBlack = 12.0;     // black level at the factory offset 16
     double m_dWhiteGain = 1.0;  // sensitivity
     double m_dLamp = 1.0;       // this camera's share of the lamp light
     double m_dFalloff = 0.05;   // light lost at the camera's ends

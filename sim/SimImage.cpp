@@ -63,6 +63,9 @@ public:
     }
 };
 
+// Offset of a fresh device (buffer 0x38); the camera's Black is its black level there.
+constexpr int32_t kFactoryOffset = 16;
+
 // Analog front end of one camera and colour: black level and full-scale
 // white for the even (0) and odd (1) channel.
 struct CChannel {
@@ -111,7 +114,7 @@ CChannel COpticalSource::Channel(const CScenario& s, const CDevice& d, int32_t c
     // Colour entries per camera first, then one gray entry per camera; each
     // even offset, even gain, odd offset, odd gain.
     const size_t iEntry = static_cast<size_t>(iColour < 3 ? (c * 3 + iColour) * 8 : iCameras * 24 + c * 8);
-    int32_t words[4] = {128, 128, 128, 128};
+    int32_t words[4] = {kFactoryOffset, 128, kFactoryOffset, 128};
     if (s.m_iGainBits == 5)
         words[1] = words[3] = 16;
     if (const auto it = d.m_Buffers.find({ZEL_BUF_GAIN_OFFSET, 0}); it != d.m_Buffers.end() &&
@@ -123,9 +126,9 @@ CChannel COpticalSource::Channel(const CScenario& s, const CDevice& d, int32_t c
     for (int p = 0; p < 2; ++p) {
         const double dOffset = std::clamp(words[2 * p], 0, 255);
         const double dGain = s.m_iGainBits == 5 ? std::clamp(words[2 * p + 1], 0, 31) : std::clamp(words[2 * p + 1], 0, 255);
-        // Offset adds a quarter level per step about 128; gain doubles the
-        // response every 64 steps (every 8 steps of a 5-bit gain).
-        ch.m_fBlack[p] = static_cast<float>(cs.m_dBlack + (dOffset - 128.0) / 4.0);
+        // Offset adds a quarter level per step from the factory setting 16;
+        // gain doubles the response every 64 steps (every 8 of a 5-bit gain).
+        ch.m_fBlack[p] = static_cast<float>(cs.m_dBlack + (dOffset - kFactoryOffset) / 4.0);
         const double dFactor = s.m_iGainBits == 5 ? std::exp2((dGain - 16.0) / 8.0) : std::exp2((dGain - 128.0) / 64.0);
         ch.m_fWhite[p] = static_cast<float>(dLight * dFactor);
     }

@@ -64,7 +64,7 @@ void CSheet::AddKPlate(double dEdge, double dInward)
     // end), three bars of the line pattern, then the black patch.
     const float fWhite = static_cast<float>(m_pScenario->m_dPaperWhite);
     auto span = [&](double a, double b, float f) {
-        const double x0 = dEdge + dInward * a, x1 = dEdge + dInward * b;
+        const double x0 = dEdge + dInward * a * kInch, x1 = dEdge + dInward * b * kInch;
         Add(std::min(x0, x1), std::max(x0, x1), f);
     };
     span(-1.0e6 / kInch, 0.40, fWhite);
@@ -115,13 +115,22 @@ CSheet::CSheet(const CScenario& s) : m_pScenario(&s), m_Nominal(Nominal(s))
         // slanted one whose distance tells which sheet row a camera sees.
         const double dLineY = s.m_dLineY * dPixel;
         for (int32_t i = 1; i < n.m_iCameras; ++i) {
+            // The line stops short of the mark so that a camera on the line
+            // still reads it.
             const double x = n.Seam(i) - s.m_dMarkGap * dPixel / 2;
+            CWire window;
+            window.m_dX = n.Seam(i) - 0.15 * kInch;
+            window.m_dWidth = 0.3 * kInch;
+            window.m_fR = static_cast<float>(s.m_dPaperWhite);
+            window.m_bOverLine = true;
+            m_Wires.push_back(window);
             CWire a;
             a.m_dX = x - dPixel / 2;
             a.m_dWidth = dPixel;
             a.m_dFromY = dLineY - s.m_dMarkReach * dPixel;
             a.m_dToY = dLineY + s.m_dMarkReach * dPixel;
             a.m_fR = kInk;
+            a.m_bOverLine = true;
             CWire b = a;
             b.m_dX += s.m_dMarkGap * dPixel;
             b.m_dSlope = s.m_dMarkSlope;
@@ -137,12 +146,15 @@ CSheet::CSheet(const CScenario& s) : m_pScenario(&s), m_Nominal(Nominal(s))
 void CSheet::Row(double y, double h, CSheetRow& row) const
 {
     row = CSheetRow(m_fBase);
-    for (const CWire& w : m_Wires) {
-        if (y < w.m_dFromY || y >= w.m_dToY)
-            continue;
-        const double x = w.m_dX + w.m_dSlope * (y - w.m_dRefY);
-        row.Paint(x, x + w.m_dWidth, w.m_fR);
-    }
+    auto paint = [&](bool bOverLine) {
+        for (const CWire& w : m_Wires) {
+            if (w.m_bOverLine != bOverLine || y < w.m_dFromY || y >= w.m_dToY)
+                continue;
+            const double x = w.m_dX + w.m_dSlope * (y - w.m_dRefY);
+            row.Paint(x, x + w.m_dWidth, w.m_fR);
+        }
+    };
+    paint(false);
     if (m_bLine) {
         // The positioning line across the width, as much of it as the scan
         // line's height covers.
@@ -154,6 +166,7 @@ void CSheet::Row(double y, double h, CSheetRow& row) const
         if (dCover > 0)
             row.Blend(kInk, dCover / dHeight);
     }
+    paint(true);
     row.Finish();
 }
 

@@ -47,8 +47,9 @@ private:
         double m_dRefY = 0;
         double m_dFromY = -1e12, m_dToY = 1e12;
         float m_fR = 0;
+        bool m_bOverLine = false; // drawn over the positioning line
     };
-    void Add(double x0, double x1, float f) { m_Wires.push_back({x0, x1 - x0, 0.0, 0.0, -1e12, 1e12, f}); }
+    void Add(double x0, double x1, float f) { m_Wires.push_back({x0, x1 - x0, 0.0, 0.0, -1e12, 1e12, f, false}); }
     void AddKPlate(double dEdge, double dInward);
     void AddWirePair(double dCentre);
 

@@ -74,4 +74,46 @@ TEST_F(CScannerLog, PaperWaitLines)
     ExpectLines({"CScanner::G5_PaperReady timeout", "CScanner::G5_PaperReady no paper"});
 }
 
+TEST_F(CScannerLog, RefusedInquiryPageIsAskedOnce)
+{
+    Open(kFast);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(m_Scanner.m_InquiryPages.GetUInt8(0xC7, 0, 5), 5);
+    const std::string szLog = Log();
+    const std::string szLine = "CInquiryPages::Page 0xC7: read failed";
+    const size_t iFirst = szLog.find(szLine);
+    ASSERT_NE(iFirst, std::string::npos) << szLog;
+    EXPECT_EQ(szLog.find(szLine, iFirst + 1), std::string::npos) << szLog;
+}
+
+TEST_F(CScannerLog, RestoreRestartsUntilTheCalibrationIsInUse)
+{
+    // Status byte 38 stays 0 until the written calibration took; some units
+    // need a second restart for it.
+    struct {
+        const char* m_szReboots;
+        size_t m_iRestarts;
+    } const kCases[] = {{"1", 1}, {"2", 2}};
+    auto restarts = [&] {
+        const std::string szLog = Log();
+        size_t n = 0;
+        for (size_t i = szLog.find("CDiagnostics::ColdReboot"); i != std::string::npos;
+             i = szLog.find("CDiagnostics::ColdReboot", i + 1))
+            ++n;
+        return n;
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_szReboots);
+        const size_t iBefore = restarts();
+        Open(kFast + "[Model]\nType=18\n[Faults]\nRebootsToApply=" + c.m_szReboots + "\n");
+        const std::string szFile = m_LogDir.File("calibration.bin");
+        ASSERT_EQ(m_Scanner.BackupCalibration(szFile), 0);
+        ASSERT_EQ(m_Scanner.ReserveScanner(true), 0);
+        ASSERT_EQ(m_Scanner.RestoreCalibration(szFile), 0);
+        EXPECT_EQ(restarts() - iBefore, c.m_iRestarts);
+        m_Scanner.ReleaseScanner(false);
+        m_Scanner.CloseScanner(true);
+    }
+}
+
 } // namespace

@@ -20,3 +20,9 @@ ZEL_EXPORT int32_t scanGetScannerNameToDisplay(int32_t, char* szName, int32_t iS
     std::strncpy(szName, "Old Library Scanner", static_cast<size_t>(iSize));
     return ZEL_OK;
 }
+// Refuses every write with a check condition, and has no scanGetLastAsc to
+// say why.
+ZEL_EXPORT int32_t scanWriteBuffer(int32_t, const void*, int32_t, int32_t, int32_t, int32_t)
+{
+    return ZEL_CHECK_CONDITION;
+}
