@@ -59,6 +59,17 @@ TEST_F(CContScanTest, LiveBlocksCarryTheDeviceLayout)
     }
 }
 
+TEST_F(CContScanTest, ABlockOfUnknownWidthIsRefused)
+{
+    // Neither the camera table nor the status block says how wide a line is.
+    OpenLoaded(kCont + "[Faults]\nStatusLength=21\nCheckCondition.scanRead.0xFF=0x2400\n");
+    CContScan scan(&m_Scanner);
+    ASSERT_EQ(scan.StartContinuousScan(2), 0);
+    EXPECT_EQ(scan.ReadBuffer(), CContScan::kErrLineWidth);
+    EXPECT_EQ(scan.LinesPerBlock(), 0);
+    scan.StopScan();
+}
+
 TEST(CContScanNoise, ConstantMidLevelEdgesAreNoise)
 {
     // Four cameras of 100 pixels, gray; the check samples every 4th pixel
@@ -283,6 +294,26 @@ TEST_F(CContScanTest, AcquirePictureLeavesOutNoisyBlocks)
 } // namespace
 
 namespace {
+
+TEST_F(CContScanTest, CISNoiseFromTheDeviceIsLeftOut)
+{
+    OpenLoaded(kCont + "[Sheet]\nKind=white\n[Noise]\nSigma=2\nCISNoiseEvery=3\n");
+    CAcquireOptions options;
+    int32_t iBlocks = 0, iNoisy = 0;
+    options.m_OnBlock = [&](const CContScan& scan) {
+        ++iBlocks;
+        iNoisy += !scan.BufferWithoutCISNoise();
+    };
+    CPicture pic;
+    ASSERT_EQ(AcquirePicture(m_Scanner, pic, 6, 2, options), 0);
+    EXPECT_EQ(pic.m_iHeight, 6);
+    EXPECT_GT(iNoisy, 0);
+    EXPECT_EQ(iBlocks - iNoisy, 6) << "every clean block gave its line";
+    std::array<int32_t, 8> cameras{};
+    for (int32_t c = 0; c < 8; ++c)
+        cameras[size_t(c)] = std::max(pic.PixCameras(c), 0);
+    EXPECT_TRUE(EdgesWithoutCISNoise(pic.m_pData, pic.m_iHeight, cameras, 1, 80));
+}
 
 // Centre of the dark pixels of row y within [x0, x1): where a wire pair sits.
 double DarkCentre(const CPicture& pic, int32_t y, int32_t x0, int32_t x1)

@@ -265,6 +265,17 @@ TEST_F(CScanOnDevice, CancelMidScanEndsWithTheCancelErrorAndKeepsTheData)
     EXPECT_FALSE(scan.m_bAbort);
 }
 
+TEST_F(CScanOnDevice, AStalledScannerShowsInTheSpeedRecord)
+{
+    // 1200 pixels a line, 54 lines a 65536-byte block: twelve chunks. After
+    // the sixth, nothing arrives for 1.5 s (simulated time runs 200 times faster).
+    Open(kQuick + "BlockSize=65536\n[Faults]\nStallEvery=6\nStallMs=300000\n");
+    ASSERT_EQ(Scan(Region(4, 2, 300, 2)), 0);
+    EXPECT_EQ(m_Picture.m_iHeight, 600);
+    EXPECT_EQ(m_iChunks, 12);
+    EXPECT_EQ(m_iStalls, 1);
+}
+
 TEST_F(CScanOnDevice, StreamingReadsOneBlock)
 {
     Open(kQuick + "BlockSize=30000\n");
