@@ -24,6 +24,8 @@
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
+#include "scanner/Scanner.h"
+#include "viewers/NoiseScan.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 
@@ -498,8 +500,6 @@ CNoiseTest_SM_Dialog::CNoiseTest_SM_Dialog(QWidget* pParent) : QDialog(pParent)
     auto* pPrint = new QPushButton("&Print", this);
     m_pRescan = new QPushButton("Rescan", this);
     auto* pExit = new QPushButton("E&xit", this);
-    // Rescanning needs a connected scanner's noise scan, which this build does not offer yet.
-    m_pRescan->setEnabled(false);
     const char* const kColors[] = {"&Red", "&Green", "&Blue", "Gra&y"};
     const char* const kUnits[] = {"&Inch", "c&m", "S&U"};
     auto* pColorGroup = new QButtonGroup(this);
@@ -548,6 +548,7 @@ CNoiseTest_SM_Dialog::CNoiseTest_SM_Dialog(QWidget* pParent) : QDialog(pParent)
     connect(pSave, &QPushButton::clicked, this, &CNoiseTest_SM_Dialog::OnSave);
     connect(pLoad, &QPushButton::clicked, this, &CNoiseTest_SM_Dialog::OnLoad);
     connect(pPrint, &QPushButton::clicked, this, &CNoiseTest_SM_Dialog::OnPrint);
+    connect(m_pRescan, &QPushButton::clicked, this, &CNoiseTest_SM_Dialog::OnRescan);
     connect(pExit, &QPushButton::clicked, this, &QDialog::accept);
     connect(pZoomAll, &QPushButton::clicked, this, [this] {
         m_pControl->m_Zoom.Reset(m_pControl->m_Zoom.m_iCount);
@@ -618,6 +619,33 @@ void CNoiseTest_SM_Dialog::OnSave()
     if (QFileInfo(szFile).suffix().isEmpty())
         szFile += ".con";
     SaveFile(szFile.toStdString());
+}
+
+void CNoiseTest_SM_Dialog::OnRescan()
+{
+    CScanner scanner;
+    std::string szError;
+    int32_t iError = scanner.OpenScanner(0, false);
+    if (iError != 0) {
+        ShowMessage(FormatText("Rescan: the scanner cannot be opened (error %d, 0x%X).", iError,
+                               static_cast<unsigned>(iError)));
+        return;
+    }
+    int32_t iState = 0, iPosition = 0;
+    if (scanner.GetPaperState(iState, iPosition) && iState != ZEL_PS_READY && scanner.CanPaperBeLoaded())
+        scanner.LoadPaper(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    iError = ScanNoiseRecord(scanner, m_Record, 64, szError);
+    QApplication::restoreOverrideCursor();
+    scanner.CloseScanner(true);
+    if (iError != 0) {
+        ShowMessage("Rescan: " + szError);
+        return;
+    }
+    m_szFileName.clear();
+    m_pControl->m_Zoom.Reset(m_Record.m_iWidth);
+    SelectColor(m_Record.m_bColorScanner ? 0 : 1);
+    setWindowTitle("Noise Test - Rescan");
 }
 
 void CNoiseTest_SM_Dialog::SelectColor(int32_t iColor)

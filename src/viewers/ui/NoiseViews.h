@@ -131,6 +131,7 @@ public slots:
     void OnLoad();
     void OnSave();
     void OnPrint();
+    void OnRescan();
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
