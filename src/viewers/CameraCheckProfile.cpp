@@ -268,38 +268,61 @@ std::vector<uint8_t> RenderCheckView(const CCameraCheckProfile& profile, const C
             from[x] = std::clamp<int64_t>(a, 0, iPW);
             to[x] = std::clamp<int64_t>(b, 0, iPW);
         }
-        // One walk over each row's spans beside the screen columns: black flags per column.
-        std::vector<uint8_t> rowBlack(static_cast<size_t>(iW) * kCheckProfileHeight, 0);
-        for (int32_t r = 0; r < kCheckProfileHeight; ++r) {
+        // Columns outside the profile see nothing; they can only be at the edges.
+        int64_t iSeenFrom = 0, iSeenTo = iW;
+        while (iSeenFrom < iW && from[iSeenFrom] >= to[iSeenFrom])
+            ++iSeenFrom;
+        while (iSeenTo > iSeenFrom && from[iSeenTo - 1] >= to[iSeenTo - 1])
+            --iSeenTo;
+        auto firstEndingAfter = [&to](int64_t v) { return std::upper_bound(to.begin(), to.end(), v) - to.begin(); };
+        auto firstStartingAt = [&from](int64_t v) { return std::lower_bound(from.begin(), from.end(), v) - from.begin(); };
+        // Per profile row, the screen columns that show black, as ranges found
+        // by search: the cost follows the spans, not the columns.
+        struct CRange {
+            int64_t m_iFrom, m_iTo;
+        };
+        std::vector<CRange> ranges;
+        std::vector<size_t> rangeStart(kCheckProfileHeight + 1, 0);
+        for (int32_t r = 0; r < kCheckProfileHeight; ++r, ++iWork) {
+            rangeStart[static_cast<size_t>(r)] = ranges.size();
             const CCheckSpan* pSpan = profile.m_Spans.data() + profile.m_RowStart[static_cast<size_t>(r)];
             const CCheckSpan* const pEnd = profile.m_Spans.data() + profile.m_RowStart[static_cast<size_t>(r) + 1];
-            const bool bInverted = CCameraCheckProfile::IsGridRow(r);
-            uint8_t* pFlags = &rowBlack[static_cast<size_t>(r) * iW];
-            for (int64_t x = 0; x < iW; ++x) {
-                const int64_t a = from[x], b = to[x];
-                while (pSpan != pEnd && pSpan->m_iTo <= a) {
-                    ++pSpan;
-                    ++iWork;
+            if (!CCameraCheckProfile::IsGridRow(r)) {
+                // Columns that meet a span; neighbouring spans may share a column.
+                for (; pSpan != pEnd; ++pSpan, ++iWork) {
+                    const int64_t a = firstEndingAfter(pSpan->m_iFrom), b = firstStartingAt(pSpan->m_iTo);
+                    if (a >= b)
+                        continue;
+                    if (ranges.size() > rangeStart[static_cast<size_t>(r)] && ranges.back().m_iTo >= a)
+                        ranges.back().m_iTo = std::max(ranges.back().m_iTo, b);
+                    else
+                        ranges.push_back({a, b});
                 }
-                ++iWork;
-                if (a >= b)
-                    continue;
-                const bool bHit = pSpan != pEnd && pSpan->m_iFrom < b;
-                // Spans never touch, so an inverted range is all white only inside one span.
-                const bool bCovered = bHit && pSpan->m_iFrom <= a && pSpan->m_iTo >= b;
-                pFlags[x] = bInverted ? !bCovered : bHit;
+            } else {
+                // Inverted: black wherever a column sees any white, i.e. the gaps
+                // between the columns that lie wholly inside one span (spans never
+                // touch, so a column is all black only inside a single span).
+                int64_t x = iSeenFrom;
+                for (; pSpan != pEnd; ++pSpan, ++iWork) {
+                    const int64_t a = firstStartingAt(pSpan->m_iFrom), b = firstEndingAfter(pSpan->m_iTo);
+                    if (a >= b)
+                        continue;
+                    if (x < a)
+                        ranges.push_back({x, std::min(a, iSeenTo)});
+                    x = std::max(x, b);
+                }
+                if (x < iSeenTo)
+                    ranges.push_back({x, iSeenTo});
             }
         }
+        rangeStart[kCheckProfileHeight] = ranges.size();
         for (int64_t y = 0; y < iH; ++y) {
             const int32_t r0 = static_cast<int32_t>(y * kCheckProfileHeight / iH);
             const int32_t r1 = std::max(r0 + 1, static_cast<int32_t>((y + 1) * kCheckProfileHeight / iH));
             uint8_t* pOut = &out[static_cast<size_t>(y * iW)];
-            for (int32_t r = r0; r < r1 && r < kCheckProfileHeight; ++r) {
-                const uint8_t* pFlags = &rowBlack[static_cast<size_t>(r) * iW];
-                for (int64_t x = 0; x < iW; ++x, ++iWork)
-                    if (pFlags[x])
-                        pOut[x] = 0;
-            }
+            for (int32_t r = r0; r < r1 && r < kCheckProfileHeight; ++r)
+                for (size_t k = rangeStart[static_cast<size_t>(r)]; k < rangeStart[static_cast<size_t>(r) + 1]; ++k, ++iWork)
+                    std::memset(pOut + ranges[k].m_iFrom, 0, static_cast<size_t>(ranges[k].m_iTo - ranges[k].m_iFrom));
         }
     }
     if (pWork)
