@@ -27,6 +27,7 @@ public:
     // the segment of the last call so increasing x costs O(1).
     double Integral(double x, size_t& iCursor) const;
     void Finish(); // call after painting, before Integral
+    bool SameAs(const CSheetRow& other) const { return m_X == other.m_X && m_R == other.m_R; }
 
 private:
     std::vector<double> m_X; // segment starts, increasing
