@@ -491,6 +491,51 @@ TEST_F(CSimOptics, MovingSheetAdvancesThePaperAndCrossesTheLine)
     EXPECT_LE(dark.back(), 52);
 }
 
+TEST_F(CSimOptics, ScanLineOffsetsAlignmentDelaysAndTiltShowAlongTheTravel)
+{
+    // Two small cameras at 100 dpi over the line sheet: the row at which each
+    // camera crosses the positioning line (2 inches down).
+    struct {
+        const char* m_szCameraB;
+        int8_t m_iDelay;
+        double m_dRowsEarlier;
+    } const kCases[] = {
+        {"", 0, 0.0},
+        {"OffsetY=60\n", 0, 10.0},   // 60 optical lines ahead = 10 scan lines
+        {"OffsetY=60\n", 10, 0.0},   // the alignment delay takes it back
+        // 1000 lines over the 40000/1200 inch sheet: 5 % of the distance
+        // travelled, so the line (2 inches down) is met 2 / 1.05 inches down.
+        {"Tilt=1000\n", 0, (2.0 - 2.0 / 1.05) * 100},
+        {"", -5, 5.0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.m_szCameraB << " delay " << int{c.m_iDelay});
+        OpenMode(kFast + "[Model]\nCameras=2\nScanWidth=2400\n[Sheet]\nKind=line\nLineY=1200\nLineWidth=12\n"
+                         "[Camera.B]\n" + c.m_szCameraB,
+                 false);
+        const int8_t delays[8] = {c.m_iDelay};
+        ASSERT_EQ(m_Scanner.SetCISAlignment(delays, false, true), 0);
+        Start(2, 100, 2400, 3600);
+        const CLine lines = Read(1, 300);
+        ASSERT_EQ(lines.m_iReceived, 300 * 200);
+        auto crossing = [&](int32_t iColumn) {
+            double dSum = 0, dCount = 0;
+            for (int32_t r = 0; r < 300; ++r) {
+                const double v = lines.m_Bytes[static_cast<size_t>(r) * 200 + static_cast<size_t>(iColumn)];
+                if (v < 100) {
+                    dSum += r * (100 - v);
+                    dCount += 100 - v;
+                }
+            }
+            return dCount > 0 ? dSum / dCount : -1.0;
+        };
+        const double dA = crossing(50), dB = crossing(150);
+        EXPECT_NEAR(dA, 200.0, 1.0);
+        EXPECT_NEAR(dA - dB, c.m_dRowsEarlier, 0.6);
+        m_Scanner.CloseScanner(true);
+    }
+}
+
 // ---------------------------------------------------------------- device tone tables
 
 TEST_F(CSimOptics, GammaAndLevelsShapeTheDeliveredValues)
