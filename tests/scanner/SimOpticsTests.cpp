@@ -212,6 +212,9 @@ TEST_F(CSimOptics, DriveCommandsMoveWhatTheCameraSees)
         {"", 4.0, -4.0},
         {"MotorX=-0.5\n", 4.0, 2.0},
         {"MotorStuck=1\n", 4.0, 0.0}, // a motor that does not move
+        // A zoom motor: 8 pixels wider about the middle moves the view's ends
+        // outward, the mark 64 pixels in by (64 + 4) x 5368 / 5376 - 64.
+        {"MotorX=0\nMotorWidth=2\n", 4.0, 68.0 * kActive / (kActive + 8) - 64},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.m_szCamera);
@@ -438,6 +441,24 @@ TEST_F(CSimOptics, StallsDeliverNothingForAWhile)
     EXPECT_EQ(Read().m_iReceived, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(Read().m_iReceived, 4 * kPixels);
+}
+
+TEST_F(CSimOptics, LinesComeNoFasterThanTheSheetMoves)
+{
+    // 10 inches a second at 100 dpi in real time: a thousand lines a second.
+    OpenMode("[Device]\nTimeScale=1\n[Paper]\nLoadMs=1\nMoveMs=1\nPositionMs=1\n[Sheet]\nKind=white\n[Scan]\nSpeed=10\n",
+             false);
+    const auto t = std::chrono::steady_clock::now();
+    Start(2, 100, 1200, 12000);
+    std::vector<uint8_t> data(100 * 1000);
+    int32_t iFirst = 0, iLater = 0;
+    m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iFirst);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iLater);
+    const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+    EXPECT_LT(iFirst / 100, 500);
+    EXPECT_GE((iFirst + iLater) / 100, 250);
+    EXPECT_LE((iFirst + iLater) / 100, static_cast<int32_t>(dSeconds * 1000) + 5);
 }
 
 // ---------------------------------------------------------------- positioning geometry
