@@ -52,7 +52,7 @@ private:
     };
     void Add(double x0, double x1, float f) { m_Wires.push_back({x0, x1 - x0, 0.0, 0.0, -1e12, 1e12, f, false}); }
     void AddKPlate(double dEdge, double dInward);
-    void AddWirePair(double dCentre);
+    void AddWirePair(double dCentre, double dPair); // white area at dCentre, wires dPair beside it
 
     const CScenario* m_pScenario;
     CNominal m_Nominal;

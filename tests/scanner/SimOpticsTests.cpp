@@ -200,6 +200,11 @@ TEST_F(CSimOptics, CalibrationSheetShowsKPlatesAndStitchMarksWhereTheGeometryPut
     // The stitch areas are bright windows in a dark card.
     EXPECT_GT(line.Mean(1, kDark + 20, kDark + 50), 150);
     EXPECT_LT(line.Mean(1, 1000, 1100), 60);
+    // A camera's middle is plain white, its wire pair 0.15 inch to the right.
+    const int32_t iMiddle = kDark + kActive / 2;
+    EXPECT_EQ(DarkRuns(line, 3, iMiddle - 50, iMiddle + 50).size(), 0u);
+    EXPECT_GT(line.Mean(3, iMiddle - 50, iMiddle + 50), 150);
+    EXPECT_NEAR(PairCentre(line, 3, iMiddle + 60, iMiddle + 120), iMiddle + 90, 0.3);
 }
 
 TEST_F(CSimOptics, DriveCommandsMoveWhatTheCameraSees)
