@@ -96,16 +96,75 @@ public:
 private:
     CChannel Channel(const CScenario& s, const CDevice& d, int32_t c, int32_t iColour) const;
 
-    CSheet m_Sheet;
-    struct CRowCache {
-        double m_dY = -1e300, m_dH = 0;
+    // What one camera's delivered pixels see before the analog front end:
+    // sheet reflectance times light. A still sheet gives the same every line.
+    struct CSeen {
+        double m_dY = -1e300, m_dH = 0, m_dSheetX = 0, m_dSpp = 0;
+        int32_t m_iFirstOwn = -1, m_iCount = -1, m_iPixels = -1;
+        bool m_bLampOn = true;
         CSheetRow m_Row;
+        std::vector<float> m_Signal;
     };
-    std::array<CRowCache, kMaxCameras> m_Rows{};
+    const CSeen& Seen(const CScenario& s, int32_t c, const CCameraView& v, double y, double dHeight, bool bLampOn);
+
+    CSheet m_Sheet;
+    CSheetRow m_Row;
+    std::array<CSeen, kMaxCameras> m_Seen{};
     std::array<float, 4096> m_Gauss{};
-    std::vector<float> m_Reflect;
-    std::vector<float> m_Light;
 };
+
+const COpticalSource::CSeen& COpticalSource::Seen(const CScenario& s, int32_t c, const CCameraView& v, double y,
+                                                  double dHeight, bool bLampOn)
+{
+    CSeen& seen = m_Seen[static_cast<size_t>(c)];
+    const bool bSameView = seen.m_dSheetX == v.m_dSheetX && seen.m_dSpp == v.m_dSheetPerPixel &&
+                           seen.m_iFirstOwn == v.m_iFirstOwn && seen.m_iCount == v.m_iCountInLine &&
+                           seen.m_iPixels == v.m_iPixels && seen.m_bLampOn == bLampOn;
+    if (bSameView && seen.m_dY == y && seen.m_dH == dHeight)
+        return seen;
+    if (bLampOn) {
+        // Most rows of a sheet look alike; only a changed row costs a new look.
+        m_Sheet.Row(y, dHeight, m_Row);
+        if (bSameView && seen.m_Row.SameAs(m_Row)) {
+            seen.m_dY = y;
+            seen.m_dH = dHeight;
+            return seen;
+        }
+        std::swap(seen.m_Row, m_Row);
+    }
+    seen.m_dY = y;
+    seen.m_dH = dHeight;
+    seen.m_dSheetX = v.m_dSheetX;
+    seen.m_dSpp = v.m_dSheetPerPixel;
+    seen.m_iFirstOwn = v.m_iFirstOwn;
+    seen.m_iCount = v.m_iCountInLine;
+    seen.m_iPixels = v.m_iPixels;
+    seen.m_bLampOn = bLampOn;
+    const int32_t n = v.m_iCountInLine;
+    seen.m_Signal.assign(static_cast<size_t>(n), 0.0f);
+    if (!bLampOn)
+        return seen;
+    const CSheetRow& row = seen.m_Row;
+    const CCameraScenario& cs = s.m_Camera[static_cast<size_t>(c)];
+    const int32_t iActive = v.m_iPixels - 2 * v.m_iDark;
+    const double dSpp = v.m_dSheetPerPixel;
+    const double dInverse = dSpp != 0 ? 1.0 / dSpp : 0.0;
+    size_t iCursor = 0;
+    double dLeft = 0;
+    int32_t iLeftOf = -2; // active pixel whose right edge dLeft is
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t t = v.m_iFirstOwn + i - v.m_iDark;
+        if (t < 0 || t >= iActive)
+            continue; // covered reference pixel: dark
+        const double xa = v.m_dSheetX + t * dSpp;
+        const double a = iLeftOf == t - 1 ? dLeft : row.Integral(xa, iCursor);
+        dLeft = row.Integral(xa + dSpp, iCursor);
+        iLeftOf = t;
+        const double u = (t + 0.5) * 2.0 / iActive - 1.0;
+        seen.m_Signal[static_cast<size_t>(i)] = static_cast<float>((dLeft - a) * dInverse * (1.0 - cs.m_dFalloff * u * u));
+    }
+    return seen;
+}
 
 CChannel COpticalSource::Channel(const CScenario& s, const CDevice& d, int32_t c, int32_t iColour) const
 {
@@ -157,38 +216,22 @@ void COpticalSource::RenderLine(const CLibrary& lib, const CDevice& d, const CLa
         // alignment lines, and its view runs ahead of the nominal scan line.
         const double yNominal = r.m_dSheetY - v.m_iDelay * r.m_dStep;
         const double y = yNominal + v.m_dLineOffset + v.m_dTiltPerRow * yNominal;
-        CRowCache& cache = m_Rows[static_cast<size_t>(c)];
-        if (cache.m_dY != y || cache.m_dH != dHeight) {
-            m_Sheet.Row(y, dHeight, cache.m_Row);
-            cache.m_dY = y;
-            cache.m_dH = dHeight;
-        }
-        const int32_t iActive = v.m_iPixels - 2 * v.m_iDark;
+        const std::vector<float>& signal = Seen(s, c, v, y, dHeight, bLampOn).m_Signal;
         const int32_t n = v.m_iCountInLine;
-        m_Reflect.assign(static_cast<size_t>(n), 0.0f);
-        m_Light.assign(static_cast<size_t>(n), 0.0f);
-        size_t iCursor = 0;
-        const double dSpp = v.m_dSheetPerPixel;
-        for (int32_t i = 0; i < n; ++i) {
-            const int32_t t = v.m_iFirstOwn + i - v.m_iDark;
-            if (t < 0 || t >= iActive)
-                continue; // covered reference pixel: dark
-            const double xa = v.m_dSheetX + t * dSpp;
-            const double a = cache.m_Row.Integral(xa, iCursor);
-            const double b = cache.m_Row.Integral(xa + dSpp, iCursor);
-            m_Reflect[static_cast<size_t>(i)] = static_cast<float>((b - a) / dSpp);
-            const double u = (t + 0.5) * 2.0 / iActive - 1.0;
-            m_Light[static_cast<size_t>(i)] = bLampOn ? static_cast<float>(1.0 - cs.m_dFalloff * u * u) : 0.0f;
-        }
         const bool bColour = iBytes == 3;
         CChannel ch[3];
         for (int32_t k = 0; k < (bColour ? 3 : 1); ++k)
             ch[k] = Channel(s, d, c, bColour ? k : 3);
         const float fSigma = static_cast<float>(s.m_dNoiseSigma);
+        // Each camera line walks the table of deviates from its own seeded
+        // start with its own odd stride, so neighbouring values are independent
+        // draws and no value waits for the one before.
         uint32_t uNoise = (s.m_iNoiseSeed * 2654435761u) ^ static_cast<uint32_t>(r.m_iLine * 40503u + 1) ^
                           (static_cast<uint32_t>(c + 1) << 24);
-        if (uNoise == 0)
-            uNoise = 1;
+        for (int k = 0; k < 3; ++k)
+            uNoise = (uNoise ^ (uNoise >> 15)) * 2246822519u;
+        const uint32_t uStride = (uNoise >> 12) | 1u;
+        uint32_t uIndex = uNoise;
         const int32_t iEdge = r.m_bEdgeNoise ? static_cast<int32_t>(s.m_iCISNoiseWidth * dScale) : -1;
         uint8_t* p = pOut + static_cast<size_t>(v.m_iInLine) * static_cast<size_t>(iBytes);
         for (int32_t i = 0; i < n; ++i) {
@@ -200,14 +243,12 @@ void COpticalSource::RenderLine(const CLibrary& lib, const CDevice& d, const CLa
                 continue;
             }
             const int iParity = (iOwn + cs.m_iPhase) & 1;
-            const float fSignal = m_Reflect[static_cast<size_t>(i)] * m_Light[static_cast<size_t>(i)];
+            const float fSignal = signal[static_cast<size_t>(i)];
             for (int32_t k = 0; k < iBytes; ++k) {
                 float f = ch[k].m_fBlack[iParity] + fSignal * ch[k].m_fWhite[iParity];
                 if (fSigma > 0) {
-                    uNoise ^= uNoise << 13;
-                    uNoise ^= uNoise >> 17;
-                    uNoise ^= uNoise << 5;
-                    f += fSigma * m_Gauss[uNoise & 4095];
+                    uIndex += uStride;
+                    f += fSigma * m_Gauss[uIndex & 4095];
                 }
                 const int32_t iValue = std::clamp(static_cast<int32_t>(f + 0.5f), 0, 255);
                 *p++ = tones[static_cast<size_t>(k)][static_cast<size_t>(iValue)];

@@ -74,11 +74,12 @@ void CSheet::AddKPlate(double dEdge, double dInward)
     span(0.22, 0.32, kInk);
 }
 
-void CSheet::AddWirePair(double dCentre)
+void CSheet::AddWirePair(double dCentre, double dPair)
 {
     // A white stitch area with two dark wires well apart; the second may run
     // at a slant so that a camera's scan line shows in the distance.
     Add(dCentre - 0.2 * kInch, dCentre + 0.2 * kInch, static_cast<float>(m_pScenario->m_dPaperWhite));
+    dCentre += dPair;
     const double dHalf = 0.0125 * kInch;
     Add(dCentre - dHalf - kWire / 2, dCentre - dHalf + kWire / 2, kInk);
     CWire w;
@@ -103,9 +104,11 @@ CSheet::CSheet(const CScenario& s) : m_pScenario(&s), m_Nominal(Nominal(s))
         AddKPlate(0.0, 1.0);
         AddKPlate(n.m_dSheetWidth, -1.0);
         for (int32_t i = 1; i < n.m_iCameras; ++i)
-            AddWirePair(n.Seam(i));
+            AddWirePair(n.Seam(i), 0.0);
+        // The middle of a camera stays plain white paper, where the live gain
+        // and offset loop measures its white level; the pair sits beside it.
         for (int32_t c = 0; c < n.m_iCameras; ++c)
-            AddWirePair(n.Middle(c));
+            AddWirePair(n.Middle(c), 0.15 * kInch);
         m_bLine = true;
         break;
     case ESheetKind::Line: {

@@ -27,6 +27,7 @@ public:
     // the segment of the last call so increasing x costs O(1).
     double Integral(double x, size_t& iCursor) const;
     void Finish(); // call after painting, before Integral
+    bool SameAs(const CSheetRow& other) const { return m_X == other.m_X && m_R == other.m_R; }
 
 private:
     std::vector<double> m_X; // segment starts, increasing
@@ -51,7 +52,7 @@ private:
     };
     void Add(double x0, double x1, float f) { m_Wires.push_back({x0, x1 - x0, 0.0, 0.0, -1e12, 1e12, f, false}); }
     void AddKPlate(double dEdge, double dInward);
-    void AddWirePair(double dCentre);
+    void AddWirePair(double dCentre, double dPair); // white area at dCentre, wires dPair beside it
 
     const CScenario* m_pScenario;
     CNominal m_Nominal;

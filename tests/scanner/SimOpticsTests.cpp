@@ -200,6 +200,11 @@ TEST_F(CSimOptics, CalibrationSheetShowsKPlatesAndStitchMarksWhereTheGeometryPut
     // The stitch areas are bright windows in a dark card.
     EXPECT_GT(line.Mean(1, kDark + 20, kDark + 50), 150);
     EXPECT_LT(line.Mean(1, 1000, 1100), 60);
+    // A camera's middle is plain white, its wire pair 0.15 inch to the right.
+    const int32_t iMiddle = kDark + kActive / 2;
+    EXPECT_EQ(DarkRuns(line, 3, iMiddle - 50, iMiddle + 50).size(), 0u);
+    EXPECT_GT(line.Mean(3, iMiddle - 50, iMiddle + 50), 150);
+    EXPECT_NEAR(PairCentre(line, 3, iMiddle + 60, iMiddle + 120), iMiddle + 90, 0.3);
 }
 
 TEST_F(CSimOptics, DriveCommandsMoveWhatTheCameraSees)
@@ -212,6 +217,9 @@ TEST_F(CSimOptics, DriveCommandsMoveWhatTheCameraSees)
         {"", 4.0, -4.0},
         {"MotorX=-0.5\n", 4.0, 2.0},
         {"MotorStuck=1\n", 4.0, 0.0}, // a motor that does not move
+        // A zoom motor: 8 pixels wider about the middle moves the view's ends
+        // outward, the mark 64 pixels in by (64 + 4) x 5368 / 5376 - 64.
+        {"MotorX=0\nMotorWidth=2\n", 4.0, 68.0 * kActive / (kActive + 8) - 64},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.m_szCamera);
@@ -440,6 +448,24 @@ TEST_F(CSimOptics, StallsDeliverNothingForAWhile)
     EXPECT_EQ(Read().m_iReceived, 4 * kPixels);
 }
 
+TEST_F(CSimOptics, LinesComeNoFasterThanTheSheetMoves)
+{
+    // 10 inches a second at 100 dpi in real time: a thousand lines a second.
+    OpenMode("[Device]\nTimeScale=1\n[Paper]\nLoadMs=1\nMoveMs=1\nPositionMs=1\n[Sheet]\nKind=white\n[Scan]\nSpeed=10\n",
+             false);
+    const auto t = std::chrono::steady_clock::now();
+    Start(2, 100, 1200, 12000);
+    std::vector<uint8_t> data(100 * 1000);
+    int32_t iFirst = 0, iLater = 0;
+    m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iFirst);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iLater);
+    const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+    EXPECT_LT(iFirst / 100, 500);
+    EXPECT_GE((iFirst + iLater) / 100, 250);
+    EXPECT_LE((iFirst + iLater) / 100, static_cast<int32_t>(dSeconds * 1000) + 5);
+}
+
 // ---------------------------------------------------------------- positioning geometry
 
 TEST_F(CSimOptics, PositioningMarksShowWhichRowEachCameraSees)
@@ -489,6 +515,51 @@ TEST_F(CSimOptics, MovingSheetAdvancesThePaperAndCrossesTheLine)
     ASSERT_FALSE(dark.empty());
     EXPECT_GE(dark.front(), 48);
     EXPECT_LE(dark.back(), 52);
+}
+
+TEST_F(CSimOptics, ScanLineOffsetsAlignmentDelaysAndTiltShowAlongTheTravel)
+{
+    // Two small cameras at 100 dpi over the line sheet: the row at which each
+    // camera crosses the positioning line (2 inches down).
+    struct {
+        const char* m_szCameraB;
+        int8_t m_iDelay;
+        double m_dRowsEarlier;
+    } const kCases[] = {
+        {"", 0, 0.0},
+        {"OffsetY=60\n", 0, 10.0},   // 60 optical lines ahead = 10 scan lines
+        {"OffsetY=60\n", 10, 0.0},   // the alignment delay takes it back
+        // 1000 lines over the 40000/1200 inch sheet: 5 % of the distance
+        // travelled, so the line (2 inches down) is met 2 / 1.05 inches down.
+        {"Tilt=1000\n", 0, (2.0 - 2.0 / 1.05) * 100},
+        {"", -5, 5.0},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.m_szCameraB << " delay " << int{c.m_iDelay});
+        OpenMode(kFast + "[Model]\nCameras=2\nScanWidth=2400\n[Sheet]\nKind=line\nLineY=1200\nLineWidth=12\n"
+                         "[Camera.B]\n" + c.m_szCameraB,
+                 false);
+        const int8_t delays[8] = {c.m_iDelay};
+        ASSERT_EQ(m_Scanner.SetCISAlignment(delays, false, true), 0);
+        Start(2, 100, 2400, 3600);
+        const CLine lines = Read(1, 300);
+        ASSERT_EQ(lines.m_iReceived, 300 * 200);
+        auto crossing = [&](int32_t iColumn) {
+            double dSum = 0, dCount = 0;
+            for (int32_t r = 0; r < 300; ++r) {
+                const double v = lines.m_Bytes[static_cast<size_t>(r) * 200 + static_cast<size_t>(iColumn)];
+                if (v < 100) {
+                    dSum += r * (100 - v);
+                    dCount += 100 - v;
+                }
+            }
+            return dCount > 0 ? dSum / dCount : -1.0;
+        };
+        const double dA = crossing(50), dB = crossing(150);
+        EXPECT_NEAR(dA, 200.0, 1.0);
+        EXPECT_NEAR(dA - dB, c.m_dRowsEarlier, 0.6);
+        m_Scanner.CloseScanner(true);
+    }
 }
 
 // ---------------------------------------------------------------- device tone tables
