@@ -137,6 +137,8 @@ int32_t CContScan::StartScan(double dLeft, double dTop, double dWidth, double dL
     }
     Log_Msg(kColorNames[std::clamp(m_iColorComponent, 0, 4)]);
     const double dBytes = dBlock * m_iBytesPerPixel;
+    // A block of more than eight of the widest colour lines comes from a
+    // broken width or resolution, never from a scanner of the family.
     if (!(dBytes >= 1.0) || dBytes > double(kMaxLineWidth) * 3 * 8) {
         m_szError = FormatText("m_Pic.m_iLength = %.0f", dBytes);
         return s.m_ErrorNo = kErrAllocation;
@@ -151,7 +153,6 @@ int32_t CContScan::StartScan(double dLeft, double dTop, double dWidth, double dL
     EnsurePlanes(size_t(m_iBlockSize));
     m_iPixelsPerLine = 0;
     m_iReceived = m_iLinesPerBlock = 0;
-    m_bFirstDoubleBlock = true;
 
     auto to1200 = [](double d) { return static_cast<int32_t>(std::clamp(d * 1200.0, -2e9, 2e9)); };
     const int32_t iLeft = to1200(dLeft), iTop = to1200(dTop), iWidth = to1200(dWidth), iLength = to1200(dLength);
@@ -310,7 +311,6 @@ void CContScan::ProcessBlock()
     }
 
     if (m_bDoubleBlock) {
-        m_bFirstDoubleBlock = false;
         // Two scan lines make one: the block is read at twice the height the
         // consumers measure in.
         const int32_t iPairs = iLines / 2;

@@ -111,7 +111,6 @@ private:
     std::string m_szReplayFile;
     std::array<std::vector<uint8_t>, 3> m_Planes;
     std::vector<uint8_t> m_Guard;
-    bool m_bFirstDoubleBlock = true;
     std::unique_ptr<COsaWriter> m_pWriter;
     int64_t m_iLastReadMs = 0;
     std::string m_szError;

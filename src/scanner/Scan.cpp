@@ -8,7 +8,6 @@
 #include "datafiles/ErrorReport.h"
 #include "platform/ByteOrder.h"
 #include "platform/Log.h"
-#include "platform/Messages.h"
 #include "scanner/ScanLibrary.h"
 #include "scanner/Scanner.h"
 
