@@ -4,7 +4,7 @@
 #include "app/StartupRecognition.h"
 #include "datafiles/ConFile.h"
 #include "viewers/LightProfileFile.h"
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 #include "viewers/LightProfileSamples.h"
 
 namespace {

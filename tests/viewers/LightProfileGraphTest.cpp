@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 #include "viewers/LightProfileView.h"
 
 namespace {
