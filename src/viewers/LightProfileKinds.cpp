@@ -1,7 +1,6 @@
 #include <algorithm>
 
-#include "app/KindRegistry.h"
-#include "app/StartupRecognition.h"
+#include "viewers/ViewerKinds.h"
 #include "datafiles/ConFile.h"
 #include "viewers/LightProfileFile.h"
 #include "widgets/LightProfileGraph.h"
