@@ -76,6 +76,7 @@ void CScenario::LoadOptics(const CIniFile& ini)
     real("Sheet", "MarkReach", m_dMarkReach, 0.0, kBig);
     real("Sheet", "White", m_dPaperWhite, 0.0, 1.0);
     real("Sheet", "Card", m_dCardBlack, 0.0, 1.0);
+    real("Sheet", "FineLines", m_dFineLines, 0.0, 1000.0);
     real("Lamp", "Weakness", m_dLampWeakness, 0.0, 1.0);
     real("Carriage", "Tilt", m_dCarriageTilt, -kBig, kBig);
     real("Scan", "Speed", m_dScanSpeed, 0.0, 1000.0);
@@ -98,6 +99,7 @@ void CScenario::LoadOptics(const CIniFile& ini)
         real(szSection, "WhiteGain", cs.m_dWhiteGain, 0.0, 100.0);
         real(szSection, "Lamp", cs.m_dLamp, 0.0, 100.0);
         real(szSection, "Falloff", cs.m_dFalloff, 0.0, 1.0);
+        real(szSection, "Blur", cs.m_dBlur, 0.0, 200.0);
         real(szSection, "MotorX", cs.m_dMotorX, -kBig, kBig);
         real(szSection, "MotorY", cs.m_dMotorY, -kBig, kBig);
         real(szSection, "MotorWidth", cs.m_dMotorWidth, -1000.0, 1000.0);

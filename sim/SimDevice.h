@@ -39,6 +39,7 @@ struct CCameraScenario {
     double m_dLamp = 1.0;       // this camera's share of the lamp light
     double m_dFalloff = 0.05;   // light lost at the camera's ends
     int32_t m_iPhase = 0;       // pixel phase of the even channel's first pixel
+    double m_dBlur = 0.0;       // out of focus: the image spreads over this many pixels
     // What one unit of the adjustment motor (drive command) moves.
     double m_dMotorX = 1.0, m_dMotorY = 0.0, m_dMotorWidth = 0.0;
     bool m_bMotorStuck = false;
@@ -113,6 +114,7 @@ struct CScenario {
     double m_dMarkSlope = 1.0;   // its slanted wire's pixels per line
     double m_dMarkReach = 300.0; // lines above and below the line that carry the mark
     double m_dPaperWhite = 0.9, m_dCardBlack = 0.1;
+    double m_dFineLines = 0.0;   // pitch of fine ink lines on the calibration card, pixels (0: none)
     double m_dLampWeakness = 0.0;
     double m_dCarriageTilt = 0.0;
     uint32_t m_iNoiseSeed = 1;

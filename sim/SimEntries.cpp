@@ -228,6 +228,11 @@ int32_t ReadImage(CLibrary& lib, CDevice& d, uint8_t* pBuffer, int32_t iLength, 
     int64_t iLines = iLength / iLineBytes;
     if (d.m_iLinesWanted > 0)
         iLines = std::min(iLines, d.m_iLinesWanted - d.m_iLinesDelivered);
+    if (bMoving) {
+        // No lines from beyond the sheet's end.
+        const int64_t iLeft = (static_cast<int64_t>(s.m_iPaperLength) - d.m_iScanStartPosition) * iYResolution / 1200;
+        iLines = std::min(iLines, std::max<int64_t>(iLeft - d.m_iLinesDelivered, 1));
+    }
     if (s.m_dScanSpeed > 0) {
         // Lines come no faster than the sensor takes them.
         const double dMade = static_cast<double>(iNow - d.m_iScanStartMs) * s.m_dScanSpeed * iYResolution / 1000.0;

@@ -163,6 +163,20 @@ const COpticalSource::CSeen& COpticalSource::Seen(const CScenario& s, int32_t c,
         const double u = (t + 0.5) * 2.0 / iActive - 1.0;
         seen.m_Signal[static_cast<size_t>(i)] = static_cast<float>((dLeft - a) * dInverse * (1.0 - cs.m_dFalloff * u * u));
     }
+    // A camera out of focus spreads each point over Blur pixels (a box of
+    // the nearest odd width), at the window's resolution.
+    const int32_t iHalf = static_cast<int32_t>(
+        std::lround(cs.m_dBlur * v.m_iPixels / std::max(Nominal(s).m_iPixels, 1) / 2.0));
+    if (iHalf > 0 && n > 0) {
+        std::vector<float>& f = seen.m_Signal;
+        std::vector<double> sum(static_cast<size_t>(n) + 1, 0.0);
+        for (int32_t i = 0; i < n; ++i)
+            sum[static_cast<size_t>(i) + 1] = sum[static_cast<size_t>(i)] + f[static_cast<size_t>(i)];
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t a = std::max(i - iHalf, 0), b = std::min(i + iHalf + 1, n);
+            f[static_cast<size_t>(i)] = static_cast<float>((sum[static_cast<size_t>(b)] - sum[static_cast<size_t>(a)]) / (b - a));
+        }
+    }
     return seen;
 }
 

@@ -101,6 +101,13 @@ CSheet::CSheet(const CScenario& s) : m_pScenario(&s), m_Nominal(Nominal(s))
     case ESheetKind::Calibration:
         // Dark card, so that the stitch areas stand out as bright windows.
         m_fBase = static_cast<float>(s.m_dCardBlack);
+        if (s.m_dFineLines >= 2.0) {
+            // Fine lines across the card for the focus evaluation: one pixel
+            // of white every FineLines pixels.
+            const double dPitch = s.m_dFineLines * dPixel;
+            for (double x = 0.5 * kInch; x < n.m_dSheetWidth - 0.5 * kInch; x += dPitch)
+                Add(x, x + dPixel, static_cast<float>(s.m_dPaperWhite));
+        }
         AddKPlate(0.0, 1.0);
         AddKPlate(n.m_dSheetWidth, -1.0);
         for (int32_t i = 1; i < n.m_iCameras; ++i)
@@ -144,14 +151,31 @@ CSheet::CSheet(const CScenario& s) : m_pScenario(&s), m_Nominal(Nominal(s))
         break;
     }
     }
+    BuildStatic();
+}
+
+bool CSheet::IsStatic(const CWire& w)
+{
+    return !w.m_bOverLine && w.m_dSlope == 0.0 && w.m_dFromY <= -1e12 && w.m_dToY >= 1e12;
+}
+
+void CSheet::BuildStatic()
+{
+    // What every row holds, painted once; rows only add what depends on y.
+    // Nothing drawn later overlaps a slanted or shortened wire, so painting
+    // those afterwards gives the same row.
+    m_Static = CSheetRow(m_fBase);
+    for (const CWire& w : m_Wires)
+        if (IsStatic(w))
+            m_Static.Paint(w.m_dX, w.m_dX + w.m_dWidth, w.m_fR);
 }
 
 void CSheet::Row(double y, double h, CSheetRow& row) const
 {
-    row = CSheetRow(m_fBase);
+    row = m_Static;
     auto paint = [&](bool bOverLine) {
         for (const CWire& w : m_Wires) {
-            if (w.m_bOverLine != bOverLine || y < w.m_dFromY || y >= w.m_dToY)
+            if (IsStatic(w) || w.m_bOverLine != bOverLine || y < w.m_dFromY || y >= w.m_dToY)
                 continue;
             const double x = w.m_dX + w.m_dSlope * (y - w.m_dRefY);
             row.Paint(x, x + w.m_dWidth, w.m_fR);

@@ -54,7 +54,11 @@ private:
     void AddKPlate(double dEdge, double dInward);
     void AddWirePair(double dCentre, double dPair); // white area at dCentre, wires dPair beside it
 
+    static bool IsStatic(const CWire& w);
+    void BuildStatic();
+
     const CScenario* m_pScenario;
+    CSheetRow m_Static;
     CNominal m_Nominal;
     float m_fBase = 0.9f;
     std::vector<CWire> m_Wires; // painted in order

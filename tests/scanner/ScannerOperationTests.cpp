@@ -153,6 +153,29 @@ TEST_F(CScannerOperations, PaperAtEndWaitsForAnEndState)
     }
 }
 
+TEST_F(CScannerOperations, ScanLongerThanTheSheetEndsAtItsEnd)
+{
+    // A 2-inch sheet and a 3-inch window at 100 dpi: 200 lines, then end of medium.
+    Open(kFast + "[Paper]\nLength=2400\n");
+    ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
+    m_Scanner.m_Window.m_iColorMode = 2;
+    m_Scanner.SetWindowResolution(100);
+    m_Scanner.SetWindowArea(0, 0, 1200, 3600);
+    m_Scanner.m_Window.m_iTop = 0;
+    ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
+    ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+    std::vector<uint8_t> data(100 * 300);
+    int32_t iReceived = 0;
+    EXPECT_EQ(m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iReceived),
+              ZEL_ASC_END_OF_MEDIUM);
+    EXPECT_EQ(iReceived, 100 * 200);
+    int32_t iState = 0, iPosition = 0;
+    ASSERT_TRUE(m_Scanner.GetPaperState(iState, iPosition));
+    EXPECT_EQ(iPosition, 2400);
+    // A sheet at its end refuses the next scan.
+    EXPECT_EQ(m_Scanner.SendScanCommand(0), ScannerProgramError(1199));
+}
+
 // ---------------------------------------------------------------- scan system
 
 TEST_F(CScannerOperations, ResetScanSystemStopsAScanAndDrainsIt)

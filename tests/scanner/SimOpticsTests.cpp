@@ -267,6 +267,22 @@ TEST_F(CSimOptics, StitchedLineJoinsAtTheStitchPositionsAndValues)
     EXPECT_EQ(middleB(shifted), middleB(plain) - 6);
 }
 
+TEST_F(CSimOptics, FineLinesLoseContrastInACameraOutOfFocus)
+{
+    const CLine line = ScanStill(kCalibration + "FineLines=6\n[Camera.B]\nBlur=5\n");
+    auto contrast = [&](int32_t c) {
+        int32_t lo = 255, hi = 0;
+        for (int32_t i = 1500; i < 2000; ++i) {
+            lo = std::min<int32_t>(lo, line.At(c, i));
+            hi = std::max<int32_t>(hi, line.At(c, i));
+        }
+        return hi - lo;
+    };
+    EXPECT_GT(contrast(0), 60);
+    EXPECT_LT(contrast(1), contrast(0) / 3);
+    EXPECT_EQ(contrast(2), contrast(0)); // sharp cameras alike
+}
+
 // ---------------------------------------------------------------- analog front end
 
 // Black level (dark reference pixels) and white level (middle of camera A)
