@@ -21,6 +21,9 @@ CSheetRow::CSheetRow(float fBase) : m_X{kFarLeft}, m_R{fBase} {}
 
 void CSheetRow::Paint(double x0, double x1, float f)
 {
+    // Marks pushed off the sheet by absurd scenario geometry are clipped to the
+    // row's start, which keeps the search below from stepping before it.
+    x0 = std::max(x0, kFarLeft);
     if (!(x1 > x0))
         return;
     // Reflectance continuing behind x1.
