@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Signals.h"
+
 CAtomicFile::~CAtomicFile()
 {
     Discard();
@@ -24,6 +26,7 @@ bool CAtomicFile::Open(const std::string& szTarget)
         m_szTemp.clear();
         return false;
     }
+    m_iSignalSlot = RegisterTemporaryFile(m_szTemp.c_str());
     ::fchmod(fd, 0644);
     m_pFile = ::fdopen(fd, "wb");
     if (!m_pFile) {
@@ -31,6 +34,8 @@ bool CAtomicFile::Open(const std::string& szTarget)
         ::close(fd);
         ::unlink(m_szTemp.c_str());
         m_szTemp.clear();
+        UnregisterTemporaryFile(m_iSignalSlot);
+        m_iSignalSlot = -1;
         return false;
     }
     return true;
@@ -67,6 +72,8 @@ bool CAtomicFile::Commit()
     if (!bOk)
         ::unlink(m_szTemp.c_str());
     m_szTemp.clear();
+    UnregisterTemporaryFile(m_iSignalSlot);
+    m_iSignalSlot = -1;
     return bOk;
 }
 
@@ -80,6 +87,8 @@ void CAtomicFile::Discard()
         ::unlink(m_szTemp.c_str());
         m_szTemp.clear();
     }
+    UnregisterTemporaryFile(m_iSignalSlot);
+    m_iSignalSlot = -1;
 }
 
 bool WriteFileAtomically(const std::string& szPath, const void* pData, size_t iSize, std::string* pError)
