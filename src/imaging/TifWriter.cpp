@@ -646,10 +646,10 @@ uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath, const
     // target's place only when complete: a failed save leaves any old picture
     // as it was and no half-written one behind.
     std::string szTemp = szPath + ".tmp-XXXXXX";
-    const int iFd = ::mkstemp(szTemp.data());
+    int iSlot = -1;
+    const int iFd = CreateTemporaryFile(szTemp, iSlot);
     if (iFd < 0)
         return IMG_CANT_OPEN_TIF;
-    const int iSlot = RegisterTemporaryFile(szTemp.c_str());
     ::fchmod(iFd, 0644);
     ::close(iFd);
     uint32_t iResult = WritePictureTiff(pic, szTemp, szIccProfile);

@@ -20,13 +20,12 @@ bool CAtomicFile::Open(const std::string& szTarget)
     m_szTemp = szTarget + ".tmp-XXXXXX";
     m_bFailed = false;
     m_szError.clear();
-    const int fd = ::mkstemp(m_szTemp.data());
+    const int fd = CreateTemporaryFile(m_szTemp, m_iSignalSlot);
     if (fd < 0) {
         m_szError = std::strerror(errno);
         m_szTemp.clear();
         return false;
     }
-    m_iSignalSlot = RegisterTemporaryFile(m_szTemp.c_str());
     ::fchmod(fd, 0644);
     m_pFile = ::fdopen(fd, "wb");
     if (!m_pFile) {

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 #include "platform/Log.h"
@@ -74,4 +76,17 @@ void UnregisterTemporaryFile(int iSlot)
     if (iSlot < 0 || iSlot >= kSlots)
         return;
     g_iSlotState[iSlot].store(SLOT_FREE);
+}
+
+int CreateTemporaryFile(std::string& szTemplate, int& iSlot)
+{
+    sigset_t block, previous;
+    sigemptyset(&block);
+    sigaddset(&block, SIGINT);
+    sigaddset(&block, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &block, &previous);
+    const int fd = ::mkstemp(szTemplate.data());
+    iSlot = fd >= 0 ? RegisterTemporaryFile(szTemplate.c_str()) : -1;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return fd;
 }

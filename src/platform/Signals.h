@@ -6,6 +6,8 @@
 // cancel request itself (the scanner waits) asks for the signal to be left
 // to it while it runs; a second signal still ends the process at once.
 
+#include <string>
+
 // Installs the handler for SIGINT and SIGTERM. Blocking reads are not
 // restarted after a signal.
 void InstallTerminationHandler();
@@ -29,3 +31,7 @@ public:
 // all are in use, in which case the file simply stays behind on a signal).
 int RegisterTemporaryFile(const char* szPath);
 void UnregisterTemporaryFile(int iSlot);
+// mkstemp and RegisterTemporaryFile in one step, with the signals held off in
+// between, so no temporary can be left behind unregistered. Returns the
+// descriptor (or -1) and the slot.
+int CreateTemporaryFile(std::string& szTemplate, int& iSlot);

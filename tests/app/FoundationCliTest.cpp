@@ -73,7 +73,7 @@ TEST(CliFoundation, Utf8FileNamesStayAsGiven)
     CTempDir dir;
     ASSERT_EQ(Cli({"samples", dir.Path()}).m_iExit, 0);
     const std::string szName = dir.File(kUmlautName + ".con");
-    std::filesystem::rename(dir.File("light-profile-gray.con"), szName);
+    std::filesystem::rename(dir.File("light-profile-mono.con"), szName);
 
     CRunResult r = Cli({"info", szName});
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
@@ -129,10 +129,10 @@ TEST(CliFoundation, AnInterruptedUnpackEndsAtOnceAndLeavesNoPartialFile)
         // A sparse packed file with one entry of 4 GiB: long enough to be
         // caught half-way, and no disk is used for the input.
         const int64_t iEntry = int64_t(4) << 30;
-        const std::string szLines = "[Rawdex]\nDataPointer=        44\nhuge.con=" + std::to_string(iEntry) + "\n";
-        ASSERT_EQ(szLines.size(), 44u);
+        const std::string szLines = "[Rawdex]\nDataPointer=        52\nhuge.con=" + std::to_string(iEntry) + "\n";
+        ASSERT_EQ(szLines.size(), 52u);
         WriteFileBytes(dir.File("pack.con"), szLines);
-        ASSERT_EQ(::truncate(dir.File("pack.con").c_str(), static_cast<off_t>(44 + iEntry)), 0);
+        ASSERT_EQ(::truncate(dir.File("pack.con").c_str(), static_cast<off_t>(52 + iEntry)), 0);
         std::filesystem::create_directories(dir.File("out"));
 
         const CChild child = Start(BinPath("lumora-cli"), {"unpack", dir.File("pack.con"), "--into", dir.File("out")},

@@ -73,7 +73,7 @@ TEST_F(CRawdexFixture, RawdexTxtOnlyOnTestStations)
     EXPECT_EQ(ReadFileBytes(Out("c-entry.con")), "C"); // the skipped bytes were passed over
 
     // A station's settings file counts in a settings root as in the program folder.
-    for (const std::string szMarker : {m_Dir.File("roots/Fct_Test/fct_tst6.ini"), m_Dir.File("prog/Fct_Tst6.ini")}) {
+    for (const std::string& szMarker : {m_Dir.File("roots/Fct_Test/fct_tst6.ini"), m_Dir.File("prog/Fct_Tst6.ini")}) {
         std::filesystem::remove(Out("Rawdex.txt"));
         std::filesystem::create_directories(std::filesystem::path(szMarker).parent_path());
         WriteFileBytes(szMarker, "");
