@@ -233,8 +233,10 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
     const bool bTestStation = IsTestStation();
     std::string szListProblem, szDropped;
     const std::vector<CRawdexEntry> entries = ListRawdexEntries(szHeader, iH, szListProblem, &szDropped);
-    if (!szDropped.empty())
+    if (!szDropped.empty()) {
+        Log_Msg_Txt("UnpackRawdex:", szDropped);
         result.m_Dropped.push_back(szDropped);
+    }
 
     std::vector<char> buffer;
     for (const CRawdexEntry& entry : entries) {

@@ -440,9 +440,11 @@ void AppendLastError(const std::string& szText)
     if (const std::string szLog = log_FilePath(); szLog.rfind('/') != std::string::npos)
         folders.push_back(szLog.substr(0, szLog.rfind('/') + 1));
     folders.push_back(StateFolder());
-    std::error_code ec;
-    std::filesystem::create_directories(folders.back(), ec);
     for (const std::string& szFolder : folders) {
+        if (&szFolder == &folders.back()) {
+            std::error_code ec;
+            std::filesystem::create_directories(szFolder, ec);
+        }
         if (std::FILE* pFile = std::fopen((szFolder + SETTINGS_LAST_ERROR_FILE).c_str(), "ab")) {
             std::fprintf(pFile, "%s\n", szLine.c_str());
             std::fclose(pFile);
