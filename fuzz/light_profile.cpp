@@ -40,6 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         view.SetScanner(p.m_iGeneration, p.m_bColorScanner, p.m_iCamera, p.m_iCameraCount, p.m_dWidthFactor);
         (void)view.ColumnsScaled(140, 140);
         (void)view.PositionText(140);
+        // The read-out of every view state: zoomed, then 1:1 at the clicked sample.
+        view.ZoomIn(20 + static_cast<int32_t>(size % 100), 140);
+        (void)view.PositionText(140);
+        view.SetScaled(false);
+        view.ZoomIn(20 + static_cast<int32_t>(size % 100), 140);
+        (void)view.Columns1To1(140, 140);
+        (void)view.PositionText(140);
     }
     (void)LightProfileFlashCaption(bytes);
     std::vector<uint8_t> levels;

@@ -74,45 +74,66 @@ bool CCameraCheckProfile::Render(std::string& szError)
     int64_t iWidth = 0, iRowEnd = 0;
     const uint8_t* p = m_Data.data();
     const int64_t n = static_cast<int64_t>(m_Data.size());
+    m_iWork = 0;
     if (!CheckProfileWidth(p, n, iWidth, iRowEnd) || iWidth <= 0) {
         szError = FormatText("%s: the profile data gives no width (the first row %s).", m_szFile.c_str(),
                              iRowEnd >= n ? "never ends" : "is empty");
         return false;
     }
+    m_iWork = iRowEnd + 1;
     if (iWidth > kCheckMaxWidth) {
         szError = FormatText("%s: a profile %lld columns wide cannot be shown.", m_szFile.c_str(),
                              static_cast<long long>(iWidth));
         return false;
     }
     try {
-        m_Bitmap.assign(static_cast<size_t>(iWidth) * kCheckProfileHeight, 255);
+        m_RowStart.assign(kCheckProfileHeight + 1, 0);
+        m_Spans.clear();
+        int64_t x = 0;
+        int32_t y = 0;
+        for (int64_t i = iRowEnd + 1 + kSkipAfterWidthRow; i < n && y < kCheckProfileHeight; ++i) {
+            ++m_iWork;
+            const uint8_t b = p[i];
+            if (b == 0) {
+                x = 0;
+                m_RowStart[static_cast<size_t>(++y)] = m_Spans.size();
+                continue;
+            }
+            const int64_t iRun = b & 127;
+            if (b < 128 && x < iWidth) {
+                const int32_t iFrom = static_cast<int32_t>(x);
+                const int32_t iTo = static_cast<int32_t>(std::min(x + iRun, iWidth));
+                // Black runs that touch become one span, so a covered range is one span.
+                if (m_Spans.size() > m_RowStart[static_cast<size_t>(y)] && m_Spans.back().m_iTo == iFrom)
+                    m_Spans.back().m_iTo = iTo;
+                else
+                    m_Spans.push_back({iFrom, iTo});
+            }
+            x = std::min(x + iRun, iWidth);
+        }
+        // Rows the data never reached are white.
+        while (y < kCheckProfileHeight)
+            m_RowStart[static_cast<size_t>(++y)] = m_Spans.size();
+        m_iWork += static_cast<int64_t>(m_Spans.size());
     } catch (const std::bad_alloc&) {
+        m_Spans = {};
+        m_RowStart = {};
         szError = kCheckNoBitmap;
         return false;
     }
     m_iWidth = static_cast<int32_t>(iWidth);
-    int64_t x = 0;
-    int32_t y = 0;
-    for (int64_t i = iRowEnd + 1 + kSkipAfterWidthRow; i < n && y < kCheckProfileHeight; ++i) {
-        const uint8_t b = p[i];
-        if (b == 0) {
-            x = 0;
-            ++y;
-            continue;
-        }
-        const int64_t iRun = b & 127;
-        if (b < 128 && x < iWidth)
-            std::memset(&m_Bitmap[static_cast<size_t>(y * iWidth + x)], 0,
-                        static_cast<size_t>(std::min(iRun, iWidth - x)));
-        x += iRun;
-    }
-    // The grid: every 15th row inverted, so it shows on black and on white.
-    for (int32_t iRow = 14; iRow < 269 && iRow < kCheckProfileHeight; iRow += 15) {
-        uint8_t* pRow = &m_Bitmap[static_cast<size_t>(iRow * iWidth)];
-        for (int64_t i = 0; i < iWidth; ++i)
-            pRow[i] = static_cast<uint8_t>(255 - pRow[i]);
-    }
     return true;
+}
+
+uint8_t CCameraCheckProfile::Pixel(int32_t x, int32_t y) const
+{
+    if (!HasPicture() || x < 0 || x >= m_iWidth || y < 0 || y >= kCheckProfileHeight)
+        return 255;
+    const auto first = m_Spans.begin() + m_RowStart[static_cast<size_t>(y)];
+    const auto last = m_Spans.begin() + m_RowStart[static_cast<size_t>(y) + 1];
+    const auto it = std::upper_bound(first, last, x, [](int32_t v, const CCheckSpan& s) { return v < s.m_iTo; });
+    const bool bBlack = it != last && it->m_iFrom <= x;
+    return bBlack != IsGridRow(y) ? 0 : 255;
 }
 
 // ---- view ----
@@ -231,44 +252,80 @@ void CCameraCheckView::ScrollBy(int32_t iColumns)
 }
 
 std::vector<uint8_t> RenderCheckView(const CCameraCheckProfile& profile, const CCameraCheckView& view, int32_t iW,
-                                     int32_t iH)
+                                     int32_t iH, int64_t* pWork)
 {
     std::vector<uint8_t> out(static_cast<size_t>(std::max(0, iW)) * std::max(0, iH), 255);
+    int64_t iWork = 0;
     const int64_t iPW = profile.m_iWidth;
-    if (iW <= 0 || iH <= 0 || iPW <= 0 ||
-        profile.m_Bitmap.size() != static_cast<size_t>(iPW) * kCheckProfileHeight)
-        return out;
-    const int64_t iFirst = view.FirstColumn();
-    const int64_t iVisible = std::max(1, view.VisibleColumns());
-    // Source column range of every screen column.
-    std::vector<int64_t> from(static_cast<size_t>(iW)), to(static_cast<size_t>(iW));
-    for (int64_t x = 0; x < iW; ++x) {
-        int64_t a = iFirst + x * iVisible / iW;
-        int64_t b = std::max(a + 1, iFirst + (x + 1) * iVisible / iW);
-        from[x] = std::clamp<int64_t>(a, 0, iPW);
-        to[x] = std::clamp<int64_t>(b, 0, iPW);
-    }
-    // One pass over each source row: black flags per screen column.
-    std::vector<uint8_t> rowBlack(static_cast<size_t>(iW) * kCheckProfileHeight, 0);
-    for (int32_t r = 0; r < kCheckProfileHeight; ++r) {
-        const uint8_t* pRow = &profile.m_Bitmap[static_cast<size_t>(r * iPW)];
-        uint8_t* pFlags = &rowBlack[static_cast<size_t>(r) * iW];
+    if (iW > 0 && iH > 0 && profile.HasPicture()) {
+        const int64_t iFirst = view.FirstColumn();
+        const int64_t iVisible = std::max(1, view.VisibleColumns());
+        // Source column range of every screen column; both ends only grow with x.
+        std::vector<int64_t> from(static_cast<size_t>(iW)), to(static_cast<size_t>(iW));
         for (int64_t x = 0; x < iW; ++x) {
-            const uint8_t* a = pRow + from[x];
-            const uint8_t* b = pRow + to[x];
-            pFlags[x] = std::find(a, b, uint8_t(0)) != b;
+            const int64_t a = iFirst + x * iVisible / iW;
+            const int64_t b = std::max(a + 1, iFirst + (x + 1) * iVisible / iW);
+            from[x] = std::clamp<int64_t>(a, 0, iPW);
+            to[x] = std::clamp<int64_t>(b, 0, iPW);
+        }
+        // Columns outside the profile see nothing; they can only be at the edges.
+        int64_t iSeenFrom = 0, iSeenTo = iW;
+        while (iSeenFrom < iW && from[iSeenFrom] >= to[iSeenFrom])
+            ++iSeenFrom;
+        while (iSeenTo > iSeenFrom && from[iSeenTo - 1] >= to[iSeenTo - 1])
+            --iSeenTo;
+        auto firstEndingAfter = [&to](int64_t v) { return std::upper_bound(to.begin(), to.end(), v) - to.begin(); };
+        auto firstStartingAt = [&from](int64_t v) { return std::lower_bound(from.begin(), from.end(), v) - from.begin(); };
+        // Per profile row, the screen columns that show black, as ranges found
+        // by search: the cost follows the spans, not the columns.
+        struct CRange {
+            int64_t m_iFrom, m_iTo;
+        };
+        std::vector<CRange> ranges;
+        std::vector<size_t> rangeStart(kCheckProfileHeight + 1, 0);
+        for (int32_t r = 0; r < kCheckProfileHeight; ++r, ++iWork) {
+            rangeStart[static_cast<size_t>(r)] = ranges.size();
+            const CCheckSpan* pSpan = profile.m_Spans.data() + profile.m_RowStart[static_cast<size_t>(r)];
+            const CCheckSpan* const pEnd = profile.m_Spans.data() + profile.m_RowStart[static_cast<size_t>(r) + 1];
+            if (!CCameraCheckProfile::IsGridRow(r)) {
+                // Columns that meet a span; neighbouring spans may share a column.
+                for (; pSpan != pEnd; ++pSpan, ++iWork) {
+                    const int64_t a = firstEndingAfter(pSpan->m_iFrom), b = firstStartingAt(pSpan->m_iTo);
+                    if (a >= b)
+                        continue;
+                    if (ranges.size() > rangeStart[static_cast<size_t>(r)] && ranges.back().m_iTo >= a)
+                        ranges.back().m_iTo = std::max(ranges.back().m_iTo, b);
+                    else
+                        ranges.push_back({a, b});
+                }
+            } else {
+                // Inverted: black wherever a column sees any white, i.e. the gaps
+                // between the columns that lie wholly inside one span (spans never
+                // touch, so a column is all black only inside a single span).
+                int64_t x = iSeenFrom;
+                for (; pSpan != pEnd; ++pSpan, ++iWork) {
+                    const int64_t a = firstStartingAt(pSpan->m_iFrom), b = firstEndingAfter(pSpan->m_iTo);
+                    if (a >= b)
+                        continue;
+                    if (x < a)
+                        ranges.push_back({x, std::min(a, iSeenTo)});
+                    x = std::max(x, b);
+                }
+                if (x < iSeenTo)
+                    ranges.push_back({x, iSeenTo});
+            }
+        }
+        rangeStart[kCheckProfileHeight] = ranges.size();
+        for (int64_t y = 0; y < iH; ++y) {
+            const int32_t r0 = static_cast<int32_t>(y * kCheckProfileHeight / iH);
+            const int32_t r1 = std::max(r0 + 1, static_cast<int32_t>((y + 1) * kCheckProfileHeight / iH));
+            uint8_t* pOut = &out[static_cast<size_t>(y * iW)];
+            for (int32_t r = r0; r < r1 && r < kCheckProfileHeight; ++r)
+                for (size_t k = rangeStart[static_cast<size_t>(r)]; k < rangeStart[static_cast<size_t>(r) + 1]; ++k, ++iWork)
+                    std::memset(pOut + ranges[k].m_iFrom, 0, static_cast<size_t>(ranges[k].m_iTo - ranges[k].m_iFrom));
         }
     }
-    for (int64_t y = 0; y < iH; ++y) {
-        int32_t r0 = static_cast<int32_t>(y * kCheckProfileHeight / iH);
-        int32_t r1 = std::max(r0 + 1, static_cast<int32_t>((y + 1) * kCheckProfileHeight / iH));
-        uint8_t* pOut = &out[static_cast<size_t>(y * iW)];
-        for (int32_t r = r0; r < r1 && r < kCheckProfileHeight; ++r) {
-            const uint8_t* pFlags = &rowBlack[static_cast<size_t>(r) * iW];
-            for (int64_t x = 0; x < iW; ++x)
-                if (pFlags[x])
-                    pOut[x] = 0;
-        }
-    }
+    if (pWork)
+        *pWork = iWork;
     return out;
 }

@@ -10,8 +10,14 @@ constexpr int32_t kCheckProfileHeight = 256;
 constexpr int64_t kCheckOldHeaderSize = 48;
 constexpr int32_t kCheckShowAll = 1000;
 constexpr const char* kCheckNoBitmap = "Not enough memory for bitmap.";
-// 64 MiB of bitmap: far wider than any scan line.
-constexpr int64_t kCheckMaxWidth = (int64_t(64) << 20) / kCheckProfileHeight;
+// Far wider than any scan line.
+constexpr int64_t kCheckMaxWidth = int64_t(1) << 18;
+
+// Black pixels [m_iFrom, m_iTo) of one row.
+struct CCheckSpan {
+    int32_t m_iFrom = 0;
+    int32_t m_iTo = 0;
+};
 
 class CCameraCheckProfile {
 public:
@@ -20,13 +26,23 @@ public:
     std::string m_szHeader;
     std::vector<uint8_t> m_Data;
     int32_t m_iWidth = 0;              // sum of the runs of the first row
-    // width x 256, one byte per pixel: 0 black, 255 white; row 0 at the top.
-    std::vector<uint8_t> m_Bitmap;
+    // The picture is kept as its black spans rather than as width x 256
+    // pixels: the width comes from the file's first row, and a few hundred
+    // bytes can declare a quarter of a million columns. Spans of a row are
+    // left to right, neither touching nor overlapping; row 0 is the top.
+    std::vector<CCheckSpan> m_Spans;
+    std::vector<size_t> m_RowStart;    // kCheckProfileHeight + 1 entries into m_Spans
+    int64_t m_iWork = 0;               // loop steps of the last Render: bytes read plus spans kept
 
     // Loads and renders; false with szError (also appended to messages) when
     // the file cannot be shown.
     bool Load(const std::string& szFile, std::vector<std::string>& messages, std::string& szError);
     bool Render(std::string& szError);
+    bool HasPicture() const { return m_iWidth > 0 && m_RowStart.size() == kCheckProfileHeight + 1; }
+    // A pixel as shown (0 black, 255 white), the inverted grid rows included.
+    uint8_t Pixel(int32_t x, int32_t y) const;
+    // Every 15th row is shown inverted, so that the grid shows on black and on white.
+    static bool IsGridRow(int32_t y) { return y % 15 == 14; }
 };
 
 // Width given by the first row: false when the row never ends.
@@ -59,6 +75,8 @@ public:
 };
 
 // The view as gray pixels (iW x iH): a screen pixel is black when any profile
-// pixel it covers is black, so thin dark runs survive a shrunk view.
+// pixel it covers is black, so thin dark runs survive a shrunk view. The work
+// follows the spans and the view's size, never the profile's width; pWork,
+// when given, receives the loop steps taken.
 std::vector<uint8_t> RenderCheckView(const CCameraCheckProfile& profile, const CCameraCheckView& view, int32_t iW,
-                                     int32_t iH);
+                                     int32_t iH, int64_t* pWork = nullptr);

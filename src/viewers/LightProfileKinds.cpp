@@ -6,6 +6,7 @@
 #include "viewers/LightProfileFile.h"
 #include "viewers/LightProfileGraph.h"
 #include "viewers/LightProfileSamples.h"
+#include "viewers/LightProfileView.h"
 
 namespace {
 
@@ -42,6 +43,13 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
         if (load.m_bHeaderless)
             desc.m_iDataLength = iSamples;
         AddProfileFields(load.m_Profile, iSamples, desc);
+        if (eViewer == LPF_VIEWER_FILE) {
+            // The strip above the graph as the file viewer opens: whole profile, scaled.
+            const CLightProfile& p = load.m_Profile;
+            CLPFView view;
+            view.SetScanner(p.m_iGeneration, p.m_bColorScanner, p.m_iCamera, p.m_iCameraCount, p.m_dWidthFactor);
+            desc.m_Extra.Set("position_readout", view.PositionText(0));
+        }
         break;
     }
     case LPF_LOAD_FAILED: {

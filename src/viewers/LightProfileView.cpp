@@ -218,8 +218,28 @@ std::vector<int32_t> CLPFView::GridLines(int32_t iHeight) const
     return lines;
 }
 
+const char* CLPFView::ReadOutProblem() const
+{
+    // Camera codes run from A to H, or 255 for all; a camera beyond the count
+    // would put the position past the scanner's edge.
+    const bool bCameraKnown = m_iCamera == 255 || (m_iCamera >= 0 && m_iCamera < kMaxCameras &&
+                                                   (m_iCameraCount <= 0 || m_iCamera < m_iCameraCount));
+    if (!bCameraKnown)
+        return "Camera Used";
+    if (m_iCameraCount < 0 || m_iCameraCount > kMaxCameras)
+        return "Camera Count";
+    if (!(m_dWidthFactor > 0.0 && m_dWidthFactor <= kMaxWidthFactor))
+        return "Scanner Width";
+    return nullptr;
+}
+
 std::string CLPFView::PositionText(int32_t iWidth) const
 {
+    (void)iWidth;
+    // The header values come from the file; a position computed from values
+    // no scanner writes would be a made-up number (or not fit one at all).
+    if (const char* szKey = ReadOutProblem())
+        return std::string("Out of range: ") + szKey;
     const double f = m_dWidthFactor;
     const double dCameras = m_iCameraCount > 0 ? m_iCameraCount : 1;
     const bool bAll = m_iCamera == 255;
@@ -233,19 +253,18 @@ std::string CLPFView::PositionText(int32_t iWidth) const
         dP = bAll ? (static_cast<double>(m_iCenter) + 1.0) / n * f * 100.0
                   : (static_cast<double>(m_iCenter) / n * f * 100.0) / dCameras + m_iCamera * f * 100.0 / dCameras;
     }
-    (void)iWidth;
     const int32_t P = static_cast<int32_t>(dP);
     char sz[64];
     if (m_iGeneration > 5) {
         // Newer scanners are set up from the middle of the sheet outwards, so
-        // the distance from the middle is what the technician needs.
+        // the distance from the middle is what the technician needs. It
+        // stays signed like a coordinate across the sheet: negative on the left.
         const double D = 2.0 * (P / 100.0 - f / 2.0) * 4.24 * 2.54;
         const char* szSide = D > 0 ? "right" : "left";
         if (m_bScaled && IsWholeProfile())
             std::snprintf(sz, sizeof sz, "%s  0.0", szSide);
         else
-            // The word already carries the side; a distance is written without sign.
-            std::snprintf(sz, sizeof sz, "%s  %3.1f", szSide, std::fabs(D));
+            std::snprintf(sz, sizeof sz, "%s  %3.1f", szSide, D);
     } else {
         std::snprintf(sz, sizeof sz, "%d.%d%d", P / 100, (P % 100) / 10, P % 10);
     }

@@ -22,6 +22,10 @@ public:
     static constexpr int32_t kGraphTop = 40;
     static constexpr int32_t kStripTop = 23;
     static constexpr int32_t kStripBottom = 41;
+    // Cameras A to H.
+    static constexpr int32_t kMaxCameras = 8;
+    // A width factor of 100 is a scanner 424 inches wide, far beyond any made.
+    static constexpr double kMaxWidthFactor = 100.0;
 
     // The profile and the facts the grid and read-out depend on.
     void SetData(const uint8_t* pSamples, int64_t iCount);
@@ -62,8 +66,12 @@ public:
     std::vector<CLPFViewColumn> Columns(int32_t iWidth, int32_t iHeight) const;
     // White grid lines, y from the graph's top (doubled lines appear twice).
     std::vector<int32_t> GridLines(int32_t iHeight) const;
-    // Text of the position read-out strip.
+    // Text of the position read-out strip: the position, or "Out of range: "
+    // and the header fact that makes a position meaningless.
     std::string PositionText(int32_t iWidth) const;
+    // The header fact ("Camera Used", "Camera Count", "Scanner Width") outside
+    // what a scanner writes, or null when the read-out can be computed.
+    const char* ReadOutProblem() const;
     // Sample under a client x, or -1 outside the graph.
     int64_t SampleAt(int32_t iClientX, int32_t iWidth) const;
 

@@ -2,6 +2,8 @@
 // and the zoom steps of the view.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "support/TestSupport.h"
 #include "viewers/ConTestFile.h"
 #include "viewers/CameraCheckProfile.h"
@@ -47,7 +49,16 @@ CLoaded Load(const std::string& szBytes)
 
 uint8_t Pixel(const CCameraCheckProfile& p, int x, int y)
 {
-    return p.m_Bitmap[static_cast<size_t>(y) * p.m_iWidth + x];
+    return p.Pixel(x, y);
+}
+
+// Runs of at most 127 columns adding up to iColumns, white (0x80 set) or black.
+std::string Runs(int iColumns, bool bBlack)
+{
+    std::string sz;
+    for (; iColumns > 0; iColumns -= 127)
+        sz += static_cast<char>(std::min(iColumns, 127) | (bBlack ? 0 : 0x80));
+    return sz;
 }
 
 }  // namespace
@@ -96,7 +107,7 @@ TEST(CameraCheckProfile, RefusalsNameTheProblem)
         EXPECT_FALSE(l.m_bOk);
         ASSERT_FALSE(l.m_Messages.empty());
         EXPECT_NE(l.m_Messages.back().find(szText), std::string::npos) << l.m_Messages.back();
-        EXPECT_TRUE(l.m_Profile.m_Bitmap.empty());
+        EXPECT_FALSE(l.m_Profile.HasPicture());
     }
 }
 
@@ -163,19 +174,129 @@ TEST(CameraCheckView, RecentringClampsAndScrolls)
     EXPECT_LE(narrow.VisibleColumns(), 300);
 }
 
-TEST(CameraCheckView, ShrunkViewKeepsThinBlackRuns)
+TEST(CameraCheckView, ShrunkViewKeepsThinBlackRunsAndTheGrid)
 {
-    CCameraCheckProfile p;
-    p.m_iWidth = 1000;
-    p.m_Bitmap.assign(1000 * 256, 255);
-    p.m_Bitmap[100 * 1000 + 517] = 0;  // one black pixel
+    // 1000 columns; row 100 holds one black pixel at column 517.
+    std::string szRows(100, '\0');
+    szRows += Runs(517, false) + Runs(1, true) + '\0';
+    CLoaded l = Load(Old(Runs(1000, true) + '\0' + std::string(48, '\x55') + szRows));
+    ASSERT_TRUE(l.m_bOk);
+    ASSERT_EQ(l.m_Profile.m_iWidth, 1000);
     CCameraCheckView v;
     v.m_iProfileWidth = 1000;
     v.m_iViewWidth = 100;
     v.ShowAll();
-    const std::vector<uint8_t> out = RenderCheckView(p, v, 100, 64);
-    // Column 517 of 1000 falls into screen column 51, row 100 of 256 into row 25 of 64.
-    for (int y = 0; y < 64; ++y)
+    const std::vector<uint8_t> out = RenderCheckView(l.m_Profile, v, 100, 64);
+    // Column 517 of 1000 falls into screen column 51, row 100 of 256 into row 25 of
+    // 64; screen rows covering an inverted (all white, so all black) grid row are black.
+    for (int y = 0; y < 64; ++y) {
+        const bool bGrid = CCameraCheckProfile::IsGridRow(4 * y) || CCameraCheckProfile::IsGridRow(4 * y + 1) ||
+                           CCameraCheckProfile::IsGridRow(4 * y + 2) || CCameraCheckProfile::IsGridRow(4 * y + 3);
         for (int x = 0; x < 100; ++x)
-            EXPECT_EQ(out[static_cast<size_t>(y) * 100 + x], (x == 51 && y == 25) ? 0 : 255) << x << "," << y;
+            EXPECT_EQ(out[static_cast<size_t>(y) * 100 + x], (bGrid || (x == 51 && y == 25)) ? 0 : 255) << x << "," << y;
+    }
+}
+
+TEST(CameraCheckView, InvertedGridRowShowsWhiteOnlyWhereAllIsBlack)
+{
+    // Row 14 (a grid row): columns 0..199 black, 200..399 white.
+    std::string szRows(14, '\0');
+    szRows += Runs(200, true) + Runs(200, false) + '\0';
+    CLoaded l = Load(Old(Runs(400, true) + '\0' + std::string(48, '\x55') + szRows));
+    ASSERT_TRUE(l.m_bOk);
+    EXPECT_EQ(Pixel(l.m_Profile, 0, 14), 255);
+    EXPECT_EQ(Pixel(l.m_Profile, 199, 14), 255);
+    EXPECT_EQ(Pixel(l.m_Profile, 200, 14), 0);
+    CCameraCheckView v;
+    v.m_iProfileWidth = 400;
+    v.m_iViewWidth = 40;
+    v.ShowAll();
+    const std::vector<uint8_t> out = RenderCheckView(l.m_Profile, v, 40, 256);
+    for (int x = 0; x < 40; ++x)
+        EXPECT_EQ(out[14 * 40 + static_cast<size_t>(x)], x < 20 ? 255 : 0) << x;
+}
+
+// However wide the first row declares the profile, loading and drawing cost
+// what the file's bytes and the view's pixels cost: a few hundred bytes once
+// made the viewer fill and scan a 64 MiB bitmap.
+TEST(CameraCheckProfile, WorkFollowsTheFileNotTheDeclaredWidth)
+{
+    // Rows with a few runs each; only the width row changes.
+    std::string szRows;
+    for (int y = 0; y < 256; ++y)
+        szRows += Runs(1 + y % 7, y % 2 == 0) + Runs(3, true) + '\0';
+    std::vector<int64_t> loads;
+    for (int iWidth : {128, 5000, 100000, static_cast<int>(kCheckMaxWidth)}) {
+        SCOPED_TRACE(iWidth);
+        const std::string szFile = Old(Runs(iWidth, true) + '\0' + std::string(48, '\x55') + szRows);
+        CLoaded l = Load(szFile);
+        ASSERT_TRUE(l.m_bOk);
+        ASSERT_EQ(l.m_Profile.m_iWidth, iWidth);
+        // Every byte read once, every span kept once.
+        EXPECT_LE(l.m_Profile.m_iWork, 2 * static_cast<int64_t>(szFile.size()));
+        EXPECT_LE(l.m_Profile.m_Spans.size(), szRows.size());
+        loads.push_back(l.m_Profile.m_iWork - static_cast<int64_t>(iWidth / 127 + 1)); // less the width row
+        for (bool bZoomed : {false, true}) {
+            CCameraCheckView v;
+            v.m_iProfileWidth = iWidth;
+            v.m_iViewWidth = 300;
+            v.ShowAll();
+            if (bZoomed)
+                v.ZoomIn(150);
+            int64_t iWork = 0;
+            RenderCheckView(l.m_Profile, v, 300, 100, &iWork);
+            // A step per row and per span, and one fill per black range on screen.
+            EXPECT_LE(iWork, 300 + 2 * static_cast<int64_t>(l.m_Profile.m_Spans.size()));
+        }
+    }
+    for (size_t i = 1; i < loads.size(); ++i)
+        EXPECT_EQ(loads[i], loads[0]);
+}
+
+// The drawn view against the plain rule, pixel by pixel: a screen pixel is
+// black when any profile pixel it covers is black, in every zoom state.
+TEST(CameraCheckView, DrawingAgreesWithThePixelsItCovers)
+{
+    std::mt19937 rng(20);
+    for (int iCase = 0; iCase < 12; ++iCase) {
+        const int iWidth = 50 + static_cast<int>(rng() % 900);
+        std::string szRows;
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < iWidth; ) {
+                const int iRun = 1 + static_cast<int>(rng() % (iCase % 2 ? 9 : 127));
+                szRows += static_cast<char>(iRun | (rng() % 3 == 0 ? 0 : 0x80));
+                x += iRun;
+            }
+            szRows += '\0';
+        }
+        CLoaded l = Load(Old(Runs(iWidth, true) + '\0' + std::string(48, '\x55') + szRows));
+        ASSERT_TRUE(l.m_bOk);
+        const int iW = 40 + static_cast<int>(rng() % 200), iH = 30 + static_cast<int>(rng() % 300);
+        CCameraCheckView v;
+        v.m_iProfileWidth = iWidth;
+        v.m_iViewWidth = iW;
+        v.m_iViewHeight = iH;
+        v.ShowAll();
+        for (int iStep = 0; iStep < 4; ++iStep) {
+            SCOPED_TRACE(testing::Message() << "case " << iCase << " step " << iStep << " zoom " << v.m_iZoom);
+            const std::vector<uint8_t> out = RenderCheckView(l.m_Profile, v, iW, iH);
+            const int64_t iFirst = v.FirstColumn(), iVisible = std::max(1, v.VisibleColumns());
+            int iWrong = 0;
+            for (int y = 0; y < iH; ++y) {
+                const int r0 = y * 256 / iH, r1 = std::max(r0 + 1, (y + 1) * 256 / iH);
+                for (int x = 0; x < iW; ++x) {
+                    const int64_t a = std::clamp<int64_t>(iFirst + x * iVisible / iW, 0, iWidth);
+                    const int64_t b = std::clamp<int64_t>(std::max(iFirst + x * iVisible / iW + 1,
+                                                                   iFirst + (x + 1) * iVisible / iW), 0, iWidth);
+                    bool bBlack = false;
+                    for (int r = r0; r < r1 && r < 256 && !bBlack; ++r)
+                        for (int64_t c = a; c < b && !bBlack; ++c)
+                            bBlack = Pixel(l.m_Profile, static_cast<int>(c), r) == 0;
+                    iWrong += out[static_cast<size_t>(y) * iW + x] != (bBlack ? 0 : 255);
+                }
+            }
+            EXPECT_EQ(iWrong, 0);
+            v.ZoomIn(static_cast<int32_t>(rng() % static_cast<unsigned>(iW)));
+        }
+    }
 }

@@ -10,6 +10,7 @@
 #include "support/TestSupport.h"
 #include "viewers/LightProfileFile.h"
 #include "viewers/LightProfileSamples.h"
+#include "viewers/LightProfileView.h"
 
 namespace {
 
@@ -365,7 +366,7 @@ TEST(LightProfileKinds, DescriberReportsTheViewersFieldsAndMessages)
               "{\"samples\":100,\"scanner_name\":\"\",\"date\":\"\",\"time\":\"\",\"color_scanner\":false,"
               "\"color\":0,\"camera\":0,\"camera_count\":0,\"corrected\":false,\"generation\":5,"
               "\"firmware_revision\":0,\"width_factor\":9.433962264150944,\"signed_32_profile\":false,"
-              "\"display_mode\":1}");
+              "\"display_mode\":1,\"position_readout\":\"4.71\"}");
     CFileDescription asLauncher;
     asLauncher.m_szFile = dir.File("bare.con");
     (*pDescribe)("light-profile", asLauncher);
@@ -421,4 +422,37 @@ TEST(LightProfileCli, InfoAndRenderThroughTheCommandLineTool)
     };
     EXPECT_EQ(be32(16), 640u);
     EXPECT_EQ(be32(20), 360u);
+}
+
+// A fuzzer-found header whose CameraUsed= saturates a 32-bit integer: every
+// consumer of the read-out must show the problem, not a number, and not trip
+// the sanitizers on the way.
+TEST(LightProfileRegression, AbsurdCameraCodeReachesNoNumber)
+{
+    const std::string szFile = TestDataPath("light-profile-readout-overflow.con");
+    for (LPF_VIEWER eViewer : {LPF_VIEWER_DIALOG, LPF_VIEWER_FILE}) {
+        const CLightProfileLoad load = LoadLightProfile(szFile, eViewer);
+        ASSERT_EQ(load.m_eOutcome, LPF_LOAD_OK) << load.m_szError;
+        const CLightProfile& p = load.m_Profile;
+        EXPECT_EQ(p.m_iCamera, INT32_MAX);
+        CLPFView view;
+        view.SetData(p.m_Data.data(), static_cast<int64_t>(p.m_Data.size()));
+        for (int iGeneration : {p.m_iGeneration, 5, 7}) {
+            view.SetScanner(iGeneration, p.m_bColorScanner, p.m_iCamera, p.m_iCameraCount, p.m_dWidthFactor);
+            view.SetScaled(true);
+            view.SetRange(25.0, 50.0);
+            EXPECT_EQ(view.PositionText(600), "Out of range: Camera Used");
+            view.SetScaled(false);
+            EXPECT_EQ(view.PositionText(600), "Out of range: Camera Used");
+        }
+    }
+
+    const CRunResult info = RunProgram(BinPath("lumora-cli"), {"info", "--json", szFile});
+    ASSERT_EQ(info.m_iExit, 0) << info.m_szErr;
+    EXPECT_NE(info.m_szOut.find("\"position_readout\": \"Out of range: Camera Used\""), std::string::npos)
+        << info.m_szOut;
+    CTempDir dir;
+    const CRunResult render = RunProgram(BinPath("lumora-cli"), {"render", szFile, "-o", dir.File("o.png")});
+    ASSERT_EQ(render.m_iExit, 0) << render.m_szErr;
+    EXPECT_EQ(ReadFileBytes(dir.File("o.png")).substr(1, 3), "PNG");
 }

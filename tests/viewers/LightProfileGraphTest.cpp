@@ -2,6 +2,7 @@
 // how zooming moves and clamps the view, where grid, markers and letters go.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "viewers/LightProfileGraph.h"
@@ -344,7 +345,15 @@ TEST(LightProfileView, PositionReadOut)
         {5, 2, 4, false, 0, 100, 2000, "5.31"},      // 2000/4000*850/4 + 2*850/4
         {7, 255, 4, true, 0, 100, 0, "left  0.0"},
         {7, 255, 4, true, 50, 100, 0, "right  45.7"}, // 2 * (6.37 - 4.25) * 4.24 * 2.54
-        {7, 255, 4, true, 0, 50, 0, "left  45.9"},
+        {7, 255, 4, true, 0, 50, 0, "left  -45.9"},   // signed: left of the middle is negative
+        {7, 0, 4, false, 0, 100, 0, "left  -85.9"},     // 1:1, centre clamped to 500: P = 26
+        {7, 3, 4, false, 0, 100, 3999, "right  85.7"},  // centre clamped to 3500: P = 823
+        // Header values no scanner writes name the key instead of a number.
+        {5, INT32_MAX, 0, true, 0, 100, 0, "Out of range: Camera Used"},
+        {7, -1, 4, false, 0, 100, 0, "Out of range: Camera Used"},
+        {5, 4, 4, true, 0, 100, 0, "Out of range: Camera Used"},   // camera E of four
+        {5, 255, -3, true, 0, 100, 0, "Out of range: Camera Count"},
+        {5, 255, 9, true, 0, 100, 0, "Out of range: Camera Count"},
     };
     std::vector<uint8_t> v(4000, 100);
     for (const Case& c : cases) {
@@ -356,6 +365,13 @@ TEST(LightProfileView, PositionReadOut)
         if (!c.scaled)
             view.SetCenter(c.centre, 1040);
         EXPECT_EQ(view.PositionText(1040), c.text) << c.gen << " " << c.camera << " " << c.start << "-" << c.end;
+    }
+    for (double f : {0.0, -8.5, 2147483647 / 5088.0, std::nan("")}) {
+        CLPFView view;
+        view.SetData(v.data(), 4000);
+        view.SetScanner(7, false, 255, 4, f);
+        view.SetScaled(false);
+        EXPECT_EQ(view.PositionText(1040), "Out of range: Scanner Width") << f;
     }
 }
 

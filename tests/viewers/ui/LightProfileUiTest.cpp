@@ -466,6 +466,21 @@ TEST(LpfViewDialog, MouseZoomsAndMeasures)
     dlg.close();
 }
 
+TEST(LpfViewDialog, AbsurdHeaderValuesShowInTheReadOutStrip)
+{
+    CMessageRecorder rec;
+    CView_LPF_Dialog dlg;
+    ASSERT_TRUE(dlg.Load(TestDataPath("light-profile-readout-overflow.con")));
+    dlg.ViewWidget()->resize(DefaultLPFViewSize());
+    CLPFView& view = dlg.ViewWidget()->View();
+    EXPECT_EQ(view.PositionText(dlg.ViewWidget()->width()), "Out of range: Camera Used");
+    // Painting goes through the same read-out in both views.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(dlg.ViewWidget()->grab().isNull());
+        view.ToggleView();
+    }
+}
+
 TEST(LpfScannerSettings, CameraButtonsFollowTheCount)
 {
     CScanner_Settings_Dialog dlg;
