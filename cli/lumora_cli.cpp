@@ -19,7 +19,9 @@ int main(int argc, char** argv)
         }
     RegisterAllKinds();
 
-    CLI::App app{"lumora-cli: inspect, render, convert and unpack Lumora data files; talk to the scanner"};
+    // Named here so help and usage texts (and the man page made from them) do
+    // not carry the path the program was started by.
+    CLI::App app{"lumora-cli: inspect, render, convert and unpack Lumora data files; talk to the scanner", "lumora-cli"};
     app.require_subcommand(1);
     app.set_version_flag("--version", VersionLine("lumora-cli"), "Show the version and exit");
     int iExit = CLI_EXIT_OK;

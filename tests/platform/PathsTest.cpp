@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -54,23 +53,6 @@ TEST(Paths, AnInstallationIsKnownByItsPrivateLibraryFolder)
     EXPECT_TRUE(IsInstalledProgramFolder(szBin));
     EXPECT_EQ(WritableProgramFolder(szBin), "") << "an installation is never written to, even when it could be";
     EXPECT_EQ(WritableProgramFolder(""), "");
-}
-
-TEST(Paths, StateFolderFollowsXdg)
-{
-    const char* pOldState = std::getenv("XDG_STATE_HOME");
-    const std::string szOldState = pOldState ? pOldState : "";
-    const std::string szOldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    ::setenv("XDG_STATE_HOME", "/x/state", 1);
-    EXPECT_EQ(StateFolder(), "/x/state/lumora/");
-    ::setenv("XDG_STATE_HOME", "relative/is/ignored", 1);
-    ::setenv("HOME", "/home/tech", 1);
-    EXPECT_EQ(StateFolder(), "/home/tech/.local/state/lumora/");
-    ::unsetenv("XDG_STATE_HOME");
-    EXPECT_EQ(StateFolder(), "/home/tech/.local/state/lumora/");
-    ::setenv("HOME", szOldHome.c_str(), 1);
-    if (pOldState)
-        ::setenv("XDG_STATE_HOME", szOldState.c_str(), 1);
 }
 
 TEST(Paths, ReadersOpenOnlyRegularFilesAndNeverWaitForAWriter)
