@@ -7,10 +7,10 @@
 #include <QImage>
 #include <QPainter>
 
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 #include "viewers/LightProfileSamples.h"
 #include "viewers/LightProfileView.h"
-#include "viewers/ui/LPFControle.h"
+#include "widgets/ui/LPFControle.h"
 #include "viewers/ui/LPFViewDialog.h"
 
 namespace {

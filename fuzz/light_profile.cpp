@@ -5,7 +5,7 @@
 #include <string>
 
 #include "viewers/LightProfileFile.h"
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 #include "viewers/LightProfileSamples.h"
 #include "viewers/LightProfileView.h"
 

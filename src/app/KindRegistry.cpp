@@ -2,23 +2,11 @@
 
 #include <mutex>
 
-CKindRegistry& CKindRegistry::Instance()
-{
-    static CKindRegistry registry;
-    return registry;
-}
-
-const KindDescriber* CKindRegistry::FindDescriber(const std::string& szKind) const
-{
-    auto it = m_Describers.find(szKind);
-    return it == m_Describers.end() ? nullptr : &it->second;
-}
-
-const PictureReader* CKindRegistry::FindPictureReader(const std::string& szKind) const
-{
-    auto it = m_PictureReaders.find(szKind);
-    return it == m_PictureReaders.end() ? nullptr : &it->second;
-}
+#include "datafiles/DataFileKinds.h"
+#include "imaging/ImagingKinds.h"
+#include "scanner/ScannerKinds.h"
+#include "testtools/TestToolKinds.h"
+#include "viewers/ViewerKinds.h"
 
 void RegisterAllKinds()
 {

@@ -1,66 +1,7 @@
 #pragma once
-// Where each subsystem plugs its file kinds into the shared machinery of the
-// command-line tool (info, convert, samples) without the shell knowing them.
-// The Qt side has its twin in app/ui/UiRegistry.h (viewers and renderers).
-#include <functional>
-#include <map>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
-
-#include "platform/Json.h"
-
-class CPicture;
-
-// What the start-up recognition and the matching viewer's loading make of one
-// file. The shell fills the common part; a kind's describer adds the rest.
-struct CFileDescription {
-    std::string m_szFile;
-    std::string m_szKind = "unknown";          // "light-profile", "stitch-test", ...
-    std::optional<std::string> m_szSection;    // "[Light Profile]" as found, or none
-    std::optional<std::string> m_szViewer;     // class name of the dialog that opens it
-    std::optional<int64_t> m_iHeaderLength;    // H, none without a text header
-    int64_t m_iDataLength = 0;
-    int64_t m_iFileSize = 0;
-    std::vector<std::pair<std::string, std::string>> m_Keys; // first occurrence, file order
-    std::vector<std::string> m_Messages;       // exactly what the viewer shows while loading
-    CJson m_Extra = CJson::MakeObject();       // kind-specific fields, in order
-};
-
-// "--as stitch" / "--as light-profile": read the file the way that launcher
-// button hands it to its viewer. Empty: the start-up recognition decides.
-using KindDescriber = std::function<void(const std::string& szAs, CFileDescription& desc)>;
-// Fills the picture from a file of this kind (for convert); false with szError set on failure.
-using PictureReader = std::function<bool(const std::string& szFile, const std::string& szAs, CPicture& pic, std::string& szError)>;
-// Writes realistic samples into szDir and returns the paths written.
-using SampleWriter = std::function<std::vector<std::string>(const std::string& szDir)>;
-
-class CKindRegistry {
-public:
-    static CKindRegistry& Instance(); // filled once by RegisterAllKinds
-
-    void AddDescriber(const std::string& szKind, KindDescriber fn) { m_Describers[szKind] = std::move(fn); }
-    void AddPictureReader(const std::string& szKind, PictureReader fn) { m_PictureReaders[szKind] = std::move(fn); }
-    void AddSampleWriter(const std::string& szName, SampleWriter fn) { m_SampleWriters.emplace_back(szName, std::move(fn)); }
-
-    const KindDescriber* FindDescriber(const std::string& szKind) const;
-    const PictureReader* FindPictureReader(const std::string& szKind) const;
-    const std::vector<std::pair<std::string, SampleWriter>>& SampleWriters() const { return m_SampleWriters; }
-
-private:
-    std::map<std::string, KindDescriber> m_Describers;
-    std::map<std::string, PictureReader> m_PictureReaders;
-    std::vector<std::pair<std::string, SampleWriter>> m_SampleWriters;
-};
+// The command-line tool's composition root: every subsystem's file kinds go
+// into the shared CKindRegistry here, and nowhere else.
+#include "datafiles/FileKinds.h"
 
 // Calls every subsystem's registration once (idempotent).
 void RegisterAllKinds();
-
-// One registration function per subsystem, each in that subsystem's own file.
-void RegisterDataFileKinds(CKindRegistry& reg);      // datafiles/DataFileKinds.cpp
-void RegisterLightProfileKinds(CKindRegistry& reg);  // viewers/LightProfileKinds.cpp
-void RegisterStitchNoiseKinds(CKindRegistry& reg);   // viewers/StitchNoiseKinds.cpp
-void RegisterImagingKinds(CKindRegistry& reg);       // imaging/ImagingKinds.cpp
-void RegisterScannerKinds(CKindRegistry& reg);       // scanner/ScannerKinds.cpp
-void RegisterTestToolKinds(CKindRegistry& reg);      // testtools/TestToolKinds.cpp

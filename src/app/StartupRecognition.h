@@ -19,9 +19,8 @@ inline constexpr const char* VIEWER_VERTICAL_CAMERA = "CVerticalCameraVerificati
 inline constexpr const char* VIEWER_STAR_TEST = "CStarTest_Dialog";
 inline constexpr const char* VIEWER_TONAL_RESOLUTION = "CTonalResolutionDialog";
 
-// How many bytes each stage looks at.
+// How many bytes the section stage looks at (the markers: STARTUP_MARKER_BYTES).
 inline constexpr size_t STARTUP_SECTION_BYTES = 100;
-inline constexpr size_t STARTUP_MARKER_BYTES = 48;
 
 struct CDispatchDecision {
     std::string m_szKind = "unknown";
@@ -55,10 +54,6 @@ enum EDescribeStatus {
     DESCRIBE_MALFORMED,    // recognised, but its header or data cannot be right
     DESCRIBE_MISSING,      // cannot be opened
 };
-
-// Key in CFileDescription::m_Extra through which the common part and the
-// describers report what is wrong with a file; its presence makes it malformed.
-inline constexpr const char* DESCRIBE_PROBLEM_KEY = "problem";
 
 // What `lumora-cli info` prints for one file: the common part from the header,
 // then the kind's describer (CKindRegistry) when one is registered. With szAs

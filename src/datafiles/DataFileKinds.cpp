@@ -1,7 +1,6 @@
 #include <cstdio>
 
-#include "app/KindRegistry.h"
-#include "app/StartupRecognition.h"
+#include "datafiles/DataFileKinds.h"
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
 #include "datafiles/Rawdex.h"

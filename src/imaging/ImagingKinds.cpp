@@ -1,4 +1,4 @@
-#include "app/KindRegistry.h"
+#include "imaging/ImagingKinds.h"
 
 #include "imaging/Picture.h"
 #include "imaging/TifWriter.h"

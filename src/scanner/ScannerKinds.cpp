@@ -1,4 +1,4 @@
-#include "app/KindRegistry.h"
+#include "scanner/ScannerKinds.h"
 #include "scanner/Scanner.h"
 
 void RegisterScannerKinds(CKindRegistry& /*reg*/)

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "app/KindRegistry.h"
+#include "testtools/TestToolKinds.h"
 #include "testtools/StarTestEngine.h"
 #include "testtools/TonalResult.h"
 

@@ -3,7 +3,7 @@
 // across, and per view the scanner's value of each patch and channel upward.
 #include <cstdint>
 
-#include "testtools/TestGeometry.h"
+#include "widgets/TestGeometry.h"
 #include "testtools/TonalResult.h"
 
 enum ETonalView : int32_t { TONAL_VIEW_BEST_FIT = 0, TONAL_VIEW_DIFFERENCE = 1, TONAL_VIEW_DYNAMIC_RANGE = 2 };

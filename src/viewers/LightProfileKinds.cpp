@@ -1,10 +1,9 @@
 #include <algorithm>
 
-#include "app/KindRegistry.h"
-#include "app/StartupRecognition.h"
+#include "viewers/ViewerKinds.h"
 #include "datafiles/ConFile.h"
 #include "viewers/LightProfileFile.h"
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 #include "viewers/LightProfileSamples.h"
 #include "viewers/LightProfileView.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 
 struct CLPFViewColumn {
     int32_t m_iX = 0;     // graph column

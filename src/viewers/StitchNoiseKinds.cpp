@@ -5,8 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "app/KindRegistry.h"
-#include "app/StartupRecognition.h"
+#include "viewers/ViewerKinds.h"
 #include "datafiles/ConFile.h"
 #include "imaging/Picture.h"
 #include "platform/AtomicFile.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "testtools/TestGeometry.h"
+#include "widgets/TestGeometry.h"
 
 TEST(TestGeometry, PlotRectKeepsTenPercentMargins)
 {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 #include "viewers/LightProfileView.h"
 
 namespace {

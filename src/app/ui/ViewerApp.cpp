@@ -10,7 +10,7 @@
 
 #include "app/CommandLine.h"
 #include "app/KindRegistry.h"
-#include "app/ui/Shell.h"
+#include "widgets/ui/Shell.h"
 #include "app/ui/UiRegistry.h"
 #include "app/ui/ViewerDlg.h"
 #include "datafiles/VersionInfo.h"

@@ -16,7 +16,7 @@
 #include "app/CommandLine.h"
 #include "app/StartupRecognition.h"
 #include "app/ui/AboutDlg.h"
-#include "app/ui/Shell.h"
+#include "widgets/ui/Shell.h"
 #include "datafiles/Rawdex.h"
 #include "datafiles/Settings.h"
 #include "platform/Log.h"

@@ -1,4 +1,4 @@
-#include "app/ui/UiRegistry.h"
+#include "oscilloscope/ui/OscilloscopeRegistration.h"
 
 void RegisterOscilloscopeViewers(CUiRegistry& /*reg*/)
 {

@@ -7,7 +7,7 @@
 
 #include "imaging/Picture.h"
 #include "testtools/PictureViewGeometry.h"
-#include "testtools/ui/BasicTestControl.h"
+#include "widgets/ui/BasicTestControl.h"
 
 class QCheckBox;
 class QScrollBar;

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <memory>
 
-#include "testtools/ui/BasicTestControl.h"
+#include "widgets/ui/BasicTestControl.h"
 
 class QScrollBar;
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "testtools/StarTestEngine.h"
-#include "testtools/ui/BasicTestControl.h"
+#include "widgets/ui/BasicTestControl.h"
 
 class CHorizontalZoomDouble_Control : public CSymbolTestControl {
     Q_OBJECT

@@ -1,6 +1,6 @@
 #include <QImage>
 
-#include "app/ui/UiRegistry.h"
+#include "testtools/ui/TestToolRegistration.h"
 #include "platform/Messages.h"
 #include "testtools/StarTestPicture.h"
 #include "testtools/ui/PictureView.h"

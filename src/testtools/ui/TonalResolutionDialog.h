@@ -5,7 +5,7 @@
 
 #include "testtools/TonalChart.h"
 #include "testtools/TonalResult.h"
-#include "testtools/ui/BasicTestControl.h"
+#include "widgets/ui/BasicTestControl.h"
 #include "testtools/ui/SmallTestControls.h"
 
 class QCheckBox;

@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <string>
 
-#include "testtools/ui/BasicTestControl.h"
+#include "widgets/ui/BasicTestControl.h"
 #include "viewers/CameraCheckProfile.h"
 
 class QLabel;

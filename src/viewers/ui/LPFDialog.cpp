@@ -14,7 +14,7 @@
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
-#include "viewers/ui/LPFControle.h"
+#include "widgets/ui/LPFControle.h"
 #include "viewers/ui/LPFLoading.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 

@@ -13,7 +13,7 @@
 #include <QSaveFile>
 #include <QShortcut>
 
-#include "app/ui/UiRegistry.h"
+#include "widgets/ui/UiRegistry.h"
 #include "datafiles/Rawdex.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"

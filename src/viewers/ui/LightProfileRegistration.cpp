@@ -1,4 +1,4 @@
-#include "app/ui/UiRegistry.h"
+#include "viewers/ui/ViewerRegistration.h"
 
 #include <QPainter>
 
@@ -6,7 +6,7 @@
 #include "viewers/LightProfileFile.h"
 #include "viewers/LightProfileSamples.h"
 #include "viewers/LightProfileView.h"
-#include "viewers/ui/LPFControle.h"
+#include "widgets/ui/LPFControle.h"
 #include "viewers/ui/LPFDialog.h"
 #include "viewers/ui/LPFViewDialog.h"
 

@@ -1,4 +1,4 @@
-#include "app/ui/UiRegistry.h"
+#include "viewers/ui/ViewerRegistration.h"
 
 #include <QFileDialog>
 #include <QPainter>

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "app/ui/Shell.h"
+#include "widgets/ui/Shell.h"
 #include "datafiles/ConHeader.h"
 #include "platform/ui/Text.h"
 #include "platform/Messages.h"

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/ui/AboutDlg.h"
-#include "app/ui/Shell.h"
+#include "widgets/ui/Shell.h"
 #include "app/ui/UiRegistry.h"
 #include "app/ui/ViewerDlg.h"
 #include "platform/Log.h"

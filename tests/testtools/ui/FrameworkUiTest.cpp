@@ -7,7 +7,7 @@
 
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
-#include "testtools/ui/BasicTestControl.h"
+#include "widgets/ui/BasicTestControl.h"
 #include "testtools/ui/SmallTestControls.h"
 
 namespace {

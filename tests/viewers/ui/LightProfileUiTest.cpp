@@ -18,7 +18,7 @@
 #include "support/TestSupport.h"
 #include "viewers/ConTestFile.h"
 #include "viewers/LightProfileSamples.h"
-#include "viewers/ui/LPFControle.h"
+#include "widgets/ui/LPFControle.h"
 #include "viewers/ui/LPFDialog.h"
 #include "viewers/ui/LPFScannerSettingsDialog.h"
 #include "viewers/ui/LPFViewDialog.h"

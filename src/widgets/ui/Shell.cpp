@@ -1,4 +1,4 @@
-#include "app/ui/Shell.h"
+#include "widgets/ui/Shell.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 
 class QPrinter;
 class QScrollBar;

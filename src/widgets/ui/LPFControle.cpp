@@ -1,4 +1,4 @@
-#include "viewers/ui/LPFControle.h"
+#include "widgets/ui/LPFControle.h"
 
 #include <QMouseEvent>
 #include <QPrinter>

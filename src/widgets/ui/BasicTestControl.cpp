@@ -1,4 +1,4 @@
-#include "testtools/ui/BasicTestControl.h"
+#include "widgets/ui/BasicTestControl.h"
 
 #include <QApplication>
 #include <QFontInfo>

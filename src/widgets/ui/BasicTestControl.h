@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "testtools/TestGeometry.h"
+#include "widgets/TestGeometry.h"
 
 class QPainter;
 class QPrinter;

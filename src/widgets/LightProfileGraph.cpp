@@ -1,4 +1,4 @@
-#include "viewers/LightProfileGraph.h"
+#include "widgets/LightProfileGraph.h"
 
 #include <algorithm>
 #include <bit>

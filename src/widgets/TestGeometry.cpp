@@ -1,4 +1,4 @@
-#include "testtools/TestGeometry.h"
+#include "widgets/TestGeometry.h"
 
 #include <algorithm>
 #include <cmath>

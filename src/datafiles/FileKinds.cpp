@@ -1,0 +1,19 @@
+#include "datafiles/FileKinds.h"
+
+CKindRegistry& CKindRegistry::Instance()
+{
+    static CKindRegistry registry;
+    return registry;
+}
+
+const KindDescriber* CKindRegistry::FindDescriber(const std::string& szKind) const
+{
+    auto it = m_Describers.find(szKind);
+    return it == m_Describers.end() ? nullptr : &it->second;
+}
+
+const PictureReader* CKindRegistry::FindPictureReader(const std::string& szKind) const
+{
+    auto it = m_PictureReaders.find(szKind);
+    return it == m_PictureReaders.end() ? nullptr : &it->second;
+}

@@ -1,0 +1,4 @@
+#pragma once
+#include "widgets/ui/UiRegistry.h"
+
+void RegisterOscilloscopeViewers(CUiRegistry& reg);

@@ -1,0 +1,4 @@
+#pragma once
+#include "datafiles/FileKinds.h"
+
+void RegisterScannerKinds(CKindRegistry& reg);
