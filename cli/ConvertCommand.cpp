@@ -23,6 +23,7 @@
 #include "imaging/TifReader.h"
 #include "imaging/TifWriter.h"
 #include "platform/Log.h"
+#include "platform/Signals.h"
 
 namespace {
 
@@ -299,6 +300,11 @@ int Run(const CConvertOptions& opt)
         std::fprintf(stderr, "lumora-cli convert: %s: is a folder, not a picture file\n", opt.m_szIn.c_str());
         return CLI_EXIT_NOINPUT;
     }
+    if (!S_ISREG(st.st_mode)) {
+        // A pipe or device would block the readers or never end.
+        std::fprintf(stderr, "lumora-cli convert: %s: is not a regular file\n", opt.m_szIn.c_str());
+        return CLI_EXIT_NOINPUT;
+    }
     if (st.st_size == 0) {
         std::fprintf(stderr, "lumora-cli convert: %s: the file is empty\n", opt.m_szIn.c_str());
         return CLI_EXIT_DATAERR;
@@ -362,24 +368,31 @@ int Run(const CConvertOptions& opt)
     // Into a temporary file beside the target, which replaces it only when complete.
     char szTemp[4096];
     std::snprintf(szTemp, sizeof(szTemp), "%s.partial-%d", opt.m_szOut.c_str(), static_cast<int>(::getpid()));
+    const std::string szTempPng = std::string(szTemp) + ".png";
+    // Both names stay registered until the end, so a signal leaves neither behind.
+    const int iSlot = RegisterTemporaryFile(szTemp);
+    const int iSlotPng = bTiffOut ? -1 : RegisterTemporaryFile(szTempPng.c_str());
     bool bOk;
     if (bTiffOut) {
         const uint32_t r = SaveTiff(pic, szTemp, opt, iCompression);
         bOk = r == IMG_OK;
         szError = ImageErrorText(r);
     } else {
-        bOk = SaveWithQt(pic, std::string(szTemp) + ".png", szError);
+        bOk = SaveWithQt(pic, szTempPng, szError);
         if (bOk)
-            bOk = std::rename((std::string(szTemp) + ".png").c_str(), szTemp) == 0;
+            bOk = std::rename(szTempPng.c_str(), szTemp) == 0;
         else
-            std::remove((std::string(szTemp) + ".png").c_str());
+            std::remove(szTempPng.c_str());
     }
     if (bOk && std::rename(szTemp, opt.m_szOut.c_str()) != 0) {
         bOk = false;
         szError = std::strerror(errno);
     }
-    if (!bOk) {
+    if (!bOk)
         std::remove(szTemp);
+    UnregisterTemporaryFile(iSlot);
+    UnregisterTemporaryFile(iSlotPng);
+    if (!bOk) {
         std::fprintf(stderr, "lumora-cli convert: %s: %s\n", opt.m_szOut.c_str(), szError.c_str());
         return CLI_EXIT_CANTCREAT;
     }

@@ -10,7 +10,8 @@ namespace {
 void PrintText(const CFileDescription& desc)
 {
     const CJson j = FileDescriptionToJson(desc);
-    std::printf("%s\n", Cp1252ToUtf8(desc.m_szFile).c_str());
+    // File names are the file system's bytes; the terminal shows them in its locale.
+    std::printf("%s\n", desc.m_szFile.c_str());
     std::printf("  kind:          %s\n", desc.m_szKind.c_str());
     std::printf("  section:       %s\n", desc.m_szSection ? desc.m_szSection->c_str() : "(none)");
     std::printf("  viewer:        %s\n", desc.m_szViewer ? desc.m_szViewer->c_str() : "(none, the launcher stays up)");
@@ -27,7 +28,7 @@ void PrintText(const CFileDescription& desc)
     if (!desc.m_Messages.empty()) {
         std::printf("  messages:\n");
         for (const std::string& sz : desc.m_Messages)
-            std::printf("    %s\n", CJson(sz).Dump(-1).c_str());
+            std::printf("    %s\n", CJson::Utf8(sz).Dump(-1).c_str());
     }
     if (desc.m_Extra.IsObject())
         for (const auto& kv : desc.m_Extra.AsObject())

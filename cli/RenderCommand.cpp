@@ -1,13 +1,13 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
-#include <QSaveFile>
 #include <cstdio>
 #include <string>
 
 #include "CliCommon.h"
 #include "app/StartupRecognition.h"
 #include "app/ui/UiRegistry.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 bool ParseSize(const std::string& sz, QSize& size)
@@ -85,10 +85,14 @@ void AddRenderCommand(CLI::App& app, int& iExit)
             iExit = CLI_EXIT_DATAERR;
             return;
         }
-        QSaveFile out(QString::fromStdString(pOpt->m_szOut));
-        if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
-            std::fprintf(stderr, "lumora-cli render: cannot write %s: %s\n", pOpt->m_szOut.c_str(),
-                         out.errorString().toLocal8Bit().constData());
+        // Encoded in memory, then written through the core's atomic save, whose
+        // temporary an interrupt removes.
+        QByteArray png;
+        QBuffer buffer(&png);
+        std::string szWriteError = "the picture cannot be encoded";
+        if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
+            !WriteFileAtomically(pOpt->m_szOut, png.constData(), static_cast<size_t>(png.size()), &szWriteError)) {
+            std::fprintf(stderr, "lumora-cli render: cannot write %s: %s\n", pOpt->m_szOut.c_str(), szWriteError.c_str());
             iExit = CLI_EXIT_CANTCREAT;
             return;
         }

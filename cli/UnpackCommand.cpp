@@ -41,6 +41,8 @@ void AddUnpackCommand(CLI::App& app, int& iExit)
         for (const std::string& szSkipped : result.m_Skipped)
             std::fprintf(stderr, "lumora-cli unpack: %s: entry \"%s\" skipped (only unpacked on a test station)\n",
                          pFile->c_str(), szSkipped.c_str());
+        for (const std::string& szDropped : result.m_Dropped)
+            std::fprintf(stderr, "lumora-cli unpack: %s: %s\n", pFile->c_str(), szDropped.c_str());
         for (const std::string& szProblem : result.m_Problems)
             std::fprintf(stderr, "lumora-cli unpack: %s: %s\n", pFile->c_str(), szProblem.c_str());
         if (result.m_bCannotOpen)

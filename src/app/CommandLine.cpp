@@ -15,15 +15,18 @@ std::string QuotesToBlanks(std::string sz)
             c = ' ';
     return sz;
 }
-// The colon of a drive path ("C:\\..."). On Linux a colon is also an ordinary
-// character of file names ("scan 12:30.con"); only one that stands between a
-// letter and a path separator is taken for a drive.
+// The colon of a drive path ("C:\\..."), which lets the third rule drop a
+// switch or stray quote written before it. On Linux a colon is also an
+// ordinary character of file names ("scan 12:30.con", "/mnt/C:/x.con"); only
+// a letter that begins a word (the text, or after a blank or quote), then the
+// colon and a path separator, is taken for a drive.
 size_t FindDriveColon(const std::string& sz)
 {
     for (size_t i = sz.find(':'); i != std::string::npos; i = sz.find(':', i + 1)) {
         const bool bLetterBefore = i > 0 && std::isalpha(static_cast<unsigned char>(sz[i - 1]));
+        const bool bWordStart = i == 1 || (i > 1 && (sz[i - 2] == ' ' || sz[i - 2] == '"'));
         const bool bSeparatorAfter = i + 1 < sz.size() && (sz[i + 1] == '\\' || sz[i + 1] == '/');
-        if (i == 0 || (bLetterBefore && bSeparatorAfter))
+        if (i == 0 || (bLetterBefore && bWordStart && bSeparatorAfter))
             return i;
     }
     return std::string::npos;

@@ -9,6 +9,7 @@
 #include "datafiles/ConHeader.h"
 #include "datafiles/Settings.h"
 #include "platform/ByteOrder.h"
+#include "platform/FileHandle.h"
 #include "platform/Log.h"
 
 namespace {
@@ -49,19 +50,11 @@ std::string FolderOf(const std::string& szFile)
 
 bool ReadFirstBytes(const std::string& szFile, size_t iCount, std::string& szBytes, std::string& szError)
 {
-    struct stat st {};
-    if (::stat(szFile.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        szError = "is a folder";
+    CFilePtr file = OpenRegularFile(szFile, szError);
+    if (!file.get())
         return false;
-    }
-    std::FILE* pFile = std::fopen(szFile.c_str(), "rb");
-    if (!pFile) {
-        szError = std::strerror(errno);
-        return false;
-    }
     szBytes.assign(iCount, '\0');
-    szBytes.resize(std::fread(szBytes.data(), 1, iCount, pFile));
-    std::fclose(pFile);
+    szBytes.resize(std::fread(szBytes.data(), 1, iCount, file.get()));
     return true;
 }
 } // namespace
@@ -220,7 +213,8 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
 CJson FileDescriptionToJson(const CFileDescription& desc)
 {
     CJson j = CJson::MakeObject();
-    j.Set("file", desc.m_szFile);
+    // The name exactly as given: bytes from the file system, not header text.
+    j.Set("file", CJson::Utf8(desc.m_szFile));
     j.Set("kind", desc.m_szKind);
     j.Set("section", desc.m_szSection ? CJson(*desc.m_szSection) : CJson());
     j.Set("viewer", desc.m_szViewer ? CJson(*desc.m_szViewer) : CJson());
@@ -232,7 +226,7 @@ CJson FileDescriptionToJson(const CFileDescription& desc)
     j.Set("keys", keys);
     CJson messages = CJson::MakeArray();
     for (const std::string& sz : desc.m_Messages)
-        messages.Push(sz);
+        messages.Push(CJson::Utf8(sz));
     j.Set("messages", messages);
     if (desc.m_Extra.IsObject())
         for (const auto& kv : desc.m_Extra.AsObject())

@@ -55,21 +55,9 @@ EConReadStatus ReadConFileHeader(const std::string& szPath, CConFileHeader& out)
 {
     out = CConFileHeader{};
     out.m_szFile = szPath;
-    struct stat st {};
-    if (::stat(szPath.c_str(), &st) != 0) {
-        out.m_szProblem = std::strerror(errno);
+    CFilePtr file = OpenRegularFile(szPath, out.m_szProblem, &out.m_iFileSize);
+    if (!file.get())
         return CON_READ_CANNOT_OPEN;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        out.m_szProblem = "is a folder";
-        return CON_READ_CANNOT_OPEN;
-    }
-    CFilePtr file(std::fopen(szPath.c_str(), "rb"));
-    if (!file.get()) {
-        out.m_szProblem = std::strerror(errno);
-        return CON_READ_CANNOT_OPEN;
-    }
-    out.m_iFileSize = static_cast<int64_t>(st.st_size);
     char first[CON_FIRST_BYTES];
     const size_t iRead = std::fread(first, 1, sizeof first, file.get());
     out.m_szFirstBytes.assign(first, iRead);

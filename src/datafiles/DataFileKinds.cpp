@@ -25,8 +25,8 @@ void DescribeRawdex(const std::string& szAs, CFileDescription& desc)
         desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, "cannot read the header");
         return;
     }
-    std::string szProblem;
-    const std::vector<CRawdexEntry> entries = ListRawdexEntries(szHeader, iH, szProblem);
+    std::string szProblem, szDropped;
+    const std::vector<CRawdexEntry> entries = ListRawdexEntries(szHeader, iH, szProblem, &szDropped);
     CJson list = CJson::MakeArray();
     for (const CRawdexEntry& e : entries) {
         CJson entry = CJson::MakeObject();
@@ -40,6 +40,8 @@ void DescribeRawdex(const std::string& szAs, CFileDescription& desc)
         list.Push(entry);
     }
     desc.m_Extra.Set("entries", list);
+    if (!szDropped.empty())
+        desc.m_Extra.Set("dropped", szDropped);
     const size_t iSlash = desc.m_szFile.rfind('/');
     desc.m_Extra.Set("unpack_into", iSlash == std::string::npos ? std::string("./") : desc.m_szFile.substr(0, iSlash + 1));
     if (!szProblem.empty())

@@ -1,5 +1,6 @@
 #include "datafiles/ErrorReport.h"
 
+#include <filesystem>
 #include <cstdio>
 #include <mutex>
 
@@ -7,6 +8,7 @@
 #include "platform/ErrorTexts.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
+#include "platform/Paths.h"
 
 namespace {
 std::mutex g_ProviderMutex;
@@ -51,15 +53,19 @@ void ReportError(int32_t iError, int32_t hScanner)
     AppendLastError(szText);
     log_msg(szText, true);
 
-    const std::string szProgramDir = ProgramDirectory();
-    if (!szProgramDir.empty() && FileExistsInNoCase(szProgramDir, "Fct_tst6.INI")) {
+    if (IsTestStation()) {
         const CDateTime now = CDateTime::Now();
         const std::string szBlock =
             FormatScannerBlock(now.DateString(), now.TimeString(), static_cast<uint32_t>(iNumber), szText);
-        std::string szFolder = szProgramDir;
+        std::string szFolder;
         CFixPathSettings fix;
         if (ReadFixPathFile(fix) && !fix.m_szFixedPath.empty())
-            szFolder = fix.m_szFixedPath.back() == '/' ? fix.m_szFixedPath : fix.m_szFixedPath + "/";
+            szFolder = WithFolderSeparator(fix.m_szFixedPath);
+        else {
+            szFolder = ProgramStateFolder();
+            std::error_code ec;
+            std::filesystem::create_directories(szFolder, ec);
+        }
         if (std::FILE* pFile = std::fopen((szFolder + "Scanner.txt").c_str(), "ab")) {
             std::fprintf(pFile, "%s\n", szBlock.c_str());
             std::fclose(pFile);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <sys/stat.h>
 
@@ -15,6 +16,7 @@
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
+#include "platform/Paths.h"
 
 namespace {
 constexpr size_t kMaxName = 259;     // a name of 260 or more ends the unpacking
@@ -61,6 +63,20 @@ std::string Printable(const std::string& sz)
     }
     return out;
 }
+// The walk stops once fewer than 10 header bytes follow an entry line; an
+// entry written there is passed over by that rule. Say so, since the packing
+// tool meant it to be unpacked.
+std::string DroppedEntryNote(const std::string& szRest)
+{
+    const size_t iEq = szRest.find('=');
+    if (iEq == std::string::npos || szRest.find_first_not_of(" \t\r\n") == std::string::npos)
+        return std::string();
+    std::string szSize = szRest.substr(iEq + 1);
+    if (const size_t iEnd = szSize.find_first_of("\r\n"); iEnd != std::string::npos)
+        szSize.resize(iEnd);
+    return "entry \"" + Printable(szRest.substr(0, iEq)) + "\" (" + szSize +
+           " bytes) is not unpacked: its line ends within the last 9 bytes of the header, where no entry is read";
+}
 } // namespace
 
 std::string RawdexNameProblem(const std::string& szName)
@@ -82,10 +98,13 @@ std::string RawdexNameProblem(const std::string& szName)
     return std::string();
 }
 
-std::vector<CRawdexEntry> ListRawdexEntries(const std::string& szHeader, int64_t iH, std::string& szProblem)
+std::vector<CRawdexEntry> ListRawdexEntries(const std::string& szHeader, int64_t iH, std::string& szProblem,
+                                            std::string* pDropped)
 {
     std::vector<CRawdexEntry> entries;
     szProblem.clear();
+    if (pDropped)
+        pDropped->clear();
     std::string t = szHeader.substr(0, static_cast<size_t>(std::max<int64_t>(0, iH)));
     const int64_t iLen = static_cast<int64_t>(t.size());
     if (iLen <= 9)
@@ -134,8 +153,13 @@ std::vector<CRawdexEntry> ListRawdexEntries(const std::string& szHeader, int64_t
             break;
         }
         iOffset += iSize;
-        if (bLast || static_cast<int64_t>(iEnd) + 9 >= iLen)
+        if (bLast)
             break;
+        if (static_cast<int64_t>(iEnd) + 9 >= iLen) {
+            if (pDropped)
+                *pDropped = DroppedEntryNote(t.substr(iEnd + 1));
+            break;
+        }
         iPos = iEnd;
     }
     return entries;
@@ -151,17 +175,22 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
     else if (const size_t iSlash = szPath.rfind('/'); iSlash != std::string::npos)
         szDir = szPath.substr(0, iSlash + 1);
     result.m_szOutputDir = szDir;
-    if (!szDir.empty() && szDir[0] != 'a' && szDir[0] != 'A')
-        SaveLastPath(szDir);
+    // The sibling tool goes back to this folder next time; a removable
+    // medium will not be there then.
+    if (!szDir.empty() && !IsRemovableMediaFolder(szDir)) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(szDir, ec);
+        SaveLastPath(ec ? szDir : WithFolderSeparator(absolute.lexically_normal().string()));
+    }
 
-    CFilePtr file(std::fopen(szPath.c_str(), "rb"));
-    struct stat st {};
-    if (!file.get() || ::fstat(::fileno(file.get()), &st) != 0) {
-        result.m_Problems.push_back(std::string("cannot open the file: ") + std::strerror(errno));
+    std::string szOpenError;
+    int64_t iFileSize = 0;
+    CFilePtr file = OpenRegularFile(szPath, szOpenError, &iFileSize);
+    if (!file.get()) {
+        result.m_Problems.push_back("cannot open the file: " + szOpenError);
         result.m_bCannotOpen = true;
         return result;
     }
-    const int64_t iFileSize = static_cast<int64_t>(st.st_size);
 
     std::string szFirst, szHeader;
     try {
@@ -201,9 +230,13 @@ CRawdexResult UnpackRawdex(const std::string& szPath, const std::string& szIntoD
         return result;
     }
 
-    const bool bTestStation = FileExistsInNoCase(ProgramDirectory(), "Fct_Tst6.ini");
-    std::string szListProblem;
-    const std::vector<CRawdexEntry> entries = ListRawdexEntries(szHeader, iH, szListProblem);
+    const bool bTestStation = IsTestStation();
+    std::string szListProblem, szDropped;
+    const std::vector<CRawdexEntry> entries = ListRawdexEntries(szHeader, iH, szListProblem, &szDropped);
+    if (!szDropped.empty()) {
+        Log_Msg_Txt("UnpackRawdex:", szDropped);
+        result.m_Dropped.push_back(szDropped);
+    }
 
     std::vector<char> buffer;
     for (const CRawdexEntry& entry : entries) {

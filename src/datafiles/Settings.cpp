@@ -15,6 +15,7 @@
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
+#include "platform/Paths.h"
 
 namespace {
 std::mutex g_SettingsMutex;
@@ -63,11 +64,7 @@ bool ValueAfter(const std::string& szText, const std::string& szKey, std::string
 
 std::string ProgramExecutablePath()
 {
-    char buf[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return std::string();
-    return std::string(buf, static_cast<size_t>(n));
+    return RunningProgramPath();
 }
 
 std::string ProgramDirectory()
@@ -77,11 +74,7 @@ std::string ProgramDirectory()
         if (!g_szProgramDirOverride.empty())
             return g_szProgramDirOverride;
     }
-    const std::string szExe = ProgramExecutablePath();
-    const size_t iSlash = szExe.rfind('/');
-    if (iSlash == std::string::npos)
-        return std::string();
-    return szExe.substr(0, iSlash + 1);
+    return RunningProgramFolder();
 }
 
 bool FindProgramDirectory(std::string& szDirectory)
@@ -254,10 +247,35 @@ bool GetToolSetting(const std::string& szSection, const std::string& szKey, cons
                     std::string& szOut)
 {
     szOut = szDefault;
-    std::string szFolder;
-    if (!FindProgramDirectory(szFolder))
-        return false;
-    return LookupWithAliases(ResolveFileNoCase(szFolder, SETTINGS_TOOL_INI), szSection, szKey, szDefault, szOut);
+    const std::string szIni = FindSettingsFileNoCase(SETTINGS_TOOL_INI);
+    return !szIni.empty() && LookupWithAliases(szIni, szSection, szKey, szDefault, szOut);
+}
+
+std::string FindSettingsFileNoCase(const std::string& szName)
+{
+    std::vector<std::string> folders;
+    if (const std::string szProgram = ProgramDirectory(); !szProgram.empty())
+        folders.push_back(szProgram);
+    for (const std::string& szRoot : SettingsRoots()) {
+        folders.push_back(szRoot + "Fct_Test/");
+        folders.push_back(szRoot);
+    }
+    for (const std::string& szFolder : folders)
+        if (const std::string szPath = ResolveFileNoCase(szFolder, szName); FileExists(szPath))
+            return szPath;
+    return std::string();
+}
+
+bool IsTestStation()
+{
+    return !FindSettingsFileNoCase(SETTINGS_SHARED_INI).empty();
+}
+
+std::string ProgramStateFolder()
+{
+    if (std::string szDir = WritableProgramFolder(ProgramDirectory()); !szDir.empty())
+        return szDir;
+    return StateFolder();
 }
 
 // ---------------------------------------------------------------- fix path file
@@ -280,7 +298,7 @@ void ParseFixPathText(const std::string& szTextIn, CFixPathSettings& s)
         }
     }
     if (ValueAfter(szText, "Fixed Path=", szValue))
-        s.m_szFixedPath = WithSlash(szValue);
+        s.m_szFixedPath = WithFolderSeparator(szValue);
     for (int iGen = CFixPathSettings::kFirstGeneration; iGen <= CFixPathSettings::kLastGeneration; ++iGen)
         if (ValueAfter(szText, FormatText("Fixed Path %dGen=", iGen), szValue))
             s.m_szGenerationPath[iGen] = szValue;
@@ -317,8 +335,19 @@ bool ReadFixPathFile(CFixPathSettings& settings)
 bool WriteFixPathFile(const CFixPathSettings& settings)
 {
     std::string szFolder;
-    if (!FindSettingsFolder(SETTINGS_FIX_PATH_FILE, szFolder) && !FindProgramDirectory(szFolder))
-        return false;
+    if (!FindSettingsFolder(SETTINGS_FIX_PATH_FILE, szFolder)) {
+        // A first file goes where the lookup finds it again: the program's
+        // folder in a build tree, else the user's own settings root.
+        szFolder = WritableProgramFolder(ProgramDirectory());
+        const std::vector<std::string> roots = SettingsRoots();
+        if (szFolder.empty() && !roots.empty()) {
+            szFolder = roots.front() + "Fct_Test/";
+            std::error_code ec;
+            std::filesystem::create_directories(szFolder, ec);
+        }
+        if (szFolder.empty())
+            return false;
+    }
     const std::string szText = FormatFixPathText(settings);
     return WriteFileAtomically(szFolder + SETTINGS_FIX_PATH_FILE, szText.data(), szText.size());
 }
@@ -403,14 +432,19 @@ void AppendLastError(const std::string& szText)
     const CDateTime now = CDateTime::Now();
     const std::string szLine =
         FormatLastErrorLine(now.m_iDay, now.m_iMonth, now.m_iYear, now.m_iHour, now.m_iMinute, now.m_iSecond, szText);
-    // An installed program's folder is seldom writable on Linux; the trail
-    // then goes beside the log file, the next place a technician looks.
+    // An installed program never writes into its own folder; the trail then
+    // goes beside the log file, the next place a technician looks.
     std::vector<std::string> folders;
-    if (const std::string szDir = ProgramDirectory(); !szDir.empty())
+    if (const std::string szDir = WritableProgramFolder(ProgramDirectory()); !szDir.empty())
         folders.push_back(szDir);
     if (const std::string szLog = log_FilePath(); szLog.rfind('/') != std::string::npos)
         folders.push_back(szLog.substr(0, szLog.rfind('/') + 1));
+    folders.push_back(StateFolder());
     for (const std::string& szFolder : folders) {
+        if (&szFolder == &folders.back()) {
+            std::error_code ec;
+            std::filesystem::create_directories(szFolder, ec);
+        }
         if (std::FILE* pFile = std::fopen((szFolder + SETTINGS_LAST_ERROR_FILE).c_str(), "ab")) {
             std::fprintf(pFile, "%s\n", szLine.c_str());
             std::fclose(pFile);

@@ -52,12 +52,23 @@ void ResetSettingsCache();
 // differs from the default.
 bool GetSharedSetting(const std::string& szSection, const std::string& szKey, const std::string& szDefault,
                       std::string& szOut, std::string* pDirectory = nullptr);
-// The same on "Probx6.ini" in the program directory, without the fallback.
+// The same on "Probx6.ini", found as FindSettingsFileNoCase finds it.
 bool GetToolSetting(const std::string& szSection, const std::string& szKey, const std::string& szDefault,
                     std::string& szOut);
 // The alias walk and lookup on one INI file, for both of the above.
 bool LookupWithAliases(const std::string& szIniPath, const std::string& szSection, const std::string& szKey,
                        const std::string& szDefault, std::string& szOut);
+
+// A settings file of the sibling tools, in any spelling of its name: the
+// program directory, then "root/Fct_Test/" and "root/" of each settings root.
+// Empty when none exists.
+std::string FindSettingsFileNoCase(const std::string& szName);
+// A test station is one where "Fct_Tst6.ini" is found that way.
+bool IsTestStation();
+// Where the program keeps files of its own ("LastError.txt", "Scanner.txt",
+// pictures without a folder): the program directory of a build tree when it
+// is writable, else StateFolder().
+std::string ProgramStateFolder();
 
 // "Probex6_FixPath.txt": where the test tools keep their results.
 struct CFixPathSettings {
@@ -74,8 +85,9 @@ bool ReadFixPathFile(CFixPathSettings& settings);
 // Parses the file's text; exposed so the rules can be tested without files.
 void ParseFixPathText(const std::string& szText, CFixPathSettings& settings);
 std::string FormatFixPathText(const CFixPathSettings& settings);
-// Rewrites the file (atomically) in its settings folder, or in the program
-// directory when there is none yet.
+// Rewrites the file (atomically) in its settings folder; a first one goes into
+// a writable build tree's program directory, else "Fct_Test/" of the first
+// settings root.
 bool WriteFixPathFile(const CFixPathSettings& settings);
 
 // Records szFolder as the folder last used for results ("Probex6_Path.txt"
@@ -105,8 +117,9 @@ std::string FindProductInfoFile();
 bool MakeUniqueFileName(std::string& szPath);
 
 // One line "d/M-yyyy HH:mm:ss - text" appended to "LastError.txt" in the
-// program directory, or beside the log file when the program directory takes
-// no files; silently skipped when neither can be opened.
+// program directory of a build tree, or beside the log file (an installed
+// program, or a folder that takes no files), or in StateFolder(); silently
+// skipped when none can be opened.
 void AppendLastError(const std::string& szText);
 // The line AppendLastError writes for a moment in time (without the line feed).
 std::string FormatLastErrorLine(int iDay, int iMonth, int iYear, int iHour, int iMinute, int iSecond,

@@ -82,3 +82,10 @@ CVersionInfo OwnVersionInfo()
     ReadVersionInfo(std::string(), 1033, 1200, info);
     return info;
 }
+
+std::string VersionLine(const std::string& szProgram)
+{
+    const CVersionInfo info = OwnVersionInfo();
+    return szProgram + ": " + info.Get("FileDescription") + ", Release " + info.Get("ProductVersion") + ", build " +
+           info.Get("FileVersion");
+}

@@ -31,3 +31,7 @@ std::string VersionLookupPath(uint16_t iLanguage, uint16_t iCodePage, const std:
 bool ReadVersionInfo(const std::string& szModule, uint16_t iLanguage, uint16_t iCodePage, CVersionInfo& info);
 // The record of the running program (language 1033, code page 1200).
 CVersionInfo OwnVersionInfo();
+
+// What "--version" prints, the same three texts the About box shows:
+// "<program>: <FileDescription>, Release <ProductVersion>, build <FileVersion>".
+std::string VersionLine(const std::string& szProgram);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "datafiles/Settings.h"
 #include "imaging/TifReader.h"
 #include "platform/Log.h"
+#include "platform/Signals.h"
 
 namespace {
 
@@ -644,7 +646,8 @@ uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath, const
     // target's place only when complete: a failed save leaves any old picture
     // as it was and no half-written one behind.
     std::string szTemp = szPath + ".tmp-XXXXXX";
-    const int iFd = ::mkstemp(szTemp.data());
+    int iSlot = -1;
+    const int iFd = CreateTemporaryFile(szTemp, iSlot);
     if (iFd < 0)
         return IMG_CANT_OPEN_TIF;
     ::fchmod(iFd, 0644);
@@ -654,6 +657,7 @@ uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath, const
         iResult = IMG_CANT_WRITE_TIF;
     if (iResult != IMG_OK)
         ::unlink(szTemp.c_str());
+    UnregisterTemporaryFile(iSlot);
     return iResult;
 }
 
@@ -678,6 +682,10 @@ uint32_t SavePictureAsTiffInDefaultDirectory(const CPicture& pic, const std::str
     std::string szDir;
     if (!FindProgramDirectory(szDir))
         return IMG_CANT_OPEN_TIF;
+    // An installed program keeps such pictures in its state folder instead.
+    szDir = ProgramStateFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(szDir, ec);
     return SavePictureAsTiffInDirectory(pic, szDir, szFileName);
 }
 

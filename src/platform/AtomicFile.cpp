@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Signals.h"
+
 CAtomicFile::~CAtomicFile()
 {
     Discard();
@@ -18,7 +20,7 @@ bool CAtomicFile::Open(const std::string& szTarget)
     m_szTemp = szTarget + ".tmp-XXXXXX";
     m_bFailed = false;
     m_szError.clear();
-    const int fd = ::mkstemp(m_szTemp.data());
+    const int fd = CreateTemporaryFile(m_szTemp, m_iSignalSlot);
     if (fd < 0) {
         m_szError = std::strerror(errno);
         m_szTemp.clear();
@@ -31,6 +33,8 @@ bool CAtomicFile::Open(const std::string& szTarget)
         ::close(fd);
         ::unlink(m_szTemp.c_str());
         m_szTemp.clear();
+        UnregisterTemporaryFile(m_iSignalSlot);
+        m_iSignalSlot = -1;
         return false;
     }
     return true;
@@ -67,6 +71,8 @@ bool CAtomicFile::Commit()
     if (!bOk)
         ::unlink(m_szTemp.c_str());
     m_szTemp.clear();
+    UnregisterTemporaryFile(m_iSignalSlot);
+    m_iSignalSlot = -1;
     return bOk;
 }
 
@@ -80,6 +86,8 @@ void CAtomicFile::Discard()
         ::unlink(m_szTemp.c_str());
         m_szTemp.clear();
     }
+    UnregisterTemporaryFile(m_iSignalSlot);
+    m_iSignalSlot = -1;
 }
 
 bool WriteFileAtomically(const std::string& szPath, const void* pData, size_t iSize, std::string* pError)

@@ -26,6 +26,7 @@ private:
     std::FILE* m_pFile = nullptr;
     std::string m_szTarget, m_szTemp, m_szError;
     bool m_bFailed = false;
+    int m_iSignalSlot = -1; // the temporary, for removal when a signal ends the program
 };
 
 // The whole file in one go; false with szError set on failure.

@@ -73,9 +73,50 @@ CJson& CJson::Push(CJson value)
     return arr.back();
 }
 
-std::string CJson::EscapeString(const std::string& sz)
+std::string ValidUtf8(const std::string& sz)
 {
-    const std::string utf8 = Cp1252ToUtf8(sz);
+    std::string out;
+    out.reserve(sz.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(sz.data());
+    const size_t n = sz.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        size_t iLen = 0;
+        uint32_t cp = 0, iMin = 0;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            iLen = 2, cp = c & 0x1F, iMin = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            iLen = 3, cp = c & 0x0F, iMin = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            iLen = 4, cp = c & 0x07, iMin = 0x10000;
+        }
+        bool bOk = iLen > 0 && i + iLen <= n;
+        for (size_t k = 1; bOk && k < iLen; ++k) {
+            bOk = (p[i + k] & 0xC0) == 0x80;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not text.
+        if (bOk && (cp < iMin || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
+            bOk = false;
+        if (bOk) {
+            out.append(sz, i, iLen);
+            i += iLen;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+namespace {
+std::string EscapeUtf8(const std::string& utf8)
+{
     std::string out = "\"";
     for (unsigned char c : utf8) {
         switch (c) {
@@ -96,6 +137,12 @@ std::string CJson::EscapeString(const std::string& sz)
     }
     out += '"';
     return out;
+}
+} // namespace
+
+std::string CJson::EscapeString(const std::string& sz)
+{
+    return EscapeUtf8(Cp1252ToUtf8(sz));
 }
 
 std::string CJson::Dump(int iIndent) const
@@ -136,6 +183,8 @@ void CJson::DumpTo(std::string& out, int iIndent, int iLevel) const
         }
     } else if (const std::string* ps = std::get_if<std::string>(&m_Value)) {
         out += EscapeString(*ps);
+    } else if (const CUtf8Text* pu = std::get_if<CUtf8Text>(&m_Value)) {
+        out += EscapeUtf8(ValidUtf8(pu->m_sz));
     } else if (const Array* pa = std::get_if<Array>(&m_Value)) {
         if (pa->empty()) {
             out += "[]";

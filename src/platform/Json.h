@@ -26,6 +26,10 @@ public:
     CJson(std::string sz) : m_Value(std::move(sz)) {}
     CJson(Array a) : m_Value(std::move(a)) {}
 
+    // A text that is already UTF-8 rather than code-page bytes: file names
+    // (bytes from the file system, shown in the locale's encoding) and the
+    // system's own messages. Invalid sequences are written as U+FFFD.
+    static CJson Utf8(std::string sz) { CJson j; j.m_Value = CUtf8Text{std::move(sz)}; return j; }
     static CJson MakeObject() { CJson j; j.m_Value = Object{}; return j; }
     static CJson MakeArray() { CJson j; j.m_Value = Array{}; return j; }
 
@@ -46,14 +50,20 @@ public:
     // Compact when iIndent < 0, else pretty-printed with that many blanks a level.
     std::string Dump(int iIndent = 2) const;
 
-    // Strings are 8-bit texts in the Windows-1252 code page (header values);
-    // they are written as UTF-8 so the output is always valid JSON.
+    // Plain strings are 8-bit texts in the Windows-1252 code page (header
+    // values); they are written as UTF-8 so the output is always valid JSON.
     static std::string EscapeString(const std::string& sz);
 
 private:
+    struct CUtf8Text {
+        std::string m_sz;
+    };
     void DumpTo(std::string& out, int iIndent, int iLevel) const;
-    std::variant<std::monostate, bool, int64_t, double, std::string, Array, Object> m_Value;
+    std::variant<std::monostate, bool, int64_t, double, std::string, Array, Object, CUtf8Text> m_Value;
 };
 
 // Windows-1252 → UTF-8, the way header texts are shown.
 std::string Cp1252ToUtf8(const std::string& sz);
+// Bytes that should be UTF-8 made valid: every byte that does not belong to a
+// well-formed sequence becomes U+FFFD.
+std::string ValidUtf8(const std::string& sz);

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <unistd.h>
 
+#include "platform/Paths.h"
+
 namespace {
 std::mutex g_LogMutex;
 std::FILE* g_pLog = nullptr;
@@ -17,23 +19,6 @@ std::string g_szLogPath;
 std::string g_szAppName;
 std::atomic<bool> g_bCancel{false};
 std::atomic<uint8_t> g_FailedCameras{0};
-
-bool IsWritableDir(const std::string& szDir)
-{
-    return !szDir.empty() && ::access(szDir.c_str(), W_OK) == 0;
-}
-
-std::string StateDirectory()
-{
-    std::string szBase;
-    if (const char* pXdg = std::getenv("XDG_STATE_HOME"); pXdg && *pXdg)
-        szBase = pXdg;
-    else if (const char* pHome = std::getenv("HOME"); pHome && *pHome)
-        szBase = std::string(pHome) + "/.local/state";
-    else
-        szBase = "/tmp";
-    return szBase + "/lumora";
-}
 
 void WriteLine(const std::string& szLine)
 {
@@ -57,10 +42,10 @@ void log_Init(const std::string& szAppName, const std::string& szLogFileName, co
     std::string szDir;
     if (const char* pOverride = std::getenv("LUMORA_LOG_DIR"); pOverride && *pOverride)
         szDir = pOverride;
-    else if (IsWritableDir(szDirectory))
-        szDir = szDirectory;
+    else if (const std::string szProgram = WritableProgramFolder(szDirectory); !szProgram.empty())
+        szDir = szProgram;
     else
-        szDir = StateDirectory();
+        szDir = StateFolder();
     std::error_code ec;
     std::filesystem::create_directories(szDir, ec);
     if (!szDir.empty() && szDir.back() != '/')

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-// Starts logging for the run. The file goes to szDirectory when that folder is
-// writable, else to $XDG_STATE_HOME/lumora (default ~/.local/state/lumora);
+// Starts logging for the run. The file goes to szDirectory (the program
+// directory) when that is a writable build tree, never into an installation,
+// else to $XDG_STATE_HOME/lumora (default ~/.local/state/lumora);
 // LUMORA_LOG_DIR, when set, wins over both. Lines logged before log_Init are
 // dropped.
 void log_Init(const std::string& szAppName, const std::string& szLogFileName, const std::string& szDirectory);

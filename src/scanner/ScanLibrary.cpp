@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Log.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -30,17 +31,6 @@ std::mutex g_LoadMutex;
 std::atomic<bool> g_bLoaded{false};
 CBinding g_Binding;
 
-std::string ProgramDirectory()
-{
-    char szPath[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", szPath, sizeof(szPath) - 1);
-    if (n <= 0)
-        return std::string();
-    std::string sz(szPath, static_cast<size_t>(n));
-    const size_t iSlash = sz.rfind('/');
-    return iSlash == std::string::npos ? std::string() : sz.substr(0, iSlash);
-}
-
 bool LoadLocked()
 {
     std::string szErrors;
@@ -50,8 +40,12 @@ bool LoadLocked()
         // simulator after a typo would let a technician test the wrong scanner.
         candidates.emplace_back(szEnv);
     } else {
-        if (const std::string szDir = ProgramDirectory(); !szDir.empty())
-            candidates.push_back(szDir + "/" + kLibraryName);
+        // Beside the program in a build tree, in the private library folder
+        // once installed.
+        if (const std::string szDir = RunningProgramFolder(); !szDir.empty()) {
+            candidates.push_back(szDir + kLibraryName);
+            candidates.push_back(PrivateLibraryFolder(szDir) + kLibraryName);
+        }
         // A bare name lets the dynamic loader search the system library path.
         candidates.emplace_back(kLibraryName);
     }

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "platform/ByteOrder.h"
+#include "platform/Json.h"
 #include "platform/Log.h"
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
@@ -428,7 +429,8 @@ bool LightProfileHeaderInfo(const std::string& szFile, std::string& szText)
     // A header that claims more than the file or any header of ours holds shows what there is.
     ConHeader full;
     full.SetText(src.ReadText(0, std::min<int64_t>(H, CON_MAX_HEADER)));
-    szText = full.GetText();
+    // Shown as a message, whose texts are Unicode; the header is code-page text.
+    szText = Cp1252ToUtf8(full.GetText());
     return true;
 }
 

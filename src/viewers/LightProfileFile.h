@@ -93,8 +93,9 @@ int32_t DefaultLightProfileGeneration(bool bHasScannerWidth, int32_t iScannerWid
 std::string LightProfileTitle(const CLightProfile& profile);
 // The identification lines printed under the graph.
 std::vector<std::string> LightProfilePrintLines(const CLightProfile& profile);
-// The text the header display (key I) shows: the header of a file with one of
-// the known sections, else "Old Con-file.\nNo Header Information available".
+// The text the header display (key I) shows (UTF-8, as every message): the
+// header of a file with one of the known sections, else "Old Con-file.\nNo
+// Header Information available".
 // False with szText set to the problem when the file cannot be read.
 bool LightProfileHeaderInfo(const std::string& szFile, std::string& szText);
 // Samples as CSV: "index,value" (or "index,red,green,blue") and one line per sample.

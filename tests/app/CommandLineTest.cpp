@@ -20,6 +20,11 @@ TEST(CommandLine, RulesPickTheFileName)
         // colons in Linux file names are not drive colons
         {"/home/tech/scan 12:30.con", "/home/tech/scan 12:30.con", "/home/tech/scan 12:30.con"},
         {":odd", ":odd", ":odd"},
+        // a drive-like folder inside a Linux path is no drive: nothing before it is dropped
+        {"/mnt/C:/x.con", "/mnt/C:/x.con", "/mnt/C:/x.con"},
+        {"\"/mnt/C:/my x.con\"", " /mnt/C:/my x.con ", "/mnt/C:/my x.con"},
+        // ... while a real drive path after a switch still is
+        {"-p C:/x.con", "C:/x.con", "C:/x.con"},
         {"", "", ""},
     };
     // A leading blank is only dropped when no file of that very name exists.

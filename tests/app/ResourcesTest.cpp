@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "support/TestSupport.h"
 
@@ -49,4 +50,49 @@ TEST(Resources, MimeTypeKnowsEverySectionName)
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_EQ(r.m_szErr, "");
     EXPECT_NE(ReadFileBytes(dir.File("mime/magic")).find("[Light Profile]"), std::string::npos);
+}
+
+TEST(Resources, MimeMagicLooksWhereTheLauncherLooks)
+{
+    // The launcher reads 100 bytes: a section name that starts later than
+    // 100 minus its length is cut off there and not recognised.
+    const std::string szXml = ReadFileBytes(Resource("lumora-con.xml"));
+    const std::regex match("<match type=\"string\" offset=\"(\\d+):(\\d+)\" value=\"([^\"]+)\"/>");
+    int iMatches = 0;
+    for (auto it = std::sregex_iterator(szXml.begin(), szXml.end(), match); it != std::sregex_iterator(); ++it) {
+        const size_t iLast = std::stoul((*it)[2]);
+        EXPECT_EQ((*it)[1], "0");
+        EXPECT_EQ(iLast + (*it)[3].length(), 100u) << (*it)[3];
+        ++iMatches;
+    }
+    EXPECT_EQ(iMatches, 14);
+}
+
+TEST(Resources, MetainfoValidates)
+{
+    const std::string szMetainfo = Resource("lumora.metainfo.xml");
+    EXPECT_NE(ReadFileBytes(szMetainfo).find("<launchable type=\"desktop-id\">lumora.desktop</launchable>"),
+              std::string::npos);
+    const std::string szTool = Tool("appstreamcli");
+    if (szTool.empty())
+        GTEST_SKIP() << "appstreamcli is not installed";
+    const CRunResult r = RunProgram(szTool, {"validate", "--no-net", "--pedantic", szMetainfo});
+    EXPECT_EQ(r.m_iExit, 0) << r.m_szOut << r.m_szErr;
+}
+
+TEST(Resources, ManPagesFormatCleanlyAndCoverEveryCommand)
+{
+    const std::string szMan = std::string(LUMORA_BIN_DIR) + "/../man/";
+    const std::string szCli = ReadFileBytes(szMan + "lumora-cli.1");
+    for (const char* szCommand : {"info", "render", "unpack", "samples", "convert", "scanner"})
+        EXPECT_NE(szCli.find(std::string(".SS \"lumora-cli ") + szCommand + "\""), std::string::npos) << szCommand;
+    EXPECT_NE(ReadFileBytes(szMan + "lumora.1").find("--screenshot OUT.png"), std::string::npos);
+    const std::string szTool = Tool("groff");
+    if (szTool.empty())
+        GTEST_SKIP() << "groff is not installed";
+    for (const char* szPage : {"lumora.1", "lumora-cli.1"}) {
+        const CRunResult r = RunProgram(szTool, {"-man", "-Tutf8", "-ww", "-z", szMan + szPage});
+        EXPECT_EQ(r.m_iExit, 0) << szPage << r.m_szErr;
+        EXPECT_EQ(r.m_szErr, "") << szPage;
+    }
 }

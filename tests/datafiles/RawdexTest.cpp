@@ -72,10 +72,33 @@ TEST_F(CRawdexFixture, RawdexTxtOnlyOnTestStations)
     EXPECT_FALSE(FileExists(Out("Rawdex.txt")));
     EXPECT_EQ(ReadFileBytes(Out("c-entry.con")), "C"); // the skipped bytes were passed over
 
-    WriteFileBytes(m_Dir.File("prog/Fct_Tst6.ini"), "");
-    r = Unpack(szPack);
-    EXPECT_TRUE(r.m_Skipped.empty());
-    EXPECT_EQ(ReadFileBytes(Out("Rawdex.txt")), "notes");
+    // A station's settings file counts in a settings root as in the program folder.
+    for (const std::string& szMarker : {m_Dir.File("roots/Fct_Test/fct_tst6.ini"), m_Dir.File("prog/Fct_Tst6.ini")}) {
+        std::filesystem::remove(Out("Rawdex.txt"));
+        std::filesystem::create_directories(std::filesystem::path(szMarker).parent_path());
+        WriteFileBytes(szMarker, "");
+        r = Unpack(szPack);
+        EXPECT_TRUE(r.m_Skipped.empty()) << szMarker;
+        EXPECT_EQ(ReadFileBytes(Out("Rawdex.txt")), "notes") << szMarker;
+        std::filesystem::remove(szMarker);
+    }
+}
+
+TEST_F(CRawdexFixture, ARelativeFolderIsRecordedAsTheFolderItNames)
+{
+    // "archive/" starts with an "a" but is no floppy drive: it is recorded,
+    // and as a folder the sibling tool can find from anywhere.
+    WriteFileBytes(m_Dir.File("prog/Probex6_FixPath.txt"), "Use Fixed Path=OFF\n");
+    std::filesystem::create_directories(m_Dir.File("archive"));
+    WriteFileBytes(m_Dir.File("archive/pack.con"), BuildRawdex({{"x.con", "X"}}));
+    const std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(m_Dir.Path());
+    const CRawdexResult r = UnpackRawdex("archive/pack.con");
+    std::filesystem::current_path(old);
+    EXPECT_TRUE(r.m_bOk);
+    EXPECT_EQ(ReadFileBytes(m_Dir.File("archive/x.con")), "X");
+    EXPECT_EQ(ReadFileBytes(m_Dir.File("prog/Probex6_Path.txt")),
+              std::filesystem::path(m_Dir.File("archive/")).lexically_normal().string());
 }
 
 TEST_F(CRawdexFixture, HostileNamesAreNeverWrittenButTheRestIs)
@@ -134,8 +157,11 @@ TEST_F(CRawdexFixture, ALastEntryLineOfEightBytesOrLessIsNotUnpacked)
     const CRawdexResult r = Unpack(BuildRawdex({{"first.con", "F"}, {"a.con", "X"}}));
     EXPECT_TRUE(r.m_bOk);
     EXPECT_EQ(r.m_Written, std::vector<std::string>{Out("first.con")});
+    ASSERT_EQ(r.m_Dropped.size(), 1u);
+    EXPECT_EQ(r.m_Dropped[0].substr(0, 32), "entry \"a.con\" (1 bytes) is not u");
     const CRawdexResult r2 = Unpack(BuildRawdex({{"first.con", "F"}, {"ab.con", "X"}}));
     EXPECT_EQ(r2.m_Written, (std::vector<std::string>{Out("first.con"), Out("ab.con")}));
+    EXPECT_TRUE(r2.m_Dropped.empty());
 }
 
 TEST(RawdexEntries, ThePlusNineRuleEndsTheWalk)

@@ -7,6 +7,7 @@
 #include "datafiles/Settings.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
+#include "platform/Paths.h"
 
 namespace {
 // A program directory and two settings roots of its own for each test.
@@ -68,13 +69,68 @@ TEST_F(CSettingsFixture, SharedSettingFallsBackOverTheRootsAndHandsTheRootBack)
     EXPECT_FALSE(GetSharedSetting("A", "NoiseTest", "0", szOut, &szDir));
     EXPECT_EQ(szOut, "0");
     EXPECT_EQ(szDir, Prog());
-    // The tool's own file has no fallback either.
+    // The tool's own file is found in a root too; the program directory's wins.
     WriteFileBytes(Root(1) + "Probx6.ini", "[Miscellaneous]\nUnit=mm\n");
-    EXPECT_FALSE(GetToolSetting("Miscellaneous", "Unit", "Inch", szOut));
-    EXPECT_EQ(szOut, "Inch");
-    WriteFileBytes(Prog() + "Probx6.ini", "[Miscellaneous]\nUnit=mm\n");
     EXPECT_TRUE(GetToolSetting("Miscellaneous", "Unit", "Inch", szOut));
     EXPECT_EQ(szOut, "mm");
+    WriteFileBytes(Prog() + "Probx6.ini", "[Miscellaneous]\nUnit=cm\n");
+    EXPECT_TRUE(GetToolSetting("Miscellaneous", "Unit", "Inch", szOut));
+    EXPECT_EQ(szOut, "cm");
+}
+
+TEST_F(CSettingsFixture, SiblingToolFilesAreFoundOutsideTheProgramFolder)
+{
+    // An installed program's folder is /usr/bin: the station's files live in the roots.
+    struct { std::string where; bool station; std::string unit; } cases[] = {
+        {"", false, "Inch"},
+        {Root(2) + "Fct_Test/", true, "mm"},
+        {Root(1), true, "mm"},
+        {Prog(), true, "mm"},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& szFolder : {Prog(), Root(1), Root(2) + "Fct_Test/"}) {
+            std::filesystem::remove(szFolder + "fct_TST6.INI");
+            std::filesystem::remove(szFolder + "Probx6.ini");
+        }
+        if (!c.where.empty()) {
+            WriteFileBytes(c.where + "fct_TST6.INI", "");
+            WriteFileBytes(c.where + "Probx6.ini", "[Miscellaneous]\nUnit=mm\n");
+        }
+        EXPECT_EQ(IsTestStation(), c.station) << c.where;
+        std::string szOut;
+        GetToolSetting("Miscellaneous", "Unit", "Inch", szOut);
+        EXPECT_EQ(szOut, c.unit) << c.where;
+    }
+}
+
+TEST_F(CSettingsFixture, AnInstalledProgramWritesNothingIntoItsFolder)
+{
+    std::filesystem::create_directories(PrivateLibraryFolder(Prog()));
+    const char* pOldLogDir = std::getenv("LUMORA_LOG_DIR");
+    const std::string szOldLogDir = pOldLogDir ? pOldLogDir : "";
+    ::unsetenv("LUMORA_LOG_DIR");
+    ::setenv("XDG_STATE_HOME", m_Dir.File("state").c_str(), 1);
+    log_Init("Lumora", "Lumora.log", Prog());
+    Log_Msg("line");
+    AppendLastError("trail");
+    CFixPathSettings fix;
+    fix.m_szFixedPath = "/results/";
+    EXPECT_TRUE(WriteFixPathFile(fix));
+    log_Close();
+    ::unsetenv("XDG_STATE_HOME");
+    if (pOldLogDir)
+        ::setenv("LUMORA_LOG_DIR", szOldLogDir.c_str(), 1);
+    const std::string szState = m_Dir.File("state/lumora/");
+    EXPECT_NE(ReadFileBytes(szState + "Lumora.log").find(" line\n"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(szState + "LastError.txt").find(" - trail\n"), std::string::npos);
+    // A first fix-path file goes where the lookup will find it again.
+    EXPECT_TRUE(FileExists(Root(1) + "Fct_Test/Probex6_FixPath.txt"));
+    ResetSettingsCache();
+    CFixPathSettings back;
+    EXPECT_TRUE(ReadFixPathFile(back));
+    EXPECT_EQ(back.m_szFixedPath, "/results/");
+    for (const auto& e : std::filesystem::directory_iterator(Prog()))
+        EXPECT_TRUE(e.is_directory()) << "written into the program folder: " << e.path();
 }
 
 TEST_F(CSettingsFixture, EndlessLinesDoNotHangTheLookup)
@@ -110,6 +166,7 @@ TEST(FixPath, UseFixedPathAndTheFixedPathTrap)
         {"Use Fixed Path=on\r\nFixed Path=/data/results\r\n", true, "/data/results/"},
         {"Fixed Path=/x/\nUse Fixed Path=ON\n", true, "/x/"},
         {"Use Fixed Path=/fake\n", false, "/tmp/"}, // not taken as the folder
+        {"Fixed Path=/data/results\\\n", false, "/data/results/"}, // a Windows separator is the separator
     };
     for (const auto& c : cases) {
         CFixPathSettings s;

@@ -16,6 +16,7 @@
 #include "datafiles/VersionInfo.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
+#include "platform/Signals.h"
 
 namespace {
 int g_iScreenshotExit = 0;
@@ -112,23 +113,34 @@ void StartScreenshotWatch(const QString& szOut)
 
 int RunLumora(int argc, char** argv)
 {
+    // Answered before the application object exists, which would need a display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string szArg = argv[i];
+        if (szArg == "--help" || szArg == "-h") {
+            std::printf("usage: lumora [FILE]\n"
+                        "       lumora --screenshot OUT.png [FILE]\n"
+                        "       lumora --help | --version\n"
+                        "\n"
+                        "Opens FILE in the viewer its header names, or the launcher when none is given.\n"
+                        "\n"
+                        "  --screenshot OUT.png  start as usual, save the window that appears as PNG and exit\n"
+                        "  --help                show this text and exit\n"
+                        "  --version             show the version and exit\n");
+            return 0;
+        }
+        if (szArg == "--version") {
+            std::printf("%s\n", VersionLine("lumora").c_str());
+            return 0;
+        }
+    }
+    InstallTerminationHandler();
     QApplication app(argc, argv);
+    // Docks and task bars match the windows to the desktop entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("lumora"));
     RegisterAllKinds();
     RegisterAllViewers();
     InstallMessageBoxHandler();
 
-    const std::string szFirst = argc > 1 ? argv[1] : "";
-    if (szFirst == "--help" || szFirst == "-h") {
-        std::printf("usage: lumora [FILE]\n       lumora --screenshot OUT.png [FILE]\n"
-                    "Opens FILE in the viewer its header names, or the launcher when none is given.\n");
-        return 0;
-    }
-    if (szFirst == "--version") {
-        const CVersionInfo version = OwnVersionInfo();
-        std::printf("%s Release %s (build %s)\n", version.Get("ProductName").c_str(),
-                    version.Get("ProductVersion").c_str(), version.Get("FileVersion").c_str());
-        return 0;
-    }
     int iFirst = 1;
     bool bScreenshot = false;
     if (argc > 1 && std::string(argv[1]) == "--screenshot") {

@@ -2,6 +2,7 @@
 
 #include <QBasicTimer>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QIcon>
@@ -31,7 +32,7 @@ constexpr int kHeight = 164;
 QString ShownName(const std::string& szFile)
 {
     const size_t iSlash = szFile.rfind('/');
-    const QString name = FromCp1252(iSlash == std::string::npos ? szFile : szFile.substr(iSlash + 1));
+    const QString name = QFile::decodeName(QByteArray::fromStdString(iSlash == std::string::npos ? szFile : szFile.substr(iSlash + 1)));
     // A long name without blanks would be cut at both edges of the word-wrapped
     // line; shortened in the middle, its start and its end stay readable.
     return QFontMetrics(QFont()).elidedText(name, Qt::ElideMiddle, kWidth - 24);
@@ -208,8 +209,12 @@ bool CViewerDlg::RunViewer(const std::string& szViewer, CViewerRequest request, 
     const ViewerRunner* pRunner = CUiRegistry::Instance().FindViewer(szViewer);
     if (!pRunner || !*pRunner) {
         const QString viewer = ViewerTitle(szViewer);
-        if (request.m_szFile.empty())
-            SetStatus(QStringLiteral("The viewer %1 is not part of this build yet.").arg(viewer));
+        if (request.m_szFile.empty()) {
+            QString sentence = viewer;
+            if (!sentence.isEmpty())
+                sentence[0] = sentence[0].toUpper();
+            SetStatus(QStringLiteral("%1 is not part of this build yet.").arg(sentence));
+        }
         else
             SetStatus(QStringLiteral("%1 opens in %2,\nwhich this build does not include yet.")
                           .arg(ShownName(request.m_szFile), viewer));

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "datafiles/ConFile.h"
+#include "platform/Json.h"
 #include "platform/Messages.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
@@ -284,7 +285,7 @@ void COstra_Check_Camera_Adjustment_Test_Dialog::ShowHeader()
         ShowMessage("Old Con-file.\nNo Header Information available");
         return;
     }
-    ShowMessage(con.m_Header.GetText());
+    ShowMessage(Cp1252ToUtf8(con.m_Header.GetText()));
 }
 
 void COstra_Check_Camera_Adjustment_Test_Dialog::PaintPage(QPainter& painter, const QRect& page) const

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
@@ -100,8 +101,8 @@ bool SaveBytesAtomically(QWidget*, const QString& szFile, const QByteArray& byte
 {
     QSaveFile file(szFile);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        ShowMessage(FormatText("%s\ncannot be written: %s", ToCp1252(szFile).c_str(),
-                               ToCp1252(file.errorString()).c_str()));
+        ShowMessage(FormatText("%s\ncannot be written: %s", QFile::encodeName(szFile).constData(),
+                               file.errorString().toStdString().c_str()));
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QFile>
 #include <QMessageBox>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -22,8 +23,10 @@ void InstallMessageBoxHandler()
         if (!pParent)
             pParent = QApplication::activeWindow();
         QMessageBox box(pParent);
-        box.setWindowTitle(szCaption.empty() ? QStringLiteral("Lumora 6") : FromCp1252(szCaption));
-        box.setText(FromCp1252(szText));
+        // Messages are the system's own texts with file names in them; header
+        // texts were turned into Unicode where they were put in.
+        box.setWindowTitle(szCaption.empty() ? QStringLiteral("Lumora 6") : QString::fromStdString(szCaption));
+        box.setText(QFile::decodeName(QByteArray::fromStdString(szText)));
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
     });

@@ -1,0 +1,40 @@
+# Installation layout: programs in bindir, the simulated scanner in a private
+# library folder (found relative to the programs, so a DESTDIR or relocated
+# tree works), desktop integration, man pages, metainfo and the licence.
+
+set(LUMORA_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/lumora)
+file(RELATIVE_PATH LUMORA_PRIVATE_LIBDIR_FROM_BINDIR
+     ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${LUMORA_PRIVATE_LIBDIR})
+configure_file(${PROJECT_SOURCE_DIR}/src/platform/InstallLayout.h.in
+               ${CMAKE_BINARY_DIR}/generated/InstallLayout.h @ONLY)
+
+# Man pages are made from the programs' own --help, so they cannot drift.
+set(LUMORA_MAN_DIR ${CMAKE_BINARY_DIR}/man)
+set(LUMORA_CLI_COMMANDS info render unpack samples convert scanner)
+add_custom_command(
+  OUTPUT ${LUMORA_MAN_DIR}/lumora.1
+  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:lumora> -DNAME=lumora
+          "-DSUMMARY=view scanner data files and run alignment tests"
+          -DOUTPUT=${LUMORA_MAN_DIR}/lumora.1 -DVERSION=${PROJECT_VERSION}
+          -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+  DEPENDS lumora ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+  VERBATIM)
+add_custom_command(
+  OUTPUT ${LUMORA_MAN_DIR}/lumora-cli.1
+  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:lumora-cli> -DNAME=lumora-cli
+          "-DSUMMARY=inspect, render, convert and unpack scanner data files; talk to the scanner"
+          "-DCOMMANDS=${LUMORA_CLI_COMMANDS}"
+          -DOUTPUT=${LUMORA_MAN_DIR}/lumora-cli.1 -DVERSION=${PROJECT_VERSION}
+          -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+  DEPENDS lumora-cli ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+  VERBATIM)
+add_custom_target(lumora_man_pages ALL DEPENDS ${LUMORA_MAN_DIR}/lumora.1 ${LUMORA_MAN_DIR}/lumora-cli.1)
+
+install(TARGETS lumora lumora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS zel_scan_2000 LIBRARY DESTINATION ${LUMORA_PRIVATE_LIBDIR})
+install(FILES resources/lumora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/lumora-con.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES resources/icons/lumora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps)
+install(FILES resources/lumora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${LUMORA_MAN_DIR}/lumora.1 ${LUMORA_MAN_DIR}/lumora-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <cstdlib>
+
+#include "app/ui/AboutDlg.h"
+#include "app/ui/UiRegistry.h"
+#include "app/ui/ViewerDlg.h"
+#include "platform/Messages.h"
+#include "support/TestSupport.h"
+
+namespace {
+const std::string kUmlautName = "Pr\xC3\xBC" "fung-\xC3\x9F";
+
+// Removes a viewer from the registry for one test.
+class CWithoutViewer {
+public:
+    explicit CWithoutViewer(const std::string& szName) : m_szName(szName)
+    {
+        if (const ViewerRunner* p = CUiRegistry::Instance().FindViewer(szName))
+            m_Saved = *p;
+        CUiRegistry::Instance().AddViewer(szName, ViewerRunner());
+    }
+    ~CWithoutViewer() { CUiRegistry::Instance().AddViewer(m_szName, m_Saved); }
+
+private:
+    std::string m_szName;
+    ViewerRunner m_Saved;
+};
+
+// The launcher's status line once it has tried the file named on its command line.
+QString StatusAfterLoading(const std::string& szFile)
+{
+    CViewerDlg dlg;
+    dlg.SetFileToLoad(szFile);
+    dlg.show();
+    QTest::qWait(350);
+    return dlg.StatusText();
+}
+} // namespace
+
+TEST(Foundation, LauncherShowsUtf8NamesAsTheFileSystemHasThem)
+{
+    CTempDir dir;
+    CMessageRecorder rec;
+    const QString shown = QString::fromUtf8(kUmlautName.c_str());
+    WriteFileBytes(dir.File(kUmlautName + ".bin"), std::string(48, '\0'));
+    EXPECT_TRUE(StatusAfterLoading(dir.File(kUmlautName + ".bin")).contains(shown + ".bin")) << rec.Texts().size();
+
+    // A message that names a file names it the same way.
+    StatusAfterLoading(dir.File(kUmlautName + "-gone.con"));
+    ASSERT_FALSE(rec.Texts().empty());
+    EXPECT_EQ(rec.Texts().back().find(dir.File(kUmlautName + "-gone.con")), 0u) << rec.Texts().back();
+}
+
+TEST(Foundation, AViewerMissingFromTheBuildIsNamedInASentence)
+{
+    CTempDir dir;
+    const std::string szLines = "first-entry.con=3\n";
+    WriteFileBytes(dir.File("pack.con"), "[Rawdex]\nDataPointer=        " + std::to_string(32 + szLines.size()) + "\n" +
+                                             szLines + "ONE");
+    WriteFileBytes(dir.File("productinfo.ini"), "[ProductInfo]\nOem=2\n");
+    ::setenv("LUMORA_PRODUCT_INFO", dir.File("productinfo.ini").c_str(), 1);
+    CWithoutViewer none("COscilloscope_Dialog");
+    CMessageRecorder rec;
+    EXPECT_EQ(StatusAfterLoading(dir.File("pack.con")), QStringLiteral("The oscilloscope is not part of this build yet."));
+    ::unsetenv("LUMORA_PRODUCT_INFO");
+}
+
+TEST(Foundation, VersionOptionShowsWhatTheAboutBoxShows)
+{
+    const CRunResult r = RunProgram(BinPath("lumora"), {"--version"});
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    CAboutDlg about;
+    for (const QString& text : {about.FileDescription(), about.ProductVersion(), about.BuildNumber()})
+        EXPECT_NE(r.m_szOut.find(text.toStdString()), std::string::npos) << text.toStdString() << " in " << r.m_szOut;
+}
