@@ -74,6 +74,8 @@ void CScenario::LoadOptics(const CIniFile& ini)
     real("Sheet", "MarkGap", m_dMarkGap, 0.0, 1000.0);
     real("Sheet", "MarkSlope", m_dMarkSlope, -10.0, 10.0);
     real("Sheet", "MarkReach", m_dMarkReach, 0.0, kBig);
+    real("Sheet", "MarkRepeat", m_dMarkRepeat, 0.0, kBig);
+    real("Sheet", "MarkWidth", m_dMarkWidth, 0.1, 100.0);
     real("Sheet", "White", m_dPaperWhite, 0.0, 1.0);
     real("Sheet", "Card", m_dCardBlack, 0.0, 1.0);
     real("Sheet", "FineLines", m_dFineLines, 0.0, 1000.0);

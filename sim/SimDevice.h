@@ -113,6 +113,8 @@ struct CScenario {
     double m_dMarkGap = 3.0;     // positioning mark: wire centre distance on the line
     double m_dMarkSlope = 1.0;   // its slanted wire's pixels per line
     double m_dMarkReach = 300.0; // lines above and below the line that carry the mark
+    double m_dMarkWidth = 1.0;   // pixels of each wire of the mark
+    double m_dMarkRepeat = 0.0;  // > 0: the mark runs the whole sheet, its slanted wire restarting every this many lines
     double m_dPaperWhite = 0.9, m_dCardBlack = 0.1;
     double m_dFineLines = 0.0;   // pitch of fine ink lines on the calibration card, pixels (0: none)
     double m_dLampWeakness = 0.0;

@@ -138,8 +138,8 @@ CSheet::CSheet(const CScenario& s) : m_pScenario(&s), m_Nominal(Nominal(s))
             window.m_bOverLine = true;
             m_Wires.push_back(window);
             CWire a;
-            a.m_dX = x - dPixel / 2;
-            a.m_dWidth = dPixel;
+            a.m_dX = x - s.m_dMarkWidth * dPixel / 2;
+            a.m_dWidth = s.m_dMarkWidth * dPixel;
             a.m_dFromY = dLineY - s.m_dMarkReach * dPixel;
             a.m_dToY = dLineY + s.m_dMarkReach * dPixel;
             a.m_fR = kInk;
@@ -148,6 +148,26 @@ CSheet::CSheet(const CScenario& s) : m_pScenario(&s), m_Nominal(Nominal(s))
             b.m_dX += s.m_dMarkGap * dPixel;
             b.m_dSlope = s.m_dMarkSlope;
             b.m_dRefY = dLineY;
+            if (s.m_dMarkRepeat >= 1.0) {
+                // The carriage sheet: the straight wire runs the whole length and
+                // the slanted one is printed in short pieces, each starting again
+                // at the mark's gap, so a camera travelling the sheet always reads
+                // a gap inside its stripe.
+                a.m_dFromY = -1e12;
+                a.m_dToY = 1e12;
+                m_Wires.push_back(a);
+                const double dRepeat = s.m_dMarkRepeat * dPixel;
+                const double dLength = std::max(static_cast<double>(s.m_iPaperLength), dRepeat);
+                const double dFirst = dLineY - std::ceil(dLineY / dRepeat) * dRepeat;
+                for (double y = dFirst; y < dLength && m_Wires.size() < 200000; y += dRepeat) {
+                    CWire piece = b;
+                    piece.m_dRefY = y;
+                    piece.m_dFromY = y;
+                    piece.m_dToY = y + dRepeat;
+                    m_Wires.push_back(piece);
+                }
+                continue;
+            }
             m_Wires.push_back(a);
             m_Wires.push_back(b);
         }

@@ -1,0 +1,219 @@
+#include "testtools/LiveTests.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/Log.h"
+#include "scanner/ContScan.h"
+#include "scanner/Scanner.h"
+#include "testtools/CenterCCDEngine.h"
+#include "testtools/ResultText.h"
+
+namespace {
+
+bool Cancelled(const CLiveTestOptions& o)
+{
+    return CCancel::IsCancelRequested() || (o.m_pCancel && o.m_pCancel->load());
+}
+
+int32_t CancelError()
+{
+    return ScannerProgramError(ERR_USER_CANCELLED);
+}
+
+} // namespace
+
+bool LiveSleep(int32_t iMs, const CLiveTestOptions& o)
+{
+    for (int32_t t = 0; t < iMs; t += 100) {
+        if (Cancelled(o))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(100, iMs - t)));
+    }
+    return !Cancelled(o);
+}
+
+int32_t PositioningSetUp(CScanner& scanner, CContScan& scan, const CLiveTestOptions& o)
+{
+    Log_Msg("PositioningSetUp: sheet to the scan line");
+    if (const int32_t iError = scanner.LoadPaper(false); iError != 0)
+        return iError;
+    if (!LiveSleep(o.m_iSettleMs, o))
+        return CancelError();
+    int32_t iError = scanner.G5_PaperReady(90, false);
+    int32_t iState = 0, iPosition = 0;
+    for (int32_t iRetry = 0; iRetry < 10 && iError == 0 && scanner.HasStatusBlock() &&
+                             scanner.GetPaperState(iState, iPosition) && iState != ZEL_PS_READY;
+         ++iRetry) {
+        if (!LiveSleep(o.m_iSettleMs, o))
+            return CancelError();
+        iError = scanner.G5_PaperReady(90, false);
+    }
+    if (iError != 0)
+        return iError;
+    // The sheet stands with its positioning line under the nominal scan line.
+    scan.m_dTop = kLineFromTopInch;
+    scan.m_dLength = 0;
+    if ((iError = scan.StartContinuousScan(3)) != 0)
+        return iError;
+    if (!LiveSleep(100, o))
+        return CancelError();
+    for (int32_t iRound = 0; iRound < 100 && scanner.GetPaperState(iState, iPosition) &&
+                             (iState == 0x20 || iState == 0x22);
+         ++iRound)
+        if (!LiveSleep(10 * 100, o))
+            return CancelError();
+    if (!LiveSleep(o.m_iSettleMs, o))
+        return CancelError();
+    return 0;
+}
+
+double WindowShiftLines(CScanner& scanner)
+{
+    const int32_t iRes = scanner.GetOpticalResolution() > 0 ? scanner.GetOpticalResolution() : 600;
+    return (scanner.m_Window.m_iTop - kLineFromTopInch * 1200.0) * iRes / 1200.0;
+}
+
+int32_t ReadFrame(CContScan& scan, CPicture& frame)
+{
+    if (const int32_t iError = scan.ReadBuffer(); iError != 0)
+        return iError;
+    const int32_t iLines = scan.LinesPerBlock(), iPixels = scan.PixelsPerLine();
+    if (iLines <= 0 || iPixels <= 0 || scan.ReceivedBytes() <= 0) {
+        frame.Clear();
+        frame.m_iHeight = 0;
+        return 0;
+    }
+    if (!CreateRgbRows(frame, iPixels, iLines, scan.Picture().m_iResolution > 0 ? scan.Picture().m_iResolution : 600))
+        return CContScan::kErrAllocation;
+    const size_t iRow = size_t(iPixels) * 3;
+    for (int32_t y = 0; y < iLines; ++y) {
+        uint8_t* pOut = frame.m_pData + y * iRow;
+        if (scan.BytesPerPixel() == 3)
+            std::memcpy(pOut, scan.Block() + y * iRow, iRow);
+        else
+            for (int32_t x = 0; x < iPixels; ++x)
+                std::memset(pOut + x * 3, scan.Plane(1)[size_t(y) * size_t(iPixels) + size_t(x)], 3);
+    }
+    for (int32_t c = 0; c < CPicture::kCameras; ++c)
+        frame.m_BiC[c] = scan.CameraPixels()[size_t(c)] * 3;
+    return 0;
+}
+
+void PositioningStop(CScanner& scanner, CContScan& scan, const CLiveTestOptions& o)
+{
+    scan.StopScan();
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(o.m_iSettleMs, 100)));
+    scanner.LoadPaper(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(o.m_iSettleMs, 100)));
+    scanner.G5_PaperReady(90, false);
+}
+
+int32_t RunPositioning(CScanner& scanner, CCenterCCDEngine& engine, int32_t iFrames, const CLiveTestOptions& o)
+{
+    scanner.GetGeneration(engine.m_iGeneration);
+    CContScan scan(&scanner);
+    int32_t iError = PositioningSetUp(scanner, scan, o);
+    engine.m_dWindowShift = WindowShiftLines(scanner);
+    engine.m_bRunning = true;
+    CPicture frame;
+    int32_t iMeasured = 0, iEmpty = 0;
+    while (iError == 0 && iMeasured < iFrames) {
+        if (Cancelled(o)) {
+            iError = CancelError();
+            break;
+        }
+        if ((iError = ReadFrame(scan, frame)) != 0)
+            break;
+        if (frame.m_iHeight <= 0) {
+            // Nothing this time round; a scanner that never delivers ends the test.
+            if (++iEmpty > 1000)
+                iError = CContScan::kErrLineWidth;
+            continue;
+        }
+        iEmpty = 0;
+        iMeasured += engine.MeasureFrame(frame) ? 1 : 0;
+        if (engine.m_iSteps > iFrames * 10 + 100)
+            break; // frames keep coming but the lines are not found
+    }
+    PositioningStop(scanner, scan, o);
+    engine.m_bRunning = false;
+    return iError;
+}
+
+int32_t RunCarriageTravel(CScanner& scanner, CCenterCCDEngine& engine, const CLiveTestOptions& o,
+                          const std::function<void(int32_t)>& progress)
+{
+    Log_Msg(FormatText("RunCarriageTravel: scan speed %d", engine.m_iScanSpeed));
+    scanner.GetGeneration(engine.m_iGeneration);
+    if (const int32_t iError = scanner.LoadPaper(false); iError != 0)
+        return iError;
+    if (const int32_t iError = scanner.G5_PaperReady(90, false); iError != 0)
+        return iError;
+    // Only the two cameras' ends around their overlap are scanned: the
+    // stripes are all the test looks at.
+    std::array<int32_t, CScanner::kMaxCameras> pixels{};
+    if (const int32_t iError = scanner.GetCameraPixels8(pixels); iError != 0)
+        return iError;
+    const int32_t iRes = scanner.GetOpticalResolution() > 0 ? scanner.GetOpticalResolution() : 600;
+    int32_t iBoundary = 0;
+    for (int32_t c = 0; c <= engine.m_iFrontCamera && c < CScanner::kMaxCameras; ++c)
+        iBoundary += pixels[size_t(c)];
+    const int32_t iHalf = 600;
+    const double dLeft = std::max(iBoundary - iHalf, 0) / double(iRes);
+    const double dWidth = 2.0 * iHalf / iRes;
+    engine.BeginTravel();
+    CContScan scan(&scanner);
+    int32_t iError = scan.StartScan(dLeft, o.m_dTravelTopInch, dWidth, o.m_dTravelInch, 3, iRes, 128);
+    CPicture frame;
+    int32_t iEmpty = 0;
+    const int32_t iMaxRows = static_cast<int32_t>(std::min(o.m_dTravelInch * iRes, 2.0e6));
+    while (iError == 0 && engine.Rows() < iMaxRows) {
+        if (Cancelled(o)) {
+            iError = CancelError();
+            break;
+        }
+        if ((iError = ReadFrame(scan, frame)) != 0)
+            break;
+        if (frame.m_iHeight <= 0) {
+            // The sheet's end: the scanner has no more lines.
+            if (++iEmpty > 20 && engine.Rows() > 0)
+                break;
+            if (iEmpty > 2000) {
+                iError = CContScan::kErrLineWidth;
+                break;
+            }
+            continue;
+        }
+        iEmpty = 0;
+        int32_t iFrontEnd = 0, iRearStart = 0;
+        const bool bEdges = FindCameraEdges(frame, engine.m_iFrontCamera, engine.m_iRearCamera, iFrontEnd, iRearStart);
+        for (int32_t y = 0; y < frame.m_iHeight && engine.Rows() < iMaxRows; ++y)
+            engine.MeasureTravelRow(bEdges ? frame.m_pData + int64_t(y) * frame.m_iWidth * 3 : nullptr, frame.m_iWidth,
+                                    frame.m_iResolution, iFrontEnd, iRearStart);
+        if (progress)
+            progress(engine.Rows());
+    }
+    scan.StopScan();
+    engine.FinishTravel();
+    return iError;
+}
+
+std::string LiveScannerName(CScanner& scanner)
+{
+    std::string sz = scanner.GetScannerName();
+    return sz.empty() ? std::string("Scanner") : sz;
+}
+
+std::vector<std::string> CarriageResultLines(const CCenterCCDEngine& e, const std::string& szScanner)
+{
+    const CDateTime now = CDateTime::Now();
+    const double dFront = PixelsToMove(e.m_dPathDiffFront), dRear = PixelsToMove(e.m_dPathDiffRear);
+    return {"Scanner: " + szScanner, "Date: " + now.DateString() + " " + now.TimeString(),
+            Printf("Scan speed: %d", e.m_iScanSpeed), Printf("Path Diff Front: %.2f pixels", e.m_dPathDiffFront),
+            Printf("Path Diff Rear: %.2f pixels", e.m_dPathDiffRear),
+            Printf("Pix to move Front: %.0f pixels %s", dFront, TurnDirection(dFront)),
+            Printf("Pix to move Rear : %.0f pixels %s", dRear, TurnDirection(dRear))};
+}

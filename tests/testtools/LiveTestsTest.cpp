@@ -1,0 +1,95 @@
+// The two live tests on the simulated scanner: the scenario puts the front
+// and rear cameras' scan lines and the carriage tilt somewhere, the engines
+// must find them there.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <chrono>
+
+#include "../scanner/SimFixture.h"
+#include "scanner/ContScan.h"
+#include "testtools/CenterCCDEngine.h"
+#include "testtools/LiveTests.h"
+#include "testtools/ResultText.h"
+
+namespace {
+
+CLiveTestOptions Quick()
+{
+    CLiveTestOptions o;
+    o.m_iSettleMs = 0;
+    return o;
+}
+
+std::string PositioningScenario(double dFront, double dRear, int32_t iSeed, double dSigma)
+{
+    return kFast + Printf("[Sheet]\nKind=line\nMarkWidth=2\nFrontLineY=%.3f\nRearLineY=%.3f\n[Noise]\nSeed=%d\nSigma=%.2f\n[Camera.A]\nBlur=1\n[Camera.B]\nBlur=1\n"
+                          "",
+                          dFront, dRear, iSeed, dSigma);
+}
+
+// Camera A is a front camera, B a rear one; both see the carriage tilt at
+// their place plus their own tilt, over the sheet's length.
+std::string CarriageScenario(double dCarriage, double dTiltA, double dTiltB, int32_t iSeed, int32_t iLength)
+{
+    return kFast + Printf("[Sheet]\nKind=line\nMarkWidth=2\nMarkRepeat=40\nFrontLineY=4\nRearLineY=6\n[Paper]\nLength=%d\n"
+                          "[Carriage]\nTilt=%.3f\n[Camera.A]\nTilt=%.3f\n[Camera.B]\nTilt=%.3f\n"
+                          "[Noise]\nSeed=%d\nSigma=1\n",
+                          iLength, dCarriage, dTiltA, dTiltB, iSeed);
+}
+
+class CLiveTest : public CSimFixture {};
+
+} // namespace
+
+TEST_F(CLiveTest, PositioningFindsTheInjectedScanLines)
+{
+    struct Case {
+        double m_dFront, m_dRear;
+    };
+    double dWorst = 0;
+    for (int32_t i = 0; i < 20; ++i) {
+        const double dFront = 2.0 + std::fmod(i * 1.37, 7.5), dRear = 2.2 + std::fmod(i * 2.91, 7.3);
+        SCOPED_TRACE(Printf("seed %d front %.3f rear %.3f", i + 1, dFront, dRear));
+        Open(PositioningScenario(dFront, dRear, i + 1, 1.0));
+        CCenterCCDEngine e;
+        ASSERT_EQ(RunPositioning(m_Scanner, e, 3, Quick()), 0);
+        ASSERT_GT(e.m_FrontAverage.Count(), 0);
+        const double dF = e.m_FrontAverage.Mean(), dR = e.m_RearAverage.Mean();
+        EXPECT_NEAR(dF, dFront, 0.1);
+        EXPECT_NEAR(dR, dRear, 0.1);
+        dWorst = std::max({dWorst, std::fabs(dF - dFront), std::fabs(dR - dRear)});
+        m_Scanner.CloseScanner(true);
+        m_Scanner.CloseLibrary();
+    }
+    std::printf("positioning: worst error %.3f px over 20 scenarios\n", dWorst);
+}
+
+TEST_F(CLiveTest, CarriageFindsTheInjectedDrift)
+{
+    double dWorst = 0;
+    for (int32_t i = 0; i < 20; ++i) {
+        const double dCarriage = -12.0 + std::fmod(i * 5.3, 24.0), dTiltA = std::fmod(i * 1.7, 4.0) - 2.0,
+                     dTiltB = std::fmod(i * 2.3, 3.0) - 1.5;
+        const int32_t iLength = 4800; // 4 inches
+        SCOPED_TRACE(Printf("seed %d carriage %.2f tilt A %.2f B %.2f", i + 1, dCarriage, dTiltA, dTiltB));
+        Open(CarriageScenario(dCarriage, dTiltA, dTiltB, i + 1, iLength));
+        CCenterCCDEngine e;
+        ASSERT_EQ(RunCarriageTravel(m_Scanner, e, Quick()), 0);
+        ASSERT_GT(e.Rows(), 1000);
+        // Over its travel a camera gains its tilt times the part of the sheet travelled.
+        const double dTravel = e.Rows() * 2.0 / iLength; // two sheet units a row at 600 dpi
+        const double dFront = (dTiltA + dCarriage * (0.0 / 3 - 0.5)) * dTravel;
+        const double dRear = (dTiltB + dCarriage * (1.0 / 3 - 0.5)) * dTravel;
+        EXPECT_NEAR(e.m_dPathDiffFront, dFront, 0.1);
+        EXPECT_NEAR(e.m_dPathDiffRear, dRear, 0.1);
+        dWorst = std::max({dWorst, std::fabs(e.m_dPathDiffFront - dFront), std::fabs(e.m_dPathDiffRear - dRear)});
+        m_Scanner.CloseScanner(true);
+        m_Scanner.CloseLibrary();
+    }
+    std::printf("carriage: worst error %.3f px over 20 scenarios\n", dWorst);
+}
