@@ -13,7 +13,7 @@ namespace {
 
 constexpr int32_t kSecondLineLimit = 390; // the second line is looked for no further out
 constexpr double kWideLine = 10.0;        // a dark run wider than this is the positioning line, not a wire
-constexpr double kWrapJump = 10.0;        // a step this much off the travel is the mark starting again
+constexpr double kWrapJump = 20.0;        // a step this much back along the travel is the mark starting again
 
 double Centre(double a, double b) { return (a + b) / 2.0; }
 
@@ -638,9 +638,24 @@ void CCenterCCDEngine::MeasureTravelRow(const uint8_t* pRow, int32_t iWidth, int
     std::array<CRowLines, 3> lines[2];
     for (int32_t k = 0; k < 2; ++k) {
         CStripeSearch search;
-        if (!MeasureRow(work, stripe[k], 0, k == 1, search, lines[k]))
+        // Rows on the positioning line itself are no part of the travel.
+        if (!MeasureRow(work, stripe[k], 0, k == 1, search, lines[k]) || search.m_iStart > 0)
             return;
     }
+    // Just after the mark starts again its wires lie close and read their
+    // distance less well; those rows wait for the next ones.
+    for (int32_t k = 0; k < 2; ++k)
+        if (lines[k][2].m_dValue < 4.0)
+            return;
+    // A reading off the travel by more than a line and a half, and not the
+    // mark starting again, is a row the lines were not found right in.
+    for (int32_t k = 0; k < 2; ++k)
+        for (int32_t c = 0; c < 3; ++c) {
+            const CUnwrap& u = m_Unwrap[size_t(c)][size_t(k)];
+            const double d = lines[k][size_t(c)].m_dValue + u.m_dAdd - (u.m_dLast + (n - u.m_iLastRow));
+            if (u.m_bAny && std::fabs(d) > 1.5 && d > -kWrapJump)
+                return;
+        }
     for (int32_t k = 0; k < 2; ++k)
         for (int32_t c = 0; c < 3; ++c) {
             const CRowLines& l = lines[k][size_t(c)];
@@ -652,7 +667,7 @@ void CCenterCCDEngine::MeasureTravelRow(const uint8_t* pRow, int32_t iWidth, int
             double v = l.m_dValue + u.m_dAdd;
             if (u.m_bAny) {
                 const double dExpected = u.m_dLast + (n - u.m_iLastRow);
-                if (std::fabs(v - dExpected) > kWrapJump) {
+                if (v - dExpected < -kWrapJump) {
                     u.m_dAdd += std::round(dExpected - v);
                     v = l.m_dValue + u.m_dAdd;
                 }
@@ -677,7 +692,16 @@ void CCenterCCDEngine::FinishTravel()
     for (int32_t k = 0; k < 2; ++k) {
         std::vector<double> y(m_Position[2][size_t(k)].begin(), m_Position[2][size_t(k)].begin() + m_iRows);
         std::vector<uint8_t> v(m_Valid[2][size_t(k)].begin(), m_Valid[2][size_t(k)].begin() + m_iRows);
-        m_Fit[size_t(k)] = FitRows(y, v);
+        CLineFit f = FitRows(y, v);
+        // Rows where the mark starts again read a mixture of two pieces; such
+        // a reading lies far off the others and stays out of the second fit.
+        for (int32_t iPass = 0; iPass < 2 && f.m_iPoints > 2; ++iPass) {
+            for (size_t i = 0; i < y.size(); ++i)
+                if (v[i] && std::fabs(y[i] - (f.m_dSlope * double(i) + f.m_dOffset)) > 0.5)
+                    v[i] = 0;
+            f = FitRows(y, v);
+        }
+        m_Fit[size_t(k)] = f;
     }
     m_dPathDiffFront = PathDifference(m_Fit[0], m_iRows);
     m_dPathDiffRear = PathDifference(m_Fit[1], m_iRows);

@@ -37,7 +37,7 @@ std::string PositioningScenario(double dFront, double dRear, int32_t iSeed, doub
 std::string CarriageScenario(double dCarriage, double dTiltA, double dTiltB, int32_t iSeed, int32_t iLength)
 {
     return kFast + Printf("[Sheet]\nKind=line\nMarkWidth=2\nMarkRepeat=40\nFrontLineY=4\nRearLineY=6\n[Paper]\nLength=%d\n"
-                          "[Carriage]\nTilt=%.3f\n[Camera.A]\nTilt=%.3f\n[Camera.B]\nTilt=%.3f\n"
+                          "[Carriage]\nTilt=%.3f\n[Camera.A]\nTilt=%.3f\nBlur=1\n[Camera.B]\nTilt=%.3f\nBlur=1\n"
                           "[Noise]\nSeed=%d\nSigma=1\n",
                           iLength, dCarriage, dTiltA, dTiltB, iSeed);
 }
@@ -92,4 +92,14 @@ TEST_F(CLiveTest, CarriageFindsTheInjectedDrift)
         m_Scanner.CloseLibrary();
     }
     std::printf("carriage: worst error %.3f px over 20 scenarios\n", dWorst);
+}
+
+TEST_F(CLiveTest, DebugCarriage)
+{
+    Open(CarriageScenario(-12, -2, -1.5, 1, 4800));
+    CCenterCCDEngine e;
+    ASSERT_EQ(RunCarriageTravel(m_Scanner, e, Quick()), 0);
+    std::printf("rows %d fit points %d %d pd %.3f %.3f\n", e.Rows(), e.m_Fit[0].m_iPoints, e.m_Fit[1].m_iPoints, e.m_dPathDiffFront, e.m_dPathDiffRear);
+    for (int i = 0; i < e.Rows(); i += 23)
+        std::printf("%d %d %.2f %d %.2f\n", i, e.m_Valid[2][0][i], e.m_Position[2][0][i], e.m_Valid[2][1][i], e.m_Position[2][1][i]);
 }
