@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
-#include <chrono>
 
 #include "../scanner/SimFixture.h"
 #include "scanner/ContScan.h"
@@ -94,12 +92,22 @@ TEST_F(CLiveTest, CarriageFindsTheInjectedDrift)
     std::printf("carriage: worst error %.3f px over 20 scenarios\n", dWorst);
 }
 
-TEST_F(CLiveTest, DebugCarriage)
+TEST_F(CLiveTest, ALostConnectionEndsTheTestWithItsError)
 {
-    Open(CarriageScenario(-12, -2, -1.5, 1, 4800));
+    Open(PositioningScenario(3, 4, 1, 1.0) + "[Faults]\nLoseConnectionAfter=60\n");
     CCenterCCDEngine e;
-    ASSERT_EQ(RunCarriageTravel(m_Scanner, e, Quick()), 0);
-    std::printf("rows %d fit points %d %d pd %.3f %.3f\n", e.Rows(), e.m_Fit[0].m_iPoints, e.m_Fit[1].m_iPoints, e.m_dPathDiffFront, e.m_dPathDiffRear);
-    for (int i = 0; i < e.Rows(); i += 23)
-        std::printf("%d %d %.2f %d %.2f\n", i, e.m_Valid[2][0][i], e.m_Position[2][0][i], e.m_Valid[2][1][i], e.m_Position[2][1][i]);
+    EXPECT_NE(RunPositioning(m_Scanner, e, 1000, Quick()), 0);
+    EXPECT_FALSE(e.m_bRunning);
+}
+
+TEST_F(CLiveTest, ACancelEndsTheTravelScan)
+{
+    Open(CarriageScenario(2, 0, 0, 1, 4800));
+    CCenterCCDEngine e;
+    std::atomic<bool> bCancel{false};
+    CLiveTestOptions o = Quick();
+    o.m_pCancel = &bCancel;
+    const int32_t iError = RunCarriageTravel(m_Scanner, e, o, [&](int32_t iRows) { bCancel = iRows > 100; });
+    EXPECT_EQ(iError, ScannerProgramError(ERR_USER_CANCELLED));
+    EXPECT_LT(e.Rows(), 2000);
 }
