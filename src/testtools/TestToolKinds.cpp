@@ -3,6 +3,7 @@
 #include "testtools/TestToolKinds.h"
 #include "testtools/StarTestEngine.h"
 #include "testtools/TonalResult.h"
+#include "testtools/CenterCCDEngine.h"
 
 namespace {
 
@@ -78,12 +79,55 @@ void DescribeTonal(const std::string& /*szAs*/, CFileDescription& desc)
     desc.m_Extra.Set("max_light_deviation", Round(r.m_dMaxLightDeviation, 2));
 }
 
+void DescribePositioning(const std::string& /*szAs*/, CFileDescription& desc)
+{
+    CCenterCCDEngine e;
+    const bool bOk = e.ReadPositioning(desc.m_szFile);
+    if (!e.m_Messages.empty()) {
+        desc.m_Messages.push_back(Joined(e.m_Messages));
+        desc.m_Extra.Set("problem", Joined(e.m_Messages));
+    }
+    if (!bOk)
+        return;
+    static const char* kColours[3] = {"red", "green", "blue"};
+    for (int32_t c = 0; c < 3; ++c) {
+        CJson o = CJson::MakeObject();
+        o.Set("front", Round(e.m_dFront[size_t(c)], 2));
+        o.Set("rear", Round(e.m_dRear[size_t(c)], 2));
+        desc.m_Extra.Set(kColours[c], o);
+    }
+    desc.m_Extra.Set("passed", e.Passed());
+}
+
+void DescribeCarriage(const std::string& /*szAs*/, CFileDescription& desc)
+{
+    CCenterCCDEngine e;
+    const bool bOk = e.ReadCarriage(desc.m_szFile);
+    if (!e.m_Messages.empty()) {
+        desc.m_Messages.push_back(Joined(e.m_Messages));
+        desc.m_Extra.Set("problem", Joined(e.m_Messages));
+    }
+    if (!bOk)
+        return;
+    const double dFront = PixelsToMove(e.m_dPathDiffFront), dRear = PixelsToMove(e.m_dPathDiffRear);
+    desc.m_Extra.Set("version", e.m_iVersion);
+    desc.m_Extra.Set("rows", e.Rows());
+    desc.m_Extra.Set("path_diff_front", Round(e.m_dPathDiffFront, 2));
+    desc.m_Extra.Set("path_diff_rear", Round(e.m_dPathDiffRear, 2));
+    desc.m_Extra.Set("pixels_to_move_front", Round(dFront, 2));
+    desc.m_Extra.Set("pixels_to_move_rear", Round(dRear, 2));
+    desc.m_Extra.Set("direction_front", TurnDirection(dFront));
+    desc.m_Extra.Set("direction_rear", TurnDirection(dRear));
+}
+
 } // namespace
 
 void RegisterTestToolKinds(CKindRegistry& reg)
 {
     reg.AddDescriber("star-test", DescribeStarTest);
     reg.AddDescriber("tonal-resolution", DescribeTonal);
+    reg.AddDescriber("scan-line-positioning", DescribePositioning);
+    reg.AddDescriber("mirror-carriage-adjustment", DescribeCarriage);
     reg.AddSampleWriter("star-test", [](const std::string& szDir) -> std::vector<std::string> {
         const std::string szPath = szDir + "/StarTest_Sample.txt";
         if (!CStarTestEngine::WriteFile(szPath, MakeSampleStarTestSweeps(), 9, 2)) return {};
