@@ -32,9 +32,10 @@ public:
     void NewRow();
     void Flush();
     int64_t ElapsedMs() const;
+    // Text as it is, without a separator.
+    void Put(const std::string& sz);
 
 private:
-    void Put(const std::string& sz);
     std::string m_szPath;
     char m_cSeparator;
     CFilePtr m_pFile;

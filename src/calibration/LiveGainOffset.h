@@ -133,6 +133,8 @@ public:
     static constexpr int32_t kSetupCalls = 100;
     // Learning calls before a channel may be decided.
     static constexpr int32_t kMinLearningCalls = 15;
+    // The block's resolution is none of the scanner's modes.
+    static constexpr int32_t kErrNoMode = -32;
 
     explicit CLiveGainOffset(CScanner* pScanner);
     ~CLiveGainOffset();
@@ -191,6 +193,16 @@ public:
     };
     std::array<std::array<CSegmentPeak, 4>, 8> m_Peaks{};
 
+    // Scanner facts: taken from the scanner when there is one (tests and
+    // replays without a scanner set them).
+    CLgoScannerKind m_Kind;
+    // 1: the newer step form (5-bit gains), 0: the older, -1: ask the scanner
+    // (inquiry page 0xC6 byte 88 = 2 is the newer analog front end).
+    int32_t m_iNewerForm = -1;
+    // Every set written, and the last one (also without a scanner).
+    int64_t m_iWrites = 0;
+    CGainOffset m_LastWritten;
+
     int32_t m_iSequence = 0;
     std::vector<std::unique_ptr<CLiveGainOffset_Data>> m_Data;
     int32_t m_ErrorNo = 0;
@@ -207,6 +219,11 @@ private:
     int32_t Raise(int32_t iError);
 
     CScanner* m_pScanner;
+    int32_t WriteSet(CLiveGainOffset_Data& data, bool bNewer);
     bool m_bFinalPass = false;
+    int64_t m_iSetupCall = -1;
     std::array<std::array<CLgoLevels, 4>, 8> m_Levels{};
+    // The last lamp-on row of every plane, for the final check.
+    std::array<std::vector<uint8_t>, 3> m_LastWhiteRow;
+    std::array<int32_t, 8> m_LastWhiteCameras{};
 };
