@@ -122,6 +122,8 @@ int32_t CLiveGainOffset_Data::Fail(int32_t iCamera, int32_t iNumber)
     m_bCameraFailed[size_t(iCamera & 7)] = true;
     CCamera::SetGlobalCameraFailed(iCamera);
     const int32_t iCode = MakeProgramError(static_cast<uint32_t>(iNumber));
+    if (m_iCameraError[size_t(iCamera & 7)] == 0)
+        m_iCameraError[size_t(iCamera & 7)] = iCode;
     if (m_ErrorNo == 0)
         m_ErrorNo = iCode;
     return iCode;
@@ -540,6 +542,13 @@ void CLiveGainOffset::LearningSetup(const CLgoBlock& block, CLiveGainOffset_Data
         return;
     const bool bGray = block.m_iMode != 3;
     const int32_t iCameras = CameraCount(block);
+    // Only the gains move: the offsets stay what the scanner has.
+    CGainOffset current;
+    if (m_pScanner && m_pScanner->ReadGainOffset(current) == 0)
+        for (int32_t c = 0; c < std::min(current.m_iCameraCount, 8); ++c)
+            data.m_GainOffset.m_Cameras[size_t(c)] = current.m_Cameras[size_t(c)];
+    else if (m_pScanner)
+        Log_Msg("CIS_GetGainOffset failed");
     for (int32_t c = 0; c < iCameras; ++c) {
         if (!Handled(c))
             continue;
@@ -617,15 +626,19 @@ void CLiveGainOffset::LearningStep(const CLgoBlock& block, CLiveGainOffset_Data&
             }
             const bool bInverted = data.m_bInverted[c][k];
             int32_t iEven = -1;
+            // Rises and falls are taken against the mean change of the four
+            // phases, so a shift common to both channels (an offset the
+            // scanner had before) cannot decide anything.
+            const double dMean = (dDiff[0] + dDiff[1] + dDiff[2] + dDiff[3]) / 4;
             if (!bReference) {
-                const bool bRose = dDiff[0] > 0;
+                const bool bRose = dDiff[0] > dMean;
                 iEven = bRose != bInverted ? 1 : 0;
             } else {
                 // The even channel moved the way its gain was driven: down,
                 // or up for an inverted channel. Its two phases sit side by side.
                 int iMask = 0;
                 for (int p = 0; p < 4; ++p)
-                    if ((dDiff[p] > 0) == bInverted)
+                    if ((dDiff[p] > dMean) == bInverted)
                         iMask |= 1 << p;
                 for (int e = 0; e < 4; ++e)
                     if (iMask == ((1 << e) | (1 << ((e + 1) & 3))))
@@ -719,8 +732,11 @@ int32_t CLiveGainOffset::CalibrateAll(const CLgoBlock& block, CLiveGainOffset_Da
         }
     }
     for (int32_t c = 0; c < 8; ++c)
-        if (data.m_bCameraFailed[size_t(c)])
+        if (data.m_bCameraFailed[size_t(c)]) {
             m_bCameraFailed[size_t(c)] = true;
+            if (m_iCameraError[size_t(c)] == 0)
+                m_iCameraError[size_t(c)] = data.m_iCameraError[size_t(c)];
+        }
     if (iError != 0) {
         // A failed step leaves the set as the last written step left it.
         data.m_GainOffset = before;
@@ -848,8 +864,9 @@ int32_t CLiveGainOffset::Do(const CLgoBlock& block)
                                        Letter(c), k, data.m_iState[m], static_cast<int>(m_iCall_Learning)));
                     data.m_bCameraFailed[size_t(c)] = m_bCameraFailed[size_t(c)] = true;
                     CCamera::SetGlobalCameraFailed(c);
-                    if (iError == 0)
-                        iError = MakeProgramError(PERR_LGO_MAX_LOOPS);
+                    iError = MakeProgramError(PERR_LGO_MAX_LOOPS);
+                    if (m_iCameraError[size_t(c)] == 0)
+                        m_iCameraError[size_t(c)] = iError;
                     break;
                 }
         }

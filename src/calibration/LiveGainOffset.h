@@ -111,8 +111,10 @@ public:
     // Calibration steps run per mode (m_bDone means something only after one).
     int32_t m_iSteps[2] = {0, 0};
     CLgoScannerKind m_Kind;
-    // Cameras this object marked failed, and the first error it raised.
+    // Cameras this object marked failed with the error each raised, and the
+    // first error it raised.
     std::array<bool, 8> m_bCameraFailed{};
+    std::array<int32_t, 8> m_iCameraError{};
     int32_t m_ErrorNo = 0;
 
 private:
@@ -184,7 +186,9 @@ public:
     // Final check after "Analog calibration done".
     bool m_bFinalCheck = true;
     int32_t m_iSaturationLimit = 254;
-    int32_t m_iProfileMinimum = 60;
+    // 0: the sheet under the cameras need not be white everywhere (the
+    // calibration card is dark but for its stitch areas).
+    int32_t m_iProfileMinimum = 0;
     int32_t m_iSegmentLength = 256;
     // The highest segment mean of the final check per camera and colour and
     // its pixel range.
@@ -207,6 +211,7 @@ public:
     std::vector<std::unique_ptr<CLiveGainOffset_Data>> m_Data;
     int32_t m_ErrorNo = 0;
     std::array<bool, 8> m_bCameraFailed{};
+    std::array<int32_t, 8> m_iCameraError{};
 
 private:
     bool Handled(int32_t iCamera) const { return !m_bSingleCamera || iCamera == m_iSingleCamera; }
