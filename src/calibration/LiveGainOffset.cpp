@@ -542,13 +542,6 @@ void CLiveGainOffset::LearningSetup(const CLgoBlock& block, CLiveGainOffset_Data
         return;
     const bool bGray = block.m_iMode != 3;
     const int32_t iCameras = CameraCount(block);
-    // Only the gains move: the offsets stay what the scanner has.
-    CGainOffset current;
-    if (m_pScanner && m_pScanner->ReadGainOffset(current) == 0)
-        for (int32_t c = 0; c < std::min(current.m_iCameraCount, 8); ++c)
-            data.m_GainOffset.m_Cameras[size_t(c)] = current.m_Cameras[size_t(c)];
-    else if (m_pScanner)
-        Log_Msg("CIS_GetGainOffset failed");
     for (int32_t c = 0; c < iCameras; ++c) {
         if (!Handled(c))
             continue;

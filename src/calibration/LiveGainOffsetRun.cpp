@@ -95,6 +95,7 @@ int32_t RunLiveGainOffset(CScanner& scanner, const CLgoRunOptions& o, CLgoRunRes
         if (CCancel::IsCancelRequested()) {
             CCancel::SetCancelled();
             stopAll();
+            Log_Msg("RunLiveGainOffset: cancelled; scan and camera motors stopped");
             Summarise(lgo, r);
             return r.m_iError = ScannerProgramError(ERR_USER_CANCELLED);
         }
