@@ -116,6 +116,11 @@ CCsvFile::CCsvFile(const std::string& szPath, char cSeparator) : m_szPath(szPath
     Put(FormatText("sep=%c\n", m_cSeparator));
 }
 
+CCsvFile::~CCsvFile()
+{
+    Put("\n");
+}
+
 void CCsvFile::Put(const std::string& sz)
 {
     if (!m_pFile)

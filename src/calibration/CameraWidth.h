@@ -18,6 +18,11 @@ class CPicture;
 class CCsvFile {
 public:
     explicit CCsvFile(const std::string& szPath, char cSeparator = ';');
+    // Ends the last row with a line feed, so the next opening's hint line
+    // stands on a line of its own.
+    ~CCsvFile();
+    CCsvFile(const CCsvFile&) = delete;
+    CCsvFile& operator=(const CCsvFile&) = delete;
     bool IsOpen() const { return static_cast<bool>(m_pFile); }
     const std::string& Path() const { return m_szPath; }
     // Why the file could not be opened or written.
