@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "calibration/CameraWidth.h"
 #include "calibration/LiveGainOffset.h"
 #include "calibration/LiveGainOffsetRun.h"
 #include "datafiles/ProgramErrors.h"
@@ -181,4 +182,48 @@ TEST(LiveGainOffsetCli, CalibrateReportsJsonAndStopsOnCtrlC)
     // The scan was reset and every motor told to stop before the end.
     const std::string szLogText = ReadFileBytes(szLog);
     EXPECT_NE(szLogText.find("cancelled; scan and camera motors stopped"), std::string::npos);
+}
+
+// The width analysis on the simulator's calibration sheet: a camera whose
+// view is wider than built sees its two seams closer together in pixels.
+TEST(CameraWidthSim, AWiderViewShowsAsANarrowerSeamDistance)
+{
+    double dWidth[2] = {};
+    for (int iCase = 0; iCase < 2; ++iCase) {
+        CTempDir dir;
+        const std::string szPath = dir.File("scenario.ini");
+        WriteFileBytes(szPath, kCard + (iCase ? "[Camera.B]\nWidthError=10\n" : ""));
+        ::setenv("LUMORA_SIM_CONFIG", szPath.c_str(), 1);
+        CScanner scanner;
+        ASSERT_EQ(scanner.OpenScanner(0, false), 0);
+        ASSERT_EQ(scanner.LoadPaper(false), 0);
+        CContScan scan(&scanner);
+        ASSERT_EQ(scan.StartContinuousScan(2), 0);
+        ASSERT_EQ(scan.ReadBuffer(), 0);
+        CContScanPicture block;
+        block.SetFromBlock(scan);
+        scan.StopScan();
+        scanner.CloseScanner(true);
+        scanner.CloseLibrary();
+        ::unsetenv("LUMORA_SIM_CONFIG");
+
+        CCameraWidthLayout layout;
+        layout.m_iCameraCount = scan.CameraCount();
+        layout.m_iBlackStop = 16;
+        for (int c = 0; c < 8; ++c) {
+            layout.m_iStartCamera[size_t(c)] = 16;
+            layout.m_iStopCamera[size_t(c)] = 5383;
+            layout.m_dGroupCenterMiddle[size_t(c)] = -1; // the camera's centre stands in
+            layout.m_dWidth_Teoretical[size_t(c)] = 5400 - 2 * 16 - 128; // seam to seam as built
+        }
+        CCameraWidth w("");
+        ASSERT_EQ(w.FindClassicScanWidth(block.m_Pic, layout), 0);
+        ASSERT_TRUE(w.m_bFound[1]);
+        ASSERT_TRUE(w.m_bFound[2]);
+        EXPECT_NEAR(w.m_rdWidth[2], 0.0, 1.0) << "camera C is as built";
+        dWidth[iCase] = w.m_rdWidth[1];
+    }
+    EXPECT_NEAR(dWidth[0], 0.0, 1.0);
+    // 5240 seam-to-seam pixels seen through a view 10 pixels wider than 5368.
+    EXPECT_NEAR(dWidth[1] - dWidth[0], 5240.0 * 5368.0 / 5378.0 - 5240.0, 1.0);
 }
