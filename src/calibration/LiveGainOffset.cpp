@@ -255,8 +255,9 @@ int32_t CLiveGainOffset_Data::DoCalibrateOneCameraOneStep(int32_t iCamera, int32
                     ch.m_PrevOffset = ch.m_Offset;
                     ch.m_Offset = static_cast<int16_t>(iNew);
                 }
-                if (ch.m_PrevGain == kOvershot)
-                    ch.m_PrevGain = kNone;
+                // The white level rides on the black one: after an offset
+                // change the gain may go back to where it was.
+                ch.m_PrevGain = kNone;
             } else if (iBlack < m_iBlack_Target - m_iBlack_Done_Limit && ch.m_Offset == 255) {
                 Log_Msg(FormatText("ERROR: ERROR_UNABLE_TO_ADJUST_OFFSET_ENOUGH on camera %c color %d: iBlack %d < min "
                                    "black %d",
@@ -510,11 +511,15 @@ bool CLiveGainOffset::Measure(const CLgoBlock& block, CLiveGainOffset_Data& data
         while (yWhite < block.m_iLines && yWhite < static_cast<int32_t>(block.m_LampOff.size()) &&
                block.m_LampOff[size_t(yWhite)])
             ++yWhite;
+        const size_t iWidth = static_cast<size_t>(std::max(block.m_iPixelsPerLine, 0));
+        const size_t iFrom = static_cast<size_t>(std::max(yWhite, 0)) * iWidth;
         for (int k = 0; k < 3; ++k) {
             std::vector<uint8_t>& row = m_LastWhiteRow[size_t(k)];
-            row.assign(static_cast<size_t>(std::max(block.m_iPixelsPerLine, 0)), 0);
-            for (int32_t x = 0; x < block.m_iPixelsPerLine; ++x)
-                row[size_t(x)] = static_cast<uint8_t>(std::max(block.Sample(k, yWhite, x), 0));
+            row.assign(iWidth, 0);
+            const uint8_t* p = block.m_pPlanes[size_t(k)];
+            const size_t iSize = block.m_iPlaneSize[size_t(k)];
+            if (p && iFrom < iSize)
+                std::copy_n(p + iFrom, std::min(iWidth, iSize - iFrom), row.begin());
         }
         m_LastWhiteCameras = block.m_CameraPixels;
     }

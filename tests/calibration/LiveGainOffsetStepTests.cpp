@@ -147,6 +147,8 @@ TEST(LiveGainOffsetNewerStep, HalvesTheBlackDistanceAndWalksTheGainByOne)
     const CNewerCase cases[] = {
         {"black 30 moves the offset by half the distance", {16, 128, kNone, kNone}, 30, 200, {16, 118, kNone, 128},
          false, 0},
+        {"an offset change frees the gain to go back", {16, 128, 15, kNone}, 30, 200, {16, 118, kNone, 128}, false,
+         0},
         {"a rise is limited to ten", {16, 100, kNone, kNone}, -30, 200, {16, 110, kNone, 100}, false, 0},
         {"black within half the done limit stays", {16, 100, kNone, kNone}, 12, 200, {16, 100, kNone, kNone}, true, 0},
         {"dark white raises the gain by one", {16, 100, kNone, kNone}, 10, 150, {17, 100, 16, kNone}, false, 0},
