@@ -91,6 +91,7 @@ int32_t RunLiveGainOffset(CScanner& scanner, const CLgoRunOptions& o, CLgoRunRes
         return r.m_iError = iError;
     }
     bool bFinal = false;
+    CLgoBlock last;
     for (int64_t iBlock = 0;; ++iBlock) {
         if (CCancel::IsCancelRequested()) {
             CCancel::SetCancelled();
@@ -115,6 +116,8 @@ int32_t RunLiveGainOffset(CScanner& scanner, const CLgoRunOptions& o, CLgoRunRes
             return r.m_iError = iRead;
         }
         const CLgoBlock block = CLgoBlock::FromContScan(scan);
+        last.m_iDPI = block.m_iDPI;
+        last.m_iMode = block.m_iMode;
         r.m_iDPI = block.m_iDPI;
         const int32_t iError = lgo.Do(block);
         r.m_dAnalysisMs += NowMs() - t1;
@@ -135,6 +138,7 @@ int32_t RunLiveGainOffset(CScanner& scanner, const CLgoRunOptions& o, CLgoRunRes
             break;
     }
     stopAll();
+    lgo.LogCounters(last);
     Summarise(lgo, r);
     for (int32_t c = 0; c < iCameras; ++c)
         if (r.m_Cameras[size_t(c)].m_bFailed)

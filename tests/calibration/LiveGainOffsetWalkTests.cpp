@@ -9,7 +9,9 @@
 
 #include "calibration/LiveGainOffset.h"
 #include "datafiles/ProgramErrors.h"
+#include "platform/Log.h"
 #include "scanner/ScannerVariants.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -26,6 +28,7 @@ struct CScript {
     double m_dOddBlack = 2;  // the odd channel's black level lies this much higher
     EResponse m_eResponse = RESPONDS;
     int32_t m_iReceived = -1; // bytes the block claims, -1: what its lines hold
+    bool m_bPaired = false;   // four phases, two neighbours per channel
 };
 
 class CFrontEnd {
@@ -58,7 +61,7 @@ public:
             for (int32_t k = 0; k < 3; ++k) {
                 const int16_t* w = pSet->m_Cameras[size_t(c & 7)].m_Words[m_S.m_iMode == 3 ? k : 3];
                 for (int32_t x = 0; x < m_S.m_iPixels; ++x) {
-                    const bool bEven = ((x + m_S.m_iPhase) & 1) == 0;
+                    const bool bEven = m_S.m_bPaired ? ((x + m_S.m_iPhase) & 3) < 2 : ((x + m_S.m_iPhase) & 1) == 0;
                     const int16_t* ch = w + (bEven ? 4 : 0);
                     double v = m_S.m_dBlack + (bEven ? 0 : m_S.m_dOddBlack) + (ch[1] - 16) / 4.0;
                     if (!bLampOff)
@@ -177,6 +180,47 @@ TEST(LiveGainOffsetWalk, LearningFindsTheEvenPhaseAndTheCallDelay)
     }
 }
 
+TEST(LiveGainOffsetWalk, FourPhasesAtTheReferenceResolutionAndTheGroupBRules)
+{
+    struct {
+        const char* m_szName;
+        int32_t m_iType;
+        bool m_bPaired;
+        int32_t m_iPhase;
+        int32_t m_iExpectEven;
+    } cases[] = {
+        {"paired phases from pixel 0", 5, true, 0, 0},
+        {"paired phases from pixel 1", 5, true, 3, 1},
+        {"paired phases from pixel 3", 5, true, 1, 3},
+        {"group B: no learning set-up, even phase 0", 40, false, 1, 0},
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.m_szName);
+        CScript s;
+        s.m_bPaired = t.m_bPaired;
+        s.m_iPhase = t.m_iPhase;
+        CWalk w(s);
+        w.m_Lgo.m_iReferenceDPI = 600;
+        w.m_Lgo.m_Kind.m_iType = t.m_iType;
+        w.m_Lgo.m_Kind.m_bGroupA = w.m_Lgo.m_Kind.m_bGroupB = t.m_iType == 40;
+        for (int i = 0; i < 101; ++i)
+            ASSERT_EQ(w.Call(), 0);
+        EXPECT_EQ(w.m_Lgo.m_iWrites, t.m_iType == 40 ? 0 : 1);
+        const CLiveGainOffset_Data* p = w.m_Lgo.FindData(600);
+        for (int i = 0; i < 200 && p->m_iState[LGO_MODE_GRAY] != LGO_STATE_CALIBRATING; ++i)
+            ASSERT_EQ(w.Call(), 0);
+        ASSERT_EQ(p->m_iState[LGO_MODE_GRAY], LGO_STATE_CALIBRATING);
+        EXPECT_EQ(p->m_iEvenIndex_Offset[0], t.m_iExpectEven);
+        if (t.m_iType == 40)
+            continue; // group B limits are tighter than this front end's resolution
+        ASSERT_EQ(w.Run(800, 600, 2), 0);
+        EXPECT_TRUE(w.m_Lgo.IsCalibrated(600, 2));
+        // Each channel's black level reached the target on its own.
+        EXPECT_NEAR(w.m_Lgo.Levels(0, 3).m_dBlack[0], 10, 4);
+        EXPECT_NEAR(w.m_Lgo.Levels(0, 3).m_dBlack[1], 10, 4);
+    }
+}
+
 TEST(LiveGainOffsetWalk, CalibratesOnEveryDelayedCallOnlyAndConverges)
 {
     for (int32_t iMode : {2, 3}) {
@@ -281,4 +325,25 @@ TEST(LiveGainOffsetWalk, AScannerWithNineOrNoCamerasIsRefused)
         EXPECT_EQ(w.Call(), CLiveGainOffset::kErrCameraLayout);
         EXPECT_EQ(w.m_Lgo.m_iWrites, 0);
     }
+}
+
+TEST(LiveGainOffsetWalk, CountersAndTheModeAreLoggedUnderTheirNames)
+{
+    CTempDir dir;
+    log_Init("test_calibration", "Lumora.log", dir.Path());
+    CScript s;
+    CWalk w(s);
+    for (int i = 0; i < 150; ++i)
+        ASSERT_EQ(w.Call(), 0);
+    CLgoBlock b;
+    b.m_iDPI = 600;
+    b.m_iMode = 2;
+    w.m_Lgo.LogCounters(b);
+    const std::string szLog = ReadFileBytes(log_FilePath());
+    log_Close();
+    for (const char* sz : {"CLiveGainOffset use mode", "CLiveGainOffset m_iWhite_MinAllowed", "LGO_STATE_LEARNING_SETUP",
+                           "m_iCall_Do", "m_iCall_Learning", "m_iCall_EmptyBuffer", "m_iCall_LastDPI",
+                           "CLiveGainOffset_Data", "m_iCallDelay[indexMode]", "m_iEvenIndex_Offset[A] = 0",
+                           "m_iEvenIndex_Offset[H] = -1", "m_bDone[0] = ", "m_bDone[1] = TRUE"})
+        EXPECT_NE(szLog.find(sz), std::string::npos) << sz;
 }
