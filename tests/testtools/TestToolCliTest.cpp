@@ -57,3 +57,25 @@ TEST(TestToolCli, CutResultFilesAreNotTakenForWholeOnes)
         EXPECT_NE(r.m_szOut.find("\"problem\""), std::string::npos) << szName;
     }
 }
+
+TEST(LiveTestCli, HeadlessRunsWriteFilesThatInfoDescribes)
+{
+    CTempDir dir;
+    const std::string szScenario = dir.File("scenario.ini");
+    WriteFileBytes(szScenario, "[Device]\nTimeScale=200\n[Paper]\nLength=2400\n[Sheet]\nKind=line\nMarkWidth=2\n"
+                               "MarkRepeat=40\nFrontLineY=4\nRearLineY=6\n[Camera.A]\nBlur=1\n[Camera.B]\nBlur=1\n");
+    const std::vector<std::string> env = {"LUMORA_SIM_CONFIG=" + szScenario};
+    struct Case {
+        const char* szTest;
+        const char* szFile;
+        const char* szKey;
+    } cases[] = {{"positioning", "p.ACC", "\"passed\": true"}, {"carriage", "c.VCV", "\"direction_front\""}};
+    for (const Case& c : cases) {
+        const CRunResult r =
+            RunProgram(BinPath("lumora-cli"), {"scanner", "test", c.szTest, "-o", dir.File(c.szFile), "--json"}, env);
+        EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
+        const CRunResult i = RunProgram(BinPath("lumora-cli"), {"info", "--json", dir.File(c.szFile)});
+        EXPECT_EQ(i.m_iExit, 0) << i.m_szErr;
+        EXPECT_NE(i.m_szOut.find(c.szKey), std::string::npos) << i.m_szOut;
+    }
+}
