@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "datafiles/ConFile.h"
 #include "platform/Log.h"
+#include "platform/Json.h"
 
 int32_t NextPause(int32_t iCurrent, int32_t iEntered)
 {
@@ -363,4 +365,34 @@ std::string COscilloscopeViews::DetailCaption(const COscRecording& rec, const CO
     default:
         return FormatText("Stitch %s camera %c", bLeft ? "left of" : "right of", cCam);
     }
+}
+
+bool OscHeaderInfo(const std::string& szFile, std::string& szText)
+{
+    CConFileHeader file;
+    const EConReadStatus status = ReadConFileHeader(szFile, file);
+    if (status == CON_READ_CANNOT_OPEN) {
+        szText = FormatText("%s: the file cannot be opened.", szFile.c_str());
+        return false;
+    }
+    if (status != CON_READ_OK || file.m_iHeaderLength <= 0) {
+        szText = "Old Con-file.\nNo Header Information available";
+        return true;
+    }
+    szText = Cp1252ToUtf8(file.m_Header.GetText());
+    return true;
+}
+
+std::string PickUnpackedRecording(const std::vector<std::string>& written)
+{
+    for (const std::string& sz : written) {
+        CConFileHeader file;
+        if (ReadConFileHeader(sz, file) == CON_READ_CANNOT_OPEN)
+            continue;
+        ConHeader first;
+        first.SetText(file.m_szFirstBytes.data(), file.m_szFirstBytes.size());
+        if (first.IsOscilloscope() || first.IsMTF())
+            return sz;
+    }
+    return written.empty() ? std::string() : written.front();
 }

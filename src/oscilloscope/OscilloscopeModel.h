@@ -78,3 +78,10 @@ public:
     // A short line under each detail view telling what it shows.
     static std::string DetailCaption(const COscRecording& rec, const COscViewState& state, bool bLeft);
 };
+
+// The header display command: the file's header text (UTF-8 for the message
+// box), or the old-file text when there is no header. False when unreadable.
+bool OscHeaderInfo(const std::string& szFile, std::string& szText);
+// The file a Rawdex package held for the oscilloscope: its first recording,
+// else the first file written.
+std::string PickUnpackedRecording(const std::vector<std::string>& written);
