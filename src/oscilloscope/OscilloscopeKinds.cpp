@@ -127,6 +127,11 @@ bool RecordSample(const std::string& szDir, const std::string& szScenario, int32
         scanner.CloseLibrary();
         return false;
     }
+    // The sheet goes under the cameras first, as a technician would load it.
+    int32_t iState = 0, iPosition = 0;
+    if (scanner.HasStatusBlock() && scanner.GetPaperState(iState, iPosition) && iState != ZEL_PS_READY &&
+        iState != ZEL_PS_READY_BUT_MOVED && iState != ZEL_PS_NOT_PRESENT && scanner.CanPaperBeLoaded())
+        scanner.LoadPaper(false);
     std::string szError;
     const int32_t iError = RecordOscilloscopeLines(scanner, iLines, bColor, rec, szError);
     scanner.CloseScanner(true);
@@ -137,14 +142,19 @@ bool RecordSample(const std::string& szDir, const std::string& szScenario, int32
 
 std::string Scenario(int32_t iCameras, bool bColor, int32_t iGeneration, int32_t iType)
 {
-    return FormatText("[Device]\nNames=Lumora SimScan %d %s\nTimeScale=200\n"
+    std::string sz = FormatText("[Device]\nNames=Lumora SimScan %d %s\nTimeScale=200\n"
                       "[Model]\nType=%d\nColor=%d\nCameras=%d\nOpticalResolution=600\nGeneration=%d\n"
                       "ScanWidth=%d\n"
                       "[Sheet]\nKind=calibration\nFineLines=4\n"
-                      "[Camera.B]\nBlur=2\n"
-                      "[Noise]\nSigma=1\nSeed=7\n",
+                      "[Noise]\nSigma=0.6\nSeed=7\n",
                       iCameras * 9, bColor ? "Colour" : "Mono", iType, bColor ? 1 : 0, iCameras, iGeneration,
                       iCameras * 10800);
+    // Offset-corrected front ends read the covered pixels at 0, so the
+    // stitch wires show where each camera starts to see light; camera B is
+    // out of focus, which the focus evaluation must find.
+    for (int32_t c = 0; c < iCameras; ++c)
+        sz += FormatText("[Camera.%c]\nBlack=0\n%s", char('A' + c), c == 1 ? "Blur=2\n" : "");
+    return sz;
 }
 
 std::vector<std::string> WriteSamples(const std::string& szDirIn)

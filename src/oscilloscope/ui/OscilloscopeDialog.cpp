@@ -246,7 +246,7 @@ void COscilloscope_Dialog::showEvent(QShowEvent* pEvent)
 void COscilloscope_Dialog::InitDialog()
 {
     Log_Msg("COscilloscope_Dialog::OnInitDialog()");
-    m_bTestSettings = std::filesystem::exists(ProgramDirectory() + "Fct_Tst6.ini");
+    m_bTestSettings = FileExistsInNoCase(ProgramDirectory(), "Fct_Tst6.ini");
     if (m_bDirectoryMode) {
         Log_Msg("COscilloscope_Dialog::OnInitDialog() m_bUseOemDirectory==true");
         m_pLoad->setEnabled(false);
