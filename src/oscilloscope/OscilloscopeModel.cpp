@@ -362,8 +362,14 @@ std::string COscilloscopeViews::DetailCaption(const COscRecording& rec, const CO
         return FormatText("Camera %c mean level per line (%lld lines)", bLeft ? cCam : char('A' + iOther),
                           static_cast<long long>(rec.m_iLines));
     }
-    default:
-        return FormatText("Stitch %s camera %c", bLeft ? "left of" : "right of", cCam);
+    default: {
+        if (iCams < 2)
+            return FormatText("Camera %c has no stitch", cCam);
+        const int64_t iStitch = bLeft ? LeftStitch(starts, iCamera) : RightStitch(starts, iCamera);
+        const size_t k = size_t(std::find(starts.begin(), starts.end(), iStitch) - starts.begin());
+        return FormatText("Stitch %c|%c at pixel %lld", char('A' + k - 1), char('A' + k),
+                          static_cast<long long>(iStitch));
+    }
     }
 }
 
