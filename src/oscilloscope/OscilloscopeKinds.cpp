@@ -140,15 +140,15 @@ bool RecordSample(const std::string& szDir, const std::string& szScenario, int32
     return iError == 0;
 }
 
-std::string Scenario(int32_t iCameras, bool bColor, int32_t iGeneration, int32_t iType)
+std::string Scenario(int32_t iCameras, bool bColor, int32_t iGeneration, int32_t iType, int32_t iFineLines)
 {
     std::string sz = FormatText("[Device]\nNames=Lumora SimScan %d %s\nTimeScale=200\n"
                       "[Model]\nType=%d\nColor=%d\nCameras=%d\nOpticalResolution=600\nGeneration=%d\n"
                       "ScanWidth=%d\n"
-                      "[Sheet]\nKind=calibration\nFineLines=4\n"
+                      "[Sheet]\nKind=calibration\nFineLines=%d\n"
                       "[Noise]\nSigma=0.6\nSeed=7\n",
                       iCameras * 9, bColor ? "Colour" : "Mono", iType, bColor ? 1 : 0, iCameras, iGeneration,
-                      iCameras * 10800);
+                      iCameras * 10800, iFineLines);
     // Offset-corrected front ends read the covered pixels at 0, so the
     // stitch wires show where each camera starts to see light; camera B is
     // out of focus, which the focus evaluation must find.
@@ -169,16 +169,17 @@ std::vector<std::string> WriteSamples(const std::string& szDirIn)
         int32_t m_iType;
         int32_t m_iLines;
         bool m_bMTF;
+        int32_t m_iFineLines;  // the focus pattern; the camera adjustment sample shows the plain card
     };
     const CSample samples[] = {
-        {"oscilloscope-gray.con", 4, false, 6, 5, 8, false},
-        {"oscilloscope-color.con", 4, true, 6, 5, 6, false},
-        {"oscilloscope-gen9-5cam.con", 5, true, 9, 17, 4, false},
-        {"mtf.con", 4, true, 6, 5, 1, true},
+        {"oscilloscope-gray.con", 4, false, 6, 5, 8, false, 4},
+        {"oscilloscope-color.con", 4, true, 6, 5, 6, false, 4},
+        {"oscilloscope-gen9-5cam.con", 5, true, 9, 17, 4, false, 0},
+        {"mtf.con", 4, true, 6, 5, 1, true, 4},
     };
     for (const CSample& s : samples) {
         COscRecording rec;
-        if (!RecordSample(szDir, Scenario(s.m_iCameras, s.m_bColor, s.m_iGeneration, s.m_iType), s.m_iLines,
+        if (!RecordSample(szDir, Scenario(s.m_iCameras, s.m_bColor, s.m_iGeneration, s.m_iType, s.m_iFineLines), s.m_iLines,
                           s.m_bColor, rec))
             continue;
         if (s.m_bMTF) {

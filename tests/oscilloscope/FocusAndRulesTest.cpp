@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "oscilloscope/CameraAdjustment.h"
 #include "oscilloscope/FocusEvaluation.h"
 #include "oscilloscope/OscilloscopeModel.h"
 #include "platform/Log.h"
@@ -261,6 +262,49 @@ TEST(OscViews, LightProfileNeedsTwoCamerasAndVerticalFollowsTheLines)
     const COscRecording rec = ThreeCameraRecording(5);
     const std::vector<uint8_t> means = CameraLineMeans(rec, 1, 2);
     EXPECT_EQ(means, (std::vector<uint8_t>{100, 101, 102, 103, 104}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(OscAdjust, StandInScannerFollowsTheRecording)
+{
+    struct {
+        bool m_bColor;
+        int32_t m_iCameras, m_iType;
+        bool m_bRan;
+    } cases[] = {{true, 5, 17, true}, {false, 5, 17, false}, {true, 6, 28, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_iType);
+        COscRecording rec;
+        rec.m_bColor = c.m_bColor;
+        rec.m_iColorCode = c.m_bColor ? 3 : 4;
+        rec.m_iCameraCount = c.m_iCameras;
+        rec.m_iScannerFamily = c.m_iType;
+        for (int32_t i = 0; i < c.m_iCameras; ++i)
+            rec.m_CameraPix[size_t(i)] = 5400;
+        rec.m_iPixelsPerLine = 5400 * c.m_iCameras;
+        rec.m_dWidthFactor = 5400.0 * c.m_iCameras / 600.0 / 4.24;
+        rec.m_iLines = 1;
+        for (int p = 0; p < 3; ++p)
+            rec.m_Planes[size_t(p)].assign(size_t(rec.m_iPixelsPerLine), 180);
+        COscCameraAdjustment adjust;
+        const COscAdjustResult r = adjust.Run(rec, 0);
+        EXPECT_EQ(adjust.Scanner().m_iFixedCameraCount, c.m_iCameras);
+        EXPECT_EQ(adjust.Scanner().m_iFixedScannerType, c.m_iType);
+        EXPECT_EQ(adjust.Scanner().m_iFixedOpticalResolution, 600);
+        EXPECT_EQ(r.m_bRan, c.m_bRan);
+        // A flat line holds no stitch marks: nothing is measured, every camera is tagged blue.
+        const std::vector<uint8_t> tags = AdjustmentTags(rec, r);
+        EXPECT_EQ(tags.empty(), !c.m_bRan);
+        if (c.m_bRan) {
+            EXPECT_NE(r.m_iError, 0);
+            EXPECT_EQ(tags[2700], 3);
+            EXPECT_EQ(tags[0], 0);
+            EXPECT_NE(r.Text().find("A n/a"), std::string::npos);
+        }
+    }
 }
 
 } // namespace

@@ -196,8 +196,9 @@ void COscilloscope_Dialog::BuildControls()
     connect(m_pChange, &QPushButton::clicked, this, [this] { ChangeEntry(); });
     m_pAdjust = new QPushButton("Camera Adjustment", this);
     m_pAdjust->setObjectName("adjust");
-    m_pAdjust->setEnabled(false);
+    m_pAdjust->setToolTip("Analyse the line shown again");
     m_pAdjust->setVisible(false);
+    connect(m_pAdjust, &QPushButton::clicked, this, [this] { CameraAdjustment(); });
     m_pNote = new QLabel(this);
     m_pNote->setObjectName("note");
     m_pZoomAll = new QPushButton("&Zoom All", this);
@@ -376,17 +377,17 @@ void COscilloscope_Dialog::CameraAdjustment()
 {
     const bool bApplies = m_bFileLoaded && CameraAdjustmentApplies(m_Rec.m_iGeneration, m_Rec.m_iCameraCount);
     m_pAdjust->setVisible(bApplies);
-    m_pAdjust->setEnabled(false);
-    if (bApplies) {
-        // The stitch-and-alignment engine this needs is not part of this build.
-        const QString szWhy = "Camera adjustment of recorded lines is not available in this build "
-                              "(no stitch-and-alignment engine).";
-        m_pAdjust->setToolTip(szWhy);
-        m_pNote->setText(szWhy);
-        Log_Msg("COscilloscope_Dialog::CameraAdjustment not available");
-    } else {
+    m_pAdjust->setEnabled(bApplies);
+    m_pMode[1]->setText(bApplies ? "Camera Adjustment" : kModeTitles[1]);
+    if (!bApplies) {
+        m_Adjust = COscAdjustResult();
         m_pNote->clear();
+        return;
     }
+    m_Adjust = m_Adjustment.Run(m_Rec, m_State.m_iLine);
+    m_pNote->setText(QString::fromStdString(m_Adjust.Text()));
+    // Each camera's result is tagged on the overview at its lens axis.
+    Redraw();
 }
 
 void COscilloscope_Dialog::UpdateColorButtons()
@@ -449,6 +450,8 @@ void COscilloscope_Dialog::Redraw(bool bResetDetails)
     }
     m_Views.Apply(m_Rec, m_State, m_pViews[0]->Graph(), m_pViews[1]->Graph(), m_pViews[2]->Graph(), bResetDetails,
                   pContrast);
+    const std::vector<uint8_t> tags = AdjustmentTags(m_Rec, m_Adjust);
+    m_pViews[0]->Graph().SetTags(tags.data(), static_cast<int64_t>(tags.size()));
     for (CLPFControle* p : m_pViews)
         p->Refresh();
     m_pCaptions[0]->setText(FromCp1252(COscilloscopeViews::DetailCaption(m_Rec, m_State, true)));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "oscilloscope/CameraAdjustment.h"
 #include "oscilloscope/FocusEvaluation.h"
 #include "oscilloscope/OscilloscopeModel.h"
 #include "oscilloscope/OscilloscopeRecording.h"
@@ -56,6 +57,7 @@ public:
     bool TimerRunning() const;
     const std::vector<COscDirEntry>& Entries() const { return m_Entries; }
     const std::vector<int32_t>& Contrast() const;
+    const COscAdjustResult& Adjustment() const { return m_Adjust; }
     CLPFControle* Overview() const { return m_pViews[0]; }
     CLPFControle* Detail(bool bLeft) const { return m_pViews[bLeft ? 1 : 2]; }
     // "%d (%d)" of the overview pixel under plot column iX, empty outside.
@@ -91,6 +93,9 @@ private:
     int32_t m_iPause = OSC_PAUSE_MIN;
     std::vector<COscDirEntry> m_Entries;
     size_t m_iEntry = 0;
+
+    COscCameraAdjustment m_Adjustment;
+    COscAdjustResult m_Adjust;
 
     std::unique_ptr<CSimScanner> m_pFocusScanner;
     std::unique_ptr<CFocusEvaluation> m_pFocus;

@@ -312,3 +312,30 @@ TEST(OscilloscopeUi, PrintsHeaderLinesAndViews)
 }
 
 } // namespace
+
+namespace {
+
+TEST(OscilloscopeUi, CameraAdjustmentStartsByGenerationAndCameraCount)
+{
+    CProgramFolder folder(false);
+    CTempDir dir;
+    struct {
+        int m_iCameras, m_iGeneration;
+        bool m_bStarts;
+    } cases[] = {{5, 9, true}, {5, 8, false}, {4, 9, false}, {6, 10, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.m_iCameras) + " cameras, generation " + std::to_string(c.m_iGeneration));
+        WriteFileBytes(dir.File("r.con"), Recording(c.m_iCameras, 100, 1, true,
+                                                    "Generation=" + std::to_string(c.m_iGeneration) + "\n"));
+        CMessageRecorder messages;
+        COscilloscope_Dialog dlg;
+        Open(dlg, dir.File("r.con"));
+        ASSERT_TRUE(dlg.IsLoaded());
+        EXPECT_EQ(Child<QPushButton>(dlg, "adjust")->isVisible(), c.m_bStarts);
+        EXPECT_EQ(Child<QRadioButton>(dlg, "1119")->text(), c.m_bStarts ? "Camera Adjustment" : "Lig&ht Profile");
+        EXPECT_EQ(dlg.Adjustment().m_bRan, c.m_bStarts);
+        EXPECT_EQ(dlg.Overview()->Graph().ColumnTag({0, dlg.Recording().m_iPixelsPerLine - 1}) != 0, c.m_bStarts);
+    }
+}
+
+} // namespace
