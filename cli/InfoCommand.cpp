@@ -10,7 +10,6 @@
 namespace {
 void PrintText(const CFileDescription& desc)
 {
-    const CJson j = FileDescriptionToJson(desc);
     // File names are the file system's bytes; the terminal shows them in its locale.
     std::printf("%s\n", desc.m_szFile.c_str());
     std::printf("  kind:          %s\n", desc.m_szKind.c_str());
@@ -34,6 +33,8 @@ void PrintText(const CFileDescription& desc)
     if (desc.m_Extra.IsObject())
         for (const auto& kv : desc.m_Extra.AsObject())
             std::printf("  %s: %s\n", kv.first.c_str(), kv.second.Dump(-1).c_str());
+    if (desc.m_szProblem)
+        std::printf("  problem: %s\n", CJson(*desc.m_szProblem).Dump(-1).c_str());
 }
 } // namespace
 
