@@ -57,7 +57,7 @@ void DescribeRecording(const std::string& /*szAs*/, CFileDescription& desc)
     desc.m_Messages.insert(desc.m_Messages.end(), r.m_Messages.begin(), r.m_Messages.end());
     if (r.m_eOutcome != OSC_READ_LOADED) {
         desc.m_Messages.push_back(r.m_szError);
-        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, r.m_szError);
+        desc.m_szProblem = r.m_szError;
         return;
     }
     desc.m_Extra.Set("lines", rec.m_iLines);
