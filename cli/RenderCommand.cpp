@@ -63,13 +63,28 @@ void AddRenderCommand(CLI::App& app, int& iExit)
         static char* s_argv[] = {s_szName, nullptr};
         QApplication qtApp(s_argc, s_argv);
         RegisterAllViewers();
+        // The view of the dialog that finally shows the file, so the picture
+        // is the window a double-click opens.
+        if (desc.m_szKind == "rawdex") {
+            std::fprintf(stderr,
+                         "lumora-cli render: %s: no view of rawdex files: a packed file shows nothing itself; "
+                         "unpack it (lumora-cli unpack) and render one of the files it holds\n",
+                         pOpt->m_szFile.c_str());
+            iExit = CLI_EXIT_DATAERR;
+            return;
+        }
+        const std::string szViewer = ViewerShowing(desc);
+        const FileRenderer* pRenderer = CUiRegistry::Instance().FindViewRenderer(szViewer);
         std::string szKind = desc.m_szKind;
         if (szKind == "unknown" && !pOpt->m_szAs.empty())
             szKind = pOpt->m_szAs == "stitch" ? "stitch-test" : "light-profile";
-        const FileRenderer* pRenderer = CUiRegistry::Instance().FindRenderer(szKind);
+        // Kinds whose first viewer shows them itself may still draw by kind.
+        if (!pRenderer && !desc.m_szShownBy)
+            pRenderer = CUiRegistry::Instance().FindRenderer(szKind);
         if (!pRenderer) {
-            std::fprintf(stderr, "lumora-cli render: %s: no view of %s files is available in this build\n",
-                         pOpt->m_szFile.c_str(), szKind.c_str());
+            std::fprintf(stderr, "lumora-cli render: %s: no view of %s files is available in this build%s%s\n",
+                         pOpt->m_szFile.c_str(), szKind.c_str(), szViewer.empty() ? "" : ": they open in ",
+                         szViewer.c_str());
             iExit = CLI_EXIT_DATAERR;
             return;
         }

@@ -203,11 +203,26 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
 
     if (desc.m_szProblem)
         return DESCRIBE_MALFORMED;
+    // The viewer that opens first may pass the file on; what the technician
+    // finally sees is what render draws.
+    if (desc.m_szViewer && !d.m_bRawdex)
+        if (const ViewerHandOver* pHandOver = CKindRegistry::Instance().FindHandOver(*desc.m_szViewer)) {
+            const std::string szTo = (*pHandOver)(szFile);
+            if (!szTo.empty())
+                desc.m_szShownBy = szTo;
+        }
     // A file handed over with --as is read the way the viewer reads it; when that
     // viewer takes it, the file is recognised even though start-up would not know it.
     if (bDescribed && szDescriberKind != desc.m_szKind)
         return DESCRIBE_OK;
     return desc.m_szKind == "unknown" ? DESCRIBE_UNRECOGNISED : DESCRIBE_OK;
+}
+
+std::string ViewerShowing(const CFileDescription& desc)
+{
+    if (desc.m_szShownBy)
+        return *desc.m_szShownBy;
+    return desc.m_szViewer ? *desc.m_szViewer : std::string();
 }
 
 CJson FileDescriptionToJson(const CFileDescription& desc)
@@ -231,6 +246,8 @@ CJson FileDescriptionToJson(const CFileDescription& desc)
     if (desc.m_Extra.IsObject())
         for (const auto& kv : desc.m_Extra.AsObject())
             j.Set(kv.first, kv.second);
+    if (desc.m_szShownBy && !desc.m_Extra.Find("handed_to"))
+        j.Set("handed_to", *desc.m_szShownBy);
     // Header text and names in it are Windows-1252 like the keys.
     if (desc.m_szProblem)
         j.Set("problem", *desc.m_szProblem);

@@ -62,6 +62,10 @@ enum EDescribeStatus {
 // "stitch-test" / "light-profile". Reads the first bytes and the header only.
 EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs, CFileDescription& desc);
 
+// The class name of the dialog that finally shows the described file: the one
+// start-up opens, or the one it hands the file to. Empty when none opens.
+std::string ViewerShowing(const CFileDescription& desc);
+
 // The text of the problem a description carries, empty when none.
 std::string DescriptionProblem(const CFileDescription& desc);
 

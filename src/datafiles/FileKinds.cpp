@@ -17,3 +17,9 @@ const PictureReader* CKindRegistry::FindPictureReader(const std::string& szKind)
     auto it = m_PictureReaders.find(szKind);
     return it == m_PictureReaders.end() ? nullptr : &it->second;
 }
+
+const ViewerHandOver* CKindRegistry::FindHandOver(const std::string& szViewer) const
+{
+    auto it = m_HandOvers.find(szViewer);
+    return it == m_HandOvers.end() ? nullptr : &it->second;
+}

@@ -23,6 +23,7 @@ struct CFileDescription {
     std::string m_szKind = "unknown";          // "light-profile", "stitch-test", ...
     std::optional<std::string> m_szSection;    // "[Light Profile]" as found, or none
     std::optional<std::string> m_szViewer;     // class name of the dialog that opens it
+    std::optional<std::string> m_szShownBy;    // the dialog that shows it when m_szViewer passes it on
     std::optional<int64_t> m_iHeaderLength;    // H, none without a text header
     int64_t m_iDataLength = 0;
     int64_t m_iFileSize = 0;
@@ -43,6 +44,9 @@ inline constexpr size_t STARTUP_MARKER_BYTES = 48;
 using KindDescriber = std::function<void(const std::string& szAs, CFileDescription& desc)>;
 // Fills the picture from a file of this kind (for convert); false with szError set on failure.
 using PictureReader = std::function<bool(const std::string& szFile, const std::string& szAs, CPicture& pic, std::string& szError)>;
+// The dialog a viewer passes szFile on to (a light profile viewer handing a
+// noise or camera check file over), empty when the viewer shows it itself.
+using ViewerHandOver = std::function<std::string(const std::string& szFile)>;
 // Writes realistic samples into szDir and returns the paths written.
 using SampleWriter = std::function<std::vector<std::string>(const std::string& szDir)>;
 
@@ -53,13 +57,17 @@ public:
     void AddDescriber(const std::string& szKind, KindDescriber fn) { m_Describers[szKind] = std::move(fn); }
     void AddPictureReader(const std::string& szKind, PictureReader fn) { m_PictureReaders[szKind] = std::move(fn); }
     void AddSampleWriter(const std::string& szName, SampleWriter fn) { m_SampleWriters.emplace_back(szName, std::move(fn)); }
+    // szViewer is a dialog class name; its hand-over decides who shows a file.
+    void AddHandOver(const std::string& szViewer, ViewerHandOver fn) { m_HandOvers[szViewer] = std::move(fn); }
 
     const KindDescriber* FindDescriber(const std::string& szKind) const;
     const PictureReader* FindPictureReader(const std::string& szKind) const;
+    const ViewerHandOver* FindHandOver(const std::string& szViewer) const;
     const std::vector<std::pair<std::string, SampleWriter>>& SampleWriters() const { return m_SampleWriters; }
 
 private:
     std::map<std::string, KindDescriber> m_Describers;
     std::map<std::string, PictureReader> m_PictureReaders;
+    std::map<std::string, ViewerHandOver> m_HandOvers;
     std::vector<std::pair<std::string, SampleWriter>> m_SampleWriters;
 };

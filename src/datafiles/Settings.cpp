@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -360,6 +361,23 @@ bool SaveLastPath(const std::string& szFolder)
     if (!FindSettingsFolder(SETTINGS_FIX_PATH_FILE, szSettings))
         return false;
     return WriteFileAtomically(szSettings + SETTINGS_LAST_PATH_FILE, szFolder.data(), szFolder.size());
+}
+
+std::string ReadLastPath()
+{
+    std::string szSettings;
+    if (!FindSettingsFolder(SETTINGS_FIX_PATH_FILE, szSettings))
+        return std::string();
+    std::ifstream in(szSettings + SETTINGS_LAST_PATH_FILE, std::ios::binary);
+    if (!in)
+        return std::string();
+    char buf[1024];
+    in.read(buf, sizeof buf - 1);
+    std::string sz(buf, static_cast<size_t>(in.gcount()));
+    const size_t iEnd = sz.find_first_of("\r\n");
+    if (iEnd != std::string::npos)
+        sz.resize(iEnd);
+    return sz;
 }
 
 // ---------------------------------------------------------------- product info

@@ -93,6 +93,8 @@ bool WriteFixPathFile(const CFixPathSettings& settings);
 // Records szFolder as the folder last used for results ("Probex6_Path.txt"
 // beside "Probex6_FixPath.txt"). False when there is no fix-path file.
 bool SaveLastPath(const std::string& szFolder);
+// The folder "Probex6_Path.txt" records (first line), empty when there is none.
+std::string ReadLastPath();
 
 // The product record of the installed scanner driver package, read from
 // productinfo.ini ([ProductInfo]) at LUMORA_PRODUCT_INFO or in the settings

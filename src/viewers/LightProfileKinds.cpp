@@ -95,6 +95,13 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
     }
 }
 
+// The light profile viewers pass other kinds on as they load them.
+std::string HandOverOf(const std::string& szFile, LPF_VIEWER eViewer)
+{
+    const CLightProfileLoad load = LoadLightProfile(szFile, eViewer, false);
+    return load.m_eOutcome == LPF_LOAD_HAND_OVER ? load.m_szViewer : std::string();
+}
+
 } // namespace
 
 void RegisterLightProfileKinds(CKindRegistry& reg)
@@ -103,4 +110,6 @@ void RegisterLightProfileKinds(CKindRegistry& reg)
     reg.AddDescriber("headerless-light-profile", &DescribeLightProfile);
     reg.AddDescriber("g3-light-profile", &DescribeLightProfile);
     reg.AddSampleWriter("light-profile", &WriteLightProfileSamples);
+    reg.AddHandOver("CView_LPF_Dialog", [](const std::string& szFile) { return HandOverOf(szFile, LPF_VIEWER_FILE); });
+    reg.AddHandOver("CLPF_Dialog", [](const std::string& szFile) { return HandOverOf(szFile, LPF_VIEWER_DIALOG); });
 }

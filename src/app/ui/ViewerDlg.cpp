@@ -200,6 +200,11 @@ void CViewerDlg::Load()
         request.m_bIsFile = szFile.empty() || szFile.back() != '/';
     }
     request.m_szDataFolder = d.m_szDataFolder;
+    // The light profile viewer opens on the files just unpacked.
+    if (d.m_bRawdex && request.m_szDataFolder.empty()) {
+        const size_t iSlash = szFile.rfind('/');
+        request.m_szDataFolder = iSlash == std::string::npos ? std::string("./") : szFile.substr(0, iSlash + 1);
+    }
     RunViewer(d.m_szViewer, request, d.m_bHideLauncher, d.m_bClearFileField);
 }
 

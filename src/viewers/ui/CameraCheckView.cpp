@@ -21,9 +21,21 @@
 #include "platform/Messages.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
+#include "viewers/ui/ViewerFiles.h"
 
 namespace {
-const char* const kCheckFilter = "DEZ file (*.CON) (*.con *.CON);;All Files (*.*) (*)";
+const char* const kCheckFilter = "DEZ file (*.CON)|*.con|All Files (*.*)|*.*||";
+
+CFileDialogRequest CheckFileRequest(bool bSave)
+{
+    CFileDialogRequest ask;
+    ask.m_bSave = bSave;
+    ask.m_szTitle = bSave ? "Save As" : "Open";
+    ask.m_Filters = QtFileFilters(kCheckFilter);
+    ask.m_szSuffix = "con";
+    ask.m_szName = bSave ? QString() : QString("*.con");
+    return ask;
+}
 }
 
 void PaintCameraCheckView(QPainter& painter, QSize size, const CCameraCheckProfile& profile,
@@ -242,7 +254,7 @@ void COstra_Check_Camera_Adjustment_Test_Dialog::OnZoomAll()
 
 void COstra_Check_Camera_Adjustment_Test_Dialog::OnOpen()
 {
-    const QString szFile = QFileDialog::getOpenFileName(this, "Open", QString(), kCheckFilter);
+    const QString szFile = AskForFile(this, CheckFileRequest(false));
     if (szFile.isEmpty()) {
         reject();
         return;
@@ -268,7 +280,7 @@ bool COstra_Check_Camera_Adjustment_Test_Dialog::SaveCopy(const std::string& szT
 
 void COstra_Check_Camera_Adjustment_Test_Dialog::OnSave()
 {
-    const QString szFile = QFileDialog::getSaveFileName(this, "Save As", QString(), kCheckFilter);
+    const QString szFile = AskForFile(this, CheckFileRequest(true));
     if (!szFile.isEmpty())
         SaveCopy(szFile.toStdString());
 }

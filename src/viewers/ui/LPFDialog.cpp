@@ -1,5 +1,6 @@
 #include "viewers/ui/LPFDialog.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -37,6 +38,7 @@ CLPF_Dialog::CLPF_Dialog(QWidget* parent) : QDialog(parent)
     auto* pLayout = new QVBoxLayout(this);
 
     CLpfViewerActions actions;
+    actions.m_Open = [this] { if (m_pLoad->isEnabled()) OnLoad(); };
     actions.m_ExportPng = [this](const QString& sz) { return ExportPng(sz); };
     actions.m_ExportCsv = [this](const QString& sz) { return ExportCsv(sz); };
     actions.m_Print = [this] { OnPrint(); };
@@ -110,6 +112,8 @@ void CLPF_Dialog::showEvent(QShowEvent* event)
     m_bStarted = true;
     Log_Msg("CLPF_Dialog::OnInitDialog()");
     m_pLoad->setEnabled(!IsLoadLocked());
+    if (auto* pOpen = findChild<QAction*>("actionOpen"))
+        pOpen->setEnabled(m_pLoad->isEnabled());
     QTimer::singleShot(0, this, [this] {
         if (m_bFileGiven)
             Load(m_szFile);
@@ -131,14 +135,19 @@ bool CLPF_Dialog::Load(const std::string& szFile)
 {
     Log_Msg_Txt("CLPF_Dialog::Load", szFile);
     CLightProfile profile;
-    const LPF_VIEWER_LOAD eResult = LoadIntoViewer(this, szFile, LPF_VIEWER_DIALOG, profile, m_Chooser);
+    const LPF_VIEWER_LOAD eResult = LoadIntoViewer(this, szFile, LPF_VIEWER_DIALOG, profile, m_Chooser, m_bHolds);
     if (eResult == LPF_VIEWER_END) {
         reject();
+        return false;
+    }
+    if (eResult == LPF_VIEWER_HANDED_OVER) {
+        accept();
         return false;
     }
     if (eResult != LPF_VIEWER_LOADED)
         return false;
     m_Profile = std::move(profile);
+    m_bHolds = true;
     m_szFile = m_Profile.m_szFileName;
     ResetModeButtons();
     // The plain mode first, so the new samples arrive unconverted; a 32-bit

@@ -52,6 +52,7 @@ private:
     std::string m_szFile;
     bool m_bFileGiven = false;
     bool m_bStarted = false;
+    bool m_bHolds = false; // a profile was loaded
     QWidget* m_pMain = nullptr;
     CLPFControle* m_pControl = nullptr;
     QScrollBar* m_pScroll = nullptr;

@@ -19,21 +19,17 @@
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
 #include "viewers/ui/LPFScannerSettingsDialog.h"
+#include "viewers/ui/ViewerFiles.h"
 
 QString ChooseLightProfileFile(QWidget* parent, const QString& szFolder)
 {
-    QFileDialog dlg(parent);
-    dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    dlg.setFileMode(QFileDialog::ExistingFile);
-    dlg.setDefaultSuffix("con");
-    dlg.setNameFilters({"Light Profile file (*.CON) (*.con *.CON)", "*_LPF.CON) (*_lpf.con *_LPF.CON)",
-                        "All Files (*.*) (*)"});
-    if (!szFolder.isEmpty())
-        dlg.setDirectory(szFolder);
-    dlg.selectFile("*.con");
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return QString();
-    return dlg.selectedFiles().first();
+    CFileDialogRequest ask;
+    ask.m_szTitle = "Load";
+    ask.m_Filters = QtFileFilters(kLightProfileFilter);
+    ask.m_szSuffix = "con";
+    ask.m_szFolder = szFolder;
+    ask.m_szName = "*.con";
+    return AskForFile(parent, ask);
 }
 
 void HandLightProfileFileOver(QWidget* parent, const std::string& szViewer, const std::string& szFile)
@@ -53,8 +49,20 @@ void HandLightProfileFileOver(QWidget* parent, const std::string& szViewer, cons
 }
 
 LPF_VIEWER_LOAD LoadIntoViewer(QWidget* parent, std::string szFile, LPF_VIEWER eViewer, CLightProfile& profile,
-                               const std::function<QString(const QString& szFolder)>& chooser)
+                               const std::function<QString(const QString& szFolder)>& chooser, bool bHoldsProfile)
 {
+    // An empty viewer steps aside for the one that shows the file instead of
+    // waiting behind it for a second Exit.
+    auto handOver = [&](const std::string& szViewer) {
+        if (bHoldsProfile || !parent) {
+            HandLightProfileFileOver(parent, szViewer, szFile);
+            return LPF_VIEWER_KEPT;
+        }
+        QWidget* pOwner = parent->parentWidget();
+        parent->hide();
+        HandLightProfileFileOver(pOwner, szViewer, szFile);
+        return LPF_VIEWER_HANDED_OVER;
+    };
     for (;;) {
         CLightProfileLoad load = LoadLightProfile(szFile, eViewer);
         switch (load.m_eOutcome) {
@@ -69,17 +77,14 @@ LPF_VIEWER_LOAD LoadIntoViewer(QWidget* parent, std::string szFile, LPF_VIEWER e
             continue;
         }
         case LPF_LOAD_HAND_OVER:
-            HandLightProfileFileOver(parent, load.m_szViewer, szFile);
-            return LPF_VIEWER_KEPT;
+            return handOver(load.m_szViewer);
         case LPF_LOAD_ASK_SETTINGS: {
             CScanner_Settings_Dialog dlg(parent);
             if (dlg.exec() != QDialog::Accepted)
                 return LPF_VIEWER_END;
             load = LoadLightProfileWithSettings(szFile, dlg.Settings());
-            if (load.m_eOutcome == LPF_LOAD_HAND_OVER) {
-                HandLightProfileFileOver(parent, load.m_szViewer, szFile);
-                return LPF_VIEWER_KEPT;
-            }
+            if (load.m_eOutcome == LPF_LOAD_HAND_OVER)
+                return handOver(load.m_szViewer);
             break;
         }
         case LPF_LOAD_OK:
@@ -121,6 +126,11 @@ QMenuBar* MakeLightProfileMenuBar(QDialog* pDialog, const CLpfViewerActions& act
 {
     auto* pMenuBar = new QMenuBar(pDialog);
     QMenu* pFile = pMenuBar->addMenu("&File");
+    if (actions.m_Open) {
+        QAction* pOpen = pFile->addAction("&Open...", QKeySequence::Open, pDialog, actions.m_Open);
+        pOpen->setObjectName("actionOpen");
+        pFile->addSeparator();
+    }
     pFile->addAction("Export View as &PNG...", pDialog, [pDialog, exportPng = actions.m_ExportPng] {
         const QString sz = QFileDialog::getSaveFileName(pDialog, "Export View", QString(), "PNG image (*.png)");
         if (!sz.isEmpty())

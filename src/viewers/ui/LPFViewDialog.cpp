@@ -102,8 +102,10 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
     QFont font("MS Sans Serif");
     font.setPixelSize(13);
     painter.setFont(font);
-    painter.drawText(QRect(W / 2 + 2, CLPFView::kStripTop, W / 2 - 22, CLPFView::kStripBottom - CLPFView::kStripTop),
-                     Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(view.PositionText(W)));
+    // Without a profile there is no position to tell.
+    if (view.Count() > 0)
+        painter.drawText(QRect(W / 2 + 2, CLPFView::kStripTop, W / 2 - 22, CLPFView::kStripBottom - CLPFView::kStripTop),
+                         Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(view.PositionText(W)));
     if (!view.Caption().empty())
         painter.drawText(QRect(CLPFView::kGraphLeft, CLPFView::kStripTop, std::max(0, W / 2 - CLPFView::kGraphLeft - 4),
                                CLPFView::kStripBottom - CLPFView::kStripTop),
@@ -242,6 +244,7 @@ CView_LPF_Dialog::CView_LPF_Dialog(QWidget* parent) : QDialog(parent)
         m_pView->Changed();
     };
     CLpfViewerActions actions;
+    actions.m_Open = [this] { OnLoad(); };
     actions.m_ExportPng = [this](const QString& sz) { return ExportPng(sz); };
     actions.m_ExportCsv = [this](const QString& sz) { return ExportCsv(sz); };
     actions.m_Print = [this] { OnPrint(); };
@@ -270,8 +273,15 @@ void CView_LPF_Dialog::showEvent(QShowEvent* event)
     m_bStarted = true;
     // Load once the window is up, so messages have their owner on screen.
     QTimer::singleShot(0, this, [this] {
-        if (m_bFileGiven)
+        if (m_bFileGiven) {
             Load(m_szFile);
+        } else if (!m_szDataFolder.empty()) {
+            const QString sz = ChooseLightProfileFile(this, QString::fromStdString(m_szDataFolder));
+            if (sz.isEmpty())
+                reject();
+            else
+                Load(sz.toStdString());
+        }
     });
 }
 
@@ -279,16 +289,21 @@ bool CView_LPF_Dialog::Load(const std::string& szFile)
 {
     Log_Msg_Txt("CView_LPF_Dialog::Load", szFile);
     CLightProfile profile;
-    const LPF_VIEWER_LOAD eResult = LoadIntoViewer(this, szFile, LPF_VIEWER_FILE, profile, [this](const QString& szFolder) {
-        return ChooseLightProfileFile(this, szFolder);
-    });
+    const LPF_VIEWER_LOAD eResult = LoadIntoViewer(
+        this, szFile, LPF_VIEWER_FILE, profile,
+        [this](const QString& szFolder) { return ChooseLightProfileFile(this, szFolder); }, m_bHolds);
     if (eResult == LPF_VIEWER_END) {
         reject();
+        return false;
+    }
+    if (eResult == LPF_VIEWER_HANDED_OVER) {
+        accept();
         return false;
     }
     if (eResult != LPF_VIEWER_LOADED)
         return false;
     m_Profile = std::move(profile);
+    m_bHolds = true;
     m_szFile = m_Profile.m_szFileName;
     CLPFView& view = m_pView->View();
     view.SetData(m_Profile.m_Data.data(), static_cast<int64_t>(m_Profile.m_Data.size()));

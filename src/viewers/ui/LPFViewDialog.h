@@ -48,6 +48,9 @@ public:
 
     // A file handed in before the dialog opens.
     void SetFileName(const std::string& szFile);
+    // Opened for the files a Rawdex package was unpacked into: the file
+    // dialog opens there at once, and cancelling it closes the viewer.
+    void SetDataFolder(const std::string& szFolder) { m_szDataFolder = szFolder; }
     // Picks a file for "&Load" (tests replace the file dialog).
     void SetFileChooser(std::function<QString()> chooser) { m_Chooser = std::move(chooser); }
     // Printing goes to this PDF instead of the print dialog (headless runs).
@@ -76,6 +79,8 @@ private:
     std::string m_szFile;
     bool m_bFileGiven = false;
     bool m_bStarted = false;
+    bool m_bHolds = false; // a profile was loaded
+    std::string m_szDataFolder;
     CLPFViewWidget* m_pView = nullptr;
     QPushButton* m_pLoad = nullptr;
     QPushButton* m_pChange = nullptr;

@@ -1,6 +1,7 @@
 #include "viewers/ui/ViewerRegistration.h"
 
 #include <QPainter>
+#include <type_traits>
 
 #include "datafiles/ConFile.h"
 #include "viewers/LightProfileFile.h"
@@ -17,6 +18,8 @@ template <class Dialog> int RunViewer(const CViewerRequest& request)
     Dialog dlg(request.m_pParent);
     if (request.m_bFileGiven && !request.m_szFile.empty())
         dlg.SetFileName(request.m_szFile);
+    if constexpr (std::is_same_v<Dialog, CView_LPF_Dialog>)
+        dlg.SetDataFolder(request.m_szDataFolder);
     return dlg.exec();
 }
 
@@ -73,33 +76,6 @@ bool RenderLightProfile(const std::string& szFile, const std::string& szAs, QSiz
     return true;
 }
 
-// Third-generation files hold the profile as a black-and-white picture; the
-// view shows the curve that picture draws.
-bool RenderG3LightProfile(const std::string& szFile, const std::string& /*szAs*/, QSize size, QImage& image,
-                          std::string& szError)
-{
-    CConFileHeader header;
-    if (ReadConFileHeader(szFile, header) != CON_READ_OK) {
-        szError = szFile + ": " + (header.m_szProblem.empty() ? "no header" : header.m_szProblem);
-        return false;
-    }
-    std::vector<uint8_t> data, levels;
-    std::string szProblem;
-    if (!ReadConData(header, int64_t(1) << 30, data, szProblem) ||
-        !DecodeG3ProfilePicture(data.data(), data.size(), levels, szProblem)) {
-        szError = szFile + ": " + szProblem;
-        return false;
-    }
-    CLightProfileLoad keys;
-    ReadLightProfileKeys(header.m_Header.GetText(), LPF_VIEWER_FILE, keys);
-    const CLightProfile& p = keys.m_Profile;
-    CLPFView view;
-    view.SetData(levels.data(), static_cast<int64_t>(levels.size()));
-    view.SetScanner(p.m_iGeneration, p.m_bColorScanner, p.m_iCamera, p.m_iCameraCount, p.m_dWidthFactor);
-    image = RenderLPFView(view, size.isValid() && !size.isEmpty() ? size : DefaultLPFViewSize());
-    return true;
-}
-
 } // namespace
 
 void RegisterLightProfileViewers(CUiRegistry& reg)
@@ -108,5 +84,12 @@ void RegisterLightProfileViewers(CUiRegistry& reg)
     reg.AddViewer("CLPF_Dialog", &RunViewer<CLPF_Dialog>);
     reg.AddRenderer("light-profile", &RenderLightProfile);
     reg.AddRenderer("headerless-light-profile", &RenderLightProfile);
-    reg.AddRenderer("g3-light-profile", &RenderG3LightProfile);
+    reg.AddViewRenderer("CView_LPF_Dialog", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
+                                               std::string& szError) {
+        return RenderLightProfile(szFile, std::string(), size, image, szError);
+    });
+    reg.AddViewRenderer("CLPF_Dialog", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
+                                          std::string& szError) {
+        return RenderLaunchedLightProfile(szFile, size, image, szError);
+    });
 }

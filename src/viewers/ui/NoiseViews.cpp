@@ -28,6 +28,7 @@
 #include "viewers/NoiseScan.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
+#include "viewers/ui/ViewerFiles.h"
 
 namespace {
 
@@ -36,7 +37,18 @@ QColor FromColorRef(uint32_t u)
     return QColor(int(u & 0xFF), int((u >> 8) & 0xFF), int((u >> 16) & 0xFF));
 }
 
-const char* const kNoiseFilter = "Stitch file (*.CON) (*.con *.CON);;*_STI.CON) (*_sti.con *_STI.CON);;All Files (*.*) (*)";
+// The noise check picks files with the stitch filter it always had; the
+// noise test loads and saves its own files.
+CFileDialogRequest NoiseFileRequest(const char* szTitle, const char* szFilter, bool bSave, const QString& szName)
+{
+    CFileDialogRequest ask;
+    ask.m_bSave = bSave;
+    ask.m_szTitle = szTitle;
+    ask.m_Filters = QtFileFilters(szFilter);
+    ask.m_szSuffix = "con";
+    ask.m_szName = szName;
+    return ask;
+}
 
 // "Unit" of the sibling tool's settings.
 int32_t ToolUnit()
@@ -421,7 +433,7 @@ bool CNCTest_Dialog::ChooseFile(const std::string& szFile)
 
 void CNCTest_Dialog::OnOpen()
 {
-    const QString szFile = QFileDialog::getOpenFileName(this, "Open", "*.con", kNoiseFilter);
+    const QString szFile = AskForFile(this, NoiseFileRequest("Open", kStitchFilter, false, "*.con"));
     if (!szFile.isEmpty())
         ChooseFile(szFile.toStdString());
 }
@@ -604,7 +616,7 @@ bool CNoiseTest_SM_Dialog::SaveFile(const std::string& szFile)
 
 void CNoiseTest_SM_Dialog::OnLoad()
 {
-    const QString szFile = QFileDialog::getOpenFileName(this, "Load", "*.con", kNoiseFilter);
+    const QString szFile = AskForFile(this, NoiseFileRequest("Load", kNoiseTestFilter, false, "*.con"));
     if (!szFile.isEmpty())
         LoadFile(szFile.toStdString());
 }
@@ -613,12 +625,10 @@ void CNoiseTest_SM_Dialog::OnSave()
 {
     if (m_Record.m_iWidth <= 0)
         return;
-    QString szFile = QFileDialog::getSaveFileName(this, "Save", QString::fromStdString(m_szFileName), kNoiseFilter);
-    if (szFile.isEmpty())
-        return;
-    if (QFileInfo(szFile).suffix().isEmpty())
-        szFile += ".con";
-    SaveFile(szFile.toStdString());
+    const QString szFile =
+        AskForFile(this, NoiseFileRequest("Save", kNoiseTestFilter, true, QString::fromStdString(m_szFileName)));
+    if (!szFile.isEmpty() && SaveFile(szFile.toStdString()))
+        NoteRecentFile(szFile);
 }
 
 void CNoiseTest_SM_Dialog::OnRescan()

@@ -11,6 +11,7 @@
 #include "viewers/ui/NoiseViews.h"
 #include "viewers/ui/StitchView.h"
 #include "platform/Messages.h"
+#include "viewers/ui/ViewerFiles.h"
 
 namespace {
 
@@ -162,9 +163,12 @@ int RunNoiseCheck(const CViewerRequest& request)
     if (!request.m_szFile.empty()) {
         dlg.SetFileName(request.m_szFile);
     } else {
-        const QString szFile = QFileDialog::getOpenFileName(
-            request.m_pParent, "Open", "*.con",
-            "Stitch file (*.CON) (*.con *.CON);;*_STI.CON) (*_sti.con *_STI.CON);;All Files (*.*) (*)");
+        CFileDialogRequest ask;
+        ask.m_szTitle = "Open";
+        ask.m_Filters = QtFileFilters(kStitchFilter);
+        ask.m_szSuffix = "con";
+        ask.m_szName = "*.con";
+        const QString szFile = AskForFile(request.m_pParent, ask);
         if (szFile.isEmpty() || !dlg.ChooseFile(szFile.toStdString()))
             return QDialog::Rejected;
     }
@@ -192,4 +196,8 @@ void RegisterStitchNoiseViewers(CUiRegistry& reg)
     reg.AddRenderer("noise-test", &RenderNoiseTest);
     reg.AddRenderer("headerless-noise", &RenderNoiseCheck);
     reg.AddRenderer("camera-adjustment-check", &RenderCameraCheck);
+    reg.AddViewRenderer("CView_Stitch_Dialog", &RenderStitch);
+    reg.AddViewRenderer("CNoiseTest_SM_Dialog", &RenderNoiseTest);
+    reg.AddViewRenderer("CNCTest_Dialog", &RenderNoiseCheck);
+    reg.AddViewRenderer("COstra_Check_Camera_Adjustment_Test_Dialog", &RenderCameraCheck);
 }

@@ -20,6 +20,7 @@
 #include "platform/ui/Text.h"
 #include "platform/Messages.h"
 #include "viewers/ui/StitchNoisePrinting.h"
+#include "viewers/ui/ViewerFiles.h"
 
 std::shared_ptr<CStitchImage> CStitchImage::Build(CStitchPicture& picture)
 {
@@ -268,9 +269,13 @@ void CView_Stitch_Dialog::OnLoad()
     if (!m_szFileName.empty())
         szStart = m_bIsFile ? QFileInfo(QString::fromStdString(m_szFileName)).path()
                             : QString::fromStdString(m_szFileName);
-    const QString szFile = QFileDialog::getOpenFileName(
-        this, "Load", szStart.isEmpty() ? QString("*.con") : szStart + "/*.con",
-        "Stitch file (*.CON) (*.con *.CON);;*_STI.CON) (*_sti.con *_STI.CON);;All Files (*.*) (*)");
+    CFileDialogRequest ask;
+    ask.m_szTitle = "Load";
+    ask.m_Filters = QtFileFilters(kStitchFilter);
+    ask.m_szSuffix = "con";
+    ask.m_szFolder = szStart;
+    ask.m_szName = "*.con";
+    const QString szFile = AskForFile(this, ask);
     if (!szFile.isEmpty())
         LoadFile(szFile.toStdString());
 }

@@ -17,3 +17,9 @@ const FileRenderer* CUiRegistry::FindRenderer(const std::string& szKind) const
     auto it = m_Renderers.find(szKind);
     return it == m_Renderers.end() ? nullptr : &it->second;
 }
+
+const FileRenderer* CUiRegistry::FindViewRenderer(const std::string& szViewer) const
+{
+    auto it = m_ViewRenderers.find(szViewer);
+    return it == m_ViewRenderers.end() ? nullptr : &it->second;
+}

@@ -35,11 +35,16 @@ public:
     void AddViewer(const std::string& szViewer, ViewerRunner fn) { m_Viewers[szViewer] = std::move(fn); }
     // szKind as in CFileDescription::m_szKind.
     void AddRenderer(const std::string& szKind, FileRenderer fn) { m_Renderers[szKind] = std::move(fn); }
+    // The view a dialog (by class name) shows of a file; preferred over the
+    // kind's renderer, since a viewer may pass a file on to another.
+    void AddViewRenderer(const std::string& szViewer, FileRenderer fn) { m_ViewRenderers[szViewer] = std::move(fn); }
 
     const ViewerRunner* FindViewer(const std::string& szViewer) const;
     const FileRenderer* FindRenderer(const std::string& szKind) const;
+    const FileRenderer* FindViewRenderer(const std::string& szViewer) const;
 
 private:
     std::map<std::string, ViewerRunner> m_Viewers;
     std::map<std::string, FileRenderer> m_Renderers;
+    std::map<std::string, FileRenderer> m_ViewRenderers;
 };
