@@ -31,6 +31,16 @@ int32_t Clamp(int64_t v, int64_t lo, int64_t hi)
 
 } // namespace
 
+bool MakeRowPicture(std::span<const uint8_t> profile, int32_t iDpi, CPicture& pic)
+{
+    if (profile.empty() || !pic.Create(static_cast<int32_t>(profile.size()), 1, std::max(iDpi, 1), PIC_GRAY))
+        return false;
+    std::copy(profile.begin(), profile.end(), pic.GetDataPointer());
+    pic.m_iHeight = 1;
+    pic.m_iSize = static_cast<int32_t>(profile.size());
+    return true;
+}
+
 // ================================================================ layout
 
 int32_t C3XLayout::CameraOffset(int32_t c) const
@@ -238,9 +248,9 @@ int32_t C3X::Find_SWU(std::span<const uint8_t> profile, int32_t iCamera, int32_t
 
     CPicture row;
     const int32_t iWidth = iLast - iFirst + 1;
-    if (!row.Create(iWidth, 1, std::max(m_ptrLayout->m_iDPI, 1), PIC_GRAY))
+    if (!MakeRowPicture(profile.subspan(static_cast<size_t>(iFirst), static_cast<size_t>(iWidth)),
+                        m_ptrLayout->m_iDPI, row))
         return SetError(ERROR_3X_UNKNOWN, iCamera, iSide);
-    std::copy_n(profile.begin() + iFirst, iWidth, row.GetDataPointer());
     const double dWire = m_ptrLayout->m_iDPI / 83.82;
     std::vector<double> centres;
     int32_t iColumn = 0;
@@ -291,8 +301,9 @@ bool C3X::RoughWindow(int32_t iCamera, int32_t iSide, int32_t iLineLength, int32
         iLast = iStart + iPixels - 1;
         break;
     default: {
-        // The middle mark sits 0.15 inch right of the camera's middle.
-        const int32_t iMark = iStart + iPixels / 2 + iDpi * 15 / 100;
+        // The middle's white area is centred on the camera's middle; its
+        // mark sits 0.15 inch to the right, inside it.
+        const int32_t iMark = iStart + iPixels / 2;
         iFirst = iMark - iDpi * 35 / 100;
         iLast = iMark + iDpi * 35 / 100;
         break;
