@@ -223,11 +223,10 @@ int32_t C3X::Find_SWU(std::span<const uint8_t> profile, int32_t iCamera, int32_t
         iMax = std::max(iMax, at(x));
     }
     const int32_t iThreshold = (iMin + iMax) / 2;
-    // On the left side the area may reach the camera's dark end on the right
-    // of the window: the window ends at the last bright pixel.
-    if (iSide == X3_LEFT)
-        while (iLast > iFirst && at(iLast) <= iThreshold)
-            --iLast;
+    // The area may reach the camera's dark end or the card on the right of
+    // the window: the window ends at the last bright pixel.
+    while (iLast > iFirst && at(iLast) <= iThreshold)
+        --iLast;
     // Past the dark at the window start, the first dark pixel must lead to a
     // minimum inside the window, else there is no line at all.
     int32_t x = iFirst;
@@ -323,8 +322,14 @@ int32_t C3X::FindAllStitchMarks(std::span<const uint8_t> profile)
             if (!RoughWindow(c, s, static_cast<int32_t>(profile.size()), iFirst, iLast))
                 continue;
             int32_t e = Find_Rough_X(profile, c, s, iFirst, iLast);
+            // The wire pair itself can end the rough area early when its
+            // peak lies left of the wires; the mark is searched over the
+            // sheet's 0.4 inch stitch area from the area's start.
+            const int32_t iEnd =
+                std::clamp(std::max(m_iRoughStop[c][s], m_iRoughStart[c][s] + m_ptrLayout->m_iDPI * 45 / 100),
+                           m_iRoughStart[c][s], iLast);
             if (e == ERROR_3X_NONE)
-                e = Find_SWU(profile, c, s, m_iRoughStart[c][s], m_iRoughStop[c][s]);
+                e = Find_SWU(profile, c, s, m_iRoughStart[c][s], iEnd);
             if (e != ERROR_3X_NONE && iResult == ERROR_3X_NONE)
                 iResult = e;
         }
