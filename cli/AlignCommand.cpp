@@ -1,5 +1,5 @@
 // lumora-cli scanner align: the stitch-and-alignment run on the scanner; and
-// scanner soak: many seeded scenarios of the simulated scanner run through
+// scanner align-soak (the gain/offset soak is "scanner soak"): many seeded scenarios of the simulated scanner run through
 // the same loop, to see how often the cameras end where they belong.
 #include <unistd.h>
 
@@ -322,7 +322,7 @@ void AddAlignCommands(CLI::App& scannerCommand, int& iExit)
     });
 
     CLI::App* pSoak = scannerCommand.add_subcommand(
-        "soak", "Run the alignment on N seeded scenarios of the simulated scanner and report how many converge");
+        "align-soak", "Run the alignment on N seeded scenarios of the simulated scanner and report how many converge");
     pSoak->add_option("--scenarios", opts->m_iScenarios, "Scenarios to run (100)")->check(CLI::Range(1, 100000));
     pSoak->add_option("--seed", opts->m_iSeed, "Seed of the first scenario (1)");
     pSoak->add_option("--max-offset", opts->m_dMaxOffset, "Largest camera misalignment, pixels (8)")

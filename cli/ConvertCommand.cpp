@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "CliCommon.h"
+#include "CliMain.h"
 #include "app/KindRegistry.h"
 #include "app/StartupRecognition.h"
 #include "imaging/ImageErrors.h"
@@ -408,7 +408,7 @@ int Run(const CConvertOptions& opt)
 void AddConvertCommand(CLI::App& app, int& iExit)
 {
     auto pOpt = std::make_shared<CConvertOptions>();
-    CLI::App* pCmd = app.add_subcommand("convert", "Pictures between TIFF, PNG/PGM/PPM and the picture-holding data files");
+    CLI::App* pCmd = app.add_subcommand("convert", CONVERT_COMMAND_TEXT);
     pCmd->add_option("IN", pOpt->m_szIn, "Input: TIFF, PNG, PGM, PPM or a data file holding a picture")->required();
     pCmd->add_option("OUT", pOpt->m_szOut, "Output: .tif/.tiff or .png")->required();
     pCmd->add_option("--compression", pOpt->m_szCompression, "TIFF compression (mh, g3, g4 make a bilevel picture, gray threshold 128)")

@@ -1,3 +1,4 @@
+#include "oscilloscope/OscilloscopeKinds.h"
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,7 +10,6 @@
 namespace {
 void PrintText(const CFileDescription& desc)
 {
-    const CJson j = FileDescriptionToJson(desc);
     // File names are the file system's bytes; the terminal shows them in its locale.
     std::printf("%s\n", desc.m_szFile.c_str());
     std::printf("  kind:          %s\n", desc.m_szKind.c_str());
@@ -33,6 +33,8 @@ void PrintText(const CFileDescription& desc)
     if (desc.m_Extra.IsObject())
         for (const auto& kv : desc.m_Extra.AsObject())
             std::printf("  %s: %s\n", kv.first.c_str(), kv.second.Dump(-1).c_str());
+    if (desc.m_szProblem)
+        std::printf("  problem: %s\n", CJson(*desc.m_szProblem).Dump(-1).c_str());
 }
 } // namespace
 
@@ -41,6 +43,7 @@ void AddInfoCommand(CLI::App& app, int& iExit)
     struct COptions {
         std::vector<std::string> m_Files;
         bool m_bJson = false;
+        bool m_bFocus = false;
         std::string m_szAs;
     };
     auto pOpt = std::make_shared<COptions>();
@@ -48,9 +51,11 @@ void AddInfoCommand(CLI::App& app, int& iExit)
     pCmd->add_flag("--json", pOpt->m_bJson, "One JSON object per file (an array for several files)");
     pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
         ->check(CLI::IsMember({"stitch", "light-profile"}));
+    pCmd->add_flag("--focus", pOpt->m_bFocus, "Oscilloscope recordings: add the focus evaluation of the first line");
     pCmd->add_option("FILE", pOpt->m_Files, "Data files")->required();
     pCmd->callback([pOpt, &iExit] {
         RegisterAllKinds();
+        SetDescribeOscilloscopeFocus(pOpt->m_bFocus);
         CJson all = CJson::MakeArray();
         int iWorst = CLI_EXIT_OK;
         for (const std::string& szFile : pOpt->m_Files) {

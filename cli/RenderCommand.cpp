@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "CliCommon.h"
+#include "CliMain.h"
 #include "app/StartupRecognition.h"
 #include "app/ui/UiRegistry.h"
 #include "platform/AtomicFile.h"
@@ -27,7 +27,7 @@ void AddRenderCommand(CLI::App& app, int& iExit)
         std::string m_szFile, m_szOut, m_szSize, m_szAs;
     };
     auto pOpt = std::make_shared<COptions>();
-    CLI::App* pCmd = app.add_subcommand("render", "Draw the view the GUI shows for a file, with the same painting code");
+    CLI::App* pCmd = app.add_subcommand("render", RENDER_COMMAND_TEXT);
     pCmd->add_option("FILE", pOpt->m_szFile, "Data file")->required();
     pCmd->add_option("-o,--output", pOpt->m_szOut, "PNG to write")->required();
     pCmd->add_option("--size", pOpt->m_szSize, "Size of the view, WxH (default: the dialog's own)");

@@ -1,54 +1,58 @@
+// lumora-cli links no Qt, so info, unpack, samples and the scanner commands
+// run where no GUI libraries are installed or wanted. render and convert
+// draw or read pictures with Qt: they are listed here and run by the drawing
+// tool, which takes over this process with the same command line.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
-#include "CliCommon.h"
-#include "app/KindRegistry.h"
-#include "datafiles/VersionInfo.h"
-#include "platform/Log.h"
-#include "platform/Signals.h"
+#include "CliMain.h"
+#include "platform/Paths.h"
+
+namespace {
+void AddRenderName(CLI::App& app, int&)
+{
+    app.add_subcommand("render", RENDER_COMMAND_TEXT);
+}
+
+void AddConvertName(CLI::App& app, int&)
+{
+    app.add_subcommand("convert", CONVERT_COMMAND_TEXT);
+}
+
+bool IsDrawingCommand(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-')
+            continue; // --help and the like stand before the command
+        return std::strcmp(argv[i], "render") == 0 || std::strcmp(argv[i], "convert") == 0;
+    }
+    return false;
+}
+
+int HandToDrawingTool(int argc, char** argv)
+{
+    const std::string szFolder = RunningProgramFolder();
+    const std::string szTool =
+        (IsInstalledProgramFolder(szFolder) ? PrivateLibraryFolder(szFolder) : szFolder) + DRAWING_TOOL_NAME;
+    const std::string szSelf = RunningProgramPath();
+    std::vector<char*> args{const_cast<char*>(szTool.c_str()), const_cast<char*>(DRAWING_TOOL_FROM),
+                            const_cast<char*>(szSelf.c_str())};
+    args.insert(args.end(), argv + 1, argv + argc);
+    args.push_back(nullptr);
+    ::execv(szTool.c_str(), args.data());
+    std::fprintf(stderr, "lumora-cli: cannot start the drawing tool %s: %s\n", szTool.c_str(), std::strerror(errno));
+    return CLI_EXIT_SOFTWARE;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
-    InstallTerminationHandler();
-    // --version is answered wherever it stands, before any command runs.
-    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s\n", VersionLine("lumora-cli").c_str());
-            return CLI_EXIT_OK;
-        }
-    RegisterAllKinds();
-
-    // Named here so help and usage texts (and the man page made from them) do
-    // not carry the path the program was started by.
-    CLI::App app{"lumora-cli: inspect, render, convert and unpack Lumora data files; talk to the scanner", "lumora-cli"};
-    app.require_subcommand(1);
-    app.set_version_flag("--version", VersionLine("lumora-cli"), "Show the version and exit");
-    int iExit = CLI_EXIT_OK;
-    AddInfoCommand(app, iExit);
-    AddRenderCommand(app, iExit);
-    AddUnpackCommand(app, iExit);
-    AddSamplesCommand(app, iExit);
-    AddConvertCommand(app, iExit);
-    AddScannerCommand(app, iExit);
-    // The scanner waits poll the cancel request and end with "User cancelled."
-    // after leaving the scanner in order; an interrupt there is theirs.
-    std::optional<CCooperativeCancel> cooperative;
-    app.get_subcommand("scanner")->preparse_callback([&cooperative](size_t) { cooperative.emplace(); });
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        const int iCode = app.exit(e);
-        return iCode == 0 ? CLI_EXIT_OK : CLI_EXIT_USAGE;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "lumora-cli: internal error: %s\n", e.what());
-        return CLI_EXIT_SOFTWARE;
-    }
-    if (const int iSignalExit = TerminationExitCode())
-        return iSignalExit;
-    return iExit;
+    if (IsDrawingCommand(argc, argv))
+        return HandToDrawingTool(argc, argv);
+    return RunCli(argc, argv,
+                  {AddInfoCommand, AddRenderName, AddUnpackCommand, AddSamplesCommand, AddConvertName, AddScannerCommand});
 }

@@ -26,12 +26,13 @@ add_custom_command(
           "-DCOMMANDS=${LUMORA_CLI_COMMANDS}"
           -DOUTPUT=${LUMORA_MAN_DIR}/lumora-cli.1 -DVERSION=${PROJECT_VERSION}
           -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
-  DEPENDS lumora-cli ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+  DEPENDS lumora-cli lumora-cli-draw ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
   VERBATIM)
 add_custom_target(lumora_man_pages ALL DEPENDS ${LUMORA_MAN_DIR}/lumora.1 ${LUMORA_MAN_DIR}/lumora-cli.1)
 
 install(TARGETS lumora lumora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS zel_scan_2000 LIBRARY DESTINATION ${LUMORA_PRIVATE_LIBDIR})
+install(TARGETS lumora-cli-draw RUNTIME DESTINATION ${LUMORA_PRIVATE_LIBDIR})
 install(FILES resources/lumora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES resources/lumora-con.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES resources/icons/lumora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps)

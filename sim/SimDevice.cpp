@@ -97,6 +97,8 @@ void CScenario::LoadOptics(const CIniFile& ini)
         real(szSection, "WidthError", cs.m_dWidthError, -1000.0, 1000.0);
         real(szSection, "Black", cs.m_dBlack, -255.0, 255.0);
         real(szSection, "WhiteGain", cs.m_dWhiteGain, 0.0, 100.0);
+        real(szSection, "OddBlack", cs.m_dOddBlack, -255.0, 255.0);
+        real(szSection, "OddWhiteGain", cs.m_dOddWhiteGain, 0.0, 100.0);
         real(szSection, "Lamp", cs.m_dLamp, 0.0, 100.0);
         real(szSection, "Falloff", cs.m_dFalloff, 0.0, 1.0);
         real(szSection, "Blur", cs.m_dBlur, 0.0, 200.0);
@@ -205,6 +207,8 @@ bool CScenario::Load(const std::string& szPath, std::string& szError)
     num("Faults", "RebootsToApply", m_iRebootsToApply);
     num("Model", "DarkPixels", m_iDarkPixels);
     num("Model", "GainBits", m_iGainBits);
+    num("Model", "GainDelayLines", m_iGainDelayLines);
+    m_iGainDelayLines = std::clamp(m_iGainDelayLines, 0, 100000);
     num("Model", "Generation", m_iGeneration);
     LoadOptics(ini);
     // CheckCondition.<entry>[.<data type or buffer id>] = <sense>[,<count>]
@@ -261,11 +265,13 @@ void CLibrary::Reset()
         d.m_iPosition = d.m_iPaper == 0x30 ? 0 : -1;
         // A fresh device: neutral gain/offset, no stitch or alignment corrections.
         std::vector<uint8_t> go(static_cast<size_t>(kMaxCameras) * 32 + 1, 0);
+        // The neutral gain is the middle of the front end's range.
+        const int32_t iNeutralGain = s.m_iGainBits == 5 ? 16 : 128;
         for (size_t e = 0; e + 8 <= go.size(); e += 8) {
-            PutBe16(&go[e], 16);       // even offset
-            PutBe16(&go[e + 2], 128);  // even gain
-            PutBe16(&go[e + 4], 16);   // odd offset
-            PutBe16(&go[e + 6], 128);  // odd gain
+            PutBe16(&go[e], 16);                // even offset
+            PutBe16(&go[e + 2], iNeutralGain);  // even gain
+            PutBe16(&go[e + 4], 16);            // odd offset
+            PutBe16(&go[e + 6], iNeutralGain);  // odd gain
         }
         d.m_Buffers[{ZEL_BUF_GAIN_OFFSET, 0}] = go;
         std::vector<uint8_t> unit(255, 0);

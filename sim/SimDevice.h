@@ -36,6 +36,8 @@ struct CCameraScenario {
     double m_dWidthError = 0.0; // the view is this much wider than nominal
     double m_dBlack = 12.0;     // black level at the factory offset 16
     double m_dWhiteGain = 1.0;  // sensitivity
+    double m_dOddBlack = 0.0;   // the odd channel's black level lies this much higher
+    double m_dOddWhiteGain = 1.0; // the odd channel's sensitivity relative to the even one
     double m_dLamp = 1.0;       // this camera's share of the lamp light
     double m_dFalloff = 0.05;   // light lost at the camera's ends
     int32_t m_iPhase = 0;       // pixel phase of the even channel's first pixel
@@ -102,6 +104,7 @@ struct CScenario {
     // Camera model and optics
     int32_t m_iDarkPixels = 16;   // covered reference pixels at each camera end, optical
     int32_t m_iGainBits = 8;      // 8, or 5 for the newer analog front end
+    int32_t m_iGainDelayLines = 0; // lines already in the pipeline when a gain/offset write arrives
     int32_t m_iGeneration = 6;
     bool m_bCISModesGiven = false;
     std::array<CCameraScenario, kMaxCameras> m_Camera{};
@@ -202,6 +205,11 @@ struct CDevice {
     int64_t m_iImageReads = 0;        // image reads that delivered data
     int64_t m_iStallUntil = -1;
     int32_t m_iRebootsPending = 0;    // written calibration waits for this many reboots
+    // Gain/offset writes still on their way to the front end (due scan line,
+    // bytes), and the set the front end uses meanwhile.
+    std::vector<std::pair<int64_t, std::vector<uint8_t>>> m_GainOffsetQueue;
+    std::vector<uint8_t> m_GainOffsetInUse;
+    bool m_bGainOffsetInUse = false;
 };
 
 class CLibrary {

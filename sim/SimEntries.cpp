@@ -250,6 +250,10 @@ int32_t ReadImage(CLibrary& lib, CDevice& d, uint8_t* pBuffer, int32_t iLength, 
     for (int64_t i = 0; i < iLines; ++i) {
         uint8_t* pLine = pBuffer + i * iLineBytes;
         req.m_iLine = d.m_iLinesDelivered + i;
+        while (!d.m_GainOffsetQueue.empty() && d.m_GainOffsetQueue.front().first <= req.m_iLine) {
+            d.m_GainOffsetInUse = std::move(d.m_GainOffsetQueue.front().second);
+            d.m_GainOffsetQueue.erase(d.m_GainOffsetQueue.begin());
+        }
         req.m_dSheetY = static_cast<double>(d.m_iScanStartPosition) + dStep * static_cast<double>(req.m_iLine);
         if (!bLineArt) {
             lib.m_pImageSource->RenderLine(lib, d, layout, req, pLine);
@@ -531,6 +535,23 @@ ZEL_EXPORT int32_t scanWriteBuffer(int32_t hScanner, const void* pBuffer, int32_
         if (!bKnown)
             return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
     }
+    if (iBufferId == ZEL_BUF_GAIN_OFFSET && iOffset == 0) {
+        // Lines already scanned still carry the old set; the new one shows
+        // after the pipeline's delay.
+        const int32_t iDelay = lib.m_Scenario.m_iGainDelayLines;
+        if (iDelay <= 0 || !d.m_bScanning) {
+            d.m_GainOffsetQueue.clear();
+            d.m_bGainOffsetInUse = false;
+        } else {
+            if (!d.m_bGainOffsetInUse) {
+                const auto it = d.m_Buffers.find({iBufferId, 0});
+                d.m_GainOffsetInUse = it != d.m_Buffers.end() ? it->second : std::vector<uint8_t>();
+                d.m_bGainOffsetInUse = it != d.m_Buffers.end();
+            }
+            if (d.m_bGainOffsetInUse)
+                d.m_GainOffsetQueue.emplace_back(d.m_iLinesDelivered + iDelay, bytes);
+        }
+    }
     // Written calibration is taken into use by restarts of the firmware.
     d.m_iRebootsPending = std::max(lib.m_Scenario.m_iRebootsToApply, 0);
     if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0 && iLength > 7)
@@ -601,6 +622,9 @@ ZEL_EXPORT int32_t scanScan(int32_t hScanner, const uint8_t* pWindowIds, int32_t
     d.m_bScanning = true;
     d.m_iPaper = 0x24;
     d.m_iLinesDelivered = 0;
+    // A new scan starts with every written set in use.
+    d.m_GainOffsetQueue.clear();
+    d.m_bGainOffsetInUse = false;
     d.m_iScanStartMs = g.m_Lib.SimNow();
     d.m_iStallUntil = -1;
     // The first line lies the window's top edge into the sheet from where it stands.

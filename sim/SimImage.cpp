@@ -190,10 +190,15 @@ CChannel COpticalSource::Channel(const CScenario& s, const CDevice& d, int32_t c
     int32_t words[4] = {kFactoryOffset, 128, kFactoryOffset, 128};
     if (s.m_iGainBits == 5)
         words[1] = words[3] = 16;
-    if (const auto it = d.m_Buffers.find({ZEL_BUF_GAIN_OFFSET, 0}); it != d.m_Buffers.end() &&
-                                                                     it->second.size() >= iEntry + 8)
+    // The front end works with the set that has come through the pipeline.
+    const std::vector<uint8_t>* pSet = nullptr;
+    if (d.m_bGainOffsetInUse)
+        pSet = &d.m_GainOffsetInUse;
+    else if (const auto it = d.m_Buffers.find({ZEL_BUF_GAIN_OFFSET, 0}); it != d.m_Buffers.end())
+        pSet = &it->second;
+    if (pSet && pSet->size() >= iEntry + 8)
         for (size_t w = 0; w < 4; ++w)
-            words[w] = static_cast<int16_t>(Be16(&it->second[iEntry + 2 * w]));
+            words[w] = static_cast<int16_t>(Be16(&(*pSet)[iEntry + 2 * w]));
     CChannel ch;
     const double dLight = 200.0 * cs.m_dWhiteGain * cs.m_dLamp * std::max(1.0 - s.m_dLampWeakness, 0.0);
     for (int p = 0; p < 2; ++p) {
@@ -201,9 +206,10 @@ CChannel COpticalSource::Channel(const CScenario& s, const CDevice& d, int32_t c
         const double dGain = s.m_iGainBits == 5 ? std::clamp(words[2 * p + 1], 0, 31) : std::clamp(words[2 * p + 1], 0, 255);
         // Offset adds a quarter level per step from the factory setting 16;
         // gain doubles the response every 64 steps (every 8 of a 5-bit gain).
-        ch.m_fBlack[p] = static_cast<float>(cs.m_dBlack + (dOffset - kFactoryOffset) / 4.0);
+        // Channel 1 is the odd one: its own black level and sensitivity.
+        ch.m_fBlack[p] = static_cast<float>(cs.m_dBlack + (p ? cs.m_dOddBlack : 0.0) + (dOffset - kFactoryOffset) / 4.0);
         const double dFactor = s.m_iGainBits == 5 ? std::exp2((dGain - 16.0) / 8.0) : std::exp2((dGain - 128.0) / 64.0);
-        ch.m_fWhite[p] = static_cast<float>(dLight * dFactor);
+        ch.m_fWhite[p] = static_cast<float>(dLight * dFactor * (p ? cs.m_dOddWhiteGain : 1.0));
     }
     return ch;
 }

@@ -151,7 +151,7 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
     CConFileHeader con;
     const EConReadStatus read = ReadConFileHeader(szFile, con);
     if (read == CON_READ_CANNOT_OPEN) {
-        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, con.m_szProblem);
+        desc.m_szProblem = con.m_szProblem;
         return DESCRIBE_MISSING;
     }
     desc.m_iFileSize = con.m_iFileSize;
@@ -178,7 +178,7 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
     } else {
         desc.m_iDataLength = con.m_iFileSize;
         if (d.m_szSection && KindHasDataPointer(d.m_szKind)) {
-            desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, con.m_szProblem);
+            desc.m_szProblem = con.m_szProblem;
         } else if (d.m_szSection) {
             std::string szText, szError;
             if (ReadFirstBytes(szFile, kResultHeaderBytes, szText, szError)) {
@@ -195,13 +195,13 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
     else if (szDescriberKind == "unknown" && szAs == "light-profile")
         szDescriberKind = "light-profile";
     bool bDescribed = false;
-    if (!desc.m_Extra.Find(DESCRIBE_PROBLEM_KEY))
+    if (!desc.m_szProblem)
         if (const KindDescriber* pDescriber = CKindRegistry::Instance().FindDescriber(szDescriberKind)) {
             (*pDescriber)(szAs, desc);
             bDescribed = true;
         }
 
-    if (desc.m_Extra.Find(DESCRIBE_PROBLEM_KEY))
+    if (desc.m_szProblem)
         return DESCRIBE_MALFORMED;
     // A file handed over with --as is read the way the viewer reads it; when that
     // viewer takes it, the file is recognised even though start-up would not know it.
@@ -231,25 +231,13 @@ CJson FileDescriptionToJson(const CFileDescription& desc)
     if (desc.m_Extra.IsObject())
         for (const auto& kv : desc.m_Extra.AsObject())
             j.Set(kv.first, kv.second);
+    // Header text and names in it are Windows-1252 like the keys.
+    if (desc.m_szProblem)
+        j.Set("problem", *desc.m_szProblem);
     return j;
 }
 
 std::string DescriptionProblem(const CFileDescription& desc)
 {
-    const CJson* pProblem = desc.m_Extra.Find(DESCRIBE_PROBLEM_KEY);
-    if (!pProblem)
-        return std::string();
-    // Stored as a JSON string; shown as plain text.
-    std::string sz = pProblem->Dump(-1), out;
-    if (sz.size() >= 2 && sz.front() == '"' && sz.back() == '"')
-        sz = sz.substr(1, sz.size() - 2);
-    for (size_t i = 0; i < sz.size(); ++i) {
-        if (sz[i] == '\\' && i + 1 < sz.size()) {
-            const char c = sz[++i];
-            out += c == 'n' ? '\n' : c == 't' ? '\t' : c;
-        } else {
-            out += sz[i];
-        }
-    }
-    return out;
+    return desc.m_szProblem.value_or(std::string());
 }

@@ -22,7 +22,7 @@ void DescribeRawdex(const std::string& szAs, CFileDescription& desc)
     if (pFile)
         std::fclose(pFile);
     if (!bRead) {
-        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, "cannot read the header");
+        desc.m_szProblem = "cannot read the header";
         return;
     }
     std::string szProblem, szDropped;
@@ -45,7 +45,7 @@ void DescribeRawdex(const std::string& szAs, CFileDescription& desc)
     const size_t iSlash = desc.m_szFile.rfind('/');
     desc.m_Extra.Set("unpack_into", iSlash == std::string::npos ? std::string("./") : desc.m_szFile.substr(0, iSlash + 1));
     if (!szProblem.empty())
-        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, szProblem);
+        desc.m_szProblem = szProblem;
 }
 
 // For a file nothing recognises, the marker bytes the launcher looked at: what

@@ -29,11 +29,11 @@ struct CFileDescription {
     std::vector<std::pair<std::string, std::string>> m_Keys; // first occurrence, file order
     std::vector<std::string> m_Messages;       // exactly what the viewer shows while loading
     CJson m_Extra = CJson::MakeObject();       // kind-specific fields, in order
+    // What is wrong with the file, as the readers word it (file-system bytes
+    // and header text as they are); set, it makes the file malformed. The
+    // JSON output writes it last, under "problem".
+    std::optional<std::string> m_szProblem;
 };
-
-// Key in CFileDescription::m_Extra through which the common part and the
-// describers report what is wrong with a file; its presence makes it malformed.
-inline constexpr const char* DESCRIBE_PROBLEM_KEY = "problem";
 
 // Headerless files are told by bytes 11 and 20-23 of this many first bytes.
 inline constexpr size_t STARTUP_MARKER_BYTES = 48;

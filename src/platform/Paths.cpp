@@ -7,8 +7,23 @@
 
 #include "InstallLayout.h"
 
+namespace {
+std::string& StandInPath()
+{
+    static std::string s_szPath;
+    return s_szPath;
+}
+} // namespace
+
+void StandInForProgram(const std::string& szProgramPath)
+{
+    StandInPath() = szProgramPath;
+}
+
 std::string RunningProgramPath()
 {
+    if (!StandInPath().empty())
+        return StandInPath();
     char buf[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0)

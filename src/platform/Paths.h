@@ -5,7 +5,11 @@
 #include <string>
 
 // Full path of the running executable (/proc/self/exe), empty if unknown.
+// A helper program started on behalf of another (lumora-cli's drawing
+// commands) answers with the path of the program it stands in for, so
+// settings, log and scanner library are looked up where they would be.
 std::string RunningProgramPath();
+void StandInForProgram(const std::string& szProgramPath);
 // Its folder, empty if unknown.
 std::string RunningProgramFolder();
 

@@ -153,6 +153,7 @@ int32_t CContScan::StartScan(double dLeft, double dTop, double dWidth, double dL
     EnsurePlanes(size_t(m_iBlockSize));
     m_iPixelsPerLine = 0;
     m_iReceived = m_iLinesPerBlock = 0;
+    m_iFirstLine = m_iLinesSoFar = 0;
 
     auto to1200 = [](double d) { return static_cast<int32_t>(std::clamp(d * 1200.0, -2e9, 2e9)); };
     const int32_t iLeft = to1200(dLeft), iTop = to1200(dTop), iWidth = to1200(dWidth), iLength = to1200(dLength);
@@ -290,6 +291,8 @@ void CContScan::ProcessBlock()
     const int64_t iLineBytes = int64_t(m_iPixelsPerLine) * m_iBytesPerPixel;
     m_iLinesPerBlock = iLineBytes > 0 ? static_cast<int32_t>(m_iReceived / iLineBytes) : 0;
     const int32_t iLines = m_iLinesPerBlock;
+    m_iFirstLine = m_iLinesSoFar;
+    m_iLinesSoFar += iLines;
     uint8_t* pBlock = m_Block.data();
 
     if (m_bAveraging && iLines > 1) {

@@ -57,6 +57,9 @@ public:
     const uint8_t* Block() const { return m_Block.data(); }
     int32_t ReceivedBytes() const { return m_iReceived; }
     int32_t LinesPerBlock() const { return m_iLinesPerBlock; }
+    // Scan line number (from the start of the scan) of the block's first row:
+    // with a light-off flag it tells the lamp-off rows from the others.
+    int64_t FirstLineOfBlock() const { return m_iFirstLine; }
     int32_t PixelsPerLine() const { return m_iPixelsPerLine; }
     int32_t BytesPerPixel() const { return m_iBytesPerPixel; }
     int32_t BlockSize() const { return m_iBlockSize; }
@@ -102,6 +105,7 @@ private:
     int32_t m_iReceived = 0;
     int32_t m_iPixelsPerLine = 0;
     int32_t m_iLinesPerBlock = 0;
+    int64_t m_iFirstLine = 0, m_iLinesSoFar = 0;
     int32_t m_iBytesPerPixel = 1;
     int32_t m_iResolution = 0;
     double m_dWidth = 0;

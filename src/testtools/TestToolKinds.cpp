@@ -29,7 +29,7 @@ void DescribeStarTest(const std::string& /*szAs*/, CFileDescription& desc)
         desc.m_Messages.push_back(Joined(e.m_Messages));
         // Every message of the reader means sweeps are missing or cut: a script must not take
         // what is left for the whole result.
-        desc.m_Extra.Set("problem", Joined(e.m_Messages));
+        desc.m_szProblem = Joined(e.m_Messages);
     }
     CJson sweeps = CJson::MakeArray();
     bool bAll = !e.m_Sweeps.empty();
@@ -62,7 +62,7 @@ void DescribeTonal(const std::string& /*szAs*/, CFileDescription& desc)
     r.Read(desc.m_szFile, false); // describing never rewrites the file
     if (!r.m_Messages.empty()) {
         desc.m_Messages.push_back(Joined(r.m_Messages));
-        desc.m_Extra.Set("problem", Joined(r.m_Messages));
+        desc.m_szProblem = Joined(r.m_Messages);
     }
     if (!r.m_bLoaded) return;
     desc.m_Extra.Set("it8_dynamic_range", Round(r.m_dIT8DynamicRange, 2));

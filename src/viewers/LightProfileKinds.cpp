@@ -55,9 +55,8 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
         desc.m_Messages.push_back(load.m_szError);
         // The tool names the file itself; the problem is the rest of the message.
         const std::string szPrefix = desc.m_szFile + ": ";
-        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, load.m_szError.rfind(szPrefix, 0) == 0
-                                                   ? load.m_szError.substr(szPrefix.size())
-                                                   : load.m_szError);
+        desc.m_szProblem =
+            load.m_szError.rfind(szPrefix, 0) == 0 ? load.m_szError.substr(szPrefix.size()) : load.m_szError;
         if (desc.m_szKind == "headerless-light-profile")
             desc.m_iDataLength = 0; // too short to hold its header and trailer
         break;

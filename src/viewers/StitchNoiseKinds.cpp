@@ -37,7 +37,7 @@ void DescribeStitch(const std::string& /*szAs*/, CFileDescription& desc)
     }
     AddMessages(desc, messages);
     if (!bOk)
-        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, szError);
+        desc.m_szProblem = szError;
     if (!picture.m_bHasHeader)
         desc.m_iDataLength = std::max<int64_t>(0, desc.m_iFileSize - kStitchOldHeaderSize);
     desc.m_Extra.Set("width", picture.m_iWidth);
@@ -51,7 +51,7 @@ void DescribeNoise(const std::string& /*szAs*/, CFileDescription& desc, bool bNo
     CNoiseRecord record;
     if (!record.ReadNoiseFile(desc.m_szFile)) {
         desc.m_Messages.push_back(record.m_szError);
-        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, record.m_szError);
+        desc.m_szProblem = record.m_szError;
         return;
     }
     CJson limit;
@@ -86,7 +86,7 @@ void DescribeCameraCheck(const std::string& /*szAs*/, CFileDescription& desc)
     AddMessages(desc, messages);
     desc.m_Extra.Set("profile_width", bOk ? CJson(profile.m_iWidth) : CJson());
     if (!bOk)
-        desc.m_Extra.Set(DESCRIBE_PROBLEM_KEY, szError);
+        desc.m_szProblem = szError;
 }
 
 bool ReadStitchPicture(const std::string& szFile, const std::string& /*szAs*/, CPicture& pic, std::string& szError)

@@ -193,3 +193,28 @@ TEST(CliFoundation, ShortLastRawdexEntryIsNamedNotSilentlyDropped)
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_NE(r.m_szOut.find("\"dropped\": \"entry \\\"b\\\" (1 bytes) is not unpacked"), std::string::npos) << r.m_szOut;
 }
+
+TEST(CliFoundation, AProblemNamingAnEntryKeepsItsBytes)
+{
+    // A control byte and a Windows-1252 "é" in an entry name: the message
+    // carries the bytes as they are, the JSON escapes them once.
+    CTempDir dir;
+    const std::string szName = "a\x01" "b\xe9.con";
+    // The walk stops 9 bytes before the data: a blank line keeps the entry inside.
+    const auto header = [&](size_t iPointer) {
+        char szPointer[16];
+        std::snprintf(szPointer, sizeof szPointer, "%10zu", iPointer);
+        return "[Rawdex]\nDataPointer=" + std::string(szPointer) + "\n" + szName + "=1\n" + std::string(10, ' ') + "\n";
+    };
+    const std::string szLines = header(header(0).size());
+    WriteFileBytes(dir.File("pack.con"), szLines + "X");
+
+    CRunResult r = Cli({"info", dir.File("pack.con")});
+    EXPECT_EQ(r.m_iExit, 65);
+    EXPECT_NE(r.m_szErr.find("entry \"" + szName + "\" has a control character in its name"), std::string::npos)
+        << r.m_szErr;
+    r = Cli({"info", "--json", dir.File("pack.con")});
+    EXPECT_NE(r.m_szOut.find("\"problem\": \"entry \\\"a\\u0001b\xc3\xa9.con\\\" has a control character in its name\""),
+              std::string::npos)
+        << r.m_szOut;
+}

@@ -38,6 +38,7 @@ TEST(InstalledTree, RunsFromAReadOnlyPrefix)
         }
     EXPECT_TRUE(bLibrary);
     EXPECT_FALSE(std::filesystem::exists(szPrefix + "bin/libzel_scan_2000.so"));
+    EXPECT_FALSE(std::filesystem::exists(szPrefix + "bin/lumora-cli-draw")) << "a helper, not a program of its own";
     std::filesystem::permissions(szDest, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
                                              std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove);
@@ -67,6 +68,14 @@ TEST(InstalledTree, RunsFromAReadOnlyPrefix)
     r = RunProgram(szCli, {"unpack", dir.File("pack.con"), "--into", dir.File("out")}, env);
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_EQ(ReadFileBytes(dir.File("out/Rawdex.txt")), "notes") << "the station's settings were not found";
+
+    // render runs in the drawing tool of the private library folder.
+    r = RunProgram(szCli, {"samples", dir.File("samples")}, env);
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    const std::string szSample = dir.File("samples/light-profile-mono.con");
+    r = RunProgram(szCli, {"render", szSample, "-o", dir.File("view.png")}, env);
+    EXPECT_EQ(r.m_iExit, 0) << szSample << ": " << r.m_szErr;
+    EXPECT_TRUE(std::filesystem::exists(dir.File("view.png")));
 
     r = RunProgram(szPrefix + "bin/lumora", {"--screenshot", dir.File("shot.png"), dir.File("out/xyz.con")}, env);
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
