@@ -10,6 +10,7 @@ class CScanner;
 
 void AddScanCommands(CLI::App& scannerCommand, int& iExit);
 void AddLiveTestCommands(CLI::App& scannerCommand, int& iExit);
+void AddAlignCommands(CLI::App& scannerCommand, int& iExit); // cli/AlignCommand.cpp
 void AddCalibrateCommand(CLI::App& scannerCommand, int& iExit); // cli/CalibrateCommand.cpp: calibrate, soak
 // Program errors by their text, sense codes and library numbers as numbers.
 std::string ScannerErrorText(int32_t iError);

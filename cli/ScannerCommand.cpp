@@ -536,6 +536,7 @@ void AddScannerCommand(CLI::App& app, int& iExit)
 
     AddScanCommands(*pCmd, iExit);
     AddLiveTestCommands(*pCmd, iExit);
+    AddAlignCommands(*pCmd, iExit);
     AddCalibrateCommand(*pCmd, iExit);
 
     CLI::App* pBackup = pCmd->add_subcommand("backup", "Save the scanner's calibration to a file");

@@ -31,6 +31,16 @@ int32_t Clamp(int64_t v, int64_t lo, int64_t hi)
 
 } // namespace
 
+bool MakeRowPicture(std::span<const uint8_t> profile, int32_t iDpi, CPicture& pic)
+{
+    if (profile.empty() || !pic.Create(static_cast<int32_t>(profile.size()), 1, std::max(iDpi, 1), PIC_GRAY))
+        return false;
+    std::copy(profile.begin(), profile.end(), pic.GetDataPointer());
+    pic.m_iHeight = 1;
+    pic.m_iSize = static_cast<int32_t>(profile.size());
+    return true;
+}
+
 // ================================================================ layout
 
 int32_t C3XLayout::CameraOffset(int32_t c) const
@@ -213,11 +223,10 @@ int32_t C3X::Find_SWU(std::span<const uint8_t> profile, int32_t iCamera, int32_t
         iMax = std::max(iMax, at(x));
     }
     const int32_t iThreshold = (iMin + iMax) / 2;
-    // On the left side the area may reach the camera's dark end on the right
-    // of the window: the window ends at the last bright pixel.
-    if (iSide == X3_LEFT)
-        while (iLast > iFirst && at(iLast) <= iThreshold)
-            --iLast;
+    // The area may reach the camera's dark end or the card on the right of
+    // the window: the window ends at the last bright pixel.
+    while (iLast > iFirst && at(iLast) <= iThreshold)
+        --iLast;
     // Past the dark at the window start, the first dark pixel must lead to a
     // minimum inside the window, else there is no line at all.
     int32_t x = iFirst;
@@ -238,9 +247,9 @@ int32_t C3X::Find_SWU(std::span<const uint8_t> profile, int32_t iCamera, int32_t
 
     CPicture row;
     const int32_t iWidth = iLast - iFirst + 1;
-    if (!row.Create(iWidth, 1, std::max(m_ptrLayout->m_iDPI, 1), PIC_GRAY))
+    if (!MakeRowPicture(profile.subspan(static_cast<size_t>(iFirst), static_cast<size_t>(iWidth)),
+                        m_ptrLayout->m_iDPI, row))
         return SetError(ERROR_3X_UNKNOWN, iCamera, iSide);
-    std::copy_n(profile.begin() + iFirst, iWidth, row.GetDataPointer());
     const double dWire = m_ptrLayout->m_iDPI / 83.82;
     std::vector<double> centres;
     int32_t iColumn = 0;
@@ -291,8 +300,9 @@ bool C3X::RoughWindow(int32_t iCamera, int32_t iSide, int32_t iLineLength, int32
         iLast = iStart + iPixels - 1;
         break;
     default: {
-        // The middle mark sits 0.15 inch right of the camera's middle.
-        const int32_t iMark = iStart + iPixels / 2 + iDpi * 15 / 100;
+        // The middle's white area is centred on the camera's middle; its
+        // mark sits 0.15 inch to the right, inside it.
+        const int32_t iMark = iStart + iPixels / 2;
         iFirst = iMark - iDpi * 35 / 100;
         iLast = iMark + iDpi * 35 / 100;
         break;
@@ -312,8 +322,14 @@ int32_t C3X::FindAllStitchMarks(std::span<const uint8_t> profile)
             if (!RoughWindow(c, s, static_cast<int32_t>(profile.size()), iFirst, iLast))
                 continue;
             int32_t e = Find_Rough_X(profile, c, s, iFirst, iLast);
+            // The wire pair itself can end the rough area early when its
+            // peak lies left of the wires; the mark is searched over the
+            // sheet's 0.4 inch stitch area from the area's start.
+            const int32_t iEnd =
+                std::clamp(std::max(m_iRoughStop[c][s], m_iRoughStart[c][s] + m_ptrLayout->m_iDPI * 45 / 100),
+                           m_iRoughStart[c][s], iLast);
             if (e == ERROR_3X_NONE)
-                e = Find_SWU(profile, c, s, m_iRoughStart[c][s], m_iRoughStop[c][s]);
+                e = Find_SWU(profile, c, s, m_iRoughStart[c][s], iEnd);
             if (e != ERROR_3X_NONE && iResult == ERROR_3X_NONE)
                 iResult = e;
         }

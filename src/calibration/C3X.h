@@ -23,6 +23,10 @@
 #include <vector>
 
 class CScanner;
+class CPicture;
+
+// A profile as a one-row gray picture, for the picture's line finders.
+bool MakeRowPicture(std::span<const uint8_t> profile, int32_t iDpi, CPicture& pic);
 
 enum E3XSide : int32_t { X3_LEFT = 0, X3_RIGHT = 1, X3_MIDDEL = 2 };
 

@@ -150,8 +150,9 @@ int32_t C3X_KPlate::Find_Lines(int32_t iCamera, int32_t iColor, int32_t iSide, i
     CPicture row;
     const int32_t iWidth = iStop - iStart + 1;
     int32_t iFound = 0;
-    if (iWidth >= 3 && row.Create(iWidth, 1, std::max(m_ptrLayout->m_iDPI, 1), PIC_GRAY)) {
-        std::copy_n(p.begin() + iStart, iWidth, row.GetDataPointer());
+    if (iWidth >= 3 && MakeRowPicture(std::span<const uint8_t>(p).subspan(static_cast<size_t>(iStart),
+                                                                         static_cast<size_t>(iWidth)),
+                                      m_ptrLayout->m_iDPI, row)) {
         int32_t x = 0;
         while (iFound < kLines && x < iWidth - 1) {
             double dCentre = 0;

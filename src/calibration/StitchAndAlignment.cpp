@@ -107,7 +107,9 @@ int32_t COscilloscopeStitchAndAlignment::DoScan(CContScan& scan)
         m_bScanStarted = true;
     }
     m_bNoScanRunning = false;
+    const auto t0 = std::chrono::steady_clock::now();
     const int32_t e = scan.ReadBuffer();
+    m_iReadNs += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
     m_iLastBytes = scan.ReceivedBytes();
     if (e != 0) {
         Log_Msg_Hex("COscilloscopeStitchAndAlignment::DoScan Error", e);
@@ -142,7 +144,9 @@ int32_t COscilloscopeStitchAndAlignment::DoTest(CContScan& scan)
     if (scan.ReceivedBytes() <= 0)
         return 0;
     const uint32_t iNow = m_Tick();
+    const auto t0 = std::chrono::steady_clock::now();
     const int32_t iError = Analyze(scan);
+    m_iAnalyzeNs += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
     if (iError != 0) {
         if (++m_iRetry < m_iRetryLimit) {
             Log_Msg(FormatText("COscilloscopeStitchAndAlignment::DoTest retrying %d on error %d", m_iRetry, iError));
@@ -547,8 +551,7 @@ void COscilloscopeStitchAndAlignment::Step(const std::array<double, kMaxCameras>
         CCamera& cam = m_Cameras[size_t(c)];
         if (cam.m_eState == MEASURE_ST && m_Kept.size() < kMaxKept && !m_Profile.empty()) {
             CPicture pic;
-            if (pic.Create(static_cast<int32_t>(m_Profile.size()), 1, m_X.m_Layout.m_iDPI, PIC_GRAY)) {
-                std::copy(m_Profile.begin(), m_Profile.end(), pic.GetDataPointer());
+            if (MakeRowPicture(m_Profile, m_X.m_Layout.m_iDPI, pic)) {
                 m_Kept.push_back(std::move(pic));
                 std::array<std::array<double, 3>, kMaxCameras> marks{};
                 for (int32_t k = 0; k < m_iCameraCount; ++k)

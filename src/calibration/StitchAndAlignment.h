@@ -121,9 +121,11 @@ public:
     int32_t m_iScans = 0;
     int32_t m_iProgramError = 0;
     int32_t m_iLastBytes = 0;
+    // Where the time goes: reading blocks and analysing them (nanoseconds, totals).
+    int64_t m_iReadNs = 0, m_iAnalyzeNs = 0;
     int32_t m_iCameraCount = 0;
     double m_dWWW_LimitInit = 3.0;   // how far a camera may move away from its target
-    uint32_t m_iNoMovementMs = 4000; // a running motor must show this soon
+    uint32_t m_iNoMovementMs = 8000; // a running motor must show this soon
     double m_dNoMovementPixels = 0.3;
     int32_t m_iMaxShortMoves = 60;
     std::vector<std::string> m_StatusLines; // this scan's lines: header, then one per camera
