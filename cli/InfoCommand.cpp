@@ -1,3 +1,4 @@
+#include "oscilloscope/OscilloscopeKinds.h"
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ void AddInfoCommand(CLI::App& app, int& iExit)
     struct COptions {
         std::vector<std::string> m_Files;
         bool m_bJson = false;
+        bool m_bFocus = false;
         std::string m_szAs;
     };
     auto pOpt = std::make_shared<COptions>();
@@ -49,9 +51,11 @@ void AddInfoCommand(CLI::App& app, int& iExit)
     pCmd->add_flag("--json", pOpt->m_bJson, "One JSON object per file (an array for several files)");
     pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
         ->check(CLI::IsMember({"stitch", "light-profile"}));
+    pCmd->add_flag("--focus", pOpt->m_bFocus, "Oscilloscope recordings: add the focus evaluation of the first line");
     pCmd->add_option("FILE", pOpt->m_Files, "Data files")->required();
     pCmd->callback([pOpt, &iExit] {
         RegisterAllKinds();
+        SetDescribeOscilloscopeFocus(pOpt->m_bFocus);
         CJson all = CJson::MakeArray();
         int iWorst = CLI_EXIT_OK;
         for (const std::string& szFile : pOpt->m_Files) {

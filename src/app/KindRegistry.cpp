@@ -4,6 +4,7 @@
 
 #include "datafiles/DataFileKinds.h"
 #include "imaging/ImagingKinds.h"
+#include "oscilloscope/OscilloscopeKinds.h"
 #include "scanner/ScannerKinds.h"
 #include "testtools/TestToolKinds.h"
 #include "viewers/ViewerKinds.h"
@@ -19,5 +20,6 @@ void RegisterAllKinds()
         RegisterImagingKinds(reg);
         RegisterScannerKinds(reg);
         RegisterTestToolKinds(reg);
+        RegisterOscilloscopeKinds(reg);
     });
 }

@@ -18,9 +18,12 @@ constexpr CErrorTextEntry kTexts[] = {
     {985, "Analog gain/offset calibration. Unable to adjust gain enough. Does lamp need replacement?"},
     {990, "K-plate calibration. Black patch value too high."},
     {993, "No data in last scan."},
+    {997, "CCD Start/Stop. Values not saved."},
+    {998, "CCD Start/Stop. Camera not centered correctly."},
     {1023, "Scanner is in selftest mode."},
     {1025, "Stitch and Alignment failed. Please remove and reload the calibration sheet taking care to align it with "
            "the drive rollers then calibrate again."},
+    {1029, "Please redo camera adjustment."},
     {1185, "Taking too long to move original. Please check that original is not stuck and that paper guide is not "
            "in extended position."},
     {1199, "scanScan command returned end-of-media."},

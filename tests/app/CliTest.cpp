@@ -50,9 +50,9 @@ TEST(CliInfo, ExitCodesFollowTheContract)
 TEST(CliInfo, SeveralFilesGiveAnArray)
 {
     CTempDir dir;
-    WriteFileBytes(dir.File("a.con"), "[MTF]\nDataPointer=        29\n");
-    // A well-formed headerless stitching picture, as the samples write it.
+    // A well-formed MTF recording and headerless stitching picture, as the samples write them.
     ASSERT_EQ(Cli({"samples", dir.Path()}).m_iExit, 0);
+    std::rename(dir.File("mtf.con").c_str(), dir.File("a.con").c_str());
     std::rename(dir.File("stitch-headerless-gray.con").c_str(), dir.File("b.con").c_str());
     const CRunResult r = Cli({"info", "--json", dir.File("a.con"), dir.File("b.con")});
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
