@@ -36,19 +36,6 @@ int32_t ModeNumber(const std::string& szMode)
     return szMode == "lineart" ? 1 : szMode == "color" ? 3 : 2;
 }
 
-// A sheet that is in but not yet drawn to the scan line is loaded first:
-// scanning is what the technician asked for.
-int32_t LoadIfNeeded(CScanner& scanner)
-{
-    int32_t iState = 0, iPosition = 0;
-    if (!scanner.HasStatusBlock() || !scanner.GetPaperState(iState, iPosition))
-        return 0;
-    if (iState == ZEL_PS_READY || iState == ZEL_PS_READY_BUT_MOVED || iState == ZEL_PS_NOT_PRESENT ||
-        !scanner.CanPaperBeLoaded())
-        return 0;
-    return scanner.LoadPaper(false);
-}
-
 bool IsCancel(int32_t iError)
 {
     return iError == ScannerProgramError(ERR_USER_CANCELLED);
@@ -109,7 +96,7 @@ int RunScan(const CScanOptions& o)
     int iExit = CLI_EXIT_OK;
     if (!OpenScannerForCommand(scanner, o.m_hScanner, iExit))
         return iExit;
-    if (const int32_t iError = LoadIfNeeded(scanner); iError != 0)
+    if (const int32_t iError = scanner.LoadPaperIfNeeded(); iError != 0)
         return Report(scanner, "paper load", iError);
     CScanRequest r;
     r.m_dLeft = o.m_dLeft;
@@ -217,7 +204,7 @@ int RunRecord(const CScanOptions& o)
     int iExit = CLI_EXIT_OK;
     if (!OpenScannerForCommand(scanner, o.m_hScanner, iExit))
         return iExit;
-    if (const int32_t iError = LoadIfNeeded(scanner); iError != 0)
+    if (const int32_t iError = scanner.LoadPaperIfNeeded(); iError != 0)
         return Report(scanner, "paper load", iError);
     CContScan scan(&scanner);
     scan.m_iNoiseMargin = o.m_iNoiseMargin;

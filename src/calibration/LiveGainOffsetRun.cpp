@@ -21,18 +21,6 @@ double NowMs()
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// A sheet that is in but not drawn to the scan line yet is loaded first.
-int32_t LoadIfNeeded(CScanner& scanner)
-{
-    int32_t iState = 0, iPosition = 0;
-    if (!scanner.HasStatusBlock() || !scanner.GetPaperState(iState, iPosition))
-        return 0;
-    if (iState == ZEL_PS_READY || iState == ZEL_PS_READY_BUT_MOVED || iState == ZEL_PS_NOT_PRESENT ||
-        !scanner.CanPaperBeLoaded())
-        return 0;
-    return scanner.LoadPaper(false);
-}
-
 void Summarise(const CLiveGainOffset& lgo, CLgoRunResult& r)
 {
     const bool bGray = r.m_iMode != 3;
@@ -70,7 +58,7 @@ int32_t RunLiveGainOffset(CScanner& scanner, const CLgoRunOptions& o, CLgoRunRes
         Log_Msg_Int("RunLiveGainOffset: the scanner reports a camera count of", iCameras);
         return r.m_iError = CLiveGainOffset::kErrCameraLayout;
     }
-    if (const int32_t iError = LoadIfNeeded(scanner); iError != 0)
+    if (const int32_t iError = scanner.LoadPaperIfNeeded(); iError != 0)
         return r.m_iError = iError;
     const int32_t iMode = o.m_iMode == 2 || o.m_iMode == 3 ? o.m_iMode : (scanner.IsColorScanner() ? 3 : 2);
     r.m_iMode = iMode;

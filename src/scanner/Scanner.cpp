@@ -767,6 +767,17 @@ int32_t CScanner::G5_PaperReady(int32_t iTimeoutSeconds, bool bStopWithoutPaper)
     return m_ErrorNo;
 }
 
+int32_t CScanner::LoadPaperIfNeeded()
+{
+    int32_t iState = 0, iPosition = 0;
+    if (!HasStatusBlock() || !GetPaperState(iState, iPosition))
+        return 0;
+    if (iState == ZEL_PS_READY || iState == ZEL_PS_READY_BUT_MOVED || iState == ZEL_PS_NOT_PRESENT ||
+        !CanPaperBeLoaded())
+        return 0;
+    return LoadPaper(false);
+}
+
 int32_t CScanner::LoadPaper(bool bNoWait)
 {
     if (!HasStatusBlock())

@@ -127,6 +127,9 @@ public:
     bool CanPaperBeLoaded();
     int32_t G5_PaperReady(int32_t iTimeoutSeconds, bool bStopWithoutPaper);
     int32_t LoadPaper(bool bNoWait);
+    // A sheet that is in but not yet drawn to the scan line is loaded (and
+    // waited for); 0 when nothing needed doing. Scans start with this.
+    int32_t LoadPaperIfNeeded();
     int32_t MovePaperToWindow();
     int32_t EjectPaper();
     int32_t MovePaperBy(int32_t iCount);
