@@ -11,6 +11,10 @@
 #include "testtools/ResultText.h"
 #include "testtools/StarTestTracker.h"
 
+namespace {
+constexpr int32_t kMaxRepeat = 1 << 20;
+}
+
 void StarTestSweep::Allocate(int32_t iLength)
 {
     m_iLength = std::max(0, iLength);
@@ -113,7 +117,9 @@ template <class Source> bool CStarTestEngine::Read(Source& src, const std::strin
             if (!SplitKeyValue(sz, szKey, szValue)) continue;
             if (szKey == "Version") m_iVersion = AtoiText(szValue);
             else if (szKey == "Sweep") iSweepKey = AtoiText(szValue);
-            else if (szKey == "Repeat") m_iRepeat = AtoiText(szValue);
+            // Repeat divides the record count; a count beyond any file's
+            // records only ever means "no averaging" and must not overflow.
+            else if (szKey == "Repeat") m_iRepeat = std::min(AtoiText(szValue), kMaxRepeat);
             continue;
         }
         if (m_iVersion != 1) {
