@@ -10,7 +10,7 @@ configure_file(${PROJECT_SOURCE_DIR}/src/platform/InstallLayout.h.in
 
 # Man pages are made from the programs' own --help, so they cannot drift.
 set(LUMORA_MAN_DIR ${CMAKE_BINARY_DIR}/man)
-set(LUMORA_CLI_COMMANDS info render unpack samples convert scanner)
+set(LUMORA_CLI_COMMANDS info render export unpack samples convert scanner)
 add_custom_command(
   OUTPUT ${LUMORA_MAN_DIR}/lumora.1
   COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:lumora> -DNAME=lumora
@@ -30,10 +30,11 @@ add_custom_command(
   VERBATIM)
 add_custom_target(lumora_man_pages ALL DEPENDS ${LUMORA_MAN_DIR}/lumora.1 ${LUMORA_MAN_DIR}/lumora-cli.1)
 
-install(TARGETS lumora lumora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS lumora lumora-cli lumora-thumbnailer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS zel_scan_2000 LIBRARY DESTINATION ${LUMORA_PRIVATE_LIBDIR})
 install(TARGETS lumora-cli-draw RUNTIME DESTINATION ${LUMORA_PRIVATE_LIBDIR})
 install(FILES resources/lumora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/lumora.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
 install(FILES resources/lumora-con.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES resources/icons/lumora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps)
 install(FILES resources/lumora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -215,5 +215,5 @@ bool CLPF_Dialog::ExportPng(const QString& szFile)
 
 bool CLPF_Dialog::ExportCsv(const QString& szFile)
 {
-    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(LightProfileCsv(m_Profile.m_Data)));
+    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(DataTableCsv(LightProfileDataTable(m_Profile))));
 }

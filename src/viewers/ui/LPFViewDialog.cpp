@@ -396,5 +396,5 @@ bool CView_LPF_Dialog::ExportPng(const QString& szFile)
 
 bool CView_LPF_Dialog::ExportCsv(const QString& szFile)
 {
-    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(LightProfileCsv(m_Profile.m_Data)));
+    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(DataTableCsv(LightProfileDataTable(m_Profile))));
 }
