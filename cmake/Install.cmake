@@ -40,3 +40,22 @@ install(FILES resources/icons/lumora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/ic
 install(FILES resources/lumora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${LUMORA_MAN_DIR}/lumora.1 ${LUMORA_MAN_DIR}/lumora-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES resources/icons/lumora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/mimetypes
+        RENAME application-x-lumora-con.png)
+
+# `cpack -G DEB`: one package with everything above. Its dependencies are
+# what dpkg-shlibdeps finds the programs linked against, never a hand list.
+set(CPACK_PACKAGE_NAME lumora)
+set(CPACK_PACKAGE_VENDOR "Lumora")
+set(CPACK_PACKAGE_CONTACT "Lumora maintainers <lumora@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION "Views the data files of wide-format document scanner test tools (light profiles, stitching pictures, noise tests, oscilloscope recordings, star tests, tonal resolution results) and runs scanner diagnostics; includes a simulated scanner.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg-shlibdeps must not look for the simulated scanner among the system's libraries.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
+set(CPACK_GENERATOR DEB)
+include(CPack)
