@@ -39,7 +39,8 @@ install(FILES resources/lumora-con.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime
 install(FILES resources/icons/lumora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps)
 install(FILES resources/lumora.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${LUMORA_MAN_DIR}/lumora.1 ${LUMORA_MAN_DIR}/lumora-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES LICENSE docs/USER_GUIDE.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY docs/images DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES resources/icons/lumora.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/mimetypes
         RENAME application-x-lumora-con.png)
 
