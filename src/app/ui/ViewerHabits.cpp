@@ -331,6 +331,8 @@ void InstallViewerHabits(bool bRememberPlaces)
     CUiRegistry& reg = CUiRegistry::Instance();
     for (const std::string& szName : reg.ViewerNames()) {
         const ViewerRunner inner = *reg.FindViewer(szName);
+        if (!inner)
+            continue;
         reg.AddViewer(szName, [inner](const CViewerRequest& request) {
             RunFiles().push_back(request.m_szFile);
             const int iResult = inner(request);
