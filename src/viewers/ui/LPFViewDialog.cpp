@@ -1,5 +1,6 @@
 #include "viewers/ui/LPFViewDialog.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMenuBar>
@@ -262,6 +263,7 @@ CView_LPF_Dialog::CView_LPF_Dialog(QWidget* parent) : QDialog(parent)
 void CView_LPF_Dialog::SetFileName(const std::string& szFile)
 {
     m_szFile = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     m_bFileGiven = true;
 }
 
@@ -305,6 +307,7 @@ bool CView_LPF_Dialog::Load(const std::string& szFile)
     m_Profile = std::move(profile);
     m_bHolds = true;
     m_szFile = m_Profile.m_szFileName;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     CLPFView& view = m_pView->View();
     view.SetData(m_Profile.m_Data.data(), static_cast<int64_t>(m_Profile.m_Data.size()));
     view.SetScanner(m_Profile.m_iGeneration, m_Profile.m_bColorScanner, m_Profile.m_iCamera, m_Profile.m_iCameraCount,
