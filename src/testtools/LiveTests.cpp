@@ -177,8 +177,8 @@ int32_t RunCarriageTravel(CScanner& scanner, CCenterCCDEngine& engine, const CLi
     int32_t iError = scan.StartScan(dLeft, o.m_dTravelTopInch, dWidth, o.m_dTravelInch, 3, iRes, 128);
     scanner.m_Window.m_byVendor2 = byOldSpeed;
     CPicture frame;
-    int32_t iEmpty = 0;
     const int32_t iMaxRows = static_cast<int32_t>(std::min(o.m_dTravelInch * iRes, 2.0e6));
+    auto tLastRows = std::chrono::steady_clock::now();
     while (iError == 0 && engine.Rows() < iMaxRows) {
         if (Cancelled(o)) {
             iError = CancelError();
@@ -187,16 +187,22 @@ int32_t RunCarriageTravel(CScanner& scanner, CCenterCCDEngine& engine, const CLi
         if ((iError = ReadFrame(scan, frame)) != 0)
             break;
         if (frame.m_iHeight <= 0) {
-            // The sheet's end: the scanner has no more lines.
-            if (++iEmpty > 20 && engine.Rows() > 0)
+            // A slow carriage leaves many reads empty: the scan has ended
+            // when the scanner no longer says it is scanning, or, for one
+            // without a status block, after two quiet seconds.
+            const auto quiet = std::chrono::steady_clock::now() - tLastRows;
+            int32_t iState = ZEL_PS_SCANNING, iPosition = 0;
+            const bool bStatus = scanner.HasStatusBlock() && scanner.GetPaperState(iState, iPosition);
+            if (engine.Rows() > 0 && ((bStatus && iState != ZEL_PS_SCANNING) || quiet > std::chrono::seconds(2)))
                 break;
-            if (iEmpty > 2000) {
+            if (quiet > std::chrono::seconds(20)) {
                 iError = CContScan::kErrLineWidth;
                 break;
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
         }
-        iEmpty = 0;
+        tLastRows = std::chrono::steady_clock::now();
         int32_t iFrontEnd = 0, iRearStart = 0;
         const bool bEdges = FindCameraEdges(frame, engine.m_iFrontCamera, engine.m_iRearCamera, iFrontEnd, iRearStart);
         for (int32_t y = 0; y < frame.m_iHeight && engine.Rows() < iMaxRows; ++y)

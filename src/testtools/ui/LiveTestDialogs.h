@@ -57,6 +57,8 @@ public:
     void OnLoad();
     void OnPrint();
     bool PrintToPdf(const QString& szPath);
+    // Exit: while a test runs it stops the test, and the dialog closes once the scanner is at rest.
+    void reject() override;
 
     CCenterCCDEngine& Engine() { return *m_pEngine; }
     CAdjustCenterCCD_Control* Control() const { return m_pControl; }
@@ -78,7 +80,6 @@ protected:
     void showEvent(QShowEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
-    void reject() override;
 
 private:
     int32_t SetUpScanner(); // the worker's part
@@ -121,6 +122,7 @@ public:
     // The speed the next run uses, from the edit (factory mode) or the radio buttons.
     int32_t ApplySpeed();
     void SelectRow(int32_t iRow);
+    void reject() override;
 
     CCenterCCDEngine& Engine() { return *m_pEngine; }
     CVerticalCameraVerification_Control* Control() const { return m_pControl; }
@@ -141,7 +143,6 @@ protected:
     void showEvent(QShowEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
-    void reject() override;
 
 private:
     void UpdateSlider();
