@@ -329,6 +329,7 @@ void CAdjustCenterCCD_Dialog::OnDoTest()
     SleepMs(100);
     CBasicTestControl::PumpMessages();
     m_pExit->setEnabled(false);
+    m_pPrint->setEnabled(false); // the scanner belongs to the worker until it is set up
     m_bCancel = false;
     m_iLastError = 0;
     m_pEngine->Restart();
@@ -339,6 +340,7 @@ void CAdjustCenterCCD_Dialog::OnDoTest()
     RunOnWorker([&] { iError = SetUpScanner(); });
     m_bSettingUp = false;
     m_pExit->setEnabled(true);
+    m_pPrint->setEnabled(true);
     m_pControl->SetBusy(false);
 
     if (iError == 0) {
