@@ -324,18 +324,18 @@ void CAdjustCenterCCD_Dialog::OnDoTest()
     if (m_bRunning || m_bSettingUp)
         return;
     Log_Msg("CAdjustCenterCCD_Dialog::OnDoTest");
+    m_bSettingUp = true; // from here on Exit stops the test rather than closing at once
+    m_bCancel = false;
     m_pDoTest->setEnabled(false);
     CBasicTestControl::PumpMessages();
     SleepMs(100);
     CBasicTestControl::PumpMessages();
     m_pExit->setEnabled(false);
     m_pPrint->setEnabled(false); // the scanner belongs to the worker until it is set up
-    m_bCancel = false;
     m_iLastError = 0;
     m_pEngine->Restart();
     m_pControl->SetBusy(true);
 
-    m_bSettingUp = true;
     int32_t iError = 0;
     RunOnWorker([&] { iError = SetUpScanner(); });
     m_bSettingUp = false;
@@ -343,6 +343,8 @@ void CAdjustCenterCCD_Dialog::OnDoTest()
     m_pPrint->setEnabled(true);
     m_pControl->SetBusy(false);
 
+    if (iError == 0 && m_bCancel)
+        iError = ScannerProgramError(ERR_USER_CANCELLED);
     if (iError == 0) {
         m_bRunning = true;
         m_pEngine->m_bRunning = true;

@@ -174,13 +174,15 @@ TEST_F(CLiveRunUi, APositioningRunShowsPassOrFail)
     }
 }
 
-TEST_F(CLiveRunUi, SaveWhileRunningIsWrittenAtTheNextStepAndExitStopsTheTest)
+TEST_F(CLiveRunUi, SaveWhileRunningIsWrittenAtTheNextStepAndLoadStopsTheTestToShowAFile)
 {
     UseScenario(Positioning(4.0, 5.0));
+    CFileDialogs files;
     CAdjustCenterCCD_Dialog dlg;
     dlg.m_Options.m_iSettleMs = 0;
     dlg.show();
     const std::string szFile = m_Dir.File("running.ACC");
+    files.m_szAnswer = QString::fromStdString(szFile);
     QTimer poll;
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -188,20 +190,36 @@ TEST_F(CLiveRunUi, SaveWhileRunningIsWrittenAtTheNextStepAndExitStopsTheTest)
             return;
         if (!std::filesystem::exists(szFile)) {
             if (dlg.Engine().m_FrontAverage.Count() > 0)
-                dlg.SaveTo(szFile); // a request, served by the loop
+                dlg.OnSave(); // a request, served by the loop
         } else {
-            dlg.reject(); // Exit while running: stop, then close
+            dlg.OnLoad(); // the test stops, then shows the file
         }
     });
     poll.start();
     dlg.OnDoTest();
     EXPECT_FALSE(dlg.IsRunning());
-    EXPECT_FALSE(dlg.isVisible()) << "Exit closes once the test has stopped";
+    EXPECT_TRUE(dlg.isVisible());
     CCenterCCDEngine back;
     ASSERT_TRUE(back.ReadPositioning(szFile));
     EXPECT_NEAR(back.m_dFront[2], 4.0, 0.1);
     ASSERT_FALSE(back.m_ResultLines.empty());
     EXPECT_EQ(back.m_ResultLines.back(), "Result: passed");
+    EXPECT_EQ(dlg.Engine().m_ResultLines, back.m_ResultLines) << "the loaded file is what is shown";
+}
+
+TEST_F(CLiveRunUi, ExitDuringTheSetUpCancelsItAndCloses)
+{
+    UseScenario(Positioning(4.0, 5.0));
+    CMessageRecorder messages;
+    CAdjustCenterCCD_Dialog dlg;
+    dlg.m_Options.m_iSettleMs = 0;
+    dlg.show();
+    QTimer::singleShot(0, &dlg, [&] { dlg.reject(); });
+    dlg.OnDoTest();
+    EXPECT_EQ(dlg.m_iLastError, ScannerProgramError(ERR_USER_CANCELLED));
+    EXPECT_TRUE(messages.Texts().empty()) << "a cancel is no error to report";
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.Engine().m_FrontAverage.Count(), 0);
 }
 
 TEST_F(CLiveRunUi, ALostConnectionEndsTheTestWithItsErrorAndReenablesTheButtons)
