@@ -52,7 +52,8 @@ TEST_F(CLiveTest, PositioningFindsTheInjectedScanLines)
     };
     double dWorst = 0;
     for (int32_t i = 0; i < 20; ++i) {
-        const double dFront = 2.0 + std::fmod(i * 1.37, 7.5), dRear = 2.2 + std::fmod(i * 2.91, 7.3);
+        // From a line ahead up: the mark's wires touch below about half a line.
+        const double dFront = 1.0 + std::fmod(i * 1.37, 8.5), dRear = 1.0 + std::fmod(i * 2.91, 8.5);
         SCOPED_TRACE(Printf("seed %d front %.3f rear %.3f", i + 1, dFront, dRear));
         Open(PositioningScenario(dFront, dRear, i + 1, 1.0));
         CCenterCCDEngine e;
