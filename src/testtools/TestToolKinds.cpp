@@ -6,6 +6,7 @@
 #include "testtools/StarTestEngine.h"
 #include "testtools/TonalResult.h"
 #include "testtools/CenterCCDEngine.h"
+#include "testtools/LiveTests.h"
 
 namespace {
 
@@ -235,4 +236,5 @@ void RegisterTestToolKinds(CKindRegistry& reg)
         if (!MakeSampleTonalResult().Write(szPath)) return {};
         return {szPath};
     });
+    reg.AddSampleWriter("live-tests", &WriteLiveTestSamples);
 }
