@@ -180,7 +180,7 @@ std::vector<std::string> ParseRecentList(const std::string& szText)
     std::istringstream in(szText);
     std::string szLine;
     while (std::getline(in, szLine) && list.size() < kRecentListMax) {
-        if (!szLine.empty() && szLine.back() == '\r')
+        while (!szLine.empty() && szLine.back() == '\r')
             szLine.pop_back();
         // Only absolute paths, each once: a hand-edited list may hold anything.
         if (szLine.empty() || szLine[0] != '/' || std::find(list.begin(), list.end(), szLine) != list.end())
