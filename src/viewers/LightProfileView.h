@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "widgets/GraphCursors.h"
 #include "widgets/LightProfileGraph.h"
 
 struct CLPFViewColumn {
@@ -87,6 +88,15 @@ public:
     bool IsMeasuring() const { return m_bMeasuring; }
     // True with the line to draw when both ends lie inside the graph, left to right.
     bool MeasureLine(int32_t iWidth, int32_t iHeight, int32_t& iX1, int32_t& iX2, int32_t& iY) const;
+    // What the line measures: "Line 234 samples (12.30 mm)" and
+    // "Levels 120 / 130" at its ends; empty without a line.
+    std::vector<std::string> MeasureReadOut(int32_t iWidth, int32_t iHeight) const;
+
+    // --- cursors and scales ---------------------------------------------------
+    // Where the samples lie across the graph of a client area iWidth wide.
+    CGraphAxis Axis(int32_t iWidth) const;
+    // Millimetres of the scan line per sample, 0 when the header facts leave it open.
+    double MmPerSample() const;
 
 private:
     const uint8_t* m_pSamples = nullptr;
