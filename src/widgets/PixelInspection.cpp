@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "imaging/Picture.h"
+
 namespace {
 
 std::string Mm(double dPixels, int32_t iResolution)
@@ -15,6 +17,48 @@ std::string Mm(double dPixels, int32_t iResolution)
 }
 
 } // namespace
+
+namespace {
+bool Readable(const CPicture* p)
+{
+    return p && p->GetDataPointer() && (p->IsGray() || p->IsRGB()) && p->m_iWidth > 0 && p->m_iHeight > 0;
+}
+} // namespace
+
+int32_t CPicturePixels::Width() const
+{
+    return Readable(m_pPicture) ? m_pPicture->m_iWidth : 0;
+}
+
+int32_t CPicturePixels::Height() const
+{
+    return Readable(m_pPicture) ? m_pPicture->m_iHeight : 0;
+}
+
+int32_t CPicturePixels::Channels() const
+{
+    return Readable(m_pPicture) && m_pPicture->IsRGB() ? 3 : 1;
+}
+
+int32_t CPicturePixels::Resolution() const
+{
+    return m_pPicture ? m_pPicture->GetResolution() : 0;
+}
+
+void CPicturePixels::ReadRow(int32_t y, int32_t x, int32_t n, int32_t* pValues) const
+{
+    const int32_t nc = Channels();
+    for (int32_t i = 0; i < n; ++i) {
+        int32_t r = 0, g = 0, b = 0;
+        if (Readable(m_pPicture))
+            m_pPicture->GetPixel(x + i, y, r, g, b);
+        pValues[size_t(i) * size_t(nc)] = r;
+        if (nc == 3) {
+            pValues[size_t(i) * 3 + 1] = g;
+            pValues[size_t(i) * 3 + 2] = b;
+        }
+    }
+}
 
 CPixelRect DraggedRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t iWidth, int32_t iHeight)
 {

@@ -20,6 +20,22 @@ public:
     virtual void ReadRow(int32_t y, int32_t x, int32_t n, int32_t* pValues) const = 0;
 };
 
+class CPicture;
+
+// A gray or RGB CPicture (anything else reads as an empty picture).
+class CPicturePixels : public CPixelSource {
+public:
+    explicit CPicturePixels(const CPicture* pPicture) : m_pPicture(pPicture) {}
+    int32_t Width() const override;
+    int32_t Height() const override;
+    int32_t Channels() const override;
+    int32_t Resolution() const override;
+    void ReadRow(int32_t y, int32_t x, int32_t n, int32_t* pValues) const override;
+
+private:
+    const CPicture* m_pPicture;
+};
+
 struct CPixelRect {
     int32_t m_iLeft = 0, m_iTop = 0, m_iWidth = 0, m_iHeight = 0;
     bool IsEmpty() const { return m_iWidth <= 0 || m_iHeight <= 0; }
