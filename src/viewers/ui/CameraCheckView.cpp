@@ -334,7 +334,8 @@ void COstra_Check_Camera_Adjustment_Test_Dialog::PaintPage(QPainter& painter, co
 
 void COstra_Check_Camera_Adjustment_Test_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "DEZ Light Profile", [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+    PrintWithDialog(
+        this, "DEZ Light Profile", [this](QPainter& p, const QRect& page) { PaintPage(p, page); }, m_szFileName);
 }
 
 bool COstra_Check_Camera_Adjustment_Test_Dialog::PrintToPdf(const QString& szPath)

@@ -422,7 +422,7 @@ void CView_LPF_Dialog::OnPrint()
 {
     const QString szText = m_pPrint->text();
     m_pPrint->setText("Printing...");
-    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); });
+    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); }, m_szFile);
     m_pPrint->setText(szText);
 }
 

@@ -522,7 +522,8 @@ void CNCTest_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 
 void CNCTest_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "Printing Noise Check", [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+    PrintWithDialog(
+        this, "Printing Noise Check", [this](QPainter& p, const QRect& page) { PaintPage(p, page); }, m_szFileName);
 }
 
 bool CNCTest_Dialog::PrintToPdf(const QString& szPath)
@@ -749,7 +750,8 @@ void CNoiseTest_SM_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 
 void CNoiseTest_SM_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "Printing Noise Test", [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+    PrintWithDialog(
+        this, "Printing Noise Test", [this](QPainter& p, const QRect& page) { PaintPage(p, page); }, m_szFileName);
 }
 
 bool CNoiseTest_SM_Dialog::PrintToPdf(const QString& szPath)

@@ -405,8 +405,9 @@ void CView_Stitch_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 
 void CView_Stitch_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "Printing Stitching Picture",
-                    [this](QPainter& painter, const QRect& page) { PaintPage(painter, page); });
+    PrintWithDialog(
+        this, "Printing Stitching Picture", [this](QPainter& painter, const QRect& page) { PaintPage(painter, page); },
+        m_bIsFile ? m_szFileName : std::string());
 }
 
 bool CView_Stitch_Dialog::PrintToPdf(const QString& szPath)
