@@ -65,6 +65,21 @@ void CLPFView::ZoomAll()
     m_iCenter = m_iCount / 2;
 }
 
+void CLPFView::PanFrom(double dStart, double dEnd, int64_t iCenter, int32_t iDx, int32_t iWidth)
+{
+    const int32_t w = GraphWidth(iWidth);
+    if (w <= 0 || m_iCount <= 0)
+        return;
+    if (!m_bScaled) {
+        SetCenter(iCenter - iDx, iWidth);
+        return;
+    }
+    const double dSpan = dEnd - dStart;
+    const double dFrom = std::clamp(dStart - iDx * dSpan / w, 0.0, 100.0 - dSpan);
+    m_dStart = dFrom;
+    m_dEnd = dFrom + dSpan;
+}
+
 int64_t CLPFView::SampleAt(int32_t iClientX, int32_t iWidth) const
 {
     const int32_t w = GraphWidth(iWidth);

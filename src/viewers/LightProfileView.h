@@ -57,6 +57,9 @@ public:
     void ZoomIn(int32_t iClientX, int32_t iWidth);
     void ZoomOut(int32_t iClientX, int32_t iWidth);
     void ZoomAll();
+    // Drag-panning: the profile follows a mouse moved iDx pixels since the
+    // drag began with the view at (dStart %, dEnd %, centre iCenter).
+    void PanFrom(double dStart, double dEnd, int64_t iCenter, int32_t iDx, int32_t iWidth);
 
     // --- geometry of a client area W x H -------------------------------------
     static int32_t GraphWidth(int32_t iWidth) { return iWidth - 40 > 0 ? iWidth - 40 : 0; }

@@ -189,9 +189,18 @@ void CLPFViewWidget::mousePressEvent(QMouseEvent* event)
     const QPoint pt = event->position().toPoint();
     if (pt.y() < CLPFView::kGraphTop || m_View.Count() <= 0)
         return;
-    // Ctrl + left button or the middle button measure; the plain buttons zoom.
-    if (event->button() == Qt::MiddleButton ||
-        (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier))) {
+    if (event->button() == Qt::MiddleButton) {
+        m_bPanning = true;
+        m_iPanX = pt.x();
+        m_dPanStart = m_View.StartPercent();
+        m_dPanEnd = m_View.EndPercent();
+        m_iPanCenter = m_View.Center();
+        setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    // Ctrl + left button measures (the middle button drags, as in every
+    // viewer); the plain buttons zoom.
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier)) {
         m_View.StartMeasure(pt.x(), pt.y());
         setCursor(m_PeakCursor);
         update();
@@ -213,6 +222,11 @@ void CLPFViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
 void CLPFViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pt = event->position().toPoint();
+    if (m_bPanning) {
+        m_View.PanFrom(m_dPanStart, m_dPanEnd, m_iPanCenter, pt.x() - m_iPanX, width());
+        Changed();
+        return;
+    }
     if (m_View.IsMeasuring()) {
         m_View.MoveMeasure(pt.x());
         update();
@@ -229,6 +243,11 @@ void CLPFViewWidget::mouseMoveEvent(QMouseEvent* event)
 
 void CLPFViewWidget::mouseReleaseEvent(QMouseEvent*)
 {
+    if (m_bPanning) {
+        m_bPanning = false;
+        unsetCursor();
+        return;
+    }
     if (m_View.IsMeasuring()) {
         m_View.EndMeasure();
         update();

@@ -47,6 +47,11 @@ private:
     CLPFView m_View;
     QCursor m_PeakCursor;
     CGraphCursorTool* m_pCursors = nullptr;
+    // The middle button drags the profile along.
+    bool m_bPanning = false;
+    int32_t m_iPanX = 0;
+    double m_dPanStart = 0, m_dPanEnd = 0;
+    int64_t m_iPanCenter = 0;
 };
 
 class CView_LPF_Dialog : public QDialog {

@@ -4,6 +4,7 @@
 #include <QPrinter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
@@ -396,6 +397,12 @@ void CLPFControle::mousePressEvent(QMouseEvent* event)
 {
     if (!m_Graph.HasData())
         return;
+    if (event->button() == Qt::MiddleButton) {
+        m_bPanning = true;
+        m_iPanX = static_cast<int32_t>(event->position().x());
+        m_iPanPosition = m_Graph.ScrollPosition();
+        return;
+    }
     if (event->button() == Qt::LeftButton)
         ZoomIn(static_cast<int32_t>(event->position().x()));
     else if (event->button() == Qt::RightButton)
@@ -407,9 +414,20 @@ void CLPFControle::mouseDoubleClickEvent(QMouseEvent* event)
     mousePressEvent(event);
 }
 
+void CLPFControle::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::MiddleButton)
+        m_bPanning = false;
+}
+
 void CLPFControle::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pt = event->position().toPoint();
+    if (m_bPanning) {
+        const double dShift = (pt.x() - m_iPanX) * m_Graph.SamplesPerColumn(width());
+        m_Graph.SetScrollPosition(m_iPanPosition - static_cast<int64_t>(std::llround(dShift)));
+        Changed();
+    }
     emit ReadOutChanged(rect().contains(pt) ? ReadOut(pt.x()) : QString());
 }
 

@@ -74,6 +74,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
@@ -85,4 +86,8 @@ private:
     QScrollBar* m_pScrollBar = nullptr;
     bool m_bUpdatingBar = false;
     CGraphCursorTool* m_pCursors = nullptr;
+    // The middle button drags a zoomed graph along.
+    bool m_bPanning = false;
+    int32_t m_iPanX = 0;
+    int64_t m_iPanPosition = 0;
 };

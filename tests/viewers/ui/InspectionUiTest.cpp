@@ -176,3 +176,34 @@ TEST(InspectionUi, StitchViewShiftDragGivesTheMarkedAreasStatistics)
     EXPECT_EQ(pView->m_View.m_iCenterX, std::min(iX + 30 / pView->m_View.m_iZoom, 200 - pView->m_View.HalfWidth()));
     EXPECT_TRUE(recorder.Texts().empty());
 }
+
+TEST(InspectionUi, MiddleButtonDragsBothLightProfileGraphsAlong)
+{
+    const std::vector<uint8_t> ramp = Ramp(20000);
+    CLPFControle graph;
+    graph.resize(800, 300);
+    graph.SetData(ramp.data(), int64_t(ramp.size()), LPF_CHANNEL_GRAY);
+    graph.show();
+    graph.ZoomIn(400);
+    graph.ZoomIn(400);
+    const int64_t iBefore = graph.Graph().ScrollPosition();
+    QTest::mousePress(&graph, Qt::MiddleButton, {}, QPoint(500, 100));
+    QTest::mouseMove(&graph, QPoint(400, 100));
+    QTest::mouseRelease(&graph, Qt::MiddleButton, {}, QPoint(400, 100));
+    // Dragged 100 columns left: the view moves 100 columns' worth of samples right.
+    EXPECT_EQ(graph.Graph().ScrollPosition(), iBefore + std::llround(100 * graph.Graph().SamplesPerColumn(800)));
+    EXPECT_EQ(graph.Graph().Zoom(), 4);
+
+    CLPFViewWidget view;
+    view.resize(800, 500);
+    view.View().SetData(ramp.data(), int64_t(ramp.size()));
+    view.show();
+    view.View().SetRange(20.0, 30.0);
+    QTest::mousePress(&view, Qt::MiddleButton, {}, QPoint(400, 200));
+    QTest::mouseMove(&view, QPoint(780, 200));
+    QTest::mouseRelease(&view, Qt::MiddleButton, {}, QPoint(780, 200));
+    // 380 of 760 columns to the right: half the shown 10 % earlier.
+    EXPECT_DOUBLE_EQ(view.View().StartPercent(), 15.0);
+    EXPECT_DOUBLE_EQ(view.View().EndPercent(), 25.0);
+    EXPECT_FALSE(view.View().IsMeasuring());
+}
