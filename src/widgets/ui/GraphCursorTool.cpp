@@ -71,10 +71,15 @@ void CCursorLayer::paintEvent(QPaintEvent*)
     const QPalette& pal = palette();
 
     if (m_pHooks->m_LevelScale) {
-        const QFontMetrics fm(font);
+        // Small enough for three digits in a 20-pixel margin.
+        QFont scaleFont = font;
+        scaleFont.setPixelSize(9);
+        p.setFont(scaleFont);
+        const QFontMetrics fm(scaleFont);
         for (const auto& [y, szLabel] : m_pHooks->m_LevelScale()) {
             const int iW = fm.horizontalAdvance(szLabel);
-            const QRect r(rPlot.left() - iW - 3, y - fm.ascent() / 2 - 1, iW + 2, fm.ascent() + 2);
+            const int yTop = std::clamp(y - fm.ascent() / 2 - 1, 0, std::max(0, height() - fm.ascent() - 2));
+            const QRect r(rPlot.left() - iW - 3, yTop, iW + 2, fm.ascent() + 2);
             // Labels that do not fit left of the plot go just inside it.
             const QRect rText = r.left() < 0 ? r.translated(iW + 6, 0) : r;
             QColor back = pal.color(QPalette::Window);
@@ -84,6 +89,7 @@ void CCursorLayer::paintEvent(QPaintEvent*)
             p.drawText(rText, Qt::AlignRight | Qt::AlignVCenter, szLabel);
         }
     }
+    p.setFont(font);
 
     const CGraphCursors& c = m_pTool->Cursors();
     const CGraphAxis axis = m_pHooks->m_Axis ? m_pHooks->m_Axis() : CGraphAxis{};
