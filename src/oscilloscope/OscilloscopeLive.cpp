@@ -113,8 +113,8 @@ std::string COscSimScenario::Ini() const
     // stitch wires show where each camera starts to see light; camera B is
     // out of focus, which the focus evaluation must find.
     for (int32_t c = 0; c < std::min(m_iCameras, OSC_MAX_CAMERAS); ++c)
-        sz += FormatText("[Camera.%c]\nBlack=0\n%sOffsetX=%.3f\n", char('A' + c), c == 1 ? "Blur=2\n" : "",
-                         m_dOffsetX[size_t(c)]);
+        sz += FormatText("[Camera.%c]\nBlack=0\n%sOffsetX=%.3f\nWidthError=%.3f\n", char('A' + c),
+                         c == 1 ? "Blur=2\n" : "", m_dOffsetX[size_t(c)], m_dWidthError[size_t(c)]);
     return sz;
 }
 

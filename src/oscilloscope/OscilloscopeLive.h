@@ -26,6 +26,8 @@ struct COscSimScenario {
     int32_t m_iResolution = 600; // optical
     // Each camera's view shifted along the scan line, optical pixels.
     std::array<double, OSC_MAX_CAMERAS> m_dOffsetX{};
+    // Each camera's view this many optical pixels wider than nominal.
+    std::array<double, OSC_MAX_CAMERAS> m_dWidthError{};
     std::string Ini() const;
 };
 

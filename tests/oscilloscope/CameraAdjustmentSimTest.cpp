@@ -1,6 +1,7 @@
 // Camera adjustment of lines the simulated scanner recorded: each camera's
 // view is shifted along the scan line by the scenario, and the adjustment
-// must find every stitch mark and measure that shift.
+// must find every stitch mark and measure that shift, and a view made wider
+// must show in the scan width.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,14 +13,15 @@
 
 namespace {
 
-TEST(OscAdjustOnSimulator, FindsEveryMarkAndMeasuresTheShiftOfEachCamera)
+TEST(OscAdjustOnSimulator, FindsEveryMarkAndMeasuresShiftAndWidthOfEachCamera)
 {
     struct {
         int32_t m_iDpi;
         std::array<double, 5> m_dOffsetX;
+        std::array<double, 5> m_dWidthError{};
     } cases[] = {
         {600, {0, 0, 0, 0, 0}},
-        {600, {2.5, 0, -1.5, 4, -3}},
+        {600, {2.5, 0, -1.5, 4, -3}, {0, 0, 6, 0, 0}},
         // The overlap is a pixel count: at 300 dpi it covers far more of the
         // sheet, and the stitch areas reach deeper into the cameras.
         {300, {-6, 3, 7, -2, 1}},
@@ -36,6 +38,7 @@ TEST(OscAdjustOnSimulator, FindsEveryMarkAndMeasuresTheShiftOfEachCamera)
         s.m_iFineLines = 0;
         s.m_iResolution = c.m_iDpi;
         std::copy(c.m_dOffsetX.begin(), c.m_dOffsetX.end(), s.m_dOffsetX.begin());
+        std::copy(c.m_dWidthError.begin(), c.m_dWidthError.end(), s.m_dWidthError.begin());
         COscRecording rec;
         std::string szError;
         ASSERT_TRUE(RecordSimulatorLines(dir.Path() + "/", s, 2, rec, szError)) << szError;
@@ -54,6 +57,10 @@ TEST(OscAdjustOnSimulator, FindsEveryMarkAndMeasuresTheShiftOfEachCamera)
             }
             EXPECT_TRUE(r.m_bMeasured[size_t(cam)]);
             EXPECT_NEAR(r.m_dDistance[size_t(cam)], c.m_dOffsetX[size_t(cam)], 0.25);
+            // Type 17 measures the scan width of the cameras between two stitches.
+            EXPECT_EQ(r.m_bWidthMeasured[size_t(cam)], cam > 0 && cam < 4);
+            if (r.m_bWidthMeasured[size_t(cam)])
+                EXPECT_NEAR(r.m_dWidth[size_t(cam)], c.m_dWidthError[size_t(cam)], 0.4);
         }
     }
 }
