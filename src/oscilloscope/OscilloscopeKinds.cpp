@@ -108,6 +108,9 @@ std::vector<std::string> WriteSamples(const std::string& szDirIn)
         scenario.m_iGeneration = s.m_iGeneration;
         scenario.m_iType = s.m_iType;
         scenario.m_iFineLines = s.m_iFineLines;
+        // The MTF scanner's camera C looks 1.5 pixels too far right.
+        if (s.m_bMTF)
+            scenario.m_dOffsetX[2] = 1.5;
         COscRecording rec;
         std::string szError;
         if (!RecordSimulatorLines(szDir, scenario, s.m_iLines, rec, szError)) {
@@ -115,19 +118,13 @@ std::vector<std::string> WriteSamples(const std::string& szDirIn)
             continue;
         }
         if (s.m_bMTF) {
-            rec.m_bMTF = true;
-            rec.m_iLines = 1;
-            for (auto& plane : rec.m_Planes)
-                if (!plane.empty())
-                    plane.resize(size_t(rec.m_iPixelsPerLine));
-            // Width and centre of each camera's view in pixels, and the three MTF figures.
-            for (int32_t c = 0; c < rec.m_iCameraCount; ++c) {
-                rec.m_MtfArrays[0].push_back(rec.m_CameraPix[size_t(c)]);
-                rec.m_MtfArrays[1].push_back(rec.m_CameraPix[size_t(c)] / 2);
-                rec.m_MtfArrays[2].push_back(62 - 3 * c);
-                rec.m_MtfArrays[3].push_back(48 - 2 * c);
-                rec.m_MtfArrays[4].push_back(31 - c);
+            scenario.m_iFineLines = 0;
+            COscRecording plain;
+            if (!RecordSimulatorLines(szDir, scenario, 1, plain, szError)) {
+                Log_Msg_Txt("Oscilloscope samples: recording failed", szError);
+                continue;
             }
+            MakeMtfRecording(rec, plain);
         }
         const std::string szPath = szDir + s.m_szName;
         if (WriteOscilloscopeFile(szPath, rec, &szError))

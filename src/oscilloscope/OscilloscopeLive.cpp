@@ -1,17 +1,22 @@
 #include "oscilloscope/OscilloscopeLive.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 
 #include "imaging/Picture.h"
+#include "oscilloscope/CameraAdjustment.h"
+#include "oscilloscope/FocusEvaluation.h"
+#include "oscilloscope/OscilloscopeModel.h"
 #include "platform/AtomicFile.h"
 #include "platform/Log.h"
 #include "scanner/ScanLibrary.h"
 #include "scanner/ContScan.h"
 #include "scanner/Scanner.h"
 #include "scanner/ScannerIdBlock.h"
+#include "scanner/ScannerVariants.h"
 
 int32_t RecordOscilloscopeLines(CScanner& scanner, int32_t iLines, bool bColor, COscRecording& rec,
                                 std::string& szError)
@@ -140,4 +145,50 @@ bool RecordSimulatorLines(const std::string& szDir, const COscSimScenario& s, in
     const int32_t iError = RecordOscilloscopeLines(scanner, iLines, s.m_bColor, rec, szError);
     scanner.CloseScanner(true);
     return iError == 0;
+}
+
+void MakeMtfRecording(COscRecording& rec, const COscRecording& plain)
+{
+    rec.m_bMTF = true;
+    rec.m_iLines = std::min<int64_t>(rec.m_iLines, 1);
+    for (auto& plane : rec.m_Planes)
+        if (!plane.empty())
+            plane.resize(size_t(rec.m_iPixelsPerLine));
+    for (auto& a : rec.m_MtfArrays)
+        a.assign(size_t(std::max(rec.m_iCameraCount, 0)), 0);
+    COscCameraAdjustment adjust;
+    const COscAdjustResult r = adjust.Run(plain, 0);
+    const std::vector<int64_t> starts = CameraStarts(rec);
+    CSimScanner sim(rec.m_iCameraCount, 0, rec.m_szScannerName, rec.m_bColorScanner);
+    for (int32_t c = 0; c < rec.m_iCameraCount && c < OSC_MAX_CAMERAS; ++c) {
+        rec.m_MtfArrays[OSC_MTF_WIDTH][size_t(c)] = static_cast<int32_t>(std::lround(r.m_dWidth[size_t(c)] * 100));
+        rec.m_MtfArrays[OSC_MTF_CENTER][size_t(c)] = static_cast<int32_t>(std::lround(r.m_dDistance[size_t(c)] * 100));
+    }
+    for (int32_t iPlane = 0; iPlane < 3; ++iPlane) {
+        const uint8_t* pLine = rec.Line(rec.IsGray() ? 1 : iPlane, 0);
+        if (!pLine)
+            continue;
+        CFocusEvaluation focus(&sim);
+        CFocusData data;
+        FillFocusData(rec, 0, rec.IsGray() ? 1 : iPlane, data);
+        focus.Evaluate(data);
+        const std::vector<int32_t>& curve = focus.Contrast();
+        for (int32_t c = 0; c < std::min(rec.m_iCameraCount, FOCUS_CAMERAS); ++c) {
+            int64_t iSum = 0, iCount = 0;
+            int32_t iLow = 255, iHigh = 0;
+            for (int64_t i = starts[size_t(c)]; i < starts[size_t(c) + 1] && i < int64_t(curve.size()); ++i) {
+                if (pLine[i] >= 2) {
+                    iLow = std::min<int32_t>(iLow, pLine[i]);
+                    iHigh = std::max<int32_t>(iHigh, pLine[i]);
+                }
+                if (curve[size_t(i)] > 0) {
+                    iSum += curve[size_t(i)];
+                    ++iCount;
+                }
+            }
+            if (iCount > 0 && iHigh > iLow)
+                rec.m_MtfArrays[size_t(OSC_MTF_RED + iPlane)][size_t(c)] =
+                    static_cast<int32_t>(std::lround(100.0 * double(iSum) / double(iCount) / double(iHigh - iLow)));
+        }
+    }
 }

@@ -36,3 +36,10 @@ struct COscSimScenario {
 // simulator cannot be loaded or the scan fails.
 bool RecordSimulatorLines(const std::string& szDir, const COscSimScenario& s, int32_t iLines, COscRecording& rec,
                           std::string& szError);
+
+// Makes rec (recorded on the card's fine line pattern) an "[MTF]" recording
+// of its first line: the modulation of the pattern per colour (focus
+// contrast against the camera's own black to white range), and the scan
+// width and centre of each camera from the camera adjustment of plain, the
+// same scanner on the plain card, whose stitch marks no fine line disturbs.
+void MakeMtfRecording(COscRecording& rec, const COscRecording& plain);
