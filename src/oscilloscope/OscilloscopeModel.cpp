@@ -211,6 +211,9 @@ int64_t RightStitch(const std::vector<int64_t>& starts, int32_t c)
 
 } // namespace
 
+// A camera's mean level must dip this far for a positioning line to count.
+constexpr int32_t kPositioningContrast = 20;
+
 std::vector<uint8_t> CameraLineMeans(const COscRecording& rec, int32_t iPlane, int32_t iCamera)
 {
     std::vector<uint8_t> means;
@@ -414,9 +417,27 @@ std::string COscilloscopeViews::DetailCaption(const COscRecording& rec, const CO
                                   static_cast<long long>(iTo - iFrom + 1), static_cast<long long>(iEnd - 1 - iTo));
     }
     case OSC_VIEW_VERTICAL: {
+        // A positioning line shows as the darkest line of each camera; the
+        // right view tells how many lines later its camera saw it.
         const int32_t iOther = iCamera + 1 < iCams ? iCamera + 1 : std::max(0, iCamera - 1);
-        return FormatText("Camera %c mean level per line (%lld lines)", bLeft ? cCam : char('A' + iOther),
-                          static_cast<long long>(rec.m_iLines));
+        const int32_t iPlane = rec.IsGray() ? 1 : PlaneOfSelection(state.m_iSelection);
+        auto darkest = [&](int32_t c) -> int64_t {
+            const std::vector<uint8_t> means = CameraLineMeans(rec, iPlane, c);
+            if (means.empty())
+                return -1;
+            const auto [lo, hi] = std::minmax_element(means.begin(), means.end());
+            return *hi - *lo >= kPositioningContrast ? lo - means.begin() : -1;
+        };
+        const int32_t iShown = bLeft ? iCamera : iOther;
+        const int64_t iDip = darkest(iShown);
+        std::string sz = FormatText("Camera %c mean level per line (%lld lines)", char('A' + iShown),
+                                    static_cast<long long>(rec.m_iLines));
+        if (iDip < 0)
+            return sz + ", no positioning line";
+        sz += FormatText(", darkest line %lld", static_cast<long long>(iDip + 1));
+        if (const int64_t iFirst = darkest(iCamera); !bLeft && iFirst >= 0 && iShown != iCamera)
+            sz += FormatText(": %+lld lines from %c", static_cast<long long>(iDip - iFirst), cCam);
+        return sz;
     }
     default: {
         if (iCams < 2)

@@ -255,6 +255,8 @@ void COscilloscope_Dialog::showEvent(QShowEvent* pEvent)
 void COscilloscope_Dialog::InitDialog()
 {
     Log_Msg("COscilloscope_Dialog::OnInitDialog()");
+    layout()->activate();
+    m_pWidth->InitControl();
     m_bTestSettings = FileExistsInNoCase(ProgramDirectory(), "Fct_Tst6.ini");
     if (m_bDirectoryMode) {
         Log_Msg("COscilloscope_Dialog::OnInitDialog() m_bUseOemDirectory==true");
