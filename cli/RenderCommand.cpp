@@ -31,8 +31,7 @@ void AddRenderCommand(CLI::App& app, int& iExit)
     pCmd->add_option("FILE", pOpt->m_szFile, "Data file")->required();
     pCmd->add_option("-o,--output", pOpt->m_szOut, "PNG to write")->required();
     pCmd->add_option("--size", pOpt->m_szSize, "Size of the view, WxH (default: the dialog's own)");
-    pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
-        ->check(CLI::IsMember({"stitch", "light-profile"}));
+    AddAsOption(pCmd, pOpt->m_szAs);
     pCmd->callback([pOpt, &iExit] {
         QSize size;
         if (!pOpt->m_szSize.empty() && !ParseSize(pOpt->m_szSize, size)) {
@@ -65,7 +64,7 @@ void AddRenderCommand(CLI::App& app, int& iExit)
         RegisterAllViewers();
         // The view of the dialog that finally shows the file, so the picture
         // is the window a double-click opens.
-        if (desc.m_szKind == "rawdex") {
+        if (desc.m_szKind == KIND_RAWDEX) {
             std::fprintf(stderr,
                          "lumora-cli render: %s: no view of rawdex files: a packed file shows nothing itself; "
                          "unpack it (lumora-cli unpack) and render one of the files it holds\n",
@@ -76,8 +75,8 @@ void AddRenderCommand(CLI::App& app, int& iExit)
         const std::string szViewer = ViewerShowing(desc);
         const FileRenderer* pRenderer = CUiRegistry::Instance().FindViewRenderer(szViewer);
         std::string szKind = desc.m_szKind;
-        if (szKind == "unknown" && !pOpt->m_szAs.empty())
-            szKind = pOpt->m_szAs == "stitch" ? "stitch-test" : "light-profile";
+        if (const CLauncherButton* pButton = FindLauncherButton(pOpt->m_szAs); pButton && szKind == KIND_UNKNOWN)
+            szKind = pButton->m_pKind->m_szId;
         // Kinds whose first viewer shows them itself may still draw by kind.
         if (!pRenderer && !desc.m_szShownBy)
             pRenderer = CUiRegistry::Instance().FindRenderer(szKind);

@@ -11,7 +11,7 @@ namespace {
 // The entries a packed file holds and where the launcher would unpack them.
 void DescribeRawdex(const std::string& szAs, CFileDescription& desc)
 {
-    if (szAs == "light-profile")
+    if (szAs == AS_LIGHT_PROFILE.m_szAs)
         desc.m_Messages.push_back("This is a Rawdex packed file,\nand it will now be unpacked.");
     if (!desc.m_iHeaderLength)
         return;
@@ -86,7 +86,7 @@ std::vector<std::string> WriteRawdexSample(const std::string& szDir)
 
 void RegisterDataFileKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("rawdex", DescribeRawdex);
-    reg.AddDescriber("unknown", DescribeUnknown);
+    reg.AddDescriber(KIND_RAWDEX, DescribeRawdex);
+    reg.AddDescriber(KIND_UNKNOWN, DescribeUnknown);
     reg.AddSampleWriter("rawdex", WriteRawdexSample);
 }

@@ -211,8 +211,8 @@ std::vector<std::string> WriteSamples(const std::string& szDirIn)
 
 void RegisterOscilloscopeKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("oscilloscope", &DescribeRecording);
-    reg.AddDescriber("mtf", &DescribeRecording);
+    reg.AddDescriber(KIND_OSCILLOSCOPE, &DescribeRecording);
+    reg.AddDescriber(KIND_MTF, &DescribeRecording);
     reg.AddSampleWriter("oscilloscope", &WriteSamples);
 }
 

@@ -124,10 +124,10 @@ void DescribeCarriage(const std::string& /*szAs*/, CFileDescription& desc)
 
 void RegisterTestToolKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("star-test", DescribeStarTest);
-    reg.AddDescriber("tonal-resolution", DescribeTonal);
-    reg.AddDescriber("scan-line-positioning", DescribePositioning);
-    reg.AddDescriber("mirror-carriage-adjustment", DescribeCarriage);
+    reg.AddDescriber(KIND_STAR_TEST, DescribeStarTest);
+    reg.AddDescriber(KIND_TONAL_RESOLUTION, DescribeTonal);
+    reg.AddDescriber(KIND_SCAN_LINE_POSITIONING, DescribePositioning);
+    reg.AddDescriber(KIND_MIRROR_CARRIAGE_ADJUSTMENT, DescribeCarriage);
     reg.AddSampleWriter("star-test", [](const std::string& szDir) -> std::vector<std::string> {
         const std::string szPath = szDir + "/StarTest_Sample.txt";
         if (!CStarTestEngine::WriteFile(szPath, MakeSampleStarTestSweeps(), 9, 2)) return {};

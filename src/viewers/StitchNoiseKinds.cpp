@@ -312,14 +312,14 @@ std::vector<std::string> WriteSamples(const std::string& szDir)
 
 void RegisterStitchNoiseKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("stitch-test", &DescribeStitch);
-    reg.AddDescriber("headerless-stitch", &DescribeStitch);
-    reg.AddDescriber("noise-test",
+    reg.AddDescriber(KIND_STITCH_TEST, &DescribeStitch);
+    reg.AddDescriber(KIND_HEADERLESS_STITCH, &DescribeStitch);
+    reg.AddDescriber(KIND_NOISE_TEST,
                      [](const std::string& szAs, CFileDescription& desc) { DescribeNoise(szAs, desc, false); });
-    reg.AddDescriber("headerless-noise",
+    reg.AddDescriber(KIND_HEADERLESS_NOISE,
                      [](const std::string& szAs, CFileDescription& desc) { DescribeNoise(szAs, desc, true); });
-    reg.AddDescriber("camera-adjustment-check", &DescribeCameraCheck);
-    reg.AddPictureReader("stitch-test", &ReadStitchPicture);
-    reg.AddPictureReader("headerless-stitch", &ReadStitchPicture);
+    reg.AddDescriber(KIND_CAMERA_ADJUSTMENT_CHECK, &DescribeCameraCheck);
+    reg.AddPictureReader(KIND_STITCH_TEST, &ReadStitchPicture);
+    reg.AddPictureReader(KIND_HEADERLESS_STITCH, &ReadStitchPicture);
     reg.AddSampleWriter("stitch-noise", &WriteSamples);
 }

@@ -9,17 +9,17 @@
 
 void RegisterTestToolViewers(CUiRegistry& reg)
 {
-    reg.AddViewer("CStarTest_Dialog", [](const CViewerRequest& r) {
+    reg.AddViewer(VIEWER_STAR_TEST, [](const CViewerRequest& r) {
         CStarTest_Dialog dlg(r.m_pParent);
         if (!r.m_szFile.empty()) dlg.SetFileName(r.m_szFile);
         return dlg.exec();
     });
-    reg.AddViewer("CTonalResolutionDialog", [](const CViewerRequest& r) {
+    reg.AddViewer(VIEWER_TONAL_RESOLUTION, [](const CViewerRequest& r) {
         CTonalResolutionDialog dlg(r.m_pParent);
         if (!r.m_szFile.empty()) dlg.SetFileName(r.m_szFile);
         return dlg.exec();
     });
-    reg.AddViewer("CPictureView_Dialog", [](const CViewerRequest& r) {
+    reg.AddViewer(VIEWER_PICTURE_VIEW, [](const CViewerRequest& r) {
         CPicture pic;
         std::string szError;
         if (!r.m_szFile.empty() && !LoadStarTestRawPicture(r.m_szFile, pic, szError)) {
@@ -30,12 +30,12 @@ void RegisterTestToolViewers(CUiRegistry& reg)
         dlg.SetPicture(&pic);
         return dlg.exec();
     });
-    reg.AddRenderer("star-test", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
+    reg.AddRenderer(KIND_STAR_TEST, [](const std::string& szFile, const std::string&, QSize size, QImage& image,
                                     std::string& szError) {
         if (!size.isValid()) size = QSize(800, 500);
         return RenderStarTestFile(szFile, size.width(), size.height(), image, szError);
     });
-    reg.AddRenderer("tonal-resolution", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
+    reg.AddRenderer(KIND_TONAL_RESOLUTION, [](const std::string& szFile, const std::string&, QSize size, QImage& image,
                                            std::string& szError) {
         if (!size.isValid()) size = QSize(640, 480);
         return RenderTonalResolutionFile(szFile, size.width(), size.height(), image, szError);

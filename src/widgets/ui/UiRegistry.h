@@ -7,6 +7,9 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "datafiles/FileKinds.h"
 
 class QWidget;
 
@@ -31,10 +34,10 @@ class CUiRegistry {
 public:
     static CUiRegistry& Instance(); // filled once by the program's composition root
 
-    // szViewer is the dialog's class name, e.g. "CView_LPF_Dialog".
+    // szViewer is the dialog's class name, one of the VIEWER_ names.
     void AddViewer(const std::string& szViewer, ViewerRunner fn) { m_Viewers[szViewer] = std::move(fn); }
-    // szKind as in CFileDescription::m_szKind.
-    void AddRenderer(const std::string& szKind, FileRenderer fn) { m_Renderers[szKind] = std::move(fn); }
+    // Filed under the kind's name, as CFileDescription::m_szKind carries it.
+    void AddRenderer(const CFileKind& kind, FileRenderer fn) { m_Renderers[kind.m_szId] = std::move(fn); }
     // The view a dialog (by class name) shows of a file; preferred over the
     // kind's renderer, since a viewer may pass a file on to another.
     void AddViewRenderer(const std::string& szViewer, FileRenderer fn) { m_ViewRenderers[szViewer] = std::move(fn); }
@@ -42,6 +45,8 @@ public:
     const ViewerRunner* FindViewer(const std::string& szViewer) const;
     const FileRenderer* FindRenderer(const std::string& szKind) const;
     const FileRenderer* FindViewRenderer(const std::string& szViewer) const;
+    // The kind names renderers are filed under, for checking them against FILE_KINDS.
+    std::vector<std::string> RenderedKinds() const;
 
 private:
     std::map<std::string, ViewerRunner> m_Viewers;
