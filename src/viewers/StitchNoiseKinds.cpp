@@ -101,10 +101,9 @@ bool ReadStitchPicture(const std::string& szFile, const std::string& /*szAs*/, C
         return false;
     }
     const std::vector<uint8_t> gray = picture.GrayPixels();
-    std::memcpy(pic.GetDataPointer(), gray.data(), gray.size());
-    pic.m_iHeight = picture.m_iHeight;
-    pic.m_iSize = static_cast<int32_t>(gray.size());
-    return true;
+    const size_t iRows = std::min(gray.size(), size_t(pic.m_iAllocated));
+    std::memcpy(pic.GetDataPointer(), gray.data(), iRows);
+    return pic.CommitRows(picture.m_iHeight);
 }
 
 // ---- samples ----
