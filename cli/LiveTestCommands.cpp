@@ -54,7 +54,7 @@ int RunTest(const CLiveOptions& o, bool bCarriage)
         CJson j = CJson::MakeObject();
         j.Set("file", szOut);
         if (bCarriage) {
-            j.Set("kind", "mirror-carriage-adjustment");
+            j.Set("kind", KIND_MIRROR_CARRIAGE_ADJUSTMENT.m_szId);
             j.Set("rows", e.Rows());
             j.Set("path_diff_front", e.m_dPathDiffFront);
             j.Set("path_diff_rear", e.m_dPathDiffRear);
@@ -63,7 +63,7 @@ int RunTest(const CLiveOptions& o, bool bCarriage)
             j.Set("direction_front", TurnDirection(dFront));
             j.Set("direction_rear", TurnDirection(dRear));
         } else {
-            j.Set("kind", "scan-line-positioning");
+            j.Set("kind", KIND_SCAN_LINE_POSITIONING.m_szId);
             static const char* kColours[3] = {"red", "green", "blue"};
             for (int32_t c = 0; c < 3; ++c) {
                 CJson v = CJson::MakeObject();
@@ -100,7 +100,9 @@ void AddLiveTestCommands(CLI::App& scannerCommand, int& iExit)
     pPos->add_option("--frames", o->m_iFrames, "Frames to measure (20)")->check(CLI::Range(1, 100000));
     CLI::App* pCar = pTest->add_subcommand("carriage", "Mirror carriage adjustment test; writes the result file");
     pCar->add_option("-o,--output", o->m_szOut, "Result file (\"Vertical Camera Verification.VCV\")");
-    pCar->add_option("--speed", o->m_iSpeed, "Scan speed (100)")->check(CLI::Range(1, 1000));
+    pCar->add_option("--speed", o->m_iSpeed,
+                     "Carriage speed in tenths of an inch per second (100); the dialog's Fast is 25, Middel 10, Slow 5")
+        ->check(CLI::Range(1, 255));
     for (CLI::App* p : {pPos, pCar}) {
         p->add_flag("--json", o->m_bJson, "Machine-readable output");
         p->add_option("--handle", o->m_hScanner, "Scanner handle (default: the first scanner)");
