@@ -2,6 +2,10 @@
 // The command-line contract: data to stdout, messages to stderr, and these
 // exit codes (scripts and tests depend on them).
 #include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+#include "datafiles/FileKinds.h"
 
 enum ECliExit : int {
     CLI_EXIT_OK = 0,
@@ -12,6 +16,16 @@ enum ECliExit : int {
     CLI_EXIT_SOFTWARE = 70,   // internal error
     CLI_EXIT_CANTCREAT = 73,  // output cannot be written
 };
+
+// "--as" of info, render and convert: one value per launcher button.
+inline CLI::Option* AddAsOption(CLI::App* pCmd, std::string& szAs)
+{
+    std::vector<std::string> names;
+    for (const CLauncherButton* pButton : LAUNCHER_BUTTONS)
+        names.push_back(pButton->m_szAs);
+    return pCmd->add_option("--as", szAs, "Read the file the way that launcher button hands it to its viewer")
+        ->check(CLI::IsMember(names));
+}
 
 // Each command adds its subcommand to the app; its callback stores the exit
 // code in iExit. One command per file.

@@ -326,10 +326,8 @@ int Run(const CConvertOptions& opt)
         // A data file that holds a picture: its kind's own reader.
         RegisterAllKinds();
         std::string szKind;
-        if (opt.m_szAs == "stitch")
-            szKind = "stitch-test";
-        else if (opt.m_szAs == "light-profile")
-            szKind = "light-profile";
+        if (const CLauncherButton* pButton = FindLauncherButton(opt.m_szAs))
+            szKind = pButton->m_pKind->m_szId;
         CDispatchDecision decision;
         if (szKind.empty() && RecognizeFile(opt.m_szIn, decision, szError))
             szKind = decision.m_szKind;
@@ -340,7 +338,7 @@ int Run(const CConvertOptions& opt)
                 return CLI_EXIT_DATAERR;
             }
             bLoaded = true;
-        } else if (!opt.m_szAs.empty() || (szKind != "unknown" && !szKind.empty())) {
+        } else if (!opt.m_szAs.empty() || (szKind != KIND_UNKNOWN && !szKind.empty())) {
             std::fprintf(stderr, "lumora-cli convert: %s: a %s file holds no picture this tool can convert\n",
                          opt.m_szIn.c_str(), szKind.c_str());
             return CLI_EXIT_DATAERR;
@@ -415,7 +413,6 @@ void AddConvertCommand(CLI::App& app, int& iExit)
         ->check(CLI::IsMember({"none", "lzw", "packbits", "mh", "g3", "g4"}));
     pCmd->add_flag("--bigtiff", pOpt->m_bBigTiff, "Write BigTIFF (64-bit offsets)");
     pCmd->add_flag("--big-endian", pOpt->m_bBigEndian, "Write \"MM\" byte order");
-    pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
-        ->check(CLI::IsMember({"stitch", "light-profile"}));
+    AddAsOption(pCmd, pOpt->m_szAs);
     pCmd->callback([pOpt, &iExit] { iExit = Run(*pOpt); });
 }

@@ -17,8 +17,7 @@ void AddExportCommand(CLI::App& app, int& iExit)
                                                   "one column per colour or camera, full precision)");
     pCmd->add_option("FILE", pOpt->m_szFile, "Data file")->required();
     pCmd->add_option("--csv", pOpt->m_szCsv, "CSV file to write")->required();
-    pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
-        ->check(CLI::IsMember({"stitch", "light-profile"}));
+    AddAsOption(pCmd, pOpt->m_szAs);
     pCmd->callback([pOpt, &iExit] {
         RegisterAllKinds();
         const char* szFile = pOpt->m_szFile.c_str();
@@ -37,12 +36,12 @@ void AddExportCommand(CLI::App& app, int& iExit)
             return;
         }
         std::string szKind = desc.m_szKind;
-        if (szKind == "unknown" && !pOpt->m_szAs.empty())
-            szKind = pOpt->m_szAs == "stitch" ? "stitch-test" : "light-profile";
+        if (const CLauncherButton* pButton = FindLauncherButton(pOpt->m_szAs); pButton && szKind == KIND_UNKNOWN)
+            szKind = pButton->m_pKind->m_szId;
         const DataTableReader* pRead = CKindRegistry::Instance().FindDataTable(szKind);
         if (!pRead) {
             std::fprintf(stderr, "lumora-cli export: %s: %s files have no data table to export%s\n", szFile,
-                         szKind.c_str(), szKind == "unknown" ? " (not a recognised data file)" : "; render it as PNG");
+                         szKind.c_str(), szKind == KIND_UNKNOWN ? " (not a recognised data file)" : "; render it as PNG");
             iExit = CLI_EXIT_DATAERR;
             return;
         }

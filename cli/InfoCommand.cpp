@@ -49,8 +49,7 @@ void AddInfoCommand(CLI::App& app, int& iExit)
     auto pOpt = std::make_shared<COptions>();
     CLI::App* pCmd = app.add_subcommand("info", "What the launcher's start-up recognition and the viewer make of each file");
     pCmd->add_flag("--json", pOpt->m_bJson, "One JSON object per file (an array for several files)");
-    pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
-        ->check(CLI::IsMember({"stitch", "light-profile"}));
+    AddAsOption(pCmd, pOpt->m_szAs);
     pCmd->add_flag("--focus", pOpt->m_bFocus, "Oscilloscope recordings: add the focus evaluation of the first line");
     pCmd->add_option("FILE", pOpt->m_Files, "Data files")->required();
     pCmd->callback([pOpt, &iExit] {

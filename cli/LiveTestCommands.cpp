@@ -54,7 +54,7 @@ int RunTest(const CLiveOptions& o, bool bCarriage)
         CJson j = CJson::MakeObject();
         j.Set("file", szOut);
         if (bCarriage) {
-            j.Set("kind", "mirror-carriage-adjustment");
+            j.Set("kind", KIND_MIRROR_CARRIAGE_ADJUSTMENT.m_szId);
             j.Set("rows", e.Rows());
             j.Set("path_diff_front", e.m_dPathDiffFront);
             j.Set("path_diff_rear", e.m_dPathDiffRear);
@@ -63,7 +63,7 @@ int RunTest(const CLiveOptions& o, bool bCarriage)
             j.Set("direction_front", TurnDirection(dFront));
             j.Set("direction_rear", TurnDirection(dRear));
         } else {
-            j.Set("kind", "scan-line-positioning");
+            j.Set("kind", KIND_SCAN_LINE_POSITIONING.m_szId);
             static const char* kColours[3] = {"red", "green", "blue"};
             for (int32_t c = 0; c < 3; ++c) {
                 CJson v = CJson::MakeObject();

@@ -30,8 +30,7 @@ void AddRenderCommand(CLI::App& app, int& iExit)
     pCmd->add_option("FILE", pOpt->m_szFile, "Data file")->required();
     pCmd->add_option("-o,--output", pOpt->m_szOut, "PNG to write")->required();
     pCmd->add_option("--size", pOpt->m_szSize, "Size of the view, WxH (default: the dialog's own)");
-    pCmd->add_option("--as", pOpt->m_szAs, "Read the file the way that launcher button hands it to its viewer")
-        ->check(CLI::IsMember({"stitch", "light-profile"}));
+    AddAsOption(pCmd, pOpt->m_szAs);
     pCmd->callback([pOpt, &iExit] {
         QSize size;
         if (!pOpt->m_szSize.empty() && !ParseSize(pOpt->m_szSize, size)) {

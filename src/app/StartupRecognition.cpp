@@ -13,29 +13,6 @@
 #include "platform/Log.h"
 
 namespace {
-struct CSectionRow {
-    const char* m_szSection;
-    const char* m_szKind;
-    const char* m_szViewer;
-};
-
-// The launcher's order: the first name found decides.
-constexpr CSectionRow kDispatch[] = {
-    {CON_SECTION_LIGHT_PROFILE, "light-profile", VIEWER_LIGHT_PROFILE_FILE},
-    {CON_SECTION_G3_LIGHT_PROFILE, "g3-light-profile", VIEWER_LIGHT_PROFILE_FILE},
-    {CON_SECTION_OSCILLOSCOPE, "oscilloscope", VIEWER_OSCILLOSCOPE},
-    {CON_SECTION_MTF, "mtf", VIEWER_OSCILLOSCOPE},
-    {CON_SECTION_STITCH_TEST, "stitch-test", VIEWER_STITCH},
-    {CON_SECTION_NOISE_TEST, "noise-test", VIEWER_NOISE_TEST},
-    {CON_SECTION_RAWDEX, "rawdex", ""},
-    {CON_SECTION_ADJUST_CENTER_CCD, "scan-line-positioning", VIEWER_ADJUST_CENTER_CCD},
-    {CON_SECTION_SCAN_LINE_POSITIONING, "scan-line-positioning", VIEWER_ADJUST_CENTER_CCD},
-    {CON_SECTION_VERTICAL_CAMERA_VERIFICATION, "mirror-carriage-adjustment", VIEWER_VERTICAL_CAMERA},
-    {CON_SECTION_MIRROR_CARRIAGE_ADJUSTMENT, "mirror-carriage-adjustment", VIEWER_VERTICAL_CAMERA},
-    {CON_SECTION_STAR_TEST, "star-test", VIEWER_STAR_TEST},
-    {CON_SECTION_TONAL_RESOLUTION, "tonal-resolution", VIEWER_TONAL_RESOLUTION},
-};
-
 // Test-result headers are written by their own tools and need not carry a
 // DataPointer; their keys are listed from this much text.
 constexpr size_t kResultHeaderBytes = 64u << 10;
@@ -61,73 +38,75 @@ bool ReadFirstBytes(const std::string& szFile, size_t iCount, std::string& szByt
 
 std::string KindOfSection(const std::string& szSection)
 {
-    if (szSection == CON_SECTION_LIVE_OSCILLOSCOPE)
-        return "live-oscilloscope";
-    for (const CSectionRow& row : kDispatch)
-        if (szSection == row.m_szSection)
-            return row.m_szKind;
-    return "unknown";
+    for (const CFileKind* pKind : FILE_KINDS)
+        for (const char* szName : pKind->m_Sections)
+            if (szName && szSection == szName)
+                return pKind->m_szId;
+    return KIND_UNKNOWN.m_szId;
 }
 
 bool KindHasDataPointer(const std::string& szKind)
 {
-    for (const char* szKnown : {"light-profile", "g3-light-profile", "oscilloscope", "live-oscilloscope", "mtf",
-                                "stitch-test", "noise-test", "rawdex"})
-        if (szKind == szKnown)
-            return true;
-    return false;
+    const CFileKind* pKind = FindFileKind(szKind);
+    return pKind && pKind->m_bDataPointer;
 }
+
+namespace {
+void Decide(CDispatchDecision& d, const CFileKind& kind)
+{
+    d.m_pKind = &kind;
+    d.m_szKind = kind.m_szId;
+    d.m_szViewer = kind.m_szViewer;
+    if (kind.m_bBesideLauncher) {
+        d.m_bHideLauncher = false;
+        d.m_bClearFileField = false;
+    }
+}
+} // namespace
 
 CDispatchDecision RecognizeFirstBytes(const std::string& szFirstBytes, const std::string& szFile, int32_t iOem)
 {
     CDispatchDecision d;
     ConHeader header;
     header.SetText(szFirstBytes.substr(0, STARTUP_SECTION_BYTES));
-    for (const CSectionRow& row : kDispatch) {
-        if (!header.Contains(row.m_szSection))
+    for (const CFileKind* pKind : FILE_KINDS) {
+        if (pKind->m_bAfterMarkers)
             continue;
-        d.m_szKind = row.m_szKind;
-        d.m_szSection = row.m_szSection;
-        d.m_szViewer = row.m_szViewer;
-        if (d.m_szKind == "noise-test") {
-            d.m_bHideLauncher = false;
-            d.m_bClearFileField = false;
-        }
-        if (d.m_szKind == "rawdex") {
-            d.m_bRawdex = true;
-            d.m_bPassFile = false;
-            if (iOem == 2) {
-                d.m_szViewer = VIEWER_OSCILLOSCOPE;
-                d.m_szDataFolder = FolderOf(szFile);
-            } else {
-                d.m_szViewer = VIEWER_LIGHT_PROFILE_FILE;
+        for (const char* szSection : pKind->m_Sections) {
+            if (!szSection || !header.Contains(szSection))
+                continue;
+            Decide(d, *pKind);
+            d.m_szSection = szSection;
+            if (pKind->m_bRawdex) {
+                d.m_bRawdex = true;
+                d.m_bPassFile = false;
+                if (iOem == 2) {
+                    d.m_szViewer = VIEWER_OSCILLOSCOPE;
+                    d.m_szDataFolder = FolderOf(szFile);
+                }
             }
+            return d;
         }
-        return d;
     }
 
     // No section: an older file without a text header, told by its markers.
     uint8_t marker[STARTUP_MARKER_BYTES] = {};
     std::memcpy(marker, szFirstBytes.data(), std::min(szFirstBytes.size(), sizeof marker));
     const uint32_t iValue = Le32(marker + 20);
-    if (header.IsLiveOscilloscope()) {
-        // Recognised as a section, though nothing in the launcher opens it.
-        d.m_szKind = "live-oscilloscope";
-        d.m_szSection = CON_SECTION_LIVE_OSCILLOSCOPE;
-    }
-    if (marker[11] == 16) {
-        d.m_szKind = "headerless-light-profile";
-        d.m_szViewer = VIEWER_LIGHT_PROFILE_FILE;
-    } else if (marker[11] == 18) {
-        d.m_szKind = "headerless-stitch";
-        d.m_szViewer = VIEWER_STITCH;
-    } else if (marker[11] == 19) {
-        d.m_szKind = "headerless-noise";
-        d.m_szViewer = VIEWER_LIGHT_PROFILE_FILE;
-    } else if (iValue == 13900) {
-        d.m_szKind = "camera-adjustment-check";
-        d.m_szViewer = VIEWER_LIGHT_PROFILE_FILE;
-    }
+    for (const CFileKind* pKind : FILE_KINDS)
+        if (pKind->m_bAfterMarkers && pKind->m_Sections[0] && header.Contains(pKind->m_Sections[0])) {
+            Decide(d, *pKind);
+            d.m_szSection = pKind->m_Sections[0];
+        }
+    for (const CFileKind* pKind : FILE_KINDS)
+        if ((pKind->m_iMarker11 >= 0 && marker[11] == pKind->m_iMarker11) ||
+            (pKind->m_iMarker11 < 0 && pKind->m_iValue20 >= 0 && iValue == pKind->m_iValue20)) {
+            // The section of a live recording stays: the markers only choose the viewer.
+            const std::optional<std::string> section = d.m_szSection;
+            Decide(d, *pKind);
+            d.m_szSection = section;
+            break;
+        }
     return d;
 }
 
@@ -164,10 +143,9 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
     desc.m_szSection = d.m_szSection;
     if (!d.m_szViewer.empty())
         desc.m_szViewer = d.m_szViewer;
-    if (szAs == "stitch")
-        desc.m_szViewer = VIEWER_STITCH;
-    else if (szAs == "light-profile")
-        desc.m_szViewer = VIEWER_LIGHT_PROFILE;
+    const CLauncherButton* pButton = FindLauncherButton(szAs);
+    if (pButton)
+        desc.m_szViewer = pButton->m_szViewer;
 
     if (read == CON_READ_OK) {
         desc.m_iHeaderLength = con.m_iHeaderLength;
@@ -190,10 +168,8 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
     }
 
     std::string szDescriberKind = desc.m_szKind;
-    if (szDescriberKind == "unknown" && szAs == "stitch")
-        szDescriberKind = "stitch-test";
-    else if (szDescriberKind == "unknown" && szAs == "light-profile")
-        szDescriberKind = "light-profile";
+    if (szDescriberKind == KIND_UNKNOWN && pButton)
+        szDescriberKind = pButton->m_pKind->m_szId;
     bool bDescribed = false;
     if (!desc.m_szProblem)
         if (const KindDescriber* pDescriber = CKindRegistry::Instance().FindDescriber(szDescriberKind)) {
@@ -215,7 +191,7 @@ EDescribeStatus DescribeFile(const std::string& szFile, const std::string& szAs,
     // viewer takes it, the file is recognised even though start-up would not know it.
     if (bDescribed && szDescriberKind != desc.m_szKind)
         return DESCRIBE_OK;
-    return desc.m_szKind == "unknown" ? DESCRIBE_UNRECOGNISED : DESCRIBE_OK;
+    return desc.m_szKind == KIND_UNKNOWN ? DESCRIBE_UNRECOGNISED : DESCRIBE_OK;
 }
 
 std::string ViewerShowing(const CFileDescription& desc)

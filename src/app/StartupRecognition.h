@@ -8,22 +8,12 @@
 
 #include "app/KindRegistry.h"
 
-// Class names of the dialogs the launcher can open.
-inline constexpr const char* VIEWER_LIGHT_PROFILE_FILE = "CView_LPF_Dialog";   // start-up dispatch
-inline constexpr const char* VIEWER_LIGHT_PROFILE = "CLPF_Dialog";             // "View &Light Profile"
-inline constexpr const char* VIEWER_STITCH = "CView_Stitch_Dialog";
-inline constexpr const char* VIEWER_OSCILLOSCOPE = "COscilloscope_Dialog";
-inline constexpr const char* VIEWER_NOISE_TEST = "CNoiseTest_SM_Dialog";
-inline constexpr const char* VIEWER_ADJUST_CENTER_CCD = "CAdjustCenterCCD_Dialog";
-inline constexpr const char* VIEWER_VERTICAL_CAMERA = "CVerticalCameraVerification_Dialog";
-inline constexpr const char* VIEWER_STAR_TEST = "CStarTest_Dialog";
-inline constexpr const char* VIEWER_TONAL_RESOLUTION = "CTonalResolutionDialog";
-
 // How many bytes the section stage looks at (the markers: STARTUP_MARKER_BYTES).
 inline constexpr size_t STARTUP_SECTION_BYTES = 100;
 
 struct CDispatchDecision {
-    std::string m_szKind = "unknown";
+    const CFileKind* m_pKind = &KIND_UNKNOWN;
+    std::string m_szKind = KIND_UNKNOWN.m_szId;  // m_pKind's name
     std::optional<std::string> m_szSection; // the bracketed name found
     std::string m_szViewer;                 // empty: nothing opens, the launcher stays up
     bool m_bPassFile = true;                // hand the file name to the viewer

@@ -36,9 +36,7 @@ bool MakeRowPicture(std::span<const uint8_t> profile, int32_t iDpi, CPicture& pi
     if (profile.empty() || !pic.Create(static_cast<int32_t>(profile.size()), 1, std::max(iDpi, 1), PIC_GRAY))
         return false;
     std::copy(profile.begin(), profile.end(), pic.GetDataPointer());
-    pic.m_iHeight = 1;
-    pic.m_iSize = static_cast<int32_t>(profile.size());
-    return true;
+    return pic.CommitRows(1);
 }
 
 // ================================================================ layout

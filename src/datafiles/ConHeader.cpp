@@ -6,41 +6,18 @@
 #include <cstring>
 
 #include "datafiles/Settings.h"
+#include "platform/Decimal.h"
+#include "platform/FileHandle.h"
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 
 namespace {
-// sscanf("%d") of one number: blanks, optional sign, at least one digit.
-// Clamped instead of overflowing.
-bool ScanInt(const std::string& sz, size_t& iPos, int32_t& iOut)
-{
-    while (iPos < sz.size() && std::isspace(static_cast<unsigned char>(sz[iPos])))
-        ++iPos;
-    size_t i = iPos;
-    bool bNegative = false;
-    if (i < sz.size() && (sz[i] == '+' || sz[i] == '-'))
-        bNegative = sz[i++] == '-';
-    if (i >= sz.size() || !std::isdigit(static_cast<unsigned char>(sz[i])))
-        return false;
-    int64_t iValue = 0;
-    while (i < sz.size() && std::isdigit(static_cast<unsigned char>(sz[i]))) {
-        if (iValue <= INT32_MAX)
-            iValue = iValue * 10 + (sz[i] - '0');
-        ++i;
-    }
-    if (bNegative)
-        iValue = -iValue;
-    iOut = static_cast<int32_t>(iValue < INT32_MIN ? INT32_MIN : iValue > INT32_MAX ? INT32_MAX : iValue);
-    iPos = i;
-    return true;
-}
-
 bool ScanThree(const std::string& szValue, std::array<int32_t, 3>& values)
 {
     std::array<int32_t, 3> parsed{};
     size_t iPos = 0;
     for (int32_t& v : parsed)
-        if (!ScanInt(szValue, iPos, v))
+        if (!ScanDecimal(szValue, iPos, v))
             return false;
     values = parsed;
     return true;
@@ -428,14 +405,9 @@ void ConHeader::AppendVersionText(const std::string& szText)
     const std::string szPath = VersionTextPath();
     if (szPath.empty())
         return;
-    std::FILE* pFile = std::fopen(szPath.c_str(), "rb");
-    if (!pFile)
-        return;
-    char buf[100];
-    const size_t iRead = std::fread(buf, 1, sizeof buf - 1, pFile);
-    std::fclose(pFile);
     std::string szContent;
-    szContent.assign(buf, iRead);
+    if (!ReadFilePrefix(szPath, 99, szContent))
+        return;
     if (const size_t iNul = szContent.find('\0'); iNul != std::string::npos)
         szContent.resize(iNul);
     m_szText += szContent;

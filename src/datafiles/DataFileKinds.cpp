@@ -6,22 +6,19 @@
 #include "datafiles/Rawdex.h"
 #include "platform/AtomicFile.h"
 #include "platform/ByteOrder.h"
+#include "platform/FileHandle.h"
 
 namespace {
 // The entries a packed file holds and where the launcher would unpack them.
 void DescribeRawdex(const std::string& szAs, CFileDescription& desc)
 {
-    if (szAs == "light-profile")
+    if (szAs == AS_LIGHT_PROFILE.m_szAs)
         desc.m_Messages.push_back("This is a Rawdex packed file,\nand it will now be unpacked.");
     if (!desc.m_iHeaderLength)
         return;
     const int64_t iH = *desc.m_iHeaderLength;
-    std::string szHeader(static_cast<size_t>(iH), '\0');
-    std::FILE* pFile = std::fopen(desc.m_szFile.c_str(), "rb");
-    const bool bRead = pFile && std::fread(szHeader.data(), 1, szHeader.size(), pFile) == szHeader.size();
-    if (pFile)
-        std::fclose(pFile);
-    if (!bRead) {
+    std::string szHeader;
+    if (!ReadFilePrefix(desc.m_szFile, static_cast<size_t>(iH), szHeader) || szHeader.size() != size_t(iH)) {
         desc.m_szProblem = "cannot read the header";
         return;
     }
@@ -52,13 +49,10 @@ void DescribeRawdex(const std::string& szAs, CFileDescription& desc)
 // a technician needs to tell a damaged file from a kind we do not know.
 void DescribeUnknown(const std::string& /*szAs*/, CFileDescription& desc)
 {
-    uint8_t marker[STARTUP_MARKER_BYTES] = {};
-    if (std::FILE* pFile = std::fopen(desc.m_szFile.c_str(), "rb")) {
-        (void)std::fread(marker, 1, sizeof marker, pFile);
-        std::fclose(pFile);
-    }
-    desc.m_Extra.Set("byte_11", static_cast<int>(marker[11]));
-    desc.m_Extra.Set("value_20", static_cast<long long>(Le32(marker + 20)));
+    std::string szMarker;
+    ReadFilePrefix(desc.m_szFile, STARTUP_MARKER_BYTES, szMarker);
+    desc.m_Extra.Set("byte_11", static_cast<int>(szMarker.size() > 11 ? static_cast<uint8_t>(szMarker[11]) : 0));
+    desc.m_Extra.Set("value_20", static_cast<long long>(Le32At(szMarker, 20)));
 }
 
 std::vector<std::string> WriteRawdexSample(const std::string& szDir)
@@ -86,7 +80,7 @@ std::vector<std::string> WriteRawdexSample(const std::string& szDir)
 
 void RegisterDataFileKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("rawdex", DescribeRawdex);
-    reg.AddDescriber("unknown", DescribeUnknown);
+    reg.AddDescriber(KIND_RAWDEX, DescribeRawdex);
+    reg.AddDescriber(KIND_UNKNOWN, DescribeUnknown);
     reg.AddSampleWriter("rawdex", WriteRawdexSample);
 }

@@ -29,3 +29,27 @@ const DataTableReader* CKindRegistry::FindDataTable(const std::string& szKind) c
     auto it = m_DataTables.find(szKind);
     return it == m_DataTables.end() ? nullptr : &it->second;
 }
+
+std::vector<std::string> CKindRegistry::DescribedKinds() const
+{
+    std::vector<std::string> kinds;
+    for (const auto& kv : m_Describers)
+        kinds.push_back(kv.first);
+    return kinds;
+}
+
+const CFileKind* FindFileKind(std::string_view szId)
+{
+    for (const CFileKind* pKind : FILE_KINDS)
+        if (*pKind == szId)
+            return pKind;
+    return nullptr;
+}
+
+const CLauncherButton* FindLauncherButton(std::string_view szAs)
+{
+    for (const CLauncherButton* pButton : LAUNCHER_BUTTONS)
+        if (szAs == pButton->m_szAs)
+            return pButton;
+    return nullptr;
+}

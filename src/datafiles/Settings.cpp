@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileHandle.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 #include "platform/Log.h"
@@ -36,16 +37,7 @@ std::string WithSlash(std::string sz)
 
 bool ReadSmallFile(const std::string& szPath, size_t iMax, std::string& szText)
 {
-    std::FILE* pFile = std::fopen(szPath.c_str(), "rb");
-    if (!pFile)
-        return false;
-    szText.clear();
-    char buf[4096];
-    size_t n;
-    while (szText.size() < iMax && (n = std::fread(buf, 1, std::min(sizeof buf, iMax - szText.size()), pFile)) > 0)
-        szText.append(buf, n);
-    std::fclose(pFile);
-    return true;
+    return ReadFilePrefix(szPath, iMax, szText);
 }
 
 // The value after szKey in szText up to CR or LF, or nullopt.

@@ -39,42 +39,6 @@ int32_t Clamp255(double d)
 
 } // namespace
 
-CPicture::CPicture() = default;
-
-CPicture::~CPicture()
-{
-    delete[] m_pData;
-}
-
-CPicture::CPicture(CPicture&& other) noexcept
-{
-    *this = std::move(other);
-}
-
-CPicture& CPicture::operator=(CPicture&& other) noexcept
-{
-    if (this == &other)
-        return *this;
-    delete[] m_pData;
-    std::memcpy(m_BiCSaved, other.m_BiCSaved, sizeof(m_BiCSaved));
-    m_dLineStart = other.m_dLineStart;
-    m_dLineEnd = other.m_dLineEnd;
-    m_dLineWidth = other.m_dLineWidth;
-    m_iAllocated = other.m_iAllocated;
-    m_iSize = other.m_iSize;
-    m_pData = other.m_pData;
-    std::memcpy(m_BiC, other.m_BiC, sizeof(m_BiC));
-    m_iWidth = other.m_iWidth;
-    m_iWidth3 = other.m_iWidth3;
-    m_iHeight = other.m_iHeight;
-    m_iResolution = other.m_iResolution;
-    m_PicData = other.m_PicData;
-    std::memcpy(m_szText, other.m_szText, sizeof(m_szText));
-    other.m_pData = nullptr;
-    other.SetEmptyState();
-    return *this;
-}
-
 void CPicture::SetEmptyState()
 {
     m_iAllocated = m_iSize = -1;
@@ -100,6 +64,18 @@ bool CPicture::Allocate(int64_t iBytes)
     delete[] m_pData;
     m_pData = p;
     m_iAllocated = static_cast<int32_t>(iBytes);
+    return true;
+}
+
+bool CPicture::CommitRows(int32_t iRows)
+{
+    if ((m_PicData != PIC_GRAY && m_PicData != PIC_RGB) || m_iWidth < 1 || iRows < 0 || !m_pData)
+        return false;
+    const int64_t iBytes = int64_t(iRows) * m_iWidth * BytesPerPixel();
+    if (iBytes > m_iAllocated)
+        return false;
+    m_iHeight = iRows;
+    m_iSize = static_cast<int32_t>(iBytes);
     return true;
 }
 

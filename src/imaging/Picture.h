@@ -16,18 +16,61 @@ enum EPicData : int32_t {
     PIC_UNDEFINED = 4,
 };
 
-class CPicture {
-public:
-    static constexpr int32_t kCameras = 8;
+// The picture's data, in the order the rest of the system knows them. Plain
+// values only, so moving a picture is copying these and resetting the source.
+inline constexpr int32_t kPictureCameras = 8;
+struct CPictureFields {
+    int32_t m_BiCSaved[kPictureCameras] = {};
+    double m_dLineStart = 0.0;
+    double m_dLineEnd = 0.0;
+    double m_dLineWidth = 0.0;
+    int32_t m_iAllocated = -1;
+    int32_t m_iSize = -1;
+    uint8_t* m_pData = nullptr;
+    int32_t m_BiC[kPictureCameras] = {-1, -1, -1, -1, 0, 0, 0, 0};
+    int32_t m_iWidth = -1;
+    int32_t m_iWidth3 = -1;
+    int32_t m_iHeight = -1;
+    int32_t m_iResolution = -1;
+    EPicData m_PicData = PIC_UNDEFINED;
+    char m_szText[264] = {};
+};
 
-    CPicture();
-    ~CPicture();
+// Owns the buffer m_pData points to; a moved-from picture is an empty one.
+class CPictureStorage : public CPictureFields {
+public:
+    CPictureStorage() = default;
+    ~CPictureStorage() { delete[] m_pData; }
+    CPictureStorage(const CPictureStorage&) = delete;
+    CPictureStorage& operator=(const CPictureStorage&) = delete;
+    CPictureStorage(CPictureStorage&& other) noexcept : CPictureFields(other.Release()) {}
+    CPictureStorage& operator=(CPictureStorage&& other) noexcept
+    {
+        if (this != &other) {
+            delete[] m_pData;
+            static_cast<CPictureFields&>(*this) = other.Release();
+        }
+        return *this;
+    }
+
+private:
+    CPictureFields Release()
+    {
+        CPictureFields fields = *this;
+        static_cast<CPictureFields&>(*this) = CPictureFields{};
+        return fields;
+    }
+};
+
+class CPicture : public CPictureStorage {
+public:
+    static constexpr int32_t kCameras = kPictureCameras;
+
     // Pictures are large: they are handed around by reference and copied only
     // on purpose (Copy). Moving is cheap and allowed.
-    CPicture(const CPicture&) = delete;
-    CPicture& operator=(const CPicture&) = delete;
-    CPicture(CPicture&& other) noexcept;
-    CPicture& operator=(CPicture&& other) noexcept;
+    CPicture() = default;
+    CPicture(CPicture&&) noexcept = default;
+    CPicture& operator=(CPicture&&) noexcept = default;
 
     // ---- life and storage ----
     bool Clear();
@@ -44,6 +87,10 @@ public:
     // Takes a buffer of exactly iBytes (not zeroed), kind and size fields are
     // left to the caller; used by readers that fill rows directly.
     bool Allocate(int64_t iBytes);
+    // Declares the first iRows rows of a gray or RGB picture filled: height and
+    // size follow from the width. False, and nothing changed, when the rows do
+    // not fit the buffer.
+    bool CommitRows(int32_t iRows);
 
     // ---- header arithmetic ----
     bool ComputeWidth();
@@ -151,22 +198,6 @@ public:
     // Level at which the camera-boundary lines left and right of camera
     // iCamera's right boundary are both found, or -1.
     int32_t FindGrayPivot(int32_t iRow, int32_t iCamera, double& dLeft, double& dRight);
-
-    // ---- data, in the order the rest of the system knows them ----
-    int32_t m_BiCSaved[kCameras] = {};
-    double m_dLineStart = 0.0;
-    double m_dLineEnd = 0.0;
-    double m_dLineWidth = 0.0;
-    int32_t m_iAllocated = -1;
-    int32_t m_iSize = -1;
-    uint8_t* m_pData = nullptr;
-    int32_t m_BiC[kCameras] = {-1, -1, -1, -1, 0, 0, 0, 0};
-    int32_t m_iWidth = -1;
-    int32_t m_iWidth3 = -1;
-    int32_t m_iHeight = -1;
-    int32_t m_iResolution = -1;
-    EPicData m_PicData = PIC_UNDEFINED;
-    char m_szText[264] = {};
 
 private:
     void SetEmptyState();

@@ -7,15 +7,14 @@
 #include <unistd.h>
 
 #include "imaging/ImageErrors.h"
+#include "platform/FileHandle.h"
 
 namespace {
 
 bool WriteAll(int iFd, const uint8_t* p, size_t n)
 {
     while (n > 0) {
-        const ssize_t k = ::write(iFd, p, n);
-        if (k < 0 && errno == EINTR)
-            continue;
+        const ssize_t k = RetryOnInterrupt([&] { return ::write(iFd, p, n); });
         if (k <= 0)
             return false;
         p += k;
@@ -27,9 +26,7 @@ bool WriteAll(int iFd, const uint8_t* p, size_t n)
 bool PWriteAll(int iFd, const uint8_t* p, size_t n, uint64_t iPos)
 {
     while (n > 0) {
-        const ssize_t k = ::pwrite(iFd, p, n, static_cast<off_t>(iPos));
-        if (k < 0 && errno == EINTR)
-            continue;
+        const ssize_t k = RetryOnInterrupt([&] { return ::pwrite(iFd, p, n, static_cast<off_t>(iPos)); });
         if (k <= 0)
             return false;
         p += k;

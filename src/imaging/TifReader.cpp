@@ -12,6 +12,7 @@
 
 #include "imaging/FaxCodes.h"
 #include "imaging/ImageErrors.h"
+#include "platform/FileHandle.h"
 #include "imaging/Picture.h"
 
 namespace {
@@ -46,9 +47,8 @@ public:
         }
         uint8_t* p = static_cast<uint8_t*>(pBuffer);
         while (iCount > 0) {
-            const ssize_t k = ::pread(m_iFd, p, iCount, static_cast<off_t>(iOffset));
-            if (k < 0 && errno == EINTR)
-                continue;
+            const ssize_t k =
+                RetryOnInterrupt([&] { return ::pread(m_iFd, p, iCount, static_cast<off_t>(iOffset)); });
             if (k <= 0)
                 return false;
             p += k;

@@ -178,10 +178,10 @@ CDataTable RecordingDataTable(const COscRecording& rec, int64_t iLine)
 
 void RegisterOscilloscopeKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("oscilloscope", &DescribeRecording);
-    reg.AddDescriber("mtf", &DescribeRecording);
-    reg.AddDataTable("oscilloscope", &RecordingTable);
-    reg.AddDataTable("mtf", &RecordingTable);
+    reg.AddDescriber(KIND_OSCILLOSCOPE, &DescribeRecording);
+    reg.AddDescriber(KIND_MTF, &DescribeRecording);
+    reg.AddDataTable(KIND_OSCILLOSCOPE, &RecordingTable);
+    reg.AddDataTable(KIND_MTF, &RecordingTable);
     reg.AddSampleWriter("oscilloscope", &WriteSamples);
 }
 

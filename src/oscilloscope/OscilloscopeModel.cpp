@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "datafiles/ConFile.h"
+#include "platform/Decimal.h"
 #include "platform/Log.h"
 #include "platform/Json.h"
 
@@ -54,7 +55,7 @@ COscDirEntry MakeDirEntry(const std::string& szPath)
     e.m_bCorrected = szTitle.find("unadjust") == std::string::npos;
     e.m_bColor = szTitle.find("gray") == std::string::npos;
     const size_t iUnderscore = szTitle.rfind('_');
-    e.m_iResolution = iUnderscore == std::string::npos ? 0 : std::atoi(szTitle.c_str() + iUnderscore + 1);
+    e.m_iResolution = iUnderscore == std::string::npos ? 0 : AtoiText(std::string_view(szTitle).substr(iUnderscore + 1));
     return e;
 }
 

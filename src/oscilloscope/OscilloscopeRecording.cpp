@@ -3,12 +3,10 @@
 #include <algorithm>
 
 #include "datafiles/ConFile.h"
+#include "datafiles/FileKinds.h"
 #include "platform/Log.h"
 
 namespace {
-
-const char* const kNoiseViewer = "CNCTest_Dialog";
-const char* const kLightProfileViewer = "CView_LPF_Dialog";
 
 void Missing(COscReadResult& r, const char* szItem)
 {
@@ -130,12 +128,12 @@ COscReadResult ReadOscilloscopeFile(const std::string& szFile, COscRecording& re
     }
     if (first.IsNoiseTest()) {
         r.m_eOutcome = OSC_READ_HAND_OVER;
-        r.m_szViewer = kNoiseViewer;
+        r.m_szViewer = VIEWER_NOISE_CHECK;
         return r;
     }
     if (first.IsLightProfile()) {
         r.m_eOutcome = OSC_READ_HAND_OVER;
-        r.m_szViewer = kLightProfileViewer;
+        r.m_szViewer = VIEWER_LIGHT_PROFILE_FILE;
         return r;
     }
     if (!first.IsOscilloscope() && !first.IsMTF())

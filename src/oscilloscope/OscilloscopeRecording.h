@@ -61,7 +61,7 @@ enum EOscReadOutcome {
 
 struct COscReadResult {
     EOscReadOutcome m_eOutcome = OSC_READ_FAILED;
-    std::string m_szViewer;               // "CNCTest_Dialog", "CView_LPF_Dialog"
+    std::string m_szViewer;               // VIEWER_NOISE_CHECK, VIEWER_LIGHT_PROFILE_FILE
     std::vector<std::string> m_Messages;  // "Missing Information:\n..." and notes, in order
     std::string m_szError;
 };

@@ -1,6 +1,7 @@
 #include "platform/FileHandle.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,4 +33,26 @@ CFilePtr OpenRegularFile(const std::string& szPath, std::string& szError, int64_
     if (pSize)
         *pSize = static_cast<int64_t>(st.st_size);
     return CFilePtr(pFile);
+}
+
+CFilePtr OpenFile(const std::string& szPath, const char* szMode, std::string* pError)
+{
+    CFilePtr file(std::fopen(szPath.c_str(), szMode));
+    if (!file && pError)
+        *pError = std::strerror(errno);
+    return file;
+}
+
+bool ReadFilePrefix(const std::string& szPath, size_t iMax, std::string& szBytes, std::string* pError)
+{
+    szBytes.clear();
+    CFilePtr file = OpenFile(szPath, "rb", pError);
+    if (!file)
+        return false;
+    char buf[4096];
+    size_t n;
+    while (szBytes.size() < iMax &&
+           (n = std::fread(buf, 1, std::min(sizeof buf, iMax - szBytes.size()), file.get())) > 0)
+        szBytes.append(buf, n);
+    return true;
 }

@@ -206,21 +206,3 @@ int32_t GetProfileInt(const std::string& szPath, const std::string& szSection, c
     return value ? AtoiText(*value) : iDefault;
 }
 
-int32_t AtoiText(const std::string& sz)
-{
-    size_t i = 0;
-    while (i < sz.size() && std::isspace(static_cast<unsigned char>(sz[i])))
-        ++i;
-    bool bNegative = false;
-    if (i < sz.size() && (sz[i] == '+' || sz[i] == '-'))
-        bNegative = sz[i++] == '-';
-    int64_t iValue = 0;
-    while (i < sz.size() && std::isdigit(static_cast<unsigned char>(sz[i]))) {
-        iValue = iValue * 10 + (sz[i++] - '0');
-        if (iValue > static_cast<int64_t>(INT32_MAX) + 1)
-            iValue = static_cast<int64_t>(INT32_MAX) + 1;
-    }
-    if (bNegative)
-        iValue = -iValue;
-    return static_cast<int32_t>(std::clamp<int64_t>(iValue, INT32_MIN, INT32_MAX));
-}

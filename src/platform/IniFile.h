@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Decimal.h" // AtoiText, for the INI numbers
+
 class CIniFile {
 public:
     // Lines longer than this are cut; the rest of such a line is passed over.
@@ -43,6 +45,3 @@ std::string GetProfileString(const std::string& szPath, const std::string& szSec
 // GetPrivateProfileInt: atoi of the value, or iDefault when missing.
 int32_t GetProfileInt(const std::string& szPath, const std::string& szSection, const std::string& szKey,
                       int32_t iDefault);
-
-// C atoi semantics without its undefined behaviour on overflow (clamped).
-int32_t AtoiText(const std::string& sz);

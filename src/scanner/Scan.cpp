@@ -147,8 +147,8 @@ int32_t CScan::Scan_Do(const CScanRequest& r)
         return s.m_ErrorNo = -100;
     const uint8_t bySettings = r.m_byScanSettings;
     const uint8_t byCode = static_cast<uint8_t>(r.m_iScanSettingsCode);
-    s.WriteQuery(0x09, &bySettings, 1);
-    s.WriteQuery(0x13, &byCode, 1);
+    s.WriteQuery(0x09, std::span(&bySettings, 1));
+    s.WriteQuery(0x13, std::span(&byCode, 1));
 
     // A scanner that is not colour-capable scans gray when colour is asked for.
     const int32_t iMode = (r.m_iColorMode == 3 && !s.IsColorScanner()) ? 2 : r.m_iColorMode;

@@ -511,7 +511,7 @@ int32_t CScanner::GetCameraPixelRanges(std::span<int32_t, kMaxCameras> first, st
 {
     const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[2 + kMaxCameras * 4] = {};
-    if (ReadQuery(6, buffer, iCameras * 4 + 2) != 0)
+    if (ReadQuery(6, std::span(buffer).first(size_t(iCameras) * 4 + 2)) != 0)
         return m_ErrorNo;
     for (int32_t c = 0; c < iCameras; ++c) {
         const uint8_t* p = buffer + 2 + 4 * c;
@@ -524,7 +524,7 @@ int32_t CScanner::GetCameraPixelRanges(std::span<int32_t, kMaxCameras> first, st
 int32_t CScanner::GetScanLineRange(bool bSecond, int32_t& iFirst, int32_t& iLast)
 {
     uint8_t buffer[6] = {};
-    if (ReadQuery(bSecond ? 4 : 2, buffer, 6) != 0)
+    if (ReadQuery(bSecond ? 4 : 2, buffer) != 0)
         return m_ErrorNo;
     iFirst = Be16(buffer + 2);
     iLast = iFirst + Be16(buffer + 4) - 1;

@@ -176,18 +176,18 @@ public:
     // ---- further transfers
     // Query buffer 0xEB: byte 0 is 0, byte 1 the code; the answer comes back in
     // the same bytes.
-    int32_t ReadQuery(uint8_t byCode, uint8_t* pBuffer, int32_t iLength);
-    int32_t WriteQuery(uint8_t byCode, const uint8_t* pValue, int32_t iValueLength);
+    int32_t ReadQuery(uint8_t byCode, std::span<uint8_t> buffer);
+    int32_t WriteQuery(uint8_t byCode, std::span<const uint8_t> value); // up to 253 bytes
     int32_t ReadQueryValue16(uint8_t byCode, int32_t& iValue); // bytes 2-3
     using CameraValues = std::span<double, kMaxCameras>;
     using ConstCameraValues = std::span<const double, kMaxCameras>;
     int32_t ReadCameraFactors(CameraValues a, CameraValues b, CameraValues c, CameraValues d);
     int32_t WriteCameraFactors(ConstCameraValues a, ConstCameraValues b, ConstCameraValues c, ConstCameraValues d);
     int32_t ReadBuffer(uint8_t byBufferId, int32_t iOffset, uint8_t* pBuffer, int32_t iLength);
-    int32_t WriteBuffer(uint8_t byBufferId, int32_t iOffset, const uint8_t* pBuffer, int32_t iLength);
-    int32_t SendServiceCommand(int32_t iQualifier, const uint8_t* pData, int32_t iLength);
+    int32_t WriteBuffer(uint8_t byBufferId, int32_t iOffset, std::span<const uint8_t> data);
+    int32_t SendServiceCommand(int32_t iQualifier, std::span<const uint8_t> data);
     int32_t SendSingleSetting(int32_t iDataType, const uint8_t* pData, int32_t iLength);
-    int32_t ReadIdentification(uint8_t* pBuffer, int32_t iLength, int32_t& iReceived);
+    int32_t ReadIdentification(std::span<uint8_t> buffer, int32_t& iReceived);
     // Up to three (minimum, maximum) pairs; kConfigurationMissing stands for a
     // value the scanner does not have.
     static constexpr int32_t kConfigurationMissing = -100;

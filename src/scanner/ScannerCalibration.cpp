@@ -78,7 +78,7 @@ int32_t CScanner::WriteGainOffset(const CGainOffset& go, int32_t iSequence)
         buffer[iLength++] = static_cast<uint8_t>(iSequence);
         Log_Msg(FormatText("Add sequence-number %d to GainOffsets", iSequence));
     }
-    return WriteBuffer(ZEL_BUF_GAIN_OFFSET, 0, buffer, iLength);
+    return WriteBuffer(ZEL_BUF_GAIN_OFFSET, 0, std::span(buffer).first(size_t(iLength)));
 }
 
 // ================================================================ stitch values and positions
@@ -105,7 +105,7 @@ int32_t CScanner::SetStitchValues(std::span<const int32_t, kStitchCount> request
             buffer[i] = static_cast<uint8_t>(static_cast<int8_t>(values[i]));
         Log_Msg(FormatText("CScanner::SetStitchValues: %d %d %d %d %d %d %d", values[0], values[1], values[2],
                            values[3], values[4], values[5], values[6]));
-        if (WriteBuffer(ZEL_BUF_STITCH_VALUES, 0, buffer, kStitchCount) == 0 && bClamped)
+        if (WriteBuffer(ZEL_BUF_STITCH_VALUES, 0, buffer) == 0 && bClamped)
             m_ErrorNo = -100;
         return m_ErrorNo;
     }
@@ -165,7 +165,7 @@ int32_t CScanner::SetStitchValues(std::span<const int32_t, kStitchCount> request
         szLog += FormatText(i ? " %d" : "%d", values[i]);
     }
     Log_Msg(szLog);
-    if (WriteBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, buffer, sizeof(buffer)) == 0 && bClamped)
+    if (WriteBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, buffer) == 0 && bClamped)
         m_ErrorNo = -100;
     return m_ErrorNo;
 }
@@ -182,7 +182,7 @@ int32_t CScanner::WriteStitchPositions(const int32_t* piA, const int32_t* piB, i
         PutBe16(p + 3, piB[i]);
         p[5] = 1;
     }
-    return WriteBuffer(ZEL_BUF_STITCH_POSITIONS, 0, buffer.data(), iCount * 6);
+    return WriteBuffer(ZEL_BUF_STITCH_POSITIONS, 0, std::span(buffer).first(size_t(iCount) * 6));
 }
 
 // ================================================================ CIS alignment
@@ -221,7 +221,7 @@ int32_t CScanner::SetCISAlignment(std::span<const int8_t, kAlignmentAreas> value
         }
         buffer[i] = static_cast<uint8_t>(cValue);
     }
-    if (WriteBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer, kAlignmentAreas) == kAlignmentAreas)
+    if (WriteBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer) == kAlignmentAreas)
         m_ErrorNo = 0;
     return m_ErrorNo;
 }
@@ -257,7 +257,7 @@ int32_t CScanner::SetCISAlignment(std::span<const double, kAlignmentAreas - 1> o
     uint8_t buffer[kAlignmentAreas];
     for (int32_t i = 0; i < kAlignmentAreas; ++i)
         buffer[i] = static_cast<uint8_t>(static_cast<int8_t>(values[i]));
-    if (WriteBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer, kAlignmentAreas) == kAlignmentAreas)
+    if (WriteBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer) == kAlignmentAreas)
         m_ErrorNo = 0;
     if (m_ErrorNo == 0)
         Log_Msg(FormatText("Store AlignValues %d %d %d %d %d %d %d %d", values[0], values[1], values[2], values[3],
@@ -392,7 +392,7 @@ int32_t CScanner::SetCISResolution(int32_t iDpi)
         return m_ErrorNo = 0;
     uint8_t buffer[2];
     PutBe16(buffer, iDpi);
-    return WriteBuffer(ZEL_BUF_CIS_RESOLUTION, 0, buffer, 2);
+    return WriteBuffer(ZEL_BUF_CIS_RESOLUTION, 0, buffer);
 }
 
 int32_t CScanner::CIS_SelectModeForDPI(int32_t iDpi, int32_t& iChosen)
@@ -434,35 +434,34 @@ int32_t CScanner::ReadBuffer(uint8_t byBufferId, int32_t iOffset, uint8_t* pBuff
     return m_ErrorNo = m_Interface.ReadBuffer(pBuffer, byBufferId, iOffset, iLength);
 }
 
-int32_t CScanner::WriteBuffer(uint8_t byBufferId, int32_t iOffset, const uint8_t* pBuffer, int32_t iLength)
+int32_t CScanner::WriteBuffer(uint8_t byBufferId, int32_t iOffset, std::span<const uint8_t> data)
 {
-    return m_ErrorNo = m_Interface.WriteBuffer(pBuffer, byBufferId, iOffset, iLength);
+    return m_ErrorNo = m_Interface.WriteBuffer(data.data(), byBufferId, iOffset, static_cast<int32_t>(data.size()));
 }
 
-int32_t CScanner::ReadQuery(uint8_t byCode, uint8_t* pBuffer, int32_t iLength)
+int32_t CScanner::ReadQuery(uint8_t byCode, std::span<uint8_t> buffer)
 {
-    if (iLength < 2)
+    if (buffer.size() < 2)
         return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
-    std::memset(pBuffer, 0, static_cast<size_t>(iLength));
-    pBuffer[1] = byCode;
-    return ReadBuffer(ZEL_BUF_QUERY, 0, pBuffer, iLength);
+    std::fill(buffer.begin(), buffer.end(), uint8_t(0));
+    buffer[1] = byCode;
+    return ReadBuffer(ZEL_BUF_QUERY, 0, buffer.data(), static_cast<int32_t>(buffer.size()));
 }
 
-int32_t CScanner::WriteQuery(uint8_t byCode, const uint8_t* pValue, int32_t iValueLength)
+int32_t CScanner::WriteQuery(uint8_t byCode, std::span<const uint8_t> value)
 {
-    if (iValueLength < 0 || iValueLength > 253)
+    if (value.size() > 253)
         return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
     uint8_t buffer[255] = {};
     buffer[1] = byCode;
-    if (iValueLength > 0)
-        std::memcpy(buffer + 2, pValue, static_cast<size_t>(iValueLength));
-    return WriteBuffer(ZEL_BUF_QUERY, 0, buffer, iValueLength + 2);
+    std::copy(value.begin(), value.end(), buffer + 2);
+    return WriteBuffer(ZEL_BUF_QUERY, 0, std::span(buffer).first(value.size() + 2));
 }
 
 int32_t CScanner::ReadQueryValue16(uint8_t byCode, int32_t& iValue)
 {
     uint8_t buffer[4];
-    if (ReadQuery(byCode, buffer, 4) == 0)
+    if (ReadQuery(byCode, buffer) == 0)
         iValue = Be16(buffer + 2);
     return m_ErrorNo;
 }
@@ -471,7 +470,7 @@ int32_t CScanner::ReadCameraFactors(CameraValues a, CameraValues b, CameraValues
 {
     const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[2 + kMaxCameras * 8];
-    if (ReadQuery(5, buffer, iCameras * 8 + 2) != 0)
+    if (ReadQuery(5, std::span(buffer).first(size_t(iCameras) * 8 + 2)) != 0)
         return m_ErrorNo;
     const CameraValues targets[4] = {a, b, c, d};
     for (int32_t i = 0; i < iCameras; ++i)
@@ -492,12 +491,12 @@ int32_t CScanner::WriteCameraFactors(ConstCameraValues a, ConstCameraValues b, C
             PutBe16(buffer + 8 * i + 2 * k, static_cast<int32_t>(std::lround(dValue)));
         }
     }
-    return WriteQuery(5, buffer, iCameras * 8);
+    return WriteQuery(5, std::span(buffer).first(size_t(iCameras) * 8));
 }
 
-int32_t CScanner::SendServiceCommand(int32_t iQualifier, const uint8_t* pData, int32_t iLength)
+int32_t CScanner::SendServiceCommand(int32_t iQualifier, std::span<const uint8_t> data)
 {
-    return m_ErrorNo = m_Interface.Send(pData, iLength, ZEL_DT_SERVICE, iQualifier);
+    return m_ErrorNo = m_Interface.Send(data.data(), static_cast<int32_t>(data.size()), ZEL_DT_SERVICE, iQualifier);
 }
 
 int32_t CScanner::SendSingleSetting(int32_t iDataType, const uint8_t* pData, int32_t iLength)
@@ -512,9 +511,10 @@ int32_t CScanner::SendSingleSetting(int32_t iDataType, const uint8_t* pData, int
     return m_ErrorNo;
 }
 
-int32_t CScanner::ReadIdentification(uint8_t* pBuffer, int32_t iLength, int32_t& iReceived)
+int32_t CScanner::ReadIdentification(std::span<uint8_t> buffer, int32_t& iReceived)
 {
-    return m_ErrorNo = m_Interface.Read(pBuffer, iLength, ZEL_DT_IDENTIFICATION, 0, &iReceived);
+    return m_ErrorNo = m_Interface.Read(buffer.data(), static_cast<int32_t>(buffer.size()), ZEL_DT_IDENTIFICATION, 0,
+                                        &iReceived);
 }
 
 int32_t CScanner::GetConfigurationRanges(std::span<int32_t, 3> mins, std::span<int32_t, 3> maxs)
@@ -601,7 +601,7 @@ int32_t CScanner::DriveState(int32_t iIndex) const
 int32_t CScanner::GetCameraMotorPositions(std::span<double, kMaxCameras> positions)
 {
     uint8_t buffer[2 + kMaxCameras * 4];
-    if (ReadQuery(22, buffer, sizeof(buffer)) != 0)
+    if (ReadQuery(22, buffer) != 0)
         return m_ErrorNo;
     for (size_t c = 0; c < positions.size(); ++c)
         positions[c] = Be32(buffer + 2 + 4 * c) / 1000.0;

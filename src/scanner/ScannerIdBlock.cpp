@@ -53,7 +53,7 @@ void CScannerIdBlock::Collect(CScanner& scanner, bool bWithChassis)
     m_Fields[TIME] = now.TimeString();
     uint8_t id[256] = {};
     int32_t iReceived = 0;
-    if (scanner.ReadIdentification(id, sizeof id, iReceived) == 0 && iReceived > 0) {
+    if (scanner.ReadIdentification(id, iReceived) == 0 && iReceived > 0) {
         const std::string szText(reinterpret_cast<const char*>(id), strnlen(reinterpret_cast<const char*>(id),
                                                                             static_cast<size_t>(iReceived)));
         m_Fields[FIRMWARE_REVISION] = WordAfter(szText, "firmware");

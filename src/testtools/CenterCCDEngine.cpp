@@ -55,11 +55,7 @@ double CRunningMean::Mean() const
 
 bool CreateRgbRows(CPicture& pic, int32_t iWidth, int32_t iHeight, int32_t iResolution)
 {
-    if (!pic.Create(iWidth, iHeight, iResolution, PIC_RGB))
-        return false;
-    pic.m_iHeight = iHeight;
-    pic.m_iSize = iWidth * iHeight * 3;
-    return true;
+    return pic.Create(iWidth, iHeight, iResolution, PIC_RGB) && pic.CommitRows(iHeight);
 }
 
 // ================================================================ line finding

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
+#include "platform/Decimal.h"
+
 bool CLineSource::Open(const std::string& szPath)
 {
     if (m_pFile) std::fclose(m_pFile);
@@ -87,15 +89,7 @@ void CNumberScanner::SkipBlanks()
 bool CNumberScanner::Int(int32_t& i)
 {
     SkipBlanks();
-    if (m_iPos >= m_sz.size()) return false;
-    const char* pBegin = m_sz.c_str() + m_iPos;
-    char* pEnd = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(pBegin, &pEnd, 10);
-    if (pEnd == pBegin) return false;
-    i = static_cast<int32_t>(v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : v));
-    m_iPos += size_t(pEnd - pBegin);
-    return true;
+    return ScanDecimal(m_sz, m_iPos, i);
 }
 
 bool CNumberScanner::Float(float& f)

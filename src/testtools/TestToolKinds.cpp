@@ -218,14 +218,14 @@ CDataTable TonalDataTable(const TonalResult& r)
 
 void RegisterTestToolKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("star-test", DescribeStarTest);
-    reg.AddDescriber("tonal-resolution", DescribeTonal);
-    reg.AddDescriber("scan-line-positioning", DescribePositioning);
-    reg.AddDescriber("mirror-carriage-adjustment", DescribeCarriage);
-    reg.AddDataTable("star-test", StarTestTable);
-    reg.AddDataTable("tonal-resolution", TonalTable);
-    reg.AddDataTable("scan-line-positioning", PositioningTable);
-    reg.AddDataTable("mirror-carriage-adjustment", CarriageTable);
+    reg.AddDescriber(KIND_STAR_TEST, DescribeStarTest);
+    reg.AddDescriber(KIND_TONAL_RESOLUTION, DescribeTonal);
+    reg.AddDescriber(KIND_SCAN_LINE_POSITIONING, DescribePositioning);
+    reg.AddDescriber(KIND_MIRROR_CARRIAGE_ADJUSTMENT, DescribeCarriage);
+    reg.AddDataTable(KIND_STAR_TEST, StarTestTable);
+    reg.AddDataTable(KIND_TONAL_RESOLUTION, TonalTable);
+    reg.AddDataTable(KIND_SCAN_LINE_POSITIONING, PositioningTable);
+    reg.AddDataTable(KIND_MIRROR_CARRIAGE_ADJUSTMENT, CarriageTable);
     reg.AddSampleWriter("star-test", [](const std::string& szDir) -> std::vector<std::string> {
         const std::string szPath = szDir + "/StarTest_Sample.txt";
         if (!CStarTestEngine::WriteFile(szPath, MakeSampleStarTestSweeps(), 9, 2)) return {};

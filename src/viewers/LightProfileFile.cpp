@@ -12,11 +12,7 @@
 #include "platform/Log.h"
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
-
-const char* const kLpfNoiseTestViewer = "CNoiseTest_SM_Dialog";
-const char* const kLpfNoiseCheckViewer = "CNCTest_Dialog";
-const char* const kLpfOscilloscopeViewer = "COscilloscope_Dialog";
-const char* const kLpfCameraCheckViewer = "COstra_Check_Camera_Adjustment_Test_Dialog";
+#include "datafiles/FileKinds.h"
 
 namespace {
 
@@ -37,24 +33,24 @@ HEAD_KIND ClassifyHead(const std::string& head, std::string& szViewer)
     if (text.IsRawdex())
         return HEAD_RAWDEX;
     if (text.IsNoiseTest()) {
-        szViewer = kLpfNoiseTestViewer;
+        szViewer = VIEWER_NOISE_TEST;
         return HEAD_HAND_OVER;
     }
     if (text.IsOscilloscope() || text.IsMTF()) {
-        szViewer = kLpfOscilloscopeViewer;
+        szViewer = VIEWER_OSCILLOSCOPE;
         return HEAD_HAND_OVER;
     }
-    if (Le32At(head, 20) == 13900 || text.IsG3LightProfile()) {
-        szViewer = kLpfCameraCheckViewer;
+    if (Le32At(head, 20) == KIND_CAMERA_ADJUSTMENT_CHECK.m_iValue20 || text.IsG3LightProfile()) {
+        szViewer = VIEWER_CAMERA_CHECK;
         return HEAD_HAND_OVER;
     }
     if (text.IsLightProfile())
         return HEAD_LIGHT_PROFILE;
-    if (ByteAt(head, 11) == 19) {
-        szViewer = kLpfNoiseCheckViewer;
+    if (ByteAt(head, 11) == KIND_HEADERLESS_NOISE.m_iMarker11) {
+        szViewer = VIEWER_NOISE_CHECK;
         return HEAD_NOISE_CHECK;
     }
-    if (ByteAt(head, 11) == 16)
+    if (ByteAt(head, 11) == KIND_HEADERLESS_LIGHT_PROFILE.m_iMarker11)
         return HEAD_HEADERLESS;
     return HEAD_OTHER;
 }
@@ -281,7 +277,7 @@ CLightProfileLoad LoadWithSettingsFrom(CSource& src, const std::string& szFile, 
     p.m_szFileName = szFile;
     if (settings.m_bCameraAdjustmentMode) {
         load.m_eOutcome = LPF_LOAD_HAND_OVER;
-        load.m_szViewer = kLpfCameraCheckViewer;
+        load.m_szViewer = VIEWER_CAMERA_CHECK;
         return load;
     }
     p.m_bColorScanner = settings.m_bColorScanner;

@@ -68,12 +68,6 @@ struct CLightProfileLoad {
     int64_t m_iSampleCount = 0;          // LPF_LOAD_OK: samples in the file, read or not
 };
 
-// Class names of the viewers a light profile viewer hands files to.
-extern const char* const kLpfNoiseTestViewer;      // "CNoiseTest_SM_Dialog"
-extern const char* const kLpfNoiseCheckViewer;     // "CNCTest_Dialog"
-extern const char* const kLpfOscilloscopeViewer;   // "COscilloscope_Dialog"
-extern const char* const kLpfCameraCheckViewer;    // "COstra_Check_Camera_Adjustment_Test_Dialog"
-
 // Decides what the file is and, for a light profile, reads it. Without
 // bReadData only the header (or trailer) is read: what `info` needs.
 CLightProfileLoad LoadLightProfile(const std::string& szFile, LPF_VIEWER eViewer, bool bReadData = true);

@@ -32,7 +32,7 @@ void AddProfileFields(const CLightProfile& p, int64_t iSamples, CFileDescription
 // CView_LPF_Dialog; "--as light-profile" is the launcher's CLPF_Dialog.
 void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
 {
-    const LPF_VIEWER eViewer = szAs == "light-profile" ? LPF_VIEWER_DIALOG : LPF_VIEWER_FILE;
+    const LPF_VIEWER eViewer = szAs == AS_LIGHT_PROFILE.m_szAs ? LPF_VIEWER_DIALOG : LPF_VIEWER_FILE;
     // Only the header: describing a 2 GB profile costs what a small one does.
     const CLightProfileLoad load = LoadLightProfile(desc.m_szFile, eViewer, false);
     switch (load.m_eOutcome) {
@@ -57,7 +57,7 @@ void DescribeLightProfile(const std::string& szAs, CFileDescription& desc)
         const std::string szPrefix = desc.m_szFile + ": ";
         desc.m_szProblem =
             load.m_szError.rfind(szPrefix, 0) == 0 ? load.m_szError.substr(szPrefix.size()) : load.m_szError;
-        if (desc.m_szKind == "headerless-light-profile")
+        if (desc.m_szKind == KIND_HEADERLESS_LIGHT_PROFILE)
             desc.m_iDataLength = 0; // too short to hold its header and trailer
         break;
     }
@@ -104,7 +104,7 @@ std::string HandOverOf(const std::string& szFile, LPF_VIEWER eViewer)
 
 bool LightProfileTable(const std::string& szFile, const std::string& szAs, CDataTable& table, std::string& szError)
 {
-    const LPF_VIEWER eViewer = szAs == "light-profile" ? LPF_VIEWER_DIALOG : LPF_VIEWER_FILE;
+    const LPF_VIEWER eViewer = szAs == AS_LIGHT_PROFILE.m_szAs ? LPF_VIEWER_DIALOG : LPF_VIEWER_FILE;
     CLightProfileLoad load = LoadLightProfile(szFile, eViewer);
     // A file of unknown layout is read with the question's initial choices, as info describes it.
     if (load.m_eOutcome == LPF_LOAD_ASK_SETTINGS)
@@ -129,12 +129,11 @@ bool LightProfileTable(const std::string& szFile, const std::string& szAs, CData
 
 void RegisterLightProfileKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("light-profile", &DescribeLightProfile);
-    reg.AddDescriber("headerless-light-profile", &DescribeLightProfile);
-    reg.AddDescriber("g3-light-profile", &DescribeLightProfile);
-    reg.AddDataTable("light-profile", &LightProfileTable);
-    reg.AddDataTable("headerless-light-profile", &LightProfileTable);
+    for (const CFileKind* pKind : {&KIND_LIGHT_PROFILE, &KIND_HEADERLESS_LIGHT_PROFILE, &KIND_G3_LIGHT_PROFILE})
+        reg.AddDescriber(*pKind, &DescribeLightProfile);
+    reg.AddDataTable(KIND_LIGHT_PROFILE, &LightProfileTable);
+    reg.AddDataTable(KIND_HEADERLESS_LIGHT_PROFILE, &LightProfileTable);
     reg.AddSampleWriter("light-profile", &WriteLightProfileSamples);
-    reg.AddHandOver("CView_LPF_Dialog", [](const std::string& szFile) { return HandOverOf(szFile, LPF_VIEWER_FILE); });
-    reg.AddHandOver("CLPF_Dialog", [](const std::string& szFile) { return HandOverOf(szFile, LPF_VIEWER_DIALOG); });
+    reg.AddHandOver(VIEWER_LIGHT_PROFILE_FILE, [](const std::string& szFile) { return HandOverOf(szFile, LPF_VIEWER_FILE); });
+    reg.AddHandOver(VIEWER_LIGHT_PROFILE, [](const std::string& szFile) { return HandOverOf(szFile, LPF_VIEWER_DIALOG); });
 }

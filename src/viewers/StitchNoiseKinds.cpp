@@ -101,10 +101,9 @@ bool ReadStitchPicture(const std::string& szFile, const std::string& /*szAs*/, C
         return false;
     }
     const std::vector<uint8_t> gray = picture.GrayPixels();
-    std::memcpy(pic.GetDataPointer(), gray.data(), gray.size());
-    pic.m_iHeight = picture.m_iHeight;
-    pic.m_iSize = static_cast<int32_t>(gray.size());
-    return true;
+    const size_t iRows = std::min(gray.size(), size_t(pic.m_iAllocated));
+    std::memcpy(pic.GetDataPointer(), gray.data(), iRows);
+    return pic.CommitRows(picture.m_iHeight);
 }
 
 // ---- samples ----
@@ -333,16 +332,16 @@ CDataTable NoiseDataTable(const CNoiseRecord& record)
 
 void RegisterStitchNoiseKinds(CKindRegistry& reg)
 {
-    reg.AddDescriber("stitch-test", &DescribeStitch);
-    reg.AddDescriber("headerless-stitch", &DescribeStitch);
-    reg.AddDescriber("noise-test",
+    reg.AddDescriber(KIND_STITCH_TEST, &DescribeStitch);
+    reg.AddDescriber(KIND_HEADERLESS_STITCH, &DescribeStitch);
+    reg.AddDescriber(KIND_NOISE_TEST,
                      [](const std::string& szAs, CFileDescription& desc) { DescribeNoise(szAs, desc, false); });
-    reg.AddDescriber("headerless-noise",
+    reg.AddDescriber(KIND_HEADERLESS_NOISE,
                      [](const std::string& szAs, CFileDescription& desc) { DescribeNoise(szAs, desc, true); });
-    reg.AddDescriber("camera-adjustment-check", &DescribeCameraCheck);
-    reg.AddPictureReader("stitch-test", &ReadStitchPicture);
-    reg.AddPictureReader("headerless-stitch", &ReadStitchPicture);
-    reg.AddDataTable("noise-test", &NoiseTable);
-    reg.AddDataTable("headerless-noise", &NoiseTable);
+    reg.AddDescriber(KIND_CAMERA_ADJUSTMENT_CHECK, &DescribeCameraCheck);
+    reg.AddPictureReader(KIND_STITCH_TEST, &ReadStitchPicture);
+    reg.AddPictureReader(KIND_HEADERLESS_STITCH, &ReadStitchPicture);
+    reg.AddDataTable(KIND_NOISE_TEST, &NoiseTable);
+    reg.AddDataTable(KIND_HEADERLESS_NOISE, &NoiseTable);
     reg.AddSampleWriter("stitch-noise", &WriteSamples);
 }

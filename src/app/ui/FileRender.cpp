@@ -19,7 +19,7 @@ ERenderStatus RenderFileView(const std::string& szFile, const std::string& szAs,
         szError = szFile + ": malformed " + desc.m_szKind + " file: " + DescriptionProblem(desc);
         return RENDER_MALFORMED;
     }
-    if (desc.m_szKind == "rawdex") {
+    if (desc.m_szKind == KIND_RAWDEX) {
         szError = szFile + ": no view of rawdex files: a packed file shows nothing itself; "
                            "unpack it (lumora-cli unpack) and render one of the files it holds";
         return RENDER_MALFORMED;
@@ -29,8 +29,8 @@ ERenderStatus RenderFileView(const std::string& szFile, const std::string& szAs,
     const std::string szViewer = ViewerShowing(desc);
     const FileRenderer* pRenderer = CUiRegistry::Instance().FindViewRenderer(szViewer);
     std::string szKind = desc.m_szKind;
-    if (szKind == "unknown" && !szAs.empty())
-        szKind = szAs == "stitch" ? "stitch-test" : "light-profile";
+    if (const CLauncherButton* pButton = FindLauncherButton(szAs); pButton && szKind == KIND_UNKNOWN)
+        szKind = pButton->m_pKind->m_szId;
     // Kinds whose first viewer shows them itself may still draw by kind.
     if (!pRenderer && !desc.m_szShownBy)
         pRenderer = CUiRegistry::Instance().FindRenderer(szKind);

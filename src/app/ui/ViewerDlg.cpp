@@ -43,15 +43,15 @@ QString ShownName(const std::string& szFile)
 QString ViewerTitle(const std::string& szViewer)
 {
     static const std::pair<const char*, const char*> kTitles[] = {
-        {"COscilloscope_Dialog", "the oscilloscope"},
-        {"CAdjustCenterCCD_Dialog", "the scan-line positioning test"},
-        {"CVerticalCameraVerification_Dialog", "the mirror carriage adjustment test"},
-        {"CView_LPF_Dialog", "the light profile viewer"},
-        {"CLPF_Dialog", "the light profile viewer"},
-        {"CView_Stitch_Dialog", "the stitching viewer"},
-        {"CNoiseTest_SM_Dialog", "the noise test"},
-        {"CStarTest_Dialog", "the star test"},
-        {"CTonalResolutionDialog", "the tonal resolution viewer"},
+        {VIEWER_OSCILLOSCOPE, "the oscilloscope"},
+        {VIEWER_ADJUST_CENTER_CCD, "the scan-line positioning test"},
+        {VIEWER_VERTICAL_CAMERA, "the mirror carriage adjustment test"},
+        {VIEWER_LIGHT_PROFILE_FILE, "the light profile viewer"},
+        {VIEWER_LIGHT_PROFILE, "the light profile viewer"},
+        {VIEWER_STITCH, "the stitching viewer"},
+        {VIEWER_NOISE_TEST, "the noise test"},
+        {VIEWER_STAR_TEST, "the star test"},
+        {VIEWER_TONAL_RESOLUTION, "the tonal resolution viewer"},
     };
     for (const auto& t : kTitles)
         if (szViewer == t.first)

@@ -51,7 +51,7 @@ bool RenderRecording(const std::string& szFile, const std::string& /*szAs*/, QSi
 
 void RegisterOscilloscopeViewers(CUiRegistry& reg)
 {
-    reg.AddViewer("COscilloscope_Dialog", &RunOscilloscope);
-    reg.AddRenderer("oscilloscope", &RenderRecording);
-    reg.AddRenderer("mtf", &RenderRecording);
+    reg.AddViewer(VIEWER_OSCILLOSCOPE, &RunOscilloscope);
+    reg.AddRenderer(KIND_OSCILLOSCOPE, &RenderRecording);
+    reg.AddRenderer(KIND_MTF, &RenderRecording);
 }

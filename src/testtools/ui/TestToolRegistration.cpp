@@ -10,17 +10,17 @@
 
 void RegisterTestToolViewers(CUiRegistry& reg)
 {
-    reg.AddViewer("CStarTest_Dialog", [](const CViewerRequest& r) {
+    reg.AddViewer(VIEWER_STAR_TEST, [](const CViewerRequest& r) {
         CStarTest_Dialog dlg(r.m_pParent);
         if (!r.m_szFile.empty()) dlg.SetFileName(r.m_szFile);
         return dlg.exec();
     });
-    reg.AddViewer("CTonalResolutionDialog", [](const CViewerRequest& r) {
+    reg.AddViewer(VIEWER_TONAL_RESOLUTION, [](const CViewerRequest& r) {
         CTonalResolutionDialog dlg(r.m_pParent);
         if (!r.m_szFile.empty()) dlg.SetFileName(r.m_szFile);
         return dlg.exec();
     });
-    reg.AddViewer("CPictureView_Dialog", [](const CViewerRequest& r) {
+    reg.AddViewer(VIEWER_PICTURE_VIEW, [](const CViewerRequest& r) {
         CPicture pic;
         std::string szError;
         if (!r.m_szFile.empty() && !LoadStarTestRawPicture(r.m_szFile, pic, szError)) {
@@ -31,33 +31,33 @@ void RegisterTestToolViewers(CUiRegistry& reg)
         dlg.SetPicture(&pic);
         return dlg.exec();
     });
-    reg.AddViewer("CAdjustCenterCCD_Dialog", [](const CViewerRequest& r) {
+    reg.AddViewer(VIEWER_ADJUST_CENTER_CCD, [](const CViewerRequest& r) {
         CAdjustCenterCCD_Dialog dlg(r.m_pParent);
         if (!r.m_szFile.empty()) dlg.SetFileName(r.m_szFile);
         return dlg.exec();
     });
-    reg.AddViewer("CVerticalCameraVerification_Dialog", [](const CViewerRequest& r) {
+    reg.AddViewer(VIEWER_VERTICAL_CAMERA, [](const CViewerRequest& r) {
         CVerticalCameraVerification_Dialog dlg(r.m_pParent);
         if (!r.m_szFile.empty()) dlg.SetFileName(r.m_szFile);
         return dlg.exec();
     });
     // The size of the dialogs' own display.
-    reg.AddRenderer("scan-line-positioning", [](const std::string& szFile, const std::string&, QSize size,
+    reg.AddRenderer(KIND_SCAN_LINE_POSITIONING, [](const std::string& szFile, const std::string&, QSize size,
                                                 QImage& image, std::string& szError) {
         if (!size.isValid()) size = QSize(799, 499);
         return RenderPositioningFile(szFile, size.width(), size.height(), image, szError);
     });
-    reg.AddRenderer("mirror-carriage-adjustment", [](const std::string& szFile, const std::string&, QSize size,
-                                                     QImage& image, std::string& szError) {
+    reg.AddRenderer(KIND_MIRROR_CARRIAGE_ADJUSTMENT, [](const std::string& szFile, const std::string&, QSize size,
+                                                           QImage& image, std::string& szError) {
         if (!size.isValid()) size = QSize(799, 499);
         return RenderCarriageFile(szFile, size.width(), size.height(), image, szError);
     });
-    reg.AddRenderer("star-test", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
+    reg.AddRenderer(KIND_STAR_TEST, [](const std::string& szFile, const std::string&, QSize size, QImage& image,
                                     std::string& szError) {
         if (!size.isValid()) size = QSize(800, 500);
         return RenderStarTestFile(szFile, size.width(), size.height(), image, szError);
     });
-    reg.AddRenderer("tonal-resolution", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
+    reg.AddRenderer(KIND_TONAL_RESOLUTION, [](const std::string& szFile, const std::string&, QSize size, QImage& image,
                                            std::string& szError) {
         if (!size.isValid()) size = QSize(640, 480);
         return RenderTonalResolutionFile(szFile, size.width(), size.height(), image, szError);

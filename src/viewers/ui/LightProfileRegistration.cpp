@@ -60,7 +60,7 @@ bool RenderLaunchedLightProfile(const std::string& szFile, QSize size, QImage& i
 bool RenderLightProfile(const std::string& szFile, const std::string& szAs, QSize size, QImage& image,
                         std::string& szError)
 {
-    if (szAs == "light-profile")
+    if (szAs == AS_LIGHT_PROFILE.m_szAs)
         return RenderLaunchedLightProfile(szFile, size, image, szError);
     CLightProfileLoad load = LoadLightProfile(szFile, LPF_VIEWER_FILE);
     if (load.m_eOutcome != LPF_LOAD_OK) {
@@ -80,15 +80,15 @@ bool RenderLightProfile(const std::string& szFile, const std::string& szAs, QSiz
 
 void RegisterLightProfileViewers(CUiRegistry& reg)
 {
-    reg.AddViewer("CView_LPF_Dialog", &RunViewer<CView_LPF_Dialog>);
-    reg.AddViewer("CLPF_Dialog", &RunViewer<CLPF_Dialog>);
-    reg.AddRenderer("light-profile", &RenderLightProfile);
-    reg.AddRenderer("headerless-light-profile", &RenderLightProfile);
-    reg.AddViewRenderer("CView_LPF_Dialog", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
+    reg.AddViewer(VIEWER_LIGHT_PROFILE_FILE, &RunViewer<CView_LPF_Dialog>);
+    reg.AddViewer(VIEWER_LIGHT_PROFILE, &RunViewer<CLPF_Dialog>);
+    reg.AddRenderer(KIND_LIGHT_PROFILE, &RenderLightProfile);
+    reg.AddRenderer(KIND_HEADERLESS_LIGHT_PROFILE, &RenderLightProfile);
+    reg.AddViewRenderer(VIEWER_LIGHT_PROFILE_FILE, [](const std::string& szFile, const std::string&, QSize size, QImage& image,
                                                std::string& szError) {
         return RenderLightProfile(szFile, std::string(), size, image, szError);
     });
-    reg.AddViewRenderer("CLPF_Dialog", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
+    reg.AddViewRenderer(VIEWER_LIGHT_PROFILE, [](const std::string& szFile, const std::string&, QSize size, QImage& image,
                                           std::string& szError) {
         return RenderLaunchedLightProfile(szFile, size, image, szError);
     });

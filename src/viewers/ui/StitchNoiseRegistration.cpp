@@ -187,17 +187,17 @@ int RunCameraCheck(const CViewerRequest& request)
 
 void RegisterStitchNoiseViewers(CUiRegistry& reg)
 {
-    reg.AddViewer("CView_Stitch_Dialog", &RunStitch);
-    reg.AddViewer("CNoiseTest_SM_Dialog", &RunNoiseTest);
-    reg.AddViewer("CNCTest_Dialog", &RunNoiseCheck);
-    reg.AddViewer("COstra_Check_Camera_Adjustment_Test_Dialog", &RunCameraCheck);
-    reg.AddRenderer("stitch-test", &RenderStitch);
-    reg.AddRenderer("headerless-stitch", &RenderStitch);
-    reg.AddRenderer("noise-test", &RenderNoiseTest);
-    reg.AddRenderer("headerless-noise", &RenderNoiseCheck);
-    reg.AddRenderer("camera-adjustment-check", &RenderCameraCheck);
-    reg.AddViewRenderer("CView_Stitch_Dialog", &RenderStitch);
-    reg.AddViewRenderer("CNoiseTest_SM_Dialog", &RenderNoiseTest);
-    reg.AddViewRenderer("CNCTest_Dialog", &RenderNoiseCheck);
-    reg.AddViewRenderer("COstra_Check_Camera_Adjustment_Test_Dialog", &RenderCameraCheck);
+    reg.AddViewer(VIEWER_STITCH, &RunStitch);
+    reg.AddViewer(VIEWER_NOISE_TEST, &RunNoiseTest);
+    reg.AddViewer(VIEWER_NOISE_CHECK, &RunNoiseCheck);
+    reg.AddViewer(VIEWER_CAMERA_CHECK, &RunCameraCheck);
+    reg.AddRenderer(KIND_STITCH_TEST, &RenderStitch);
+    reg.AddRenderer(KIND_HEADERLESS_STITCH, &RenderStitch);
+    reg.AddRenderer(KIND_NOISE_TEST, &RenderNoiseTest);
+    reg.AddRenderer(KIND_HEADERLESS_NOISE, &RenderNoiseCheck);
+    reg.AddRenderer(KIND_CAMERA_ADJUSTMENT_CHECK, &RenderCameraCheck);
+    reg.AddViewRenderer(VIEWER_STITCH, &RenderStitch);
+    reg.AddViewRenderer(VIEWER_NOISE_TEST, &RenderNoiseTest);
+    reg.AddViewRenderer(VIEWER_NOISE_CHECK, &RenderNoiseCheck);
+    reg.AddViewRenderer(VIEWER_CAMERA_CHECK, &RenderCameraCheck);
 }

@@ -18,6 +18,14 @@ const FileRenderer* CUiRegistry::FindRenderer(const std::string& szKind) const
     return it == m_Renderers.end() ? nullptr : &it->second;
 }
 
+std::vector<std::string> CUiRegistry::RenderedKinds() const
+{
+    std::vector<std::string> kinds;
+    for (const auto& kv : m_Renderers)
+        kinds.push_back(kv.first);
+    return kinds;
+}
+
 const FileRenderer* CUiRegistry::FindViewRenderer(const std::string& szViewer) const
 {
     auto it = m_ViewRenderers.find(szViewer);

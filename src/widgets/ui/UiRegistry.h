@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/FileKinds.h"
+
 class QWidget;
 
 // How a viewer is asked to open. Mirrors what the launcher hands over.
@@ -32,10 +34,10 @@ class CUiRegistry {
 public:
     static CUiRegistry& Instance(); // filled once by the program's composition root
 
-    // szViewer is the dialog's class name, e.g. "CView_LPF_Dialog".
+    // szViewer is the dialog's class name, one of the VIEWER_ names.
     void AddViewer(const std::string& szViewer, ViewerRunner fn) { m_Viewers[szViewer] = std::move(fn); }
-    // szKind as in CFileDescription::m_szKind.
-    void AddRenderer(const std::string& szKind, FileRenderer fn) { m_Renderers[szKind] = std::move(fn); }
+    // Filed under the kind's name, as CFileDescription::m_szKind carries it.
+    void AddRenderer(const CFileKind& kind, FileRenderer fn) { m_Renderers[kind.m_szId] = std::move(fn); }
     // The view a dialog (by class name) shows of a file; preferred over the
     // kind's renderer, since a viewer may pass a file on to another.
     void AddViewRenderer(const std::string& szViewer, FileRenderer fn) { m_ViewRenderers[szViewer] = std::move(fn); }
@@ -44,6 +46,8 @@ public:
     std::vector<std::string> ViewerNames() const;
     const FileRenderer* FindRenderer(const std::string& szKind) const;
     const FileRenderer* FindViewRenderer(const std::string& szViewer) const;
+    // The kind names renderers are filed under, for checking them against FILE_KINDS.
+    std::vector<std::string> RenderedKinds() const;
 
 private:
     std::map<std::string, ViewerRunner> m_Viewers;
