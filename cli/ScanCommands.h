@@ -11,7 +11,8 @@ class CScanner;
 void AddScanCommands(CLI::App& scannerCommand, int& iExit);
 void AddLiveTestCommands(CLI::App& scannerCommand, int& iExit);
 void AddAlignCommands(CLI::App& scannerCommand, int& iExit); // cli/AlignCommand.cpp
-void AddCalibrateCommand(CLI::App& scannerCommand, int& iExit); // cli/CalibrateCommand.cpp: calibrate, soak
+void AddCalibrateCommand(CLI::App& scannerCommand, int& iExit); // cli/CalibrateCommand.cpp
+void AddSoakCommand(CLI::App& scannerCommand, int& iExit);      // cli/SoakCommand.cpp
 // Program errors by their text, sense codes and library numbers as numbers.
 std::string ScannerErrorText(int32_t iError);
 // Loads the library and opens the scanner; prints why not and sets iExit.

@@ -20,11 +20,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "calibration/C3X.h"
+#include "calibration/CameraWidth.h"
 #include "imaging/Picture.h"
 
 class CScanner;
@@ -72,6 +74,12 @@ public:
     // Writes "_X-Stitch.tif" into the data directory; returns the path
     // (empty on failure, reason in m_szError).
     std::string SaveStitchPicture();
+    // Starts the camera width table: "CameraWidth.csv" in the data
+    // directory, a row per analysed block from now on. Returns its path
+    // (empty when it cannot be opened; reason in m_szError).
+    std::string OpenCameraWidth();
+    // Where the cameras lie for the width analysis, from the last analysis.
+    CCameraWidthLayout WidthLayout() const;
     // Classification of one stitch wire from its three line widths.
     static int32_t ClassifyStitchWire(double w1, double w2, double w3, double r);
     // The same, saving the block as "XStitchWire_FailCase.con" when no case
@@ -129,12 +137,15 @@ public:
     double m_dNoMovementPixels = 0.3;
     int32_t m_iMaxShortMoves = 60;
     std::vector<std::string> m_StatusLines; // this scan's lines: header, then one per camera
+    bool m_bStatusLines = true;             // false: made only for the log
     std::string m_szDataDirectory;          // empty: the program's state folder
     std::string m_szError;
+    std::unique_ptr<CCameraWidth> m_pWidth;  // null: no width table
     std::vector<CPicture> m_Kept;           // scan pictures kept for the stitch picture
     std::vector<std::array<std::array<double, 3>, kMaxCameras>> m_KeptMarks;
     std::function<uint32_t()> m_Tick;                              // ms; steady clock by default
     std::function<int32_t(int32_t, EMotorCommand)> m_Motor;        // scanner drive commands by default
+    std::function<void(uint32_t)> m_Sleep;                         // waits ms on m_Tick's clock
 
 private:
     bool MayMove(int32_t iCamera) const;
@@ -148,7 +159,10 @@ private:
     void StatusLines(uint32_t iElapsed);
     double Measure(int32_t iCamera, bool& bOk) const;
     std::vector<uint8_t> m_Profile;
+    std::vector<uint32_t> m_Sums;
+    std::vector<uint8_t> m_Means;
     std::array<int32_t, 8> m_CameraPixels{};
     std::array<std::array<double, 2>, kMaxCameras> m_StitchSum{};
     uint32_t m_iLastTick = 0;
+    uint32_t m_iBlockMs = 0; // time between the last two blocks
 };
