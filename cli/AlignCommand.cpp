@@ -138,6 +138,7 @@ CJson CamerasJson(const COscilloscopeStitchAndAlignment& osa)
 
 int RunAlign(const CAlignOptions& o)
 {
+    const CSimulatorSheet sheet;
     CScanner scanner;
     int iExit = CLI_EXIT_OK;
     if (!OpenScannerForCommand(scanner, o.m_hScanner, iExit))
@@ -209,18 +210,28 @@ int RunAlign(const CAlignOptions& o)
 // amounts the motors can take back, black and white levels off, noise. The
 // device runs on this process's CPU time, so a busy host does not turn into
 // longer motor moves.
-std::string SoakScenario(std::mt19937& rng, const CSoakOptions& o, std::array<double, 8>& offsets, int32_t& iCameras)
+// Timed moves on a scanner type outside group C (6), positioned steps on
+// one inside it (5), whose motors then turn the view by 0.7 to 1.3 pixels
+// per unit.
+std::string SoakScenario(std::mt19937& rng, const CSoakOptions& o, bool bStep, std::array<double, 8>& offsets,
+                         std::array<double, 8>& ratios, int32_t& iCameras)
 {
     std::uniform_real_distribution<double> off(-o.m_dMaxOffset, o.m_dMaxOffset), black(6, 20), gain(0.8, 1.15),
-        sigma(0.5, 2.0);
+        sigma(0.5, 2.0), ratio(0.7, 1.3);
     iCameras = 4;
-    std::string s = FormatText("[Device]\nTimeScale=%g\nClock=cpu\n[Model]\nCameras=%d\n[Paper]\nInitial=ready\n"
-                               "MotorSpeed=200\n[Sheet]\nKind=calibration\n[Noise]\nSeed=%u\nSigma=%.2f\n",
-                               o.m_dTimeScale, iCameras, static_cast<unsigned>(rng()), sigma(rng));
+    std::string s = FormatText("[Device]\nTimeScale=%g\nClock=cpu\n[Model]\nType=%d\nCameras=%d\n[Paper]\n"
+                               "Initial=ready\nMotorSpeed=200\n[Sheet]\nKind=calibration\n[Noise]\nSeed=%u\n"
+                               "Sigma=%.2f\n",
+                               o.m_dTimeScale, bStep ? 5 : 6, iCameras, static_cast<unsigned>(rng()), sigma(rng));
     for (int32_t c = 0; c < iCameras; ++c) {
         offsets[size_t(c)] = off(rng);
         s += FormatText("[Camera.%c]\nOffsetX=%.3f\nBlack=%.1f\nWhiteGain=%.3f\n", 'A' + c, offsets[size_t(c)],
                         black(rng), gain(rng));
+        ratios[size_t(c)] = 1.0;
+        if (bStep) {
+            ratios[size_t(c)] = ratio(rng);
+            s += FormatText("MotorX=%.3f\n", ratios[size_t(c)]);
+        }
     }
     return s;
 }
@@ -247,10 +258,12 @@ CJson AlignmentSoak(const CSoakOptions& so, CStatusLine& status, CSoakOutcome& o
     int32_t iCamerasSeen = 0;
     int64_t iReadNs = 0, iAnalyzeNs = 0, iBlocks = 0;
     CJson runs = CJson::MakeArray();
+    int32_t variantRuns[2] = {}, variantOk[2] = {}; // timed, step
     for (int32_t i = 0; i < so.m_iScenarios && !CCancel::IsCancelRequested(); ++i) {
-        std::array<double, 8> offsets{};
+        std::array<double, 8> offsets{}, ratios{};
         int32_t iCameras = 0;
-        const std::string szScenario = SoakScenario(rng, so, offsets, iCameras);
+        const bool bStep = so.m_szVariant == "step" || (so.m_szVariant == "both" && i % 2 == 1);
+        const std::string szScenario = SoakScenario(rng, so, bStep, offsets, ratios, iCameras);
         if (std::FILE* f = std::fopen(szIni.c_str(), "wb")) {
             std::fputs(szScenario.c_str(), f);
             std::fclose(f);
@@ -278,7 +291,7 @@ CJson AlignmentSoak(const CSoakOptions& so, CStatusLine& status, CSoakOutcome& o
         iCamerasSeen = std::max(iCamerasSeen, iCameras);
         for (int32_t c = 0; c < iCameras; ++c) {
             // Where the camera looks now, from the scenario and the motor: the truth the engine never sees.
-            const double dResidual = offsets[size_t(c)] + motor[size_t(c)];
+            const double dResidual = offsets[size_t(c)] + ratios[size_t(c)] * motor[size_t(c)];
             dWorstResidual = std::max(dWorstResidual, std::fabs(dResidual));
             worstPerCamera[size_t(c)] = std::max(worstPerCamera[size_t(c)], std::fabs(dResidual));
             bOk = bOk && osa.m_Cameras[size_t(c)].m_eState == COscilloscopeStitchAndAlignment::DONE &&
@@ -287,12 +300,15 @@ CJson AlignmentSoak(const CSoakOptions& so, CStatusLine& status, CSoakOutcome& o
             states.Push(COscilloscopeStitchAndAlignment::StateName(osa.m_Cameras[size_t(c)].m_eState));
         }
         out.m_iAsExpected += bOk;
+        ++variantRuns[bStep];
+        variantOk[bStep] += bOk;
         scans.push_back(r.m_iScans);
         iReadNs += r.m_iReadNs;
         iAnalyzeNs += r.m_iAnalyzeNs;
         iBlocks += r.m_iScans;
         CJson run = CJson::MakeObject();
         run.Set("scenario", i);
+        run.Set("variant", osa.m_bStepVariant ? "step" : "timed");
         run.Set("converged", bOk);
         run.Set("scans", r.m_iScans);
         run.Set("states", states);
@@ -315,6 +331,12 @@ CJson AlignmentSoak(const CSoakOptions& so, CStatusLine& status, CSoakOutcome& o
     j.Set("scenarios", out.m_iRuns);
     j.Set("converged", out.m_iAsExpected);
     j.Set("converged_percent", dShare);
+    for (int32_t v = 0; v < 2; ++v) {
+        CJson k = CJson::MakeObject();
+        k.Set("scenarios", variantRuns[v]);
+        k.Set("converged", variantOk[v]);
+        j.Set(v ? "step" : "timed", k);
+    }
     j.Set("median_scans", iMedian);
     j.Set("worst_scans", iWorst);
     j.Set("worst_residual", dWorstResidual);
@@ -326,10 +348,11 @@ CJson AlignmentSoak(const CSoakOptions& so, CStatusLine& status, CSoakOutcome& o
     j.Set("block_analysis_us", dAnalyzeUs);
     j.Set("time_scale", so.m_dTimeScale);
     j.Set("runs", runs);
-    out.m_szSummary = FormatText("alignment: %d of %d scenarios converged (%.1f %%), scans median %d, worst %d, worst "
-                                 "residual %.3f px\n  per block: %.1f us to deliver, %.1f us to analyse\n",
-                                 out.m_iAsExpected, out.m_iRuns, dShare, iMedian, iWorst, dWorstResidual, dReadUs,
-                                 dAnalyzeUs);
+    out.m_szSummary = FormatText("alignment: %d of %d scenarios converged (%.1f %%; timed %d of %d, steps %d of %d), "
+                                 "scans median %d, worst %d, worst residual %.3f px\n  per block: %.1f us to deliver, "
+                                 "%.1f us to analyse\n",
+                                 out.m_iAsExpected, out.m_iRuns, dShare, variantOk[0], variantRuns[0], variantOk[1],
+                                 variantRuns[1], iMedian, iWorst, dWorstResidual, dReadUs, dAnalyzeUs);
     return j;
 }
 

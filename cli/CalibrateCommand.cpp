@@ -3,9 +3,14 @@
 // run on seeded scenarios of the simulated scanner, counting how many end as
 // they should.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 
@@ -15,8 +20,10 @@
 #include "StatusLine.h"
 #include "calibration/LiveGainOffset.h"
 #include "calibration/LiveGainOffsetRun.h"
+#include "platform/IniFile.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
+#include "platform/Paths.h"
 #include "scanner/ContScan.h"
 #include "scanner/Scanner.h"
 
@@ -85,6 +92,7 @@ CJson ResultJson(const CLgoRunResult& r)
 
 int RunCalibrate(const CCalibrateOptions& o)
 {
+    const CSimulatorSheet sheet;
     CScanner scanner;
     int iExit = CLI_EXIT_OK;
     if (!OpenScannerForCommand(scanner, o.m_hScanner, iExit))
@@ -124,6 +132,72 @@ int RunCalibrate(const CCalibrateOptions& o)
 }
 
 } // namespace
+
+CSimulatorSheet::CSimulatorSheet()
+{
+    // A real scanner scans whatever sheet the technician put in; the
+    // simulator's own default is a flat field that no calibration can use.
+    // The simulator is the library this program brings along, in its own
+    // folder or its private library folder.
+    if (const char* szLibrary = std::getenv("LUMORA_SCAN_LIBRARY"); szLibrary && *szLibrary) {
+        std::error_code ec;
+        const std::string szDir = RunningProgramFolder();
+        bool bOurs = false;
+        for (const std::string& sz : {szDir + "libzel_scan_2000.so", PrivateLibraryFolder(szDir) + "libzel_scan_2000.so"})
+            bOurs = bOurs || std::filesystem::equivalent(szLibrary, sz, ec);
+        if (!bOurs)
+            return;
+    }
+    std::string szText;
+    if (const char* szConfig = std::getenv("LUMORA_SIM_CONFIG"); szConfig && *szConfig) {
+        std::ifstream in(szConfig, std::ios::binary);
+        if (!in)
+            return; // the simulator reports the unreadable scenario itself
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        szText = ss.str();
+    }
+    CIniFile ini;
+    ini.LoadFromText(szText);
+    const bool bSheet = ini.Get("Sheet", "Kind").has_value(), bNoise = ini.Get("Noise", "Sigma").has_value();
+    if (bSheet && bNoise)
+        return;
+    // A real sensor is never free of noise, and the light-off check of the
+    // continuous scan counts on it.
+    szText += "\n";
+    if (!bSheet)
+        szText += "[Sheet]\nKind=calibration\n";
+    if (!bNoise)
+        szText += "[Noise]\nSigma=1\n";
+    const char* szTmp = std::getenv("TMPDIR");
+    m_szPath = std::string(szTmp && *szTmp ? szTmp : "/tmp") + FormatText("/lumora-sheet-%d.ini", int(::getpid()));
+    if (std::FILE* f = std::fopen(m_szPath.c_str(), "wb")) {
+        const bool bOk = std::fwrite(szText.data(), 1, szText.size(), f) == szText.size();
+        if (std::fclose(f) == 0 && bOk) {
+            if (const char* szOld = std::getenv("LUMORA_SIM_CONFIG")) {
+                m_szOld = szOld;
+                m_bHadOld = true;
+            }
+            ::setenv("LUMORA_SIM_CONFIG", m_szPath.c_str(), 1);
+            return;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::remove(m_szPath, ec);
+    m_szPath.clear();
+}
+
+CSimulatorSheet::~CSimulatorSheet()
+{
+    if (m_szPath.empty())
+        return;
+    if (m_bHadOld)
+        ::setenv("LUMORA_SIM_CONFIG", m_szOld.c_str(), 1);
+    else
+        ::unsetenv("LUMORA_SIM_CONFIG");
+    std::error_code ec;
+    std::filesystem::remove(m_szPath, ec);
+}
 
 CJson GainOffsetSoak(const CSoakOptions& o, CStatusLine& status, CSoakOutcome& out)
 {

@@ -14,8 +14,9 @@ struct CSoakOptions {
     uint32_t m_iSeed = 1;
     int64_t m_iMaxBlocks = 4000;  // gain/offset: scans before the final pass
     int32_t m_iMaxScans = 400000; // alignment: scans before a scenario is given up
-    double m_dTimeScale = 100.0;  // alignment: scanner time per CPU time
+    double m_dTimeScale = 200.0;  // alignment: scanner time per CPU time
     double m_dMaxOffset = 8.0;    // alignment: largest camera misalignment, pixels
+    std::string m_szVariant = "both"; // alignment: timed, step or both (every other scenario)
     std::string m_szFolder;       // where scenario files go while they run
 };
 

@@ -77,10 +77,13 @@ void AddSoakCommand(CLI::App& scannerCommand, int& iExit)
     p->add_option("--max-scans", opts->m_Soak.m_iMaxScans, "Alignment: give up a scenario after this many scans (400000)")
         ->check(CLI::Range(1, 100000000));
     p->add_option("--time-scale", opts->m_Soak.m_dTimeScale,
-                  "Alignment: scanner time per CPU time of this process (100)")
+                  "Alignment: scanner time per CPU time of this process (200)")
         ->check(CLI::Range(1.0, 1000.0));
     p->add_option("--max-offset", opts->m_Soak.m_dMaxOffset, "Alignment: largest camera misalignment, pixels (8)")
         ->check(CLI::Range(0.0, 200.0));
+    p->add_option("--variant", opts->m_Soak.m_szVariant,
+                  "Alignment: timed motor runs, positioned steps, or both in turn (both)")
+        ->check(CLI::IsMember({"both", "timed", "step"}));
     p->add_option("--folder", opts->m_Soak.m_szFolder, "Where the scenario files go while they run ($TMPDIR)");
     p->add_flag("--json", opts->m_bJson, "Machine-readable output");
     // A thousand runs would write millions of log lines; the soak measures, it does not log.

@@ -61,8 +61,19 @@ COscilloscopeStitchAndAlignment::COscilloscopeStitchAndAlignment(CScanner* pScan
         return e == MOTOR_STOP ? m_pScanner->StopCameraMotor(iCamera)
                                : m_pScanner->RunCameraMotor(iCamera, e == MOTOR_FORWARD);
     };
+    m_Step = [this](int32_t iCamera, double dUnits) -> int32_t {
+        return m_pScanner ? m_pScanner->MoveCameraMotor(iCamera, dUnits) : 0;
+    };
+    m_Position = [this](int32_t iCamera, double& dPosition) {
+        std::array<double, kMaxCameras> positions{};
+        if (!m_pScanner || m_pScanner->GetCameraMotorPositions(positions) != 0)
+            return false;
+        dPosition = positions[size_t(iCamera)];
+        return true;
+    };
     if (pScanner) {
-        m_bStepVariant = false; // the timed variant drives every scanner of the family we know
+        // These scanners take positioned moves; the others run their motors for a time.
+        m_bStepVariant = pScanner->IsTypeGroupC();
         m_X.m_bTypeGroupB = pScanner->IsTypeGroupB();
         m_X.m_bTypeGroupD = pScanner->IsTypeGroupD();
         m_X.m_iKPlateDPI = pScanner->GetOpticalResolution();
@@ -577,6 +588,145 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
     }
 }
 
+// The step variant: the motor is told how far to go and stops by itself.
+// Every step is measured afterwards over a full window, and what it moved
+// per motor unit sizes the next one, so a camera gets there in a few steps
+// whatever its motor's ratio. A step that overshoots costs a direction
+// change; a camera out of them has overshot too often and ends.
+bool COscilloscopeStitchAndAlignment::StartStep(int32_t i, uint32_t iNow)
+{
+    CCamera& c = m_Cameras[size_t(i)];
+    const bool bRunning = c.m_eState == MOTOR_RUN;
+    LOG_FORMATTED("%s parked: camera %c, CurrentValue %6.2f, m_TargetStopLimit %.2f, m_ReverseAllowed %d, "
+                  "m_ForwardAllowed %d",
+                  bRunning ? "OSA_CA_STATUS_MOTOR_RUNNING" : "OSA_CA_STATUS_START_MOTOR", 'A' + i,
+                  c.m_dSignedDistance, m_TargetStopLimit, c.m_ReverseAllowed, c.m_ForwardAllowed);
+    double dUnits = -c.m_dSignedDistance / c.m_dPixelsPerUnit;
+    dUnits = std::clamp(dUnits, -m_dMaxStepUnits, m_dMaxStepUnits);
+    double dFrom = 0.0;
+    if (!m_Position || !m_Position(i, dFrom)) {
+        Fail(i, "motor position unknown");
+        return false;
+    }
+    if (const int32_t e = m_Step ? m_Step(i, dUnits) : 0; e != 0) {
+        LOG_FORMATTED("CameraOapResponse %c, failed start motor request state %d", 'A' + i, c.m_eState);
+        Fail(i, "motor start refused");
+        return false;
+    }
+    c.m_bMotorRunning = true;
+    c.m_iDirection = Sign(c.m_dSignedDistance);
+    c.m_dStepUnits = dUnits;
+    c.m_dStepFrom = c.m_dLastPosition = dFrom;
+    c.m_dStartValue = c.m_dSignedDistance;
+    c.m_dwTimeStamp = iNow;
+    return true;
+}
+
+void COscilloscopeStitchAndAlignment::RunCameraStep(int32_t i, uint32_t iNow)
+{
+    CCamera& c = m_Cameras[size_t(i)];
+    const char cCam = static_cast<char>('A' + i);
+    const bool bFull = c.m_Window.size() >= kWindow;
+    switch (c.m_eState) {
+    case IDLE:
+    case MEASURE_ST:
+    case PARKED: RunCamera(i, iNow); break;
+    case MOTOR_STRT:
+        if (!bFull)
+            break;
+        if (c.m_dDistance > 1000) {
+            LOG_FORMATTED("Camera %c > 1000 pix ( %.2f )", cCam, c.m_dDistance);
+            Fail(i, FormatText("distance %.2f beyond 1000 pixels", c.m_dDistance));
+            break;
+        }
+        if (!MayMove(i)) {
+            c.m_eState = PARKED;
+            break;
+        }
+        if (c.m_dDistance <= m_TargetStopLimit) {
+            c.m_eState = DONE;
+            break;
+        }
+        LOG_FORMATTED("OSA::Camera %c Dist %6.2f", cCam, c.m_dDistance);
+        if (StartStep(i, iNow))
+            c.m_eState = MOTOR_RUN;
+        break;
+    case MOTOR_RUN:
+    case MOTOR_XSEC: {
+        // Wait until the motor stands where it was sent.
+        double dAt = 0.0;
+        if (!m_Position || !m_Position(i, dAt)) {
+            Fail(i, "motor position unknown");
+            break;
+        }
+        if (std::fabs(dAt - (c.m_dStepFrom + c.m_dStepUnits)) > 0.002) {
+            if (std::fabs(dAt - c.m_dLastPosition) > 1e-6) {
+                c.m_dLastPosition = dAt;
+                c.m_dwTimeStamp = iNow;
+            } else if (iNow - c.m_dwTimeStamp >= m_iNoMovementMs) {
+                LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
+                              c.m_eState);
+                Fail(i, "no movement detected");
+            }
+            break;
+        }
+        c.m_bMotorRunning = false;
+        c.m_bStepPending = true;
+        ResetCounters(c);
+        c.m_eState = MEASURE_50;
+        break;
+    }
+    case MEASURE_50: {
+        if (++c.m_iSamples < kWindow || !bFull)
+            break;
+        if (c.m_bStepPending) {
+            c.m_bStepPending = false;
+            // What the step did, per unit: the sign says which way the motor turns the view.
+            const double dMoved = c.m_dSignedDistance - c.m_dStartValue;
+            LOG_FORMATTED("CameraOapResponse %c, StartValue, %.2f", cCam, c.m_dStartValue);
+            LOG_FORMATTED("CameraOapResponse %c, EndValue, %.2f", cCam, c.m_dSignedDistance);
+            if (std::fabs(dMoved) < std::min(m_dNoMovementPixels, 0.5 * std::fabs(c.m_dStartValue))) {
+                LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
+                              c.m_eState);
+                Fail(i, "no movement detected");
+                break;
+            }
+            if (c.m_dStepUnits == 0.0 || dMoved / c.m_dStepUnits < 0) {
+                LOG_FORMATTED("ERROR: Camera %c moving in wrong direction: %.2f, limit %.2f", cCam, c.m_dDistance,
+                              std::fabs(c.m_dStartValue));
+                Fail(i, "moving in wrong direction");
+                break;
+            }
+            c.m_dPixelsPerUnit = dMoved / c.m_dStepUnits;
+        }
+        if (c.m_dDistance <= m_TargetStopLimit) {
+            c.m_eState = DONE;
+            break;
+        }
+        if (Sign(c.m_dSignedDistance) != c.m_iDirection) {
+            // Overshot: the next step goes back, if this camera may still turn.
+            int32_t& iAllowed = c.m_dSignedDistance <= 0 ? c.m_ForwardAllowed : c.m_ReverseAllowed;
+            if (iAllowed <= 0) {
+                LOG_FORMATTED("Camera %c Too long ( %.2f ) ( %d %d )", cCam, c.m_dSignedDistance, c.m_iDirection,
+                              Sign(c.m_dSignedDistance));
+                c.m_szError = "overshot too often";
+                c.m_eState = ENDED;
+                break;
+            }
+            --iAllowed;
+        }
+        if (++c.m_iShortMoves > m_iMaxShortMoves) {
+            Fail(i, "no end of the steps");
+            break;
+        }
+        if (StartStep(i, iNow))
+            c.m_eState = MOTOR_XSEC;
+        break;
+    }
+    default: break;
+    }
+}
+
 void COscilloscopeStitchAndAlignment::Step(const std::array<double, kMaxCameras>& measured, uint32_t iNow)
 {
     const uint32_t iElapsed = m_iScans == 0 ? 0 : iNow - m_iLastTick;
@@ -609,7 +759,10 @@ void COscilloscopeStitchAndAlignment::Step(const std::array<double, kMaxCameras>
                 m_KeptMarks.push_back(marks);
             }
         }
-        RunCamera(c, iNow);
+        if (m_bStepVariant)
+            RunCameraStep(c, iNow);
+        else
+            RunCamera(c, iNow);
     }
     StatusLines(iElapsed);
 }
@@ -648,6 +801,23 @@ void COscilloscopeStitchAndAlignment::StatusLines(uint32_t iElapsed)
     m_StatusLines.clear();
     if (!m_bStatusLines && !log_IsOn())
         return; // nobody reads them
+    if (m_bStepVariant) {
+        // The camera that may move now, and the limit it works to.
+        int32_t iMoving = 0;
+        while (iMoving < m_iCameraCount - 1 && IsFinal(m_Cameras[size_t(iMoving)].m_eState))
+            ++iMoving;
+        m_StatusLines.push_back(FormatText("% 8d, % 8d bytes, KPlateDiff[0]% 6.2f, KPlateDiff[1]% 6.2f, Target% 3.1f (%d)",
+                                           m_iScans, m_iLastBytes, m_X.m_dKPlateDiff[0], m_X.m_dKPlateDiff[1],
+                                           m_TargetStopLimit, iMoving));
+        for (int32_t c = 0; c < m_iCameraCount; ++c) {
+            const CCamera& cam = m_Cameras[size_t(c)];
+            m_StatusLines.push_back(FormatText(" %c:% 6.2f% 11s % 3s", 'A' + c, cam.m_dSignedDistance,
+                                               StateName(cam.m_eState, true), cam.m_bMotorRunning ? "run" : ""));
+        }
+        for (const std::string& sz : m_StatusLines)
+            Log_Msg(sz);
+        return;
+    }
     m_StatusLines.push_back(FormatText("% 8d bytes,% 4d msec, KPlateDiff[0]% 6.2f, KPlateDiff[1]% 6.2f", m_iLastBytes,
                                        static_cast<int32_t>(iElapsed), m_X.m_dKPlateDiff[0], m_X.m_dKPlateDiff[1]));
     for (int32_t c = 0; c < m_iCameraCount; ++c) {

@@ -105,6 +105,12 @@ public:
         double m_dStartValue = 0.0;    // for the response check
         int32_t m_iShortMoves = 0;
         std::string m_szError;         // why the camera failed or ended
+        // Step variant: the move under way, in motor units, and where the
+        // motor stood when it began.
+        double m_dStepUnits = 0.0, m_dStepFrom = 0.0, m_dLastPosition = 0.0;
+        bool m_bStepPending = false;   // the measurement of the last step is still to be learnt from
+        double m_dPixelsPerUnit = 1.0; // what one motor unit moved the distance, learnt from every step
+        int32_t m_ReverseAllowed = 3, m_ForwardAllowed = 3; // direction changes still allowed
     };
     std::array<CCamera, kMaxCameras> m_Cameras{};
     std::array<double, kMaxCameras> m_dWWW_Limit{};
@@ -146,6 +152,11 @@ public:
     std::function<uint32_t()> m_Tick;                              // ms; steady clock by default
     std::function<int32_t(int32_t, EMotorCommand)> m_Motor;        // scanner drive commands by default
     std::function<void(uint32_t)> m_Sleep;                         // waits ms on m_Tick's clock
+    // Step variant: a positioned move by motor units, and where a motor stands.
+    std::function<int32_t(int32_t, double)> m_Step;
+    std::function<bool(int32_t, double&)> m_Position;
+    double m_TargetStopLimit = 0.05; // step variant: a camera this close is DONE
+    double m_dMaxStepUnits = 200.0;  // step variant: the largest single move
 
 private:
     bool MayMove(int32_t iCamera) const;
@@ -155,6 +166,8 @@ private:
     void StopMotor(int32_t iCamera);
     void Fail(int32_t iCamera, const std::string& szWhy);
     void RunCamera(int32_t iCamera, uint32_t iNow);
+    void RunCameraStep(int32_t iCamera, uint32_t iNow);
+    bool StartStep(int32_t iCamera, uint32_t iNow);
     void PreAlignmentCheck();
     void StatusLines(uint32_t iElapsed);
     double Measure(int32_t iCamera, bool& bOk) const;
