@@ -811,8 +811,12 @@ void COscilloscopeStitchAndAlignment::StatusLines(uint32_t iElapsed)
                                            m_TargetStopLimit, iMoving));
         for (int32_t c = 0; c < m_iCameraCount; ++c) {
             const CCamera& cam = m_Cameras[size_t(c)];
+            // The same form as the timed variant's line: the blank flags are no-ops kept as read.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"
             m_StatusLines.push_back(FormatText(" %c:% 6.2f% 11s % 3s", 'A' + c, cam.m_dSignedDistance,
                                                StateName(cam.m_eState, true), cam.m_bMotorRunning ? "run" : ""));
+#pragma GCC diagnostic pop
         }
         for (const std::string& sz : m_StatusLines)
             Log_Msg(sz);
