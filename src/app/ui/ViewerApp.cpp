@@ -16,6 +16,7 @@
 #include "widgets/ui/Shell.h"
 #include "app/ui/UiRegistry.h"
 #include "app/ui/ViewerDlg.h"
+#include "app/ui/ViewerHabits.h"
 #include "datafiles/VersionInfo.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
@@ -172,6 +173,8 @@ int RunLumora(int argc, char** argv)
         bScreenshot = true;
         iFirst = 3;
     }
+    // Screenshots show each window at its own size, wherever it was left last time.
+    InstallViewerHabits(!bScreenshot);
     CViewerApp viewerApp;
     viewerApp.InitInstance(JoinCommandLine(argc, argv, iFirst));
     return bScreenshot ? ScreenshotExitCode() : 0;

@@ -1,5 +1,6 @@
 #include "testtools/ui/TonalResolutionDialog.h"
 
+#include <QFile>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
@@ -283,6 +284,7 @@ bool CTonalResolutionDialog::LoadFile(const std::string& szFile)
 {
     const bool bOk = m_Result.Read(szFile);
     m_szLoadedFolder = std::filesystem::path(szFile).parent_path().string();
+    if (bOk) setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(szFile)));
     // Loading leaves nothing to save, except a correction the file could not take.
     m_pSave->setEnabled(m_Result.m_bRepairUnsaved);
     m_pChart->Redraw();

@@ -1,5 +1,6 @@
 #include "viewers/ui/CameraCheckView.h"
 
+#include <QFile>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -235,6 +236,7 @@ bool COstra_Check_Camera_Adjustment_Test_Dialog::LoadFile(const std::string& szF
     }
     m_Profile = std::move(profile);
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     CCameraCheckView& view = m_pView->m_View;
     view.m_iProfileWidth = m_Profile.m_iWidth;
     if (m_pView->IsInitialised()) {

@@ -1,5 +1,6 @@
 #include "viewers/ui/LPFViewDialog.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMenuBar>
@@ -325,6 +326,7 @@ CView_LPF_Dialog::CView_LPF_Dialog(QWidget* parent) : QDialog(parent)
 void CView_LPF_Dialog::SetFileName(const std::string& szFile)
 {
     m_szFile = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     m_bFileGiven = true;
 }
 
@@ -368,6 +370,7 @@ bool CView_LPF_Dialog::Load(const std::string& szFile)
     m_Profile = std::move(profile);
     m_bHolds = true;
     m_szFile = m_Profile.m_szFileName;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     CLPFView& view = m_pView->View();
     view.SetData(m_Profile.m_Data.data(), static_cast<int64_t>(m_Profile.m_Data.size()));
     view.SetScanner(m_Profile.m_iGeneration, m_Profile.m_bColorScanner, m_Profile.m_iCamera, m_Profile.m_iCameraCount,
@@ -459,5 +462,5 @@ bool CView_LPF_Dialog::ExportPng(const QString& szFile)
 
 bool CView_LPF_Dialog::ExportCsv(const QString& szFile)
 {
-    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(LightProfileCsv(m_Profile.m_Data)));
+    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(DataTableCsv(LightProfileDataTable(m_Profile))));
 }

@@ -1,5 +1,6 @@
 #include "viewers/ui/NoiseViews.h"
 
+#include <QFile>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFileDialog>
@@ -439,6 +440,7 @@ bool CNCTest_Dialog::LoadFile(const std::string& szFile)
     if (!ReadNoiseRecord(szFile, m_Record))
         return false;
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     std::string szMessage;
     if (!m_bModelCodeSet && !m_Record.m_bHeaderless && m_Record.m_bHasNoiseLimit)
         // A "[Noise Test]" file names no scanner model to look a limit up for,
@@ -632,6 +634,7 @@ bool CNoiseTest_SM_Dialog::LoadFile(const std::string& szFile)
     if (!ReadNoiseRecord(szFile, m_Record))
         return false;
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     m_pControl->m_Zoom.Reset(m_Record.m_iWidth);
     SelectColor(m_Record.m_bColorScanner ? 0 : 1);
     setWindowTitle(QString("Noise Test - %1").arg(QFileInfo(QString::fromStdString(szFile)).fileName()));
@@ -645,6 +648,7 @@ bool CNoiseTest_SM_Dialog::SaveFile(const std::string& szFile)
         return false;
     }
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "viewers/ui/StitchView.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -240,6 +241,7 @@ CView_Stitch_Dialog::CView_Stitch_Dialog(QWidget* pParent) : QDialog(pParent)
 void CView_Stitch_Dialog::SetFileName(const std::string& szFile)
 {
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     m_bIsFile = !szFile.empty() && szFile.back() != '\\' && szFile.back() != '/';
     m_bLoadPending = m_bIsFile;
 }
@@ -289,6 +291,7 @@ bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
     for (const std::string& sz : messages)
         ShowMessage(sz);
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     m_bIsFile = true;
     m_pViewWidget->m_pImage = CStitchImage::Build(picture);
     m_pViewWidget->PictureChanged();
