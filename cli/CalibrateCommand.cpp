@@ -1,20 +1,29 @@
 // lumora-cli scanner calibrate: the live analog gain/offset calibration on
-// the connected scanner; lumora-cli scanner soak: the same run on seeded
-// scenarios of the simulated scanner, counting how many end as they should.
+// the connected scanner; and its part of lumora-cli scanner soak: the same
+// run on seeded scenarios of the simulated scanner, counting how many end as
+// they should.
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <string>
 
 #include "CliCommon.h"
 #include "ScanCommands.h"
+#include "Soak.h"
+#include "StatusLine.h"
 #include "calibration/LiveGainOffset.h"
 #include "calibration/LiveGainOffsetRun.h"
+#include "platform/IniFile.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
+#include "platform/Paths.h"
 #include "scanner/ContScan.h"
 #include "scanner/Scanner.h"
 
@@ -25,9 +34,6 @@ struct CCalibrateOptions {
     bool m_bJson = false;
     std::string m_szMode = "auto";
     int64_t m_iMaxBlocks = 4000;
-    int32_t m_iScenarios = 200;
-    uint32_t m_iSeed = 1;
-    std::string m_szFolder;
 };
 
 const char* StateName(int32_t iState)
@@ -41,40 +47,21 @@ const char* StateName(int32_t iState)
     }
 }
 
-// One status line per scan, rewritten in place, only when someone watches.
-class CStatusLine {
-public:
-    explicit CStatusLine(bool bQuiet) : m_bShow(!bQuiet && ::isatty(STDERR_FILENO)) {}
-    ~CStatusLine() { Done(); }
-    void Show(const CLiveGainOffset& lgo, const CContScan& scan)
-    {
-        if (!m_bShow)
-            return;
-        const bool bColor = scan.m_iColorKind == 2;
-        const CLiveGainOffset_Data* p = lgo.FindData(scan.Picture().m_iResolution);
-        const int32_t m = bColor ? LGO_MODE_COLOR : LGO_MODE_GRAY;
-        std::string sz = FormatText("\rscan %lld %s", static_cast<long long>(lgo.m_iCall_Do),
-                                    p ? StateName(p->m_iState[m]) : "-");
-        for (int32_t c = 0; c < std::min(scan.CameraCount(), 8); ++c) {
-            const CLgoLevels& L = lgo.Levels(c, bColor ? 1 : 3);
-            sz += FormatText("  %c %3.0f/%3.0f", 'A' + c, (L.m_dBlack[0] + L.m_dBlack[1]) / 2,
-                             (L.m_dWhite[0] + L.m_dWhite[1]) / 2);
-        }
-        std::fprintf(stderr, "%s ", sz.c_str());
-        std::fflush(stderr);
-        m_bShown = true;
+// The state and each camera's black/white level, once per scan.
+std::string CalibrationStatus(const CLiveGainOffset& lgo, const CContScan& scan)
+{
+    const bool bColor = scan.m_iColorKind == 2;
+    const CLiveGainOffset_Data* p = lgo.FindData(scan.Picture().m_iResolution);
+    const int32_t m = bColor ? LGO_MODE_COLOR : LGO_MODE_GRAY;
+    std::string sz = FormatText("scan %lld %s", static_cast<long long>(lgo.m_iCall_Do),
+                                p ? StateName(p->m_iState[m]) : "-");
+    for (int32_t c = 0; c < std::min(scan.CameraCount(), 8); ++c) {
+        const CLgoLevels& L = lgo.Levels(c, bColor ? 1 : 3);
+        sz += FormatText("  %c %3.0f/%3.0f", 'A' + c, (L.m_dBlack[0] + L.m_dBlack[1]) / 2,
+                         (L.m_dWhite[0] + L.m_dWhite[1]) / 2);
     }
-    void Done()
-    {
-        if (m_bShown)
-            std::fprintf(stderr, "\n");
-        m_bShown = false;
-    }
-
-private:
-    bool m_bShow;
-    bool m_bShown = false;
-};
+    return sz;
+}
 
 CJson ResultJson(const CLgoRunResult& r)
 {
@@ -105,6 +92,7 @@ CJson ResultJson(const CLgoRunResult& r)
 
 int RunCalibrate(const CCalibrateOptions& o)
 {
+    const CSimulatorSheet sheet;
     CScanner scanner;
     int iExit = CLI_EXIT_OK;
     if (!OpenScannerForCommand(scanner, o.m_hScanner, iExit))
@@ -113,7 +101,10 @@ int RunCalibrate(const CCalibrateOptions& o)
     ro.m_iMode = o.m_szMode == "color" ? 3 : o.m_szMode == "gray" ? 2 : 0;
     ro.m_iMaxBlocks = o.m_iMaxBlocks;
     CStatusLine status(o.m_bJson);
-    ro.m_OnBlock = [&status](const CLiveGainOffset& lgo, const CContScan& scan) { status.Show(lgo, scan); };
+    ro.m_OnBlock = [&status](const CLiveGainOffset& lgo, const CContScan& scan) {
+        if (status.Shown())
+            status.Show(CalibrationStatus(lgo, scan));
+    };
     CLgoRunResult r;
     const int32_t iError = RunLiveGainOffset(scanner, ro, r);
     status.Done();
@@ -140,7 +131,75 @@ int RunCalibrate(const CCalibrateOptions& o)
     return CLI_EXIT_OK;
 }
 
-int RunSoak(const CCalibrateOptions& o)
+} // namespace
+
+CSimulatorSheet::CSimulatorSheet()
+{
+    // A real scanner scans whatever sheet the technician put in; the
+    // simulator's own default is a flat field that no calibration can use.
+    // The simulator is the library this program brings along, in its own
+    // folder or its private library folder.
+    if (const char* szLibrary = std::getenv("LUMORA_SCAN_LIBRARY"); szLibrary && *szLibrary) {
+        std::error_code ec;
+        const std::string szDir = RunningProgramFolder();
+        bool bOurs = false;
+        for (const std::string& sz : {szDir + "libzel_scan_2000.so", PrivateLibraryFolder(szDir) + "libzel_scan_2000.so"})
+            bOurs = bOurs || std::filesystem::equivalent(szLibrary, sz, ec);
+        if (!bOurs)
+            return;
+    }
+    std::string szText;
+    if (const char* szConfig = std::getenv("LUMORA_SIM_CONFIG"); szConfig && *szConfig) {
+        std::ifstream in(szConfig, std::ios::binary);
+        if (!in)
+            return; // the simulator reports the unreadable scenario itself
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        szText = ss.str();
+    }
+    CIniFile ini;
+    ini.LoadFromText(szText);
+    const bool bSheet = ini.Get("Sheet", "Kind").has_value(), bNoise = ini.Get("Noise", "Sigma").has_value();
+    if (bSheet && bNoise)
+        return;
+    // A real sensor is never free of noise, and the light-off check of the
+    // continuous scan counts on it.
+    szText += "\n";
+    if (!bSheet)
+        szText += "[Sheet]\nKind=calibration\n";
+    if (!bNoise)
+        szText += "[Noise]\nSigma=1\n";
+    const char* szTmp = std::getenv("TMPDIR");
+    m_szPath = std::string(szTmp && *szTmp ? szTmp : "/tmp") + FormatText("/lumora-sheet-%d.ini", int(::getpid()));
+    if (std::FILE* f = std::fopen(m_szPath.c_str(), "wb")) {
+        const bool bOk = std::fwrite(szText.data(), 1, szText.size(), f) == szText.size();
+        if (std::fclose(f) == 0 && bOk) {
+            if (const char* szOld = std::getenv("LUMORA_SIM_CONFIG")) {
+                m_szOld = szOld;
+                m_bHadOld = true;
+            }
+            ::setenv("LUMORA_SIM_CONFIG", m_szPath.c_str(), 1);
+            return;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::remove(m_szPath, ec);
+    m_szPath.clear();
+}
+
+CSimulatorSheet::~CSimulatorSheet()
+{
+    if (m_szPath.empty())
+        return;
+    if (m_bHadOld)
+        ::setenv("LUMORA_SIM_CONFIG", m_szOld.c_str(), 1);
+    else
+        ::unsetenv("LUMORA_SIM_CONFIG");
+    std::error_code ec;
+    std::filesystem::remove(m_szPath, ec);
+}
+
+CJson GainOffsetSoak(const CSoakOptions& o, CStatusLine& status, CSoakOutcome& out)
 {
     std::string szFolder = o.m_szFolder;
     if (szFolder.empty()) {
@@ -151,18 +210,14 @@ int RunSoak(const CCalibrateOptions& o)
     int32_t iInRange = 0, iInRangeOk = 0, iOutOfRange = 0, iOutOfRangeOk = 0;
     double dAnalysis = 0, dDelivery = 0;
     long long iCalls = 0;
-    for (int32_t i = 0; i < o.m_iScenarios; ++i) {
-        if (CCancel::IsCancelRequested()) {
-            CCancel::SetCancelled();
-            std::fprintf(stderr, "%s\n", ScannerErrorText(ScannerProgramError(ERR_USER_CANCELLED)).c_str());
-            return CLI_EXIT_CHECK_FAILED;
-        }
+    for (int32_t i = 0; i < o.m_iScenarios && !CCancel::IsCancelRequested(); ++i) {
         const CLgoSoakCase k = RunLgoSoakCase(o.m_iSeed + static_cast<uint32_t>(i), szFolder, o.m_iMaxBlocks);
         if (k.m_iOpenError != 0) {
-            std::fprintf(stderr, "lumora-cli scanner: soak: the simulated scanner cannot be opened: %s\n",
-                         ScannerErrorText(k.m_iOpenError).c_str());
-            return CLI_EXIT_CHECK_FAILED;
+            out.m_iOpenError = k.m_iOpenError;
+            break;
         }
+        ++out.m_iRuns;
+        out.m_iAsExpected += k.m_bAsExpected;
         (k.m_Scenario.m_bInRange ? iInRange : iOutOfRange)++;
         (k.m_Scenario.m_bInRange ? iInRangeOk : iOutOfRangeOk) += k.m_bAsExpected;
         dAnalysis += k.m_Result.m_dAnalysisMs;
@@ -173,36 +228,27 @@ int RunSoak(const CCalibrateOptions& o)
         c.Set("kind", k.m_Scenario.m_szKind);
         c.Set("as_expected", k.m_bAsExpected);
         cases.Push(std::move(c));
-        if (!o.m_bJson && ::isatty(STDERR_FILENO))
-            std::fprintf(stderr, "\rscenario %d of %d", i + 1, o.m_iScenarios);
+        status.Show(FormatText("gain/offset scenario %d of %d: %d as expected", i + 1, o.m_iScenarios,
+                               out.m_iAsExpected));
     }
-    if (!o.m_bJson && ::isatty(STDERR_FILENO))
-        std::fprintf(stderr, "\n");
     const double dPerCallAnalysis = iCalls ? dAnalysis / double(iCalls) : 0.0;
     const double dPerCallDelivery = iCalls ? dDelivery / double(iCalls) : 0.0;
-    if (o.m_bJson) {
-        CJson j = CJson::MakeObject();
-        j.Set("scenarios", o.m_iScenarios);
-        j.Set("seed", static_cast<long long>(o.m_iSeed));
-        j.Set("in_range", iInRange);
-        j.Set("in_range_converged", iInRangeOk);
-        j.Set("out_of_range", iOutOfRange);
-        j.Set("out_of_range_lamp_error", iOutOfRangeOk);
-        j.Set("calls", iCalls);
-        j.Set("analysis_ms_per_call", dPerCallAnalysis);
-        j.Set("delivery_ms_per_call", dPerCallDelivery);
-        j.Set("cases", std::move(cases));
-        std::printf("%s\n", j.Dump().c_str());
-    } else {
-        std::printf("gain/offset: %d of %d in-range scenarios converged; %d of %d out-of-range ended in 984/985\n",
-                    iInRangeOk, iInRange, iOutOfRangeOk, iOutOfRange);
-        std::printf("per scan: analysis %.4f ms, delivery %.4f ms (%lld scans)\n", dPerCallAnalysis,
-                    dPerCallDelivery, iCalls);
-    }
-    return iInRangeOk == iInRange && iOutOfRangeOk == iOutOfRange ? CLI_EXIT_OK : CLI_EXIT_CHECK_FAILED;
+    CJson j = CJson::MakeObject();
+    j.Set("scenarios", out.m_iRuns);
+    j.Set("in_range", iInRange);
+    j.Set("in_range_converged", iInRangeOk);
+    j.Set("out_of_range", iOutOfRange);
+    j.Set("out_of_range_lamp_error", iOutOfRangeOk);
+    j.Set("calls", iCalls);
+    j.Set("analysis_ms_per_call", dPerCallAnalysis);
+    j.Set("delivery_ms_per_call", dPerCallDelivery);
+    j.Set("cases", std::move(cases));
+    out.m_szSummary = FormatText("gain/offset: %d of %d in-range scenarios converged; %d of %d out-of-range ended in "
+                                 "984/985\n  per scan: analysis %.4f ms, delivery %.4f ms (%lld scans)\n",
+                                 iInRangeOk, iInRange, iOutOfRangeOk, iOutOfRange, dPerCallAnalysis,
+                                 dPerCallDelivery, iCalls);
+    return j;
 }
-
-} // namespace
 
 void AddCalibrateCommand(CLI::App& scannerCommand, int& iExit)
 {
@@ -222,16 +268,4 @@ void AddCalibrateCommand(CLI::App& scannerCommand, int& iExit)
         iExit = RunCalibrate(*opts);
     });
 
-    CLI::App* pSoak = scannerCommand.add_subcommand(
-        "soak", "Calibrate on N seeded scenarios of the simulated scanner and count how many end as they should");
-    pSoak->add_option("--scenarios", opts->m_iScenarios, "Number of scenarios (200)")->check(CLI::Range(1, 1000000));
-    pSoak->add_option("--seed", opts->m_iSeed, "First seed (1)");
-    pSoak->add_option("--max-scans", opts->m_iMaxBlocks, "Scans per scenario before the final pass (4000)")
-        ->check(CLI::Range(1, 10000000));
-    pSoak->add_option("--folder", opts->m_szFolder, "Where the scenario files go while they run ($TMPDIR)");
-    pSoak->add_flag("--json", opts->m_bJson, "Machine-readable output");
-    pSoak->callback([opts, &iExit, logStart] {
-        logStart();
-        iExit = RunSoak(*opts);
-    });
 }

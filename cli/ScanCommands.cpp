@@ -2,13 +2,12 @@
 // file, a continuous scan recorded to ".osa", and the replay of a recording.
 #include "ScanCommands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "CliCommon.h"
+#include "StatusLine.h"
 #include "imaging/TifWriter.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
@@ -51,37 +50,6 @@ int Report(CScanner& scanner, const char* szWhat, int32_t iError)
     return CLI_EXIT_CHECK_FAILED;
 }
 
-// One line rewritten in place, only when someone watches.
-class CProgressLine {
-public:
-    explicit CProgressLine(bool bQuiet) : m_bShow(!bQuiet && ::isatty(STDERR_FILENO)) {}
-    ~CProgressLine() { Done(); }
-    void Show(int64_t iDone, int64_t iTotal, const char* szUnit)
-    {
-        if (!m_bShow || iTotal <= 0)
-            return;
-        const int iPercent = static_cast<int>(iDone * 100 / iTotal);
-        if (iPercent == m_iLast)
-            return;
-        m_iLast = iPercent;
-        std::fprintf(stderr, "\r%3d%% (%lld of %lld %s)", iPercent, static_cast<long long>(iDone),
-                     static_cast<long long>(iTotal), szUnit);
-        std::fflush(stderr);
-        m_bShown = true;
-    }
-    void Done()
-    {
-        if (m_bShown)
-            std::fprintf(stderr, "\n");
-        m_bShown = false;
-    }
-
-private:
-    bool m_bShow;
-    bool m_bShown = false;
-    int m_iLast = -1;
-};
-
 CJson CameraArray(const int32_t* p, int32_t n)
 {
     CJson a = CJson::MakeArray();
@@ -110,8 +78,8 @@ int RunScan(const CScanOptions& o)
     CPicture pic;
     CScan scan(&scanner, &pic);
     scan.m_Speed.m_bEnabled = !o.m_szSpeedRecord.empty();
-    CProgressLine progress(o.m_bJson);
-    scan.m_Progress = [&](int64_t iDone, int64_t iTotal) { progress.Show(iDone, iTotal, "bytes"); };
+    CStatusLine progress(o.m_bJson);
+    scan.m_Progress = [&](int64_t iDone, int64_t iTotal) { progress.ShowPercent(iDone, iTotal, "bytes"); };
     const int32_t iResult = scan.Scan(r);
     progress.Done();
     const int32_t iCameras = std::clamp(scanner.GetCameraCount(), 0, CPicture::kCameras);
@@ -218,7 +186,7 @@ int RunRecord(const CScanOptions& o)
     CJson blocks = CJson::MakeArray();
     int64_t iLines = 0;
     int32_t iNoisy = 0;
-    CProgressLine progress(o.m_bJson);
+    CStatusLine progress(o.m_bJson);
     for (int32_t i = 0; i < o.m_iBlocks; ++i) {
         if (CCancel::IsCancelRequested()) {
             CCancel::SetCancelled();
@@ -241,7 +209,7 @@ int RunRecord(const CScanOptions& o)
         CJson b = BlockJson(scan, iNoisy);
         iLines += scan.LinesPerBlock();
         blocks.Push(std::move(b));
-        progress.Show(i + 1, o.m_iBlocks, "blocks");
+        progress.ShowPercent(i + 1, o.m_iBlocks, "blocks");
     }
     progress.Done();
     scan.StopScan();

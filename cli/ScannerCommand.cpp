@@ -538,6 +538,7 @@ void AddScannerCommand(CLI::App& app, int& iExit)
     AddLiveTestCommands(*pCmd, iExit);
     AddAlignCommands(*pCmd, iExit);
     AddCalibrateCommand(*pCmd, iExit);
+    AddSoakCommand(*pCmd, iExit);
 
     CLI::App* pBackup = pCmd->add_subcommand("backup", "Save the scanner's calibration to a file");
     pBackup->add_option("file", opts->m_szFile, "Backup file")->required();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdlib>
 #include <cerrno>
@@ -18,9 +19,17 @@ namespace sim {
 
 namespace {
 
-int64_t RealMs()
+// Microseconds of the clock the device runs on: the wall clock, or the
+// process's CPU time, which a busy host cannot make jump (seeded soaks on a
+// shared machine).
+int64_t ClockUs(bool bCpu)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    if (bCpu) {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<int64_t>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+    }
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -146,6 +155,8 @@ bool CScenario::Load(const std::string& szPath, std::string& szError)
         m_szStateFile = *v;
     if (const auto v = ini.Get("Device", "TimeScale"))
         m_dTimeScale = std::clamp(std::strtod(v->c_str(), nullptr), 0.001, 1.0e6);
+    if (const auto v = ini.Get("Device", "Clock"))
+        m_bCpuClock = *v == "cpu";
 
     num("Model", "Type", m_iType);
     flag("Model", "Color", m_bColor);
@@ -304,7 +315,7 @@ void CLibrary::Reset()
     m_szStateFile = StateFileFor(m_Scenario, !m_szScenarioPathInUse.empty());
     m_iCalls = 0;
     m_iEnumerated = 0;
-    m_iStartRealMs = RealMs();
+    m_iStartUs = ClockUs(m_Scenario.m_bCpuClock);
     LoadState();
 }
 
@@ -512,7 +523,8 @@ CDevice* CLibrary::Find(int32_t hScanner)
 
 int64_t CLibrary::SimNow() const
 {
-    return static_cast<int64_t>(static_cast<double>(RealMs() - m_iStartRealMs) * m_Scenario.m_dTimeScale);
+    return static_cast<int64_t>(static_cast<double>(ClockUs(m_Scenario.m_bCpuClock) - m_iStartUs) / 1000.0 *
+                                m_Scenario.m_dTimeScale);
 }
 
 int32_t CLibrary::Cameras() const

@@ -55,6 +55,7 @@ struct CScenario {
     std::vector<std::string> m_Names{"Lumora SimScan 36 Colour"};
     std::vector<int32_t> m_Connections{1};
     double m_dTimeScale = 1.0;
+    bool m_bCpuClock = false; // [Device] Clock=cpu: time runs on the process's CPU time
     // Where the device keeps its state between runs (paper, buffers, motors),
     // the way a real scanner keeps it between two programs; empty = never.
     std::string m_szStateFile;
@@ -260,7 +261,7 @@ private:
     void Reset();
     int32_t m_iOpenCount = 0;
     int64_t m_iCalls = 0;
-    int64_t m_iStartRealMs = 0;
+    int64_t m_iStartUs = 0;
 };
 
 int32_t CheckCondition(CDevice& d, int32_t iSense);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "datafiles/ProgramErrors.h"
 #include "imaging/Picture.h"
@@ -83,7 +84,7 @@ int32_t C3X::SetError(int32_t iCode, int32_t iCamera, int32_t iSide)
     if (CheckCameraIndex(iCamera, iSide) && m_eErrors[static_cast<size_t>(iCamera)][static_cast<size_t>(iSide)] == 0)
         m_eErrors[static_cast<size_t>(iCamera)][static_cast<size_t>(iSide)] = iCode;
     m_iLastError = iCode;
-    Log_Msg(FormatText("C3X::SetError camera %d, side %d: %d %.50s", iCamera, iSide, iCode, ErrorName(iCode)));
+    LOG_FORMATTED("C3X::SetError camera %d, side %d: %d %.50s", iCamera, iSide, iCode, ErrorName(iCode));
     return m_iLastError;
 }
 
@@ -113,15 +114,15 @@ int32_t C3X::AnyError() const
 int32_t C3X::Raise(int32_t iNumber)
 {
     m_iProgramError = iNumber;
-    Log_Msg(FormatText("C3X program error %d", iNumber));
+    LOG_FORMATTED("C3X program error %d", iNumber);
     return iNumber;
 }
 
 void C3X::SetStitchPixels(int32_t iPixels)
 {
     if (iPixels != m_iStitchPixels)
-        Log_Msg(FormatText("Number of stitch pixels changed due to conf. manager setting: %d -> %d", m_iStitchPixels,
-                           iPixels));
+        LOG_FORMATTED("Number of stitch pixels changed due to conf. manager setting: %d -> %d", m_iStitchPixels,
+                           iPixels);
     m_iStitchPixels = std::max(iPixels, 0);
 }
 
@@ -139,13 +140,25 @@ int32_t C3X::Find_Rough_X(std::span<const uint8_t> profile, int32_t iCamera, int
     Mark(C3XMark::WINDOW_START, iFirst, iCamera, iSide);
     Mark(C3XMark::WINDOW_END, iLast, iCamera, iSide);
     if (iSize < kMeanWidth || iLast < iFirst) {
-        Log_Msg(FormatText("C3X::Find_Rough_X camera %d, side %d: window %d..%d shorter than the mean", iCamera, iSide,
-                           iFirst, iLast));
+        LOG_FORMATTED("C3X::Find_Rough_X camera %d, side %d: window %d..%d shorter than the mean", iCamera, iSide,
+                           iFirst, iLast);
         return SetError(ERROR_3X_X_NOT_FOUND, iCamera, iSide);
     }
+    // Means of kMeanWidth pixels from prefix sums over everything the searches
+    // below can reach: this runs over whole stitch areas on every block of an
+    // alignment run.
+    const int64_t iHi = std::min<int64_t>(iSize, static_cast<int64_t>(iLast) + iDpi / 2 + kMeanWidth);
+    std::vector<int32_t> pre(static_cast<size_t>(iHi - iFirst + 1), 0);
+    for (int64_t x = iFirst; x < iHi; ++x)
+        pre[static_cast<size_t>(x - iFirst + 1)] = pre[static_cast<size_t>(x - iFirst)] + profile[static_cast<size_t>(x)];
+    auto mean = [&](int64_t x) {
+        if (x < iFirst || x + kMeanWidth > iHi)
+            return MeanAt(profile, x, kMeanWidth);
+        return (pre[static_cast<size_t>(x - iFirst + kMeanWidth)] - pre[static_cast<size_t>(x - iFirst)]) / kMeanWidth;
+    };
     int32_t iPeak = iFirst, iPeakMean = -1;
     for (int32_t x = iFirst; x <= iLast; ++x)
-        if (const int32_t m = MeanAt(profile, x, kMeanWidth); m > iPeakMean) {
+        if (const int32_t m = mean(x); m > iPeakMean) {
             iPeakMean = m;
             iPeak = x;
         }
@@ -154,18 +167,18 @@ int32_t C3X::Find_Rough_X(std::span<const uint8_t> profile, int32_t iCamera, int
     if (!m_bNoStitchArea && !m_bTypeGroupB) {
         const int32_t iBound = std::max({iPeak - iDpi * 60 / 100, iFirst, kMeanWidth});
         for (int32_t x = std::min(iBound, iPeak); x <= iPeak; ++x)
-            if (MeanAt(profile, x, kMeanWidth) > iLimit) {
+            if (mean(x) > iLimit) {
                 iStart = x;
                 break;
             }
         if (iStart < 0 || iStart == iBound) {
-            Log_Msg(FormatText("C3X::Find_Rough_X camera %d, side %d: %d..%d, width %d, limit %d", iCamera, iSide,
-                               iStart, iStart, 0, iLimit));
+            LOG_FORMATTED("C3X::Find_Rough_X camera %d, side %d: %d..%d, width %d, limit %d", iCamera, iSide,
+                               iStart, iStart, 0, iLimit);
             return SetError(ERROR_3X_X_NOT_FOUND, iCamera, iSide);
         }
         iStop = std::min<int32_t>(iPeak + iDpi / 2, static_cast<int32_t>(iSize - kMeanWidth));
         for (int32_t x = iPeak; x <= iPeak + iDpi / 2; ++x) {
-            const int32_t m = MeanAt(profile, x, kMeanWidth);
+            const int32_t m = mean(x);
             if (m < 0)
                 break;
             if (m < iLimit) {
@@ -176,30 +189,30 @@ int32_t C3X::Find_Rough_X(std::span<const uint8_t> profile, int32_t iCamera, int
     } else {
         // Fixed windows: the area is the first bright stretch from the start.
         for (int32_t x = iFirst; x <= iLast; ++x)
-            if (MeanAt(profile, x, kMeanWidth) > iLimit) {
+            if (mean(x) > iLimit) {
                 iStart = x + 10;
                 break;
             }
         if (iStart < 0 || iStart > iLast + kMeanWidth - 20) {
-            Log_Msg(FormatText("C3X::Find_Rough_X camera %d, side %d: %d..%d, width %d, limit %d", iCamera, iSide,
-                               iStart, iStart, 0, iLimit));
+            LOG_FORMATTED("C3X::Find_Rough_X camera %d, side %d: %d..%d, width %d, limit %d", iCamera, iSide,
+                               iStart, iStart, 0, iLimit);
             return SetError(ERROR_3X_X_NOT_FOUND, iCamera, iSide);
         }
         for (int32_t x = iStart + iDpi * 3 / 8; x <= iLast; ++x)
-            if (const int32_t m = MeanAt(profile, x, kMeanWidth); m >= 0 && m < iPeakMean / 2) {
+            if (const int32_t m = mean(x); m >= 0 && m < iPeakMean / 2) {
                 iStop = x - 10;
                 break;
             }
         if (iStop < 0 || iStop > iLast + kMeanWidth - 20) {
-            Log_Msg(FormatText("C3X::Find_Rough_X camera %d, side %d: %d..%d, width %d, limit %d", iCamera, iSide,
-                               iStart, iStop, iStop - iStart, iLimit));
+            LOG_FORMATTED("C3X::Find_Rough_X camera %d, side %d: %d..%d, width %d, limit %d", iCamera, iSide,
+                               iStart, iStop, iStop - iStart, iLimit);
             return SetError(ERROR_3X_X_NOT_FOUND, iCamera, iSide);
         }
     }
     m_iRoughStart[iCamera][iSide] = iStart;
     m_iRoughStop[iCamera][iSide] = iStop;
-    Log_Msg(FormatText("C3X::Find_Rough_X camera %d, side %d: %d..%d, width %d, limit %d", iCamera, iSide, iStart,
-                       iStop, iStop - iStart, iLimit));
+    LOG_FORMATTED("C3X::Find_Rough_X camera %d, side %d: %d..%d, width %d, limit %d", iCamera, iSide, iStart,
+                       iStop, iStop - iStart, iLimit);
     return ERROR_3X_NONE;
 }
 
@@ -239,7 +252,7 @@ int32_t C3X::Find_SWU(std::span<const uint8_t> profile, int32_t iCamera, int32_t
             break;
         }
     if (!bMinimum || iMax - iMin < 8) {
-        Log_Msg(FormatText("C3X::Find_SWU camera %d, side %d: no line in %d..%d", iCamera, iSide, iFirst, iLast));
+        LOG_FORMATTED("C3X::Find_SWU camera %d, side %d: no line in %d..%d", iCamera, iSide, iFirst, iLast);
         return SetError(ERROR_3X_SWU_NOT_FOUND, iCamera, iSide);
     }
 
@@ -268,8 +281,8 @@ int32_t C3X::Find_SWU(std::span<const uint8_t> profile, int32_t iCamera, int32_t
             bFound = true;
         }
     m_dLastCenter = centres.empty() ? 0.0 : centres.back();
-    Log_Msg(FormatText("C3X::Find_SWU camera %d, side %d: %f, dLastCenter %f", iCamera, iSide,
-                       bFound ? m_dGroup_Center[iCamera][iSide] : 0.0, m_dLastCenter));
+    LOG_FORMATTED("C3X::Find_SWU camera %d, side %d: %f, dLastCenter %f", iCamera, iSide,
+                       bFound ? m_dGroup_Center[iCamera][iSide] : 0.0, m_dLastCenter);
     if (!bFound) {
         m_dGroup_Center[iCamera][iSide] = 0.0;
         return SetError(ERROR_3X_SWU_NOT_FOUND, iCamera, iSide);
@@ -347,7 +360,7 @@ int32_t C3X::Set_Classic_OAP_Start_Stop()
     const int32_t n = l.m_iCameraCount;
     Log_Msg("C3X::Set_Classic_OAP_Start_Stop");
     if (n < 1 || n > kMaxCameras) {
-        Log_Msg(FormatText("m_ptrLayout->m_iCameraCount %d", n));
+        LOG_FORMATTED("m_ptrLayout->m_iCameraCount %d", n);
         return Raise(PERR_CCD_NOT_CENTERED);
     }
     if (n == 1)
@@ -373,20 +386,20 @@ int32_t C3X::Set_Classic_OAP_Start_Stop()
     const std::string szDash(50, '-');
     Log_Msg("Layout");
     for (int32_t c = 0; c < n; ++c)
-        Log_Msg(FormatText("camera %c: start %d, stop %d", 'A' + c, l.m_iStart_Calc[c], l.m_iStop_Calc[c]));
+        LOG_FORMATTED("camera %c: start %d, stop %d", 'A' + c, l.m_iStart_Calc[c], l.m_iStop_Calc[c]);
     Log_Msg(szDash);
     Log_Msg("Black Layout");
     for (int32_t c = 0; c < n; ++c)
-        Log_Msg(FormatText("camera %c: black pixel stop %d", 'A' + c, l.m_iBlackPixelStop[c]));
+        LOG_FORMATTED("camera %c: black pixel stop %d", 'A' + c, l.m_iBlackPixelStop[c]);
     Log_Msg(szDash);
     Log_Msg("Calculated");
     for (int32_t c = 0; c < n; ++c)
-        Log_Msg(FormatText("camera %c: start %d, stop %d", 'A' + c, start[c], stop[c]));
+        LOG_FORMATTED("camera %c: start %d, stop %d", 'A' + c, start[c], stop[c]);
     Log_Msg(szDash);
     Log_Msg("Black Calculated");
     for (int32_t c = 0; c < n; ++c)
-        Log_Msg(FormatText("camera %c: black pixel stop %d, pixels %d", 'A' + c, l.m_iBlackPixelStop[c],
-                           l.m_iCameraPixels[c]));
+        LOG_FORMATTED("camera %c: black pixel stop %d, pixels %d", 'A' + c, l.m_iBlackPixelStop[c],
+                           l.m_iCameraPixels[c]);
     Log_Msg(szDash);
 
     const int32_t N = m_iStitchPixels;
@@ -398,25 +411,25 @@ int32_t C3X::Set_Classic_OAP_Start_Stop()
         const char cCam = static_cast<char>('A' + i);
         const int32_t iBlack = l.m_iBlackPixelStop[i];
         if (start[i] <= iBlack) {
-            Log_Msg(FormatText("m_iStart_Calc[%d] %d <= black pixel stop[%d] %d", i, start[i], i, iBlack));
+            LOG_FORMATTED("m_iStart_Calc[%d] %d <= black pixel stop[%d] %d", i, start[i], i, iBlack);
             return fail(FormatText("Save Start Stop failed.\nCamera %c Start not correct.", cCam), PERR_CCD_NOT_CENTERED);
         }
         if (stop[i] < 100) {
-            Log_Msg(FormatText("m_iStop_Calc[%d] %d < 100", i, stop[i]));
-            Log_Msg(FormatText("ERROR: Camera %c Stop not correct.", cCam));
+            LOG_FORMATTED("m_iStop_Calc[%d] %d < 100", i, stop[i]);
+            LOG_FORMATTED("ERROR: Camera %c Stop not correct.", cCam);
             return fail(FormatText("Save Start Stop failed.\nCamera %c Stop not correct.", cCam), PERR_CCD_NOT_CENTERED);
         }
         if (start[i] <= iBlack + N) {
-            Log_Msg(FormatText("ERROR: Camera %c Start not correct. Not %d pixels for stitching.", cCam, N));
-            Log_Msg(FormatText("m_iStart_Calc[%d] %d <= black pixel stop %d + %d", i, start[i], iBlack, N));
+            LOG_FORMATTED("ERROR: Camera %c Start not correct. Not %d pixels for stitching.", cCam, N);
+            LOG_FORMATTED("m_iStart_Calc[%d] %d <= black pixel stop %d + %d", i, start[i], iBlack, N);
             return fail(FormatText("Save Start Stop failed.\nCamera %c Start not correct.\nNot %d pixels for stitching.",
                                    cCam, N),
                         PERR_CCD_NOT_CENTERED);
         }
         if (stop[i] >= l.m_iCameraPixels[i] - N) {
-            Log_Msg(FormatText("ERROR: Camera %c Stop not correct. Not %d pixels for stitching.", cCam, N));
-            Log_Msg(FormatText("m_iStop_Calc[%d] %d >= total camera pixels %d - %d", i, stop[i], l.m_iCameraPixels[i],
-                               N));
+            LOG_FORMATTED("ERROR: Camera %c Stop not correct. Not %d pixels for stitching.", cCam, N);
+            LOG_FORMATTED("m_iStop_Calc[%d] %d >= total camera pixels %d - %d", i, stop[i], l.m_iCameraPixels[i],
+                               N);
             return fail(FormatText("Save Start Stop failed.\nCamera %c Stop not correct.\nNot %d pixels for stitching.",
                                    cCam, N),
                         PERR_CCD_NOT_CENTERED);
@@ -460,27 +473,27 @@ int32_t C3X::CutToPicSize(CScanner& scanner)
     for (int32_t c = 0; c < std::clamp(l.m_iCameraCount, 0, kMaxCameras); ++c) {
         const int32_t iStart = first[static_cast<size_t>(c)], iStop = last[static_cast<size_t>(c)];
         const int32_t iPixels = iStop - iStart + 1;
-        Log_Msg(FormatText("Layout:      camera %c, start %3d, stop %4d, pixels %4d", 'A' + c, iStart, iStop, iPixels));
+        LOG_FORMATTED("Layout:      camera %c, start %3d, stop %4d, pixels %4d", 'A' + c, iStart, iStop, iPixels);
         iLayoutTotal += std::max(iPixels, 0);
         const int32_t iMiddle = static_cast<int32_t>(std::lround(m_dGroup_Center[c][X3_MIDDEL]));
         if (iMiddle <= 0) {
             if (iPixels > 0)
-                Log_Msg(FormatText("WARNING! X3_MIDDEL of camera %c not found: start %3d, stop %4d", 'A' + c, iStart,
-                                   iStop));
+                LOG_FORMATTED("WARNING! X3_MIDDEL of camera %c not found: start %3d, stop %4d", 'A' + c, iStart,
+                                   iStop);
             else
-                Log_Msg(FormatText("WARNING! X3_MIDDEL of camera %c not found", 'A' + c));
+                LOG_FORMATTED("WARNING! X3_MIDDEL of camera %c not found", 'A' + c);
             bAll = false;
             continue;
         }
         // The middle reference cuts the camera at its own middle mark.
         const int32_t iMidStart = l.m_iStart_Calc[c], iMidStop = l.m_iStop_Calc[c];
-        Log_Msg(FormatText("X3_MIDDEL:   start %3d, stop %4d, pixels %4d", iMidStart, iMidStop,
-                           iMidStop - iMidStart + 1));
+        LOG_FORMATTED("X3_MIDDEL:   start %3d, stop %4d, pixels %4d", iMidStart, iMidStop,
+                           iMidStop - iMidStart + 1);
         iMiddleTotal += std::max(iMidStop - iMidStart + 1, 0);
         if (iPixels <= 0)
             bAll = false;
     }
-    Log_Msg(FormatText("Total pixels:  layout %d, X3_middle %d", iLayoutTotal, iMiddleTotal));
+    LOG_FORMATTED("Total pixels:  layout %d, X3_middle %d", iLayoutTotal, iMiddleTotal);
     if (!bAll) {
         ShowMessage("Unable to save. Not all start/stop values found.");
         Log_Msg("ERROR: Unable to save. Not all start/stop values found.");

@@ -42,7 +42,7 @@ int32_t C3X_KPlate::Find_Position(std::span<const uint8_t> profile, int32_t iSid
     const int32_t iCamera = iSide == 0 ? 0 : std::max(n - 1, 0);
     const int64_t iSize = static_cast<int64_t>(profile.size());
     if (iSide < 0 || iSide > 1 || n == 0) {
-        Log_Msg(FormatText("iCamera %d, eSide %d, iStart %d, iStop %d", iCamera, iSide, 0, 0));
+        LOG_FORMATTED("iCamera %d, eSide %d, iStart %d, iStop %d", iCamera, iSide, 0, 0);
         return SetError(ERROR_3X_K_NOT_FOUND, iCamera, std::clamp(iSide, 0, 1));
     }
     const int32_t iDpi = std::max(l.m_iDPI, 1);
@@ -55,8 +55,8 @@ int32_t C3X_KPlate::Find_Position(std::span<const uint8_t> profile, int32_t iSid
     const int32_t iDark = std::max(l.DarkPixels(iCamera), 3 * s + 1);
     const int64_t iBlackFrom = 3 * s, iBlackTo = iDark;
     const int64_t iWhiteFrom = m_bTypeGroupD ? 100 * s : iDark, iWhiteTo = iWhiteFrom + 10 * s;
-    Log_Msg(FormatText("iCamera %d, eSide %d, iStart %d, iStop %d", iCamera, iSide, static_cast<int32_t>(iBlackFrom),
-                       static_cast<int32_t>(std::min<int64_t>(iWhiteTo + iDpi, iSize))));
+    LOG_FORMATTED("iCamera %d, eSide %d, iStart %d, iStop %d", iCamera, iSide, static_cast<int32_t>(iBlackFrom),
+                       static_cast<int32_t>(std::min<int64_t>(iWhiteTo + iDpi, iSize)));
     if (iSize < iWhiteTo + 1) {
         Log_Msg("C3X_KPlate::Find_Position ERROR_3X_K_NOT_FOUND (1)");
         return SetError(ERROR_3X_K_NOT_FOUND, iCamera, iSide);
@@ -69,9 +69,9 @@ int32_t C3X_KPlate::Find_Position(std::span<const uint8_t> profile, int32_t iSid
     };
     const int32_t iBlack = mean(iBlackFrom, iBlackTo), iWhite = mean(iWhiteFrom, iWhiteTo);
     const int32_t iLimit = iBlack + 2 * (iWhite - iBlack) / 3;
-    Log_Msg(FormatText("iBlack[%d..%d] %d, iWhite[%d..%d] %d, iLimit %d", static_cast<int32_t>(iBlackFrom),
+    LOG_FORMATTED("iBlack[%d..%d] %d, iWhite[%d..%d] %d, iLimit %d", static_cast<int32_t>(iBlackFrom),
                        static_cast<int32_t>(iBlackTo - 1), iBlack, static_cast<int32_t>(iWhiteFrom),
-                       static_cast<int32_t>(iWhiteTo - 1), iWhite, iLimit));
+                       static_cast<int32_t>(iWhiteTo - 1), iWhite, iLimit);
     m_iKLimit[iSide] = iLimit;
     if (iLimit < 15) {
         Log_Msg("C3X_KPlate::Find_Position ERROR_3X_K_NOT_FOUND (iLimit)");
@@ -99,8 +99,8 @@ int32_t C3X_KPlate::Find_Position(std::span<const uint8_t> profile, int32_t iSid
             iRunStart = k;
         if (iRun < iDipWidth)
             continue;
-        Log_Msg(FormatText("Dib_Starting: iDipLeft %d, eSide %d, index %d ", iDipLeft, iSide,
-                           static_cast<int32_t>(index(iRunStart))));
+        LOG_FORMATTED("Dib_Starting: iDipLeft %d, eSide %d, index %d ", iDipLeft, iSide,
+                           static_cast<int32_t>(index(iRunStart)));
         if (iFirstDip < 0)
             iFirstDip = iRunStart;
         if (--iDipLeft == 0) {
@@ -119,14 +119,14 @@ int32_t C3X_KPlate::Find_Position(std::span<const uint8_t> profile, int32_t iSid
     if (iSide == 0) {
         m_iStart_Camera_A = static_cast<int32_t>(iFirstDip);
         m_iStop_Camera_A = static_cast<int32_t>(iLastDipEnd);
-        Log_Msg(FormatText("m_iStart_Camera_A %d, m_iStop_Camera_A %d", m_iStart_Camera_A, m_iStop_Camera_A));
+        LOG_FORMATTED("m_iStart_Camera_A %d, m_iStop_Camera_A %d", m_iStart_Camera_A, m_iStop_Camera_A);
         l.m_iKPlateStart[0] = m_iStart_Camera_A;
         l.m_iKPlateStop[0] = m_iStop_Camera_A;
     } else {
         const int32_t iOffset = l.CameraOffset(iCamera);
         m_iStart_EndCamera = static_cast<int32_t>(index(iLastDipEnd)) - iOffset;
         m_iStop_EndCamera = static_cast<int32_t>(index(iFirstDip)) - iOffset;
-        Log_Msg(FormatText("m_iStart_EndCamera %d, m_iStop_EndCamera %d", m_iStart_EndCamera, m_iStop_EndCamera));
+        LOG_FORMATTED("m_iStart_EndCamera %d, m_iStop_EndCamera %d", m_iStart_EndCamera, m_iStop_EndCamera);
         l.m_iKPlateStart[1] = m_iStart_EndCamera;
         l.m_iKPlateStop[1] = m_iStop_EndCamera;
     }
@@ -137,10 +137,10 @@ int32_t C3X_KPlate::Find_Lines(int32_t iCamera, int32_t iColor, int32_t iSide, i
                                int32_t iLimit)
 {
     Log_Msg("C3X_KPlate::Find_Lines");
-    Log_Msg(FormatText("iCamera %d, iColor %d, iSide %d, iStart %d, iStop %d, iLimit %d", iCamera, iColor, iSide,
-                       iStart, iStop, iLimit));
+    LOG_FORMATTED("iCamera %d, iColor %d, iSide %d, iStart %d, iStop %d, iLimit %d", iCamera, iColor, iSide,
+                       iStart, iStop, iLimit);
     if (iColor < 0 || iColor >= kColors || iSide < 0 || iSide > 1) {
-        Log_Msg(FormatText("C3X_KPlate::Find_Lines eError %d", ERROR_3X_UNKNOWN));
+        LOG_FORMATTED("C3X_KPlate::Find_Lines eError %d", ERROR_3X_UNKNOWN);
         return SetError(ERROR_3X_UNKNOWN, iCamera, 0);
     }
     const std::vector<uint8_t>& p = m_Profiles[static_cast<size_t>(iColor)];
@@ -161,9 +161,9 @@ int32_t C3X_KPlate::Find_Lines(int32_t iCamera, int32_t iColor, int32_t iSide, i
             m_dLines_Center[iSide][iColor][iFound] = iStart + dCentre;
             m_dLines_Start[iSide][iColor][iFound] = iStart + row.m_dLineStart;
             m_dLines_Stop[iSide][iColor][iFound] = iStart + row.m_dLineEnd;
-            Log_Msg(FormatText("m_dLines_Center[%d][0] %f, m_dLines_Start[%d][0] %f, m_dLines_Stop[%d][0] %f", iFound,
+            LOG_FORMATTED("m_dLines_Center[%d][0] %f, m_dLines_Start[%d][0] %f, m_dLines_Stop[%d][0] %f", iFound,
                                m_dLines_Center[iSide][iColor][iFound], iFound, m_dLines_Start[iSide][iColor][iFound],
-                               iFound, m_dLines_Stop[iSide][iColor][iFound]));
+                               iFound, m_dLines_Stop[iSide][iColor][iFound]);
             Mark(C3XMark::LINE, iStart + dCentre, iCamera, iSide);
             ++iFound;
             x = static_cast<int32_t>(dCentre) + 2;
@@ -173,7 +173,7 @@ int32_t C3X_KPlate::Find_Lines(int32_t iCamera, int32_t iColor, int32_t iSide, i
     }
     m_iLinesFound[iSide][iColor] = iFound;
     if (iFound != kLines) {
-        Log_Msg(FormatText("C3X_KPlate::Find_Lines eError %d", ERROR_3X_K_NOT_FOUND));
+        LOG_FORMATTED("C3X_KPlate::Find_Lines eError %d", ERROR_3X_K_NOT_FOUND);
         return SetError(ERROR_3X_K_NOT_FOUND, iCamera, iSide);
     }
     return ERROR_3X_NONE;
@@ -206,8 +206,8 @@ int32_t C3X_KPlate::DetectKPlates()
                     continue;
                 e = Find_Lines(iCamera, iColor, iSide, iFrom, iTo, m_iKLimit[iSide]);
                 for (int32_t i = 0; i < m_iLinesFound[iSide][iColor]; ++i) {
-                    Log_Msg(FormatText("DetectKPlates line: side %d, color %d, number %d: %.2f", iSide, iColor, i,
-                                       m_dLines_Center[iSide][iColor][i]));
+                    LOG_FORMATTED("DetectKPlates line: side %d, color %d, number %d: %.2f", iSide, iColor, i,
+                                       m_dLines_Center[iSide][iColor][i]);
                     // Line i counted from the line's end on this side.
                     const int32_t iFromEnd = iSide == 0 ? i : kLines - 1 - i;
                     const double dInward = NominalLineInch(iFromEnd) * dDpi;
@@ -223,8 +223,8 @@ int32_t C3X_KPlate::DetectKPlates()
         if (e != ERROR_3X_NONE && iResult == ERROR_3X_NONE)
             iResult = e;
     }
-    Log_Msg(FormatText("DetectKPlates m_dKPlateDiff[0] %.2f, m_dKPlateDiff[1] %.2f", m_dKPlateDiff[0],
-                       m_dKPlateDiff[1]));
+    LOG_FORMATTED("DetectKPlates m_dKPlateDiff[0] %.2f, m_dKPlateDiff[1] %.2f", m_dKPlateDiff[0],
+                       m_dKPlateDiff[1]);
     if (iResult != ERROR_3X_NONE)
         Raise(PERR_KPLATE_LINES_NOT_FOUND);
     return iResult;
@@ -256,7 +256,7 @@ int32_t C3X_KPlate::Find_WhitePatchIntensity(const CScanSource& scan)
     for (int32_t s = 0; s < 2; ++s) {
         range(s, 0.02, 0.08, iWhiteStart[s], iWhiteStop[s]);
         range(s, 0.24, 0.30, iBlackStart[s], iBlackStop[s]);
-        Log_Msg(FormatText("iStart_BlackPatch[%d] %d, iStop_BlackPatch[%d] %d", s, iBlackStart[s], s, iBlackStop[s]));
+        LOG_FORMATTED("iStart_BlackPatch[%d] %d, iStop_BlackPatch[%d] %d", s, iBlackStart[s], s, iBlackStop[s]);
     }
     int32_t iStableCount = 0, iCountScan = 0, iLoop = 0;
     double dLastBlack = -1000.0;
@@ -264,7 +264,7 @@ int32_t C3X_KPlate::Find_WhitePatchIntensity(const CScanSource& scan)
     for (iLoop = 0; iLoop < m_iMaxPatchScans && !bStable; ++iLoop) {
         const bool bDone = scan(*this);
         const int32_t iReceived = static_cast<int32_t>(m_Profiles[1].size());
-        Log_Msg(FormatText("DoScan_2 done=%d iReceived=%d", bDone, iReceived));
+        LOG_FORMATTED("DoScan_2 done=%d iReceived=%d", bDone, iReceived);
         if (!bDone)
             continue;
         ++iCountScan;
@@ -280,18 +280,18 @@ int32_t C3X_KPlate::Find_WhitePatchIntensity(const CScanSource& scan)
                 if (w >= 0) {
                     m_dWhitePatchIntensity_Sum[s][c] += w;
                     ++m_iWhitePatchIntensity_Count[s][c];
-                    Log_Msg(FormatText("iStart %d, iStop %d, m_dWhitePatchIntensity_Sum[%d][%d] %.2f, "
+                    LOG_FORMATTED("iStart %d, iStop %d, m_dWhitePatchIntensity_Sum[%d][%d] %.2f, "
                                        "m_iWhitePatchIntensity_Count[%d][%d] %d: %.2f",
                                        iWhiteStart[s], iWhiteStop[s], s, c, m_dWhitePatchIntensity_Sum[s][c], s, c,
-                                       m_iWhitePatchIntensity_Count[s][c], w));
+                                       m_iWhitePatchIntensity_Count[s][c], w);
                 }
                 if (b >= 0) {
                     m_dBlackPatchIntensity_Sum[s][c] += b;
                     ++m_iBlackPatchIntensity_Count[s][c];
-                    Log_Msg(FormatText("iStart %d, iStop %d, m_dBlackPatchIntensity_Sum[%c][%d] %.2f, "
+                    LOG_FORMATTED("iStart %d, iStop %d, m_dBlackPatchIntensity_Sum[%c][%d] %.2f, "
                                        "m_iBlackPatchIntensity_Count[%d][%d] %d: %.2f",
                                        iBlackStart[s], iBlackStop[s], s == 0 ? 'L' : 'R', c,
-                                       m_dBlackPatchIntensity_Sum[s][c], s, c, m_iBlackPatchIntensity_Count[s][c], b));
+                                       m_dBlackPatchIntensity_Sum[s][c], s, c, m_iBlackPatchIntensity_Count[s][c], b);
                     dBlackNow += b;
                     ++iBlackParts;
                 }
@@ -302,9 +302,9 @@ int32_t C3X_KPlate::Find_WhitePatchIntensity(const CScanSource& scan)
             dLastBlack = dBlackNow;
         }
         bStable = iStableCount >= m_iBlackLevelIsStableCount;
-        Log_Msg(FormatText("BlackIsStable=%d iCountScan=%d done=%d", bStable, iCountScan, bDone));
+        LOG_FORMATTED("BlackIsStable=%d iCountScan=%d done=%d", bStable, iCountScan, bDone);
     }
-    Log_Msg(FormatText("iCount_loop %d, BlackLevelIsStableCount %d", iLoop, iStableCount));
+    LOG_FORMATTED("iCount_loop %d, BlackLevelIsStableCount %d", iLoop, iStableCount);
 
     double dWhiteAll = 0;
     int32_t iWhiteParts = 0;
@@ -314,22 +314,22 @@ int32_t C3X_KPlate::Find_WhitePatchIntensity(const CScanSource& scan)
             if (m_iWhitePatchIntensity_Count[s][c] == 0) {
                 if (m_Profiles[static_cast<size_t>(c)].empty())
                     continue;
-                Log_Msg(FormatText("WARNING: No whitepatch side %d, color %d", s, c));
-                Log_Msg(FormatText("WhitePatchIntensity_Count==0 side=%s iColor=%d", s == 0 ? "left" : "right", c));
+                LOG_FORMATTED("WARNING: No whitepatch side %d, color %d", s, c);
+                LOG_FORMATTED("WhitePatchIntensity_Count==0 side=%s iColor=%d", s == 0 ? "left" : "right", c);
                 continue;
             }
             const double w = m_dWhitePatchIntensity_Sum[s][c] / m_iWhitePatchIntensity_Count[s][c];
             dWhiteAll += w;
             ++iWhiteParts;
-            Log_Msg(FormatText("iStart %d, iStop %d, WhitePatchIntensity[%d][%d] %.2f", iWhiteStart[s], iWhiteStop[s],
-                               s, c, w));
+            LOG_FORMATTED("iStart %d, iStop %d, WhitePatchIntensity[%d][%d] %.2f", iWhiteStart[s], iWhiteStop[s],
+                               s, c, w);
             if (m_iBlackPatchIntensity_Count[s][c] > 0) {
                 black[s][c] = m_dBlackPatchIntensity_Sum[s][c] / m_iBlackPatchIntensity_Count[s][c];
-                Log_Msg(FormatText("iStart %d, iStop %d, BlackPatchIntensity[%c][%d] %.2f", iBlackStart[s],
-                                   iBlackStop[s], s == 0 ? 'L' : 'R', c, black[s][c]));
+                LOG_FORMATTED("iStart %d, iStop %d, BlackPatchIntensity[%c][%d] %.2f", iBlackStart[s],
+                                   iBlackStop[s], s == 0 ? 'L' : 'R', c, black[s][c]);
             }
         }
-    Log_Msg(FormatText("WhitePatchIntensity=%f", iWhiteParts > 0 ? dWhiteAll / iWhiteParts : 0.0));
+    LOG_FORMATTED("WhitePatchIntensity=%f", iWhiteParts > 0 ? dWhiteAll / iWhiteParts : 0.0);
     if (!bStable) {
         Log_Msg("Warning: Check BlackPatchIntensity values above!");
         Log_Msg("Check log file BlackLevelIsStableCount value!");
@@ -349,9 +349,9 @@ int32_t C3X_KPlate::Find_WhitePatchIntensity(const CScanSource& scan)
         if (iParts == 0)
             continue;
         dMean /= iParts;
-        Log_Msg(FormatText("Camera %c", 'A' + iCamera));
-        Log_Msg(FormatText("Black Patch Value R:%3.2f G:%3.2f B:%3.2f M:%3.2f", black[s][0], black[s][1], black[s][2],
-                           dMean));
+        LOG_FORMATTED("Camera %c", 'A' + iCamera);
+        LOG_FORMATTED("Black Patch Value R:%3.2f G:%3.2f B:%3.2f M:%3.2f", black[s][0], black[s][1], black[s][2],
+                           dMean);
         for (int32_t c = 0; c < kColors; ++c)
             if (m_iBlackPatchIntensity_Count[s][c] > 0 && black[s][c] > m_dKPlateBlackMaxVal) {
                 Log_Msg_Double("ERROR_K_PLATE_CALIBRATION_BLACK_PATCH_TOO_HIGH, m_dKPlateBlackMaxVal",
@@ -425,10 +425,10 @@ int32_t C3X_KPlate::Save_StartStop(CScanner& scanner)
     m_iStop_Camera_A = l.m_iKPlateStop[0];
     m_iStart_EndCamera = l.m_iKPlateStart[1];
     m_iStop_EndCamera = l.m_iKPlateStop[1];
-    Log_Msg(FormatText("SetKPlatePosition left: m_iStart_Camera_A %d, m_iStop_Camera_A %d", m_iStart_Camera_A,
-                       m_iStop_Camera_A));
-    Log_Msg(FormatText("SetKPlatePosition right: m_iStart_Camera_A %d, m_iStop_Camera_A %d", m_iStart_EndCamera,
-                       m_iStop_EndCamera));
+    LOG_FORMATTED("SetKPlatePosition left: m_iStart_Camera_A %d, m_iStop_Camera_A %d", m_iStart_Camera_A,
+                       m_iStop_Camera_A);
+    LOG_FORMATTED("SetKPlatePosition right: m_iStart_Camera_A %d, m_iStop_Camera_A %d", m_iStart_EndCamera,
+                       m_iStop_EndCamera);
     m_iStoredKPlateCenter = (l.m_iKPlateStart[0] + l.m_iKPlateStop[0]) / 2;
     return 0;
 }
@@ -441,12 +441,12 @@ int32_t C3X_KPlate::CorrectImagePixelStartStop(int32_t iScanDpi)
         iScanDpi = iDpi;
     const int64_t iCentre = (static_cast<int64_t>(l.m_iKPlateStart[0]) + l.m_iKPlateStop[0]) / 2;
     const int32_t iFound = static_cast<int32_t>(iCentre * iScanDpi / iDpi);
-    Log_Msg(FormatText("K-plate Center ( %d DPI ) = %d", iScanDpi, iFound));
+    LOG_FORMATTED("K-plate Center ( %d DPI ) = %d", iScanDpi, iFound);
     if (m_iStoredKPlateCenter < 0)
         m_iStoredKPlateCenter = static_cast<int32_t>(iCentre);
     const int32_t iStored = static_cast<int32_t>(static_cast<int64_t>(m_iStoredKPlateCenter) * iScanDpi / iDpi);
     const int32_t iPixelError = iFound - iStored;
-    Log_Msg(FormatText("C3X_KPlate::CorrectImagePixelStartStop iPixelError %d", iPixelError));
+    LOG_FORMATTED("C3X_KPlate::CorrectImagePixelStartStop iPixelError %d", iPixelError);
     // The start/stop values are kept at the layout's resolution.
     const int32_t iShift = static_cast<int32_t>(static_cast<int64_t>(iPixelError) * iDpi / iScanDpi);
     for (int32_t c = 0; c < std::clamp(l.m_iCameraCount, 0, kMaxCameras); ++c) {

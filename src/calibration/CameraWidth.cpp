@@ -226,23 +226,23 @@ int32_t CCameraWidth::FindClassicScanWidth(const CPicture& block, const CCameraW
         m_rdWidth[size_t(c)] = m_bFound[size_t(c)] ? m_dWidth_Left[size_t(c)] + m_dWidth_Right[size_t(c)] -
                                                           m_dWidth_Teoretical[size_t(c)]
                                                     : 0.0;
-        Log_Msg(FormatText("FindClassicScanWidth m_rdWidth camera %c m_dWidth_Left %f + m_dWidth_Right %f - "
+        LOG_FORMATTED("FindClassicScanWidth m_rdWidth camera %c m_dWidth_Left %f + m_dWidth_Right %f - "
                            "m_dWidth_Teoretical %f = dValue %f",
                            Letter(c), m_dWidth_Left[size_t(c)], m_dWidth_Right[size_t(c)],
-                           m_dWidth_Teoretical[size_t(c)], m_rdWidth[size_t(c)]));
-        Log_Msg(FormatText("FindClassicScanWidth camera %c (iStopCamera %d + (iStartCamera %d + "
+                           m_dWidth_Teoretical[size_t(c)], m_rdWidth[size_t(c)]);
+        LOG_FORMATTED("FindClassicScanWidth camera %c (iStopCamera %d + (iStartCamera %d + "
                            "m_ptrLayout->m_iBlackStop %d) ) / 2 = iCenter %d",
-                           Letter(c), iStop, iStart, layout.m_iBlackStop, iCenter));
+                           Letter(c), iStop, iStart, layout.m_iBlackStop, iCenter);
         m_rdCenter[size_t(c)] = dGroup >= 0 ? dGroup - double(iCenter) : 0.0;
-        Log_Msg(FormatText("FindClassicScanWidth m_rdCenter camera %c m_X.m_dGroup_Center[iCamera][X3_MIDDEL] %f - "
+        LOG_FORMATTED("FindClassicScanWidth m_rdCenter camera %c m_X.m_dGroup_Center[iCamera][X3_MIDDEL] %f - "
                            "double(iCenter) %f = dValue %f",
-                           Letter(c), dGroup, double(iCenter), m_rdCenter[size_t(c)]));
+                           Letter(c), dGroup, double(iCenter), m_rdCenter[size_t(c)]);
         // Tilt: how far both centre lines drift along the block, per line.
         double dTilt = 0.0;
         if (iLastRow > 0 && pl.m_bFound && pr.m_bFound && plLast.m_bFound && prLast.m_bFound)
             dTilt = ((plLast.m_dCenter - pl.m_dCenter) + (prLast.m_dCenter - pr.m_dCenter)) / 2.0 / iLastRow;
         m_aTilt[size_t(c)] = dTilt;
-        Log_Msg(FormatText("FindClassicScanWidth m_aTilt camera %c %.4f", Letter(c), dTilt));
+        LOG_FORMATTED("FindClassicScanWidth m_aTilt camera %c %.4f", Letter(c), dTilt);
 
         if (!pCsv)
             continue;
@@ -330,23 +330,23 @@ int32_t CCameraWidth::FindSimpleScanWidth(const CPicture& block, const CCameraWi
                                                             m_dWidth_Teoretical[size_t(c)]
                                                       : 0.0;
         m_rdWidth[size_t(c)] = dScanWidth;
-        Log_Msg(FormatText("FindSimpleScanWidth m_rdWidth camera %c m_dWidth_Right %f - m_dWidth_Left %f - "
+        LOG_FORMATTED("FindSimpleScanWidth m_rdWidth camera %c m_dWidth_Right %f - m_dWidth_Left %f - "
                            "m_dWidth_Teoretical %f = dScanWidth %f",
                            Letter(c), m_dWidth_Right[size_t(c)], m_dWidth_Left[size_t(c)],
-                           m_dWidth_Teoretical[size_t(c)], dScanWidth));
-        Log_Msg(FormatText("FindSimpleScanWidth camera %c (iStopCamera %d + (iStartCamera %d + "
+                           m_dWidth_Teoretical[size_t(c)], dScanWidth);
+        LOG_FORMATTED("FindSimpleScanWidth camera %c (iStopCamera %d + (iStartCamera %d + "
                            "m_ptrLayout->m_iBlackStop %d) ) / 2 = iCenter %d",
-                           Letter(c), iStop, iStart, layout.m_iBlackStop, iCenter));
+                           Letter(c), iStop, iStart, layout.m_iBlackStop, iCenter);
         const double dScanCenter = dGroup >= 0 ? dGroup - double(iCenter) : 0.0;
         m_rdCenter[size_t(c)] = dScanCenter;
-        Log_Msg(FormatText("FindSimpleScanWidth m_rdCenter camera %c m_X.m_dGroup_Center[iCamera][X3_MIDDEL] %f - "
+        LOG_FORMATTED("FindSimpleScanWidth m_rdCenter camera %c m_X.m_dGroup_Center[iCamera][X3_MIDDEL] %f - "
                            "double(iCenter) %f = dScanCenter %f",
-                           Letter(c), dGroup, double(iCenter), dScanCenter));
+                           Letter(c), dGroup, double(iCenter), dScanCenter);
         double dTilt = 0.0;
         if (iLastRow > 0 && bLeft && bRight && bLeftLast && bRightLast)
             dTilt = ((lsLast - ls) + (reLast - re)) / 2.0 / iLastRow;
         m_aTilt[size_t(c)] = dTilt;
-        Log_Msg(FormatText("FindSimpleScanWidth m_aTilt camera %c %.4f", Letter(c), dTilt));
+        LOG_FORMATTED("FindSimpleScanWidth m_aTilt camera %c %.4f", Letter(c), dTilt);
 
         if (!pCsv)
             continue;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <thread>
 
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
@@ -46,14 +47,33 @@ COscilloscopeStitchAndAlignment::COscilloscopeStitchAndAlignment(CScanner* pScan
     m_dInitialDiff.fill(-10000.0);
     m_dCurrentDiff.fill(0.0);
     m_Tick = SteadyMs;
+    m_Sleep = [this](uint32_t iMs) {
+        // On the procedure's own clock, which may run faster than the wall
+        // clock (a simulated scanner); never longer than the wait in wall time.
+        const uint32_t iEnd = m_Tick() + iMs;
+        const auto tLimit = std::chrono::steady_clock::now() + std::chrono::milliseconds(iMs);
+        while (static_cast<int32_t>(iEnd - m_Tick()) > 0 && std::chrono::steady_clock::now() < tLimit)
+            std::this_thread::yield();
+    };
     m_Motor = [this](int32_t iCamera, EMotorCommand e) -> int32_t {
         if (!m_pScanner)
             return 0;
         return e == MOTOR_STOP ? m_pScanner->StopCameraMotor(iCamera)
                                : m_pScanner->RunCameraMotor(iCamera, e == MOTOR_FORWARD);
     };
+    m_Step = [this](int32_t iCamera, double dUnits) -> int32_t {
+        return m_pScanner ? m_pScanner->MoveCameraMotor(iCamera, dUnits) : 0;
+    };
+    m_Position = [this](int32_t iCamera, double& dPosition) {
+        std::array<double, kMaxCameras> positions{};
+        if (!m_pScanner || m_pScanner->GetCameraMotorPositions(positions) != 0)
+            return false;
+        dPosition = positions[size_t(iCamera)];
+        return true;
+    };
     if (pScanner) {
-        m_bStepVariant = false; // the timed variant drives every scanner of the family we know
+        // These scanners take positioned moves; the others run their motors for a time.
+        m_bStepVariant = pScanner->IsTypeGroupC();
         m_X.m_bTypeGroupB = pScanner->IsTypeGroupB();
         m_X.m_bTypeGroupD = pScanner->IsTypeGroupD();
         m_X.m_iKPlateDPI = pScanner->GetOpticalResolution();
@@ -68,7 +88,7 @@ void COscilloscopeStitchAndAlignment::SetCameraCount(int32_t iCameras)
 {
     m_iCameraCount = std::clamp(iCameras, 0, kMaxCameras);
     for (int32_t c = 0; c < m_iCameraCount; ++c)
-        Log_Msg(FormatText("Init. m_dWWW_Limit[%c] = %.2f", 'A' + c, m_dWWW_Limit[size_t(c)]));
+        LOG_FORMATTED("Init. m_dWWW_Limit[%c] = %.2f", 'A' + c, m_dWWW_Limit[size_t(c)]);
 }
 
 int32_t COscilloscopeStitchAndAlignment::ReadTargets()
@@ -149,17 +169,22 @@ int32_t COscilloscopeStitchAndAlignment::DoTest(CContScan& scan)
     m_iAnalyzeNs += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
     if (iError != 0) {
         if (++m_iRetry < m_iRetryLimit) {
-            Log_Msg(FormatText("COscilloscopeStitchAndAlignment::DoTest retrying %d on error %d", m_iRetry, iError));
+            LOG_FORMATTED("COscilloscopeStitchAndAlignment::DoTest retrying %d on error %d", m_iRetry, iError);
             m_bNoScanRunning = true;
             return 0;
         }
-        Log_Msg(FormatText("COscilloscopeStitchAndAlignment::DoTest giving up after %d retries on error %d", m_iRetry,
-                           iError));
+        LOG_FORMATTED("COscilloscopeStitchAndAlignment::DoTest giving up after %d retries on error %d", m_iRetry,
+                           iError);
         for (int32_t c = 0; c < m_iCameraCount; ++c)
             if (!IsFinal(m_Cameras[size_t(c)].m_eState))
                 Fail(c, FormatText("analysis failed: %s", C3X::ErrorName(iError)));
         m_iProgramError = PERR_STITCH_ALIGNMENT_FAILED;
         return MakeProgramError(PERR_STITCH_ALIGNMENT_FAILED);
+    }
+    if (m_pWidth) {
+        const auto t1 = std::chrono::steady_clock::now();
+        m_pWidth->FindClassicScanWidth(scan.Picture(), WidthLayout());
+        m_iAnalyzeNs += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t1).count();
     }
     m_iRetry = 0;
     Step(m_dMeasured, iNow);
@@ -177,12 +202,34 @@ int32_t COscilloscopeStitchAndAlignment::Analyze(const CContScan& scan)
     const std::vector<uint8_t>& plane = scan.Plane(iColor);
     if (plane.size() < static_cast<size_t>(iPixels) * static_cast<size_t>(iLines))
         return C3X::ERROR_3X_UNKNOWN;
-    m_Profile.assign(static_cast<size_t>(iPixels), 0);
-    for (int32_t x = 0; x < iPixels; ++x) {
-        uint32_t iSum = 0;
-        for (int32_t y = 0; y < iLines; ++y)
-            iSum += plane[static_cast<size_t>(y) * iPixels + x];
-        m_Profile[size_t(x)] = static_cast<uint8_t>((iSum + uint32_t(iLines) / 2) / uint32_t(iLines));
+    // Row by row: the plane is stored by rows, and a block is wider than any cache line walk by columns likes.
+    // Local pointers: stores through uint8_t may alias anything, and the
+    // compiler would reload every member on every pixel.
+    m_Sums.assign(static_cast<size_t>(iLines > 1 ? iPixels : 0), 0);
+    m_Profile.resize(static_cast<size_t>(iPixels));
+    uint32_t* pSums = m_Sums.data();
+    uint8_t* pOut = m_Profile.data();
+    for (int32_t y = 0; y < iLines && iLines > 1; ++y) {
+        const uint8_t* pRow = plane.data() + static_cast<size_t>(y) * static_cast<size_t>(iPixels);
+        for (int32_t x = 0; x < iPixels; ++x)
+            pSums[x] += pRow[x];
+    }
+    // A rounded mean per column. A division per pixel costs more than all the
+    // finders together; a table of every possible sum does not, while the
+    // block holds few lines.
+    const uint32_t n = static_cast<uint32_t>(iLines);
+    if (n == 1) {
+        std::copy(plane.begin(), plane.begin() + iPixels, m_Profile.begin());
+    } else if (255u * n < static_cast<uint32_t>(iPixels)) {
+        m_Means.resize(255u * n + 1u);
+        uint8_t* pMeans = m_Means.data();
+        for (uint32_t i = 0; i <= 255u * n; ++i)
+            pMeans[i] = static_cast<uint8_t>((i + n / 2) / n);
+        for (int32_t x = 0; x < iPixels; ++x)
+            pOut[x] = pMeans[pSums[x]];
+    } else {
+        for (int32_t x = 0; x < iPixels; ++x)
+            pOut[x] = static_cast<uint8_t>((pSums[x] + n / 2) / n);
     }
     const int32_t iDpi = scan.Picture().m_iResolution > 0 ? scan.Picture().m_iResolution : 600;
     std::vector<uint8_t> profile;
@@ -235,9 +282,9 @@ int32_t COscilloscopeStitchAndAlignment::AnalyzeProfile(std::span<const uint8_t>
     m_X.SetProfile(profile);
     const int32_t iK = m_X.DetectKPlates();
     for (int32_t s = 0; s < 2; ++s)
-        Log_Msg(FormatText("AnalyzeLines camera %c, side %d, iRedLines %d, iGreenLines %d, iBlueLines %d",
+        LOG_FORMATTED("AnalyzeLines camera %c, side %d, iRedLines %d, iGreenLines %d, iBlueLines %d",
                            'A' + (s == 0 ? 0 : n - 1), s, m_X.m_iLinesFound[s][0], m_X.m_iLinesFound[s][1],
-                           m_X.m_iLinesFound[s][2]));
+                           m_X.m_iLinesFound[s][2]);
     if (iError == 0)
         iError = iK;
     for (int32_t c = 0; c < n; ++c) {
@@ -328,8 +375,8 @@ int32_t COscilloscopeStitchAndAlignment::Motor(int32_t iCamera, EMotorCommand e)
 {
     const int32_t iResult = m_Motor ? m_Motor(iCamera, e) : 0;
     if (iResult != 0)
-        Log_Msg(FormatText("CameraOapResponse %c, failed start motor request state %d", 'A' + iCamera,
-                           m_Cameras[size_t(iCamera)].m_eState));
+        LOG_FORMATTED("CameraOapResponse %c, failed start motor request state %d", 'A' + iCamera,
+                           m_Cameras[size_t(iCamera)].m_eState);
     m_Cameras[size_t(iCamera)].m_bMotorRunning = e != MOTOR_STOP && iResult == 0;
     return iResult;
 }
@@ -348,7 +395,7 @@ void COscilloscopeStitchAndAlignment::Fail(int32_t iCamera, const std::string& s
     CCamera& c = m_Cameras[size_t(iCamera)];
     c.m_eState = FAILED;
     c.m_szError = szWhy;
-    Log_Msg(FormatText("OSA::ERROR::FAILED::Camera %c Dist %6.2f", 'A' + iCamera, c.m_dDistance));
+    LOG_FORMATTED("OSA::ERROR::FAILED::Camera %c Dist %6.2f", 'A' + iCamera, c.m_dDistance);
 }
 
 void COscilloscopeStitchAndAlignment::StopAll()
@@ -379,24 +426,24 @@ bool COscilloscopeStitchAndAlignment::CameraOapResponse(int32_t iCamera, uint32_
 {
     CCamera& c = m_Cameras[size_t(iCamera)];
     const uint32_t iElapsed = iNow - c.m_dwTimeStamp;
-    Log_Msg(FormatText("CameraOapResponse %c, state, %d, motor, %d, %d, tick, %u, %u, %d, target, %.2f, %.2f, %.2f, "
+    LOG_FORMATTED("CameraOapResponse %c, state, %d, motor, %d, %d, tick, %u, %u, %d, target, %.2f, %.2f, %.2f, "
                        "cur, %.2f, %.2f, over, %.2f, under, %.2f, fwd rsp %d, %d, rev rsp %d, %d,",
                        'A' + iCamera, c.m_eState, c.m_bMotorRunning, c.m_iDirection, iNow, c.m_dwTimeStamp,
                        static_cast<int32_t>(iElapsed), 0.0, kMoveLimit, kStartLimit, c.m_dSignedDistance, c.m_dDistance,
                        m_dWWW_Limit[size_t(iCamera)], -m_dWWW_Limit[size_t(iCamera)], c.m_iDirection < 0,
-                       c.m_iOvershoot, c.m_iDirection > 0, c.m_iOvershoot));
+                       c.m_iOvershoot, c.m_iDirection > 0, c.m_iOvershoot);
     if (iElapsed < m_iNoMovementMs)
         return true;
     if (std::fabs(c.m_dSignedDistance - c.m_dStartValue) >= m_dNoMovementPixels) {
-        Log_Msg(FormatText("CameraOapResponse %c, StartValue, %.2f", 'A' + iCamera, c.m_dStartValue));
-        Log_Msg(FormatText("CameraOapResponse %c, EndValue, %.2f", 'A' + iCamera, c.m_dSignedDistance));
+        LOG_FORMATTED("CameraOapResponse %c, StartValue, %.2f", 'A' + iCamera, c.m_dStartValue);
+        LOG_FORMATTED("CameraOapResponse %c, EndValue, %.2f", 'A' + iCamera, c.m_dSignedDistance);
         // Moving: the next check compares with where it is now.
         c.m_dStartValue = c.m_dSignedDistance;
         c.m_dwTimeStamp = iNow;
         return true;
     }
-    Log_Msg(FormatText("CameraOapResponse %c, stopping motor due to no movement detected state %d", 'A' + iCamera,
-                       c.m_eState));
+    LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", 'A' + iCamera,
+                       c.m_eState);
     return false;
 }
 
@@ -419,14 +466,14 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
         if (!bFull)
             break;
         if (c.m_dDistance < kStartLimit) {
-            Log_Msg(FormatText("Camera %c below start limit ( %.2f )", cCam, c.m_dDistance));
+            LOG_FORMATTED("Camera %c below start limit ( %.2f )", cCam, c.m_dDistance);
             c.m_eState = DONE;
         } else
             c.m_eState = MOTOR_STRT;
         break;
     case PARKED:
         if (MayMove(i)) {
-            Log_Msg(FormatText("OSA::Camera %c Dist %6.2f ( OSA_CA_STATUS_PARKED )", cCam, c.m_dDistance));
+            LOG_FORMATTED("OSA::Camera %c Dist %6.2f ( OSA_CA_STATUS_PARKED )", cCam, c.m_dDistance);
             c.m_eState = MOTOR_STRT;
         }
         break;
@@ -434,7 +481,7 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
         if (!bFull)
             break;
         if (c.m_dDistance > 1000) {
-            Log_Msg(FormatText("Camera %c > 1000 pix ( %.2f )", cCam, c.m_dDistance));
+            LOG_FORMATTED("Camera %c > 1000 pix ( %.2f )", cCam, c.m_dDistance);
             Fail(i, FormatText("distance %.2f beyond 1000 pixels", c.m_dDistance));
             break;
         }
@@ -451,10 +498,10 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
                 break;
             }
             m_dWWW_Limit[size_t(i)] = c.m_dDistance + m_dWWW_LimitInit;
-            Log_Msg(FormatText("New m_dWWW_Limit[%c] = %.2f", cCam, m_dWWW_Limit[size_t(i)]));
+            LOG_FORMATTED("New m_dWWW_Limit[%c] = %.2f", cCam, m_dWWW_Limit[size_t(i)]);
             c.m_dStartValue = c.m_dSignedDistance;
             c.m_iOvershoot = 0;
-            Log_Msg(FormatText("OSA::Camera %c Dist %6.2f", cCam, c.m_dDistance));
+            LOG_FORMATTED("OSA::Camera %c Dist %6.2f", cCam, c.m_dDistance);
             c.m_eState = MOTOR_RUN;
         } else
             c.m_eState = MOTOR_XSEC;
@@ -462,8 +509,8 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
     case MOTOR_RUN:
         if (Sign(c.m_dSignedDistance) == c.m_iDirection) {
             if (c.m_dDistance > m_dWWW_Limit[size_t(i)]) {
-                Log_Msg(FormatText("ERROR: Camera %c moving in wrong direction: %.2f, limit %.2f", cCam, c.m_dDistance,
-                                   m_dWWW_Limit[size_t(i)]));
+                LOG_FORMATTED("ERROR: Camera %c moving in wrong direction: %.2f, limit %.2f", cCam, c.m_dDistance,
+                                   m_dWWW_Limit[size_t(i)]);
                 Fail(i, "moving in wrong direction");
                 break;
             }
@@ -479,8 +526,8 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
             }
         } else if (++c.m_iOvershoot > 12) {
             StopMotor(i);
-            Log_Msg(FormatText("Camera %c Diff Position > 12 ( %.2f )", cCam, c.m_dDistance));
-            Log_Msg(FormatText("OSA::WARNING::Overshoot::Camera %c Dist %6.2f", cCam, c.m_dDistance));
+            LOG_FORMATTED("Camera %c Diff Position > 12 ( %.2f )", cCam, c.m_dDistance);
+            LOG_FORMATTED("OSA::WARNING::Overshoot::Camera %c Dist %6.2f", cCam, c.m_dDistance);
             c.m_eState = DONE;
         }
         break;
@@ -499,8 +546,8 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
         }
         if (Sign(c.m_dSignedDistance) == c.m_iDirection) {
             if (++c.m_iShortMoves > m_iMaxShortMoves) {
-                Log_Msg(FormatText("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
-                                   c.m_eState));
+                LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
+                                   c.m_eState);
                 Fail(i, "no movement detected");
                 break;
             }
@@ -512,19 +559,170 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
             c.m_dwTimeStamp = iNow;
             c.m_eState = MOTOR_XSEC;
         } else {
-            Log_Msg(FormatText("Camera %c Too long ( %.2f ) ( %d %d )", cCam, c.m_dSignedDistance, c.m_iDirection,
-                               Sign(c.m_dSignedDistance)));
+            LOG_FORMATTED("Camera %c Too long ( %.2f ) ( %d %d )", cCam, c.m_dSignedDistance, c.m_iDirection,
+                               Sign(c.m_dSignedDistance));
             c.m_szError = "overshot on a short move";
             c.m_eState = ENDED;
         }
         break;
-    case MOTOR_XSEC:
-        if (iNow - c.m_dwTimeStamp >= (c.m_dMoveDistance > 2.0 ? 2000u : 200u)) {
+    case MOTOR_XSEC: {
+        const uint32_t iRun = c.m_dMoveDistance > 2.0 ? 2000u : 200u;
+        const uint32_t iElapsed = iNow - c.m_dwTimeStamp;
+        // A timed move ends on its time, not with the first block after it:
+        // a block that comes late (a busy host, a slow read) would add its
+        // delay to the move, and a 200 ms move is all the fine approach has.
+        if (iElapsed < iRun && m_iScans > 1 && iElapsed + m_iBlockMs >= iRun) {
+            if (m_Sleep)
+                m_Sleep(iRun - iElapsed);
+            StopMotor(i);
+            ResetCounters(c);
+            c.m_eState = MEASURE_50;
+        } else if (iElapsed >= iRun) {
             StopMotor(i);
             ResetCounters(c);
             c.m_eState = MEASURE_50;
         }
         break;
+    }
+    default: break;
+    }
+}
+
+// The step variant: the motor is told how far to go and stops by itself.
+// Every step is measured afterwards over a full window, and what it moved
+// per motor unit sizes the next one, so a camera gets there in a few steps
+// whatever its motor's ratio. A step that overshoots costs a direction
+// change; a camera out of them has overshot too often and ends.
+bool COscilloscopeStitchAndAlignment::StartStep(int32_t i, uint32_t iNow)
+{
+    CCamera& c = m_Cameras[size_t(i)];
+    const bool bRunning = c.m_eState == MOTOR_RUN;
+    LOG_FORMATTED("%s parked: camera %c, CurrentValue %6.2f, m_TargetStopLimit %.2f, m_ReverseAllowed %d, "
+                  "m_ForwardAllowed %d",
+                  bRunning ? "OSA_CA_STATUS_MOTOR_RUNNING" : "OSA_CA_STATUS_START_MOTOR", 'A' + i,
+                  c.m_dSignedDistance, m_TargetStopLimit, c.m_ReverseAllowed, c.m_ForwardAllowed);
+    double dUnits = -c.m_dSignedDistance / c.m_dPixelsPerUnit;
+    dUnits = std::clamp(dUnits, -m_dMaxStepUnits, m_dMaxStepUnits);
+    double dFrom = 0.0;
+    if (!m_Position || !m_Position(i, dFrom)) {
+        Fail(i, "motor position unknown");
+        return false;
+    }
+    if (const int32_t e = m_Step ? m_Step(i, dUnits) : 0; e != 0) {
+        LOG_FORMATTED("CameraOapResponse %c, failed start motor request state %d", 'A' + i, c.m_eState);
+        Fail(i, "motor start refused");
+        return false;
+    }
+    c.m_bMotorRunning = true;
+    c.m_iDirection = Sign(c.m_dSignedDistance);
+    c.m_dStepUnits = dUnits;
+    c.m_dStepFrom = c.m_dLastPosition = dFrom;
+    c.m_dStartValue = c.m_dSignedDistance;
+    c.m_dwTimeStamp = iNow;
+    return true;
+}
+
+void COscilloscopeStitchAndAlignment::RunCameraStep(int32_t i, uint32_t iNow)
+{
+    CCamera& c = m_Cameras[size_t(i)];
+    const char cCam = static_cast<char>('A' + i);
+    const bool bFull = c.m_Window.size() >= kWindow;
+    switch (c.m_eState) {
+    case IDLE:
+    case MEASURE_ST:
+    case PARKED: RunCamera(i, iNow); break;
+    case MOTOR_STRT:
+        if (!bFull)
+            break;
+        if (c.m_dDistance > 1000) {
+            LOG_FORMATTED("Camera %c > 1000 pix ( %.2f )", cCam, c.m_dDistance);
+            Fail(i, FormatText("distance %.2f beyond 1000 pixels", c.m_dDistance));
+            break;
+        }
+        if (!MayMove(i)) {
+            c.m_eState = PARKED;
+            break;
+        }
+        if (c.m_dDistance <= m_TargetStopLimit) {
+            c.m_eState = DONE;
+            break;
+        }
+        LOG_FORMATTED("OSA::Camera %c Dist %6.2f", cCam, c.m_dDistance);
+        if (StartStep(i, iNow))
+            c.m_eState = MOTOR_RUN;
+        break;
+    case MOTOR_RUN:
+    case MOTOR_XSEC: {
+        // Wait until the motor stands where it was sent.
+        double dAt = 0.0;
+        if (!m_Position || !m_Position(i, dAt)) {
+            Fail(i, "motor position unknown");
+            break;
+        }
+        if (std::fabs(dAt - (c.m_dStepFrom + c.m_dStepUnits)) > 0.002) {
+            if (std::fabs(dAt - c.m_dLastPosition) > 1e-6) {
+                c.m_dLastPosition = dAt;
+                c.m_dwTimeStamp = iNow;
+            } else if (iNow - c.m_dwTimeStamp >= m_iNoMovementMs) {
+                LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
+                              c.m_eState);
+                Fail(i, "no movement detected");
+            }
+            break;
+        }
+        c.m_bMotorRunning = false;
+        c.m_bStepPending = true;
+        ResetCounters(c);
+        c.m_eState = MEASURE_50;
+        break;
+    }
+    case MEASURE_50: {
+        if (++c.m_iSamples < kWindow || !bFull)
+            break;
+        if (c.m_bStepPending) {
+            c.m_bStepPending = false;
+            // What the step did, per unit: the sign says which way the motor turns the view.
+            const double dMoved = c.m_dSignedDistance - c.m_dStartValue;
+            LOG_FORMATTED("CameraOapResponse %c, StartValue, %.2f", cCam, c.m_dStartValue);
+            LOG_FORMATTED("CameraOapResponse %c, EndValue, %.2f", cCam, c.m_dSignedDistance);
+            if (std::fabs(dMoved) < std::min(m_dNoMovementPixels, 0.5 * std::fabs(c.m_dStartValue))) {
+                LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
+                              c.m_eState);
+                Fail(i, "no movement detected");
+                break;
+            }
+            if (c.m_dStepUnits == 0.0 || dMoved / c.m_dStepUnits < 0) {
+                LOG_FORMATTED("ERROR: Camera %c moving in wrong direction: %.2f, limit %.2f", cCam, c.m_dDistance,
+                              std::fabs(c.m_dStartValue));
+                Fail(i, "moving in wrong direction");
+                break;
+            }
+            c.m_dPixelsPerUnit = dMoved / c.m_dStepUnits;
+        }
+        if (c.m_dDistance <= m_TargetStopLimit) {
+            c.m_eState = DONE;
+            break;
+        }
+        if (Sign(c.m_dSignedDistance) != c.m_iDirection) {
+            // Overshot: the next step goes back, if this camera may still turn.
+            int32_t& iAllowed = c.m_dSignedDistance <= 0 ? c.m_ForwardAllowed : c.m_ReverseAllowed;
+            if (iAllowed <= 0) {
+                LOG_FORMATTED("Camera %c Too long ( %.2f ) ( %d %d )", cCam, c.m_dSignedDistance, c.m_iDirection,
+                              Sign(c.m_dSignedDistance));
+                c.m_szError = "overshot too often";
+                c.m_eState = ENDED;
+                break;
+            }
+            --iAllowed;
+        }
+        if (++c.m_iShortMoves > m_iMaxShortMoves) {
+            Fail(i, "no end of the steps");
+            break;
+        }
+        if (StartStep(i, iNow))
+            c.m_eState = MOTOR_XSEC;
+        break;
+    }
     default: break;
     }
 }
@@ -532,6 +730,7 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
 void COscilloscopeStitchAndAlignment::Step(const std::array<double, kMaxCameras>& measured, uint32_t iNow)
 {
     const uint32_t iElapsed = m_iScans == 0 ? 0 : iNow - m_iLastTick;
+    m_iBlockMs = iElapsed;
     m_iLastTick = iNow;
     ++m_iScans;
     for (int32_t c = 0; c < m_iCameraCount; ++c)
@@ -560,7 +759,10 @@ void COscilloscopeStitchAndAlignment::Step(const std::array<double, kMaxCameras>
                 m_KeptMarks.push_back(marks);
             }
         }
-        RunCamera(c, iNow);
+        if (m_bStepVariant)
+            RunCameraStep(c, iNow);
+        else
+            RunCamera(c, iNow);
     }
     StatusLines(iElapsed);
 }
@@ -574,7 +776,7 @@ void COscilloscopeStitchAndAlignment::PreAlignmentCheck()
     m_bPreAlignmentDone = true;
     for (int32_t c = 0; c < m_iCameraCount; ++c) {
         m_dAlignDiff_Pre[size_t(c)] = m_Cameras[size_t(c)].m_dSignedDistance;
-        Log_Msg(FormatText("m_dAlignDiff_Pre[%c] % 4.2f", 'A' + c, m_dAlignDiff_Pre[size_t(c)]));
+        LOG_FORMATTED("m_dAlignDiff_Pre[%c] % 4.2f", 'A' + c, m_dAlignDiff_Pre[size_t(c)]);
     }
     for (int32_t i = 0; i + 1 < m_iCameraCount; ++i) {
         m_dCurrentDiff[size_t(i)] = (m_StitchSum[size_t(i)][1] - m_iTargetRight[size_t(i)]) -
@@ -582,21 +784,44 @@ void COscilloscopeStitchAndAlignment::PreAlignmentCheck()
         if (!(m_dInitialDiff[size_t(i)] > -10000.0))
             continue;
         if (std::fabs(m_dCurrentDiff[size_t(i)]) > std::fabs(m_dInitialDiff[size_t(i)]) + 5.0) {
-            Log_Msg(FormatText("Error: Stitch area %d pre-alignment diff. %.2f > inititial diff. %.2f", i,
-                               m_dCurrentDiff[size_t(i)], m_dInitialDiff[size_t(i)]));
+            LOG_FORMATTED("Error: Stitch area %d pre-alignment diff. %.2f > inititial diff. %.2f", i,
+                               m_dCurrentDiff[size_t(i)], m_dInitialDiff[size_t(i)]);
             for (int32_t c = 0; c < m_iCameraCount; ++c)
                 if (!IsFinal(m_Cameras[size_t(c)].m_eState))
                     Fail(c, FormatText("stitch area %d pre-alignment difference too large", i));
             return;
         }
-        Log_Msg(FormatText("Stitch area %d pre-alignment diff. %.2f <= inititial diff. %.2f", i,
-                           m_dCurrentDiff[size_t(i)], m_dInitialDiff[size_t(i)]));
+        LOG_FORMATTED("Stitch area %d pre-alignment diff. %.2f <= inititial diff. %.2f", i,
+                           m_dCurrentDiff[size_t(i)], m_dInitialDiff[size_t(i)]);
     }
 }
 
 void COscilloscopeStitchAndAlignment::StatusLines(uint32_t iElapsed)
 {
     m_StatusLines.clear();
+    if (!m_bStatusLines && !log_IsOn())
+        return; // nobody reads them
+    if (m_bStepVariant) {
+        // The camera that may move now, and the limit it works to.
+        int32_t iMoving = 0;
+        while (iMoving < m_iCameraCount - 1 && IsFinal(m_Cameras[size_t(iMoving)].m_eState))
+            ++iMoving;
+        m_StatusLines.push_back(FormatText("% 8d, % 8d bytes, KPlateDiff[0]% 6.2f, KPlateDiff[1]% 6.2f, Target% 3.1f (%d)",
+                                           m_iScans, m_iLastBytes, m_X.m_dKPlateDiff[0], m_X.m_dKPlateDiff[1],
+                                           m_TargetStopLimit, iMoving));
+        for (int32_t c = 0; c < m_iCameraCount; ++c) {
+            const CCamera& cam = m_Cameras[size_t(c)];
+            // The same form as the timed variant's line: the blank flags are no-ops kept as read.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"
+            m_StatusLines.push_back(FormatText(" %c:% 6.2f% 11s % 3s", 'A' + c, cam.m_dSignedDistance,
+                                               StateName(cam.m_eState, true), cam.m_bMotorRunning ? "run" : ""));
+#pragma GCC diagnostic pop
+        }
+        for (const std::string& sz : m_StatusLines)
+            Log_Msg(sz);
+        return;
+    }
     m_StatusLines.push_back(FormatText("% 8d bytes,% 4d msec, KPlateDiff[0]% 6.2f, KPlateDiff[1]% 6.2f", m_iLastBytes,
                                        static_cast<int32_t>(iElapsed), m_X.m_dKPlateDiff[0], m_X.m_dKPlateDiff[1]));
     for (int32_t c = 0; c < m_iCameraCount; ++c) {
@@ -649,6 +874,40 @@ std::string COscilloscopeStitchAndAlignment::SaveStitchPicture()
     return szPath;
 }
 
+std::string COscilloscopeStitchAndAlignment::OpenCameraWidth()
+{
+    std::string szDir = m_szDataDirectory.empty() ? ProgramStateFolder() : m_szDataDirectory;
+    if (!szDir.empty() && szDir.back() != '/')
+        szDir += '/';
+    std::error_code ec;
+    std::filesystem::create_directories(szDir, ec);
+    m_pWidth = std::make_unique<CCameraWidth>(szDir + CCameraWidth::kFileName);
+    if (!m_pWidth->Csv() || !m_pWidth->Csv()->IsOpen()) {
+        m_szError = m_pWidth->Csv() ? m_pWidth->Csv()->Error() : std::string("no table");
+        m_pWidth.reset();
+        return std::string();
+    }
+    return m_pWidth->Csv()->Path();
+}
+
+CCameraWidthLayout COscilloscopeStitchAndAlignment::WidthLayout() const
+{
+    // The part of each camera that goes into the picture lies between its
+    // dark reference pixels; its nominal width is that part's width.
+    const C3XLayout& l = m_X.m_Layout;
+    CCameraWidthLayout w;
+    w.m_iCameraCount = l.m_iCameraCount;
+    w.m_iBlackStop = l.m_iBlackStop;
+    for (int32_t c = 0; c < std::min(l.m_iCameraCount, kMaxCameras); ++c) {
+        w.m_iStartCamera[size_t(c)] = l.DarkPixels(c);
+        w.m_iStopCamera[size_t(c)] = l.m_iCameraPixels[c] - l.DarkPixels(c);
+        const double dMiddle = m_X.m_dGroup_Center[c][X3_MIDDEL];
+        w.m_dGroupCenterMiddle[size_t(c)] = dMiddle > 0 ? dMiddle - l.CameraOffset(c) : -1.0;
+        w.m_dWidth_Teoretical[size_t(c)] = l.ActivePixels(c);
+    }
+    return w;
+}
+
 int32_t COscilloscopeStitchAndAlignment::ClassifyStitchWire(double w1, double w2, double w3, double r)
 {
     if (w2 < 0 && (w1 < 0 || w3 < 0))
@@ -672,8 +931,8 @@ int32_t COscilloscopeStitchAndAlignment::ClassifyStitchWire(int32_t iCamera, int
     const int32_t iClass = ClassifyStitchWire(w1, w2, w3, r);
     if (iClass != -2)
         return iClass;
-    Log_Msg(FormatText("ClassifyStitchWire camera %c, side %d: no case for %.2f, %.2f, %.2f, r %.2f", 'A' + iCamera,
-                       iSide, w1, w2, w3, r));
+    LOG_FORMATTED("ClassifyStitchWire camera %c, side %d: no case for %.2f, %.2f, %.2f, r %.2f", 'A' + iCamera,
+                       iSide, w1, w2, w3, r);
     ConHeader header;
     header.AppendSection("[test]");
     header.AppendIntKey("Camera=", iCamera);
@@ -685,6 +944,6 @@ int32_t COscilloscopeStitchAndAlignment::ClassifyStitchWire(int32_t iCamera, int
         szDir += '/';
     std::string szError;
     if (!WriteConFile(szDir + "XStitchWire_FailCase.con", header, profile.data(), profile.size(), &szError))
-        Log_Msg(FormatText("ClassifyStitchWire: %s", szError.c_str()));
+        LOG_FORMATTED("ClassifyStitchWire: %s", szError.c_str());
     return -1;
 }

@@ -20,11 +20,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "calibration/C3X.h"
+#include "calibration/CameraWidth.h"
 #include "imaging/Picture.h"
 
 class CScanner;
@@ -72,6 +74,12 @@ public:
     // Writes "_X-Stitch.tif" into the data directory; returns the path
     // (empty on failure, reason in m_szError).
     std::string SaveStitchPicture();
+    // Starts the camera width table: "CameraWidth.csv" in the data
+    // directory, a row per analysed block from now on. Returns its path
+    // (empty when it cannot be opened; reason in m_szError).
+    std::string OpenCameraWidth();
+    // Where the cameras lie for the width analysis, from the last analysis.
+    CCameraWidthLayout WidthLayout() const;
     // Classification of one stitch wire from its three line widths.
     static int32_t ClassifyStitchWire(double w1, double w2, double w3, double r);
     // The same, saving the block as "XStitchWire_FailCase.con" when no case
@@ -97,6 +105,12 @@ public:
         double m_dStartValue = 0.0;    // for the response check
         int32_t m_iShortMoves = 0;
         std::string m_szError;         // why the camera failed or ended
+        // Step variant: the move under way, in motor units, and where the
+        // motor stood when it began.
+        double m_dStepUnits = 0.0, m_dStepFrom = 0.0, m_dLastPosition = 0.0;
+        bool m_bStepPending = false;   // the measurement of the last step is still to be learnt from
+        double m_dPixelsPerUnit = 1.0; // what one motor unit moved the distance, learnt from every step
+        int32_t m_ReverseAllowed = 3, m_ForwardAllowed = 3; // direction changes still allowed
     };
     std::array<CCamera, kMaxCameras> m_Cameras{};
     std::array<double, kMaxCameras> m_dWWW_Limit{};
@@ -129,12 +143,20 @@ public:
     double m_dNoMovementPixels = 0.3;
     int32_t m_iMaxShortMoves = 60;
     std::vector<std::string> m_StatusLines; // this scan's lines: header, then one per camera
+    bool m_bStatusLines = true;             // false: made only for the log
     std::string m_szDataDirectory;          // empty: the program's state folder
     std::string m_szError;
+    std::unique_ptr<CCameraWidth> m_pWidth;  // null: no width table
     std::vector<CPicture> m_Kept;           // scan pictures kept for the stitch picture
     std::vector<std::array<std::array<double, 3>, kMaxCameras>> m_KeptMarks;
     std::function<uint32_t()> m_Tick;                              // ms; steady clock by default
     std::function<int32_t(int32_t, EMotorCommand)> m_Motor;        // scanner drive commands by default
+    std::function<void(uint32_t)> m_Sleep;                         // waits ms on m_Tick's clock
+    // Step variant: a positioned move by motor units, and where a motor stands.
+    std::function<int32_t(int32_t, double)> m_Step;
+    std::function<bool(int32_t, double&)> m_Position;
+    double m_TargetStopLimit = 0.05; // step variant: a camera this close is DONE
+    double m_dMaxStepUnits = 200.0;  // step variant: the largest single move
 
 private:
     bool MayMove(int32_t iCamera) const;
@@ -144,11 +166,16 @@ private:
     void StopMotor(int32_t iCamera);
     void Fail(int32_t iCamera, const std::string& szWhy);
     void RunCamera(int32_t iCamera, uint32_t iNow);
+    void RunCameraStep(int32_t iCamera, uint32_t iNow);
+    bool StartStep(int32_t iCamera, uint32_t iNow);
     void PreAlignmentCheck();
     void StatusLines(uint32_t iElapsed);
     double Measure(int32_t iCamera, bool& bOk) const;
     std::vector<uint8_t> m_Profile;
+    std::vector<uint32_t> m_Sums;
+    std::vector<uint8_t> m_Means;
     std::array<int32_t, 8> m_CameraPixels{};
     std::array<std::array<double, 2>, kMaxCameras> m_StitchSum{};
     uint32_t m_iLastTick = 0;
+    uint32_t m_iBlockMs = 0; // time between the last two blocks
 };

@@ -18,6 +18,7 @@ std::FILE* g_pLog = nullptr;
 std::string g_szLogPath;
 std::string g_szAppName;
 std::atomic<bool> g_bCancel{false};
+std::atomic<bool> g_bLogOn{false};
 std::atomic<uint8_t> g_FailedCameras{0};
 
 void WriteLine(const std::string& szLine)
@@ -59,6 +60,12 @@ void log_Init(const std::string& szAppName, const std::string& szLogFileName, co
     g_pLog = std::fopen(g_szLogPath.c_str(), "a");
     if (!g_pLog)
         g_szLogPath.clear();
+    g_bLogOn = g_pLog != nullptr;
+}
+
+bool log_IsOn()
+{
+    return g_bLogOn.load(std::memory_order_relaxed);
 }
 
 std::string log_FilePath()
@@ -73,6 +80,7 @@ void log_Close()
     if (g_pLog)
         std::fclose(g_pLog);
     g_pLog = nullptr;
+    g_bLogOn = false;
     g_szLogPath.clear();
 }
 

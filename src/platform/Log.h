@@ -17,6 +17,15 @@ std::string log_FilePath();
 void log_Close();
 
 void Log_Msg(const std::string& szText, bool bFlag = false);
+// True while a log file is open. Code that logs on every scan block asks
+// first, so that formatting costs nothing when nobody writes the log.
+bool log_IsOn();
+// Log_Msg(FormatText(...)), formatted only when the log is on.
+#define LOG_FORMATTED(...)                         \
+    do {                                           \
+        if (log_IsOn())                            \
+            Log_Msg(FormatText(__VA_ARGS__));      \
+    } while (0)
 void log_msg(const std::string& szText, bool bFlag);
 void Log_Msg_Int(const std::string& szText, int32_t iValue);
 void Log_Msg_Hex(const std::string& szText, int32_t iValue);

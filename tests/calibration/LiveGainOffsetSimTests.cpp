@@ -138,7 +138,8 @@ TEST(LiveGainOffsetCli, CalibrateReportsJsonAndStopsOnCtrlC)
 {
     CTempDir dir;
     const std::string szScenario = dir.File("scenario.ini");
-    WriteFileBytes(szScenario, kCard);
+    // No sheet named: the command puts the calibration sheet in, as a technician would.
+    WriteFileBytes(szScenario, "[Device]\nTimeScale=200\n");
     const CRunResult r = RunProgram(BinPath("lumora-cli"), {"scanner", "calibrate", "--json"},
                                     {"LUMORA_SIM_CONFIG=" + szScenario, "LUMORA_LOG_DIR=" + dir.Path()});
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;

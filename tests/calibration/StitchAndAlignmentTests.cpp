@@ -3,6 +3,8 @@
 // simulated scanner through lumora-cli.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -108,6 +110,7 @@ TEST(AlignmentStates, ShortMovesLast200Or2000Ms)
 {
     for (const double d : {1.5, 2.5}) {
         CWalk w(1);
+        w.m_Osa.m_Sleep = [](uint32_t) { ADD_FAILURE() << "no wait when the next block comes in time"; };
         OSA::CCamera& c = w.m_Osa.m_Cameras[0];
         c.m_eState = OSA::MOTOR_XSEC;
         c.m_dMoveDistance = d;
@@ -121,6 +124,75 @@ TEST(AlignmentStates, ShortMovesLast200Or2000Ms)
         w.Scan({d}, 1, 2);
         EXPECT_EQ(w.State(0), OSA::MEASURE_50) << d;
         EXPECT_EQ(w.m_Motor, std::vector<std::string>{"A0"}) << d;
+    }
+}
+
+TEST(AlignmentStates, AShortMoveEndsOnItsTimeWhenTheNextBlockWouldComeLate)
+{
+    // Blocks every 50 ms: the one 50 ms before the end of a 200 ms move waits
+    // those 50 ms and stops, rather than leave the move to the next block,
+    // which may come late.
+    CWalk w(1);
+    std::vector<uint32_t> waits;
+    w.m_Osa.m_Sleep = [&waits](uint32_t iMs) { waits.push_back(iMs); };
+    w.Scan({1.5}, 1, 50);
+    OSA::CCamera& c = w.m_Osa.m_Cameras[0];
+    c.m_eState = OSA::MOTOR_XSEC;
+    c.m_dMoveDistance = 1.5;
+    c.m_bMotorRunning = true;
+    c.m_dwTimeStamp = w.m_iNow;
+    w.Scan({1.5}, 2, 50);
+    EXPECT_EQ(w.State(0), OSA::MOTOR_XSEC);
+    EXPECT_TRUE(waits.empty());
+    w.Scan({1.5}, 1, 50);
+    EXPECT_EQ(waits, std::vector<uint32_t>{50});
+    EXPECT_EQ(w.State(0), OSA::MEASURE_50);
+    EXPECT_EQ(w.m_Motor, std::vector<std::string>{"A0"});
+}
+
+// The step variant on a motor of its own ratio: steps are positioned moves
+// the motor makes at 0.02 units per scan; the camera sees d0 + ratio x position.
+TEST(AlignmentSteps, StepsLearnTheMotorAndEndWhereTheyShould)
+{
+    struct {
+        const char* m_szName;
+        double m_dStart, m_dRatio;
+        bool m_bStuck;
+        int32_t m_iState;
+        const char* m_szError;
+    } cases[] = {
+        {"motor as nominal", -3.0, 1.0, false, OSA::DONE, ""},
+        {"weaker motor", 4.0, 0.7, false, OSA::DONE, ""},
+        {"stronger motor overshoots once", -2.0, 1.6, false, OSA::DONE, ""},
+        {"stuck motor", -3.0, 1.0, true, OSA::FAILED, "no movement detected"},
+        {"motor wired the other way", 2.0, -1.0, false, OSA::FAILED, "moving in wrong direction"},
+    };
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.m_szName);
+        CWalk w(1);
+        w.m_Osa.m_bStepVariant = true;
+        double dPosition = 0.0, dTarget = 0.0;
+        int32_t iSteps = 0;
+        w.m_Osa.m_Step = [&](int32_t, double dUnits) {
+            dTarget = dPosition + dUnits;
+            ++iSteps;
+            return 0;
+        };
+        w.m_Osa.m_Position = [&](int32_t, double& d) {
+            d = dPosition;
+            return true;
+        };
+        for (int32_t i = 0; i < 20000 && !w.m_Osa.IsFinished(); ++i) {
+            if (!t.m_bStuck)
+                dPosition += std::clamp(dTarget - dPosition, -0.02, 0.02);
+            w.Scan({t.m_dStart + t.m_dRatio * dPosition});
+        }
+        EXPECT_EQ(w.State(0), t.m_iState);
+        EXPECT_EQ(w.m_Osa.m_Cameras[0].m_szError, t.m_szError);
+        if (t.m_iState == OSA::DONE) {
+            EXPECT_LE(std::fabs(t.m_dStart + t.m_dRatio * dPosition), 0.05);
+            EXPECT_LE(iSteps, 4);
+        }
     }
 }
 
@@ -232,6 +304,11 @@ TEST(AlignmentRun, CamerasEndAlignedAndTheStitchPictureIsWritten)
             << r.m_szOut;
     EXPECT_TRUE(std::filesystem::exists(dir.File("_X-Stitch.tif")));
     EXPECT_NE(r.m_szOut.find("\"stitch_picture\": \"" + dir.File("_X-Stitch.tif") + "\""), std::string::npos);
+    // The width table: its path in the answer, a row per analysed scan.
+    EXPECT_NE(r.m_szOut.find("\"camera_width_csv\": \"" + dir.File("CameraWidth.csv") + "\""), std::string::npos);
+    const std::string szCsv = ReadFileBytes(dir.File("CameraWidth.csv"));
+    EXPECT_EQ(szCsv.rfind("sep=;\n[msec]; A; ", 0), 0u) << szCsv.substr(0, 200);
+    EXPECT_GT(std::count(szCsv.begin(), szCsv.end(), '\n'), 100);
 }
 
 TEST(AlignmentRun, FaultsEndInTheirRecordedError)
@@ -243,7 +320,7 @@ TEST(AlignmentRun, FaultsEndInTheirRecordedError)
     } cases[] = {
         {"stuck motor", kCalibration + "[Camera.B]\nOffsetX=4\nMotorStuck=1\n",
          "\"error\": \"no movement detected\""},
-        {"no calibration sheet", "[Paper]\nInitial=ready\n[Noise]\nSigma=1\n",
+        {"no calibration sheet", "[Paper]\nInitial=ready\n[Sheet]\nKind=flat\n[Noise]\nSigma=1\n",
          "Stitch and Alignment failed."},
         {"no data after the first block", kCalibration + "[Faults]\nStallEvery=1\nStallMs=100000000\n",
          "No data in last scan."},
