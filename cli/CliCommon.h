@@ -21,3 +21,4 @@ void AddUnpackCommand(CLI::App& app, int& iExit);   // cli/UnpackCommand.cpp
 void AddSamplesCommand(CLI::App& app, int& iExit);  // cli/SamplesCommand.cpp
 void AddConvertCommand(CLI::App& app, int& iExit);  // cli/ConvertCommand.cpp
 void AddScannerCommand(CLI::App& app, int& iExit);  // cli/ScannerCommand.cpp
+void AddExportCommand(CLI::App& app, int& iExit);   // cli/ExportCommand.cpp

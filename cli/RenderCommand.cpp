@@ -1,13 +1,12 @@
 #include <QApplication>
-#include <QBuffer>
 #include <QImage>
 #include <cstdio>
 #include <string>
 
 #include "CliMain.h"
-#include "app/StartupRecognition.h"
+#include "app/KindRegistry.h"
+#include "app/ui/FileRender.h"
 #include "app/ui/UiRegistry.h"
-#include "platform/AtomicFile.h"
 
 namespace {
 bool ParseSize(const std::string& sz, QSize& size)
@@ -42,20 +41,6 @@ void AddRenderCommand(CLI::App& app, int& iExit)
             return;
         }
         RegisterAllKinds();
-        CFileDescription desc;
-        const EDescribeStatus status = DescribeFile(pOpt->m_szFile, pOpt->m_szAs, desc);
-        if (status == DESCRIBE_MISSING) {
-            std::fprintf(stderr, "lumora-cli render: %s: cannot be read: %s\n", pOpt->m_szFile.c_str(),
-                         DescriptionProblem(desc).c_str());
-            iExit = CLI_EXIT_NOINPUT;
-            return;
-        }
-        if (status == DESCRIBE_MALFORMED) {
-            std::fprintf(stderr, "lumora-cli render: %s: malformed %s file: %s\n", pOpt->m_szFile.c_str(),
-                         desc.m_szKind.c_str(), DescriptionProblem(desc).c_str());
-            iExit = CLI_EXIT_DATAERR;
-            return;
-        }
         // Drawing needs a GUI application object, never a display.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int s_argc = 1;
@@ -63,51 +48,16 @@ void AddRenderCommand(CLI::App& app, int& iExit)
         static char* s_argv[] = {s_szName, nullptr};
         QApplication qtApp(s_argc, s_argv);
         RegisterAllViewers();
-        // The view of the dialog that finally shows the file, so the picture
-        // is the window a double-click opens.
-        if (desc.m_szKind == "rawdex") {
-            std::fprintf(stderr,
-                         "lumora-cli render: %s: no view of rawdex files: a packed file shows nothing itself; "
-                         "unpack it (lumora-cli unpack) and render one of the files it holds\n",
-                         pOpt->m_szFile.c_str());
-            iExit = CLI_EXIT_DATAERR;
-            return;
-        }
-        const std::string szViewer = ViewerShowing(desc);
-        const FileRenderer* pRenderer = CUiRegistry::Instance().FindViewRenderer(szViewer);
-        std::string szKind = desc.m_szKind;
-        if (szKind == "unknown" && !pOpt->m_szAs.empty())
-            szKind = pOpt->m_szAs == "stitch" ? "stitch-test" : "light-profile";
-        // Kinds whose first viewer shows them itself may still draw by kind.
-        if (!pRenderer && !desc.m_szShownBy)
-            pRenderer = CUiRegistry::Instance().FindRenderer(szKind);
-        if (!pRenderer) {
-            std::fprintf(stderr, "lumora-cli render: %s: no view of %s files is available in this build%s%s\n",
-                         pOpt->m_szFile.c_str(), szKind.c_str(), szViewer.empty() ? "" : ": they open in ",
-                         szViewer.c_str());
-            iExit = CLI_EXIT_DATAERR;
-            return;
-        }
         QImage image;
         std::string szError;
-        if (!(*pRenderer)(pOpt->m_szFile, pOpt->m_szAs, size, image, szError) || image.isNull()) {
-            if (szError.empty())
-                szError = "the view could not be drawn";
-            // Viewers' own messages often name the file already.
-            if (szError.compare(0, pOpt->m_szFile.size(), pOpt->m_szFile) != 0)
-                szError = pOpt->m_szFile + ": " + szError;
+        const ERenderStatus status = RenderFileView(pOpt->m_szFile, pOpt->m_szAs, size, image, szError);
+        if (status != RENDER_OK) {
             std::fprintf(stderr, "lumora-cli render: %s\n", szError.c_str());
-            iExit = CLI_EXIT_DATAERR;
+            iExit = status == RENDER_MISSING ? CLI_EXIT_NOINPUT : CLI_EXIT_DATAERR;
             return;
         }
-        // Encoded in memory, then written through the core's atomic save, whose
-        // temporary an interrupt removes.
-        QByteArray png;
-        QBuffer buffer(&png);
-        std::string szWriteError = "the picture cannot be encoded";
-        if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
-            !WriteFileAtomically(pOpt->m_szOut, png.constData(), static_cast<size_t>(png.size()), &szWriteError)) {
-            std::fprintf(stderr, "lumora-cli render: cannot write %s: %s\n", pOpt->m_szOut.c_str(), szWriteError.c_str());
+        if (!SavePngFile(image, pOpt->m_szOut, szError)) {
+            std::fprintf(stderr, "lumora-cli render: cannot write %s: %s\n", pOpt->m_szOut.c_str(), szError.c_str());
             iExit = CLI_EXIT_CANTCREAT;
             return;
         }

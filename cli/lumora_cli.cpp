@@ -54,5 +54,5 @@ int main(int argc, char** argv)
     if (IsDrawingCommand(argc, argv))
         return HandToDrawingTool(argc, argv);
     return RunCli(argc, argv,
-                  {AddInfoCommand, AddRenderName, AddUnpackCommand, AddSamplesCommand, AddConvertName, AddScannerCommand});
+                  {AddInfoCommand, AddRenderName, AddExportCommand, AddUnpackCommand, AddSamplesCommand, AddConvertName, AddScannerCommand});
 }

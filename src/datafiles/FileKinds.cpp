@@ -23,3 +23,9 @@ const ViewerHandOver* CKindRegistry::FindHandOver(const std::string& szViewer) c
     auto it = m_HandOvers.find(szViewer);
     return it == m_HandOvers.end() ? nullptr : &it->second;
 }
+
+const DataTableReader* CKindRegistry::FindDataTable(const std::string& szKind) const
+{
+    auto it = m_DataTables.find(szKind);
+    return it == m_DataTables.end() ? nullptr : &it->second;
+}

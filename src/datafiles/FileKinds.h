@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "datafiles/DataTable.h"
 #include "platform/Json.h"
 
 class CPicture;
@@ -47,6 +48,10 @@ using PictureReader = std::function<bool(const std::string& szFile, const std::s
 // The dialog a viewer passes szFile on to (a light profile viewer handing a
 // noise or camera check file over), empty when the viewer shows it itself.
 using ViewerHandOver = std::function<std::string(const std::string& szFile)>;
+// The numbers behind the view of a file of this kind (CSV export); false with
+// szError set when the file cannot be read.
+using DataTableReader =
+    std::function<bool(const std::string& szFile, const std::string& szAs, CDataTable& table, std::string& szError)>;
 // Writes realistic samples into szDir and returns the paths written.
 using SampleWriter = std::function<std::vector<std::string>(const std::string& szDir)>;
 
@@ -56,6 +61,7 @@ public:
 
     void AddDescriber(const std::string& szKind, KindDescriber fn) { m_Describers[szKind] = std::move(fn); }
     void AddPictureReader(const std::string& szKind, PictureReader fn) { m_PictureReaders[szKind] = std::move(fn); }
+    void AddDataTable(const std::string& szKind, DataTableReader fn) { m_DataTables[szKind] = std::move(fn); }
     void AddSampleWriter(const std::string& szName, SampleWriter fn) { m_SampleWriters.emplace_back(szName, std::move(fn)); }
     // szViewer is a dialog class name; its hand-over decides who shows a file.
     void AddHandOver(const std::string& szViewer, ViewerHandOver fn) { m_HandOvers[szViewer] = std::move(fn); }
@@ -63,11 +69,13 @@ public:
     const KindDescriber* FindDescriber(const std::string& szKind) const;
     const PictureReader* FindPictureReader(const std::string& szKind) const;
     const ViewerHandOver* FindHandOver(const std::string& szViewer) const;
+    const DataTableReader* FindDataTable(const std::string& szKind) const;
     const std::vector<std::pair<std::string, SampleWriter>>& SampleWriters() const { return m_SampleWriters; }
 
 private:
     std::map<std::string, KindDescriber> m_Describers;
     std::map<std::string, PictureReader> m_PictureReaders;
     std::map<std::string, ViewerHandOver> m_HandOvers;
+    std::map<std::string, DataTableReader> m_DataTables;
     std::vector<std::pair<std::string, SampleWriter>> m_SampleWriters;
 };

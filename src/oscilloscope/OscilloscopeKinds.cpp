@@ -135,12 +135,53 @@ std::vector<std::string> WriteSamples(const std::string& szDirIn)
     return written;
 }
 
+bool RecordingTable(const std::string& szFile, const std::string&, CDataTable& table, std::string& szError)
+{
+    COscRecording rec;
+    const COscReadResult r = ReadOscilloscopeFile(szFile, rec);
+    if (r.m_eOutcome != OSC_READ_LOADED) {
+        szError = r.m_eOutcome == OSC_READ_FAILED ? r.m_szError : "not a recording the oscilloscope plays";
+        return false;
+    }
+    table = RecordingDataTable(rec, 0);
+    return true;
+}
+
 } // namespace
+
+CDataTable RecordingDataTable(const COscRecording& rec, int64_t iLine)
+{
+    CDataTable table;
+    const int64_t n = rec.m_iPixelsPerLine;
+    table.SetIndexKeys("pixel", static_cast<size_t>(std::max<int64_t>(0, n)));
+    if (n <= 0 || !rec.Line(1, iLine))
+        return table;
+    // The camera each pixel belongs to, from the per-camera pixel counts, as the graph letters them.
+    std::vector<double>& camera = table.AddColumn("camera");
+    int64_t iStart = 0;
+    for (int32_t c = 0; c < OSC_MAX_CAMERAS && iStart < n; ++c) {
+        const int64_t iPix = rec.m_CameraPix[size_t(c)];
+        for (int64_t i = 0; i < iPix && iStart < n; ++i, ++iStart)
+            camera.push_back(c);
+    }
+    if (camera.empty())
+        table.m_Columns.pop_back(), table.m_Headers.pop_back();
+    static const char* const kPlanes[3] = {"red", "green", "blue"};
+    for (int32_t p = 0; p < 3; ++p) {
+        const uint8_t* pLine = rec.Line(p, iLine);
+        if (!pLine)
+            continue;
+        table.AddColumn(rec.IsGray() ? "gray" : kPlanes[p]).assign(pLine, pLine + n);
+    }
+    return table;
+}
 
 void RegisterOscilloscopeKinds(CKindRegistry& reg)
 {
     reg.AddDescriber("oscilloscope", &DescribeRecording);
     reg.AddDescriber("mtf", &DescribeRecording);
+    reg.AddDataTable("oscilloscope", &RecordingTable);
+    reg.AddDataTable("mtf", &RecordingTable);
     reg.AddSampleWriter("oscilloscope", &WriteSamples);
 }
 

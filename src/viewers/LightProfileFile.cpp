@@ -434,28 +434,13 @@ bool LightProfileHeaderInfo(const std::string& szFile, std::string& szText)
     return true;
 }
 
-std::string LightProfileCsv(const std::vector<uint8_t>& samples)
+CDataTable LightProfileDataTable(const CLightProfile& profile)
 {
-    std::string sz = "index,value\n";
-    sz.reserve(samples.size() * 10 + 16);
-    char line[32];
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const int n = std::snprintf(line, sizeof line, "%zu,%u\n", i, static_cast<unsigned>(samples[i]));
-        sz.append(line, static_cast<size_t>(n));
-    }
-    return sz;
-}
-
-std::string LightProfileCsv(const std::vector<uint8_t>& red, const std::vector<uint8_t>& green,
-                            const std::vector<uint8_t>& blue)
-{
-    std::string sz = "index,red,green,blue\n";
-    const size_t n = std::min({red.size(), green.size(), blue.size()});
-    char line[48];
-    for (size_t i = 0; i < n; ++i) {
-        const int k = std::snprintf(line, sizeof line, "%zu,%u,%u,%u\n", i, static_cast<unsigned>(red[i]),
-                                    static_cast<unsigned>(green[i]), static_cast<unsigned>(blue[i]));
-        sz.append(line, static_cast<size_t>(k));
-    }
-    return sz;
+    static const char* const kNames[5] = {"red", "green", "blue", "value", "gray"};
+    const int32_t c = profile.m_iColor;
+    CDataTable table = SampleTable({{c >= 0 && c <= 4 ? kNames[c] : "value", &profile.m_Data}});
+    if (profile.m_bSigned32Profile)
+        for (double& d : table.m_Columns[0])
+            d = static_cast<int8_t>(static_cast<uint8_t>(d));
+    return table;
 }

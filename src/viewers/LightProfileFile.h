@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/DataTable.h"
+
 // The light profile record.
 struct CLightProfile {
     std::string m_szFileName;
@@ -98,10 +100,10 @@ std::vector<std::string> LightProfilePrintLines(const CLightProfile& profile);
 // Header Information available".
 // False with szText set to the problem when the file cannot be read.
 bool LightProfileHeaderInfo(const std::string& szFile, std::string& szText);
-// Samples as CSV: "index,value" (or "index,red,green,blue") and one line per sample.
-std::string LightProfileCsv(const std::vector<uint8_t>& samples);
-std::string LightProfileCsv(const std::vector<uint8_t>& red, const std::vector<uint8_t>& green,
-                            const std::vector<uint8_t>& blue);
+// The samples as the graph draws them, keyed by pixel, the column named by
+// the profile's colour ("red", "green", "blue", "gray"); a [-32:31] profile's
+// samples are the signed values its scale shows.
+CDataTable LightProfileDataTable(const CLightProfile& profile);
 // Headerless light profiles: 48-byte header, samples, 44-byte trailer.
 constexpr int64_t kLpfOldHeaderSize = 48;
 constexpr int64_t kLpfOldTrailerSize = 44;

@@ -102,6 +102,29 @@ std::string HandOverOf(const std::string& szFile, LPF_VIEWER eViewer)
     return load.m_eOutcome == LPF_LOAD_HAND_OVER ? load.m_szViewer : std::string();
 }
 
+bool LightProfileTable(const std::string& szFile, const std::string& szAs, CDataTable& table, std::string& szError)
+{
+    const LPF_VIEWER eViewer = szAs == "light-profile" ? LPF_VIEWER_DIALOG : LPF_VIEWER_FILE;
+    CLightProfileLoad load = LoadLightProfile(szFile, eViewer);
+    // A file of unknown layout is read with the question's initial choices, as info describes it.
+    if (load.m_eOutcome == LPF_LOAD_ASK_SETTINGS)
+        load = LoadLightProfileWithSettings(szFile, CScannerSettings());
+    switch (load.m_eOutcome) {
+    case LPF_LOAD_OK:
+        table = LightProfileDataTable(load.m_Profile);
+        return true;
+    case LPF_LOAD_HAND_OVER:
+        szError = "shown by " + load.m_szViewer + ", which keeps no light profile samples";
+        return false;
+    case LPF_LOAD_RAWDEX:
+        szError = "a Rawdex packed file holds no samples itself; unpack it first";
+        return false;
+    default:
+        szError = load.m_szError;
+        return false;
+    }
+}
+
 } // namespace
 
 void RegisterLightProfileKinds(CKindRegistry& reg)
@@ -109,6 +132,8 @@ void RegisterLightProfileKinds(CKindRegistry& reg)
     reg.AddDescriber("light-profile", &DescribeLightProfile);
     reg.AddDescriber("headerless-light-profile", &DescribeLightProfile);
     reg.AddDescriber("g3-light-profile", &DescribeLightProfile);
+    reg.AddDataTable("light-profile", &LightProfileTable);
+    reg.AddDataTable("headerless-light-profile", &LightProfileTable);
     reg.AddSampleWriter("light-profile", &WriteLightProfileSamples);
     reg.AddHandOver("CView_LPF_Dialog", [](const std::string& szFile) { return HandOverOf(szFile, LPF_VIEWER_FILE); });
     reg.AddHandOver("CLPF_Dialog", [](const std::string& szFile) { return HandOverOf(szFile, LPF_VIEWER_DIALOG); });

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/DataTable.h"
+
 struct CConFileHeader;
 
 constexpr uint8_t kNoiseMarker = 19;            // byte 11 of a headerless noise file
@@ -51,6 +53,9 @@ private:
     bool ReadHeaderlessForm(const std::string& szPath, const std::string& szFirst, int64_t iFileSize);
     bool Fail(const std::string& szText);
 };
+
+// The channels the noise graphs draw, one column each, keyed by pixel.
+CDataTable NoiseDataTable(const CNoiseRecord& record);
 
 // Rounded mean: (sum + n / 2) / n, 0 for no samples.
 int32_t RoundedAverage(const uint8_t* p, int64_t n);

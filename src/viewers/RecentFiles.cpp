@@ -1,6 +1,8 @@
 #include "viewers/RecentFiles.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -161,4 +163,90 @@ bool AddRecentFile(const std::string& szXbel, const CRecentFileEntry& entry, std
         return false;
     }
     return WriteFileAtomically(szXbel, szNew.data(), szNew.size(), &szError);
+}
+
+std::string RecentListFile()
+{
+    if (const char* p = std::getenv("XDG_CONFIG_HOME"); p && *p == '/')
+        return std::string(p) + "/lumora/recent-files";
+    if (const char* p = std::getenv("HOME"); p && *p == '/')
+        return std::string(p) + "/.config/lumora/recent-files";
+    return std::string();
+}
+
+std::vector<std::string> ParseRecentList(const std::string& szText)
+{
+    std::vector<std::string> list;
+    std::istringstream in(szText);
+    std::string szLine;
+    while (std::getline(in, szLine) && list.size() < kRecentListMax) {
+        while (!szLine.empty() && szLine.back() == '\r')
+            szLine.pop_back();
+        // Only absolute paths, each once: a hand-edited list may hold anything.
+        if (szLine.empty() || szLine[0] != '/' || std::find(list.begin(), list.end(), szLine) != list.end())
+            continue;
+        list.push_back(szLine);
+    }
+    return list;
+}
+
+std::string FormatRecentList(const std::vector<std::string>& list)
+{
+    std::string sz;
+    for (const std::string& s : list)
+        sz += s + "\n";
+    return sz;
+}
+
+void PutFirstInRecentList(std::vector<std::string>& list, const std::string& szFile)
+{
+    list.erase(std::remove(list.begin(), list.end(), szFile), list.end());
+    list.insert(list.begin(), szFile);
+    if (list.size() > kRecentListMax)
+        list.resize(kRecentListMax);
+}
+
+bool DropVanishedFromRecentList(std::vector<std::string>& list)
+{
+    const size_t n = list.size();
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [](const std::string& s) {
+                                  std::error_code ec;
+                                  return !std::filesystem::is_regular_file(s, ec);
+                              }),
+               list.end());
+    return list.size() != n;
+}
+
+bool SaveRecentList(const std::string& szListFile, const std::vector<std::string>& list, std::string& szError)
+{
+    if (szListFile.empty()) {
+        szError = "no folder for the recent files list (neither XDG_CONFIG_HOME nor HOME is set)";
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(szListFile).parent_path(), ec);
+    const std::string sz = FormatRecentList(list);
+    return WriteFileAtomically(szListFile, sz.data(), sz.size(), &szError);
+}
+
+std::vector<std::string> LoadRecentList(const std::string& szListFile)
+{
+    std::ifstream in(szListFile, std::ios::binary);
+    if (!in)
+        return {};
+    std::ostringstream s;
+    s << in.rdbuf();
+    std::vector<std::string> list = ParseRecentList(s.str());
+    std::string szError;
+    if (DropVanishedFromRecentList(list))
+        SaveRecentList(szListFile, list, szError);
+    return list;
+}
+
+bool AddToRecentList(const std::string& szListFile, const std::string& szFile, std::string& szError)
+{
+    std::vector<std::string> list = LoadRecentList(szListFile);
+    PutFirstInRecentList(list, szFile);
+    return SaveRecentList(szListFile, list, szError);
 }

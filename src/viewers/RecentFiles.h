@@ -4,6 +4,7 @@
 // its own: a file opened or saved in a viewer is added there, merged with
 // what other programs wrote.
 #include <string>
+#include <vector>
 
 struct CRecentFileEntry {
     std::string m_szFile;     // absolute path
@@ -28,3 +29,20 @@ bool MergeRecentFile(const std::string& szOld, const CRecentFileEntry& entry, st
 
 // Adds the entry to the list at szXbel (atomically; a missing list is created).
 bool AddRecentFile(const std::string& szXbel, const CRecentFileEntry& entry, std::string& szError);
+
+// The program's own short list for its File menus and the launcher: the
+// files last opened, newest first, one absolute path a line, in
+// $XDG_CONFIG_HOME/lumora/recent-files (~/.config/lumora/ without it).
+inline constexpr size_t kRecentListMax = 10;
+std::string RecentListFile();
+std::vector<std::string> ParseRecentList(const std::string& szText);
+std::string FormatRecentList(const std::vector<std::string>& list);
+// szFile moved (or added) to the front; at most kRecentListMax entries.
+void PutFirstInRecentList(std::vector<std::string>& list, const std::string& szFile);
+// Entries whose file is gone are dropped; true when any was.
+bool DropVanishedFromRecentList(std::vector<std::string>& list);
+// The list as stored, without vanished files (the file is rewritten when any went).
+std::vector<std::string> LoadRecentList(const std::string& szListFile);
+// Adds szFile at the front and saves atomically (the folder is made when missing).
+bool AddToRecentList(const std::string& szListFile, const std::string& szFile, std::string& szError);
+bool SaveRecentList(const std::string& szListFile, const std::vector<std::string>& list, std::string& szError);

@@ -308,7 +308,28 @@ std::vector<std::string> WriteSamples(const std::string& szDir)
     return written;
 }
 
+// The noise graphs draw every channel the record holds, pixel by pixel.
+bool NoiseTable(const std::string& szFile, const std::string&, CDataTable& table, std::string& szError)
+{
+    CNoiseRecord record;
+    if (!record.ReadNoiseFile(szFile)) {
+        szError = record.m_szError;
+        return false;
+    }
+    table = NoiseDataTable(record);
+    return true;
+}
+
 }  // namespace
+
+CDataTable NoiseDataTable(const CNoiseRecord& record)
+{
+    // A monochrome record keeps its one channel where a colour one keeps green.
+    return SampleTable({{"red", record.Channel(0)},
+                        {record.m_bColorScanner ? "green" : "gray", record.Channel(1)},
+                        {"blue", record.Channel(2)},
+                        {"gray", record.Channel(4)}});
+}
 
 void RegisterStitchNoiseKinds(CKindRegistry& reg)
 {
@@ -321,5 +342,7 @@ void RegisterStitchNoiseKinds(CKindRegistry& reg)
     reg.AddDescriber("camera-adjustment-check", &DescribeCameraCheck);
     reg.AddPictureReader("stitch-test", &ReadStitchPicture);
     reg.AddPictureReader("headerless-stitch", &ReadStitchPicture);
+    reg.AddDataTable("noise-test", &NoiseTable);
+    reg.AddDataTable("headerless-noise", &NoiseTable);
     reg.AddSampleWriter("stitch-noise", &WriteSamples);
 }

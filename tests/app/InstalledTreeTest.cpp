@@ -28,7 +28,8 @@ TEST(InstalledTree, RunsFromAReadOnlyPrefix)
     const std::string szPrefix = szDest + "/opt/lumora/";
     for (const char* szFile : {"bin/lumora", "bin/lumora-cli", "share/man/man1/lumora.1", "share/man/man1/lumora-cli.1",
                                "share/metainfo/lumora.metainfo.xml", "share/applications/lumora.desktop",
-                               "share/doc/Lumora/LICENSE"})
+                               "share/doc/Lumora/LICENSE", "bin/lumora-thumbnailer",
+                               "share/thumbnailers/lumora.thumbnailer"})
         EXPECT_TRUE(std::filesystem::exists(szPrefix + szFile)) << szFile;
     bool bLibrary = false;
     for (const auto& e : std::filesystem::recursive_directory_iterator(szPrefix))

@@ -282,10 +282,25 @@ TEST(LightProfileFile, TitleAndPrintLines)
     }
 }
 
-TEST(LightProfileFile, CsvHoldsEverySample)
+TEST(LightProfileFile, CsvHoldsEverySampleUnderItsColour)
 {
-    EXPECT_EQ(LightProfileCsv({7, 0, 255}), "index,value\n0,7\n1,0\n2,255\n");
-    EXPECT_EQ(LightProfileCsv({1, 2}, {3, 4}, {5, 6}), "index,red,green,blue\n0,1,3,5\n1,2,4,6\n");
+    struct {
+        int32_t iColor;
+        bool bSigned32;
+        const char* szCsv;
+    } cases[] = {
+        {1, false, "pixel,green\n0,7\n1,0\n2,255\n"},
+        {4, false, "pixel,gray\n0,7\n1,0\n2,255\n"},
+        // The [-32:31] scale shows the samples as signed values.
+        {0, true, "pixel,red\n0,7\n1,0\n2,-1\n"},
+    };
+    for (const auto& c : cases) {
+        CLightProfile p;
+        p.m_iColor = c.iColor;
+        p.m_bSigned32Profile = c.bSigned32;
+        p.m_Data = {7, 0, 255};
+        EXPECT_EQ(DataTableCsv(LightProfileDataTable(p)), c.szCsv);
+    }
 }
 
 TEST(LightProfileSamples, ShapedLikeSensorData)

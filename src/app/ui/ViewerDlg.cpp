@@ -1,4 +1,5 @@
 #include "app/ui/ViewerDlg.h"
+#include "app/ui/ViewerHabits.h"
 
 #include <QBasicTimer>
 #include <QContextMenuEvent>
@@ -157,6 +158,7 @@ void CViewerDlg::timerEvent(QTimerEvent* pEvent)
 void CViewerDlg::contextMenuEvent(QContextMenuEvent* pEvent)
 {
     QMenu menu(this);
+    FillRecentFilesMenu(menu.addMenu(QStringLiteral("Open &Recent")), this);
     menu.addAction(QStringLiteral("&About Lumora..."), this, &CViewerDlg::OnAbout);
     menu.exec(pEvent->globalPos());
 }
@@ -259,6 +261,12 @@ void CViewerDlg::OnViewStitching()
         request.m_bIsFile = request.m_szFile.empty() || request.m_szFile.back() != '/';
     }
     RunViewer(VIEWER_STITCH, request, true, bGiven);
+}
+
+void CViewerDlg::OpenFile(const std::string& szFile)
+{
+    m_szFileToLoad = szFile;
+    Load();
 }
 
 void CViewerDlg::OnExit()

@@ -35,6 +35,10 @@ public:
     // The class name of the last viewer the launcher asked for.
     const std::string& LastViewer() const { return m_szLastViewer; }
 
+    // Opens the file as one named on the command line would be (a dropped
+    // file, a recent file).
+    void OpenFile(const std::string& szFile);
+
     // Keeps the window out of sight while it stays the owner of a viewer.
     void HideMainWindow();
     void RestoreMainWindow();

@@ -1,5 +1,6 @@
 #include "oscilloscope/ui/OscilloscopeDialog.h"
 
+#include <QFile>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -68,6 +69,7 @@ COscilloscope_Dialog::~COscilloscope_Dialog() = default;
 void COscilloscope_Dialog::SetFileName(const std::string& szFile)
 {
     m_szFile = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     m_bDirectoryMode = false;
 }
 
@@ -343,6 +345,7 @@ bool COscilloscope_Dialog::ReadFile()
                 ShowMessage(sz);
             m_Rec = std::move(rec);
             m_szFile = szFile;
+            setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
             m_bFileLoaded = true;
             if (m_bResetCamera)
                 m_State.m_iCamera = 0;
@@ -603,6 +606,7 @@ void COscilloscope_Dialog::LoadEntry(size_t iEntry)
         return;
     m_iEntry = DirEntryIndex(iEntry, m_Entries.size());
     m_szFile = m_Entries[m_iEntry].m_szPath;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     m_bFileLoaded = false;
     ReadFile();
     m_pEntryLabel->setText(QString::fromStdString(m_Entries[m_iEntry].Label()));
@@ -637,10 +641,12 @@ void COscilloscope_Dialog::LoadOther()
         return;
     const std::string szOld = m_szFile;
     m_szFile = dlg.selectedFiles().first().toStdString();
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     const bool bWasLoaded = m_bFileLoaded;
     m_bFileLoaded = false;
     if (!ReadFile()) {
         m_szFile = szOld;
+        setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
         m_bFileLoaded = bWasLoaded;
         return;
     }

@@ -1,5 +1,6 @@
 #include "testtools/ui/StarTestDialog.h"
 
+#include <QFile>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -66,6 +67,7 @@ bool CStarTest_Dialog::LoadFile(const std::string& szFile)
     CBasicTestControl::PumpMessages();
     const bool bOk = m_pEngine->ReadFile(szFile);
     m_szFile = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     m_pChart->SetData(m_pEngine.get());
     m_pChart->SetBusy(false);
     std::string szText;

@@ -1,5 +1,6 @@
 #include "viewers/ui/LPFDialog.h"
 
+#include <QFile>
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -101,6 +102,7 @@ CLPF_Dialog::CLPF_Dialog(QWidget* parent) : QDialog(parent)
 void CLPF_Dialog::SetFileName(const std::string& szFile)
 {
     m_szFile = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     m_bFileGiven = true;
 }
 
@@ -149,6 +151,7 @@ bool CLPF_Dialog::Load(const std::string& szFile)
     m_Profile = std::move(profile);
     m_bHolds = true;
     m_szFile = m_Profile.m_szFileName;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFile)));
     ResetModeButtons();
     // The plain mode first, so the new samples arrive unconverted; a 32-bit
     // profile is then spread once by choosing its mode.
@@ -198,7 +201,7 @@ bool CLPF_Dialog::PrintTo(QPrinter& printer)
 
 void CLPF_Dialog::OnPrint()
 {
-    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); });
+    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); }, m_szFile);
 }
 
 void CLPF_Dialog::OnHeaderInfo()
@@ -215,5 +218,5 @@ bool CLPF_Dialog::ExportPng(const QString& szFile)
 
 bool CLPF_Dialog::ExportCsv(const QString& szFile)
 {
-    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(LightProfileCsv(m_Profile.m_Data)));
+    return SaveBytesAtomically(this, szFile, QByteArray::fromStdString(DataTableCsv(LightProfileDataTable(m_Profile))));
 }

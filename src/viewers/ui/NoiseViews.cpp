@@ -1,5 +1,6 @@
 #include "viewers/ui/NoiseViews.h"
 
+#include <QFile>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFileDialog>
@@ -29,6 +30,7 @@
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 #include "viewers/ui/ViewerFiles.h"
+#include "widgets/ui/GraphCursorTool.h"
 
 namespace {
 
@@ -248,6 +250,38 @@ CNoiseTestControl::CNoiseTestControl(QWidget* pParent) : QWidget(pParent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setMinimumSize(300, 200);
+    CGraphCursorHooks hooks;
+    hooks.m_Axis = [this] {
+        CGraphAxis a;
+        const std::vector<uint8_t>* p = m_pRecord ? m_pRecord->Channel(m_Options.m_iColor) : nullptr;
+        const int64_t iSpan = m_Zoom.Last() - m_Zoom.First();
+        if (!p || p->empty() || iSpan <= 0 || width() <= 0)
+            return a;
+        a.m_iWidth = width();
+        a.m_iCount = std::min<int64_t>(m_Zoom.Last(), static_cast<int64_t>(p->size()));
+        a.m_dFirst = double(m_Zoom.First());
+        a.m_dPerColumn = double(iSpan) / width();
+        // The record spans the scanner's width, f x 4.24 inches.
+        a.m_dMmPerPosition = m_pRecord->m_dWidthFactor > 0 ? m_pRecord->m_dWidthFactor * 4.24 * 25.4 / double(p->size()) : 0.0;
+        return a;
+    };
+    hooks.m_ValuesAt = [this](int64_t iPos) {
+        static const char* const names[] = {"Red", "Green", "Blue", "Gray", "Gray"};
+        std::vector<CCursorChannel> out;
+        const std::vector<uint8_t>* p = m_pRecord ? m_pRecord->Channel(m_Options.m_iColor) : nullptr;
+        if (p && iPos >= 0 && iPos < static_cast<int64_t>(p->size()))
+            out.push_back({names[std::clamp(m_Options.m_iColor, 0, 4)], {double((*p)[size_t(iPos)]), 0.0}});
+        return out;
+    };
+    hooks.m_LevelScale = [this] {
+        std::vector<std::pair<int, QString>> out;
+        if (m_pRecord && m_pRecord->Channel(m_Options.m_iColor))
+            for (int v = 0; v <= 250; v += 50)
+                out.push_back({(255 - v) * height() / 256, QString::number(v)});
+        return out;
+    };
+    m_pCursors = new CGraphCursorTool(this, std::move(hooks));
+    connect(this, &CNoiseTestControl::ViewChanged, m_pCursors, &CGraphCursorTool::ViewChanged);
 }
 
 void CNoiseTestControl::paintEvent(QPaintEvent*)
@@ -406,6 +440,7 @@ bool CNCTest_Dialog::LoadFile(const std::string& szFile)
     if (!ReadNoiseRecord(szFile, m_Record))
         return false;
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     std::string szMessage;
     if (!m_bModelCodeSet && !m_Record.m_bHeaderless && m_Record.m_bHasNoiseLimit)
         // A "[Noise Test]" file names no scanner model to look a limit up for,
@@ -489,7 +524,8 @@ void CNCTest_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 
 void CNCTest_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "Printing Noise Check", [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+    PrintWithDialog(
+        this, "Printing Noise Check", [this](QPainter& p, const QRect& page) { PaintPage(p, page); }, m_szFileName);
 }
 
 bool CNCTest_Dialog::PrintToPdf(const QString& szPath)
@@ -598,6 +634,7 @@ bool CNoiseTest_SM_Dialog::LoadFile(const std::string& szFile)
     if (!ReadNoiseRecord(szFile, m_Record))
         return false;
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     m_pControl->m_Zoom.Reset(m_Record.m_iWidth);
     SelectColor(m_Record.m_bColorScanner ? 0 : 1);
     setWindowTitle(QString("Noise Test - %1").arg(QFileInfo(QString::fromStdString(szFile)).fileName()));
@@ -611,6 +648,7 @@ bool CNoiseTest_SM_Dialog::SaveFile(const std::string& szFile)
         return false;
     }
     m_szFileName = szFile;
+    setWindowFilePath(QFile::decodeName(QByteArray::fromStdString(m_szFileName)));
     return true;
 }
 
@@ -716,7 +754,8 @@ void CNoiseTest_SM_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 
 void CNoiseTest_SM_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "Printing Noise Test", [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+    PrintWithDialog(
+        this, "Printing Noise Test", [this](QPainter& p, const QRect& page) { PaintPage(p, page); }, m_szFileName);
 }
 
 bool CNoiseTest_SM_Dialog::PrintToPdf(const QString& szPath)

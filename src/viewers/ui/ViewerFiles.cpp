@@ -90,4 +90,6 @@ void NoteRecentFile(const QString& szFile)
     std::string szError;
     if (!AddRecentFile(szList, entry, szError))
         Log_Msg_Txt("Recently used list not updated:", szError);
+    if (!AddToRecentList(RecentListFile(), entry.m_szFile, szError))
+        Log_Msg_Txt("Recent files list not updated:", szError);
 }

@@ -31,8 +31,8 @@ QString AskForFile(QWidget* pParent, CFileDialogRequest request);
 // its pattern in both cases ("*.*" matches every name).
 QStringList QtFileFilters(const std::string& szFilter);
 
-// Adds the file to the desktop's recently used list; a list that cannot be
-// written is only logged.
+// Adds the file to the desktop's recently used list and to the program's own
+// recent files; a list that cannot be written is only logged.
 void NoteRecentFile(const QString& szFile);
 
 // The resource strings the viewers' file dialogs use.

@@ -23,3 +23,11 @@ const FileRenderer* CUiRegistry::FindViewRenderer(const std::string& szViewer) c
     auto it = m_ViewRenderers.find(szViewer);
     return it == m_ViewRenderers.end() ? nullptr : &it->second;
 }
+
+std::vector<std::string> CUiRegistry::ViewerNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& kv : m_Viewers)
+        names.push_back(kv.first);
+    return names;
+}

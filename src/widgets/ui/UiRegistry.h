@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -40,6 +41,7 @@ public:
     void AddViewRenderer(const std::string& szViewer, FileRenderer fn) { m_ViewRenderers[szViewer] = std::move(fn); }
 
     const ViewerRunner* FindViewer(const std::string& szViewer) const;
+    std::vector<std::string> ViewerNames() const;
     const FileRenderer* FindRenderer(const std::string& szKind) const;
     const FileRenderer* FindViewRenderer(const std::string& szViewer) const;
 
