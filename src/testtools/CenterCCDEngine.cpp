@@ -115,8 +115,18 @@ bool FindFrontLines(const CPicture& pic, int32_t iRow, int32_t ch, CStripeSearch
         std::min({static_cast<int32_t>(e1 + iRes * 5.2 / 25.4), kSecondLineLimit, W - 1});
     const int32_t iStop = static_cast<int32_t>(e2) + 1;
     double e3 = -1, e4 = -1;
-    if (iFrom <= iStop + 1 || !pic.FindFallingCrossingBackward(ch, iFrom, iStop, iRow, kLineLevel, e3) ||
-        !pic.FindRisingCrossingBackward(ch, static_cast<int32_t>(std::ceil(e3)) - 1, iStop - 1, iRow, kLineLevel, e4))
+    if (iFrom <= iStop + 1)
+        return false;
+    if (pic.m_pData[(int64_t(iRow) * W + iFrom) * 3 + ch] < kLineLevel) {
+        // The second wire runs past the end of the search: its outer edge is
+        // out of sight, but the wires are equally wide, so it lies one width
+        // of the first wire beyond the inner edge.
+        if (!pic.FindRisingCrossingBackward(ch, iFrom, iStop - 1, iRow, kLineLevel, e4))
+            return false;
+        e3 = e4 + (e2 - e1);
+    } else if (!pic.FindFallingCrossingBackward(ch, iFrom, iStop, iRow, kLineLevel, e3) ||
+               !pic.FindRisingCrossingBackward(ch, static_cast<int32_t>(std::ceil(e3)) - 1, iStop - 1, iRow,
+                                               kLineLevel, e4))
         return false;
     l.m_dEdge[0] = e1;
     l.m_dEdge[1] = e2;

@@ -79,6 +79,32 @@ TEST(CenterCCDRules, StripeStartsAgainAtTheTopWhenFull)
     EXPECT_EQ(e.m_iStripeRow, 30 % kStripeRows);
 }
 
+TEST(CenterCCDLines, SecondWireCutOffByTheSearchEndIsCompleted)
+{
+    // Two 6-pixel wires on white, front and mirrored rear; the second wire
+    // either lies wholly inside the search or runs past its end (pixel 390).
+    struct {
+        bool m_bRear;
+        int32_t m_iFirst, m_iSecond;
+    } const kCases[] = {{false, 200, 300}, {false, 280, 387}, {true, 280, 387}, {false, 285, 389}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.m_bRear << " " << c.m_iFirst << " " << c.m_iSecond);
+        CPicture row;
+        ASSERT_TRUE(CreateRgbRows(row, kStripeWidth, 1, 600));
+        for (int32_t x = 0; x < kStripeWidth; ++x) {
+            const bool bDark = (x >= c.m_iFirst && x < c.m_iFirst + 6) || (x >= c.m_iSecond && x < c.m_iSecond + 6);
+            const int32_t xs = c.m_bRear ? kStripeWidth - 1 - x : x;
+            for (int32_t ch = 0; ch < 3; ++ch)
+                row.m_pData[xs * 3 + ch] = bDark ? 20 : 214;
+        }
+        CStripeSearch search;
+        search.m_iStart = 10;
+        CRowLines lines;
+        ASSERT_TRUE(FindStripeLines(row, 0, 1, c.m_bRear, search, lines));
+        EXPECT_NEAR(lines.m_dValue, (c.m_iSecond - c.m_iFirst) - kMarkGap, 0.1);
+    }
+}
+
 namespace {
 
 CCenterCCDEngine& Carriage(CCenterCCDEngine& e, int32_t iRows)
