@@ -190,87 +190,153 @@ uint32_t CTIFReader::CDecoderPackbit::DecodeLine(uint8_t* pBuffer)
     return IMG_OK;
 }
 
-int64_t CTIFReader::CDecoderLZW::Decode(const uint8_t* pData, size_t iSize, uint8_t* pOut, size_t iOutSize)
+namespace {
+
+// Byte values 0..255 in front of every decoded strip, so a literal is a
+// string of the table like any other: one copy from where it lies.
+constexpr size_t kLzwLiterals = 256;
+// Room after the strip for the fixed-size copies of short strings.
+constexpr size_t kLzwSlack = 16;
+
+void PutLzwLiterals(uint8_t* pFront)
 {
-    // Every string of the table was written to the output before: an entry
-    // keeps where and how long, and decoding a code is one copy from there.
+    for (size_t i = 0; i < kLzwLiterals; ++i)
+        pFront[i] = static_cast<uint8_t>(i);
+}
+
+inline uint64_t LoadBigEndian64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return __builtin_bswap64(v);
+}
+
+// pOut has the literals in the 256 bytes before it and kLzwSlack bytes of room
+// after iOutSize.
+int64_t DecodeLzwStrip(const uint8_t* pData, size_t iSize, uint8_t* pOut, size_t iOutSize)
+{
+    // Every string of the table lies in the output already: an entry keeps
+    // where (relative to the output, literals below it) and how long.
     struct CEntry {
-        uint32_t m_iOffset;
+        int32_t m_iOffset;
         uint32_t m_iLength;
     };
     CEntry table[4096];
+    for (int32_t c = 0; c < 256; ++c)
+        table[c] = CEntry{c - int32_t(kLzwLiterals), 1};
+    // Bits wait left-aligned; a refill tops them up to at least 56. Past the
+    // last whole word the bytes come one by one.
+    const uint8_t* pIn = pData;
+    const uint8_t* const pInEnd = pData + iSize;
+    const uint8_t* const pInWords = iSize >= 8 ? pInEnd - 8 : pData;
     uint64_t iAcc = 0;
     int32_t iAccBits = 0;
-    size_t iIn = 0;
-    int32_t iWidth = 9, iFree = 258, iOld = -1;
-    size_t iOldAt = 0;
-    size_t o = 0;
-    while (o < iOutSize) {
-        if (iAccBits < iWidth) {
-            if (iIn + 4 <= iSize) {
-                iAcc = (iAcc << 32) | (uint32_t(pData[iIn]) << 24 | uint32_t(pData[iIn + 1]) << 16 |
-                                       uint32_t(pData[iIn + 2]) << 8 | pData[iIn + 3]);
-                iIn += 4;
-                iAccBits += 32;
-            } else {
-                while (iAccBits < iWidth && iIn < iSize) {
-                    iAcc = (iAcc << 8) | pData[iIn++];
-                    iAccBits += 8;
-                }
-                if (iAccBits < iWidth)
-                    break; // the data end without an end code
+    int32_t iWidth = 9;
+    uint32_t iWidthLimit = 511; // the width steps one code early, as TIFF writers do
+    auto next = [&](uint32_t& iCode) -> bool {
+        if (iAccBits >= iWidth) {
+        } else if (pIn < pInWords) [[likely]] {
+            iAcc |= LoadBigEndian64(pIn) >> iAccBits;
+            pIn += (63 - iAccBits) >> 3;
+            iAccBits |= 56;
+        } else {
+            while (iAccBits <= 56 && pIn < pInEnd) {
+                iAcc |= uint64_t(*pIn++) << (56 - iAccBits);
+                iAccBits += 8;
             }
+            if (iAccBits < iWidth)
+                return false; // the data end without an end code
         }
+        iCode = static_cast<uint32_t>(iAcc >> (64 - iWidth));
+        iAcc <<= iWidth;
         iAccBits -= iWidth;
-        const int32_t iCode = static_cast<int32_t>((iAcc >> iAccBits) & ((1u << iWidth) - 1));
-        if (iCode < 256) {
-            if (iOld >= 0 && iFree < 4096)
-                table[iFree++] = CEntry{uint32_t(iOldAt), (iOld < 256 ? 1u : table[iOld].m_iLength) + 1};
-            iOldAt = o;
-            pOut[o++] = static_cast<uint8_t>(iCode);
-        } else if (iCode == 256) {
+        return true;
+    };
+    uint8_t* pTo = pOut;
+    uint8_t* const pEnd = pOut + iOutSize;
+    uint32_t iFree = 258;
+    uint8_t* pOld = nullptr; // the string of the previous code, in the output
+    uint32_t iOldLength = 0;
+    uint32_t iCode = 256;
+    while (pTo < pEnd) {
+        if (iCode == 256) {
+            // After a clear (and at the start) the first code is a literal
+            // that defines nothing; further clears and the end may come too.
             iFree = 258;
             iWidth = 9;
-            iOld = -1;
-            continue;
-        } else if (iCode == 257) {
-            break;
-        } else {
-            if (iOld < 0 || iCode > iFree || iCode >= 4096 || (iCode == iFree && iFree >= 4096))
+            iWidthLimit = 511;
+            do {
+                if (!next(iCode) || iCode == 257)
+                    return std::min(pTo, pEnd) - pOut;
+            } while (iCode == 256);
+            if (iCode > 257)
                 return -1;
-            const uint32_t iOldLength = iOld < 256 ? 1u : table[iOld].m_iLength;
-            size_t iLength, iFrom;
-            if (iCode < iFree) {
-                iLength = table[iCode].m_iLength;
-                iFrom = table[iCode].m_iOffset;
-            } else { // the string being defined: the previous one and its own first byte
-                iLength = iOldLength + 1;
-                iFrom = iOldAt;
-            }
-            if (iFree < 4096)
-                table[iFree++] = CEntry{uint32_t(iOldAt), iOldLength + 1};
-            const size_t iCopy = std::min(iLength, iOutSize - o);
-            if (iFrom + iCopy > o) {
-                // The string being defined overlaps its own first byte: copy forward.
-                for (size_t k = 0; k < iCopy; ++k)
-                    pOut[o + k] = pOut[iFrom + k];
-            } else if (iCopy <= 16 && o + 16 <= iOutSize) {
-                // Short strings, the common case on noisy scans: one fixed
-                // 16-byte move (loaded before stored; the excess is rewritten).
-                uint8_t tmp[16];
-                std::memcpy(tmp, pOut + iFrom, 16);
-                std::memcpy(pOut + o, tmp, 16);
-            } else {
-                std::memcpy(pOut + o, pOut + iFrom, iCopy);
-            }
-            iOldAt = o;
-            o += iCopy;
+            *pTo = static_cast<uint8_t>(iCode);
+            pOld = pTo++;
+            iOldLength = 1;
+            continue;
         }
-        if (iFree >= (1 << iWidth) - 1 && iWidth < 12)
-            ++iWidth;
-        iOld = iCode;
+        if (!next(iCode))
+            break;
+        const uint8_t* pFrom;
+        uint32_t iLength;
+        if (iCode < iFree) [[likely]] {
+            if (iCode - 256u < 2u) {
+                if (iCode == 257)
+                    break;
+                continue;
+            }
+            // A string of the table ends before the output does.
+            pFrom = pOut + table[iCode].m_iOffset;
+            iLength = table[iCode].m_iLength;
+        } else {
+            // The string being defined: the previous one and its own first
+            // byte, which it overlaps; byte by byte, forward.
+            if (iCode > iFree || iFree >= 4096)
+                return -1;
+            table[iFree++] = CEntry{static_cast<int32_t>(pOld - pOut), iOldLength + 1};
+            if (iFree >= iWidthLimit && iWidth < 12)
+                iWidthLimit = (1u << ++iWidth) - 1;
+            iLength = iOldLength + 1;
+            const size_t iCopy = std::min<size_t>(iLength, size_t(pEnd - pTo));
+            for (size_t k = 0; k < iCopy; ++k)
+                pTo[k] = pOld[k];
+            pOld = pTo;
+            iOldLength = iLength;
+            pTo += iCopy;
+            continue;
+        }
+        if (iFree < 4096) {
+            table[iFree++] = CEntry{static_cast<int32_t>(pOld - pOut), iOldLength + 1};
+            if (iFree >= iWidthLimit && iWidth < 12)
+                iWidthLimit = (1u << ++iWidth) - 1;
+        }
+        if (iLength <= 16) [[likely]] {
+            // Short strings, the common case on noisy scans: one fixed 16-byte
+            // move into the room behind the output, loaded before stored.
+            uint8_t tmp[16];
+            std::memcpy(tmp, pFrom, 16);
+            std::memcpy(pTo, tmp, 16);
+        } else {
+            std::memcpy(pTo, pFrom, std::min<size_t>(iLength, size_t(pEnd - pTo)));
+        }
+        pOld = pTo;
+        iOldLength = iLength;
+        pTo += iLength;
     }
-    return static_cast<int64_t>(std::min(o, iOutSize));
+    return std::min(pTo, pEnd) - pOut;
+}
+
+} // namespace
+
+int64_t CTIFReader::CDecoderLZW::Decode(const uint8_t* pData, size_t iSize, uint8_t* pOut, size_t iOutSize)
+{
+    std::vector<uint8_t> buffer(kLzwLiterals + iOutSize + kLzwSlack);
+    PutLzwLiterals(buffer.data());
+    const int64_t n = DecodeLzwStrip(pData, iSize, buffer.data() + kLzwLiterals, iOutSize);
+    if (n > 0)
+        std::memcpy(pOut, buffer.data() + kLzwLiterals, size_t(n));
+    return n;
 }
 
 uint32_t CTIFReader::CDecoderLZW::BeginStrip(const uint8_t* pData, size_t iSize, int64_t iRows)
@@ -279,8 +345,12 @@ uint32_t CTIFReader::CDecoderLZW::BeginStrip(const uint8_t* pData, size_t iSize,
     const int64_t iBytes = iRows * m_iRowLength;
     if (iRows < 0 || iBytes < 0 || uint64_t(iBytes) > kMaxAllocation)
         return IMG_TIF_READ_TOO_LONG;
-    m_Decoded.resize(static_cast<size_t>(iBytes));
-    m_iDecoded = Decode(pData, iSize, m_Decoded.data(), m_Decoded.size());
+    if (m_Decoded.empty()) {
+        m_Decoded.resize(kLzwLiterals + kLzwSlack);
+        PutLzwLiterals(m_Decoded.data());
+    }
+    m_Decoded.resize(kLzwLiterals + static_cast<size_t>(iBytes) + kLzwSlack);
+    m_iDecoded = DecodeLzwStrip(pData, iSize, m_Decoded.data() + kLzwLiterals, static_cast<size_t>(iBytes));
     m_iRead = 0;
     return m_iDecoded < 0 ? IMG_LZW_FORMAT_ERROR : IMG_OK;
 }
@@ -289,7 +359,7 @@ uint32_t CTIFReader::CDecoderLZW::DecodeLine(uint8_t* pBuffer)
 {
     if (m_iDecoded - m_iRead < m_iRowLength)
         return IMG_LZW_FORMAT_ERROR;
-    std::memcpy(pBuffer, m_Decoded.data() + m_iRead, static_cast<size_t>(m_iRowLength));
+    std::memcpy(pBuffer, m_Decoded.data() + kLzwLiterals + m_iRead, static_cast<size_t>(m_iRowLength));
     m_iRead += m_iRowLength;
     return IMG_OK;
 }
