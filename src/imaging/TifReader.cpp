@@ -369,43 +369,94 @@ uint32_t CTIFReader::CDecoderHuffman::BeginStrip(const uint8_t* pData, size_t iS
     CDecoder::BeginStrip(pData, iSize, iRows);
     m_iAcc = 0;
     m_iAccBits = 0;
-    m_Reference.clear();
+    m_iReference = 0;
+    // Each coding step adds at most two changes; the cap on a row's changes
+    // and four end-of-row marks need room beyond that.
+    const size_t iRoom = size_t(2) * size_t(std::max(m_iWidth, 0)) + 24;
+    if (m_Changes.size() < iRoom) {
+        m_Changes.assign(iRoom, 0);
+        m_Reference.assign(iRoom, 0);
+    }
     return IMG_OK;
 }
 
-void CTIFReader::CDecoderHuffman::Fill()
-{
-    // Past the end the stream reads as zeros, which no code word is made of.
-    while (m_iAccBits <= 56) {
-        const uint64_t b = m_iPos < m_iSize ? m_pData[m_iPos] : 0;
-        ++m_iPos;
-        m_iAcc |= b << (56 - m_iAccBits);
-        m_iAccBits += 8;
-    }
-}
+namespace {
 
-bool CTIFReader::CDecoderHuffman::ReadRun(bool bBlack, int32_t& iRun)
-{
-    const CFaxDecodeEntry* pTable = FaxDecodeTable(bBlack);
-    iRun = 0;
-    for (;;) {
-        const CFaxDecodeEntry& e = pTable[Peek(kFaxPeekBits)];
-        if (e.m_iRun < 0)
-            return false;
-        Skip(e.m_iLength);
-        iRun += e.m_iRun;
-        if (e.m_iRun < 64)
-            return true;
-        if (iRun > m_iWidth)
-            return false;
+// The decoder's bits, left-aligned, in locals while a row is decoded; an
+// 8-byte refill tops them up to at least 56. Past the end the stream reads
+// as zeros, which no code word is made of.
+struct CFaxBitReader {
+    const uint8_t* m_pData;
+    size_t m_iSize;
+    size_t m_iPos;
+    uint64_t m_iAcc;
+    int32_t m_iBits;
+
+    void Refill()
+    {
+        if (m_iPos + 8 <= m_iSize) [[likely]] {
+            m_iAcc |= LoadBigEndian64(m_pData + m_iPos) >> m_iBits;
+            m_iPos += size_t(63 - m_iBits) >> 3;
+            m_iBits |= 56;
+            return;
+        }
+        while (m_iBits <= 56) {
+            const uint64_t b = m_iPos < m_iSize ? m_pData[m_iPos] : 0;
+            ++m_iPos;
+            m_iAcc |= b << (56 - m_iBits);
+            m_iBits += 8;
+        }
     }
-}
+    void Skip(int32_t n)
+    {
+        m_iAcc <<= n;
+        m_iBits -= n;
+    }
+    uint64_t Consumed() const { return uint64_t(m_iPos) * 8 - uint64_t(m_iBits); }
+
+    // A run of one colour: make-up words and the terminating word.
+    bool Run(bool bBlack, int32_t iWidth, int32_t& iRun)
+    {
+        const CFaxDecodeEntry* pFirst = kFaxTables.m_First[bBlack];
+        iRun = 0;
+        for (;;) {
+            if (m_iBits < kFaxFirstBits + kFaxSecondBits)
+                Refill();
+            const CFaxDecodeEntry* e = &pFirst[m_iAcc >> (64 - kFaxFirstBits)];
+            if (e->m_iSub)
+                e = &kFaxTables.m_Second[bBlack][e->m_iSub]
+                                        [(m_iAcc >> (64 - kFaxFirstBits - kFaxSecondBits)) & ((1u << kFaxSecondBits) - 1)];
+            if (e->m_iRun < 0)
+                return false;
+            Skip(e->m_iLength);
+            iRun += e->m_iRun;
+            if (e->m_iRun < 64)
+                return true;
+            if (iRun > iWidth)
+                return false;
+        }
+    }
+};
+
+} // namespace
 
 uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
 {
     const int32_t w = m_iWidth;
-    if (Consumed() >= uint64_t(m_iSize) * 8)
+    if (uint64_t(m_iPos) * 8 - uint64_t(m_iAccBits) >= uint64_t(m_iSize) * 8)
         return IMG_HUFFMAN_CANT_READ;
+    CFaxBitReader bits{m_pData, m_iSize, m_iPos, m_iAcc, m_iAccBits};
+    // The bits go back to the members however the row ends.
+    struct CKeep {
+        CFaxBitReader& m_Bits;
+        CDecoderHuffman& m_Decoder;
+        ~CKeep()
+        {
+            m_Decoder.m_iPos = m_Bits.m_iPos;
+            m_Decoder.m_iAcc = m_Bits.m_iAcc;
+            m_Decoder.m_iAccBits = m_Bits.m_iBits;
+        }
+    } keep{bits, *this};
     // Black spans are flipped into a row of white.
     std::memset(pBuffer, m_bWhiteIsOne ? 0xFF : 0x00, static_cast<size_t>(m_iRowLength));
     if (!m_bGroup4) {
@@ -413,38 +464,44 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         bool bBlack = false;
         while (x < w) {
             int32_t iRun = 0;
-            if (!ReadRun(bBlack, iRun) || iRun > w - x)
+            if (!bits.Run(bBlack, w, iRun) || iRun > w - x)
                 return IMG_HUFFMAN_FORMAT_ERROR;
             if (bBlack)
                 FlipBits(pBuffer, x, x + iRun);
             x += iRun;
             bBlack = !bBlack;
         }
-        Skip(static_cast<int32_t>((8 - Consumed() % 8) % 8)); // rows start on a byte
+        const int32_t iPad = static_cast<int32_t>((8 - bits.Consumed() % 8) % 8); // rows start on a byte
+        if (bits.m_iBits < iPad)
+            bits.Refill();
+        bits.Skip(iPad);
         return IMG_OK;
     }
-    std::vector<int32_t>& a = m_Changes;
-    std::vector<int32_t>& b = m_Reference;
-    a.clear();
-    for (int k = 0; k < 4; ++k)
-        b.push_back(w);
-    const CFaxModeEntry* pModes = FaxModeTable();
+    int32_t* const a = m_Changes.data();
+    int32_t* const b = m_Reference.data();
+    const size_t nb = size_t(m_iReference) + 4;
+    for (size_t k = size_t(m_iReference); k < nb; ++k)
+        b[k] = w;
+    const size_t iMaxChanges = size_t(2) * size_t(w) + 8;
+    size_t na = 0;
     int32_t a0 = -1;
     bool bBlack = false;
     size_t ib = 0;
     while (a0 < w) {
-        if (a.size() > size_t(2) * size_t(w) + 8)
+        if (na > iMaxChanges)
             return IMG_HUFFMAN_FORMAT_ERROR;
         while (ib > 0 && b[ib - 1] > a0)
             --ib;
         while (b[ib] <= a0 || ((ib & 1) != (bBlack ? 1u : 0u))) {
-            if (ib + 2 >= b.size())
+            if (ib + 2 >= nb)
                 return IMG_HUFFMAN_FORMAT_ERROR;
             ++ib;
         }
         const int32_t b1 = b[ib], b2 = b[ib + 1];
-        const CFaxModeEntry& m = pModes[Peek(kFaxModePeekBits)];
-        Skip(m.m_iLength);
+        if (bits.m_iBits < kFaxModePeekBits)
+            bits.Refill();
+        const CFaxModeEntry& m = kFaxTables.m_ModeDecode[bits.m_iAcc >> (64 - kFaxModePeekBits)];
+        bits.Skip(m.m_iLength);
         switch (m.m_eMode) {
         case FAX_MODE_PASS:
             if (b2 > w)
@@ -454,23 +511,21 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         case FAX_MODE_HORIZONTAL: {
             int32_t r1 = 0, r2 = 0;
             const int32_t iStart = std::max(a0, 0);
-            if (!ReadRun(bBlack, r1) || r1 > w - iStart || !ReadRun(!bBlack, r2) || r2 > w - iStart - r1)
+            // Zero runs move nothing; the cap on the changes ends a flood of them.
+            if (!bits.Run(bBlack, w, r1) || r1 > w - iStart || !bits.Run(!bBlack, w, r2) || r2 > w - iStart - r1)
                 return IMG_HUFFMAN_FORMAT_ERROR;
-            a.push_back(iStart + r1);
-            a.push_back(iStart + r1 + r2);
+            a[na++] = iStart + r1;
+            a[na++] = iStart + r1 + r2;
             a0 = iStart + r1 + r2;
-            if (r1 + r2 == 0 && a0 >= 0 && a.size() > 2 && iStart == a0) {
-                // Zero runs move nothing; the size cap above ends a flood of them.
-            }
             break;
         }
         case FAX_MODE_V0: case FAX_MODE_VR1: case FAX_MODE_VR2: case FAX_MODE_VR3:
         case FAX_MODE_VL1: case FAX_MODE_VL2: case FAX_MODE_VL3: {
-            static const int32_t kDelta[] = {0, 0, 0, 1, 2, 3, -1, -2, -3};
+            static constexpr int32_t kDelta[] = {0, 0, 0, 1, 2, 3, -1, -2, -3};
             const int32_t a1 = b1 + kDelta[m.m_eMode];
             if (a1 < std::max(a0, 0) || a1 > w)
                 return IMG_HUFFMAN_FORMAT_ERROR;
-            a.push_back(a1);
+            a[na++] = a1;
             a0 = a1;
             bBlack = !bBlack;
             break;
@@ -479,11 +534,12 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         }
     }
     // Black spans lie between a change into black and the next change.
-    for (size_t k = 0; k < a.size(); k += 2) {
-        const int32_t s = std::min(a[k], w), e = k + 1 < a.size() ? std::min(a[k + 1], w) : w;
+    for (size_t k = 0; k < na; k += 2) {
+        const int32_t s = std::min(a[k], w), e = k + 1 < na ? std::min(a[k + 1], w) : w;
         FlipBits(pBuffer, s, e);
     }
     std::swap(m_Changes, m_Reference);
+    m_iReference = static_cast<int32_t>(na);
     return IMG_OK;
 }
 
