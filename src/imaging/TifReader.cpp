@@ -486,17 +486,18 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
     size_t na = 0;
     int32_t a0 = -1;
     bool bBlack = false;
-    size_t ib = 0;
+    // Both rows' changes only grow from left to right (every step checks
+    // that), and so does a0: the first reference change right of a0 is
+    // found by walking forward, b1 is it or the next one of the right colour.
+    size_t j = 0;
     while (a0 < w) {
         if (na > iMaxChanges)
             return IMG_HUFFMAN_FORMAT_ERROR;
-        while (ib > 0 && b[ib - 1] > a0)
-            --ib;
-        while (b[ib] <= a0 || ((ib & 1) != (bBlack ? 1u : 0u))) {
-            if (ib + 2 >= nb)
-                return IMG_HUFFMAN_FORMAT_ERROR;
-            ++ib;
-        }
+        while (b[j] <= a0)
+            ++j; // the end-of-row marks stop it
+        const size_t ib = j + ((j & 1) != (bBlack ? 1u : 0u));
+        if (ib + 2 >= nb)
+            return IMG_HUFFMAN_FORMAT_ERROR;
         const int32_t b1 = b[ib], b2 = b[ib + 1];
         if (bits.m_iBits < kFaxModePeekBits)
             bits.Refill();
