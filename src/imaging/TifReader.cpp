@@ -13,6 +13,7 @@
 #include "imaging/FaxCodes.h"
 #include "imaging/ImageErrors.h"
 #include "imaging/Picture.h"
+#include "imaging/TifTags.h"
 
 namespace {
 
@@ -732,13 +733,13 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
         };
         uint64_t v = 0;
         switch (iTag) {
-        case 256:
-        case 257:
+        case TIF_TAG_IMAGE_WIDTH:
+        case TIF_TAG_IMAGE_LENGTH:
             if (!single(v) || v == 0 || v > INT32_MAX)
                 return IMG_TIF_FORMAT_ERROR;
-            (iTag == 256 ? page.m_iWidth : page.m_iHeight) = static_cast<int32_t>(v);
+            (iTag == TIF_TAG_IMAGE_WIDTH ? page.m_iWidth : page.m_iHeight) = static_cast<int32_t>(v);
             break;
-        case 258: {
+        case TIF_TAG_BITS_PER_SAMPLE: {
             std::vector<uint64_t> bits;
             if (!integers(bits, false) || bits.empty())
                 return IMG_TIF_FORMAT_ERROR;
@@ -748,82 +749,82 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
             iBits = static_cast<int32_t>(std::min<uint64_t>(bits[0], 64));
             break;
         }
-        case 259:
+        case TIF_TAG_COMPRESSION:
             if (iType != 3 || !single(v))
                 return IMG_TIF_FORMAT_ERROR;
             page.m_iCompression = static_cast<int32_t>(v);
             break;
-        case 262:
+        case TIF_TAG_PHOTOMETRIC:
             if (iType != 3 || !single(v))
                 return IMG_TIF_FORMAT_ERROR;
             page.m_iPhotometric = static_cast<int32_t>(v);
             break;
-        case 266:
+        case TIF_TAG_FILL_ORDER:
             if (single(v))
                 page.m_iFillOrder = static_cast<int32_t>(v);
             break;
-        case 270: {
+        case TIF_TAG_IMAGE_DESCRIPTION: {
             std::vector<uint8_t> text;
             if (iType != 2 || !valueBytes(text))
                 return IMG_TIF_FORMAT_ERROR;
             page.m_szDescription.assign(text.begin(), std::find(text.begin(), text.end(), 0));
             break;
         }
-        case 273:
+        case TIF_TAG_STRIP_OFFSETS:
             if (!integers(page.m_StripOffsets, true))
                 return IMG_TIF_FORMAT_ERROR;
             break;
-        case 277:
+        case TIF_TAG_SAMPLES_PER_PIXEL:
             if (!single(v) || v == 0 || v > 16)
                 return IMG_TIF_FORMAT_ERROR;
             iSamples = static_cast<int32_t>(v);
             break;
-        case 278:
+        case TIF_TAG_ROWS_PER_STRIP:
             if (!single(v) || v == 0)
                 return IMG_TIF_FORMAT_ERROR;
             page.m_iRowsPerStrip = static_cast<int64_t>(std::min<uint64_t>(v, INT32_MAX));
             bRowsPerStrip = true;
             break;
-        case 279:
+        case TIF_TAG_STRIP_BYTE_COUNTS:
             if (!integers(page.m_StripByteCounts, true))
                 return IMG_TIF_FORMAT_ERROR;
             bHaveCounts = true;
             break;
-        case 282:
-        case 283: {
+        case TIF_TAG_X_RESOLUTION:
+        case TIF_TAG_Y_RESOLUTION: {
             std::vector<uint8_t> r;
             if (iType != 5 || iCount != 1 || !valueBytes(r))
                 return IMG_TIF_FORMAT_ERROR;
-            if (iTag == 282) {
+            if (iTag == TIF_TAG_X_RESOLUTION) {
                 iXNum = Get32(r.data());
                 iXDen = Get32(r.data() + 4);
                 bResolution = true;
             }
             break;
         }
-        case 284:
+        case TIF_TAG_PLANAR_CONFIGURATION:
             if (!single(v))
                 return IMG_TIF_FORMAT_ERROR;
             iPlanar = static_cast<int32_t>(v);
             break;
-        case 296:
+        case TIF_TAG_RESOLUTION_UNIT:
             if (!single(v))
                 return IMG_TIF_FORMAT_ERROR;
             iUnit = static_cast<int32_t>(v);
             break;
-        case 317:
+        case TIF_TAG_PREDICTOR:
             if (!single(v))
                 return IMG_TIF_FORMAT_ERROR;
             page.m_iPredictor = static_cast<int32_t>(v);
             break;
-        case 320: {
+        case TIF_TAG_COLOR_MAP: {
             std::vector<uint64_t> values;
             if (iType != 3 || !integers(values, false))
                 return IMG_TIF_FORMAT_ERROR;
             colorMap.assign(values.begin(), values.end());
             break;
         }
-        case 34675:
+        case TIF_TAG_ICC_PROFILE:
             if (iTypeSize == 0 || iCount > iFileSize)
                 return IMG_TIF_FORMAT_ERROR;
             if (iCount <= iInline) {
