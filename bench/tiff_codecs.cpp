@@ -421,8 +421,17 @@ int main(int argc, char** argv)
                 std::snprintf(sz, sizeof(sz), "-");
             return std::string(sz);
         };
-        std::printf("%-26s %9.1f %9.1f %7s   %9.1f %9.1f %7s   %10.0f %10.0f  %s\n", c.Name().c_str(), w0, w1,
-                    speed(w0, w1).c_str(), r0, r1, speed(r0, r1).c_str(), double(FileSize(szOurs)) / 1024,
+        auto ms = [](double t) {
+            char sz[16];
+            if (t > 0)
+                std::snprintf(sz, sizeof(sz), "%.1f", t);
+            else
+                std::snprintf(sz, sizeof(sz), "-");
+            return std::string(sz);
+        };
+        std::printf("%-26s %9s %9s %7s   %9s %9s %7s   %10.0f %10.0f  %s\n", c.Name().c_str(), ms(w0).c_str(),
+                    ms(w1).c_str(), speed(w0, w1).c_str(), ms(r0).c_str(), ms(r1).c_str(), speed(r0, r1).c_str(),
+                    double(FileSize(szOurs)) / 1024,
                     double(FileSize(szTheirs)) / 1024, szCross.c_str());
         std::fflush(stdout);
     }
