@@ -22,6 +22,7 @@
 #include "imaging/Picture.h"
 #include "imaging/TifReader.h"
 #include "imaging/TifWriter.h"
+#include "imaging/TiffFiles.h"
 #include "platform/Log.h"
 #include "platform/Signals.h"
 
@@ -46,90 +47,6 @@ std::string Extension(const std::string& szPath)
     if (iDot == std::string::npos || (iSlash != std::string::npos && iDot < iSlash))
         return "";
     return Lower(szPath.substr(iDot + 1));
-}
-
-bool IsTiffMagic(const std::string& szPath)
-{
-    std::FILE* f = std::fopen(szPath.c_str(), "rb");
-    if (!f)
-        return false;
-    unsigned char h[4] = {};
-    const size_t n = std::fread(h, 1, 4, f);
-    std::fclose(f);
-    return n == 4 && ((h[0] == 'I' && h[1] == 'I' && (h[2] == 42 || h[2] == 43) && h[3] == 0) ||
-                      (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43)));
-}
-
-// Pictures have no palette or 16-bit gray kind: such pages are widened to RGB
-// or narrowed to 8-bit gray on their way into the picture.
-class CWideningReceiver : public CImageReceiver {
-public:
-    explicit CWideningReceiver(CPicture* pPicture) : m_Inner(pPicture) {}
-    uint32_t BeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution, const uint8_t* pPalette,
-                       int32_t iEntries) override
-    {
-        m_iKind = iKind;
-        m_iWidth = iWidth;
-        if (iKind == IMG_KIND_PALETTE) {
-            std::memset(m_Palette, 0, sizeof(m_Palette));
-            if (pPalette)
-                std::memcpy(m_Palette, pPalette, size_t(std::clamp(iEntries, 0, 256)) * 4);
-        }
-        if (iKind == IMG_KIND_PALETTE || iKind == IMG_KIND_GRAY16)
-            m_Row.assign(size_t(ImageRowLength(iKind, iWidth)), 0);
-        const int32_t iInner = iKind == IMG_KIND_PALETTE ? IMG_KIND_RGB : iKind == IMG_KIND_GRAY16 ? IMG_KIND_GRAY : iKind;
-        return m_Inner.BeginPage(iInner, iWidth, iHeight, iResolution, nullptr, 0);
-    }
-    uint8_t* GetLineBuffer() override
-    {
-        return m_Row.empty() ? m_Inner.GetLineBuffer() : m_Row.data();
-    }
-    uint32_t WriteLine() override
-    {
-        if (!m_Row.empty()) {
-            uint8_t* pOut = m_Inner.GetLineBuffer();
-            if (!pOut)
-                return IMG_TIF_OUT_OF_MEMORY;
-            for (int32_t x = 0; x < m_iWidth; ++x) {
-                if (m_iKind == IMG_KIND_PALETTE) {
-                    const uint8_t* e = m_Palette + 4 * m_Row[size_t(x)];
-                    pOut[3 * x] = e[2];
-                    pOut[3 * x + 1] = e[1];
-                    pOut[3 * x + 2] = e[0];
-                } else {
-                    pOut[x] = m_Row[size_t(2 * x + 1)]; // the high byte of a little-endian sample
-                }
-            }
-        }
-        return m_Inner.WriteLine();
-    }
-    uint32_t EndPage(int32_t iArgument) override { return m_Inner.EndPage(iArgument); }
-
-private:
-    CMyReceiver m_Inner;
-    int32_t m_iKind = 0, m_iWidth = 0;
-    uint8_t m_Palette[256 * 4] = {};
-    std::vector<uint8_t> m_Row;
-};
-
-uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath, std::string& szDetail)
-{
-    CWideningReceiver receiver(&pic);
-    CTifPageInfo info;
-    info.m_iCompression = -1; // stays so when the page's tags could not be read
-    const uint32_t r = ReadFirstTiffPage(receiver, szPath, &info);
-    if (r == IMG_UNSUPPORTED_TIF && info.m_iCompression >= 0) {
-        // Say which part of the page is beyond us, so the technician knows what to re-export.
-        const int32_t iCompression = info.m_iCompression;
-        if (iCompression == 3)
-            szDetail = " (CCITT Group 3 compression; Group 4 or modified Huffman can be read)";
-        else if (iCompression != 1 && iCompression != 2 && iCompression != 4 && iCompression != 5 && iCompression != 32773)
-            szDetail = FormatText(" (compression %d)", iCompression);
-    }
-    if (r != IMG_OK)
-        return r;
-    ReadCameraLayout(info.m_szDescription, pic);
-    return IMG_OK;
 }
 
 // Qt's reader for the everyday formats; gray stays gray, the rest becomes RGB.
@@ -275,11 +192,7 @@ uint32_t SaveTiff(const CPicture& pic, const std::string& szPath, const CConvert
 
 int Run(const CConvertOptions& opt)
 {
-    static const char* const kCompressions[] = {"none", "lzw", "mh", "g3", "g4", "packbits"};
-    int32_t iCompression = -1;
-    for (int32_t i = 0; i < 6; ++i)
-        if (opt.m_szCompression == kCompressions[i])
-            iCompression = i;
+    const int32_t iCompression = TifCompressionFromName(opt.m_szCompression);
     const std::string szOutExt = Extension(opt.m_szOut);
     const bool bTiffOut = szOutExt == "tif" || szOutExt == "tiff";
     if (!bTiffOut && szOutExt != "png") {
@@ -313,9 +226,9 @@ int Run(const CConvertOptions& opt)
     CPicture pic;
     std::string szError;
     bool bLoaded = false;
-    if (IsTiffMagic(opt.m_szIn) && opt.m_szAs.empty()) {
+    if (IsTiffFile(opt.m_szIn) && opt.m_szAs.empty()) {
         std::string szDetail;
-        const uint32_t r = LoadAnyTiff(pic, opt.m_szIn, szDetail);
+        const uint32_t r = LoadAnyTiffIntoPicture(pic, opt.m_szIn, szDetail);
         if (r != IMG_OK) {
             std::fprintf(stderr, "lumora-cli convert: %s: %s%s\n", opt.m_szIn.c_str(), ImageErrorText(r), szDetail.c_str());
             return r == IMG_CANT_OPEN_TIF ? CLI_EXIT_NOINPUT : CLI_EXIT_DATAERR;

@@ -197,6 +197,50 @@ uint32_t CPackbitCoder::WriteLine()
 
 // ---------------------------------------------------------------- CCITT
 
+namespace {
+
+// Most significant bit first, in locals the compiler keeps in registers:
+// the output bytes cannot alias them.
+struct CFaxBits {
+    uint64_t m_iAcc;
+    int32_t m_iBits;
+    uint8_t* m_p;
+    void Put(uint32_t iCode, uint32_t iLength)
+    {
+        m_iAcc = (m_iAcc << iLength) | iCode;
+        m_iBits += int32_t(iLength);
+        if (m_iBits >= 32) {
+            m_iBits -= 32;
+            const uint32_t v = __builtin_bswap32(static_cast<uint32_t>(m_iAcc >> m_iBits));
+            std::memcpy(m_p, &v, 4);
+            m_p += 4;
+        }
+    }
+    void Put(const CFaxCode& c) { Put(c.m_iCode, c.m_iLength); }
+    void Run(int32_t iRun, bool bBlack)
+    {
+        while (iRun >= 2624) [[unlikely]] {
+            Put(kFaxTables.m_Makeup[bBlack][40]);
+            iRun -= 2560;
+        }
+        Put(FaxRunCode(bBlack, uint32_t(iRun)));
+    }
+    void AlignByte()
+    {
+        if (m_iBits % 8)
+            Put(0, uint32_t(8 - m_iBits % 8));
+    }
+};
+
+inline uint64_t LoadBigEndian64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return __builtin_bswap64(v);
+}
+
+} // namespace
+
 uint32_t CHuffmanCoder::BeginPage(int32_t iKind, int32_t iWidth, int32_t, int32_t, const uint8_t*, int32_t)
 {
     if (iKind != IMG_KIND_BILEVEL || iWidth < 1 ||
@@ -204,8 +248,16 @@ uint32_t CHuffmanCoder::BeginPage(int32_t iKind, int32_t iWidth, int32_t, int32_
         return IMG_INVALID_HUFFMAN_ARGUMENTS;
     m_iWidth = iWidth;
     m_iRowLength = ImageRowLength(iKind, iWidth);
-    m_Row.assign(static_cast<size_t>(m_iRowLength), 0xFF);
-    m_Reference.clear();
+    // Eight bytes beyond the row for the word-wise change finding.
+    m_Row.assign(static_cast<size_t>(m_iRowLength) + 8, 0xFF);
+    m_Changes.assign(size_t(iWidth) + 8, 0);
+    m_Reference.assign(size_t(iWidth) + 8, 0);
+    m_iReference = 0;
+    // A row codes into less than 29 bits per change plus an end-of-line word.
+    m_Coded.assign(kFlushAt + (size_t(iWidth) + 4) * 5 + 64, 0);
+    m_iCoded = 0;
+    m_iAcc = 0;
+    m_iBits = 0;
     return IMG_OK;
 }
 
@@ -213,119 +265,119 @@ void CHuffmanCoder::StartStrip()
 {
     // Every strip is decodable on its own: two-dimensional coding starts
     // again from an all-white reference row.
-    m_Reference.clear();
+    m_iReference = 0;
 }
 
 void CHuffmanCoder::FinishStrip()
 {
+    CFaxBits bits{m_iAcc, m_iBits, m_Coded.data() + m_iCoded};
     if (m_eMode == HUFFMAN_G4) {
-        m_Sink.Put(1, 12); // EOFB: two EOLs
-        m_Sink.Put(1, 12);
+        bits.Put(1, 12); // EOFB: two EOLs
+        bits.Put(1, 12);
     }
-    m_Sink.AlignAndFlush();
-    m_Reference.clear();
+    bits.AlignByte();
+    while (bits.m_iBits > 0) {
+        bits.m_iBits -= 8;
+        *bits.m_p++ = static_cast<uint8_t>(bits.m_iAcc >> bits.m_iBits);
+    }
+    m_pOut->Write(m_Coded.data(), size_t(bits.m_p - m_Coded.data()));
+    m_iCoded = 0;
+    m_iAcc = 0;
+    m_iBits = 0;
+    m_iReference = 0;
 }
 
-void CHuffmanCoder::FindChanges(const uint8_t* pRow, int32_t iWidth, std::vector<int32_t>& changes)
+int32_t CHuffmanCoder::FindChanges(const uint8_t* pRow, int32_t iWidth, int32_t* pChanges)
 {
-    changes.clear();
-    // Colour of the run being followed: the byte pattern that continues it
-    // (0xFF while white, 0x00 while black).
-    uint8_t iRunByte = 0xFF;
+    // 64 pixels at a time: the bits that differ from the colour being
+    // followed (all ones while white) mark where it changes.
+    int32_t n = 0;
+    uint64_t iRun = ~uint64_t(0);
     int32_t x = 0;
-    while (x < iWidth) {
-        // Finish the current byte bit by bit, then skip whole bytes.
+    for (;;) {
         int32_t iByte = x >> 3;
-        uint32_t v = uint8_t(pRow[iByte] ^ iRunByte) & (0xFFu >> (x & 7));
+        uint64_t v = (LoadBigEndian64(pRow + iByte) ^ iRun) & (~uint64_t(0) >> (x & 7));
         while (v == 0) {
-            ++iByte;
+            iByte += 8;
             if (iByte * 8 >= iWidth)
-                return;
-            v = uint8_t(pRow[iByte] ^ iRunByte);
+                return n;
+            v = LoadBigEndian64(pRow + iByte) ^ iRun;
         }
-        x = iByte * 8 + (__builtin_clz(v) - 24);
+        x = iByte * 8 + __builtin_clzll(v);
         if (x >= iWidth)
-            return;
-        changes.push_back(x);
-        iRunByte = static_cast<uint8_t>(~iRunByte);
+            return n;
+        pChanges[n++] = x;
+        iRun = ~iRun;
     }
-}
-
-void CHuffmanCoder::PutRun(int32_t iRun, bool bBlack)
-{
-    while (iRun >= 2624) {
-        PutCode(FaxMakeupCode(bBlack, 2560));
-        iRun -= 2560;
-    }
-    if (iRun >= 64) {
-        PutCode(FaxMakeupCode(bBlack, iRun & ~63));
-        iRun &= 63;
-    }
-    PutCode(FaxTerminatingCode(bBlack, iRun));
 }
 
 uint32_t CHuffmanCoder::WriteLine()
 {
-    FindChanges(m_Row.data(), m_iWidth, m_Changes);
     const int32_t w = m_iWidth;
+    int32_t* const a = m_Changes.data();
+    const int32_t na = FindChanges(m_Row.data(), w, a);
+    CFaxBits bits{m_iAcc, m_iBits, m_Coded.data() + m_iCoded};
     if (m_eMode != HUFFMAN_G4) {
         if (m_eMode == HUFFMAN_G3)
-            m_Sink.Put(1, 12); // EOL in front of every row
+            bits.Put(1, 12); // EOL in front of every row
         int32_t iPrev = 0;
         bool bBlack = false;
-        for (int32_t c : m_Changes) {
-            PutRun(c - iPrev, bBlack);
-            iPrev = c;
+        for (int32_t i = 0; i < na; ++i) {
+            bits.Run(a[i] - iPrev, bBlack);
+            iPrev = a[i];
             bBlack = !bBlack;
         }
-        PutRun(w - iPrev, bBlack);
+        bits.Run(w - iPrev, bBlack);
         if (m_eMode == HUFFMAN_MH)
-            m_Sink.AlignByte(); // each row starts on a byte
-        return IMG_OK;
-    }
-    // Two-dimensional coding against the previous row of the strip.
-    std::vector<int32_t>& a = m_Changes;
-    std::vector<int32_t>& b = m_Reference;
-    const size_t na = a.size();
-    for (int k = 0; k < 4; ++k) {
-        a.push_back(w);
-        b.push_back(w);
-    }
-    int32_t a0 = -1;
-    bool bBlack = false;
-    size_t ia = 0, ib = 0;
-    while (a0 < w) {
-        while (a[ia] <= a0)
-            ++ia;
-        const int32_t a1 = a[ia];
-        // b1: first change right of a0 into the colour opposite to a0's.
-        while (ib > 0 && b[ib - 1] > a0)
-            --ib;
-        while (b[ib] <= a0 || ((ib & 1) != (bBlack ? 1u : 0u)))
-            ++ib;
-        const int32_t b1 = b[ib];
-        const int32_t b2 = b[ib + 1];
-        if (b2 < a1) {
-            PutCode(FaxModeCode(FAX_MODE_PASS));
-            a0 = b2;
-            continue;
+            bits.AlignByte(); // each row starts on a byte
+    } else {
+        // Two-dimensional coding against the previous row of the strip.
+        int32_t* const b = m_Reference.data();
+        for (int32_t k = 0; k < 4; ++k)
+            a[na + k] = b[m_iReference + k] = w;
+        int32_t a0 = -1;
+        bool bBlack = false;
+        int32_t ia = 0, ib = 0;
+        while (a0 < w) {
+            while (a[ia] <= a0)
+                ++ia;
+            const int32_t a1 = a[ia];
+            // b1: first change right of a0 into the colour opposite to a0's.
+            while (ib > 0 && b[ib - 1] > a0)
+                --ib;
+            while (b[ib] <= a0 || ((ib & 1) != (bBlack ? 1 : 0)))
+                ++ib;
+            const int32_t b1 = b[ib];
+            const int32_t b2 = b[ib + 1];
+            if (b2 < a1) {
+                bits.Put(kFaxTables.m_Modes[FAX_MODE_PASS]);
+                a0 = b2;
+                continue;
+            }
+            const int32_t d = a1 - b1;
+            if (d >= -3 && d <= 3) {
+                static constexpr EFaxMode kV[7] = {FAX_MODE_VL3, FAX_MODE_VL2, FAX_MODE_VL1, FAX_MODE_V0,
+                                                   FAX_MODE_VR1, FAX_MODE_VR2, FAX_MODE_VR3};
+                bits.Put(kFaxTables.m_Modes[kV[d + 3]]);
+                a0 = a1;
+                bBlack = !bBlack;
+                continue;
+            }
+            const int32_t a2 = a[ia + 1];
+            bits.Put(kFaxTables.m_Modes[FAX_MODE_HORIZONTAL]);
+            bits.Run(a1 - std::max(a0, 0), bBlack);
+            bits.Run(a2 - a1, !bBlack);
+            a0 = a2;
         }
-        const int32_t d = a1 - b1;
-        if (d >= -3 && d <= 3) {
-            static const EFaxMode kV[7] = {FAX_MODE_VL3, FAX_MODE_VL2, FAX_MODE_VL1, FAX_MODE_V0,
-                                           FAX_MODE_VR1, FAX_MODE_VR2, FAX_MODE_VR3};
-            PutCode(FaxModeCode(kV[d + 3]));
-            a0 = a1;
-            bBlack = !bBlack;
-            continue;
-        }
-        const int32_t a2 = a[ia + 1];
-        PutCode(FaxModeCode(FAX_MODE_HORIZONTAL));
-        PutRun(a1 - std::max(a0, 0), bBlack);
-        PutRun(a2 - a1, !bBlack);
-        a0 = a2;
+        std::swap(m_Changes, m_Reference);
+        m_iReference = na;
     }
-    a.resize(na);
-    std::swap(m_Changes, m_Reference);
+    m_iAcc = bits.m_iAcc;
+    m_iBits = bits.m_iBits;
+    m_iCoded = size_t(bits.m_p - m_Coded.data());
+    if (m_iCoded >= kFlushAt) {
+        m_pOut->Write(m_Coded.data(), m_iCoded);
+        m_iCoded = 0;
+    }
     return IMG_OK;
 }

@@ -104,7 +104,7 @@ private:
 class CHuffmanCoder : public CTifCoder {
 public:
     enum EMode { HUFFMAN_MH = 2, HUFFMAN_G3 = 3, HUFFMAN_G4 = 4 };
-    explicit CHuffmanCoder(CTifOutFile* pOut) : CTifCoder(pOut), m_Sink(pOut) {}
+    explicit CHuffmanCoder(CTifOutFile* pOut) : CTifCoder(pOut) {}
     void SetMode(EMode eMode) { m_eMode = eMode; }
     uint32_t BeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution,
                        const uint8_t* pPalette = nullptr, int32_t iEntries = 0) override;
@@ -113,14 +113,23 @@ public:
     void FinishStrip() override;
 
     // Positions where the colour changes along a packed row (1 = white),
-    // starting from white; shared with the decoder's tests.
-    static void FindChanges(const uint8_t* pRow, int32_t iWidth, std::vector<int32_t>& changes);
+    // starting from white. The row must be readable for 8 bytes past its
+    // end and pChanges hold iWidth entries; returns the count.
+    static int32_t FindChanges(const uint8_t* pRow, int32_t iWidth, int32_t* pChanges);
 
 private:
-    void PutRun(int32_t iRun, bool bBlack);
-    void PutCode(const CFaxCode& c) { m_Sink.Put(c.m_iCode, c.m_iLength); }
+    // Flushes the coded bytes once this many have gathered.
+    static constexpr size_t kFlushAt = 16384;
     EMode m_eMode = HUFFMAN_MH;
     int32_t m_iWidth = 0;
+    // Changes of this row and of the reference row, with room for the
+    // end-of-row marks the two-dimensional coding looks ahead to.
     std::vector<int32_t> m_Changes, m_Reference;
-    CBitSink m_Sink;
+    int32_t m_iReference = 0;
+    // Bits not yet in whole 32-bit words, and the coded bytes of the strip
+    // not yet in the file.
+    uint64_t m_iAcc = 0;
+    int32_t m_iBits = 0;
+    std::vector<uint8_t> m_Coded;
+    size_t m_iCoded = 0;
 };

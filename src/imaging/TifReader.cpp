@@ -14,6 +14,7 @@
 #include "imaging/ImageErrors.h"
 #include "platform/FileHandle.h"
 #include "imaging/Picture.h"
+#include "imaging/TifTags.h"
 
 namespace {
 
@@ -190,87 +191,153 @@ uint32_t CTIFReader::CDecoderPackbit::DecodeLine(uint8_t* pBuffer)
     return IMG_OK;
 }
 
-int64_t CTIFReader::CDecoderLZW::Decode(const uint8_t* pData, size_t iSize, uint8_t* pOut, size_t iOutSize)
+namespace {
+
+// Byte values 0..255 in front of every decoded strip, so a literal is a
+// string of the table like any other: one copy from where it lies.
+constexpr size_t kLzwLiterals = 256;
+// Room after the strip for the fixed-size copies of short strings.
+constexpr size_t kLzwSlack = 16;
+
+void PutLzwLiterals(uint8_t* pFront)
 {
-    // Every string of the table was written to the output before: an entry
-    // keeps where and how long, and decoding a code is one copy from there.
+    for (size_t i = 0; i < kLzwLiterals; ++i)
+        pFront[i] = static_cast<uint8_t>(i);
+}
+
+inline uint64_t LoadBigEndian64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return __builtin_bswap64(v);
+}
+
+// pOut has the literals in the 256 bytes before it and kLzwSlack bytes of room
+// after iOutSize.
+int64_t DecodeLzwStrip(const uint8_t* pData, size_t iSize, uint8_t* pOut, size_t iOutSize)
+{
+    // Every string of the table lies in the output already: an entry keeps
+    // where (relative to the output, literals below it) and how long.
     struct CEntry {
-        uint32_t m_iOffset;
+        int32_t m_iOffset;
         uint32_t m_iLength;
     };
     CEntry table[4096];
+    for (int32_t c = 0; c < 256; ++c)
+        table[c] = CEntry{c - int32_t(kLzwLiterals), 1};
+    // Bits wait left-aligned; a refill tops them up to at least 56. Past the
+    // last whole word the bytes come one by one.
+    const uint8_t* pIn = pData;
+    const uint8_t* const pInEnd = pData + iSize;
+    const uint8_t* const pInWords = iSize >= 8 ? pInEnd - 8 : pData;
     uint64_t iAcc = 0;
     int32_t iAccBits = 0;
-    size_t iIn = 0;
-    int32_t iWidth = 9, iFree = 258, iOld = -1;
-    size_t iOldAt = 0;
-    size_t o = 0;
-    while (o < iOutSize) {
-        if (iAccBits < iWidth) {
-            if (iIn + 4 <= iSize) {
-                iAcc = (iAcc << 32) | (uint32_t(pData[iIn]) << 24 | uint32_t(pData[iIn + 1]) << 16 |
-                                       uint32_t(pData[iIn + 2]) << 8 | pData[iIn + 3]);
-                iIn += 4;
-                iAccBits += 32;
-            } else {
-                while (iAccBits < iWidth && iIn < iSize) {
-                    iAcc = (iAcc << 8) | pData[iIn++];
-                    iAccBits += 8;
-                }
-                if (iAccBits < iWidth)
-                    break; // the data end without an end code
+    int32_t iWidth = 9;
+    uint32_t iWidthLimit = 511; // the width steps one code early, as TIFF writers do
+    auto next = [&](uint32_t& iCode) -> bool {
+        if (iAccBits >= iWidth) {
+        } else if (pIn < pInWords) [[likely]] {
+            iAcc |= LoadBigEndian64(pIn) >> iAccBits;
+            pIn += (63 - iAccBits) >> 3;
+            iAccBits |= 56;
+        } else {
+            while (iAccBits <= 56 && pIn < pInEnd) {
+                iAcc |= uint64_t(*pIn++) << (56 - iAccBits);
+                iAccBits += 8;
             }
+            if (iAccBits < iWidth)
+                return false; // the data end without an end code
         }
+        iCode = static_cast<uint32_t>(iAcc >> (64 - iWidth));
+        iAcc <<= iWidth;
         iAccBits -= iWidth;
-        const int32_t iCode = static_cast<int32_t>((iAcc >> iAccBits) & ((1u << iWidth) - 1));
-        if (iCode < 256) {
-            if (iOld >= 0 && iFree < 4096)
-                table[iFree++] = CEntry{uint32_t(iOldAt), (iOld < 256 ? 1u : table[iOld].m_iLength) + 1};
-            iOldAt = o;
-            pOut[o++] = static_cast<uint8_t>(iCode);
-        } else if (iCode == 256) {
+        return true;
+    };
+    uint8_t* pTo = pOut;
+    uint8_t* const pEnd = pOut + iOutSize;
+    uint32_t iFree = 258;
+    uint8_t* pOld = nullptr; // the string of the previous code, in the output
+    uint32_t iOldLength = 0;
+    uint32_t iCode = 256;
+    while (pTo < pEnd) {
+        if (iCode == 256) {
+            // After a clear (and at the start) the first code is a literal
+            // that defines nothing; further clears and the end may come too.
             iFree = 258;
             iWidth = 9;
-            iOld = -1;
-            continue;
-        } else if (iCode == 257) {
-            break;
-        } else {
-            if (iOld < 0 || iCode > iFree || iCode >= 4096 || (iCode == iFree && iFree >= 4096))
+            iWidthLimit = 511;
+            do {
+                if (!next(iCode) || iCode == 257)
+                    return std::min(pTo, pEnd) - pOut;
+            } while (iCode == 256);
+            if (iCode > 257)
                 return -1;
-            const uint32_t iOldLength = iOld < 256 ? 1u : table[iOld].m_iLength;
-            size_t iLength, iFrom;
-            if (iCode < iFree) {
-                iLength = table[iCode].m_iLength;
-                iFrom = table[iCode].m_iOffset;
-            } else { // the string being defined: the previous one and its own first byte
-                iLength = iOldLength + 1;
-                iFrom = iOldAt;
-            }
-            if (iFree < 4096)
-                table[iFree++] = CEntry{uint32_t(iOldAt), iOldLength + 1};
-            const size_t iCopy = std::min(iLength, iOutSize - o);
-            if (iFrom + iCopy > o) {
-                // The string being defined overlaps its own first byte: copy forward.
-                for (size_t k = 0; k < iCopy; ++k)
-                    pOut[o + k] = pOut[iFrom + k];
-            } else if (iCopy <= 16 && o + 16 <= iOutSize) {
-                // Short strings, the common case on noisy scans: one fixed
-                // 16-byte move (loaded before stored; the excess is rewritten).
-                uint8_t tmp[16];
-                std::memcpy(tmp, pOut + iFrom, 16);
-                std::memcpy(pOut + o, tmp, 16);
-            } else {
-                std::memcpy(pOut + o, pOut + iFrom, iCopy);
-            }
-            iOldAt = o;
-            o += iCopy;
+            *pTo = static_cast<uint8_t>(iCode);
+            pOld = pTo++;
+            iOldLength = 1;
+            continue;
         }
-        if (iFree >= (1 << iWidth) - 1 && iWidth < 12)
-            ++iWidth;
-        iOld = iCode;
+        if (!next(iCode))
+            break;
+        const uint8_t* pFrom;
+        uint32_t iLength;
+        if (iCode < iFree) [[likely]] {
+            if (iCode - 256u < 2u) {
+                if (iCode == 257)
+                    break;
+                continue;
+            }
+            // A string of the table ends before the output does.
+            pFrom = pOut + table[iCode].m_iOffset;
+            iLength = table[iCode].m_iLength;
+        } else {
+            // The string being defined: the previous one and its own first
+            // byte, which it overlaps; byte by byte, forward.
+            if (iCode > iFree || iFree >= 4096)
+                return -1;
+            table[iFree++] = CEntry{static_cast<int32_t>(pOld - pOut), iOldLength + 1};
+            if (iFree >= iWidthLimit && iWidth < 12)
+                iWidthLimit = (1u << ++iWidth) - 1;
+            iLength = iOldLength + 1;
+            const size_t iCopy = std::min<size_t>(iLength, size_t(pEnd - pTo));
+            for (size_t k = 0; k < iCopy; ++k)
+                pTo[k] = pOld[k];
+            pOld = pTo;
+            iOldLength = iLength;
+            pTo += iCopy;
+            continue;
+        }
+        if (iFree < 4096) {
+            table[iFree++] = CEntry{static_cast<int32_t>(pOld - pOut), iOldLength + 1};
+            if (iFree >= iWidthLimit && iWidth < 12)
+                iWidthLimit = (1u << ++iWidth) - 1;
+        }
+        if (iLength <= 16) [[likely]] {
+            // Short strings, the common case on noisy scans: one fixed 16-byte
+            // move into the room behind the output, loaded before stored.
+            uint8_t tmp[16];
+            std::memcpy(tmp, pFrom, 16);
+            std::memcpy(pTo, tmp, 16);
+        } else {
+            std::memcpy(pTo, pFrom, std::min<size_t>(iLength, size_t(pEnd - pTo)));
+        }
+        pOld = pTo;
+        iOldLength = iLength;
+        pTo += iLength;
     }
-    return static_cast<int64_t>(std::min(o, iOutSize));
+    return std::min(pTo, pEnd) - pOut;
+}
+
+} // namespace
+
+int64_t CTIFReader::CDecoderLZW::Decode(const uint8_t* pData, size_t iSize, uint8_t* pOut, size_t iOutSize)
+{
+    std::vector<uint8_t> buffer(kLzwLiterals + iOutSize + kLzwSlack);
+    PutLzwLiterals(buffer.data());
+    const int64_t n = DecodeLzwStrip(pData, iSize, buffer.data() + kLzwLiterals, iOutSize);
+    if (n > 0)
+        std::memcpy(pOut, buffer.data() + kLzwLiterals, size_t(n));
+    return n;
 }
 
 uint32_t CTIFReader::CDecoderLZW::BeginStrip(const uint8_t* pData, size_t iSize, int64_t iRows)
@@ -279,8 +346,12 @@ uint32_t CTIFReader::CDecoderLZW::BeginStrip(const uint8_t* pData, size_t iSize,
     const int64_t iBytes = iRows * m_iRowLength;
     if (iRows < 0 || iBytes < 0 || uint64_t(iBytes) > kMaxAllocation)
         return IMG_TIF_READ_TOO_LONG;
-    m_Decoded.resize(static_cast<size_t>(iBytes));
-    m_iDecoded = Decode(pData, iSize, m_Decoded.data(), m_Decoded.size());
+    if (m_Decoded.empty()) {
+        m_Decoded.resize(kLzwLiterals + kLzwSlack);
+        PutLzwLiterals(m_Decoded.data());
+    }
+    m_Decoded.resize(kLzwLiterals + static_cast<size_t>(iBytes) + kLzwSlack);
+    m_iDecoded = DecodeLzwStrip(pData, iSize, m_Decoded.data() + kLzwLiterals, static_cast<size_t>(iBytes));
     m_iRead = 0;
     return m_iDecoded < 0 ? IMG_LZW_FORMAT_ERROR : IMG_OK;
 }
@@ -289,7 +360,7 @@ uint32_t CTIFReader::CDecoderLZW::DecodeLine(uint8_t* pBuffer)
 {
     if (m_iDecoded - m_iRead < m_iRowLength)
         return IMG_LZW_FORMAT_ERROR;
-    std::memcpy(pBuffer, m_Decoded.data() + m_iRead, static_cast<size_t>(m_iRowLength));
+    std::memcpy(pBuffer, m_Decoded.data() + kLzwLiterals + m_iRead, static_cast<size_t>(m_iRowLength));
     m_iRead += m_iRowLength;
     return IMG_OK;
 }
@@ -299,43 +370,94 @@ uint32_t CTIFReader::CDecoderHuffman::BeginStrip(const uint8_t* pData, size_t iS
     CDecoder::BeginStrip(pData, iSize, iRows);
     m_iAcc = 0;
     m_iAccBits = 0;
-    m_Reference.clear();
+    m_iReference = 0;
+    // Each coding step adds at most two changes; the cap on a row's changes
+    // and four end-of-row marks need room beyond that.
+    const size_t iRoom = size_t(2) * size_t(std::max(m_iWidth, 0)) + 24;
+    if (m_Changes.size() < iRoom) {
+        m_Changes.assign(iRoom, 0);
+        m_Reference.assign(iRoom, 0);
+    }
     return IMG_OK;
 }
 
-void CTIFReader::CDecoderHuffman::Fill()
-{
-    // Past the end the stream reads as zeros, which no code word is made of.
-    while (m_iAccBits <= 56) {
-        const uint64_t b = m_iPos < m_iSize ? m_pData[m_iPos] : 0;
-        ++m_iPos;
-        m_iAcc |= b << (56 - m_iAccBits);
-        m_iAccBits += 8;
-    }
-}
+namespace {
 
-bool CTIFReader::CDecoderHuffman::ReadRun(bool bBlack, int32_t& iRun)
-{
-    const CFaxDecodeEntry* pTable = FaxDecodeTable(bBlack);
-    iRun = 0;
-    for (;;) {
-        const CFaxDecodeEntry& e = pTable[Peek(kFaxPeekBits)];
-        if (e.m_iRun < 0)
-            return false;
-        Skip(e.m_iLength);
-        iRun += e.m_iRun;
-        if (e.m_iRun < 64)
-            return true;
-        if (iRun > m_iWidth)
-            return false;
+// The decoder's bits, left-aligned, in locals while a row is decoded; an
+// 8-byte refill tops them up to at least 56. Past the end the stream reads
+// as zeros, which no code word is made of.
+struct CFaxBitReader {
+    const uint8_t* m_pData;
+    size_t m_iSize;
+    size_t m_iPos;
+    uint64_t m_iAcc;
+    int32_t m_iBits;
+
+    void Refill()
+    {
+        if (m_iPos + 8 <= m_iSize) [[likely]] {
+            m_iAcc |= LoadBigEndian64(m_pData + m_iPos) >> m_iBits;
+            m_iPos += size_t(63 - m_iBits) >> 3;
+            m_iBits |= 56;
+            return;
+        }
+        while (m_iBits <= 56) {
+            const uint64_t b = m_iPos < m_iSize ? m_pData[m_iPos] : 0;
+            ++m_iPos;
+            m_iAcc |= b << (56 - m_iBits);
+            m_iBits += 8;
+        }
     }
-}
+    void Skip(int32_t n)
+    {
+        m_iAcc <<= n;
+        m_iBits -= n;
+    }
+    uint64_t Consumed() const { return uint64_t(m_iPos) * 8 - uint64_t(m_iBits); }
+
+    // A run of one colour: make-up words and the terminating word.
+    bool Run(bool bBlack, int32_t iWidth, int32_t& iRun)
+    {
+        const CFaxDecodeEntry* pFirst = kFaxTables.m_First[bBlack];
+        iRun = 0;
+        for (;;) {
+            if (m_iBits < kFaxFirstBits + kFaxSecondBits)
+                Refill();
+            const CFaxDecodeEntry* e = &pFirst[m_iAcc >> (64 - kFaxFirstBits)];
+            if (e->m_iSub)
+                e = &kFaxTables.m_Second[bBlack][e->m_iSub]
+                                        [(m_iAcc >> (64 - kFaxFirstBits - kFaxSecondBits)) & ((1u << kFaxSecondBits) - 1)];
+            if (e->m_iRun < 0)
+                return false;
+            Skip(e->m_iLength);
+            iRun += e->m_iRun;
+            if (e->m_iRun < 64)
+                return true;
+            if (iRun > iWidth)
+                return false;
+        }
+    }
+};
+
+} // namespace
 
 uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
 {
     const int32_t w = m_iWidth;
-    if (Consumed() >= uint64_t(m_iSize) * 8)
+    if (uint64_t(m_iPos) * 8 - uint64_t(m_iAccBits) >= uint64_t(m_iSize) * 8)
         return IMG_HUFFMAN_CANT_READ;
+    CFaxBitReader bits{m_pData, m_iSize, m_iPos, m_iAcc, m_iAccBits};
+    // The bits go back to the members however the row ends.
+    struct CKeep {
+        CFaxBitReader& m_Bits;
+        CDecoderHuffman& m_Decoder;
+        ~CKeep()
+        {
+            m_Decoder.m_iPos = m_Bits.m_iPos;
+            m_Decoder.m_iAcc = m_Bits.m_iAcc;
+            m_Decoder.m_iAccBits = m_Bits.m_iBits;
+        }
+    } keep{bits, *this};
     // Black spans are flipped into a row of white.
     std::memset(pBuffer, m_bWhiteIsOne ? 0xFF : 0x00, static_cast<size_t>(m_iRowLength));
     if (!m_bGroup4) {
@@ -343,38 +465,45 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         bool bBlack = false;
         while (x < w) {
             int32_t iRun = 0;
-            if (!ReadRun(bBlack, iRun) || iRun > w - x)
+            if (!bits.Run(bBlack, w, iRun) || iRun > w - x)
                 return IMG_HUFFMAN_FORMAT_ERROR;
             if (bBlack)
                 FlipBits(pBuffer, x, x + iRun);
             x += iRun;
             bBlack = !bBlack;
         }
-        Skip(static_cast<int32_t>((8 - Consumed() % 8) % 8)); // rows start on a byte
+        const int32_t iPad = static_cast<int32_t>((8 - bits.Consumed() % 8) % 8); // rows start on a byte
+        if (bits.m_iBits < iPad)
+            bits.Refill();
+        bits.Skip(iPad);
         return IMG_OK;
     }
-    std::vector<int32_t>& a = m_Changes;
-    std::vector<int32_t>& b = m_Reference;
-    a.clear();
-    for (int k = 0; k < 4; ++k)
-        b.push_back(w);
-    const CFaxModeEntry* pModes = FaxModeTable();
+    int32_t* const a = m_Changes.data();
+    int32_t* const b = m_Reference.data();
+    const size_t nb = size_t(m_iReference) + 4;
+    for (size_t k = size_t(m_iReference); k < nb; ++k)
+        b[k] = w;
+    const size_t iMaxChanges = size_t(2) * size_t(w) + 8;
+    size_t na = 0;
     int32_t a0 = -1;
     bool bBlack = false;
-    size_t ib = 0;
+    // Both rows' changes only grow from left to right (every step checks
+    // that), and so does a0: the first reference change right of a0 is
+    // found by walking forward, b1 is it or the next one of the right colour.
+    size_t j = 0;
     while (a0 < w) {
-        if (a.size() > size_t(2) * size_t(w) + 8)
+        if (na > iMaxChanges)
             return IMG_HUFFMAN_FORMAT_ERROR;
-        while (ib > 0 && b[ib - 1] > a0)
-            --ib;
-        while (b[ib] <= a0 || ((ib & 1) != (bBlack ? 1u : 0u))) {
-            if (ib + 2 >= b.size())
-                return IMG_HUFFMAN_FORMAT_ERROR;
-            ++ib;
-        }
+        while (b[j] <= a0)
+            ++j; // the end-of-row marks stop it
+        const size_t ib = j + ((j & 1) != (bBlack ? 1u : 0u));
+        if (ib + 2 >= nb)
+            return IMG_HUFFMAN_FORMAT_ERROR;
         const int32_t b1 = b[ib], b2 = b[ib + 1];
-        const CFaxModeEntry& m = pModes[Peek(kFaxModePeekBits)];
-        Skip(m.m_iLength);
+        if (bits.m_iBits < kFaxModePeekBits)
+            bits.Refill();
+        const CFaxModeEntry& m = kFaxTables.m_ModeDecode[bits.m_iAcc >> (64 - kFaxModePeekBits)];
+        bits.Skip(m.m_iLength);
         switch (m.m_eMode) {
         case FAX_MODE_PASS:
             if (b2 > w)
@@ -384,23 +513,21 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         case FAX_MODE_HORIZONTAL: {
             int32_t r1 = 0, r2 = 0;
             const int32_t iStart = std::max(a0, 0);
-            if (!ReadRun(bBlack, r1) || r1 > w - iStart || !ReadRun(!bBlack, r2) || r2 > w - iStart - r1)
+            // Zero runs move nothing; the cap on the changes ends a flood of them.
+            if (!bits.Run(bBlack, w, r1) || r1 > w - iStart || !bits.Run(!bBlack, w, r2) || r2 > w - iStart - r1)
                 return IMG_HUFFMAN_FORMAT_ERROR;
-            a.push_back(iStart + r1);
-            a.push_back(iStart + r1 + r2);
+            a[na++] = iStart + r1;
+            a[na++] = iStart + r1 + r2;
             a0 = iStart + r1 + r2;
-            if (r1 + r2 == 0 && a0 >= 0 && a.size() > 2 && iStart == a0) {
-                // Zero runs move nothing; the size cap above ends a flood of them.
-            }
             break;
         }
         case FAX_MODE_V0: case FAX_MODE_VR1: case FAX_MODE_VR2: case FAX_MODE_VR3:
         case FAX_MODE_VL1: case FAX_MODE_VL2: case FAX_MODE_VL3: {
-            static const int32_t kDelta[] = {0, 0, 0, 1, 2, 3, -1, -2, -3};
+            static constexpr int32_t kDelta[] = {0, 0, 0, 1, 2, 3, -1, -2, -3};
             const int32_t a1 = b1 + kDelta[m.m_eMode];
             if (a1 < std::max(a0, 0) || a1 > w)
                 return IMG_HUFFMAN_FORMAT_ERROR;
-            a.push_back(a1);
+            a[na++] = a1;
             a0 = a1;
             bBlack = !bBlack;
             break;
@@ -409,11 +536,12 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         }
     }
     // Black spans lie between a change into black and the next change.
-    for (size_t k = 0; k < a.size(); k += 2) {
-        const int32_t s = std::min(a[k], w), e = k + 1 < a.size() ? std::min(a[k + 1], w) : w;
+    for (size_t k = 0; k < na; k += 2) {
+        const int32_t s = std::min(a[k], w), e = k + 1 < na ? std::min(a[k + 1], w) : w;
         FlipBits(pBuffer, s, e);
     }
     std::swap(m_Changes, m_Reference);
+    m_iReference = static_cast<int32_t>(na);
     return IMG_OK;
 }
 
@@ -605,13 +733,13 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
         };
         uint64_t v = 0;
         switch (iTag) {
-        case 256:
-        case 257:
+        case TIF_TAG_IMAGE_WIDTH:
+        case TIF_TAG_IMAGE_LENGTH:
             if (!single(v) || v == 0 || v > INT32_MAX)
                 return IMG_TIF_FORMAT_ERROR;
-            (iTag == 256 ? page.m_iWidth : page.m_iHeight) = static_cast<int32_t>(v);
+            (iTag == TIF_TAG_IMAGE_WIDTH ? page.m_iWidth : page.m_iHeight) = static_cast<int32_t>(v);
             break;
-        case 258: {
+        case TIF_TAG_BITS_PER_SAMPLE: {
             std::vector<uint64_t> bits;
             if (!integers(bits, false) || bits.empty())
                 return IMG_TIF_FORMAT_ERROR;
@@ -621,82 +749,82 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
             iBits = static_cast<int32_t>(std::min<uint64_t>(bits[0], 64));
             break;
         }
-        case 259:
+        case TIF_TAG_COMPRESSION:
             if (iType != 3 || !single(v))
                 return IMG_TIF_FORMAT_ERROR;
             page.m_iCompression = static_cast<int32_t>(v);
             break;
-        case 262:
+        case TIF_TAG_PHOTOMETRIC:
             if (iType != 3 || !single(v))
                 return IMG_TIF_FORMAT_ERROR;
             page.m_iPhotometric = static_cast<int32_t>(v);
             break;
-        case 266:
+        case TIF_TAG_FILL_ORDER:
             if (single(v))
                 page.m_iFillOrder = static_cast<int32_t>(v);
             break;
-        case 270: {
+        case TIF_TAG_IMAGE_DESCRIPTION: {
             std::vector<uint8_t> text;
             if (iType != 2 || !valueBytes(text))
                 return IMG_TIF_FORMAT_ERROR;
             page.m_szDescription.assign(text.begin(), std::find(text.begin(), text.end(), 0));
             break;
         }
-        case 273:
+        case TIF_TAG_STRIP_OFFSETS:
             if (!integers(page.m_StripOffsets, true))
                 return IMG_TIF_FORMAT_ERROR;
             break;
-        case 277:
+        case TIF_TAG_SAMPLES_PER_PIXEL:
             if (!single(v) || v == 0 || v > 16)
                 return IMG_TIF_FORMAT_ERROR;
             iSamples = static_cast<int32_t>(v);
             break;
-        case 278:
+        case TIF_TAG_ROWS_PER_STRIP:
             if (!single(v) || v == 0)
                 return IMG_TIF_FORMAT_ERROR;
             page.m_iRowsPerStrip = static_cast<int64_t>(std::min<uint64_t>(v, INT32_MAX));
             bRowsPerStrip = true;
             break;
-        case 279:
+        case TIF_TAG_STRIP_BYTE_COUNTS:
             if (!integers(page.m_StripByteCounts, true))
                 return IMG_TIF_FORMAT_ERROR;
             bHaveCounts = true;
             break;
-        case 282:
-        case 283: {
+        case TIF_TAG_X_RESOLUTION:
+        case TIF_TAG_Y_RESOLUTION: {
             std::vector<uint8_t> r;
             if (iType != 5 || iCount != 1 || !valueBytes(r))
                 return IMG_TIF_FORMAT_ERROR;
-            if (iTag == 282) {
+            if (iTag == TIF_TAG_X_RESOLUTION) {
                 iXNum = Get32(r.data());
                 iXDen = Get32(r.data() + 4);
                 bResolution = true;
             }
             break;
         }
-        case 284:
+        case TIF_TAG_PLANAR_CONFIGURATION:
             if (!single(v))
                 return IMG_TIF_FORMAT_ERROR;
             iPlanar = static_cast<int32_t>(v);
             break;
-        case 296:
+        case TIF_TAG_RESOLUTION_UNIT:
             if (!single(v))
                 return IMG_TIF_FORMAT_ERROR;
             iUnit = static_cast<int32_t>(v);
             break;
-        case 317:
+        case TIF_TAG_PREDICTOR:
             if (!single(v))
                 return IMG_TIF_FORMAT_ERROR;
             page.m_iPredictor = static_cast<int32_t>(v);
             break;
-        case 320: {
+        case TIF_TAG_COLOR_MAP: {
             std::vector<uint64_t> values;
             if (iType != 3 || !integers(values, false))
                 return IMG_TIF_FORMAT_ERROR;
             colorMap.assign(values.begin(), values.end());
             break;
         }
-        case 34675:
+        case TIF_TAG_ICC_PROFILE:
             if (iTypeSize == 0 || iCount > iFileSize)
                 return IMG_TIF_FORMAT_ERROR;
             if (iCount <= iInline) {

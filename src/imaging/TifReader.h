@@ -155,27 +155,12 @@ public:
     uint32_t DecodeLine(uint8_t* pBuffer) override;
 
 private:
-    // Bits wait left-aligned in a 64-bit buffer.
-    uint32_t Peek(int32_t iBits)
-    {
-        if (m_iAccBits < iBits)
-            Fill();
-        return static_cast<uint32_t>(m_iAcc >> (64 - iBits));
-    }
-    void Skip(int32_t iBits)
-    {
-        if (m_iAccBits < iBits)
-            Fill();
-        m_iAcc <<= iBits;
-        m_iAccBits -= iBits;
-    }
-    uint64_t Consumed() const { return uint64_t(m_iPos) * 8 - uint64_t(m_iAccBits); }
-    void Fill();
-    bool ReadRun(bool bBlack, int32_t& iRun);
     bool m_bGroup4;
     bool m_bWhiteIsOne = false;
+    // Bits wait left-aligned in a 64-bit buffer between rows.
     uint64_t m_iAcc = 0;
     int32_t m_iAccBits = 0;
+    int32_t m_iReference = 0; // changes of the reference row
     std::vector<int32_t> m_Changes, m_Reference;
 };
 

@@ -14,22 +14,17 @@
 #include "imaging/Picture.h"
 #include "datafiles/Settings.h"
 #include "imaging/TifReader.h"
+#include "imaging/TifTags.h"
 #include "platform/Log.h"
 #include "platform/Signals.h"
 
-namespace {
-
-enum ETifType : uint16_t { TT_ASCII = 2, TT_SHORT = 3, TT_LONG = 4, TT_RATIONAL = 5, TT_UNDEFINED = 7, TT_LONG8 = 16 };
-
-struct CEntry {
-    uint16_t m_iTag;
-    uint16_t m_iType;
+struct CTIFWriter::CIfdEntry {
+    ETifTag m_eTag;
+    ETifType m_eType;
     uint64_t m_iCount;
     std::vector<uint8_t> m_Value; // already in file byte order; empty for the profile (streamed)
     uint64_t m_iValueSize;
 };
-
-} // namespace
 
 uint16_t TifCompressionTag(int32_t iCompression)
 {
@@ -112,10 +107,42 @@ uint32_t CTIFWriter::BeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight, i
 uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution,
                                  const uint8_t* pPalette, int32_t iEntries)
 {
+    uint32_t iResult = CheckPage(iKind, iWidth, iHeight, pPalette, iEntries);
+    if (iResult == IMG_OK)
+        iResult = SetUpStages(iKind, iWidth, iHeight, iResolution, pPalette, iEntries);
+    int64_t iProfileSize = 0;
+    if (iResult == IMG_OK)
+        iResult = OpenProfile(iProfileSize);
+    if (iResult != IMG_OK)
+        return iResult;
+    uint64_t iIfdPos = 0;
+    iResult = StartFileOrChain(iIfdPos);
+    if (iResult == IMG_OK) {
+        const std::vector<CIfdEntry> entries =
+            PageEntries(iKind, iWidth, iHeight, iResolution, pPalette, iEntries, iProfileSize);
+        iResult = WriteIfd(entries, iIfdPos, iProfileSize);
+    }
+    if (m_pProfile)
+        m_pProfile->Close();
+    if (iResult != IMG_OK)
+        return iResult;
+    WriteTinyProfileInline(iProfileSize);
+    m_Out.Reserve(static_cast<size_t>(m_iBytesPerRow) * static_cast<size_t>(m_iRowsPerStrip));
+    m_Strips.clear();
+    m_iKind = iKind;
+    m_iRowsWritten = 0;
+    m_iRowsAnnounced = iHeight;
+    m_bInPage = true;
+    return IMG_OK;
+}
+
+uint32_t CTIFWriter::CheckPage(int32_t iKind, int32_t iWidth, int32_t iHeight, const uint8_t* pPalette,
+                               int32_t iEntries)
+{
     if (m_bInPage || iWidth < 1 || iHeight < 0 || iKind < IMG_KIND_BILEVEL || iKind > IMG_KIND_PALETTE ||
         m_iCompression < TIF_COMPRESSION_NONE || m_iCompression > TIF_COMPRESSION_PACKBITS)
         return IMG_INVALID_TIFF_ARGUMENTS;
-    const bool bCCITT = m_iCompression >= TIF_COMPRESSION_MH && m_iCompression <= TIF_COMPRESSION_G4;
+    const bool bCCITT = IsCCITT();
     const int32_t iBits = m_iBitsPerSample;
     switch (iKind) {
     case IMG_KIND_BILEVEL: break;
@@ -132,8 +159,7 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
         break;
     default: return IMG_INVALID_TIFF_ARGUMENTS;
     }
-    const int32_t iBitsPerPixel = iKind == IMG_KIND_BILEVEL ? 1 : (iKind == IMG_KIND_RGB ? 3 * iBits : iBits);
-    m_iBytesPerRow = (int64_t(iBitsPerPixel) * iWidth + 7) / 8;
+    m_iBytesPerRow = (int64_t(BitsPerPixel(iKind)) * iWidth + 7) / 8;
     if (m_iBytesPerRow > INT32_MAX / 2)
         return IMG_INVALID_TIFF_ARGUMENTS;
     m_iRowsPerStrip = static_cast<int32_t>(std::max<int64_t>(16, 8192 / m_iBytesPerRow));
@@ -144,8 +170,24 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     if (!m_bBigTiff && m_iCompression == TIF_COMPRESSION_NONE &&
         iCurrentSize + uint64_t(m_iBytesPerRow) * uint64_t(iHeight) + 4 * iStripsAnnounced > m_iClassicLimit)
         return IMG_FILE_EXCEEDS_LIMIT;
+    return IMG_OK;
+}
 
+int32_t CTIFWriter::BitsPerPixel(int32_t iKind) const
+{
+    return iKind == IMG_KIND_BILEVEL ? 1 : (iKind == IMG_KIND_RGB ? 3 * m_iBitsPerSample : m_iBitsPerSample);
+}
+
+bool CTIFWriter::UsesPredictor(int32_t iKind) const
+{
+    return iKind == IMG_KIND_RGB && m_iCompression == TIF_COMPRESSION_LZW;
+}
+
+uint32_t CTIFWriter::SetUpStages(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution,
+                                 const uint8_t* pPalette, int32_t iEntries)
+{
     // The stage in front of the file, told the kind with 16-bit samples as kinds of their own.
+    const int32_t iBits = m_iBitsPerSample;
     int32_t iStageKind = iKind, iStageWidth = iWidth;
     if (iBits == 16 && iKind == IMG_KIND_GRAY)
         iStageKind = IMG_KIND_GRAY16;
@@ -153,7 +195,7 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
         iStageKind = IMG_KIND_RGB48;
     else if (iBits == 4 && iKind != IMG_KIND_BILEVEL) {
         iStageKind = IMG_KIND_BILEVEL; // only the row length matters to the coders
-        iStageWidth = iBitsPerPixel * iWidth;
+        iStageWidth = BitsPerPixel(iKind) * iWidth;
     }
     m_bSwap16 = m_bBigEndian && iBits == 16 && iKind != IMG_KIND_BILEVEL;
     m_pFirstStage = nullptr;
@@ -175,71 +217,50 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     case TIF_COMPRESSION_PACKBITS: m_pCoder = &m_Packbit; break;
     default: break;
     }
-    const bool bPredictor = iKind == IMG_KIND_RGB && m_iCompression == TIF_COMPRESSION_LZW;
-    if (m_pCoder) {
-        uint32_t iResult = m_pCoder->BeginPage(iStageKind, iStageWidth, iHeight, iResolution, pPalette, iEntries);
+    if (!m_pCoder) {
+        m_LineBuffer.assign(static_cast<size_t>(m_iBytesPerRow), 0);
+        return IMG_OK;
+    }
+    uint32_t iResult = m_pCoder->BeginPage(iStageKind, iStageWidth, iHeight, iResolution, pPalette, iEntries);
+    if (iResult != IMG_OK)
+        return iResult;
+    m_pFirstStage = m_pCoder;
+    if (UsesPredictor(iKind)) {
+        m_Differencing.SetNext(m_pCoder);
+        m_Differencing.SetSwap16(m_bSwap16);
+        iResult = m_Differencing.BeginPage(iStageKind, iWidth, iHeight, iResolution, pPalette, iEntries);
         if (iResult != IMG_OK)
             return iResult;
-        m_pFirstStage = m_pCoder;
-        if (bPredictor) {
-            m_Differencing.SetNext(m_pCoder);
-            m_Differencing.SetSwap16(m_bSwap16);
-            iResult = m_Differencing.BeginPage(iStageKind, iWidth, iHeight, iResolution, pPalette, iEntries);
-            if (iResult != IMG_OK)
-                return iResult;
-            m_pFirstStage = &m_Differencing;
-        }
-    } else {
-        m_LineBuffer.assign(static_cast<size_t>(m_iBytesPerRow), 0);
+        m_pFirstStage = &m_Differencing;
     }
+    return IMG_OK;
+}
 
-    int64_t iProfileSize = 0;
-    if (m_pProfile) {
-        if (m_pProfile->Open() != 0)
-            return IMG_CANT_OPEN_ICC;
-        iProfileSize = std::max<int64_t>(m_pProfile->GetSize(), 0);
-        if (iProfileSize > UINT32_MAX) {
-            m_pProfile->Close();
-            return IMG_INVALID_TIFF_ARGUMENTS;
-        }
+uint32_t CTIFWriter::OpenProfile(int64_t& iProfileSize)
+{
+    iProfileSize = 0;
+    if (!m_pProfile)
+        return IMG_OK;
+    if (m_pProfile->Open() != 0)
+        return IMG_CANT_OPEN_ICC;
+    iProfileSize = std::max<int64_t>(m_pProfile->GetSize(), 0);
+    if (iProfileSize > UINT32_MAX) {
+        m_pProfile->Close();
+        return IMG_INVALID_TIFF_ARGUMENTS;
     }
+    return IMG_OK;
+}
 
-    // File header on the first page, else chain the new IFD to the last one.
-    uint64_t iIfdPos;
+uint32_t CTIFWriter::StartFileOrChain(uint64_t& iIfdPos)
+{
     // A file still open here has had all its pages taken back: it starts afresh.
     if (m_bAppend && !m_Out.IsOpen() && ::access(m_szFileName.c_str(), F_OK) == 0) {
         const uint32_t iResult = OpenForAppend();
-        if (iResult != IMG_OK) {
-            if (m_pProfile)
-                m_pProfile->Close();
+        if (iResult != IMG_OK)
             return iResult;
-        }
     }
-    if (!m_Out.IsOpen() || m_iPageCount == 0) {
-        if (!m_Out.Open(m_szFileName)) {
-            if (m_pProfile)
-                m_pProfile->Close();
-            return IMG_CANT_OPEN_TIF;
-        }
-        std::vector<uint8_t> h;
-        h.push_back(m_bBigEndian ? 'M' : 'I');
-        h.push_back(m_bBigEndian ? 'M' : 'I');
-        if (m_bBigTiff) {
-            Put16(h, 43);
-            Put16(h, 8);
-            Put16(h, 0);
-            Put64(h, 16);
-            iIfdPos = 16;
-        } else {
-            Put16(h, 42);
-            Put32(h, 8);
-            iIfdPos = 8;
-        }
-        m_Out.Write(h.data(), h.size());
-        m_iPrevNextIfdPos = 0;
-        m_PageMarks.clear();
-        m_CurrentMark = CPageMark{0, 0};
-    } else {
+    if (m_Out.IsOpen() && m_iPageCount > 0) {
+        // A later page: its IFD goes at the (even) end and the last IFD points at it.
         m_CurrentMark = CPageMark{m_Out.Position(), m_iNextIfdPos};
         m_Out.AlignEven();
         iIfdPos = m_Out.Position();
@@ -247,13 +268,40 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
         PutOffset(v, iIfdPos);
         m_Out.Patch(m_iNextIfdPos, v.data(), v.size());
         m_iPrevNextIfdPos = m_iNextIfdPos;
+        return IMG_OK;
     }
+    if (!m_Out.Open(m_szFileName))
+        return IMG_CANT_OPEN_TIF;
+    std::vector<uint8_t> h;
+    h.push_back(m_bBigEndian ? 'M' : 'I');
+    h.push_back(m_bBigEndian ? 'M' : 'I');
+    if (m_bBigTiff) {
+        Put16(h, 43);
+        Put16(h, 8);
+        Put16(h, 0);
+        Put64(h, 16);
+        iIfdPos = 16;
+    } else {
+        Put16(h, 42);
+        Put32(h, 8);
+        iIfdPos = 8;
+    }
+    m_Out.Write(h.data(), h.size());
+    m_iPrevNextIfdPos = 0;
+    m_PageMarks.clear();
+    m_CurrentMark = CPageMark{0, 0};
+    return IMG_OK;
+}
 
+std::vector<CTIFWriter::CIfdEntry> CTIFWriter::PageEntries(int32_t iKind, int32_t iWidth, int32_t iHeight,
+                                                           int32_t iResolution, const uint8_t* pPalette,
+                                                           int32_t iEntries, int64_t iProfileSize) const
+{
     // The entries, in tag order.
-    std::vector<CEntry> entries;
-    auto add = [&](uint16_t iTag, uint16_t iType, uint64_t iCount, std::vector<uint8_t> value) {
+    std::vector<CIfdEntry> entries;
+    auto add = [&](ETifTag eTag, ETifType eType, uint64_t iCount, std::vector<uint8_t> value) {
         const uint64_t iSize = value.size();
-        entries.push_back(CEntry{iTag, iType, iCount, std::move(value), iSize});
+        entries.push_back(CIfdEntry{eTag, eType, iCount, std::move(value), iSize});
     };
     auto shorts = [&](std::initializer_list<uint16_t> values) {
         std::vector<uint8_t> v;
@@ -272,44 +320,43 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
         Put32(v, 1000);
         return v;
     };
+    const int32_t iBits = m_iBitsPerSample;
     const bool bRGB = iKind == IMG_KIND_RGB;
-    add(256, TT_LONG, 1, longs(static_cast<uint32_t>(iWidth)));
-    add(257, TT_LONG, 1, longs(static_cast<uint32_t>(iHeight)));
-    const size_t iImageLengthEntry = 1;
+    add(TIF_TAG_IMAGE_WIDTH, TIF_TYPE_LONG, 1, longs(static_cast<uint32_t>(iWidth)));
+    add(TIF_TAG_IMAGE_LENGTH, TIF_TYPE_LONG, 1, longs(static_cast<uint32_t>(iHeight)));
     if (iKind != IMG_KIND_BILEVEL)
-        add(258, TT_SHORT, bRGB ? 3 : 1,
+        add(TIF_TAG_BITS_PER_SAMPLE, TIF_TYPE_SHORT, bRGB ? 3 : 1,
             bRGB ? shorts({uint16_t(iBits), uint16_t(iBits), uint16_t(iBits)}) : shorts({uint16_t(iBits)}));
-    add(259, TT_SHORT, 1, shorts({TifCompressionTag(m_iCompression)}));
+    add(TIF_TAG_COMPRESSION, TIF_TYPE_SHORT, 1, shorts({TifCompressionTag(m_iCompression)}));
     uint16_t iPhotometric = 1;
     if (iKind == IMG_KIND_BILEVEL)
-        iPhotometric = bCCITT ? 0 : 1;
+        iPhotometric = IsCCITT() ? 0 : 1;
     else if (bRGB)
         iPhotometric = m_bLab ? 8 : 2;
     else if (iKind == IMG_KIND_PALETTE)
         iPhotometric = 3;
-    add(262, TT_SHORT, 1, shorts({iPhotometric}));
+    add(TIF_TAG_PHOTOMETRIC, TIF_TYPE_SHORT, 1, shorts({iPhotometric}));
     if (!m_szDescription.empty()) {
         std::vector<uint8_t> v(m_szDescription.begin(), m_szDescription.end());
         v.push_back(0);
         const uint64_t iCount = v.size();
-        add(270, TT_ASCII, iCount, std::move(v));
+        add(TIF_TAG_IMAGE_DESCRIPTION, TIF_TYPE_ASCII, iCount, std::move(v));
     }
-    const size_t iStripOffsetsEntry = entries.size();
-    add(273, m_bBigTiff ? TT_LONG8 : TT_LONG, 1, m_bBigTiff ? std::vector<uint8_t>(8, 0) : std::vector<uint8_t>(4, 0));
+    add(TIF_TAG_STRIP_OFFSETS, m_bBigTiff ? TIF_TYPE_LONG8 : TIF_TYPE_LONG, 1,
+        std::vector<uint8_t>(m_bBigTiff ? 8 : 4, 0));
     if (bRGB)
-        add(277, TT_SHORT, 1, shorts({3}));
-    add(278, TT_LONG, 1, longs(static_cast<uint32_t>(m_iRowsPerStrip)));
-    const size_t iStripByteCountsEntry = entries.size();
-    add(279, TT_LONG, 1, longs(0));
-    add(282, TT_RATIONAL, 1, rational(iResolution));
-    add(283, TT_RATIONAL, 1, rational(m_iYResolution > 0 ? m_iYResolution : iResolution));
+        add(TIF_TAG_SAMPLES_PER_PIXEL, TIF_TYPE_SHORT, 1, shorts({3}));
+    add(TIF_TAG_ROWS_PER_STRIP, TIF_TYPE_LONG, 1, longs(static_cast<uint32_t>(m_iRowsPerStrip)));
+    add(TIF_TAG_STRIP_BYTE_COUNTS, TIF_TYPE_LONG, 1, longs(0));
+    add(TIF_TAG_X_RESOLUTION, TIF_TYPE_RATIONAL, 1, rational(iResolution));
+    add(TIF_TAG_Y_RESOLUTION, TIF_TYPE_RATIONAL, 1, rational(m_iYResolution > 0 ? m_iYResolution : iResolution));
     if (m_iCompression == TIF_COMPRESSION_G3)
-        add(292, TT_LONG, 1, longs(0));
+        add(TIF_TAG_T4_OPTIONS, TIF_TYPE_LONG, 1, longs(0));
     if (m_iCompression == TIF_COMPRESSION_G4)
-        add(293, TT_LONG, 1, longs(0));
-    add(296, TT_SHORT, 1, shorts({2}));
-    if (bPredictor)
-        add(317, TT_SHORT, 1, shorts({2}));
+        add(TIF_TAG_T6_OPTIONS, TIF_TYPE_LONG, 1, longs(0));
+    add(TIF_TAG_RESOLUTION_UNIT, TIF_TYPE_SHORT, 1, shorts({2}));
+    if (UsesPredictor(iKind))
+        add(TIF_TAG_PREDICTOR, TIF_TYPE_SHORT, 1, shorts({2}));
     if (iKind == IMG_KIND_PALETTE) {
         // One table per channel with an entry for every index the depth allows.
         const int32_t iColors = 1 << iBits;
@@ -317,12 +364,16 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
         for (int32_t c = 2; c >= 0; --c) // red, green, blue from blue-green-red entries
             for (int32_t i = 0; i < iColors; ++i)
                 Put16(v, i < iEntries ? static_cast<uint16_t>(pPalette[4 * i + c] * 257) : 0);
-        add(320, TT_SHORT, uint64_t(3 * iColors), std::move(v));
+        add(TIF_TAG_COLOR_MAP, TIF_TYPE_SHORT, uint64_t(3 * iColors), std::move(v));
     }
-    if (m_pProfile) {
-        entries.push_back(CEntry{34675, TT_UNDEFINED, uint64_t(iProfileSize), {}, uint64_t(iProfileSize)});
-    }
+    if (m_pProfile) // streamed from the source when the IFD is written
+        entries.push_back(CIfdEntry{TIF_TAG_ICC_PROFILE, TIF_TYPE_UNDEFINED, uint64_t(iProfileSize), {},
+                                    uint64_t(iProfileSize)});
+    return entries;
+}
 
+uint32_t CTIFWriter::WriteIfd(const std::vector<CIfdEntry>& entries, uint64_t iIfdPos, int64_t iProfileSize)
+{
     const uint64_t iEntrySize = m_bBigTiff ? 20 : 12;
     const uint64_t iInline = m_bBigTiff ? 8 : 4;
     const uint64_t iHead = m_bBigTiff ? 8 : 2;
@@ -337,17 +388,22 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
             iAt += entries[i].m_iValueSize;
         }
     }
-    if (!m_bBigTiff && iAt > m_iClassicLimit) {
-        if (m_pProfile)
-            m_pProfile->Close();
+    if (!m_bBigTiff && iAt > m_iClassicLimit)
         return IMG_FILE_EXCEEDS_LIMIT;
-    }
     std::vector<uint8_t> ifd;
     m_bBigTiff ? Put64(ifd, entries.size()) : Put16(ifd, static_cast<uint16_t>(entries.size()));
     for (size_t i = 0; i < entries.size(); ++i) {
-        const CEntry& e = entries[i];
-        Put16(ifd, e.m_iTag);
-        Put16(ifd, e.m_iType);
+        const CIfdEntry& e = entries[i];
+        const uint64_t iEntryPos = iIfdPos + iHead + iEntrySize * i;
+        // Where EndPage patches in the height and the strip arrays.
+        if (e.m_eTag == TIF_TAG_IMAGE_LENGTH)
+            m_iImageLengthPos = iEntryPos + (m_bBigTiff ? 12 : 8);
+        else if (e.m_eTag == TIF_TAG_STRIP_OFFSETS)
+            m_iStripOffsetsEntry = iEntryPos;
+        else if (e.m_eTag == TIF_TAG_STRIP_BYTE_COUNTS)
+            m_iStripByteCountsEntry = iEntryPos;
+        Put16(ifd, e.m_eTag);
+        Put16(ifd, e.m_eType);
         m_bBigTiff ? Put64(ifd, e.m_iCount) : Put32(ifd, static_cast<uint32_t>(e.m_iCount));
         if (e.m_iValueSize > iInline) {
             PutOffset(ifd, valueOffsets[i]);
@@ -358,16 +414,13 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
     }
     m_iNextIfdPos = iIfdPos + ifd.size();
     PutOffset(ifd, 0);
-    m_iImageLengthPos = iIfdPos + iHead + iEntrySize * iImageLengthEntry + (m_bBigTiff ? 12 : 8);
-    m_iStripOffsetsEntry = iIfdPos + iHead + iEntrySize * iStripOffsetsEntry;
-    m_iStripByteCountsEntry = iIfdPos + iHead + iEntrySize * iStripByteCountsEntry;
     m_Out.Write(ifd.data(), ifd.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].m_iValueSize <= iInline)
+    for (const CIfdEntry& e : entries) {
+        if (e.m_iValueSize <= iInline)
             continue;
         m_Out.AlignEven();
-        if (entries[i].m_iTag != 34675) {
-            m_Out.Write(entries[i].m_Value.data(), entries[i].m_Value.size());
+        if (e.m_eTag != TIF_TAG_ICC_PROFILE) {
+            m_Out.Write(e.m_Value.data(), e.m_Value.size());
             continue;
         }
         // The profile comes in blocks of 500 bytes; a short read leaves zeros.
@@ -388,26 +441,23 @@ uint32_t CTIFWriter::DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight,
             iLeft -= n;
         }
     }
-    if (m_pProfile)
-        m_pProfile->Close();
-    if (m_pProfile && iProfileSize > 0 && iProfileSize <= int64_t(iInline)) {
-        // A tiny profile stands in its entry: write it there.
-        for (size_t i = 0; i < entries.size(); ++i)
-            if (entries[i].m_iTag == 34675 && m_pProfile->Open() == 0) {
-                uint8_t small[8] = {};
-                m_pProfile->Read(small, iProfileSize);
-                m_pProfile->Close();
-                m_Out.Patch(iIfdPos + iHead + iEntrySize * i + (m_bBigTiff ? 12 : 8), small,
-                            static_cast<size_t>(iProfileSize));
-            }
-    }
-    m_Out.Reserve(static_cast<size_t>(m_iBytesPerRow) * static_cast<size_t>(m_iRowsPerStrip));
-    m_Strips.clear();
-    m_iKind = iKind;
-    m_iRowsWritten = 0;
-    m_iRowsAnnounced = iHeight;
-    m_bInPage = true;
+    m_iIccEntryPos = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].m_eTag == TIF_TAG_ICC_PROFILE)
+            m_iIccEntryPos = iIfdPos + iHead + iEntrySize * i;
     return IMG_OK;
+}
+
+void CTIFWriter::WriteTinyProfileInline(int64_t iProfileSize)
+{
+    // A tiny profile stands in its entry: write it there.
+    const int64_t iInline = m_bBigTiff ? 8 : 4;
+    if (!m_pProfile || iProfileSize <= 0 || iProfileSize > iInline || m_iIccEntryPos == 0 || m_pProfile->Open() != 0)
+        return;
+    uint8_t small[8] = {};
+    m_pProfile->Read(small, iProfileSize);
+    m_pProfile->Close();
+    m_Out.Patch(m_iIccEntryPos + (m_bBigTiff ? 12 : 8), small, static_cast<size_t>(iProfileSize));
 }
 
 uint32_t CTIFWriter::OpenForAppend()

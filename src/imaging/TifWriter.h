@@ -71,8 +71,24 @@ private:
         uint64_t m_iOffset;
         uint32_t m_iByteCount;
     };
+    struct CIfdEntry;
+    // A page begins in steps: the arguments checked and the strip size set,
+    // the coder stages chosen, the profile opened, the file started or the
+    // page chained to the last, the entries put together and written.
     uint32_t DoBeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution,
                          const uint8_t* pPalette, int32_t iEntries);
+    uint32_t CheckPage(int32_t iKind, int32_t iWidth, int32_t iHeight, const uint8_t* pPalette, int32_t iEntries);
+    uint32_t SetUpStages(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution,
+                         const uint8_t* pPalette, int32_t iEntries);
+    uint32_t OpenProfile(int64_t& iProfileSize);
+    uint32_t StartFileOrChain(uint64_t& iIfdPos);
+    std::vector<CIfdEntry> PageEntries(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution,
+                                       const uint8_t* pPalette, int32_t iEntries, int64_t iProfileSize) const;
+    uint32_t WriteIfd(const std::vector<CIfdEntry>& entries, uint64_t iIfdPos, int64_t iProfileSize);
+    void WriteTinyProfileInline(int64_t iProfileSize);
+    bool IsCCITT() const { return m_iCompression >= TIF_COMPRESSION_MH && m_iCompression <= TIF_COMPRESSION_G4; }
+    int32_t BitsPerPixel(int32_t iKind) const;
+    bool UsesPredictor(int32_t iKind) const;
     uint32_t DoWriteLine();
     uint32_t DoEndPage();
     void Fail();
@@ -105,6 +121,7 @@ private:
     uint64_t m_iStripOffsetsEntry = 0;
     uint64_t m_iStripByteCountsEntry = 0;
     uint64_t m_iNextIfdPos = 0;
+    uint64_t m_iIccEntryPos = 0;
     uint64_t m_iPrevNextIfdPos = 0;
     uint64_t m_iEndOfFile = 0;
     int32_t m_iCompression = TIF_COMPRESSION_NONE;

@@ -1,0 +1,36 @@
+#pragma once
+// The TIFF tags and field types this program writes and reads, one list for
+// the writer and the reader.
+#include <cstdint>
+
+enum ETifTag : uint16_t {
+    TIF_TAG_IMAGE_WIDTH = 256,
+    TIF_TAG_IMAGE_LENGTH = 257,
+    TIF_TAG_BITS_PER_SAMPLE = 258,
+    TIF_TAG_COMPRESSION = 259,
+    TIF_TAG_PHOTOMETRIC = 262,
+    TIF_TAG_FILL_ORDER = 266,
+    TIF_TAG_IMAGE_DESCRIPTION = 270,
+    TIF_TAG_STRIP_OFFSETS = 273,
+    TIF_TAG_SAMPLES_PER_PIXEL = 277,
+    TIF_TAG_ROWS_PER_STRIP = 278,
+    TIF_TAG_STRIP_BYTE_COUNTS = 279,
+    TIF_TAG_X_RESOLUTION = 282,
+    TIF_TAG_Y_RESOLUTION = 283,
+    TIF_TAG_PLANAR_CONFIGURATION = 284,
+    TIF_TAG_T4_OPTIONS = 292,
+    TIF_TAG_T6_OPTIONS = 293,
+    TIF_TAG_RESOLUTION_UNIT = 296,
+    TIF_TAG_PREDICTOR = 317,
+    TIF_TAG_COLOR_MAP = 320,
+    TIF_TAG_ICC_PROFILE = 34675,
+};
+
+enum ETifType : uint16_t {
+    TIF_TYPE_ASCII = 2,
+    TIF_TYPE_SHORT = 3,
+    TIF_TYPE_LONG = 4,
+    TIF_TYPE_RATIONAL = 5,
+    TIF_TYPE_UNDEFINED = 7,
+    TIF_TYPE_LONG8 = 16,
+};
