@@ -23,6 +23,7 @@
 #include "imaging/TifReader.h"
 #include "imaging/TifWriter.h"
 #include "platform/Log.h"
+#include "platform/ResourceLimits.h"
 #include "platform/Signals.h"
 
 namespace {
@@ -117,7 +118,10 @@ uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath, std::string& szDe
     CWideningReceiver receiver(&pic);
     CTifPageInfo info;
     info.m_iCompression = -1; // stays so when the page's tags could not be read
-    const uint32_t r = ReadFirstTiffPage(receiver, szPath, &info);
+    std::string szProblem;
+    const uint32_t r = ReadFirstTiffPage(receiver, szPath, &info, &szProblem);
+    if (r != IMG_OK && !szProblem.empty())
+        szDetail = ": " + szProblem;
     if (r == IMG_UNSUPPORTED_TIF && info.m_iCompression >= 0) {
         // Say which part of the page is beyond us, so the technician knows what to re-export.
         const int32_t iCompression = info.m_iCompression;
@@ -135,6 +139,8 @@ uint32_t LoadAnyTiff(CPicture& pic, const std::string& szPath, std::string& szDe
 // Qt's reader for the everyday formats; gray stays gray, the rest becomes RGB.
 bool LoadWithQt(const std::string& szPath, CPicture& pic, std::string& szError)
 {
+    // Qt's own cap on a decoded picture, held to the program's one limit.
+    QImageReader::setAllocationLimit(static_cast<int>(std::min<uint64_t>(MaxAllocationBytes() >> 20, INT32_MAX)));
     QImageReader reader(QString::fromLocal8Bit(szPath.c_str()));
     QImage img = reader.read();
     if (img.isNull()) {
