@@ -17,6 +17,7 @@
 #include "ScanCommands.h"
 #include "calibration/StitchAndAlignment.h"
 #include "datafiles/ProgramErrors.h"
+#include "platform/AtomicFile.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 #include "scanner/ContScan.h"
@@ -227,10 +228,7 @@ int RunSoak(const CAlignOptions& o)
         std::array<double, 8> offsets{};
         int32_t iCameras = 0;
         const std::string szScenario = SoakScenario(rng, o, offsets, iCameras);
-        if (std::FILE* f = std::fopen(szIni.c_str(), "wb")) {
-            std::fputs(szScenario.c_str(), f);
-            std::fclose(f);
-        }
+        WriteFileAtomically(szIni, szScenario.data(), szScenario.size());
         ::setenv("LUMORA_SIM_CONFIG", szIni.c_str(), 1);
         CScanner scanner;
         int iExit = 0;
