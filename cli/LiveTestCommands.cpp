@@ -100,7 +100,9 @@ void AddLiveTestCommands(CLI::App& scannerCommand, int& iExit)
     pPos->add_option("--frames", o->m_iFrames, "Frames to measure (20)")->check(CLI::Range(1, 100000));
     CLI::App* pCar = pTest->add_subcommand("carriage", "Mirror carriage adjustment test; writes the result file");
     pCar->add_option("-o,--output", o->m_szOut, "Result file (\"Vertical Camera Verification.VCV\")");
-    pCar->add_option("--speed", o->m_iSpeed, "Scan speed (100)")->check(CLI::Range(1, 1000));
+    pCar->add_option("--speed", o->m_iSpeed,
+                     "Carriage speed in tenths of an inch per second (100); the dialog's Fast is 25, Middel 10, Slow 5")
+        ->check(CLI::Range(1, 255));
     for (CLI::App* p : {pPos, pCar}) {
         p->add_flag("--json", o->m_bJson, "Machine-readable output");
         p->add_option("--handle", o->m_hScanner, "Scanner handle (default: the first scanner)");

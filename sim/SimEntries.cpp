@@ -233,9 +233,14 @@ int32_t ReadImage(CLibrary& lib, CDevice& d, uint8_t* pBuffer, int32_t iLength, 
         const int64_t iLeft = (static_cast<int64_t>(s.m_iPaperLength) - d.m_iScanStartPosition) * iYResolution / 1200;
         iLines = std::min(iLines, std::max<int64_t>(iLeft - d.m_iLinesDelivered, 1));
     }
-    if (s.m_dScanSpeed > 0) {
+    // The window's second vendor byte asks for a carriage speed in tenths of
+    // an inch per second; the sensor's own pace is a limit as well.
+    double dSpeed = s.m_dScanSpeed;
+    if (const double dCarriage = w.m_Bytes.size() > 82 ? w.m_Bytes[82] / 10.0 : 0.0; bMoving && dCarriage > 0)
+        dSpeed = dSpeed > 0 ? std::min(dSpeed, dCarriage) : dCarriage;
+    if (dSpeed > 0) {
         // Lines come no faster than the sensor takes them.
-        const double dMade = static_cast<double>(iNow - d.m_iScanStartMs) * s.m_dScanSpeed * iYResolution / 1000.0;
+        const double dMade = static_cast<double>(iNow - d.m_iScanStartMs) * dSpeed * iYResolution / 1000.0;
         iLines = std::min<int64_t>(iLines, std::max<int64_t>(static_cast<int64_t>(dMade) - d.m_iLinesDelivered, 0));
     }
     if (iLines <= 0)

@@ -289,14 +289,19 @@ bool C3X::RoughWindow(int32_t iCamera, int32_t iSide, int32_t iLineLength, int32
         return false;
     const int32_t iDpi = std::max(l.m_iDPI, 1);
     const int32_t iStart = l.CameraOffset(iCamera), iPixels = l.m_iCameraPixels[iCamera];
-    const int32_t iHalf = iDpi / 2;
+    // A stitch area reaches half the overlap plus 0.2 inch into the camera
+    // from its dark end. The overlap is a pixel count of the scanner, so at a
+    // low resolution it covers more of the sheet: half an inch left no card
+    // before the area at 300 dpi, and the rough finder's left end fell on
+    // the window start. 0.8 inch holds the area and the card before it.
+    const int32_t iReach = iDpi * 8 / 10;
     switch (iSide) {
     case X3_LEFT:
         iFirst = iStart;
-        iLast = iStart + iHalf;
+        iLast = iStart + iReach;
         break;
     case X3_RIGHT:
-        iFirst = iStart + iPixels - iHalf;
+        iFirst = iStart + iPixels - iReach;
         iLast = iStart + iPixels - 1;
         break;
     default: {

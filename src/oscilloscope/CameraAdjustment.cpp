@@ -1,5 +1,6 @@
 #include "oscilloscope/CameraAdjustment.h"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 
@@ -12,11 +13,61 @@ std::string COscAdjustResult::Text() const
     if (!m_bRan)
         return "Camera Adjustment: colour recordings only";
     std::string sz = FormatText("Camera Adjustment (%d dpi, type %d):", m_iOpticalResolution, m_iScannerType);
-    for (int32_t c = 0; c < m_iCameraCount; ++c)
+    for (int32_t c = 0; c < m_iCameraCount; ++c) {
         sz += m_bMeasured[size_t(c)] ? FormatText("  %c %+.1f", char('A' + c), m_dDistance[size_t(c)])
                                      : FormatText("  %c n/a", char('A' + c));
+        if (m_bWidthMeasured[size_t(c)])
+            sz += FormatText(" (width %+.1f)", m_dWidth[size_t(c)]);
+    }
     return sz;
 }
+
+bool HasScanWidthStep(int32_t iScannerType)
+{
+    switch (iScannerType) {
+    case 5: case 17: case 28: case 29: case 30: return true;
+    default: return false;
+    }
+}
+
+namespace {
+
+// The two stitch marks a camera shares with its neighbours lie one camera
+// pitch apart on the sheet. A view w pixels wider than nominal sees that
+// pitch P in P x active / (active + w) pixels. A recording does not carry the
+// scanner's stitch positions, so the pitch is the median spacing of the
+// cameras that show both marks: one camera off in width stands out against
+// the others.
+void ScanWidthStep(const C3X_KPlate& x, COscAdjustResult& r)
+{
+    std::vector<double> spacings;
+    std::array<double, OSC_MAX_CAMERAS> spacing{};
+    for (int32_t c = 0; c < r.m_iCameraCount; ++c) {
+        const double dLeft = x.m_dGroup_Center[c][X3_LEFT], dRight = x.m_dGroup_Center[c][X3_RIGHT];
+        if (dLeft > 0 && dRight > dLeft && x.GetError(c, X3_LEFT) == 0 && x.GetError(c, X3_RIGHT) == 0) {
+            spacing[size_t(c)] = dRight - dLeft;
+            spacings.push_back(dRight - dLeft);
+        }
+    }
+    r.m_bWidthStep = true;
+    if (spacings.size() < 2)
+        return;
+    std::sort(spacings.begin(), spacings.end());
+    const size_t n = spacings.size();
+    const double dPitch = n % 2 ? spacings[n / 2] : (spacings[n / 2 - 1] + spacings[n / 2]) / 2;
+    for (int32_t c = 0; c < r.m_iCameraCount; ++c) {
+        if (spacing[size_t(c)] <= 0)
+            continue;
+        const double dActive = x.m_Layout.ActivePixels(c);
+        r.m_dWidth[size_t(c)] = (dPitch - spacing[size_t(c)]) * dActive / spacing[size_t(c)];
+        r.m_bWidthMeasured[size_t(c)] = true;
+        Log_Msg(FormatText("COscilloscope_Dialog::CameraAdjustment scan width camera %c: marks %.2f apart, pitch %.2f, "
+                           "width %+.2f",
+                           char('A' + c), spacing[size_t(c)], dPitch, r.m_dWidth[size_t(c)]));
+    }
+}
+
+} // namespace
 
 COscCameraAdjustment::COscCameraAdjustment() = default;
 COscCameraAdjustment::~COscCameraAdjustment() = default;
@@ -48,7 +99,11 @@ COscAdjustResult COscCameraAdjustment::Run(const COscRecording& rec, int64_t iLi
     for (int32_t c = 0; c < r.m_iCameraCount; ++c) {
         r.m_dDistance[size_t(c)] = m_pEngine->m_dMeasured[size_t(c)];
         r.m_bMeasured[size_t(c)] = m_pEngine->m_bMeasured[size_t(c)];
+        for (int32_t iSide = 0; iSide < 3; ++iSide)
+            r.m_dMarks[size_t(c)][size_t(iSide)] = m_pEngine->m_X.m_dGroup_Center[c][iSide];
     }
+    if (HasScanWidthStep(r.m_iScannerType))
+        ScanWidthStep(m_pEngine->m_X, r);
     r.m_bRan = true;
     Log_Msg("COscilloscope_Dialog::CameraAdjustment " + r.Text());
     return r;

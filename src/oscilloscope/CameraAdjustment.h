@@ -23,6 +23,14 @@ struct COscAdjustResult {
     int32_t m_iCameraCount = 0;
     std::array<double, OSC_MAX_CAMERAS> m_dDistance{};  // pixels; positive: the camera looks too far right
     std::array<bool, OSC_MAX_CAMERAS> m_bMeasured{};
+    // The scan width step (scanner types 5, 17, 28, 29, 30): how much wider
+    // than the line's reference each camera's view is, pixels. Measured for
+    // cameras that show both stitch marks they share with their neighbours.
+    bool m_bWidthStep = false;
+    std::array<double, OSC_MAX_CAMERAS> m_dWidth{};
+    std::array<bool, OSC_MAX_CAMERAS> m_bWidthMeasured{};
+    // Stitch mark centres found (line pixels; 0 = none): left, right, middle.
+    std::array<std::array<double, 3>, OSC_MAX_CAMERAS> m_dMarks{};
     // "Camera Adjustment  A +0.4  B -1.2  C n/a ..." for the dialog.
     std::string Text() const;
 };
@@ -40,6 +48,9 @@ private:
     CScannerFixed m_Fixed{0, 0, 0};
     std::unique_ptr<COscilloscopeStitchAndAlignment> m_pEngine;
 };
+
+// Scanner types whose camera adjustment measures the scan width too.
+bool HasScanWidthStep(int32_t iScannerType);
 
 // Tags for the overview at each camera's lens axis: 2 (green) within a pixel
 // of its place, 1 (red) further off, 3 (blue) not measured. Empty when the

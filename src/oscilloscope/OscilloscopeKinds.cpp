@@ -1,18 +1,12 @@
 #include "oscilloscope/OscilloscopeKinds.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <optional>
 
 #include "oscilloscope/FocusEvaluation.h"
 #include "oscilloscope/OscilloscopeLive.h"
 #include "oscilloscope/OscilloscopeModel.h"
 #include "oscilloscope/OscilloscopeRecording.h"
-#include "platform/AtomicFile.h"
 #include "platform/Log.h"
-#include "scanner/ScanLibrary.h"
-#include "scanner/Scanner.h"
 #include "scanner/ScannerVariants.h"
 
 namespace {
@@ -87,76 +81,6 @@ void DescribeRecording(const std::string& /*szAs*/, CFileDescription& desc)
         desc.m_Extra.Set("focus", FocusJson(rec));
 }
 
-// A scenario for the simulated scanner, used for one recording and removed again.
-struct CSimSession {
-    std::string m_szIni;
-    std::optional<std::string> m_Old, m_OldState;
-    CSimSession(const std::string& szDir, const std::string& szScenario)
-    {
-        m_szIni = szDir + ".oscilloscope-sample.ini";
-        WriteFileAtomically(m_szIni, szScenario.data(), szScenario.size());
-        if (const char* p = std::getenv("LUMORA_SIM_CONFIG"))
-            m_Old = p;
-        if (const char* p = std::getenv("LUMORA_SIM_STATE"))
-            m_OldState = p;
-        setenv("LUMORA_SIM_CONFIG", m_szIni.c_str(), 1);
-        setenv("LUMORA_SIM_STATE", "none", 1);
-    }
-    ~CSimSession()
-    {
-        if (m_Old)
-            setenv("LUMORA_SIM_CONFIG", m_Old->c_str(), 1);
-        else
-            unsetenv("LUMORA_SIM_CONFIG");
-        if (m_OldState)
-            setenv("LUMORA_SIM_STATE", m_OldState->c_str(), 1);
-        else
-            unsetenv("LUMORA_SIM_STATE");
-        std::remove(m_szIni.c_str());
-    }
-};
-
-bool RecordSample(const std::string& szDir, const std::string& szScenario, int32_t iLines, bool bColor,
-                  COscRecording& rec)
-{
-    CSimSession session(szDir, szScenario);
-    if (!ZelLib::EnsureLoaded())
-        return false;
-    CScanner scanner;
-    if (scanner.OpenScanner(1, false) != 0) {
-        scanner.CloseLibrary();
-        return false;
-    }
-    // The sheet goes under the cameras first, as a technician would load it.
-    int32_t iState = 0, iPosition = 0;
-    if (scanner.HasStatusBlock() && scanner.GetPaperState(iState, iPosition) && iState != ZEL_PS_READY &&
-        iState != ZEL_PS_READY_BUT_MOVED && iState != ZEL_PS_NOT_PRESENT && scanner.CanPaperBeLoaded())
-        scanner.LoadPaper(false);
-    std::string szError;
-    const int32_t iError = RecordOscilloscopeLines(scanner, iLines, bColor, rec, szError);
-    scanner.CloseScanner(true);
-    if (iError != 0)
-        Log_Msg_Txt("Oscilloscope samples: recording failed", szError);
-    return iError == 0;
-}
-
-std::string Scenario(int32_t iCameras, bool bColor, int32_t iGeneration, int32_t iType, int32_t iFineLines)
-{
-    std::string sz = FormatText("[Device]\nNames=Lumora SimScan %d %s\nTimeScale=200\n"
-                      "[Model]\nType=%d\nColor=%d\nCameras=%d\nOpticalResolution=600\nGeneration=%d\n"
-                      "ScanWidth=%d\n"
-                      "[Sheet]\nKind=calibration\nFineLines=%d\n"
-                      "[Noise]\nSigma=0.6\nSeed=7\n",
-                      iCameras * 9, bColor ? "Colour" : "Mono", iType, bColor ? 1 : 0, iCameras, iGeneration,
-                      iCameras * 10800, iFineLines);
-    // Offset-corrected front ends read the covered pixels at 0, so the
-    // stitch wires show where each camera starts to see light; camera B is
-    // out of focus, which the focus evaluation must find.
-    for (int32_t c = 0; c < iCameras; ++c)
-        sz += FormatText("[Camera.%c]\nBlack=0\n%s", char('A' + c), c == 1 ? "Blur=2\n" : "");
-    return sz;
-}
-
 std::vector<std::string> WriteSamples(const std::string& szDirIn)
 {
     const std::string szDir = szDirIn.empty() || szDirIn.back() == '/' ? szDirIn : szDirIn + "/";
@@ -178,27 +102,31 @@ std::vector<std::string> WriteSamples(const std::string& szDirIn)
         {"mtf.con", 4, true, 6, 5, 1, true, 4},
     };
     for (const CSample& s : samples) {
+        COscSimScenario scenario;
+        scenario.m_iCameras = s.m_iCameras;
+        scenario.m_bColor = s.m_bColor;
+        scenario.m_iGeneration = s.m_iGeneration;
+        scenario.m_iType = s.m_iType;
+        scenario.m_iFineLines = s.m_iFineLines;
+        // The MTF scanner's camera C looks 1.5 pixels too far right.
+        if (s.m_bMTF)
+            scenario.m_dOffsetX[2] = 1.5;
         COscRecording rec;
-        if (!RecordSample(szDir, Scenario(s.m_iCameras, s.m_bColor, s.m_iGeneration, s.m_iType, s.m_iFineLines), s.m_iLines,
-                          s.m_bColor, rec))
+        std::string szError;
+        if (!RecordSimulatorLines(szDir, scenario, s.m_iLines, rec, szError)) {
+            Log_Msg_Txt("Oscilloscope samples: recording failed", szError);
             continue;
+        }
         if (s.m_bMTF) {
-            rec.m_bMTF = true;
-            rec.m_iLines = 1;
-            for (auto& plane : rec.m_Planes)
-                if (!plane.empty())
-                    plane.resize(size_t(rec.m_iPixelsPerLine));
-            // Width and centre of each camera's view in pixels, and the three MTF figures.
-            for (int32_t c = 0; c < rec.m_iCameraCount; ++c) {
-                rec.m_MtfArrays[0].push_back(rec.m_CameraPix[size_t(c)]);
-                rec.m_MtfArrays[1].push_back(rec.m_CameraPix[size_t(c)] / 2);
-                rec.m_MtfArrays[2].push_back(62 - 3 * c);
-                rec.m_MtfArrays[3].push_back(48 - 2 * c);
-                rec.m_MtfArrays[4].push_back(31 - c);
+            scenario.m_iFineLines = 0;
+            COscRecording plain;
+            if (!RecordSimulatorLines(szDir, scenario, 1, plain, szError)) {
+                Log_Msg_Txt("Oscilloscope samples: recording failed", szError);
+                continue;
             }
+            MakeMtfRecording(rec, plain);
         }
         const std::string szPath = szDir + s.m_szName;
-        std::string szError;
         if (WriteOscilloscopeFile(szPath, rec, &szError))
             written.push_back(szPath);
         else

@@ -1,12 +1,22 @@
 #include "oscilloscope/OscilloscopeLive.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 #include "imaging/Picture.h"
+#include "oscilloscope/CameraAdjustment.h"
+#include "oscilloscope/FocusEvaluation.h"
+#include "oscilloscope/OscilloscopeModel.h"
+#include "platform/AtomicFile.h"
 #include "platform/Log.h"
+#include "scanner/ScanLibrary.h"
 #include "scanner/ContScan.h"
 #include "scanner/Scanner.h"
 #include "scanner/ScannerIdBlock.h"
+#include "scanner/ScannerVariants.h"
 
 int32_t RecordOscilloscopeLines(CScanner& scanner, int32_t iLines, bool bColor, COscRecording& rec,
                                 std::string& szError)
@@ -60,4 +70,125 @@ int32_t RecordOscilloscopeLines(CScanner& scanner, int32_t iLines, bool bColor, 
     }
     rec = std::move(r);
     return 0;
+}
+
+namespace {
+
+// A scenario for the simulated scanner, used for one recording and removed again.
+struct CSimSession {
+    std::string m_szIni;
+    std::optional<std::string> m_Old, m_OldState;
+    CSimSession(const std::string& szDir, const std::string& szScenario)
+    {
+        m_szIni = szDir + ".oscilloscope-sample.ini";
+        WriteFileAtomically(m_szIni, szScenario.data(), szScenario.size());
+        if (const char* p = std::getenv("LUMORA_SIM_CONFIG"))
+            m_Old = p;
+        if (const char* p = std::getenv("LUMORA_SIM_STATE"))
+            m_OldState = p;
+        setenv("LUMORA_SIM_CONFIG", m_szIni.c_str(), 1);
+        setenv("LUMORA_SIM_STATE", "none", 1);
+    }
+    ~CSimSession()
+    {
+        if (m_Old)
+            setenv("LUMORA_SIM_CONFIG", m_Old->c_str(), 1);
+        else
+            unsetenv("LUMORA_SIM_CONFIG");
+        if (m_OldState)
+            setenv("LUMORA_SIM_STATE", m_OldState->c_str(), 1);
+        else
+            unsetenv("LUMORA_SIM_STATE");
+        std::remove(m_szIni.c_str());
+    }
+};
+
+} // namespace
+
+std::string COscSimScenario::Ini() const
+{
+    std::string sz = FormatText("[Device]\nNames=Lumora SimScan %d %s\nTimeScale=200\n"
+                                "[Model]\nType=%d\nColor=%d\nCameras=%d\nOpticalResolution=%d\nGeneration=%d\n"
+                                "ScanWidth=%d\n"
+                                "[Sheet]\nKind=calibration\nFineLines=%d\n"
+                                "[Noise]\nSigma=0.6\nSeed=%d\n",
+                                m_iCameras * 9, m_bColor ? "Colour" : "Mono", m_iType, m_bColor ? 1 : 0, m_iCameras, m_iResolution,
+                                m_iGeneration, m_iCameras * 10800, m_iFineLines, m_iSeed);
+    // Offset-corrected front ends read the covered pixels at 0, so the
+    // stitch wires show where each camera starts to see light; camera B is
+    // out of focus, which the focus evaluation must find.
+    for (int32_t c = 0; c < std::min(m_iCameras, OSC_MAX_CAMERAS); ++c)
+        sz += FormatText("[Camera.%c]\nBlack=0\n%sOffsetX=%.3f\nWidthError=%.3f\n", char('A' + c),
+                         c == 1 ? "Blur=2\n" : "", m_dOffsetX[size_t(c)], m_dWidthError[size_t(c)]);
+    return sz;
+}
+
+bool RecordSimulatorLines(const std::string& szDir, const COscSimScenario& s, int32_t iLines, COscRecording& rec,
+                          std::string& szError)
+{
+    CSimSession session(szDir, s.Ini());
+    if (!ZelLib::EnsureLoaded()) {
+        szError = "the simulated scanner library cannot be loaded";
+        return false;
+    }
+    CScanner scanner;
+    if (const int32_t e = scanner.OpenScanner(1, false); e != 0) {
+        scanner.CloseLibrary();
+        szError = FormatText("the simulated scanner does not open (error %d)", e);
+        return false;
+    }
+    // The sheet goes under the cameras first, as a technician would load it.
+    int32_t iState = 0, iPosition = 0;
+    if (scanner.HasStatusBlock() && scanner.GetPaperState(iState, iPosition) && iState != ZEL_PS_READY &&
+        iState != ZEL_PS_READY_BUT_MOVED && iState != ZEL_PS_NOT_PRESENT && scanner.CanPaperBeLoaded())
+        scanner.LoadPaper(false);
+    const int32_t iError = RecordOscilloscopeLines(scanner, iLines, s.m_bColor, rec, szError);
+    scanner.CloseScanner(true);
+    return iError == 0;
+}
+
+void MakeMtfRecording(COscRecording& rec, const COscRecording& plain)
+{
+    rec.m_bMTF = true;
+    rec.m_iLines = std::min<int64_t>(rec.m_iLines, 1);
+    for (auto& plane : rec.m_Planes)
+        if (!plane.empty())
+            plane.resize(size_t(rec.m_iPixelsPerLine));
+    for (auto& a : rec.m_MtfArrays)
+        a.assign(size_t(std::max(rec.m_iCameraCount, 0)), 0);
+    COscCameraAdjustment adjust;
+    const COscAdjustResult r = adjust.Run(plain, 0);
+    const std::vector<int64_t> starts = CameraStarts(rec);
+    CSimScanner sim(rec.m_iCameraCount, 0, rec.m_szScannerName, rec.m_bColorScanner);
+    for (int32_t c = 0; c < rec.m_iCameraCount && c < OSC_MAX_CAMERAS; ++c) {
+        rec.m_MtfArrays[OSC_MTF_WIDTH][size_t(c)] = static_cast<int32_t>(std::lround(r.m_dWidth[size_t(c)] * 100));
+        rec.m_MtfArrays[OSC_MTF_CENTER][size_t(c)] = static_cast<int32_t>(std::lround(r.m_dDistance[size_t(c)] * 100));
+    }
+    for (int32_t iPlane = 0; iPlane < 3; ++iPlane) {
+        const uint8_t* pLine = rec.Line(rec.IsGray() ? 1 : iPlane, 0);
+        if (!pLine)
+            continue;
+        CFocusEvaluation focus(&sim);
+        CFocusData data;
+        FillFocusData(rec, 0, rec.IsGray() ? 1 : iPlane, data);
+        focus.Evaluate(data);
+        const std::vector<int32_t>& curve = focus.Contrast();
+        for (int32_t c = 0; c < std::min(rec.m_iCameraCount, FOCUS_CAMERAS); ++c) {
+            int64_t iSum = 0, iCount = 0;
+            int32_t iLow = 255, iHigh = 0;
+            for (int64_t i = starts[size_t(c)]; i < starts[size_t(c) + 1] && i < int64_t(curve.size()); ++i) {
+                if (pLine[i] >= 2) {
+                    iLow = std::min<int32_t>(iLow, pLine[i]);
+                    iHigh = std::max<int32_t>(iHigh, pLine[i]);
+                }
+                if (curve[size_t(i)] > 0) {
+                    iSum += curve[size_t(i)];
+                    ++iCount;
+                }
+            }
+            if (iCount > 0 && iHigh > iLow)
+                rec.m_MtfArrays[size_t(OSC_MTF_RED + iPlane)][size_t(c)] =
+                    static_cast<int32_t>(std::lround(100.0 * double(iSum) / double(iCount) / double(iHigh - iLow)));
+        }
+    }
 }

@@ -133,8 +133,21 @@ const char* OscViewModeName(EOscViewMode e)
     case OSC_VIEW_LIGHT_PROFILE: return "Light Profile";
     case OSC_VIEW_SCAN_WIDTH: return "Scan Width";
     case OSC_VIEW_VERTICAL: return "Vertical Positioning";
+    case OSC_VIEW_CAMERA_ADJUSTMENT: return "Camera Adjustment";
     default: return "Normal";
     }
+}
+
+std::string MtfText(const COscRecording& rec)
+{
+    if (!rec.m_bMTF)
+        return std::string();
+    std::string sz = rec.IsGray() ? "MTF:" : "MTF red/green/blue:";
+    for (int32_t c = 0; c < std::min(rec.m_iCameraCount, OSC_MAX_CAMERAS); ++c)
+        sz += rec.IsGray() ? FormatText("  %c %d %%", char('A' + c), rec.Mtf(OSC_MTF_RED + 1, c))
+                           : FormatText("  %c %d/%d/%d %%", char('A' + c), rec.Mtf(OSC_MTF_RED, c),
+                                        rec.Mtf(OSC_MTF_RED + 1, c), rec.Mtf(OSC_MTF_RED + 2, c));
+    return sz;
 }
 
 EOscViewMode EffectiveViewMode(EOscViewMode e, int32_t iCameraCount)
@@ -198,6 +211,9 @@ int64_t RightStitch(const std::vector<int64_t>& starts, int32_t c)
 
 } // namespace
 
+// A camera's mean level must dip this far for a positioning line to count.
+constexpr int32_t kPositioningContrast = 20;
+
 std::vector<uint8_t> CameraLineMeans(const COscRecording& rec, int32_t iPlane, int32_t iCamera)
 {
     std::vector<uint8_t> means;
@@ -222,7 +238,7 @@ std::vector<uint8_t> CameraLineMeans(const COscRecording& rec, int32_t iPlane, i
 
 void COscilloscopeViews::Apply(const COscRecording& rec, const COscViewState& state, CLPFGraph& overview,
                                CLPFGraph& left, CLPFGraph& right, bool bResetView,
-                               const std::vector<int32_t>* pContrast) const
+                               const std::vector<int32_t>* pContrast, const COscMarks* pMarks) const
 {
     const int32_t iPlane = rec.IsGray() ? 1 : PlaneOfSelection(state.m_iSelection);
     const int32_t iPen = rec.IsGray() ? LPF_CHANNEL_GRAY : iPlane;
@@ -259,6 +275,16 @@ void COscilloscopeViews::Apply(const COscRecording& rec, const COscViewState& st
         for (size_t i = 0; i < ref.size(); ++i)
             ref[i] = static_cast<uint8_t>(std::clamp((*pContrast)[i], 0, 255));
         overview.SetReference(ref.data(), n);
+    } else if (rec.m_bMTF && n > 0) {
+        // An MTF recording's modulation of the shown colour, per camera, as a
+        // level over the camera's pixels: 100 % at full scale.
+        std::vector<uint8_t> ref(static_cast<size_t>(n), 0);
+        for (int32_t c = 0; c < iCams; ++c) {
+            const int32_t iLevel = std::clamp(rec.Mtf(OSC_MTF_RED + iPlane, c), 0, 100) * 255 / 100;
+            for (int64_t i = starts[size_t(c)]; i < starts[size_t(c) + 1] && i < n; ++i)
+                ref[size_t(i)] = static_cast<uint8_t>(iLevel);
+        }
+        overview.SetReference(ref.data(), n);
     }
 
     const EOscViewMode eMode = EffectiveViewMode(state.m_eMode, rec.m_iCameraCount);
@@ -270,6 +296,24 @@ void COscilloscopeViews::Apply(const COscRecording& rec, const COscViewState& st
         return;
     }
     switch (eMode) {
+    case OSC_VIEW_CAMERA_ADJUSTMENT: {
+        // Each detail view 64 pixels around one of the camera's stitch marks
+        // (wire pair), the found centre marked; without a found mark it
+        // shows the stitch.
+        setLine(left, !bResetView);
+        setLine(right, !bResetView);
+        for (const bool bLeft : {true, false}) {
+            CLPFGraph& g = bLeft ? left : right;
+            const int32_t iSide = AdjustmentSide(iCamera, iCams, bLeft);
+            const double dMark = pMarks ? (*pMarks)[size_t(iCamera)][size_t(iSide)] : 0.0;
+            const int64_t iAt = dMark > 0 ? static_cast<int64_t>(std::lround(dMark))
+                                          : bLeft ? LeftStitch(starts, iCamera) : RightStitch(starts, iCamera);
+            g.SetMarkers(iAt, -1, -1, -1);
+            if (bResetView)
+                ShowRange(g, iAt - OSC_WIDTH_PIXELS / 2, OSC_WIDTH_PIXELS);
+        }
+        break;
+    }
     case OSC_VIEW_NORMAL: {
         setLine(left, !bResetView);
         setLine(right, !bResetView);
@@ -333,7 +377,15 @@ void COscilloscopeViews::Apply(const COscRecording& rec, const COscViewState& st
     }
 }
 
-std::string COscilloscopeViews::DetailCaption(const COscRecording& rec, const COscViewState& state, bool bLeft)
+int32_t COscilloscopeViews::AdjustmentSide(int32_t iCamera, int32_t iCameras, bool bLeft)
+{
+    if (bLeft)
+        return iCamera > 0 ? 0 : 2;
+    return iCamera + 1 < iCameras ? 1 : 2;
+}
+
+std::string COscilloscopeViews::DetailCaption(const COscRecording& rec, const COscViewState& state, bool bLeft,
+                                              const COscMarks* pMarks)
 {
     const std::vector<int64_t> starts = CameraStarts(rec);
     const int32_t iCams = int32_t(starts.size()) - 1;
@@ -342,6 +394,13 @@ std::string COscilloscopeViews::DetailCaption(const COscRecording& rec, const CO
     const int32_t iCamera = std::clamp(state.m_iCamera, 0, iCams - 1);
     const char cCam = char('A' + iCamera);
     switch (EffectiveViewMode(state.m_eMode, rec.m_iCameraCount)) {
+    case OSC_VIEW_CAMERA_ADJUSTMENT: {
+        static const char* const kSides[3] = {"left", "right", "middle"};
+        const int32_t iSide = AdjustmentSide(iCamera, iCams, bLeft);
+        const double dMark = pMarks ? (*pMarks)[size_t(iCamera)][size_t(iSide)] : 0.0;
+        return dMark > 0 ? FormatText("Camera %c %s stitch mark at pixel %.1f", cCam, kSides[iSide], dMark)
+                         : FormatText("Camera %c %s stitch mark not found", cCam, kSides[iSide]);
+    }
     case OSC_VIEW_LIGHT_PROFILE: {
         const int32_t iOther = iCamera + 1 < iCams ? iCamera + 1 : iCamera - 1;
         return FormatText("Light profile of camera %c (percent grid)", bLeft ? cCam : char('A' + iOther));
@@ -358,9 +417,27 @@ std::string COscilloscopeViews::DetailCaption(const COscRecording& rec, const CO
                                   static_cast<long long>(iTo - iFrom + 1), static_cast<long long>(iEnd - 1 - iTo));
     }
     case OSC_VIEW_VERTICAL: {
+        // A positioning line shows as the darkest line of each camera; the
+        // right view tells how many lines later its camera saw it.
         const int32_t iOther = iCamera + 1 < iCams ? iCamera + 1 : std::max(0, iCamera - 1);
-        return FormatText("Camera %c mean level per line (%lld lines)", bLeft ? cCam : char('A' + iOther),
-                          static_cast<long long>(rec.m_iLines));
+        const int32_t iPlane = rec.IsGray() ? 1 : PlaneOfSelection(state.m_iSelection);
+        auto darkest = [&](int32_t c) -> int64_t {
+            const std::vector<uint8_t> means = CameraLineMeans(rec, iPlane, c);
+            if (means.empty())
+                return -1;
+            const auto [lo, hi] = std::minmax_element(means.begin(), means.end());
+            return *hi - *lo >= kPositioningContrast ? lo - means.begin() : -1;
+        };
+        const int32_t iShown = bLeft ? iCamera : iOther;
+        const int64_t iDip = darkest(iShown);
+        std::string sz = FormatText("Camera %c mean level per line (%lld lines)", char('A' + iShown),
+                                    static_cast<long long>(rec.m_iLines));
+        if (iDip < 0)
+            return sz + ", no positioning line";
+        sz += FormatText(", darkest line %lld", static_cast<long long>(iDip + 1));
+        if (const int64_t iFirst = darkest(iCamera); !bLeft && iFirst >= 0 && iShown != iCamera)
+            sz += FormatText(": %+lld lines from %c", static_cast<long long>(iDip - iFirst), cCam);
+        return sz;
     }
     default: {
         if (iCams < 2)

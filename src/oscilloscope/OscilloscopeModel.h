@@ -42,13 +42,23 @@ const char* SelectionColorName(int32_t iSelection, bool bGray); // "Red", "Green
 // "Scanner Name:  ..." and the rest, labels padded to 15 characters.
 std::vector<std::string> OscPrintHeaderLines(const COscRecording& rec, int32_t iSelection);
 
-enum EOscViewMode { OSC_VIEW_NORMAL = 0, OSC_VIEW_LIGHT_PROFILE, OSC_VIEW_SCAN_WIDTH, OSC_VIEW_VERTICAL };
+// OSC_VIEW_CAMERA_ADJUSTMENT takes the light profile button's place when the
+// recording's camera adjustment applies.
+enum EOscViewMode {
+    OSC_VIEW_NORMAL = 0, OSC_VIEW_LIGHT_PROFILE, OSC_VIEW_SCAN_WIDTH, OSC_VIEW_VERTICAL, OSC_VIEW_CAMERA_ADJUSTMENT
+};
 const char* OscViewModeName(EOscViewMode e);
+// "MTF red/green/blue:  A 46/46/47 %  B ..." for an MTF recording, empty otherwise.
+std::string MtfText(const COscRecording& rec);
+
 // Light profile compares two cameras; with one it falls back to vertical positioning.
 EOscViewMode EffectiveViewMode(EOscViewMode e, int32_t iCameraCount);
 
 // Pixels shown by a detail view around a stitch.
 inline constexpr int32_t OSC_DETAIL_PIXELS = 16;
+// Stitch mark centres of each camera (line pixels, 0 = not found): left, right, middle.
+using COscMarks = std::array<std::array<double, 3>, OSC_MAX_CAMERAS>;
+
 // Pixels of each camera end the scan width view shows.
 inline constexpr int32_t OSC_WIDTH_PIXELS = 64;
 
@@ -72,11 +82,17 @@ class COscilloscopeViews {
 public:
     // Sets up the overview and both detail graphs for the state. bResetView
     // puts the detail views back on their mode's range; playback keeps the
-    // user's zoom by passing false. pContrast, when given, is drawn over the overview.
+    // user's zoom by passing false. pContrast, when given, is drawn over the
+    // overview; pMarks are the camera adjustment's marks its view shows.
     void Apply(const COscRecording& rec, const COscViewState& state, CLPFGraph& overview, CLPFGraph& left,
-               CLPFGraph& right, bool bResetView, const std::vector<int32_t>* pContrast = nullptr) const;
+               CLPFGraph& right, bool bResetView, const std::vector<int32_t>* pContrast = nullptr,
+               const COscMarks* pMarks = nullptr) const;
     // A short line under each detail view telling what it shows.
-    static std::string DetailCaption(const COscRecording& rec, const COscViewState& state, bool bLeft);
+    static std::string DetailCaption(const COscRecording& rec, const COscViewState& state, bool bLeft,
+                                     const COscMarks* pMarks = nullptr);
+    // The camera adjustment view's mark for a detail view: the mark the
+    // camera shares with its left (right) neighbour, else its middle mark.
+    static int32_t AdjustmentSide(int32_t iCamera, int32_t iCameras, bool bLeft);
 };
 
 // The header display command: the file's header text (UTF-8 for the message

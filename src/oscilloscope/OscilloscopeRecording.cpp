@@ -96,6 +96,13 @@ int32_t COscRecording::CamerasWithPixels() const
     return n;
 }
 
+int32_t COscRecording::Mtf(int32_t a, int32_t c) const
+{
+    if (a < 0 || a >= OSC_MTF_ARRAYS || c < 0 || c >= int32_t(m_MtfArrays[size_t(a)].size()))
+        return 0;
+    return m_MtfArrays[size_t(a)][size_t(c)];
+}
+
 const uint8_t* COscRecording::Line(int32_t iPlane, int64_t iLine) const
 {
     if (iPlane < 0 || iPlane > 2 || iLine < 0 || iLine >= m_iLines || m_iPixelsPerLine <= 0)

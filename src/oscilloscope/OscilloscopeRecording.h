@@ -10,6 +10,7 @@
 
 inline constexpr int32_t OSC_MAX_CAMERAS = 8;
 inline constexpr int32_t OSC_MTF_ARRAYS = 5;
+inline constexpr int32_t OSC_MTF_WIDTH = 0, OSC_MTF_CENTER = 1, OSC_MTF_RED = 2;
 // Nothing we record comes near this; a bigger data block is not believed.
 inline constexpr int64_t OSC_MAX_DATA = int64_t(1) << 30;
 
@@ -36,8 +37,13 @@ struct COscRecording {
     std::array<std::vector<uint8_t>, 3> m_Planes;
     int64_t m_iPixelsPerLine = 0;
     int64_t m_iLines = 0;
-    // "[MTF]": five arrays after the line, one little-endian 32-bit value per camera.
+    // "[MTF]": five arrays after the line, one little-endian 32-bit value per
+    // camera: scan width and centre deviation (1/100 pixel, OSC_MTF_WIDTH and
+    // OSC_MTF_CENTER), then the modulation of the focus pattern in red, green
+    // and blue (percent, OSC_MTF_RED + plane).
     std::array<std::vector<int32_t>, OSC_MTF_ARRAYS> m_MtfArrays;
+    // The value of array a for camera c; 0 when the array is short.
+    int32_t Mtf(int32_t a, int32_t c) const;
 
     bool IsGray() const { return !m_bColor; }
     bool Interleaved() const { return m_iColorCode == 3 || m_iColorCode == 254; }

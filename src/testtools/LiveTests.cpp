@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
 
+#include "platform/AtomicFile.h"
 #include "platform/Log.h"
 #include "scanner/ContScan.h"
+#include "scanner/ScanLibrary.h"
 #include "scanner/Scanner.h"
 #include "testtools/CenterCCDEngine.h"
 #include "testtools/ResultText.h"
@@ -166,10 +171,14 @@ int32_t RunCarriageTravel(CScanner& scanner, CCenterCCDEngine& engine, const CLi
     const double dWidth = 2.0 * iHalf / iRes;
     engine.BeginTravel();
     CContScan scan(&scanner);
+    // The carriage runs at the chosen speed for this scan only.
+    const uint8_t byOldSpeed = scanner.m_Window.m_byVendor2;
+    scanner.m_Window.m_byVendor2 = CarriageSpeedByte(engine.m_iScanSpeed);
     int32_t iError = scan.StartScan(dLeft, o.m_dTravelTopInch, dWidth, o.m_dTravelInch, 3, iRes, 128);
+    scanner.m_Window.m_byVendor2 = byOldSpeed;
     CPicture frame;
-    int32_t iEmpty = 0;
     const int32_t iMaxRows = static_cast<int32_t>(std::min(o.m_dTravelInch * iRes, 2.0e6));
+    auto tLastRows = std::chrono::steady_clock::now();
     while (iError == 0 && engine.Rows() < iMaxRows) {
         if (Cancelled(o)) {
             iError = CancelError();
@@ -178,16 +187,22 @@ int32_t RunCarriageTravel(CScanner& scanner, CCenterCCDEngine& engine, const CLi
         if ((iError = ReadFrame(scan, frame)) != 0)
             break;
         if (frame.m_iHeight <= 0) {
-            // The sheet's end: the scanner has no more lines.
-            if (++iEmpty > 20 && engine.Rows() > 0)
+            // A slow carriage leaves many reads empty: the scan has ended
+            // when the scanner no longer says it is scanning, or, for one
+            // without a status block, after two quiet seconds.
+            const auto quiet = std::chrono::steady_clock::now() - tLastRows;
+            int32_t iState = ZEL_PS_SCANNING, iPosition = 0;
+            const bool bStatus = scanner.HasStatusBlock() && scanner.GetPaperState(iState, iPosition);
+            if (engine.Rows() > 0 && ((bStatus && iState != ZEL_PS_SCANNING) || quiet > std::chrono::seconds(2)))
                 break;
-            if (iEmpty > 2000) {
+            if (quiet > std::chrono::seconds(20)) {
                 iError = CContScan::kErrLineWidth;
                 break;
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
         }
-        iEmpty = 0;
+        tLastRows = std::chrono::steady_clock::now();
         int32_t iFrontEnd = 0, iRearStart = 0;
         const bool bEdges = FindCameraEdges(frame, engine.m_iFrontCamera, engine.m_iRearCamera, iFrontEnd, iRearStart);
         for (int32_t y = 0; y < frame.m_iHeight && engine.Rows() < iMaxRows; ++y)
@@ -216,4 +231,125 @@ std::vector<std::string> CarriageResultLines(const CCenterCCDEngine& e, const st
             Printf("Path Diff Rear: %.2f pixels", e.m_dPathDiffRear),
             Printf("Pix to move Front: %.0f pixels %s", dFront, TurnDirection(dFront)),
             Printf("Pix to move Rear : %.0f pixels %s", dRear, TurnDirection(dRear))};
+}
+
+// ================================================================ dialog rules
+
+std::string LiveFileFilter(const std::string& szName, const std::string& szExt)
+{
+    return Printf("%s (*.%s)|*.%s|All Files (*.*)|*.*||", szName.c_str(), szExt.c_str(), szExt.c_str());
+}
+
+std::string LiveDefaultFile(const std::string& szName, const std::string& szExt)
+{
+    return Printf("%s.%s", szName.c_str(), szExt.c_str());
+}
+
+std::string LiveFilePattern(const std::string& szExt)
+{
+    return Printf("*.%s", szExt.c_str());
+}
+
+int32_t CarriageSpeedOf(int32_t iChoice)
+{
+    return iChoice == CARRIAGE_SLOW ? 5 : iChoice == CARRIAGE_MIDDEL ? 10 : 25;
+}
+
+int32_t CarriageChoiceOf(int32_t iSpeed)
+{
+    return iSpeed < 8 ? CARRIAGE_SLOW : iSpeed < 15 ? CARRIAGE_MIDDEL : CARRIAGE_FAST;
+}
+
+uint8_t CarriageSpeedByte(int32_t iSpeed)
+{
+    return static_cast<uint8_t>(std::clamp(iSpeed, 0, 255));
+}
+
+// ================================================================ samples
+
+namespace {
+
+// A scenario of the samples' own for the simulated scanner, removed again.
+struct CSampleSimSession {
+    std::string m_szIni;
+    std::optional<std::string> m_Old, m_OldState;
+    CSampleSimSession(const std::string& szDir, const std::string& szScenario)
+    {
+        m_szIni = szDir + ".live-test-sample.ini";
+        WriteFileAtomically(m_szIni, szScenario.data(), szScenario.size());
+        if (const char* p = std::getenv("LUMORA_SIM_CONFIG"))
+            m_Old = p;
+        if (const char* p = std::getenv("LUMORA_SIM_STATE"))
+            m_OldState = p;
+        setenv("LUMORA_SIM_CONFIG", m_szIni.c_str(), 1);
+        setenv("LUMORA_SIM_STATE", "none", 1);
+    }
+    ~CSampleSimSession()
+    {
+        if (m_Old)
+            setenv("LUMORA_SIM_CONFIG", m_Old->c_str(), 1);
+        else
+            unsetenv("LUMORA_SIM_CONFIG");
+        if (m_OldState)
+            setenv("LUMORA_SIM_STATE", m_OldState->c_str(), 1);
+        else
+            unsetenv("LUMORA_SIM_STATE");
+        std::remove(m_szIni.c_str());
+    }
+    CSampleSimSession(const CSampleSimSession&) = delete;
+    CSampleSimSession& operator=(const CSampleSimSession&) = delete;
+};
+
+// Camera A looks 4.2 lines ahead, B 5.6: a scanner that passes.
+const char* const kPositioningSample =
+    "[Device]\nNames=Lumora SimScan Live\nTimeScale=200\n"
+    "[Sheet]\nKind=line\nMarkWidth=2\nFrontLineY=4.2\nRearLineY=5.6\n"
+    "[Noise]\nSeed=11\nSigma=1\n[Camera.A]\nBlur=1\n[Camera.B]\nBlur=1\n";
+// A carriage that turns the scan line by 6 lines over the sheet's width, and
+// a rear camera tilted the other way by more: the two turn opposite ways.
+const char* const kCarriageSample =
+    "[Device]\nNames=Lumora SimScan Live\nTimeScale=200\n"
+    "[Sheet]\nKind=line\nMarkWidth=2\nMarkRepeat=40\nFrontLineY=4\nRearLineY=6\n[Paper]\nLength=4800\n"
+    "[Carriage]\nTilt=6\n[Camera.A]\nBlur=1\n[Camera.B]\nTilt=3\nBlur=1\n[Noise]\nSeed=12\nSigma=1\n";
+
+bool RunSample(const std::string& szDir, const char* szScenario, bool bCarriage, const std::string& szPath)
+{
+    CSampleSimSession session(szDir, szScenario);
+    if (!ZelLib::EnsureLoaded())
+        return false;
+    CScanner scanner;
+    if (scanner.OpenScanner(0, false) != 0) {
+        scanner.CloseLibrary();
+        return false;
+    }
+    CCenterCCDEngine e;
+    CLiveTestOptions o;
+    o.m_iSettleMs = 0;
+    e.m_iScanSpeed = CarriageSpeedOf(CARRIAGE_FAST);
+    const int32_t iError = bCarriage ? RunCarriageTravel(scanner, e, o) : RunPositioning(scanner, e, 20, o);
+    const std::string szName = LiveScannerName(scanner);
+    scanner.CloseScanner(true);
+    if (iError != 0) {
+        Log_Msg(FormatText("Live test samples: %s failed: %d", szPath.c_str(), iError));
+        return false;
+    }
+    std::string szError;
+    const bool bOk = bCarriage ? e.WriteCarriage(szPath, CarriageResultLines(e, szName), &szError)
+                               : e.WritePositioning(szPath, e.MakeResultLines(szName), &szError);
+    if (!bOk)
+        Log_Msg_Txt("Live test samples: cannot write", szError);
+    return bOk;
+}
+
+} // namespace
+
+std::vector<std::string> WriteLiveTestSamples(const std::string& szDirIn)
+{
+    const std::string szDir = szDirIn.empty() || szDirIn.back() == '/' ? szDirIn : szDirIn + "/";
+    std::vector<std::string> written;
+    if (std::string sz = szDir + "ScanLinePositioning_Sample.t32"; RunSample(szDir, kPositioningSample, false, sz))
+        written.push_back(sz);
+    if (std::string sz = szDir + "MirrorCarriage_Sample.t33"; RunSample(szDir, kCarriageSample, true, sz))
+        written.push_back(sz);
+    return written;
 }

@@ -41,3 +41,23 @@ int32_t RunCarriageTravel(CScanner& scanner, CCenterCCDEngine& engine, const CLi
 // The scanner's name for result lines and the folder of its results.
 std::string LiveScannerName(CScanner& scanner);
 std::vector<std::string> CarriageResultLines(const CCenterCCDEngine& engine, const std::string& szScanner);
+
+// ---- what the two dialogs decide without a window
+
+// The file dialogs' filter "Name (*.ext)|*.ext|All Files (*.*)|*.*||", the
+// proposed file "Name.ext" and the pattern "*.ext".
+std::string LiveFileFilter(const std::string& szName, const std::string& szExt);
+std::string LiveDefaultFile(const std::string& szName, const std::string& szExt);
+std::string LiveFilePattern(const std::string& szExt);
+
+// The carriage speed choices off the factory floor.
+enum ECarriageSpeed : int32_t { CARRIAGE_FAST = 0, CARRIAGE_MIDDEL = 1, CARRIAGE_SLOW = 2 };
+int32_t CarriageSpeedOf(int32_t iChoice);    // "Slow" 5, "Middel" 10, anything else 25
+int32_t CarriageChoiceOf(int32_t iSpeed);    // below 8 "Slow", below 15 "Middel", else "Fast"
+// The scanner takes the carriage speed in the scan window's second vendor
+// byte, in tenths of an inch per second (0: its own pace).
+uint8_t CarriageSpeedByte(int32_t iSpeed);
+
+// Positioning and carriage result files made by running the engines on the
+// simulated scanner with a scenario of their own (lumora-cli samples).
+std::vector<std::string> WriteLiveTestSamples(const std::string& szDir);

@@ -4,6 +4,7 @@
 #include "testtools/StarTestEngine.h"
 #include "testtools/TonalResult.h"
 #include "testtools/CenterCCDEngine.h"
+#include "testtools/LiveTests.h"
 
 namespace {
 
@@ -138,4 +139,5 @@ void RegisterTestToolKinds(CKindRegistry& reg)
         if (!MakeSampleTonalResult().Write(szPath)) return {};
         return {szPath};
     });
+    reg.AddSampleWriter("live-tests", &WriteLiveTestSamples);
 }

@@ -6,10 +6,23 @@
 CTonalAxis TonalYAxis(int32_t iView)
 {
     switch (iView) {
-    case TONAL_VIEW_DIFFERENCE: return CTonalAxis{-10.0, 10.0, 2.0};
+    case TONAL_VIEW_DIFFERENCE: return CTonalAxis{-10.0, 10.0, 2.5};
     case TONAL_VIEW_DYNAMIC_RANGE: return CTonalAxis{0.0, 5.0, 0.5};
-    default: return CTonalAxis{0.0, 255.0, 25.5};
+    default: return CTonalAxis{0.0, 255.0, 25.0};
     }
+}
+
+std::vector<double> TonalAxisLabels(const CTonalAxis& axis)
+{
+    std::vector<double> out;
+    if (!(axis.m_dStep > 0) || axis.m_dMax < axis.m_dMin)
+        return out;
+    // Counted from 0 outwards, so 0 is labelled whatever the minimum.
+    const double dLabelStep = 2 * axis.m_dStep;
+    const long iFirst = std::lround(std::ceil(axis.m_dMin / dLabelStep - 1e-9));
+    for (long i = iFirst; i * dLabelStep <= axis.m_dMax + 1e-9; ++i)
+        out.push_back(i * dLabelStep == 0.0 ? 0.0 : i * dLabelStep);
+    return out;
 }
 
 double ScannerDensity(double dMean)

@@ -136,6 +136,20 @@ uint8_t CCameraCheckProfile::Pixel(int32_t x, int32_t y) const
     return bBlack != IsGridRow(y) ? 0 : 255;
 }
 
+int32_t CCameraCheckProfile::ColumnLevel(int32_t x) const
+{
+    if (!HasPicture() || x < 0 || x >= m_iWidth)
+        return -1;
+    for (int32_t y = 0; y < kCheckProfileHeight; ++y) {
+        const auto first = m_Spans.begin() + m_RowStart[static_cast<size_t>(y)];
+        const auto last = m_Spans.begin() + m_RowStart[static_cast<size_t>(y) + 1];
+        const auto it = std::upper_bound(first, last, x, [](int32_t v, const CCheckSpan& s) { return v < s.m_iTo; });
+        if (it != last && it->m_iFrom <= x)
+            return kCheckProfileHeight - 1 - y;
+    }
+    return -1;
+}
+
 // ---- view ----
 
 void CCameraCheckView::ShowAll()

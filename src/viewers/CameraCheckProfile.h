@@ -41,6 +41,10 @@ public:
     bool HasPicture() const { return m_iWidth > 0 && m_RowStart.size() == kCheckProfileHeight + 1; }
     // A pixel as shown (0 black, 255 white), the inverted grid rows included.
     uint8_t Pixel(int32_t x, int32_t y) const;
+    // The profile's level at a column: the recorded curve is black from its
+    // level down to the bottom, so the top-most black row y gives 255 - y; -1
+    // for a column without black (or outside the profile).
+    int32_t ColumnLevel(int32_t x) const;
     // Every 15th row is shown inverted, so that the grid shows on black and on white.
     static bool IsGridRow(int32_t y) { return y % 15 == 14; }
 };

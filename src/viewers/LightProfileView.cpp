@@ -65,6 +65,21 @@ void CLPFView::ZoomAll()
     m_iCenter = m_iCount / 2;
 }
 
+void CLPFView::PanFrom(double dStart, double dEnd, int64_t iCenter, int32_t iDx, int32_t iWidth)
+{
+    const int32_t w = GraphWidth(iWidth);
+    if (w <= 0 || m_iCount <= 0)
+        return;
+    if (!m_bScaled) {
+        SetCenter(iCenter - iDx, iWidth);
+        return;
+    }
+    const double dSpan = dEnd - dStart;
+    const double dFrom = std::clamp(dStart - iDx * dSpan / w, 0.0, 100.0 - dSpan);
+    m_dStart = dFrom;
+    m_dEnd = dFrom + dSpan;
+}
+
 int64_t CLPFView::SampleAt(int32_t iClientX, int32_t iWidth) const
 {
     const int32_t w = GraphWidth(iWidth);
@@ -293,6 +308,53 @@ bool CLPFView::MeasureLine(int32_t iWidth, int32_t iHeight, int32_t& iX1, int32_
     iX2 = std::max(m_iMeasureX1, m_iMeasureX2);
     iY = m_iMeasureY;
     return iX1 >= kGraphLeft && iX2 <= iWidth - kGraphLeft && iX1 < iX2 && iY >= kGraphTop && iY <= iHeight;
+}
+
+std::vector<std::string> CLPFView::MeasureReadOut(int32_t iWidth, int32_t iHeight) const
+{
+    int32_t x1, x2, y;
+    if (!MeasureLine(iWidth, iHeight, x1, x2, y))
+        return {};
+    const int64_t s1 = SampleAt(x1, iWidth), s2 = SampleAt(std::min(x2, kGraphLeft + GraphWidth(iWidth) - 1), iWidth);
+    if (s1 < 0 || s2 < 0)
+        return {};
+    std::string szLine = "Line " + std::to_string(s2 - s1) + " samples";
+    if (const double dMm = MmPerSample(); dMm > 0.0) {
+        char sz[48];
+        std::snprintf(sz, sizeof sz, " (%.2f mm)", static_cast<double>(s2 - s1) * dMm);
+        szLine += sz;
+    }
+    return {szLine, "Levels " + std::to_string(m_pSamples[s1]) + " / " + std::to_string(m_pSamples[s2])};
+}
+
+double CLPFView::MmPerSample() const
+{
+    if (m_iCount <= 0 || ReadOutProblem())
+        return 0.0;
+    // The profile spans the scanner's width (f x 4.24 inches), or one camera's share of it.
+    const double dMm = m_dWidthFactor * 4.24 * 25.4 / (m_iCamera == 255 ? 1 : std::max(1, m_iCameraCount));
+    return dMm / static_cast<double>(m_iCount);
+}
+
+CGraphAxis CLPFView::Axis(int32_t iWidth) const
+{
+    CGraphAxis a;
+    const int32_t w = GraphWidth(iWidth);
+    if (w <= 0 || m_iCount <= 0)
+        return a;
+    a.m_iLeft = kGraphLeft;
+    a.m_iWidth = w;
+    a.m_iCount = m_iCount;
+    a.m_dMmPerPosition = MmPerSample();
+    if (!m_bScaled) {
+        a.m_dFirst = static_cast<double>(m_iCenter - w / 2);
+        a.m_dPerColumn = 1.0;
+        return a;
+    }
+    a.m_dPerColumn = (static_cast<double>(m_iCount) / w) / ZoomFactor();
+    a.m_dFirst = StartSample() < m_iCount / 2 ? static_cast<double>(StartSample())
+                                              : static_cast<double>(EndSample()) - (w - 1) * a.m_dPerColumn;
+    return a;
 }
 
 std::string LightProfileFlashCaption(const std::string& szFile)

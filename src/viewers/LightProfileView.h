@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "widgets/GraphCursors.h"
 #include "widgets/LightProfileGraph.h"
 
 struct CLPFViewColumn {
@@ -56,6 +57,9 @@ public:
     void ZoomIn(int32_t iClientX, int32_t iWidth);
     void ZoomOut(int32_t iClientX, int32_t iWidth);
     void ZoomAll();
+    // Drag-panning: the profile follows a mouse moved iDx pixels since the
+    // drag began with the view at (dStart %, dEnd %, centre iCenter).
+    void PanFrom(double dStart, double dEnd, int64_t iCenter, int32_t iDx, int32_t iWidth);
 
     // --- geometry of a client area W x H -------------------------------------
     static int32_t GraphWidth(int32_t iWidth) { return iWidth - 40 > 0 ? iWidth - 40 : 0; }
@@ -87,6 +91,15 @@ public:
     bool IsMeasuring() const { return m_bMeasuring; }
     // True with the line to draw when both ends lie inside the graph, left to right.
     bool MeasureLine(int32_t iWidth, int32_t iHeight, int32_t& iX1, int32_t& iX2, int32_t& iY) const;
+    // What the line measures: "Line 234 samples (12.30 mm)" and
+    // "Levels 120 / 130" at its ends; empty without a line.
+    std::vector<std::string> MeasureReadOut(int32_t iWidth, int32_t iHeight) const;
+
+    // --- cursors and scales ---------------------------------------------------
+    // Where the samples lie across the graph of a client area iWidth wide.
+    CGraphAxis Axis(int32_t iWidth) const;
+    // Millimetres of the scan line per sample, 0 when the header facts leave it open.
+    double MmPerSample() const;
 
 private:
     const uint8_t* m_pSamples = nullptr;

@@ -286,6 +286,14 @@ void CStitchView::Clamp()
     m_iCenterY = std::min(m_iCenterY, m_iHeight - hh);
 }
 
+void CStitchView::PanFrom(int32_t iFromX, int32_t iFromY, int32_t iDx, int32_t iDy)
+{
+    const int32_t z = std::max(1, m_iZoom);
+    m_iCenterX = iFromX - iDx / z;
+    m_iCenterY = iFromY - iDy / z;
+    Clamp();
+}
+
 void CStitchView::ZoomIn(int32_t iMouseX, int32_t iMouseY)
 {
     m_iCenterX -= (m_iClientWidth / 2 - iMouseX) / m_iZoom;
@@ -346,4 +354,25 @@ void CStitchView::ScrollVerticalTo(int32_t iPos)
 {
     m_iCenterY = static_cast<int32_t>(int64_t(iPos) * m_iHeight / 10000) + HalfHeight();
     Clamp();
+}
+
+void CStitchPixels::ReadRow(int32_t y, int32_t x, int32_t n, int32_t* pValues) const
+{
+    const CStitchPicture& pic = *m_pPicture;
+    if (!pic.m_bRunLength) {
+        const size_t iRow = size_t(y) * size_t(pic.m_iWidth);
+        for (int32_t i = 0; i < n; ++i) {
+            const size_t k = iRow + size_t(x + i);
+            pValues[i] = k < pic.m_Pixels.size() ? pic.m_Pixels[k] : 255;
+        }
+        return;
+    }
+    const int32_t iStride = StitchBitStride(pic.m_iWidth);
+    m_Bits.assign(size_t(iStride), 0);
+    pic.DecodeRows(y, y + 1, m_Bits.data(), iStride);
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t c = x + i;
+        const bool bBlack = (m_Bits[size_t(c >> 3)] >> (7 - (c & 7))) & 1;
+        pValues[i] = bBlack ? 0 : 255;
+    }
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "widgets/PixelInspection.h"
+
 constexpr uint8_t kStitchGrayMarker = 18;
 constexpr int64_t kStitchOldHeaderSize = 48;
 
@@ -55,6 +57,22 @@ public:
     bool Decode(std::vector<std::string>& messages, std::string& szError);
 };
 
+// A decoded stitching picture for the pixel inspector: gray values, a
+// run-length picture's black as 0 and white as 255.
+class CStitchPixels : public CPixelSource {
+public:
+    explicit CStitchPixels(const CStitchPicture* pPicture) : m_pPicture(pPicture) {}
+    int32_t Width() const override { return m_pPicture ? m_pPicture->m_iWidth : 0; }
+    int32_t Height() const override { return m_pPicture ? m_pPicture->m_iHeight : 0; }
+    int32_t Channels() const override { return 1; }
+    int32_t Resolution() const override { return m_pPicture ? m_pPicture->m_iResolution : 0; }
+    void ReadRow(int32_t y, int32_t x, int32_t n, int32_t* pValues) const override;
+
+private:
+    const CStitchPicture* m_pPicture;
+    mutable std::vector<uint8_t> m_Bits;
+};
+
 // Decoders on plain buffers (the picture's white background is 255).
 void DecodeStitchGray(const uint8_t* pData, int64_t iLength, int32_t iWidth, int32_t iHeight, uint8_t* pPixels);
 // Finds where each row starts (rowStart gets height + 1 entries, the last the
@@ -86,6 +104,9 @@ public:
     int32_t VisibleTop() const { return m_iCenterY - HalfHeight(); }
 
     void ZoomIn(int32_t iMouseX, int32_t iMouseY);  // view coordinates
+    // Drag-panning: the picture follows a mouse moved by (iDx, iDy) view
+    // pixels since the drag began at centre (iFromX, iFromY); clamped.
+    void PanFrom(int32_t iFromX, int32_t iFromY, int32_t iDx, int32_t iDy);
     void ZoomOut();
     bool ZoomOneToOne();                            // false when already at 1
 

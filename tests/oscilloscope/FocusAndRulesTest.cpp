@@ -253,6 +253,27 @@ TEST(OscViews, DetailRangesPerMode)
     EXPECT_EQ(left.Markers()[0], 210);
     EXPECT_EQ(right.Markers()[0], 389);
     EXPECT_EQ(COscilloscopeViews::DetailCaption(rec, state, false), "Camera B: 180 active pixels, 10 covered at its end");
+
+    // Camera adjustment: each detail on a mark the camera found, the middle
+    // mark where it has no neighbour on that side; a missing mark falls back
+    // to the stitch.
+    COscMarks marks{};
+    marks[0] = {0, 180.4, 110};
+    marks[1] = {215.6, 0, 300};
+    state.m_eMode = OSC_VIEW_CAMERA_ADJUSTMENT;
+    struct {
+        int32_t m_iCamera;
+        int64_t m_iLeft, m_iRight;
+    } adjust[] = {{0, 110, 180}, {1, 216, 400}};
+    for (const auto& c : adjust) {
+        SCOPED_TRACE(c.m_iCamera);
+        state.m_iCamera = c.m_iCamera;
+        COscilloscopeViews().Apply(rec, state, overview, left, right, true, nullptr, &marks);
+        EXPECT_EQ(left.Markers()[0], c.m_iLeft);
+        EXPECT_EQ(right.Markers()[0], c.m_iRight);
+        EXPECT_NEAR(left.FirstVisible(), double(c.m_iLeft - OSC_WIDTH_PIXELS / 2), 4.0);
+    }
+    EXPECT_EQ(COscilloscopeViews::DetailCaption(rec, state, false, &marks), "Camera B right stitch mark not found");
 }
 
 TEST(OscViews, LightProfileNeedsTwoCamerasAndVerticalFollowsTheLines)
@@ -262,6 +283,20 @@ TEST(OscViews, LightProfileNeedsTwoCamerasAndVerticalFollowsTheLines)
     const COscRecording rec = ThreeCameraRecording(5);
     const std::vector<uint8_t> means = CameraLineMeans(rec, 1, 2);
     EXPECT_EQ(means, (std::vector<uint8_t>{100, 101, 102, 103, 104}));
+
+    // A positioning line: camera A sees it at line 2, camera B two lines later.
+    COscRecording lined = ThreeCameraRecording(6);
+    for (int32_t x = 10; x < 190; ++x) {
+        lined.m_Planes[1][size_t(1 * 600 + x)] = 20;
+        lined.m_Planes[1][size_t(3 * 600 + 200 + x)] = 20;
+    }
+    COscViewState state;
+    state.m_eMode = OSC_VIEW_VERTICAL;
+    EXPECT_EQ(COscilloscopeViews::DetailCaption(lined, state, true), "Camera A mean level per line (6 lines), darkest line 2");
+    EXPECT_EQ(COscilloscopeViews::DetailCaption(lined, state, false),
+              "Camera B mean level per line (6 lines), darkest line 4: +2 lines from A");
+    EXPECT_EQ(COscilloscopeViews::DetailCaption(rec, state, true),
+              "Camera A mean level per line (5 lines), no positioning line");
 }
 
 } // namespace

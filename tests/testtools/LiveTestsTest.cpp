@@ -3,6 +3,7 @@
 // must find them there.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -51,7 +52,8 @@ TEST_F(CLiveTest, PositioningFindsTheInjectedScanLines)
     };
     double dWorst = 0;
     for (int32_t i = 0; i < 20; ++i) {
-        const double dFront = 2.0 + std::fmod(i * 1.37, 7.5), dRear = 2.2 + std::fmod(i * 2.91, 7.3);
+        // From a line ahead up: the mark's wires touch below about half a line.
+        const double dFront = 1.0 + std::fmod(i * 1.37, 8.5), dRear = 1.0 + std::fmod(i * 2.91, 8.5);
         SCOPED_TRACE(Printf("seed %d front %.3f rear %.3f", i + 1, dFront, dRear));
         Open(PositioningScenario(dFront, dRear, i + 1, 1.0));
         CCenterCCDEngine e;
@@ -110,4 +112,65 @@ TEST_F(CLiveTest, ACancelEndsTheTravelScan)
     const int32_t iError = RunCarriageTravel(m_Scanner, e, o, [&](int32_t iRows) { bCancel = iRows > 100; });
     EXPECT_EQ(iError, ScannerProgramError(ERR_USER_CANCELLED));
     EXPECT_LT(e.Rows(), 2000);
+}
+
+TEST(LiveTestRules, CarriageSpeedChoicesAndFileDialogTexts)
+{
+    struct Case {
+        int32_t m_iChoice, m_iSpeed;
+    };
+    for (const Case& c : {Case{CARRIAGE_FAST, 25}, Case{CARRIAGE_MIDDEL, 10}, Case{CARRIAGE_SLOW, 5}, Case{7, 25}}) {
+        EXPECT_EQ(CarriageSpeedOf(c.m_iChoice), c.m_iSpeed) << c.m_iChoice;
+        if (c.m_iChoice < 3)
+            EXPECT_EQ(CarriageChoiceOf(c.m_iSpeed), c.m_iChoice) << c.m_iSpeed; // a speed chooses its own button
+    }
+    // The boundaries of the buttons an opening dialog chooses.
+    for (const Case& c : {Case{CARRIAGE_SLOW, 7}, Case{CARRIAGE_MIDDEL, 8}, Case{CARRIAGE_MIDDEL, 14},
+                          Case{CARRIAGE_FAST, 15}, Case{CARRIAGE_FAST, 100}})
+        EXPECT_EQ(CarriageChoiceOf(c.m_iSpeed), c.m_iChoice) << c.m_iSpeed;
+    EXPECT_EQ(CarriageSpeedByte(100), 100);
+    EXPECT_EQ(CarriageSpeedByte(1000), 255);
+    EXPECT_EQ(LiveFileFilter("Adjust Center CCD", "ACC"), "Adjust Center CCD (*.ACC)|*.ACC|All Files (*.*)|*.*||");
+    EXPECT_EQ(LiveDefaultFile("Vertical Camera Verification", "VCV"), "Vertical Camera Verification.VCV");
+    EXPECT_EQ(LiveFilePattern("t33"), "*.t33");
+}
+
+// The speed the dialog chooses is a setting of the scan: the simulated
+// carriage delivers its rows no faster than that speed.
+TEST_F(CLiveTest, TheCarriageSpeedPacesTheTravelScan)
+{
+    auto travel = [&](int32_t iSpeed) {
+        Open("[Device]\nTimeScale=1\n[Paper]\nLoadMs=1\nMoveMs=1\nPositionMs=1\nLength=4800\n"
+             "[Sheet]\nKind=line\nMarkWidth=2\nMarkRepeat=40\nFrontLineY=4\nRearLineY=6\n");
+        CCenterCCDEngine e;
+        e.m_iScanSpeed = iSpeed;
+        CLiveTestOptions o = Quick();
+        o.m_dTravelInch = 0.25; // 150 rows at 600 dpi
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunCarriageTravel(m_Scanner, e, o), 0);
+        const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_EQ(m_Scanner.m_Window.m_byVendor2, 0) << "the speed belongs to the travel scan only";
+        m_Scanner.CloseScanner(true);
+        m_Scanner.CloseLibrary();
+        return dSeconds;
+    };
+    const double dSlow = travel(5), dFast = travel(250);
+    EXPECT_GE(dSlow, 0.45); // a quarter inch at half an inch per second
+    EXPECT_LT(dFast, dSlow);
+}
+
+TEST(LiveTestSamples, SamplesComeFromTheSimulatorAndReadBack)
+{
+    CTempDir dir;
+    const std::vector<std::string> written = WriteLiveTestSamples(dir.Path());
+    ASSERT_EQ(written.size(), 2u);
+    CCenterCCDEngine p, c;
+    ASSERT_TRUE(p.ReadPositioning(written[0])) << written[0];
+    EXPECT_NEAR(p.m_dFront[2], 4.2, 0.1);
+    EXPECT_NEAR(p.m_dRear[2], 5.6, 0.1);
+    EXPECT_TRUE(p.Passed());
+    ASSERT_TRUE(c.ReadCarriage(written[1])) << written[1];
+    // The carriage turns the front camera's line one way, the rear camera's the other.
+    EXPECT_STREQ(TurnDirection(PixelsToMove(c.m_dPathDiffFront)), "CW");
+    EXPECT_STREQ(TurnDirection(PixelsToMove(c.m_dPathDiffRear)), "CCW");
 }

@@ -269,3 +269,18 @@ TEST(TonalResult, TextResultAndChartValues)
     EXPECT_DOUBLE_EQ(TonalChartValue(r, TONAL_VIEW_BEST_FIT, 4, 0, true), 255 - 28.0);
     EXPECT_NEAR(TonalChartValue(r, TONAL_VIEW_DYNAMIC_RANGE, 23, 0, false), -std::log10(5 / 255.0), 1e-12);
 }
+
+TEST(TonalChart, AxisLabelsAreRoundNumbersWithZero)
+{
+    struct Case { CTonalAxis axis; std::vector<double> labels; };
+    const Case cases[] = {
+        {TonalYAxis(TONAL_VIEW_BEST_FIT), {0, 50, 100, 150, 200, 250}},
+        {TonalYAxis(TONAL_VIEW_DIFFERENCE), {-10, -5, 0, 5, 10}},
+        {TonalYAxis(TONAL_VIEW_DYNAMIC_RANGE), {0, 1, 2, 3, 4, 5}},
+        {TonalXAxis(), {0, 20, 40, 60, 80, 100}},
+        {CTonalAxis{-7, 9, 2}, {-4, 0, 4, 8}}, // a minimum off the label grid still labels 0
+        {CTonalAxis{0, 5, 0}, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TonalAxisLabels(c.axis), c.labels) << c.axis.m_dMin << ".." << c.axis.m_dMax;
+}

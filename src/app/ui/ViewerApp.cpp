@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QSaveFile>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/CommandLine.h"
@@ -93,7 +96,24 @@ void StartScreenshotWatch(const QString& szOut)
         }
         if (pStable->elapsed() < kSettleMs)
             return;
-        const QImage image = pTop->grab().toImage();
+        QImage image = pTop->grab().toImage();
+        // A message box alone says little about the window it belongs to: the
+        // viewer under it is put beside it, and the tool says so.
+        QWidget* pUnder = qobject_cast<QMessageBox*>(pTop) && pTop->parentWidget() ? pTop->parentWidget()->window()
+                                                                                    : nullptr;
+        if (pUnder && pUnder != g_pLauncher && pUnder->isVisible() && pUnder->width() > 1) {
+            const QImage viewer = pUnder->grab().toImage();
+            QImage both(viewer.width() + 8 + image.width(), std::max(viewer.height(), image.height()),
+                        QImage::Format_RGB32);
+            both.fill(pUnder->palette().color(QPalette::Window));
+            QPainter painter(&both);
+            painter.drawImage(0, 0, viewer);
+            painter.drawImage(viewer.width() + 8, 0, image);
+            painter.end();
+            image = both;
+            std::fprintf(stderr, "lumora: a message box is up; the screenshot shows the viewer (left) and the box "
+                                 "(right) side by side\n");
+        }
         QSaveFile out(szOut);
         if (image.isNull() || !out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
             std::fprintf(stderr, "lumora: cannot write the screenshot %s: %s\n", qPrintable(szOut),

@@ -32,6 +32,7 @@
 #include "scanner/ScannerVariants.h"
 #include "widgets/ui/LPFControle.h"
 #include "widgets/ui/UiRegistry.h"
+#include "widgets/ui/WidthCenterControl.h"
 
 namespace {
 
@@ -97,6 +98,11 @@ void COscilloscope_Dialog::BuildControls()
     pMain->addWidget(m_pBars[0]);
 
     auto* pDetails = new QHBoxLayout;
+    m_pWidth = new CWidthCenter_Control(this);
+    m_pWidth->setObjectName("1132");
+    m_pWidth->setMinimumSize(150, 180);
+    m_pWidth->setMaximumWidth(220);
+    m_pWidth->setVisible(false);
     for (int v = 1; v < 3; ++v) {
         auto* pCol = new QVBoxLayout;
         m_pCaptions[size_t(v - 1)] = new QLabel(this);
@@ -104,6 +110,8 @@ void COscilloscope_Dialog::BuildControls()
         pCol->addWidget(m_pBars[size_t(v)]);
         pCol->addWidget(m_pCaptions[size_t(v - 1)]);
         pDetails->addLayout(pCol, 1);
+        if (v == 1)
+            pDetails->addWidget(m_pWidth);
     }
     pMain->addLayout(pDetails, 2);
 
@@ -247,6 +255,8 @@ void COscilloscope_Dialog::showEvent(QShowEvent* pEvent)
 void COscilloscope_Dialog::InitDialog()
 {
     Log_Msg("COscilloscope_Dialog::OnInitDialog()");
+    layout()->activate();
+    m_pWidth->InitControl();
     m_bTestSettings = FileExistsInNoCase(ProgramDirectory(), "Fct_Tst6.ini");
     if (m_bDirectoryMode) {
         Log_Msg("COscilloscope_Dialog::OnInitDialog() m_bUseOemDirectory==true");
@@ -373,15 +383,46 @@ void COscilloscope_Dialog::FitDialog()
     CameraAdjustment();
 }
 
+bool COscilloscope_Dialog::AdjustmentApplies() const
+{
+    return m_bFileLoaded && CameraAdjustmentApplies(m_Rec.m_iGeneration, m_Rec.m_iCameraCount);
+}
+
+void COscilloscope_Dialog::UpdateWidthControl()
+{
+    const int32_t c = std::clamp(m_State.m_iCamera, 0, OSC_MAX_CAMERAS - 1);
+    // The width gauge allows a pixel, the centre gauge the alignment's move limit.
+    constexpr double kWidthTolerance = 1.0, kCenterTolerance = 0.95, kMaximum = 100.0;
+    if (m_bFileLoaded && m_Rec.m_bMTF) {
+        m_pWidth->SetActive(true, true);
+        m_pWidth->SetValues(kWidthTolerance, kMaximum, m_Rec.Mtf(OSC_MTF_WIDTH, c) / 100.0, kCenterTolerance, kMaximum,
+                            m_Rec.Mtf(OSC_MTF_CENTER, c) / 100.0);
+        m_pWidth->setVisible(true);
+        return;
+    }
+    if (!AdjustmentApplies()) {
+        m_pWidth->setVisible(false);
+        return;
+    }
+    // A gray recording is not analysed: the gauges stay grey.
+    m_pWidth->SetActive(m_Adjust.m_bWidthMeasured[size_t(c)], m_Adjust.m_bMeasured[size_t(c)]);
+    m_pWidth->SetValues(kWidthTolerance, kMaximum, m_Adjust.m_dWidth[size_t(c)], kCenterTolerance, kMaximum,
+                        m_Adjust.m_dDistance[size_t(c)]);
+    m_pWidth->setVisible(true);
+}
+
 void COscilloscope_Dialog::CameraAdjustment()
 {
-    const bool bApplies = m_bFileLoaded && CameraAdjustmentApplies(m_Rec.m_iGeneration, m_Rec.m_iCameraCount);
+    const bool bApplies = AdjustmentApplies();
     m_pAdjust->setVisible(bApplies);
     m_pAdjust->setEnabled(bApplies);
     m_pMode[1]->setText(bApplies ? "Camera Adjustment" : kModeTitles[1]);
     if (!bApplies) {
         m_Adjust = COscAdjustResult();
         m_pNote->clear();
+        if (m_bFileLoaded && m_Rec.m_bMTF)
+            m_pNote->setText(QString::fromStdString(MtfText(m_Rec)));
+        UpdateWidthControl();
         return;
     }
     m_Adjust = m_Adjustment.Run(m_Rec, m_State.m_iLine);
@@ -449,13 +490,15 @@ void COscilloscope_Dialog::Redraw(bool bResetDetails)
         pContrast = &m_pFocus->Contrast();
     }
     m_Views.Apply(m_Rec, m_State, m_pViews[0]->Graph(), m_pViews[1]->Graph(), m_pViews[2]->Graph(), bResetDetails,
-                  pContrast);
+                  pContrast, m_Adjust.m_bRan ? &m_Adjust.m_dMarks : nullptr);
     const std::vector<uint8_t> tags = AdjustmentTags(m_Rec, m_Adjust);
     m_pViews[0]->Graph().SetTags(tags.data(), static_cast<int64_t>(tags.size()));
     for (CLPFControle* p : m_pViews)
         p->Refresh();
-    m_pCaptions[0]->setText(FromCp1252(COscilloscopeViews::DetailCaption(m_Rec, m_State, true)));
-    m_pCaptions[1]->setText(FromCp1252(COscilloscopeViews::DetailCaption(m_Rec, m_State, false)));
+    const COscMarks* pMarks = m_Adjust.m_bRan ? &m_Adjust.m_dMarks : nullptr;
+    m_pCaptions[0]->setText(FromCp1252(COscilloscopeViews::DetailCaption(m_Rec, m_State, true, pMarks)));
+    m_pCaptions[1]->setText(FromCp1252(COscilloscopeViews::DetailCaption(m_Rec, m_State, false, pMarks)));
+    UpdateWidthControl();
     {
         const QSignalBlocker block(m_pLineSlider);
         m_pLineSlider->setValue(static_cast<int>(m_State.m_iLine));
@@ -492,8 +535,11 @@ void COscilloscope_Dialog::SetViewMode(EOscViewMode eMode)
 {
     if (!m_bFileLoaded)
         return;
+    // The light profile button reads "Camera Adjustment" where that applies.
+    if (eMode == OSC_VIEW_LIGHT_PROFILE && AdjustmentApplies())
+        eMode = OSC_VIEW_CAMERA_ADJUSTMENT;
     m_State.m_eMode = EffectiveViewMode(eMode, m_Rec.m_iCameraCount);
-    m_pMode[size_t(m_State.m_eMode)]->setChecked(true);
+    m_pMode[m_State.m_eMode == OSC_VIEW_CAMERA_ADJUSTMENT ? 1 : size_t(m_State.m_eMode)]->setChecked(true);
     Redraw(true);
 }
 

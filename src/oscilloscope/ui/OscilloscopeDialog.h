@@ -15,6 +15,7 @@
 #include "oscilloscope/OscilloscopeRecording.h"
 
 class CLPFControle;
+class CWidthCenter_Control;
 class CSimScanner;
 class QCheckBox;
 class QLabel;
@@ -60,6 +61,7 @@ public:
     const COscAdjustResult& Adjustment() const { return m_Adjust; }
     CLPFControle* Overview() const { return m_pViews[0]; }
     CLPFControle* Detail(bool bLeft) const { return m_pViews[bLeft ? 1 : 2]; }
+    CWidthCenter_Control* WidthControl() const { return m_pWidth; }
     // "%d (%d)" of the overview pixel under plot column iX, empty outside.
     QString PositionText(int32_t iX) const;
     std::vector<std::string> PrintHeader() const { return OscPrintHeaderLines(m_Rec, m_State.m_iSelection); }
@@ -78,6 +80,10 @@ private:
     void LoadOther();
     void Print();
     void CameraAdjustment();
+    bool AdjustmentApplies() const;
+    // The width control (1132) between the detail views: the camera
+    // adjustment's or the MTF recording's width and centre of the selected camera.
+    void UpdateWidthControl();
 
     std::string m_szFile;
     std::string m_szFolder;
@@ -102,6 +108,7 @@ private:
     CFocusData m_FocusData;
 
     std::array<CLPFControle*, 3> m_pViews{};
+    CWidthCenter_Control* m_pWidth = nullptr;
     std::array<QScrollBar*, 3> m_pBars{};
     std::array<QLabel*, 2> m_pCaptions{};
     std::array<QPushButton*, 3> m_pColor{};

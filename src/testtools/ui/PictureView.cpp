@@ -12,13 +12,33 @@
 #include <cmath>
 
 #include "platform/Log.h"
+#include "widgets/ui/PixelInspectorTool.h"
 #include "testtools/ResultText.h"
 
-CPictureView_Control::CPictureView_Control(bool bInfo, QWidget* pParent) : CBasicTestControl(pParent), m_bInfo(bInfo) {}
+CPictureView_Control::CPictureView_Control(bool bInfo, QWidget* pParent)
+    : CBasicTestControl(pParent), m_bInfo(bInfo), m_Pixels(nullptr)
+{
+    if (bInfo)
+        return;
+    CPixelInspectorHooks hooks;
+    hooks.m_Source = [this]() -> const CPixelSource* { return m_pPicture ? &m_Pixels : nullptr; };
+    hooks.m_PictureAt = [this](QPoint pt) { return QPoint(m_Geometry.PictureX(pt.x()), m_Geometry.PictureY(pt.y())); };
+    hooks.m_ViewRect = [this](const CPixelRect& r) {
+        const int32_t x0 = int32_t(std::lround(m_Geometry.ViewX(r.m_iLeft)));
+        const int32_t y0 = int32_t(std::lround(m_Geometry.ViewY(r.m_iTop)));
+        const int32_t x1 = int32_t(std::lround(m_Geometry.ViewX(r.m_iLeft + r.m_iWidth)));
+        const int32_t y1 = int32_t(std::lround(m_Geometry.ViewY(r.m_iTop + r.m_iHeight)));
+        return QRect(x0, y0, std::max(1, x1 - x0), std::max(1, y1 - y0));
+    };
+    m_pInspector = new CPixelInspectorTool(this, std::move(hooks));
+}
 
 void CPictureView_Control::SetPicture(const CPicture* pPicture)
 {
     m_pPicture = pPicture;
+    m_Pixels = CPicturePixels(pPicture);
+    if (m_pInspector)
+        m_pInspector->ViewChanged();
     const bool bOk = pPicture && pPicture->GetDataPointer() && (pPicture->IsGray() || pPicture->IsRGB());
     const int32_t iWidth = bOk ? pPicture->m_iWidth : 0, iHeight = bOk ? pPicture->m_iHeight : 0;
     if (iWidth != m_Geometry.m_iPictureWidth || iHeight != m_Geometry.m_iPictureHeight) m_Geometry.SetPicture(iWidth, iHeight);
@@ -243,6 +263,9 @@ void CPictureView_Control::OnLButtonUp(uint32_t, int32_t x, int32_t y)
                             .normalized();
         m_Selection = r;
         m_bSelection = true;
+        if (m_pInspector)
+            m_pInspector->SetSelection(DraggedRect(r.left(), r.top(), r.right(), r.bottom(), m_Geometry.m_iPictureWidth,
+                                                   m_Geometry.m_iPictureHeight));
         Redraw();
         return;
     }

@@ -7,10 +7,12 @@
 
 #include "imaging/Picture.h"
 #include "testtools/PictureViewGeometry.h"
+#include "widgets/PixelInspection.h"
 #include "widgets/ui/BasicTestControl.h"
 
 class QCheckBox;
 class QScrollBar;
+class CPixelInspectorTool;
 
 class CPictureView_Control : public CBasicTestControl {
     Q_OBJECT
@@ -24,6 +26,8 @@ public:
     const CPictureViewGeometry& Geometry() const { return m_Geometry; }
     bool HasSelection() const { return m_bSelection; }
     QRect Selection() const { return m_Selection; } // picture coordinates
+    // Pixel in millimetres and the selection's statistics (picture control only).
+    CPixelInspectorTool* Inspector() const { return m_pInspector; }
     // The text lines the info control shows for the current mouse position.
     std::vector<std::string> InfoLines() const;
 
@@ -55,6 +59,8 @@ private:
     CPictureView_Control* m_pPartner = nullptr;
     QPointer<QScrollBar> m_pHorizontal, m_pVertical;
     bool m_bInScroll = false;
+    CPicturePixels m_Pixels;
+    CPixelInspectorTool* m_pInspector = nullptr;
 };
 
 class CPictureView_Dialog : public QDialog {

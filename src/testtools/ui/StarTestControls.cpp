@@ -161,11 +161,18 @@ bool CHorizontalZoomDouble_Control::DrawContent(QPainter& dc, int32_t W, int32_t
         dc.setPen(ColorFromRef(m_RowColors[size_t(r)]));
         dc.drawLine(x, plot.m_iTop + 1, x, plot.m_iBottom - 1);
     }
-    // legend and curves
+    // legend and curves: the names get a font of their own that fits the
+    // margin ("X Line Width" is far longer than a scale label), and what is
+    // still too long is cut at the plot's frame rather than written over it
+    std::vector<std::string> names;
+    for (const CCurve& cv : m_Curves) names.push_back(cv.m_szName);
+    if (!names.empty()) SelectFittingFont(dc, iLabel, "Courier New", names, plot.m_iLeft - 4);
     for (size_t c = 0; c < m_Curves.size(); ++c) {
         const CCurve& cv = m_Curves[c];
         dc.setPen(cv.m_bEnabled ? ColorFromRef(cv.m_Color) : QColor(0xC8, 0xC8, 0xC8));
+        dc.setClipRect(0, 0, std::max(0, plot.m_iLeft - 1), H);
         TextOut(dc, 2, plot.m_iTop + int32_t(c) * iFont, cv.m_szName);
+        dc.setClipping(false);
         if (!cv.m_bEnabled || cv.m_dValues.size() < 2) continue;
         QPolygon poly;
         const int32_t iEnd = std::min<int32_t>(iFirst + iVisible, int32_t(cv.m_dValues.size()));
@@ -176,6 +183,7 @@ bool CHorizontalZoomDouble_Control::DrawContent(QPainter& dc, int32_t W, int32_t
         dc.drawPolyline(poly);
         dc.setClipping(false);
     }
+    SelectFont(dc, iLabel, "Courier New", 400);
     for (int32_t r : m_MarkerRows) {
         if (r < iFirst || r >= iFirst + iVisible) continue;
         DrawCrossSymbol(dc, int32_t(std::lround(z.XOf(r, plot))), yMid, 6, 1);

@@ -3,6 +3,7 @@
 #include "testtools/ui/TestToolRegistration.h"
 #include "platform/Messages.h"
 #include "testtools/StarTestPicture.h"
+#include "testtools/ui/LiveTestDialogs.h"
 #include "testtools/ui/PictureView.h"
 #include "testtools/ui/StarTestDialog.h"
 #include "testtools/ui/TonalResolutionDialog.h"
@@ -29,6 +30,27 @@ void RegisterTestToolViewers(CUiRegistry& reg)
         CPictureView_Dialog dlg(r.m_pParent);
         dlg.SetPicture(&pic);
         return dlg.exec();
+    });
+    reg.AddViewer("CAdjustCenterCCD_Dialog", [](const CViewerRequest& r) {
+        CAdjustCenterCCD_Dialog dlg(r.m_pParent);
+        if (!r.m_szFile.empty()) dlg.SetFileName(r.m_szFile);
+        return dlg.exec();
+    });
+    reg.AddViewer("CVerticalCameraVerification_Dialog", [](const CViewerRequest& r) {
+        CVerticalCameraVerification_Dialog dlg(r.m_pParent);
+        if (!r.m_szFile.empty()) dlg.SetFileName(r.m_szFile);
+        return dlg.exec();
+    });
+    // The size of the dialogs' own display.
+    reg.AddRenderer("scan-line-positioning", [](const std::string& szFile, const std::string&, QSize size,
+                                                QImage& image, std::string& szError) {
+        if (!size.isValid()) size = QSize(799, 499);
+        return RenderPositioningFile(szFile, size.width(), size.height(), image, szError);
+    });
+    reg.AddRenderer("mirror-carriage-adjustment", [](const std::string& szFile, const std::string&, QSize size,
+                                                     QImage& image, std::string& szError) {
+        if (!size.isValid()) size = QSize(799, 499);
+        return RenderCarriageFile(szFile, size.width(), size.height(), image, szError);
     });
     reg.AddRenderer("star-test", [](const std::string& szFile, const std::string&, QSize size, QImage& image,
                                     std::string& szError) {

@@ -58,11 +58,11 @@ void CTonalResolution_Control::DrawView(QPainter& dc, int32_t W, int32_t H, int3
     dc.setPen(Qt::black);
     dc.setBrush(Qt::NoBrush);
     dc.drawRect(plot.m_iLeft, plot.m_iTop, plot.Width(), plot.Height());
-    for (double x = xa.m_dMin; x <= xa.m_dMax + 1e-9; x += 2 * xa.m_dStep) {
+    for (const double x : TonalAxisLabels(xa)) {
         const std::string sz = Printf("%.0f", x);
         TextOut(dc, TonalMapX(x, plot) - TextWidth(dc, sz) / 2, plot.m_iBottom + 2, sz);
     }
-    for (double y = ya.m_dMin; y <= ya.m_dMax + 1e-9; y += 2 * ya.m_dStep) {
+    for (const double y : TonalAxisLabels(ya)) {
         const std::string sz = iView == TONAL_VIEW_DYNAMIC_RANGE ? Printf("%3.1f", y) : Printf("%.0f", y);
         TextOut(dc, plot.m_iLeft - 4 - TextWidth(dc, sz), TonalMapY(y, iView, plot) - fm.height() / 2, sz);
     }

@@ -22,6 +22,7 @@
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 #include "viewers/ui/ViewerFiles.h"
+#include "widgets/ui/GraphCursorTool.h"
 
 namespace {
 const char* const kCheckFilter = "DEZ file (*.CON)|*.con|All Files (*.*)|*.*||";
@@ -54,6 +55,26 @@ void PaintCameraCheckView(QPainter& painter, QSize size, const CCameraCheckProfi
 
 CCameraCheckControl::CCameraCheckControl(QWidget* pParent) : CBasicTestControl(pParent)
 {
+    CGraphCursorHooks hooks;
+    hooks.m_Axis = [this] {
+        CGraphAxis a;
+        if (!m_pProfile || m_View.m_iViewWidth <= 0)
+            return a;
+        a.m_iWidth = m_View.m_iViewWidth;
+        a.m_iCount = m_pProfile->m_iWidth;
+        a.m_dFirst = m_View.IsShowAll() ? 0.0 : m_View.FirstColumn();
+        a.m_dPerColumn = double(m_View.VisibleColumns()) / m_View.m_iViewWidth;
+        return a;
+    };
+    hooks.m_ValuesAt = [this](int64_t iPos) {
+        std::vector<CCursorChannel> out;
+        if (m_pProfile)
+            out.push_back({"Level", {double(m_pProfile->ColumnLevel(int32_t(iPos))), 0.0}});
+        return out;
+    };
+    hooks.m_ZoomText = [this] { return QString::fromStdString(m_View.ScaleText()); };
+    m_pCursors = new CGraphCursorTool(this, std::move(hooks));
+    connect(this, &CCameraCheckControl::ViewChanged, m_pCursors, &CGraphCursorTool::ViewChanged);
 }
 
 bool CCameraCheckControl::DrawContent(QPainter& dc, int32_t iWidth, int32_t iHeight)
@@ -313,7 +334,8 @@ void COstra_Check_Camera_Adjustment_Test_Dialog::PaintPage(QPainter& painter, co
 
 void COstra_Check_Camera_Adjustment_Test_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "DEZ Light Profile", [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+    PrintWithDialog(
+        this, "DEZ Light Profile", [this](QPainter& p, const QRect& page) { PaintPage(p, page); }, m_szFileName);
 }
 
 bool COstra_Check_Camera_Adjustment_Test_Dialog::PrintToPdf(const QString& szPath)

@@ -10,6 +10,7 @@
 class QLabel;
 class QPainter;
 class QScrollBar;
+class CGraphCursorTool;
 
 // The one drawing of the view on a size.
 void PaintCameraCheckView(QPainter& painter, QSize size, const CCameraCheckProfile& profile,
@@ -25,6 +26,8 @@ public:
     CCameraCheckView m_View;
 
     bool DrawContent(QPainter& dc, int32_t iWidth, int32_t iHeight) override;
+    // Two cursors reading the profile's level per column.
+    CGraphCursorTool* CursorTool() const { return m_pCursors; }
     void OnLButtonDown(uint32_t iButtons, int32_t x, int32_t y) override;
     void OnRButtonDown(uint32_t iButtons, int32_t x, int32_t y) override;
     void OnSize(int32_t iType, int32_t cx, int32_t cy) override;
@@ -36,6 +39,9 @@ protected:
     // The second press of a right double click arrives here, not as a press:
     // without this a quick double click would zoom out only one step.
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
+
+private:
+    CGraphCursorTool* m_pCursors = nullptr;
 };
 
 class COstra_Check_Camera_Adjustment_Test_Dialog : public QDialog {

@@ -198,7 +198,7 @@ bool CLPF_Dialog::PrintTo(QPrinter& printer)
 
 void CLPF_Dialog::OnPrint()
 {
-    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); });
+    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); }, m_szFile);
 }
 
 void CLPF_Dialog::OnHeaderInfo()

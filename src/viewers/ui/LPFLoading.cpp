@@ -19,6 +19,7 @@
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
 #include "viewers/ui/LPFScannerSettingsDialog.h"
+#include "viewers/ui/StitchNoisePrinting.h"
 #include "viewers/ui/ViewerFiles.h"
 
 QString ChooseLightProfileFile(QWidget* parent, const QString& szFolder)
@@ -155,7 +156,8 @@ QMenuBar* MakeLightProfileMenuBar(QDialog* pDialog, const CLpfViewerActions& act
     return pMenuBar;
 }
 
-void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::function<bool(QPrinter&)>& printTo)
+void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::function<bool(QPrinter&)>& printTo,
+                       const std::string& szDataFile)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName("Printing Light Profile");
@@ -165,8 +167,11 @@ void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::f
         printTo(printer);
         return;
     }
+    printer.setDocName(PdfProposal(szDataFile, printer.docName()));
     QPrintDialog dlg(&printer, parent);
-    if (dlg.exec() == QDialog::Accepted)
+    const bool bAccepted = dlg.exec() == QDialog::Accepted;
+    printer.setDocName("Printing Light Profile");
+    if (bAccepted)
         printTo(printer);
 }
 

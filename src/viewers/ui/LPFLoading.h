@@ -55,4 +55,6 @@ QMenuBar* MakeLightProfileMenuBar(QDialog* pDialog, const CLpfViewerActions& act
 
 // Prints to szPrintFile as PDF when one is set (headless runs), else through
 // the print dialog; printTo draws the pages.
-void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::function<bool(QPrinter&)>& printTo);
+// The print dialog proposes "<data file>.pdf" for printing to a file.
+void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::function<bool(QPrinter&)>& printTo,
+                       const std::string& szDataFile = {});

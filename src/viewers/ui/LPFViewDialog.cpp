@@ -16,6 +16,7 @@
 #include "platform/ui/Text.h"
 #include "viewers/ui/LPFLoading.h"
 #include "viewers/ui/StitchNoisePrinting.h"
+#include "widgets/ui/GraphCursorTool.h"
 
 namespace {
 
@@ -51,16 +52,20 @@ QSize DefaultLPFViewSize()
     return QSize(800, 500);
 }
 
-void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
+void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view, const QPalette* pPalette)
 {
     const int W = size.width();
     const int H = size.height();
+    const bool bDark = pPalette && pPalette->color(QPalette::Window).lightness() < 128;
+    const QColor face = bDark ? pPalette->color(QPalette::Window) : kFaceColor;
+    const QColor strip = bDark ? pPalette->color(QPalette::Button) : kStripColor;
+    const QColor text = bDark ? pPalette->color(QPalette::ButtonText) : QColor(Qt::black);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.fillRect(QRect(0, 0, W, H), kFaceColor);
-    painter.fillRect(QRect(0, CLPFView::kStripTop, W, CLPFView::kStripBottom - CLPFView::kStripTop), kStripColor);
-    painter.fillRect(QRect(W - 20, CLPFView::kStripTop, 20, H - CLPFView::kStripTop), kStripColor);
+    painter.fillRect(QRect(0, 0, W, H), face);
+    painter.fillRect(QRect(0, CLPFView::kStripTop, W, CLPFView::kStripBottom - CLPFView::kStripTop), strip);
+    painter.fillRect(QRect(W - 20, CLPFView::kStripTop, 20, H - CLPFView::kStripTop), strip);
 
     const int w = CLPFView::GraphWidth(W);
     const int h = CLPFView::GraphHeight(H);
@@ -99,6 +104,7 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
 
     painter.setPen(Qt::black);
     painter.drawLine(W / 2, CLPFView::kGraphTop, W / 2, 30);
+    painter.setPen(text);
     QFont font("MS Sans Serif");
     font.setPixelSize(13);
     painter.setFont(font);
@@ -111,6 +117,7 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view)
                                CLPFView::kStripBottom - CLPFView::kStripTop),
                          Qt::AlignLeft | Qt::AlignVCenter, FromCp1252(view.Caption()));
     int32_t x1, x2, y;
+    painter.setPen(Qt::black);
     if (view.MeasureLine(W, H, x1, x2, y))
         painter.drawLine(x1, y, x2, y);
     painter.restore();
@@ -133,12 +140,48 @@ CLPFViewWidget::CLPFViewWidget(QWidget* parent) : QWidget(parent), m_PeakCursor(
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(300, 200);
+    CGraphCursorHooks hooks;
+    hooks.m_Axis = [this] { return m_View.Axis(width()); };
+    hooks.m_ValuesAt = [this](int64_t iPos) {
+        std::vector<CCursorChannel> out;
+        if (iPos >= 0 && iPos < m_View.Count())
+            out.push_back({"Level", {double(m_View.Samples()[iPos]), 0.0}});
+        return out;
+    };
+    hooks.m_Plot = [this] {
+        return QRect(CLPFView::kGraphLeft, CLPFView::kGraphTop, CLPFView::GraphWidth(width()),
+                     CLPFView::GraphHeight(height()));
+    };
+    hooks.m_ExtraLines = [this] { return m_View.MeasureReadOut(width(), height()); };
+    hooks.m_LevelScale = [this] {
+        std::vector<std::pair<int, QString>> out;
+        const int h = CLPFView::GraphHeight(height());
+        if (m_View.Count() > 0 && h > 0)
+            for (int v = 0; v <= 250; v += 50)
+                out.push_back({CLPFView::kGraphTop + h - v * h / 256, QString::number(v)});
+        return out;
+    };
+    hooks.m_ZoomText = [this] {
+        if (m_View.Count() <= 0)
+            return QString();
+        if (!m_View.IsScaled())
+            return QStringLiteral("1:1");
+        return m_View.IsWholeProfile() ? QString() : QString("Zoom \u00D7%1").arg(m_View.ZoomFactor(), 0, 'g', 4);
+    };
+    m_pCursors = new CGraphCursorTool(this, std::move(hooks));
+}
+
+void CLPFViewWidget::Changed()
+{
+    update();
+    m_pCursors->ViewChanged();
+    emit ViewChanged();
 }
 
 void CLPFViewWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    PaintLPFView(painter, size(), m_View);
+    PaintLPFView(painter, size(), m_View, &palette());
 }
 
 void CLPFViewWidget::mousePressEvent(QMouseEvent* event)
@@ -146,9 +189,18 @@ void CLPFViewWidget::mousePressEvent(QMouseEvent* event)
     const QPoint pt = event->position().toPoint();
     if (pt.y() < CLPFView::kGraphTop || m_View.Count() <= 0)
         return;
-    // Ctrl + left button or the middle button measure; the plain buttons zoom.
-    if (event->button() == Qt::MiddleButton ||
-        (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier))) {
+    if (event->button() == Qt::MiddleButton) {
+        m_bPanning = true;
+        m_iPanX = pt.x();
+        m_dPanStart = m_View.StartPercent();
+        m_dPanEnd = m_View.EndPercent();
+        m_iPanCenter = m_View.Center();
+        setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    // Ctrl + left button measures (the middle button drags, as in every
+    // viewer); the plain buttons zoom.
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier)) {
         m_View.StartMeasure(pt.x(), pt.y());
         setCursor(m_PeakCursor);
         update();
@@ -170,9 +222,15 @@ void CLPFViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
 void CLPFViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pt = event->position().toPoint();
+    if (m_bPanning) {
+        m_View.PanFrom(m_dPanStart, m_dPanEnd, m_iPanCenter, pt.x() - m_iPanX, width());
+        Changed();
+        return;
+    }
     if (m_View.IsMeasuring()) {
         m_View.MoveMeasure(pt.x());
         update();
+        m_pCursors->ViewChanged();
         return;
     }
     // Over the graph the peak cursor shows exactly which column a click takes.
@@ -185,6 +243,11 @@ void CLPFViewWidget::mouseMoveEvent(QMouseEvent* event)
 
 void CLPFViewWidget::mouseReleaseEvent(QMouseEvent*)
 {
+    if (m_bPanning) {
+        m_bPanning = false;
+        unsetCursor();
+        return;
+    }
     if (m_View.IsMeasuring()) {
         m_View.EndMeasure();
         update();
@@ -378,7 +441,7 @@ void CView_LPF_Dialog::OnPrint()
 {
     const QString szText = m_pPrint->text();
     m_pPrint->setText("Printing...");
-    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); });
+    PrintLightProfile(this, m_szPrintFile, [this](QPrinter& printer) { return PrintTo(printer); }, m_szFile);
     m_pPrint->setText(szText);
 }
 

@@ -10,11 +10,16 @@
 #include "viewers/LightProfileFile.h"
 #include "viewers/LightProfileView.h"
 
+class QPalette;
 class QPrinter;
 class QPushButton;
+class CGraphCursorTool;
 
 // Paints the whole client area (read-out strip, side strip, middle tick and graph).
-void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view);
+// With a dark palette the face, the strips and the read-out text take its
+// colours; without one (printing, rendering) or with a light one they keep
+// the light grays the viewer always had. The graph's own colours never change.
+void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view, const QPalette* pPalette = nullptr);
 QImage RenderLPFView(const CLPFView& view, QSize size);
 // The size the viewer opens with; also the renderer's default.
 QSize DefaultLPFViewSize();
@@ -24,7 +29,9 @@ class CLPFViewWidget : public QWidget {
 public:
     explicit CLPFViewWidget(QWidget* parent = nullptr);
     CLPFView& View() { return m_View; }
-    void Changed() { update(); emit ViewChanged(); }
+    void Changed();
+    // Two cursors, the level scale, the zoom and the measuring line's read-out.
+    CGraphCursorTool* CursorTool() const { return m_pCursors; }
 
 signals:
     void ViewChanged();
@@ -39,6 +46,12 @@ protected:
 private:
     CLPFView m_View;
     QCursor m_PeakCursor;
+    CGraphCursorTool* m_pCursors = nullptr;
+    // The middle button drags the profile along.
+    bool m_bPanning = false;
+    int32_t m_iPanX = 0;
+    double m_dPanStart = 0, m_dPanEnd = 0;
+    int64_t m_iPanCenter = 0;
 };
 
 class CView_LPF_Dialog : public QDialog {

@@ -29,6 +29,7 @@
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 #include "viewers/ui/ViewerFiles.h"
+#include "widgets/ui/GraphCursorTool.h"
 
 namespace {
 
@@ -248,6 +249,38 @@ CNoiseTestControl::CNoiseTestControl(QWidget* pParent) : QWidget(pParent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setMinimumSize(300, 200);
+    CGraphCursorHooks hooks;
+    hooks.m_Axis = [this] {
+        CGraphAxis a;
+        const std::vector<uint8_t>* p = m_pRecord ? m_pRecord->Channel(m_Options.m_iColor) : nullptr;
+        const int64_t iSpan = m_Zoom.Last() - m_Zoom.First();
+        if (!p || p->empty() || iSpan <= 0 || width() <= 0)
+            return a;
+        a.m_iWidth = width();
+        a.m_iCount = std::min<int64_t>(m_Zoom.Last(), static_cast<int64_t>(p->size()));
+        a.m_dFirst = double(m_Zoom.First());
+        a.m_dPerColumn = double(iSpan) / width();
+        // The record spans the scanner's width, f x 4.24 inches.
+        a.m_dMmPerPosition = m_pRecord->m_dWidthFactor > 0 ? m_pRecord->m_dWidthFactor * 4.24 * 25.4 / double(p->size()) : 0.0;
+        return a;
+    };
+    hooks.m_ValuesAt = [this](int64_t iPos) {
+        static const char* const names[] = {"Red", "Green", "Blue", "Gray", "Gray"};
+        std::vector<CCursorChannel> out;
+        const std::vector<uint8_t>* p = m_pRecord ? m_pRecord->Channel(m_Options.m_iColor) : nullptr;
+        if (p && iPos >= 0 && iPos < static_cast<int64_t>(p->size()))
+            out.push_back({names[std::clamp(m_Options.m_iColor, 0, 4)], {double((*p)[size_t(iPos)]), 0.0}});
+        return out;
+    };
+    hooks.m_LevelScale = [this] {
+        std::vector<std::pair<int, QString>> out;
+        if (m_pRecord && m_pRecord->Channel(m_Options.m_iColor))
+            for (int v = 0; v <= 250; v += 50)
+                out.push_back({(255 - v) * height() / 256, QString::number(v)});
+        return out;
+    };
+    m_pCursors = new CGraphCursorTool(this, std::move(hooks));
+    connect(this, &CNoiseTestControl::ViewChanged, m_pCursors, &CGraphCursorTool::ViewChanged);
 }
 
 void CNoiseTestControl::paintEvent(QPaintEvent*)
@@ -489,7 +522,8 @@ void CNCTest_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 
 void CNCTest_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "Printing Noise Check", [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+    PrintWithDialog(
+        this, "Printing Noise Check", [this](QPainter& p, const QRect& page) { PaintPage(p, page); }, m_szFileName);
 }
 
 bool CNCTest_Dialog::PrintToPdf(const QString& szPath)
@@ -716,7 +750,8 @@ void CNoiseTest_SM_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 
 void CNoiseTest_SM_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "Printing Noise Test", [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+    PrintWithDialog(
+        this, "Printing Noise Test", [this](QPainter& p, const QRect& page) { PaintPage(p, page); }, m_szFileName);
 }
 
 bool CNoiseTest_SM_Dialog::PrintToPdf(const QString& szPath)

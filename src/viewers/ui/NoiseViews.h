@@ -14,6 +14,7 @@ class QPainter;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+class CGraphCursorTool;
 
 struct CNoiseGraphOptions {
     int32_t m_iColor = 1;          // 0 red, 1 green, 2 blue, 4 gray
@@ -36,6 +37,8 @@ public:
     CNoiseGraphOptions m_Options;
     // The sample under x, -1 outside the samples.
     int64_t SampleAt(int32_t iX) const;
+    // Two cursors on the shown channel, with the level scale.
+    CGraphCursorTool* CursorTool() const { return m_pCursors; }
 
 signals:
     void ViewChanged();
@@ -47,6 +50,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void leaveEvent(QEvent*) override;
+
+private:
+    CGraphCursorTool* m_pCursors = nullptr;
 };
 
 // Where the noise check's graph stands in its client area.

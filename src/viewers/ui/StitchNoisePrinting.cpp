@@ -1,6 +1,8 @@
 #include "viewers/ui/StitchNoisePrinting.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -21,9 +23,18 @@ bool PrintOnePage(QPrinter& printer, const QString& szJobTitle, const PagePainte
     return painter.end();
 }
 
-bool PrintWithDialog(QWidget* pParent, const QString& szJobTitle, const PagePainter& paint)
+QString PdfProposal(const std::string& szDataFile, const QString& szJobTitle)
+{
+    // The dialog drops the document name's last extension and adds ".pdf".
+    const QString szName = QFileInfo(QFile::decodeName(szDataFile.c_str())).fileName();
+    return szName.isEmpty() || szDataFile.back() == '/' ? szJobTitle : szName;
+}
+
+bool PrintWithDialog(QWidget* pParent, const QString& szJobTitle, const PagePainter& paint,
+                     const std::string& szDataFile)
 {
     QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(PdfProposal(szDataFile, szJobTitle));
     QPrintDialog dialog(&printer, pParent);
     dialog.setWindowTitle(szJobTitle);
     if (dialog.exec() != QDialog::Accepted)

@@ -18,7 +18,13 @@ using PagePainter = std::function<void(QPainter& painter, const QRect& page)>;
 // One page under the document name; false when the printer cannot be started.
 bool PrintOnePage(QPrinter& printer, const QString& szJobTitle, const PagePainter& paint);
 // The print dialog, then the page. Shows "Unable to print" when the job fails.
-bool PrintWithDialog(QWidget* pParent, const QString& szJobTitle, const PagePainter& paint);
+// Printing to a file proposes the data file's name with ".pdf" (the dialog
+// takes its proposal from the document name, which is the job title again
+// once the dialog has closed).
+bool PrintWithDialog(QWidget* pParent, const QString& szJobTitle, const PagePainter& paint,
+                     const std::string& szDataFile = {});
+// The document name that makes the print dialog propose "<data file>.pdf".
+QString PdfProposal(const std::string& szDataFile, const QString& szJobTitle);
 bool PrintToPdf(const QString& szPath, const QString& szJobTitle, const PagePainter& paint);
 
 // Text lines from the top of the page in "Courier New", one line step each

@@ -20,6 +20,7 @@
 #include "platform/ui/Text.h"
 #include "platform/Messages.h"
 #include "viewers/ui/StitchNoisePrinting.h"
+#include "widgets/ui/PixelInspectorTool.h"
 #include "viewers/ui/ViewerFiles.h"
 
 std::shared_ptr<CStitchImage> CStitchImage::Build(CStitchPicture& picture)
@@ -85,6 +86,43 @@ CStitchViewWidget::CStitchViewWidget(QWidget* pParent) : QWidget(pParent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 120);
+    CPixelInspectorHooks hooks;
+    hooks.m_Source = [this]() -> const CPixelSource* { return m_pImage ? m_pPixels.get() : nullptr; };
+    hooks.m_PictureAt = [this](QPoint pt) {
+        const int32_t z = std::max(1, m_View.m_iZoom);
+        return QPoint(m_View.VisibleLeft() + pt.x() / z, m_View.VisibleTop() + pt.y() / z);
+    };
+    hooks.m_ViewRect = [this](const CPixelRect& r) {
+        const int32_t z = std::max(1, m_View.m_iZoom);
+        return QRect((r.m_iLeft - m_View.VisibleLeft()) * z, (r.m_iTop - m_View.VisibleTop()) * z, r.m_iWidth * z,
+                     r.m_iHeight * z);
+    };
+    hooks.m_ZoomText = [this] { return m_pImage ? QString("Zoom %1:1").arg(m_View.m_iZoom) : QString(); };
+    m_pInspector = new CPixelInspectorTool(this, std::move(hooks));
+    connect(this, &CStitchViewWidget::ViewChanged, m_pInspector, [this] { m_pInspector->Layer()->update(); });
+}
+
+void CStitchViewWidget::PictureChanged()
+{
+    m_pPixels = m_pImage ? std::make_unique<CStitchPixels>(&m_pImage->Picture()) : nullptr;
+    m_pInspector->ClearSelection();
+    m_pInspector->ViewChanged();
+}
+
+void CStitchViewWidget::mouseMoveEvent(QMouseEvent* pEvent)
+{
+    if (!m_bPanning)
+        return;
+    const QPoint d = pEvent->position().toPoint() - m_PanStart;
+    m_View.PanFrom(m_iPanCenterX, m_iPanCenterY, d.x(), d.y());
+    update();
+    emit ViewChanged();
+}
+
+void CStitchViewWidget::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::MiddleButton)
+        m_bPanning = false;
 }
 
 void CStitchViewWidget::paintEvent(QPaintEvent*)
@@ -98,6 +136,13 @@ void CStitchViewWidget::mousePressEvent(QMouseEvent* pEvent)
     if (!m_pImage)
         return;
     const QPoint pt = pEvent->position().toPoint();
+    if (pEvent->button() == Qt::MiddleButton) {
+        m_bPanning = true;
+        m_PanStart = pt;
+        m_iPanCenterX = m_View.m_iCenterX;
+        m_iPanCenterY = m_View.m_iCenterY;
+        return;
+    }
     if (pEvent->button() == Qt::LeftButton)
         m_View.ZoomIn(pt.x(), pt.y());
     else if (pEvent->button() == Qt::RightButton)
@@ -246,6 +291,7 @@ bool CView_Stitch_Dialog::LoadFile(const std::string& szFile)
     m_szFileName = szFile;
     m_bIsFile = true;
     m_pViewWidget->m_pImage = CStitchImage::Build(picture);
+    m_pViewWidget->PictureChanged();
     CStitchView& view = m_pViewWidget->m_View;
     view.m_iWidth = Picture().m_iWidth;
     view.m_iHeight = Picture().m_iHeight;
@@ -359,8 +405,9 @@ void CView_Stitch_Dialog::PaintPage(QPainter& painter, const QRect& page) const
 
 void CView_Stitch_Dialog::OnPrint()
 {
-    PrintWithDialog(this, "Printing Stitching Picture",
-                    [this](QPainter& painter, const QRect& page) { PaintPage(painter, page); });
+    PrintWithDialog(
+        this, "Printing Stitching Picture", [this](QPainter& painter, const QRect& page) { PaintPage(painter, page); },
+        m_bIsFile ? m_szFileName : std::string());
 }
 
 bool CView_Stitch_Dialog::PrintToPdf(const QString& szPath)

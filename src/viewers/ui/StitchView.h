@@ -16,6 +16,7 @@ class QPainter;
 constexpr const char* kStitchWaitCaption = "View Stitching Picture";
 class QScrollBar;
 class QPushButton;
+class CPixelInspectorTool;
 
 // The off-screen picture. Gray pictures: an image over the decoded pixels it
 // owns, so building it never copies the picture again. Run-length pictures:
@@ -46,6 +47,10 @@ public:
     explicit CStitchViewWidget(QWidget* pParent);
     CStitchView m_View;
     std::shared_ptr<CStitchImage> m_pImage;
+    // Pixel under the mouse and the statistics of a Shift-dragged rectangle.
+    CPixelInspectorTool* Inspector() const { return m_pInspector; }
+    // A new picture was handed in.
+    void PictureChanged();
 
 signals:
     void ViewChanged();
@@ -54,7 +59,17 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void resizeEvent(QResizeEvent*) override;
+
+private:
+    CPixelInspectorTool* m_pInspector = nullptr;
+    std::unique_ptr<CStitchPixels> m_pPixels;
+    // Middle-button drag-panning.
+    bool m_bPanning = false;
+    QPoint m_PanStart;
+    int32_t m_iPanCenterX = 0, m_iPanCenterY = 0;
 };
 
 class CView_Stitch_Dialog : public QDialog {

@@ -4,9 +4,11 @@
 #include <QPrinter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
+#include "widgets/ui/GraphCursorTool.h"
 
 namespace {
 
@@ -254,6 +256,43 @@ CLPFControle::CLPFControle(QWidget* parent) : QWidget(parent)
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 100);
+    CGraphCursorHooks hooks;
+    hooks.m_Axis = [this] {
+        CGraphAxis a;
+        a.m_iWidth = width();
+        a.m_iCount = m_Graph.Count();
+        a.m_dFirst = m_Graph.FirstVisible();
+        a.m_dPerColumn = m_Graph.SamplesPerColumn(width());
+        return a;
+    };
+    hooks.m_ValuesAt = [this](int64_t iPos) {
+        std::vector<CCursorChannel> out;
+        for (int c = 0; c < m_Graph.ChannelCount(); ++c) {
+            const std::vector<uint8_t>& v = m_Graph.Samples(c);
+            if (iPos < 0 || iPos >= static_cast<int64_t>(v.size()))
+                continue;
+            std::string szName = CLPFGraph::ChannelName(m_Graph.ChannelColor(c));
+            while (!szName.empty() && szName.back() == ' ')
+                szName.pop_back();
+            out.push_back({szName, {double(v[static_cast<size_t>(iPos)]), 0.0}});
+        }
+        return out;
+    };
+    hooks.m_LevelScale = [this] {
+        // Levels where the grid of the plain views lies; the spread views
+        // ([-32:31], TX) count other units and get no scale.
+        std::vector<std::pair<int, QString>> out;
+        const int32_t iMode = m_Graph.DisplayMode();
+        if (!m_Graph.HasData() || iMode == LPF_MODE_SIGNED32 || iMode == LPF_MODE_TX64)
+            return out;
+        for (int v = 0; v <= 250; v += 50)
+            out.push_back({CLPFGraph::LevelY(v, height()), QString::number(v)});
+        return out;
+    };
+    hooks.m_ZoomText = [this] {
+        return m_Graph.HasData() && m_Graph.Zoom() > 1 ? QString("Zoom \u00D7%1").arg(m_Graph.Zoom()) : QString();
+    };
+    m_pCursors = new CGraphCursorTool(this, std::move(hooks));
 }
 
 void CLPFControle::SetData(const uint8_t* pSamples, int64_t iCount, int32_t iColor, bool bResetView)
@@ -289,6 +328,7 @@ void CLPFControle::SetScrollBar(QScrollBar* pBar)
             return;
         m_Graph.SetScrollPosition(iValue);
         update();
+        m_pCursors->ViewChanged();
         emit ViewChanged();
     });
     UpdateScrollBar();
@@ -312,6 +352,7 @@ void CLPFControle::Changed()
 {
     UpdateScrollBar();
     update();
+    m_pCursors->ViewChanged();
     emit ViewChanged();
 }
 
@@ -356,6 +397,12 @@ void CLPFControle::mousePressEvent(QMouseEvent* event)
 {
     if (!m_Graph.HasData())
         return;
+    if (event->button() == Qt::MiddleButton) {
+        m_bPanning = true;
+        m_iPanX = static_cast<int32_t>(event->position().x());
+        m_iPanPosition = m_Graph.ScrollPosition();
+        return;
+    }
     if (event->button() == Qt::LeftButton)
         ZoomIn(static_cast<int32_t>(event->position().x()));
     else if (event->button() == Qt::RightButton)
@@ -367,9 +414,20 @@ void CLPFControle::mouseDoubleClickEvent(QMouseEvent* event)
     mousePressEvent(event);
 }
 
+void CLPFControle::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::MiddleButton)
+        m_bPanning = false;
+}
+
 void CLPFControle::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint pt = event->position().toPoint();
+    if (m_bPanning) {
+        const double dShift = (pt.x() - m_iPanX) * m_Graph.SamplesPerColumn(width());
+        m_Graph.SetScrollPosition(m_iPanPosition - static_cast<int64_t>(std::llround(dShift)));
+        Changed();
+    }
     emit ReadOutChanged(rect().contains(pt) ? ReadOut(pt.x()) : QString());
 }
 

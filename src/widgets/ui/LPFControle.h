@@ -11,6 +11,7 @@
 
 class QPrinter;
 class QScrollBar;
+class CGraphCursorTool;
 
 // Draws the graph into rPlot (antialiasing off). pReadOut, when given,
 // receives the sample index per plot column for the cursor read-out.
@@ -58,6 +59,9 @@ public:
     QString ReadOut(int32_t iX) const;
     const std::vector<int64_t>& ReadOutTable() const { return m_ReadOut; }
 
+    // Two cursors with their differences, the level scale and the zoom.
+    CGraphCursorTool* CursorTool() const { return m_pCursors; }
+
     // Printing with the identification lines; shows "Unable to print" on failure.
     bool Print(QPrinter& printer, const std::vector<std::string>& lines);
 
@@ -70,6 +74,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
 private:
@@ -80,4 +85,9 @@ private:
     std::vector<int64_t> m_ReadOut;
     QScrollBar* m_pScrollBar = nullptr;
     bool m_bUpdatingBar = false;
+    CGraphCursorTool* m_pCursors = nullptr;
+    // The middle button drags a zoomed graph along.
+    bool m_bPanning = false;
+    int32_t m_iPanX = 0;
+    int64_t m_iPanPosition = 0;
 };

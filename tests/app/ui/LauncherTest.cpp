@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
+#include "viewers/ConTestFile.h"
 
 namespace {
 // Stands in for a real viewer for the length of one test: records how it was
@@ -266,6 +268,22 @@ TEST(Screenshot, LauncherIsSavedWhenNothingOpens)
     const CRunResult version = RunProgram(BinPath("lumora"), {"--version"});
     EXPECT_EQ(version.m_iExit, 0);
     EXPECT_NE(version.m_szOut.find(", Release "), std::string::npos) << version.m_szOut;
+}
+
+TEST(Screenshot, AViewerUnderAMessageBoxIsShownBesideIt)
+{
+    // A light profile without "Corrected=" says so while its viewer is up.
+    CTempDir dir;
+    WriteFileBytes(dir.File("lp.con"),
+                   ConTestFile("Light Profile",
+                               "Time=10:00\nColorScanner=0\nColor=4\nCameraUsed=0\nCameraCount=1\n",
+                               std::string(3000, '\x80')));
+    const CRunResult r = RunProgram(BinPath("lumora"), {"--screenshot", dir.File("shot.png"), dir.File("lp.con")},
+                                    {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    EXPECT_NE(r.m_szErr.find("side by side"), std::string::npos) << r.m_szErr;
+    const QImage shot(QString::fromStdString(dir.File("shot.png")));
+    EXPECT_GT(shot.width(), 800) << "the viewer (800 wide) and the box";
 }
 
 TEST(Launcher, LongNamesStayReadableAtBothEnds)

@@ -334,7 +334,54 @@ TEST(OscilloscopeUi, CameraAdjustmentStartsByGenerationAndCameraCount)
         EXPECT_EQ(Child<QPushButton>(dlg, "adjust")->isVisible(), c.m_bStarts);
         EXPECT_EQ(Child<QRadioButton>(dlg, "1119")->text(), c.m_bStarts ? "Camera Adjustment" : "Lig&ht Profile");
         EXPECT_EQ(dlg.Adjustment().m_bRan, c.m_bStarts);
+        EXPECT_EQ(Child<QWidget>(dlg, "1132")->isVisible(), c.m_bStarts);
         EXPECT_EQ(dlg.Overview()->Graph().ColumnTag({0, dlg.Recording().m_iPixelsPerLine - 1}) != 0, c.m_bStarts);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The simulator's recordings: the camera adjustment view puts each detail on
+// one of the camera's stitch marks, and an MTF recording's figures reach the
+// width control, the note and the overview.
+TEST(OscilloscopeUi, AdjustmentViewAndMtfOnSimulatorSamples)
+{
+    CProgramFolder folder(false);
+    CTempDir dir;
+    ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.Path()}).m_iExit, 0);
+    {
+        CMessageRecorder messages;
+        COscilloscope_Dialog dlg;
+        Open(dlg, dir.File("oscilloscope-gen9-5cam.con"));
+        ASSERT_TRUE(dlg.Adjustment().m_bRan);
+        dlg.SelectCamera(1);
+        Child<QRadioButton>(dlg, "1119")->click();
+        EXPECT_EQ(dlg.State().m_eMode, OSC_VIEW_CAMERA_ADJUSTMENT);
+        // Camera B's wire pairs: beside its start and beside its end.
+        const int64_t iLeft = dlg.Detail(true)->Graph().Markers()[0];
+        const int64_t iRight = dlg.Detail(false)->Graph().Markers()[0];
+        EXPECT_NEAR(double(iLeft), dlg.Adjustment().m_dMarks[1][0], 0.5);
+        EXPECT_NEAR(double(iRight), dlg.Adjustment().m_dMarks[1][1], 0.5);
+        EXPECT_GT(iLeft, 5400);
+        EXPECT_LT(iLeft, 5600);
+        EXPECT_GT(iRight, 10600);
+        EXPECT_LT(iRight, 10800);
+        EXPECT_TRUE(Child<QWidget>(dlg, "1132")->isVisible());
+    }
+    {
+        CMessageRecorder messages;
+        COscilloscope_Dialog dlg;
+        Open(dlg, dir.File("mtf.con"));
+        ASSERT_TRUE(dlg.IsLoaded());
+        EXPECT_TRUE(Child<QWidget>(dlg, "1132")->isVisible());
+        EXPECT_EQ(Child<QLabel>(dlg, "note")->text().left(19), "MTF red/green/blue:");
+        // Camera B is out of focus: its modulation level lies below camera A's.
+        const CLPFGraph& g = dlg.Overview()->Graph();
+        const int64_t a = dlg.Recording().m_CameraPix[0];
+        ASSERT_EQ(int64_t(g.Reference().size()), dlg.Recording().m_iPixelsPerLine);
+        EXPECT_LT(g.Reference()[size_t(a + a / 2)] + 40, g.Reference()[size_t(a / 2)]);
     }
 }
 

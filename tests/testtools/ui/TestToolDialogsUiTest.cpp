@@ -81,6 +81,32 @@ TEST(ZoomChartUi, CurvePixelsLieWhereTheScaleSaysAndClicksZoom)
     EXPECT_EQ(c.Zoom().m_iCentre, 75 - 12);
 }
 
+TEST(ZoomChartUi, LongCurveNamesStayOutOfThePlot)
+{
+    // Whatever the names, the plot's pixels are those of a chart without them.
+    for (const QSize sz : {QSize(402, 302), QSize(800, 500)}) {
+        QImage images[2];
+        for (int k = 0; k < 2; ++k) {
+            CHorizontalZoomDouble_Control c;
+            c.resize(sz);
+            c.InitControl();
+            int i = 0;
+            for (const char* szName : {"X Line Width", "Scan Speed", "Y Vibration"}) {
+                c.AddCurve(k ? szName : "", std::vector<double>(100, 1.0 + i), 0xFF0000u >> (8 * i));
+                ++i;
+            }
+            c.SetRowCount(100);
+            c.Redraw();
+            images[k] = c.Surface();
+        }
+        const CPlotRect plot = ComputePlotRect(sz.width() + 1, sz.height() + 1);
+        const QRect inside(plot.m_iLeft, plot.m_iTop, plot.Width(), plot.Height());
+        EXPECT_EQ(images[0].copy(inside), images[1].copy(inside)) << sz.width();
+        EXPECT_NE(images[0].copy(0, inside.top(), inside.left(), 40), images[1].copy(0, inside.top(), inside.left(), 40))
+            << "the names are written";
+    }
+}
+
 TEST(StarTestUi, LoadShowsTheAveragedSweepAndPrints)
 {
     CTempDir dir;

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <cstdio>
 #include <QLabel>
+#include <QPainter>
+#include <QPalette>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -506,4 +508,32 @@ TEST(LpfScannerSettings, CameraButtonsFollowTheCount)
     EXPECT_EQ(dlg.Settings().m_iColor, 2);
     dlg.findChild<QRadioButton*>("allCameras")->setChecked(true);
     EXPECT_EQ(dlg.Settings().m_iCamera, 255);
+}
+
+TEST(LpfViewPainting, ADarkPaletteColoursFaceAndStripsButNotTheGraph)
+{
+    const std::vector<uint8_t> v(1000, 100);
+    CLPFView view;
+    view.SetData(v.data(), 1000);
+    view.SetScanner(5, false, 255, 4, 8.5);
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    dark.setColor(QPalette::Button, QColor(60, 60, 60));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    QPalette light;
+    light.setColor(QPalette::Window, QColor(239, 239, 239));
+    const QSize size(1040, 296);
+    auto paint = [&](const QPalette* p) {
+        QImage image(size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        PaintLPFView(painter, size, view, p);
+        return image;
+    };
+    const QImage plain = paint(nullptr), darkImage = paint(&dark), lightImage = paint(&light);
+    EXPECT_EQ(At(darkImage, 5, 10), qRgb(40, 40, 40));    // face
+    EXPECT_EQ(At(darkImage, 5, 30), qRgb(60, 60, 60));    // read-out strip
+    EXPECT_EQ(At(darkImage, 1030, 200), qRgb(60, 60, 60));
+    const QRect graph(20, 40, 1000, 256);
+    EXPECT_EQ(darkImage.copy(graph), plain.copy(graph));
+    EXPECT_EQ(lightImage, plain) << "a light theme keeps the viewer's own grays";
 }
