@@ -21,6 +21,7 @@
 #include "StatusLine.h"
 #include "calibration/StitchAndAlignment.h"
 #include "datafiles/ProgramErrors.h"
+#include "platform/AtomicFile.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 #include "scanner/ContScan.h"
@@ -264,10 +265,7 @@ CJson AlignmentSoak(const CSoakOptions& so, CStatusLine& status, CSoakOutcome& o
         int32_t iCameras = 0;
         const bool bStep = so.m_szVariant == "step" || (so.m_szVariant == "both" && i % 2 == 1);
         const std::string szScenario = SoakScenario(rng, so, bStep, offsets, ratios, iCameras);
-        if (std::FILE* f = std::fopen(szIni.c_str(), "wb")) {
-            std::fputs(szScenario.c_str(), f);
-            std::fclose(f);
-        }
+        WriteFileAtomically(szIni, szScenario.data(), szScenario.size());
         ::setenv("LUMORA_SIM_CONFIG", szIni.c_str(), 1);
         CScanner scanner;
         int iExit = 0;

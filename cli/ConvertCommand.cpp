@@ -24,6 +24,7 @@
 #include "imaging/TifWriter.h"
 #include "imaging/TiffFiles.h"
 #include "platform/Log.h"
+#include "platform/ResourceLimits.h"
 #include "platform/Signals.h"
 
 namespace {
@@ -52,6 +53,8 @@ std::string Extension(const std::string& szPath)
 // Qt's reader for the everyday formats; gray stays gray, the rest becomes RGB.
 bool LoadWithQt(const std::string& szPath, CPicture& pic, std::string& szError)
 {
+    // Qt's own cap on a decoded picture, held to the program's one limit.
+    QImageReader::setAllocationLimit(static_cast<int>(std::min<uint64_t>(MaxAllocationBytes() >> 20, INT32_MAX)));
     QImageReader reader(QString::fromLocal8Bit(szPath.c_str()));
     QImage img = reader.read();
     if (img.isNull()) {

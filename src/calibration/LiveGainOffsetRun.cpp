@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 
 #include "calibration/LiveGainOffset.h"
 #include "datafiles/ProgramErrors.h"
+#include "platform/AtomicFile.h"
 #include "platform/Log.h"
 #include "scanner/ContScan.h"
 #include "scanner/Scanner.h"
@@ -178,13 +178,9 @@ CLgoSoakCase RunLgoSoakCase(uint32_t iSeed, const std::string& szFolder, int64_t
     CLgoSoakCase k;
     k.m_Scenario = MakeLgoSoakScenario(iSeed);
     const std::string szPath = szFolder + "/lgo-soak-" + std::to_string(iSeed) + ".ini";
-    {
-        std::ofstream f(szPath, std::ios::binary | std::ios::trunc);
-        f << k.m_Scenario.m_szIni;
-        if (!f) {
-            k.m_iOpenError = -1;
-            return k;
-        }
+    if (!WriteFileAtomically(szPath, k.m_Scenario.m_szIni.data(), k.m_Scenario.m_szIni.size())) {
+        k.m_iOpenError = -1;
+        return k;
     }
     ::setenv("LUMORA_SIM_CONFIG", szPath.c_str(), 1);
     {

@@ -9,6 +9,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileHandle.h"
 #include "platform/Messages.h"
+#include "platform/ResourceLimits.h"
 
 namespace {
 bool ReadAt(std::FILE* pFile, int64_t iOffset, void* pBuffer, size_t iSize)
@@ -88,6 +89,11 @@ bool ReadConDataBlock(const CConFileHeader& header, int64_t iOffset, int64_t iSi
     const int64_t iBlock = header.DataLength();
     if (iOffset < 0 || iSize < 0 || iOffset > iBlock || iSize > iBlock - iOffset) {
         szError = "the data block is shorter than its header says";
+        return false;
+    }
+    if (const std::string szLimit = CheckAllocation("the data block", uint64_t(iSize), 1, UINT64_MAX, "bytes");
+        !szLimit.empty()) {
+        szError = szLimit;
         return false;
     }
     CFilePtr file(std::fopen(header.m_szFile.c_str(), "rb"));

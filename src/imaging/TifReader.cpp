@@ -15,6 +15,8 @@
 #include "platform/FileHandle.h"
 #include "imaging/Picture.h"
 #include "imaging/TifTags.h"
+#include "platform/Log.h"
+#include "platform/ResourceLimits.h"
 
 namespace {
 
@@ -344,7 +346,7 @@ uint32_t CTIFReader::CDecoderLZW::BeginStrip(const uint8_t* pData, size_t iSize,
 {
     CDecoder::BeginStrip(pData, iSize, iRows);
     const int64_t iBytes = iRows * m_iRowLength;
-    if (iRows < 0 || iBytes < 0 || uint64_t(iBytes) > kMaxAllocation)
+    if (iRows < 0 || iBytes < 0 || uint64_t(iBytes) > MaxAllocationBytes())
         return IMG_TIF_READ_TOO_LONG;
     if (m_Decoded.empty()) {
         m_Decoded.resize(kLzwLiterals + kLzwSlack);
@@ -587,6 +589,7 @@ uint64_t CTIFReader::Get64(const uint8_t* p) const
 uint32_t CTIFReader::Open(int32_t& iPageCount)
 {
     iPageCount = 0;
+    m_szProblem.clear();
     m_IfdOffsets.clear();
     m_Pages.clear();
     if (m_pMemory) {
@@ -627,15 +630,26 @@ uint32_t CTIFReader::Open(int32_t& iPageCount)
     // Follow the chain; an offset seen before would loop forever.
     std::set<uint64_t> seen;
     while (iIfd != 0) {
-        if (!seen.insert(iIfd).second || m_IfdOffsets.size() >= kMaxPages)
+        if (!seen.insert(iIfd).second) {
+            m_szProblem = FormatText("the IFD chain loops back to offset %llu", static_cast<unsigned long long>(iIfd));
             return IMG_TIF_FORMAT_ERROR;
+        }
+        if (m_IfdOffsets.size() >= kMaxPages) {
+            m_szProblem = FormatText("the IFD chain holds more than %d pages", int(kMaxPages));
+            return IMG_TIF_FORMAT_ERROR;
+        }
         const size_t iHead = m_bBigTiff ? 8 : 2, iEntry = m_bBigTiff ? 20 : 12, iNext = m_bBigTiff ? 8 : 4;
         uint8_t c[8];
-        if (!m_pSource->ReadAt(iIfd, c, iHead))
+        if (!m_pSource->ReadAt(iIfd, c, iHead)) {
+            m_szProblem = FormatText("the IFD offset %llu lies past the end of the file", static_cast<unsigned long long>(iIfd));
             return IMG_TIF_FORMAT_ERROR;
+        }
         const uint64_t n = m_bBigTiff ? Get64(c) : Get16(c);
-        if (n == 0 || n > m_pSource->Size() / iEntry)
+        if (n == 0 || n > m_pSource->Size() / iEntry) {
+            m_szProblem = FormatText("the IFD at offset %llu declares %llu entries", static_cast<unsigned long long>(iIfd),
+                                     static_cast<unsigned long long>(n));
             return IMG_TIF_FORMAT_ERROR;
+        }
         m_IfdOffsets.push_back(iIfd);
         if (!m_pSource->ReadAt(iIfd + iHead + n * iEntry, c, iNext))
             return IMG_TIF_FORMAT_ERROR;
@@ -664,6 +678,7 @@ uint32_t CTIFReader::ReadPageInfo()
 {
     if (!m_pSource)
         return IMG_CANT_OPEN_TIF;
+    m_szProblem.clear();
     m_Pages.assign(m_IfdOffsets.size(), CTifPageInfo{});
     for (size_t i = 0; i < m_IfdOffsets.size(); ++i) {
         const uint32_t iResult = ReadIfd(m_IfdOffsets[i], m_Pages[i]);
@@ -707,7 +722,7 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
                 return true;
             }
             const uint64_t iAt = m_bBigTiff ? Get64(pInline) : Get32(pInline);
-            if (iBytes > kMaxAllocation)
+            if (iBytes > MaxAllocationBytes())
                 return false;
             out.resize(static_cast<size_t>(iBytes));
             return m_pSource->ReadAt(iAt, out.data(), out.size());
@@ -903,10 +918,15 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
     uint64_t iCompressed = 0;
     for (uint64_t s = 0; s < iStrips; ++s) {
         const uint64_t o = page.m_StripOffsets[s], b = page.m_StripByteCounts[s];
-        if (o > iFileSize || b > iFileSize - o)
+        if (o > iFileSize || b > iFileSize - o) {
+            m_szProblem = FormatText("StripOffsets and StripByteCounts of strip %llu run past the end of the file",
+                                     static_cast<unsigned long long>(s));
             return IMG_TIF_FORMAT_ERROR;
-        if (b > kMaxAllocation)
+        }
+        if (b > MaxAllocationBytes()) {
+            m_szProblem = CheckAllocation("StripByteCounts", b, 1, iFileSize - o, "bytes");
             return IMG_TIF_READ_TOO_LONG;
+        }
         iCompressed += b;
     }
     // A page may not claim more pixels than its strips can hold when decoded.
@@ -923,8 +943,19 @@ uint32_t CTIFReader::ReadIfd(uint64_t iOffset, CTifPageInfo& page) const
         break;
     default: iCapacity = iPageBytes; break; // refused when the page is read
     }
-    if (uint64_t(page.m_iRowLength) * uint64_t(page.m_iHeight) > kMaxAllocation || iPageBytes > iCapacity)
+    // The strips' honesty first: a small file claiming a huge page is a lie, not a big picture.
+    const std::string szField = FormatText("ImageWidth x ImageLength (%d x %d)", page.m_iWidth, page.m_iHeight);
+    if (iPageBytes > iCapacity) {
+        m_szProblem = FormatText("%s needs %llu bytes; its strips decode to at most %llu", szField.c_str(),
+                                 static_cast<unsigned long long>(iPageBytes), static_cast<unsigned long long>(iCapacity));
         return IMG_TIF_READ_TOO_LONG;
+    }
+    if (const std::string sz = CheckAllocation(szField.c_str(), uint64_t(page.m_iRowLength) * uint64_t(page.m_iHeight), 1,
+                                               UINT64_MAX, "bytes");
+        !sz.empty()) {
+        m_szProblem = sz;
+        return IMG_TIF_READ_TOO_LONG;
+    }
     return IMG_OK;
 }
 
@@ -1021,7 +1052,7 @@ uint32_t CTIFReader::DoReadPage(const CTifPageInfo& page)
     return m_pReceiver->EndPage();
 }
 
-uint32_t ReadFirstTiffPage(CImageReceiver& receiver, const std::string& szPath, CTifPageInfo* pInfo)
+uint32_t ReadFirstTiffPage(CImageReceiver& receiver, const std::string& szPath, CTifPageInfo* pInfo, std::string* pProblem)
 {
     CTIFReader reader;
     reader.SetFileName(szPath);
@@ -1034,6 +1065,8 @@ uint32_t ReadFirstTiffPage(CImageReceiver& receiver, const std::string& szPath, 
         *pInfo = reader.PageInfo(0);
     if (iResult == IMG_OK)
         iResult = reader.ReadPage(0);
+    if (pProblem)
+        *pProblem = reader.Problem();
     return iResult;
 }
 

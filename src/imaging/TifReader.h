@@ -53,9 +53,6 @@ public:
 
 class CTIFReader : public CImageReader {
 public:
-    // Largest single allocation a file may cause, and the largest page.
-    static constexpr uint64_t kMaxAllocation = uint64_t(256) << 20;
-
     CTIFReader() = default;
     ~CTIFReader() override;
     void SetFileName(const std::string& szPath) { m_szFileName = szPath; }
@@ -74,6 +71,9 @@ public:
     bool IsBigTiff() const { return m_bBigTiff; }
     // File position of the next-IFD field of the last page (after Open).
     uint32_t NextIfdFieldOfLastPage(uint64_t& iPosition) const;
+    // Why the last refusal of Open or ReadPageInfo was made, naming the field
+    // ("the IFD chain loops back to offset 8"); empty when nothing was said.
+    const std::string& Problem() const { return m_szProblem; }
 
     class CDecoder {
     public:
@@ -120,6 +120,7 @@ private:
     bool m_bBigTiff = false;
     std::vector<uint64_t> m_IfdOffsets;
     std::vector<CTifPageInfo> m_Pages;
+    mutable std::string m_szProblem;
 };
 
 class CTIFReader::CDecoderNone : public CTIFReader::CDecoder {
@@ -169,8 +170,10 @@ private:
 uint32_t LoadTiffIntoPicture(CPicture& pic, const std::string& szPath);
 
 // The first page of a TIFF file into any receiver. pInfo, when given, gets the
-// page's tags whenever they could be read (also when decoding then failed).
-uint32_t ReadFirstTiffPage(CImageReceiver& receiver, const std::string& szPath, CTifPageInfo* pInfo);
+// page's tags whenever they could be read (also when decoding then failed);
+// pProblem the reader's reason for a refusal, naming the field, when it gave one.
+uint32_t ReadFirstTiffPage(CImageReceiver& receiver, const std::string& szPath, CTifPageInfo* pInfo,
+                           std::string* pProblem = nullptr);
 
 // The camera layout as SavePictureAsTiff writes it into the description.
 void ReadCameraLayout(const std::string& szDescription, CPicture& pic);

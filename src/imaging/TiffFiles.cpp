@@ -106,7 +106,10 @@ uint32_t LoadAnyTiffIntoPicture(CPicture& pic, const std::string& szPath, std::s
     CWideningReceiver receiver(&pic);
     CTifPageInfo info;
     info.m_iCompression = -1; // stays so when the page's tags could not be read
-    const uint32_t r = ReadFirstTiffPage(receiver, szPath, &info);
+    std::string szProblem;
+    const uint32_t r = ReadFirstTiffPage(receiver, szPath, &info, &szProblem);
+    if (r != IMG_OK && !szProblem.empty())
+        szDetail = ": " + szProblem;
     if (r == IMG_UNSUPPORTED_TIF && info.m_iCompression >= 0) {
         const int32_t iCompression = info.m_iCompression;
         if (iCompression == 3)

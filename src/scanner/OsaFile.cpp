@@ -7,6 +7,7 @@
 
 #include "platform/FileHandle.h"
 #include "platform/Log.h"
+#include "platform/ResourceLimits.h"
 
 int64_t COsaLayout::PixelsPerLine() const
 {
@@ -108,6 +109,9 @@ bool COsaRecording::Read(const std::string& szFile, int32_t iBytesPerPixel)
     m_iLineCount = iBody > 0 ? iBody / iLineBytes : 0;
     if (m_iLineCount == 0)
         return fail(FormatText("holds no whole scan line of %lld bytes", static_cast<long long>(iLineBytes)));
+    if (const std::string szLimit = CheckAllocation("the scan lines", uint64_t(m_iLineCount * iLineBytes), 1, UINT64_MAX, "bytes");
+        !szLimit.empty())
+        return fail(szLimit);
     m_Lines.resize(static_cast<size_t>(m_iLineCount * iLineBytes));
     if (std::fread(m_Lines.data(), 1, m_Lines.size(), f.get()) != m_Lines.size())
         return fail("cannot read the scan lines");

@@ -320,7 +320,10 @@ int32_t CScanner::ReleaseScanner(bool bCheckNesting)
                 "error.");
         throw CScannerProgrammingError();
     }
-    if (Keep(ZelLib::scanReleaseUnit(m_hScanner)) == 0) {
+    // A unit whose connection is gone is held by nobody: keeping the flag
+    // would only make the next reservation fail as nested.
+    const int32_t iResult = Keep(ZelLib::scanReleaseUnit(m_hScanner));
+    if (iResult == 0 || iResult == ZEL_ERR_CONNECTION_LOST) {
         g_bUnitReserved.store(false);
         m_bHoldsReservation = false;
     }

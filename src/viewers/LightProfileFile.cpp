@@ -7,12 +7,15 @@
 #include <fstream>
 #include <new>
 
+#include "datafiles/ConFile.h"
+#include "datafiles/ConHeader.h"
 #include "platform/ByteOrder.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 #include "datafiles/ConFile.h"
 #include "datafiles/ConHeader.h"
 #include "datafiles/FileKinds.h"
+#include "platform/ResourceLimits.h"
 
 namespace {
 
@@ -172,6 +175,9 @@ bool TakeData(CSource& src, CLightProfileLoad& load, const std::string& szFile, 
     if (iLength > INT32_MAX)
         return Fail(load, FormatText("%s: %lld bytes of samples are more than a light profile can hold.",
                                      szFile.c_str(), static_cast<long long>(iLength)));
+    if (const std::string szLimit = CheckAllocation("the data block", uint64_t(std::max<int64_t>(iLength, 0)), 1, UINT64_MAX, "samples");
+        bReadData && !szLimit.empty())
+        return Fail(load, szFile + ": " + szLimit + ".");
     load.m_iSampleCount = iLength;
     load.m_Profile.m_iHeaderLength = iFrom;
     if (bReadData) {

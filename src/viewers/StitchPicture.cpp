@@ -5,6 +5,7 @@
 
 #include "datafiles/ConFile.h"
 #include "platform/Log.h"
+#include "platform/ResourceLimits.h"
 #include "viewers/StitchNoiseHeader.h"
 
 using namespace StitchNoiseFile;
@@ -26,7 +27,7 @@ bool CheckSize(const CStitchPicture& pic, std::vector<std::string>& messages, st
                                  pic.m_iWidth, pic.m_iHeight),
                       messages, szError);
     const int64_t iPixels = iW * iH;
-    bool bFits = iW <= kMaxWidth && iPixels <= kStitchMaxPixels;
+    bool bFits = iW <= kMaxWidth && uint64_t(iPixels) <= MaxAllocationBytes();
     if (bFits && !pic.m_bRunLength)
         bFits = iPixels <= std::max(2 * iLen, kSmallPicture);
     if (bFits && pic.m_bRunLength)

@@ -12,8 +12,6 @@
 
 constexpr uint8_t kStitchGrayMarker = 18;
 constexpr int64_t kStitchOldHeaderSize = 48;
-// Far above the largest stitch area (12600 x 2400) yet small enough to allocate.
-constexpr int64_t kStitchMaxPixels = int64_t(1) << 28;
 
 class CStitchPicture {
 public:

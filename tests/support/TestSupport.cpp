@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,7 +65,11 @@ CRunResult RunProgram(const std::string& szProgram, const std::vector<std::strin
         std::_Exit(127);
     }
     int iStatus = 0;
-    ::waitpid(pid, &iStatus, 0);
+    struct rusage usage {};
+    ::wait4(pid, &iStatus, 0, &usage);
+    result.m_dCpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    result.m_iPeakKiB = usage.ru_maxrss;
     result.m_iExit = WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : 128 + WTERMSIG(iStatus);
     result.m_szOut = ReadFileBytes(szOut);
     result.m_szErr = ReadFileBytes(szErr);

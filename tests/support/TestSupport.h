@@ -28,6 +28,8 @@ struct CRunResult {
     int m_iExit = -1;
     std::string m_szOut;
     std::string m_szErr;
+    double m_dCpuSeconds = 0;  // user + system time of the program and the children it waited for
+    long m_iPeakKiB = 0;       // the largest resident set among them
 };
 // Runs a program with arguments (no shell), optional extra environment "K=V".
 CRunResult RunProgram(const std::string& szProgram, const std::vector<std::string>& args,
