@@ -144,7 +144,7 @@ CVerticalCameraFlags InitialCarriageFlags(bool bFactory)
 // ================================================================ scan-line positioning
 
 CAdjustCenterCCD_Dialog::CAdjustCenterCCD_Dialog(QWidget* pParent)
-    : QDialog(pParent), m_pEngine(std::make_unique<CCenterCCDEngine>())
+    : CLiveTestDialog(pParent), m_pEngine(std::make_unique<CCenterCCDEngine>())
 {
     setWindowTitle(QString::fromUtf8(kPositioningCaption));
     const bool bFactory = IsTestStation();
@@ -236,18 +236,7 @@ QCheckBox* CAdjustCenterCCD_Dialog::Check(int32_t iId) const
     }
 }
 
-void CAdjustCenterCCD_Dialog::Refresh()
-{
-    m_Flags.m_bRed = m_pRed->isChecked();
-    m_Flags.m_bGreen = m_pGreen->isChecked();
-    m_Flags.m_bBlue = m_pBlue->isChecked();
-    m_Flags.m_bFront = m_pFront->isChecked();
-    m_Flags.m_bRear = m_pRear->isChecked();
-    m_Flags.m_bSection = m_pSection->isChecked();
-    m_pControl->Redraw();
-}
-
-void CAdjustCenterCCD_Dialog::showEvent(QShowEvent* e)
+void CLiveTestDialog::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
     if (m_bShown)
@@ -257,18 +246,29 @@ void CAdjustCenterCCD_Dialog::showEvent(QShowEvent* e)
         QTimer::singleShot(50, this, [this] { LoadFile(m_szFile); });
 }
 
-void CAdjustCenterCCD_Dialog::paintEvent(QPaintEvent* e)
+void CLiveTestDialog::paintEvent(QPaintEvent* e)
 {
     QDialog::paintEvent(e);
     // The control's own redraws repaint the area under it: only a paint of
     // the dialog itself asks for the one redraw.
-    if (m_bRedrawPending || m_pControl->geometry().contains(e->rect()))
+    if (m_bRedrawPending || DrawnControl()->geometry().contains(e->rect()))
         return;
     m_bRedrawPending = true;
     QTimer::singleShot(50, this, [this] {
         m_bRedrawPending = false;
-        m_pControl->Redraw();
+        DrawnControl()->Redraw();
     });
+}
+
+void CAdjustCenterCCD_Dialog::Refresh()
+{
+    m_Flags.m_bRed = m_pRed->isChecked();
+    m_Flags.m_bGreen = m_pGreen->isChecked();
+    m_Flags.m_bBlue = m_pBlue->isChecked();
+    m_Flags.m_bFront = m_pFront->isChecked();
+    m_Flags.m_bRear = m_pRear->isChecked();
+    m_Flags.m_bSection = m_pSection->isChecked();
+    m_pControl->Redraw();
 }
 
 void CAdjustCenterCCD_Dialog::reject()
@@ -490,7 +490,7 @@ bool CAdjustCenterCCD_Dialog::PrintToPdf(const QString& szPath)
 // ================================================================ mirror carriage
 
 CVerticalCameraVerification_Dialog::CVerticalCameraVerification_Dialog(QWidget* pParent)
-    : QDialog(pParent), m_pEngine(std::make_unique<CCenterCCDEngine>())
+    : CLiveTestDialog(pParent), m_pEngine(std::make_unique<CCenterCCDEngine>())
 {
     setWindowTitle(QString::fromUtf8(kCarriageCaption));
     m_bFactory = IsTestStation();
@@ -632,28 +632,6 @@ void CVerticalCameraVerification_Dialog::Refresh()
     m_Flags.m_bAnalyse = m_pAnalyse->isChecked();
     m_Flags.m_bCutting = m_pCutting->isChecked();
     m_pControl->Redraw();
-}
-
-void CVerticalCameraVerification_Dialog::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    if (m_bShown)
-        return;
-    m_bShown = true;
-    if (!m_szFile.empty())
-        QTimer::singleShot(50, this, [this] { LoadFile(m_szFile); });
-}
-
-void CVerticalCameraVerification_Dialog::paintEvent(QPaintEvent* e)
-{
-    QDialog::paintEvent(e);
-    if (m_bRedrawPending || m_pControl->geometry().contains(e->rect()))
-        return;
-    m_bRedrawPending = true;
-    QTimer::singleShot(50, this, [this] {
-        m_bRedrawPending = false;
-        m_pControl->Redraw();
-    });
 }
 
 void CVerticalCameraVerification_Dialog::reject()

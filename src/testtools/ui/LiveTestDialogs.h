@@ -40,15 +40,33 @@ QStringList LiveQtFilters(const std::string& szFilter);
 // handling its events.
 void RunOnWorker(const std::function<void()>& fn);
 
-class CAdjustCenterCCD_Dialog : public QDialog {
+// What both dialogs do alike: a file handed over before the window opens is
+// read 50 ms after it shows, and a paint of the dialog itself (not of its
+// control) asks the control for one redraw.
+class CLiveTestDialog : public QDialog {
+public:
+    using QDialog::QDialog;
+    void SetFileName(const std::string& szFile) { m_szFile = szFile; }
+    virtual bool LoadFile(const std::string& szFile) = 0;
+
+protected:
+    virtual CLiveTestControlBase* DrawnControl() const = 0;
+    void showEvent(QShowEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+    std::string m_szFile;
+
+private:
+    bool m_bShown = false, m_bRedrawPending = false;
+};
+
+class CAdjustCenterCCD_Dialog : public CLiveTestDialog {
     Q_OBJECT
 public:
     explicit CAdjustCenterCCD_Dialog(QWidget* pParent = nullptr);
     ~CAdjustCenterCCD_Dialog() override;
 
-    // A file handed over before the dialog opens is read 50 ms after it shows.
-    void SetFileName(const std::string& szFile) { m_szFile = szFile; }
-    bool LoadFile(const std::string& szFile);
+    bool LoadFile(const std::string& szFile) override;
     // While a test runs the name goes to the engine, which writes at its next
     // step; otherwise the result is written at once.
     bool SaveTo(const std::string& szFile);
@@ -77,8 +95,7 @@ public:
     int32_t m_iLastError = 0;
 
 protected:
-    void showEvent(QShowEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
+    CLiveTestControlBase* DrawnControl() const override { return m_pControl; }
     void closeEvent(QCloseEvent* e) override;
 
 private:
@@ -97,22 +114,19 @@ private:
     QPushButton *m_pDoTest = nullptr, *m_pSave = nullptr, *m_pLoad = nullptr, *m_pPrint = nullptr, *m_pExit = nullptr;
     QCheckBox *m_pRed = nullptr, *m_pGreen = nullptr, *m_pBlue = nullptr;
     QCheckBox *m_pFront = nullptr, *m_pRear = nullptr, *m_pSection = nullptr;
-    std::string m_szFile;
-    bool m_bShown = false, m_bRedrawPending = false;
     bool m_bRunning = false, m_bSettingUp = false;
     bool m_bCloseAfterStop = false;
     bool m_bMeasured = false; // the shown result came from a test, not a file
     std::atomic<bool> m_bCancel{false};
 };
 
-class CVerticalCameraVerification_Dialog : public QDialog {
+class CVerticalCameraVerification_Dialog : public CLiveTestDialog {
     Q_OBJECT
 public:
     explicit CVerticalCameraVerification_Dialog(QWidget* pParent = nullptr);
     ~CVerticalCameraVerification_Dialog() override;
 
-    void SetFileName(const std::string& szFile) { m_szFile = szFile; }
-    bool LoadFile(const std::string& szFile);
+    bool LoadFile(const std::string& szFile) override;
     bool SaveTo(const std::string& szFile);
     void OnDoTest();
     void OnSave();
@@ -140,8 +154,7 @@ public:
     int32_t m_iLastError = 0;
 
 protected:
-    void showEvent(QShowEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
+    CLiveTestControlBase* DrawnControl() const override { return m_pControl; }
     void closeEvent(QCloseEvent* e) override;
 
 private:
@@ -164,9 +177,8 @@ private:
     QLineEdit* m_pSpeedEdit = nullptr;
     QGroupBox* m_pSpeedGroup = nullptr;
     QRadioButton* m_pSpeed[3] = {nullptr, nullptr, nullptr};
-    std::string m_szFile;
     bool m_bFactory = false;
-    bool m_bShown = false, m_bRedrawPending = false, m_bRunning = false;
+    bool m_bRunning = false;
     bool m_bCloseAfterRun = false;
     bool m_bMeasured = false;
     std::atomic<bool> m_bCancel{false};
