@@ -4,13 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 
 #include "imaging/Picture.h"
 #include "oscilloscope/CameraAdjustment.h"
 #include "oscilloscope/FocusEvaluation.h"
 #include "oscilloscope/OscilloscopeModel.h"
-#include "platform/AtomicFile.h"
+#include "scanner/SimScenarioSession.h"
 #include "platform/Log.h"
 #include "scanner/ScanLibrary.h"
 #include "scanner/ContScan.h"
@@ -72,39 +71,6 @@ int32_t RecordOscilloscopeLines(CScanner& scanner, int32_t iLines, bool bColor, 
     return 0;
 }
 
-namespace {
-
-// A scenario for the simulated scanner, used for one recording and removed again.
-struct CSimSession {
-    std::string m_szIni;
-    std::optional<std::string> m_Old, m_OldState;
-    CSimSession(const std::string& szDir, const std::string& szScenario)
-    {
-        m_szIni = szDir + ".oscilloscope-sample.ini";
-        WriteFileAtomically(m_szIni, szScenario.data(), szScenario.size());
-        if (const char* p = std::getenv("LUMORA_SIM_CONFIG"))
-            m_Old = p;
-        if (const char* p = std::getenv("LUMORA_SIM_STATE"))
-            m_OldState = p;
-        setenv("LUMORA_SIM_CONFIG", m_szIni.c_str(), 1);
-        setenv("LUMORA_SIM_STATE", "none", 1);
-    }
-    ~CSimSession()
-    {
-        if (m_Old)
-            setenv("LUMORA_SIM_CONFIG", m_Old->c_str(), 1);
-        else
-            unsetenv("LUMORA_SIM_CONFIG");
-        if (m_OldState)
-            setenv("LUMORA_SIM_STATE", m_OldState->c_str(), 1);
-        else
-            unsetenv("LUMORA_SIM_STATE");
-        std::remove(m_szIni.c_str());
-    }
-};
-
-} // namespace
-
 std::string COscSimScenario::Ini() const
 {
     std::string sz = FormatText("[Device]\nNames=Lumora SimScan %d %s\nTimeScale=200\n"
@@ -126,7 +92,7 @@ std::string COscSimScenario::Ini() const
 bool RecordSimulatorLines(const std::string& szDir, const COscSimScenario& s, int32_t iLines, COscRecording& rec,
                           std::string& szError)
 {
-    CSimSession session(szDir, s.Ini());
+    CSimScenarioSession session(szDir, ".oscilloscope-sample.ini", s.Ini());
     if (!ZelLib::EnsureLoaded()) {
         szError = "the simulated scanner library cannot be loaded";
         return false;

@@ -5,10 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <thread>
 
-#include "platform/AtomicFile.h"
+#include "scanner/SimScenarioSession.h"
 #include "platform/Log.h"
 #include "scanner/ContScan.h"
 #include "scanner/ScanLibrary.h"
@@ -269,37 +268,6 @@ uint8_t CarriageSpeedByte(int32_t iSpeed)
 
 namespace {
 
-// A scenario of the samples' own for the simulated scanner, removed again.
-struct CSampleSimSession {
-    std::string m_szIni;
-    std::optional<std::string> m_Old, m_OldState;
-    CSampleSimSession(const std::string& szDir, const std::string& szScenario)
-    {
-        m_szIni = szDir + ".live-test-sample.ini";
-        WriteFileAtomically(m_szIni, szScenario.data(), szScenario.size());
-        if (const char* p = std::getenv("LUMORA_SIM_CONFIG"))
-            m_Old = p;
-        if (const char* p = std::getenv("LUMORA_SIM_STATE"))
-            m_OldState = p;
-        setenv("LUMORA_SIM_CONFIG", m_szIni.c_str(), 1);
-        setenv("LUMORA_SIM_STATE", "none", 1);
-    }
-    ~CSampleSimSession()
-    {
-        if (m_Old)
-            setenv("LUMORA_SIM_CONFIG", m_Old->c_str(), 1);
-        else
-            unsetenv("LUMORA_SIM_CONFIG");
-        if (m_OldState)
-            setenv("LUMORA_SIM_STATE", m_OldState->c_str(), 1);
-        else
-            unsetenv("LUMORA_SIM_STATE");
-        std::remove(m_szIni.c_str());
-    }
-    CSampleSimSession(const CSampleSimSession&) = delete;
-    CSampleSimSession& operator=(const CSampleSimSession&) = delete;
-};
-
 // Camera A looks 4.2 lines ahead, B 5.6: a scanner that passes.
 const char* const kPositioningSample =
     "[Device]\nNames=Lumora SimScan Live\nTimeScale=200\n"
@@ -314,7 +282,7 @@ const char* const kCarriageSample =
 
 bool RunSample(const std::string& szDir, const char* szScenario, bool bCarriage, const std::string& szPath)
 {
-    CSampleSimSession session(szDir, szScenario);
+    CSimScenarioSession session(szDir, ".live-test-sample.ini", szScenario);
     if (!ZelLib::EnsureLoaded())
         return false;
     CScanner scanner;
