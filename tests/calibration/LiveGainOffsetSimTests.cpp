@@ -11,7 +11,7 @@
 #include "platform/Log.h"
 #include "scanner/ContScan.h"
 #include "scanner/Scanner.h"
-#include "support/InterruptedRun.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "imaging/Picture.h"
 #include "imaging/TifReader.h"
 #include "scanner/ScanSpeed.h"
-#include "support/InterruptedRun.h"
+#include "support/ChildProcess.h"
 
 namespace {
 

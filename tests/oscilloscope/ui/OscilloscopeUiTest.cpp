@@ -311,10 +311,6 @@ TEST(OscilloscopeUi, PrintsHeaderLinesAndViews)
     }
 }
 
-} // namespace
-
-namespace {
-
 TEST(OscilloscopeUi, CameraAdjustmentStartsByGenerationAndCameraCount)
 {
     CProgramFolder folder(false);
@@ -338,10 +334,6 @@ TEST(OscilloscopeUi, CameraAdjustmentStartsByGenerationAndCameraCount)
         EXPECT_EQ(dlg.Overview()->Graph().ColumnTag({0, dlg.Recording().m_iPixelsPerLine - 1}) != 0, c.m_bStarts);
     }
 }
-
-} // namespace
-
-namespace {
 
 // The simulator's recordings: the camera adjustment view puts each detail on
 // one of the camera's stitch marks, and an MTF recording's figures reach the
