@@ -412,11 +412,12 @@ TEST(LightProfileKinds, DescriberReportsTheViewersFieldsAndMessages)
 TEST(LightProfileCli, InfoAndRenderThroughTheCommandLineTool)
 {
     CTempDir dir;
-    const CRunResult info = RunProgram(BinPath("lumora-cli"), {"info", "--json", SampleFile("light-profile-signed32.con")});
+    const std::string szCli = BinPath("lumora-cli");
+    const CRunResult info = RunProgram(szCli, {"info", "--json", SampleFile("light-profile-signed32.con")});
     EXPECT_NE(info.m_szOut.find("\"display_mode\": 3"), std::string::npos) << info.m_szOut;
     // render draws at the size asked, whatever the view's own default.
-    const CRunResult render = RunProgram(BinPath("lumora-cli"), {"render", SampleFile("light-profile-color-4cam-red.con"),
-                                                                 "-o", dir.File("red.png"), "--size", "640x360"});
+    const CRunResult render = RunProgram(szCli, {"render", SampleFile("light-profile-color-4cam-red.con"), "-o",
+                                                 dir.File("red.png"), "--size", "640x360"});
     ASSERT_EQ(render.m_iExit, 0) << render.m_szErr;
     const std::string png = ReadFileBytes(dir.File("red.png"));
     ASSERT_GT(png.size(), 24u);
