@@ -92,6 +92,9 @@ protected:
         EXPECT_TRUE(iResult == 0 || iResult == ZEL_ASC_END_OF_MEDIUM) << iResult;
         return line;
     }
+    // Black level (dark reference pixels) and white level (middle of camera A)
+    // with the gray entry of camera A set to this offset and gain on both channels.
+    std::pair<double, double> Levels(int16_t iOffset, int16_t iGain);
     CLine ScanStill(const std::string& szIni, bool bStitched = false, int32_t iMode = 2, int32_t iDpi = 600)
     {
         OpenMode(szIni, bStitched);
@@ -275,28 +278,18 @@ TEST_F(CSimOptics, FineLinesLoseContrastInACameraOutOfFocus)
 
 // ---------------------------------------------------------------- analog front end
 
-// Black level (dark reference pixels) and white level (middle of camera A)
-// with the gray entry of camera A set to offset o and gain g on both channels.
-std::pair<double, double> Levels(CScanner& s, int16_t iOffset, int16_t iGain)
+std::pair<double, double> CSimOptics::Levels(int16_t iOffset, int16_t iGain)
 {
     CGainOffset go;
-    EXPECT_EQ(s.ReadGainOffset(go), 0);
+    EXPECT_EQ(m_Scanner.ReadGainOffset(go), 0);
     int16_t* w = go.m_Cameras[0].m_Words[3];
     w[CGainOffset::WORD_EVEN_OFFSET] = w[CGainOffset::WORD_ODD_OFFSET] = iOffset;
     w[CGainOffset::WORD_EVEN_GAIN] = w[CGainOffset::WORD_ODD_GAIN] = iGain;
-    EXPECT_EQ(s.WriteGainOffset(go, -1), 0);
-    s.m_Window.m_iColorMode = 2;
-    s.SetWindowResolution(600);
-    s.SetWindowArea(0, 0, 43200, 0);
-    EXPECT_EQ(s.SendSetWindowCommand(), 0);
-    EXPECT_EQ(s.SendScanCommand(0), 0);
-    std::vector<uint8_t> line(4 * kPixels);
-    int32_t iReceived = 0;
-    s.ReadScanData(line.data(), static_cast<int32_t>(line.size()), iReceived);
-    EXPECT_EQ(iReceived, 4 * kPixels);
-    const double dBlack = std::accumulate(line.begin() + 2, line.begin() + kDark - 2, 0.0) / (kDark - 4);
-    const double dWhite = std::accumulate(line.begin() + 2600, line.begin() + 2800, 0.0) / 200;
-    return {dBlack, dWhite};
+    EXPECT_EQ(m_Scanner.WriteGainOffset(go, -1), 0);
+    StartScan(2, 600);
+    const CLine line = Read();
+    EXPECT_EQ(line.m_iReceived, 4 * kPixels);
+    return {line.Mean(0, 2, kDark - 2), line.Mean(0, 2600, 2800)};
 }
 
 TEST_F(CSimOptics, OffsetMovesBlackAndGainMovesWhiteMonotonicallyUntilTheyClip)
@@ -304,22 +297,22 @@ TEST_F(CSimOptics, OffsetMovesBlackAndGainMovesWhiteMonotonicallyUntilTheyClip)
     OpenMode(kWhite + "[Camera.A]\nBlack=2\n", false);
     double dLastBlack = -1;
     for (const int16_t iOffset : {0, 40, 96, 128, 200, 255}) {
-        const auto [dBlack, dWhite] = Levels(m_Scanner, iOffset, 128);
+        const auto [dBlack, dWhite] = Levels(iOffset, 128);
         EXPECT_GE(dBlack, dLastBlack) << iOffset;
         EXPECT_GE(dBlack, 0.0);
         dLastBlack = dBlack;
         (void)dWhite;
     }
-    EXPECT_EQ(Levels(m_Scanner, 0, 128).first, 0.0); // clipped at the bottom
-    EXPECT_NEAR(Levels(m_Scanner, 96, 128).first, 22.0, 0.6);
+    EXPECT_EQ(Levels(0, 128).first, 0.0); // clipped at the bottom
+    EXPECT_NEAR(Levels(96, 128).first, 22.0, 0.6);
     double dLastWhite = -1;
     for (const int16_t iGain : {0, 64, 128, 150, 192, 255}) {
-        const double dWhite = Levels(m_Scanner, 128, iGain).second;
+        const double dWhite = Levels(128, iGain).second;
         EXPECT_GE(dWhite, dLastWhite) << iGain;
         dLastWhite = dWhite;
     }
-    EXPECT_EQ(Levels(m_Scanner, 128, 255).second, 255.0); // clipped at the top
-    EXPECT_LT(Levels(m_Scanner, 128, 64).second, Levels(m_Scanner, 128, 128).second - 60);
+    EXPECT_EQ(Levels(128, 255).second, 255.0); // clipped at the top
+    EXPECT_LT(Levels(128, 64).second, Levels(128, 128).second - 60);
 }
 
 TEST_F(CSimOptics, LampWeaknessAndCameraSensitivityLowerTheWhiteLevel)
@@ -336,7 +329,7 @@ TEST_F(CSimOptics, LampWeaknessAndCameraSensitivityLowerTheWhiteLevel)
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.m_szIni);
         OpenMode(kWhite + c.m_szIni, false);
-        const double dWhite = Levels(m_Scanner, 16, 128).second;
+        const double dWhite = Levels(16, 128).second;
         EXPECT_GE(dWhite, c.m_dLow);
         EXPECT_LE(dWhite, c.m_dHigh);
         m_Scanner.CloseScanner(true);
