@@ -92,8 +92,8 @@ const int32_t kCancelled = ScannerProgramError(ERR_USER_CANCELLED);
 
 // A stall, short status blocks and a library that over-reports its bytes are
 // ridden out: the operations wait, read again and count only what fits.
-// The paper calls meet neither a restore nor the camera motors; the reboot
-// wait after a restore does not poll the cancel request.
+// The paper calls meet neither a restore nor the camera motors; a cancel
+// request ends the restart wait after a restore, whose result stays 0.
 const CFault kFaults[] = {
     {"no fault", "", 0, "000000"},
     {"lost connection after 5 calls", "LoseConnectionAfter=5\n", ZEL_ERR_CONNECTION_LOST, "EEEEEE"},
