@@ -54,4 +54,32 @@ TEST_F(CScanEnding, EachDeviceEndsTheScanItsOwnWay)
     }
 }
 
+// What a script sees of `lumora-cli scanner scan --json` on those devices: the
+// report comes even when the sheet could not be loaded.
+TEST(CScanEndingCli, TheReportNamesWhatStoppedTheScan)
+{
+    struct {
+        const char* szFaults;
+        int iExit;
+        const char* szOut;
+        const char* szErr;
+    } const cases[] = {
+        {"NoStatusBlock=1", 0, "\"height\": 20", ""},
+        {"CheckCondition.scanObjectPosition.1=0x3B15", 1, "\"error_text\": \"", "paper load failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.szFaults);
+        CTempDir dir;
+        const std::string szScenario = dir.File("scenario.ini");
+        WriteFileBytes(szScenario, kFast + "[Faults]\n" + c.szFaults + "\n");
+        const CRunResult r = RunProgram(BinPath("lumora-cli"),
+                                        {"scanner", "scan", "-o", dir.File("s.tif"), "--width", "2", "--length", "0.2",
+                                         "--dpi", "100", "--json"},
+                                        {"LUMORA_SIM_STATE=none", "LUMORA_SIM_CONFIG=" + szScenario});
+        EXPECT_EQ(r.m_iExit, c.iExit) << r.m_szErr;
+        EXPECT_NE(r.m_szOut.find(c.szOut), std::string::npos) << r.m_szOut;
+        EXPECT_NE(r.m_szErr.find(c.szErr), std::string::npos) << r.m_szErr;
+    }
+}
+
 } // namespace
