@@ -82,4 +82,17 @@ TEST(CScanEndingCli, TheReportNamesWhatStoppedTheScan)
     }
 }
 
+// The pixel ranges `info` shows are the cameras of the delivered line: the
+// last one ends where the line does (4 x 5400 raw pixels by default).
+TEST(CScanEndingCli, InfoShowsCameraPixelRangesThatTileTheLine)
+{
+    const CRunResult r = RunProgram(BinPath("lumora-cli"), {"scanner", "info", "--json"}, {"LUMORA_SIM_STATE=none"});
+    ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
+    const size_t i = r.m_szOut.find("\"camera_pixel_ranges\"");
+    ASSERT_NE(i, std::string::npos) << r.m_szOut;
+    const std::string szRanges = r.m_szOut.substr(i, 300); // the ranges and no further key
+    for (const char* sz : {"5399", "5400", "10799", "10800", "16199", "16200", "21599"})
+        EXPECT_NE(szRanges.find(sz), std::string::npos) << sz << " in " << szRanges;
+}
+
 } // namespace
