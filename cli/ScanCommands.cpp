@@ -64,8 +64,11 @@ int RunScan(const CScanOptions& o)
     int iExit = CLI_EXIT_OK;
     if (!OpenScannerForCommand(scanner, o.m_hScanner, iExit))
         return iExit;
-    if (const int32_t iError = scanner.LoadPaperIfNeeded(); iError != 0)
-        return Report(scanner, "paper load", iError);
+    // A sheet that cannot be loaded still gets its report, so that a script
+    // reading the JSON sees why nothing was scanned.
+    const int32_t iLoadError = scanner.LoadPaperIfNeeded();
+    if (iLoadError != 0 && (!o.m_bJson || IsCancel(iLoadError)))
+        return Report(scanner, "paper load", iLoadError);
     CScanRequest r;
     r.m_dLeft = o.m_dLeft;
     r.m_dTop = o.m_dTop;
@@ -80,7 +83,7 @@ int RunScan(const CScanOptions& o)
     scan.m_Speed.m_bEnabled = !o.m_szSpeedRecord.empty();
     CStatusLine progress(o.m_bJson);
     scan.m_Progress = [&](int64_t iDone, int64_t iTotal) { progress.ShowPercent(iDone, iTotal, "bytes"); };
-    const int32_t iResult = scan.Scan(r);
+    const int32_t iResult = iLoadError != 0 ? iLoadError : scan.Scan(r);
     progress.Done();
     const int32_t iCameras = std::clamp(scanner.GetCameraCount(), 0, CPicture::kCameras);
     if (IsCancel(iResult))
@@ -120,7 +123,8 @@ int RunScan(const CScanOptions& o)
             std::printf("stalls: %d\n", scan.CountStalls());
     }
     if (iResult != 0) {
-        std::fprintf(stderr, "lumora-cli scanner: scan failed: %s\n", ScannerErrorText(iResult).c_str());
+        std::fprintf(stderr, "lumora-cli scanner: %s failed: %s\n", iLoadError != 0 ? "paper load" : "scan",
+                     ScannerErrorText(iResult).c_str());
         return CLI_EXIT_CHECK_FAILED;
     }
     if (pic.m_iHeight <= 0) {

@@ -1,5 +1,7 @@
 // lumora-cli scanner: scanner diagnostics for technicians and scripts, through
 // the same scanner layer the dialogs use (the simulated device by default).
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -179,6 +181,9 @@ int RunInfo(const CScannerOptions& o)
     const int32_t iStitchCount = std::max(iCameras - 1, 0);
     std::vector<int32_t> posA(static_cast<size_t>(iStitchCount) + 1), posB(static_cast<size_t>(iStitchCount) + 1);
     const int32_t iPositionsError = scanner.ReadStitchPositions(posA.data(), posB.data(), iStitchCount);
+    std::array<int32_t, CScanner::kMaxCameras> rangeFirst{}, rangeLast{};
+    const int32_t iRangesError = scanner.GetCameraPixelRanges(rangeFirst, rangeLast);
+    const int32_t iRangeCount = std::clamp(iCameras, 0, CScanner::kMaxCameras);
     int8_t align[8] = {};
     const int32_t iAlignError = scanner.ReadCISAlignment(align);
     CGainOffset go;
@@ -196,7 +201,8 @@ int RunInfo(const CScannerOptions& o)
     // A scanner that went away half-way leaves defaults in every field; the
     // report is still printed, but a script must not take it for a good one.
     int32_t iLost = 0;
-    for (const int32_t iError : {iNameError, iPaperError, iStitchError, iPositionsError, iAlignError, iGainError})
+    for (const int32_t iError :
+         {iNameError, iPaperError, iStitchError, iPositionsError, iRangesError, iAlignError, iGainError})
         if (iError == ZEL_ERR_CONNECTION_LOST || iError == ZEL_ERR_LIBRARY_MISSING) {
             iLost = iError;
             break;
@@ -229,6 +235,10 @@ int RunInfo(const CScannerOptions& o)
         for (int32_t i = 0; i < iStitchCount && !iPositionsError; ++i)
             positions.Push(CJson(CJson::Array{CJson(posA[static_cast<size_t>(i)]), CJson(posB[static_cast<size_t>(i)])}));
         j.Set("stitch_positions", iPositionsError ? CJson() : positions);
+        CJson ranges = CJson::MakeArray();
+        for (int32_t c = 0; c < iRangeCount && !iRangesError; ++c)
+            ranges.Push(CJson(CJson::Array{CJson(rangeFirst[size_t(c)]), CJson(rangeLast[size_t(c)])}));
+        j.Set("camera_pixel_ranges", iRangesError ? CJson() : ranges);
         j.Set("cis_alignment", iAlignError ? CJson() : IntArray(alignValues, 8));
         CJson gain = CJson::MakeArray();
         for (int32_t c = 0; c < go.m_iCameraCount && !iGainError; ++c) {
@@ -263,6 +273,10 @@ int RunInfo(const CScannerOptions& o)
     for (int32_t i = 0; i < iStitchCount && !iPositionsError; ++i)
         std::printf(" %c%c %d/%d", 'A' + i, 'B' + i, posA[static_cast<size_t>(i)], posB[static_cast<size_t>(i)]);
     std::printf("%s\n", iPositionsError ? (" " + ErrorText(iPositionsError)).c_str() : "");
+    std::printf("Camera pixels:     ");
+    for (int32_t c = 0; c < iRangeCount && !iRangesError; ++c)
+        std::printf(" %c %d-%d", 'A' + c, rangeFirst[size_t(c)], rangeLast[size_t(c)]);
+    std::printf("%s\n", iRangesError ? (" " + ErrorText(iRangesError)).c_str() : "");
     std::printf("CIS alignment:      %s\n",
                 iAlignError ? ErrorText(iAlignError).c_str() : JoinInts(alignValues, 8).c_str());
     if (iGainError) {

@@ -225,7 +225,7 @@ bool CScenario::Load(const std::string& szPath, std::string& szError)
     m_iGainDelayLines = std::clamp(m_iGainDelayLines, 0, 100000);
     num("Model", "Generation", m_iGeneration);
     LoadOptics(ini);
-    // CheckCondition.<entry>[.<data type or buffer id>] = <sense>[,<count>]
+    // CheckCondition.<entry>[.<data type or buffer id>] = <sense>[,<count>[,<after>]]
     for (const auto& [szKey, szValue] : ini.Entries("Faults")) {
         static const std::string kPrefix = "checkcondition.";
         std::string szLower = szKey;
@@ -239,6 +239,7 @@ bool CScenario::Load(const std::string& szPath, std::string& szError)
         check.m_iSelector = parts.size() > 1 ? ParseNumber(parts[1]) : -1;
         check.m_iSense = ParseNumber(values[0]);
         check.m_iRemaining = values.size() > 1 ? ParseNumber(values[1]) : -1;
+        check.m_iSkip = values.size() > 2 ? std::max(ParseNumber(values[2]), 0) : 0;
         m_Checks.push_back(check);
     }
     // Page.0xC1 = hex bytes: replaces a whole inquiry page (hostile devices).
@@ -502,6 +503,10 @@ int32_t CLibrary::Injected(CDevice* pDevice, const char* szEntry, int32_t iSelec
     for (CInjectedCheck& c : m_Scenario.m_Checks) {
         if (c.m_iRemaining == 0 || c.m_szEntry != szEntry || (c.m_iSelector >= 0 && c.m_iSelector != iSelector))
             continue;
+        if (c.m_iSkip > 0) {
+            --c.m_iSkip;
+            continue;
+        }
         if (c.m_iRemaining > 0)
             --c.m_iRemaining;
         if (pDevice)

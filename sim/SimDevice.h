@@ -25,6 +25,7 @@ struct CInjectedCheck {
     int32_t m_iSelector = -1; // data type / buffer id, -1 = any
     int32_t m_iSense = 0;
     int32_t m_iRemaining = -1;
+    int32_t m_iSkip = 0; // matching calls answered normally first
 };
 
 // One camera's optics and analog front end ([Camera.A] ... [Camera.H]).

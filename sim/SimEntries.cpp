@@ -620,6 +620,12 @@ ZEL_EXPORT int32_t scanScan(int32_t hScanner, const uint8_t* pWindowIds, int32_t
     if (!pWindowIds || iCount != 1 || !d.m_Window.m_bSet)
         return CheckCondition(d, ZEL_ASC_INVALID_FIELD);
     g.m_Lib.Advance(d);
+    // Without a status block the program never loads a sheet: the scanner
+    // draws an inserted one in by itself when a scan starts.
+    if (g.m_Lib.m_Scenario.m_bNoStatusBlock && (d.m_iPaper == 0x11 || d.m_iPaper == 0x12)) {
+        d.m_iPaper = 0x30;
+        d.m_iPosition = 0;
+    }
     if (!HasPaperInPath(d.m_iPaper))
         return CheckCondition(d, ZEL_ASC_MEDIUM_NOT_PRESENT);
     if (d.m_iPosition >= g.m_Lib.m_Scenario.m_iPaperLength)

@@ -95,7 +95,7 @@ int32_t CContScan::StartContinuousScan(int32_t iMode)
     else
         m_iColorComponent = iMode == 3 ? ZEL_COLOR_RGB : ZEL_COLOR_GRAY;
     const double dWidth = s.m_InquiryPages.GetInt32(0xC1, 28, 0) / 1200.0;
-    if (!s.IsColorScanner() && !s.m_InquiryPages.GetFlag(0xC1, 85, false) && iMode != 2) {
+    if (!s.IsColorScanner() && !s.m_InquiryPages.GetFlag(0xC1, 85, false)) {
         Log_Msg("IsBWScanner()==TRUE set ScanMode = ScanModeType::Gray;");
         iMode = 2;
         m_iColorComponent = ZEL_COLOR_GRAY;

@@ -209,7 +209,8 @@ int32_t CScan::Scan_Do(const CScanRequest& r)
     s.m_Window.m_iVendorValue1 = r.m_dLength == 0 ? 1 : 1000;
     const int32_t iDeviceValue = s.GetDeviceValue();
     s.m_Window.m_iVendorValue2 =
-        ((iDeviceValue == 6 || iDeviceValue == 7) && !bLineArt) ? iBlockSize : iBlockSize / 5 * 4;
+        ((iDeviceValue == 6 || iDeviceValue == 7) && !bLineArt) ? iBlockSize
+                                                                 : static_cast<int32_t>(int64_t(iBlockSize) * 4 / 5);
     int32_t iVendor = r.m_iVendorByte;
     if (m_bLevelBoost && iVendor < 100 && ZelLib::scanGetHardwareType(s.m_hScanner) == ZEL_HW_USB)
         iVendor = 100;
@@ -310,10 +311,15 @@ int32_t CScan::Scan_Do(const CScanRequest& r)
             SleepMs(100);
         }
         if (iReadError != 0) {
+            const int32_t iRealError = ZelLib::IsStopFlag(s.m_hScanner, iReadError) ? 0 : iReadError;
             Log_Msg(FormatText("ErrorNo: %d (0x%X)", iReadError, static_cast<unsigned>(iReadError)));
-            Log_Msg(FormatText("%s, RealError: %d (0x%X)", "CScan::Scan_Do", iReadError,
-                               static_cast<unsigned>(iReadError)));
-            if (IsEndOfMedium(iReadError) && iGot > 100) {
+            Log_Msg(FormatText("%s, RealError: %d (0x%X)", "CScan::Scan_Do", iRealError,
+                               static_cast<unsigned>(iRealError)));
+            if (iRealError == 0) {
+                // The scanner stopped by itself: what came so far is the scan.
+                Log_Msg("Stop flag set");
+                bEnd = true;
+            } else if (IsEndOfMedium(iReadError) && iGot > 100) {
                 bEnd = true;
                 iResult = iReadError;
             } else {

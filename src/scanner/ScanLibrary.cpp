@@ -138,4 +138,11 @@ int32_t RealError(int32_t hScanner, int32_t iResult)
     return iSense != 0 ? iSense : ZEL_CHECK_CONDITION;
 }
 
+bool IsStopFlag(int32_t hScanner, int32_t iResult)
+{
+    if (iResult != ZEL_CHECK_CONDITION || !EnsureLoaded() || !g_Binding.m_pfn_scanGetLastAsc)
+        return false;
+    return g_Binding.m_pfn_scanGetLastAsc(hScanner) == 0;
+}
+
 } // namespace ZelLib

@@ -23,6 +23,9 @@ ZEL_ENTRIES(ZEL_DECLARE_FORWARDER)
 // (ASC * 256 + ASCQ); every other result is the error number itself. A
 // condition whose sense code cannot be had stays ZEL_CHECK_CONDITION.
 int32_t RealError(int32_t hScanner, int32_t iResult);
+// True for a check condition whose sense lookup answers 0: the scanner
+// stopped on its own (its stop flag), which a scan takes as its end.
+bool IsStopFlag(int32_t hScanner, int32_t iResult);
 
 // Loads the library when it is not loaded yet; true when it is.
 bool EnsureLoaded();
