@@ -3,6 +3,9 @@
 // view modes, directory mode, hand-over without an empty window, printing.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -22,18 +25,34 @@
 
 namespace {
 
-// A program folder with or without the test station's settings file.
+// A program folder, and the test station's settings file in it, in a
+// settings root's "Fct_Test/" (where an installed program finds it), or nowhere.
+enum EStationFile { NO_STATION, STATION_IN_PROGRAM_FOLDER, STATION_IN_SETTINGS_ROOT };
 class CProgramFolder {
 public:
-    explicit CProgramFolder(bool bTestStation)
+    explicit CProgramFolder(bool bTestStation) : CProgramFolder(bTestStation ? STATION_IN_PROGRAM_FOLDER : NO_STATION) {}
+    explicit CProgramFolder(EStationFile eWhere)
     {
-        if (bTestStation)
-            WriteFileBytes(m_Dir.File("Fct_Tst6.ini"), "[General]\n");
-        SetProgramDirectoryOverride(m_Dir.Path() + "/");
+        if (const char* p = std::getenv("LUMORA_SETTINGS_ROOTS"))
+            m_szSavedRoots = p;
+        std::filesystem::create_directories(m_Dir.File("prog"));
+        ::setenv("LUMORA_SETTINGS_ROOTS", m_Dir.File("root").c_str(), 1);
+        if (eWhere == STATION_IN_PROGRAM_FOLDER)
+            WriteFileBytes(m_Dir.File("prog/Fct_Tst6.ini"), "[General]\n");
+        if (eWhere == STATION_IN_SETTINGS_ROOT) {
+            std::filesystem::create_directories(m_Dir.File("root/Fct_Test"));
+            WriteFileBytes(m_Dir.File("root/Fct_Test/Fct_Tst6.ini"), "[General]\n");
+        }
+        SetProgramDirectoryOverride(m_Dir.File("prog") + "/");
         ResetSettingsCache();
     }
-    ~CProgramFolder() { SetProgramDirectoryOverride(""); }
+    ~CProgramFolder()
+    {
+        SetProgramDirectoryOverride("");
+        ::setenv("LUMORA_SETTINGS_ROOTS", m_szSavedRoots.c_str(), 1);
+    }
     CTempDir m_Dir;
+    std::string m_szSavedRoots;
 };
 
 // iLines lines of two cameras: dark ends, a ramp, then a level per line.
@@ -131,6 +150,17 @@ TEST(OscilloscopeUi, PlaybackWrapsAndKeepsThePauseInRange)
 
 TEST(OscilloscopeUi, ReadOutShowsPixelAndValue)
 {
+    // Only a test station shows the read-out and the focus box.
+    for (EStationFile eWhere : {NO_STATION, STATION_IN_SETTINGS_ROOT}) {
+        CProgramFolder folder(eWhere);
+        CTempDir dir;
+        WriteFileBytes(dir.File("r.con"), Recording(2, 100, 2, false));
+        COscilloscope_Dialog dlg;
+        dlg.resize(900, 700);
+        Open(dlg, dir.File("r.con"));
+        EXPECT_EQ(Child<QLabel>(dlg, "1121")->isVisible(), eWhere != NO_STATION) << eWhere;
+        EXPECT_EQ(Child<QCheckBox>(dlg, "1127")->isVisible(), eWhere != NO_STATION) << eWhere;
+    }
     CProgramFolder folder(true);
     CTempDir dir;
     WriteFileBytes(dir.File("r.con"), Recording(2, 100, 2, false));
