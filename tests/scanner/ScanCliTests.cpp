@@ -1,18 +1,12 @@
 // lumora-cli scanner scan / record / replay as scripts use them: the JSON
 // keys, the files written, the exit codes, and Ctrl+C in the middle of a scan.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "SimFixture.h"
 #include "imaging/Picture.h"
 #include "imaging/TifReader.h"
 #include "scanner/ScanSpeed.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -101,47 +95,19 @@ TEST_F(CScanCli, CtrlCEndsAScanCleanly)
         const char* szScenario;
         const char* szLogMark;
     } cases[] = {
-        {"[Device]\nTimeScale=200\n[Model]\nSoftwareScanner=1\n[Faults]\nSlowReadMs=20\n", "CScan::Scan_Do received"},
-        {"[Device]\nTimeScale=200\n[Paper]\nPositionMs=600000\n", "CScan::Scan_Do : Set window done"},
+        {"[Model]\nSoftwareScanner=1\n[Faults]\nSlowReadMs=20\n", "CScan::Scan_Do received"},
+        {"[Paper]\nPositionMs=600000\n", "CScan::Scan_Do : Set window done"},
     };
     for (const auto& c : cases) {
         CTempDir dir;
-        const std::string szScenario = dir.File("scenario.ini");
-        WriteFileBytes(szScenario, c.szScenario);
-        const std::string szErr = dir.File("stderr.txt"), szTif = dir.File("never.tif");
-        const std::string szCli = BinPath("lumora-cli");
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
-            ::setenv("LUMORA_SIM_STATE", "none", 1);
-            ::setenv("LUMORA_LOG_DIR", dir.Path().c_str(), 1);
-            const int fd = ::open(szErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(fd, 2);
-            ::execl(szCli.c_str(), szCli.c_str(), "scanner", "scan", "-o", szTif.c_str(), "--length", "20",
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        const std::string szLog = dir.File("Lumora.log");
-        for (int i = 0; i < 800; ++i) {
-            if (std::filesystem::exists(szLog) && ReadFileBytes(szLog).find(c.szLogMark) != std::string::npos)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        ::kill(pid, SIGINT);
-        int iStatus = 0;
-        pid_t iDone = 0;
-        for (int i = 0; i < 200 && (iDone = ::waitpid(pid, &iStatus, WNOHANG)) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (iDone == 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &iStatus, 0);
-            ADD_FAILURE() << c.szLogMark << ": the scan did not end on SIGINT";
-            continue;
-        }
-        ASSERT_TRUE(WIFEXITED(iStatus));
-        EXPECT_EQ(WEXITSTATUS(iStatus), 130) << c.szLogMark; // an interrupt ends every command with 130
-        EXPECT_EQ(ReadFileBytes(szErr), "User cancelled.\n") << c.szLogMark;
+        const std::string szScenario = dir.File("scenario.ini"), szTif = dir.File("never.tif");
+        WriteFileBytes(szScenario, kFast + c.szScenario);
+        const CInterruptedRun run = InterruptCliWhenLogged({"scanner", "scan", "-o", szTif, "--length", "20"},
+                                                           {"LUMORA_SIM_CONFIG=" + szScenario}, dir.Path(),
+                                                           c.szLogMark);
+        ASSERT_TRUE(run.m_bEnded) << c.szLogMark << ": the scan did not end on SIGINT";
+        EXPECT_EQ(run.m_iExit, 130) << c.szLogMark; // an interrupt ends every command with 130
+        EXPECT_EQ(run.m_szErr, "User cancelled.\n") << c.szLogMark;
         EXPECT_FALSE(std::filesystem::exists(szTif)) << c.szLogMark << ": nothing half-scanned is left behind";
     }
 }

@@ -20,40 +20,11 @@
 #include "datafiles/Settings.h"
 #include "oscilloscope/ui/OscilloscopeDialog.h"
 #include "platform/Messages.h"
+#include "support/ProgramFolder.h"
 #include "support/TestSupport.h"
 #include "widgets/ui/LPFControle.h"
 
 namespace {
-
-// A program folder, and the test station's settings file in it, in a
-// settings root's "Fct_Test/" (where an installed program finds it), or nowhere.
-enum EStationFile { NO_STATION, STATION_IN_PROGRAM_FOLDER, STATION_IN_SETTINGS_ROOT };
-class CProgramFolder {
-public:
-    explicit CProgramFolder(bool bTestStation) : CProgramFolder(bTestStation ? STATION_IN_PROGRAM_FOLDER : NO_STATION) {}
-    explicit CProgramFolder(EStationFile eWhere)
-    {
-        if (const char* p = std::getenv("LUMORA_SETTINGS_ROOTS"))
-            m_szSavedRoots = p;
-        std::filesystem::create_directories(m_Dir.File("prog"));
-        ::setenv("LUMORA_SETTINGS_ROOTS", m_Dir.File("root").c_str(), 1);
-        if (eWhere == STATION_IN_PROGRAM_FOLDER)
-            WriteFileBytes(m_Dir.File("prog/Fct_Tst6.ini"), "[General]\n");
-        if (eWhere == STATION_IN_SETTINGS_ROOT) {
-            std::filesystem::create_directories(m_Dir.File("root/Fct_Test"));
-            WriteFileBytes(m_Dir.File("root/Fct_Test/Fct_Tst6.ini"), "[General]\n");
-        }
-        SetProgramDirectoryOverride(m_Dir.File("prog") + "/");
-        ResetSettingsCache();
-    }
-    ~CProgramFolder()
-    {
-        SetProgramDirectoryOverride("");
-        ::setenv("LUMORA_SETTINGS_ROOTS", m_szSavedRoots.c_str(), 1);
-    }
-    CTempDir m_Dir;
-    std::string m_szSavedRoots;
-};
 
 // iLines lines of two cameras: dark ends, a ramp, then a level per line.
 std::string Recording(int iCameras, int iPix, int iLines, bool bColor, const std::string& szExtra = "")
@@ -86,7 +57,7 @@ T* Child(QWidget& w, const char* szId)
 
 TEST(OscilloscopeUi, ButtonsFollowTheRecording)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     struct {
         const char* m_szName;
@@ -124,7 +95,7 @@ TEST(OscilloscopeUi, ButtonsFollowTheRecording)
 
 TEST(OscilloscopeUi, PlaybackWrapsAndKeepsThePauseInRange)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     WriteFileBytes(dir.File("r.con"), Recording(2, 100, 3, false));
     COscilloscope_Dialog dlg;
@@ -150,18 +121,26 @@ TEST(OscilloscopeUi, PlaybackWrapsAndKeepsThePauseInRange)
 
 TEST(OscilloscopeUi, ReadOutShowsPixelAndValue)
 {
-    // Only a test station shows the read-out and the focus box.
-    for (EStationFile eWhere : {NO_STATION, STATION_IN_SETTINGS_ROOT}) {
-        CProgramFolder folder(eWhere);
+    // Only a test station shows the read-out and the focus box; an installed
+    // program finds the station's file in a settings root's "Fct_Test/".
+    for (bool bStation : {false, true}) {
+        CProgramFolder folder;
+        const char* pRoots = std::getenv("LUMORA_SETTINGS_ROOTS");
+        const std::string szSavedRoots = pRoots ? pRoots : "";
+        std::filesystem::create_directories(folder.m_Dir.File("root/Fct_Test"));
+        if (bStation)
+            WriteFileBytes(folder.m_Dir.File("root/Fct_Test/Fct_Tst6.ini"), "[General]\n");
+        ::setenv("LUMORA_SETTINGS_ROOTS", folder.m_Dir.File("root").c_str(), 1);
         CTempDir dir;
         WriteFileBytes(dir.File("r.con"), Recording(2, 100, 2, false));
         COscilloscope_Dialog dlg;
         dlg.resize(900, 700);
         Open(dlg, dir.File("r.con"));
-        EXPECT_EQ(Child<QLabel>(dlg, "1121")->isVisible(), eWhere != NO_STATION) << eWhere;
-        EXPECT_EQ(Child<QCheckBox>(dlg, "1127")->isVisible(), eWhere != NO_STATION) << eWhere;
+        EXPECT_EQ(Child<QLabel>(dlg, "1121")->isVisible(), bStation);
+        EXPECT_EQ(Child<QCheckBox>(dlg, "1127")->isVisible(), bStation);
+        ::setenv("LUMORA_SETTINGS_ROOTS", szSavedRoots.c_str(), 1);
     }
-    CProgramFolder folder(true);
+    CProgramFolder folder({{"Fct_Tst6.ini", "[General]\n"}});
     CTempDir dir;
     WriteFileBytes(dir.File("r.con"), Recording(2, 100, 2, false));
     COscilloscope_Dialog dlg;
@@ -187,7 +166,7 @@ TEST(OscilloscopeUi, ReadOutShowsPixelAndValue)
 
 TEST(OscilloscopeUi, ViewModesAndFocus)
 {
-    CProgramFolder folder(true);
+    CProgramFolder folder({{"Fct_Tst6.ini", "[General]\n"}});
     CTempDir dir;
     CMessageRecorder messages;
     WriteFileBytes(dir.File("one.con"), Recording(1, 200, 3, false));
@@ -226,7 +205,7 @@ TEST(OscilloscopeUi, ViewModesAndFocus)
 
 TEST(OscilloscopeUi, MessagesAndABadFileLeaveTheDialogUsable)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     std::string szKeys = OscKeys(2, 100);
     szKeys.erase(szKeys.find("Date="), szKeys.find('\n', szKeys.find("Date=")) + 1 - szKeys.find("Date="));
@@ -256,7 +235,7 @@ TEST(OscilloscopeUi, MessagesAndABadFileLeaveTheDialogUsable)
 
 TEST(OscilloscopeUi, DirectoryModeLabelsAndEntries)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     WriteFileBytes(dir.File("Oscil_Gray_Unadjusted_300.con"), Recording(2, 100, 1, false));
     WriteFileBytes(dir.File("Oscil_Color_600.con"), Recording(2, 100, 2, true));
@@ -282,7 +261,7 @@ TEST(OscilloscopeUi, DirectoryModeLabelsAndEntries)
 
 TEST(OscilloscopeUi, HandOverLeavesNoEmptyWindow)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     struct {
         const char* m_szName;
@@ -321,7 +300,7 @@ TEST(OscilloscopeUi, HandOverLeavesNoEmptyWindow)
 
 TEST(OscilloscopeUi, PrintsHeaderLinesAndViews)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     WriteFileBytes(dir.File("r.con"), Recording(2, 100, 1, true));
     COscilloscope_Dialog dlg;
@@ -341,13 +320,9 @@ TEST(OscilloscopeUi, PrintsHeaderLinesAndViews)
     }
 }
 
-} // namespace
-
-namespace {
-
 TEST(OscilloscopeUi, CameraAdjustmentStartsByGenerationAndCameraCount)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     struct {
         int m_iCameras, m_iGeneration;
@@ -369,16 +344,12 @@ TEST(OscilloscopeUi, CameraAdjustmentStartsByGenerationAndCameraCount)
     }
 }
 
-} // namespace
-
-namespace {
-
 // The simulator's recordings: the camera adjustment view puts each detail on
 // one of the camera's stitch marks, and an MTF recording's figures reach the
 // width control, the note and the overview.
 TEST(OscilloscopeUi, AdjustmentViewAndMtfOnSimulatorSamples)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.Path()}).m_iExit, 0);
     {
