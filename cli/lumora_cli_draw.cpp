@@ -5,6 +5,7 @@
 
 #include "CliMain.h"
 #include "platform/Paths.h"
+#include "platform/ui/QtMessages.h"
 
 int main(int argc, char** argv)
 {
@@ -14,5 +15,6 @@ int main(int argc, char** argv)
         argv += 2;
         argc -= 2;
     }
+    SendQtMessagesToLog();
     return RunCli(argc, argv, {AddRenderCommand, AddConvertCommand});
 }

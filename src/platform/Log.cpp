@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/Paths.h"
+#include "platform/Signals.h"
 
 namespace {
 std::mutex g_LogMutex;
@@ -130,7 +131,14 @@ std::string FormatText(const char* szFormat, ...)
 }
 
 bool CCancel::IsCancelRequested() { return g_bCancel.load(); }
-void CCancel::SetCancelled() { g_bCancel.store(false); }
+void CCancel::SetCancelled()
+{
+    // A wait that saw Ctrl+C or SIGTERM must not use it up: the program is
+    // ending, and the waits still ahead (paper moves, retries) would
+    // otherwise run the whole job before it does.
+    if (TerminationSignal() == 0)
+        g_bCancel.store(false);
+}
 void CCancel::RequestCancel() { g_bCancel.store(true); }
 
 CDateTime CDateTime::Now()

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +68,10 @@ std::string StateFolder()
         szBase = pXdg;
     else if (const char* pHome = std::getenv("HOME"); pHome && *pHome)
         szBase = std::string(pHome) + "/.local/state";
+    else if (const passwd* pUser = ::getpwuid(::getuid()); pUser && pUser->pw_dir && *pUser->pw_dir)
+        // A service or cron job without HOME: the account's own home still
+        // beats a folder in /tmp that any other user could have made first.
+        szBase = std::string(pUser->pw_dir) + "/.local/state";
     else
         szBase = "/tmp";
     return WithFolderSeparator(szBase) + "lumora/";

@@ -243,6 +243,12 @@ int32_t CScan::Scan_Do(const CScanRequest& r)
         int32_t iError = s.MovePaperToWindow();
         if (iError == ZEL_ASC_MEDIUM_NOT_PRESENT)
             iError = 0;
+        // A cancel during the move is the user's answer, not a fault to
+        // report and retry.
+        if (iError == ScannerProgramError(ERR_USER_CANCELLED)) {
+            m_bAbort = true;
+            return s.m_ErrorNo = iError;
+        }
         if (iError != 0) {
             Log_Msg_Hex("CScan::Scan_Do : MovePaperToWindow", iError);
             Log_Msg("CScan::Scan 2");
@@ -253,7 +259,10 @@ int32_t CScan::Scan_Do(const CScanRequest& r)
         }
         if (!s.IsSoftwareScanner()) {
             SleepMs(1000);
-            s.G5_PaperReady(90, false);
+            if (s.G5_PaperReady(90, false) == ScannerProgramError(ERR_USER_CANCELLED)) {
+                m_bAbort = true;
+                return s.m_ErrorNo;
+            }
         }
         int32_t iState = 0, iPosition = 0;
         s.GetPaperState(iState, iPosition);

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <pwd.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include "platform/FileHandle.h"
@@ -20,6 +24,36 @@ TEST(Paths, FolderSeparatorTakesABackslashForTheSeparator)
     };
     for (const auto& c : cases)
         EXPECT_EQ(WithFolderSeparator(c.in), c.out) << c.in;
+}
+
+TEST(Paths, StateFolderFollowsXdgThenHomeThenTheAccount)
+{
+    const std::string szAccount = std::string(::getpwuid(::getuid())->pw_dir) + "/.local/state/lumora/";
+    struct {
+        const char* szXdg; // nullptr: unset
+        const char* szHome;
+        std::string szWant;
+    } cases[] = {
+        {"/x/state", "/h", "/x/state/lumora/"},
+        {"relative/state", "/h", "/h/.local/state/lumora/"}, // not absolute: ignored
+        {nullptr, "/h", "/h/.local/state/lumora/"},
+        {nullptr, nullptr, szAccount},
+    };
+    const auto Saved = [](const char* sz) {
+        const char* p = std::getenv(sz);
+        return p ? std::optional<std::string>(p) : std::nullopt;
+    };
+    const auto Restore = [](const char* sz, const std::optional<std::string>& v) {
+        v ? ::setenv(sz, v->c_str(), 1) : ::unsetenv(sz);
+    };
+    const auto xdg = Saved("XDG_STATE_HOME"), home = Saved("HOME");
+    for (const auto& c : cases) {
+        Restore("XDG_STATE_HOME", c.szXdg ? std::optional<std::string>(c.szXdg) : std::nullopt);
+        Restore("HOME", c.szHome ? std::optional<std::string>(c.szHome) : std::nullopt);
+        EXPECT_EQ(StateFolder(), c.szWant) << (c.szXdg ? c.szXdg : "-") << " " << (c.szHome ? c.szHome : "-");
+    }
+    Restore("XDG_STATE_HOME", xdg);
+    Restore("HOME", home);
 }
 
 TEST(Paths, OnlyRemovableMediaCountAsTheOldDriveA)

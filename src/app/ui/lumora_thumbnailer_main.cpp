@@ -14,6 +14,7 @@
 #include "datafiles/VersionInfo.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
+#include "platform/ui/QtMessages.h"
 
 namespace {
 int Usage()
@@ -53,6 +54,7 @@ int main(int argc, char** argv)
         szIn = QUrl(QString::fromStdString(szIn)).toLocalFile().toStdString();
     // No display, no message boxes: what a viewer would say goes to the log.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    SendQtMessagesToLog();
     SetMessageHandler([](const std::string& szText, const std::string&) { Log_Msg_Txt("lumora-thumbnailer:", szText); });
     QApplication app(argc, argv);
     RegisterAllKinds();

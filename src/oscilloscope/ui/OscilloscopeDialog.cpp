@@ -260,7 +260,7 @@ void COscilloscope_Dialog::InitDialog()
     Log_Msg("COscilloscope_Dialog::OnInitDialog()");
     layout()->activate();
     m_pWidth->InitControl();
-    m_bTestSettings = FileExistsInNoCase(ProgramDirectory(), "Fct_Tst6.ini");
+    m_bTestSettings = IsTestStation();
     if (m_bDirectoryMode) {
         Log_Msg("COscilloscope_Dialog::OnInitDialog() m_bUseOemDirectory==true");
         m_pLoad->setEnabled(false);

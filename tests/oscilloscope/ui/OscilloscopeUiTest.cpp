@@ -3,6 +3,9 @@
 // view modes, directory mode, hand-over without an empty window, printing.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -118,6 +121,25 @@ TEST(OscilloscopeUi, PlaybackWrapsAndKeepsThePauseInRange)
 
 TEST(OscilloscopeUi, ReadOutShowsPixelAndValue)
 {
+    // Only a test station shows the read-out and the focus box; an installed
+    // program finds the station's file in a settings root's "Fct_Test/".
+    for (bool bStation : {false, true}) {
+        CProgramFolder folder;
+        const char* pRoots = std::getenv("LUMORA_SETTINGS_ROOTS");
+        const std::string szSavedRoots = pRoots ? pRoots : "";
+        std::filesystem::create_directories(folder.m_Dir.File("root/Fct_Test"));
+        if (bStation)
+            WriteFileBytes(folder.m_Dir.File("root/Fct_Test/Fct_Tst6.ini"), "[General]\n");
+        ::setenv("LUMORA_SETTINGS_ROOTS", folder.m_Dir.File("root").c_str(), 1);
+        CTempDir dir;
+        WriteFileBytes(dir.File("r.con"), Recording(2, 100, 2, false));
+        COscilloscope_Dialog dlg;
+        dlg.resize(900, 700);
+        Open(dlg, dir.File("r.con"));
+        EXPECT_EQ(Child<QLabel>(dlg, "1121")->isVisible(), bStation);
+        EXPECT_EQ(Child<QCheckBox>(dlg, "1127")->isVisible(), bStation);
+        ::setenv("LUMORA_SETTINGS_ROOTS", szSavedRoots.c_str(), 1);
+    }
     CProgramFolder folder({{"Fct_Tst6.ini", "[General]\n"}});
     CTempDir dir;
     WriteFileBytes(dir.File("r.con"), Recording(2, 100, 2, false));
