@@ -90,6 +90,7 @@ void CScenario::LoadOptics(const CIniFile& ini)
     real("Sheet", "FineLines", m_dFineLines, 0.0, 1000.0);
     real("Lamp", "Weakness", m_dLampWeakness, 0.0, 1.0);
     real("Carriage", "Tilt", m_dCarriageTilt, -kBig, kBig);
+    real("Model", "ColourLines", m_dColourLines, -100.0, 100.0);
     real("Scan", "Speed", m_dScanSpeed, 0.0, 1000.0);
     double dSeed = m_iNoiseSeed;
     real("Noise", "Seed", dSeed, 0.0, 4294967295.0);

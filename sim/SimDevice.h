@@ -123,6 +123,7 @@ struct CScenario {
     double m_dFineLines = 0.0;   // pitch of fine ink lines on the calibration card, pixels (0: none)
     double m_dLampWeakness = 0.0;
     double m_dCarriageTilt = 0.0;
+    double m_dColourLines = 0.0; // optical lines between a camera's red, green and blue sensor rows
     uint32_t m_iNoiseSeed = 1;
     double m_dNoiseSigma = 0.0;
     int32_t m_iCISNoiseEvery = 0;

@@ -163,16 +163,87 @@ bool FindStripeLines(const CPicture& stripe, int32_t iRow, int32_t iChannel, boo
     return bOk;
 }
 
+double CorrectColourSigns(std::array<CRowLines, 3>& row, bool bRear, bool bCameraLine)
+{
+    // Wires closer than this have merged or are about to: their distance is
+    // read short, so such a colour is filled in from the others when they can.
+    constexpr double kMerged = 4.5; // wire distance in pixels
+    // Colour rows closer than this cannot be told from noise.
+    constexpr double kLeastSpacing = 0.3;
+    const double dOrder = bRear ? -1.0 : 1.0;
+    double m[3];
+    bool bUse[3];
+    int32_t iUsed = 0;
+    for (int32_t c = 0; c < 3; ++c) {
+        m[c] = row[size_t(c)].m_dValue + kMarkGap;
+        bUse[c] = row[size_t(c)].m_bValid && m[c] >= kMerged;
+        iUsed += bUse[c];
+    }
+    if (iUsed < 2)
+        return 0.0;
+    // Each colour's distance D_c = L + order x (1 - c) x S, S >= 0: try every
+    // sign of the colours used and keep the one that fits best.
+    double dBestScore = 1e300, dBestL = 0, dBestS = 0;
+    int32_t iBestSigns = 0;
+    for (int32_t iSigns = 0; iSigns < 8; ++iSigns) {
+        if (iSigns & ~((bUse[0] ? 1 : 0) | (bUse[1] ? 2 : 0) | (bUse[2] ? 4 : 0)))
+            continue;
+        double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, d[3];
+        for (int32_t c = 0; c < 3; ++c) {
+            d[c] = (iSigns >> c & 1) ? -m[c] : m[c];
+            if (!bUse[c])
+                continue;
+            const double x = dOrder * (1 - c);
+            n += 1, sx += x, sy += d[c], sxx += x * x, sxy += x * d[c];
+        }
+        const double det = n * sxx - sx * sx;
+        if (std::fabs(det) < 1e-9)
+            continue;
+        const double S = (n * sxy - sx * sy) / det, L = (sy - S * sx) / n;
+        double dScore = 0;
+        for (int32_t c = 0; c < 3; ++c) {
+            const double dFit = L + dOrder * (1 - c) * S;
+            if (bUse[c])
+                dScore += (d[c] - dFit) * (d[c] - dFit);
+            else if (std::fabs(dFit) > kMerged) // a colour found short or not at all must lie where wires merge
+                dScore += (std::fabs(dFit) - kMerged) * (std::fabs(dFit) - kMerged);
+        }
+        if (S < -kLeastSpacing)
+            dScore += S * S; // the rows lie the other way round
+        // Fewer changed signs win a tie.
+        dScore += 1e-3 * ((iSigns & 1) + (iSigns >> 1 & 1) + (iSigns >> 2 & 1));
+        if (dScore < dBestScore)
+            dBestScore = dScore, dBestL = L, dBestS = S, iBestSigns = iSigns;
+    }
+    if (dBestScore >= 1e300 || dBestS < kLeastSpacing)
+        return 0.0;
+    for (int32_t c = 0; c < 3; ++c) {
+        CRowLines& l = row[size_t(c)];
+        const double dShift = dOrder * (1 - c) * dBestS;
+        if (bUse[c]) {
+            const double d = (iBestSigns >> c & 1) ? -m[c] : m[c];
+            l.m_dValue = d - kMarkGap - (bCameraLine ? dShift : 0.0);
+        } else {
+            // Merged wires: the colour's distance is where the others put it.
+            l.m_dValue = dBestL + dShift - kMarkGap - (bCameraLine ? dShift : 0.0);
+            l.m_bValid = true;
+        }
+        l.m_dRowShift = bCameraLine ? 0.0 : dShift;
+    }
+    return dBestS;
+}
+
 void RepairColours(std::array<CRowLines, 3>& row)
 {
     // The colour whose value most others share within 0.1 pixel is the one to keep.
+    auto line = [&](int32_t c) { return row[size_t(c)].m_dValue - row[size_t(c)].m_dRowShift; };
     int32_t iBest = -1, iBestAgree = 0;
     for (int32_t c = 0; c < 3; ++c) {
         if (!row[size_t(c)].m_bValid)
             continue;
         int32_t iAgree = 0;
         for (int32_t k = 0; k < 3; ++k)
-            iAgree += row[size_t(k)].m_bValid && std::fabs(row[size_t(k)].m_dValue - row[size_t(c)].m_dValue) <= 0.1;
+            iAgree += row[size_t(k)].m_bValid && std::fabs(line(k) - line(c)) <= 0.1;
         if (iAgree > iBestAgree) {
             iBestAgree = iAgree;
             iBest = c;
@@ -181,10 +252,15 @@ void RepairColours(std::array<CRowLines, 3>& row)
     if (iBest < 0)
         return;
     // Two colours that agree outvote a third; one colour alone is kept.
+    const CRowLines best = row[size_t(iBest)];
     for (int32_t c = 0; c < 3; ++c) {
         CRowLines& l = row[size_t(c)];
-        if (!l.m_bValid || std::fabs(l.m_dValue - row[size_t(iBest)].m_dValue) > 0.1)
-            l = row[size_t(iBest)];
+        if (!l.m_bValid || std::fabs(line(c) - (best.m_dValue - best.m_dRowShift)) > 0.1) {
+            const double dShift = l.m_dRowShift;
+            l = best;
+            l.m_dRowShift = dShift;
+            l.m_dValue = best.m_dValue - best.m_dRowShift + dShift;
+        }
     }
 }
 
@@ -315,6 +391,7 @@ bool CCenterCCDEngine::MeasureRow(CPicture& work, const CPicture& stripe, int32_
         if (c == 1)
             search = s;
     }
+    CorrectColourSigns(lines, bRear, m_iGeneration >= 10);
     RepairColours(lines);
     return lines[2].m_bValid;
 }

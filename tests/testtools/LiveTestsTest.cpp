@@ -24,11 +24,12 @@ CLiveTestOptions Quick()
     return o;
 }
 
-std::string PositioningScenario(double dFront, double dRear, int32_t iSeed, double dSigma)
+std::string PositioningScenario(double dFront, double dRear, int32_t iSeed, double dSigma, double dColourLines = 0,
+                                int32_t iGeneration = 6)
 {
-    return kFast + Printf("[Sheet]\nKind=line\nMarkWidth=2\nFrontLineY=%.3f\nRearLineY=%.3f\n[Noise]\nSeed=%d\nSigma=%.2f\n[Camera.A]\nBlur=1\n[Camera.B]\nBlur=1\n"
-                          "",
-                          dFront, dRear, iSeed, dSigma);
+    return kFast + Printf("[Sheet]\nKind=line\nMarkWidth=2\nFrontLineY=%.3f\nRearLineY=%.3f\n[Noise]\nSeed=%d\nSigma=%.2f\n"
+                          "[Camera.A]\nBlur=1\n[Camera.B]\nBlur=1\n[Model]\nColourLines=%.1f\nGeneration=%d\n",
+                          dFront, dRear, iSeed, dSigma, dColourLines, iGeneration);
 }
 
 // Camera A is a front camera, B a rear one; both see the carriage tilt at
@@ -47,22 +48,35 @@ class CLiveTest : public CSimFixture {};
 
 TEST_F(CLiveTest, PositioningFindsTheInjectedScanLines)
 {
-    struct Case {
-        double m_dFront, m_dRear;
-    };
+    // Every other scenario has colour rows 8 lines apart: there the colours
+    // tell the sign, so a camera may look behind the line too, and older
+    // scanners report each colour at its own row, newer ones at the camera's.
     double dWorst = 0;
     for (int32_t i = 0; i < 20; ++i) {
-        // From a line ahead up: the mark's wires touch below about half a line.
-        const double dFront = 1.0 + std::fmod(i * 1.37, 8.5), dRear = 1.0 + std::fmod(i * 2.91, 8.5);
-        SCOPED_TRACE(Printf("seed %d front %.3f rear %.3f", i + 1, dFront, dRear));
-        Open(PositioningScenario(dFront, dRear, i + 1, 1.0));
+        const bool bRows = i % 2 == 1;
+        const int32_t iGeneration = i % 4 < 2 ? 6 : 10;
+        // Without colour rows from a line ahead up: the wires touch below about half a line.
+        const double dFront = bRows ? -9.0 + std::fmod(i * 3.37, 18.5) : 1.0 + std::fmod(i * 1.37, 8.5);
+        const double dRear = bRows ? -9.0 + std::fmod(i * 5.91, 18.5) : 1.0 + std::fmod(i * 2.91, 8.5);
+        const double dRows = bRows ? 8.0 : 0.0;
+        SCOPED_TRACE(Printf("seed %d front %.3f rear %.3f rows %.0f generation %d", i + 1, dFront, dRear, dRows,
+                            iGeneration));
+        Open(PositioningScenario(dFront, dRear, i + 1, 1.0, dRows, iGeneration));
         CCenterCCDEngine e;
         ASSERT_EQ(RunPositioning(m_Scanner, e, 3, Quick()), 0);
         ASSERT_GT(e.m_FrontAverage.Count(), 0);
+        // Colour c's row: (1 - c) rows ahead in the front camera, behind in the rear one.
+        auto truth = [&](double dLine, int32_t c, double dOrder) {
+            return dLine + (iGeneration >= 10 ? 0.0 : dOrder * (1 - c) * dRows);
+        };
         const double dF = e.m_FrontAverage.Mean(), dR = e.m_RearAverage.Mean();
-        EXPECT_NEAR(dF, dFront, 0.1);
-        EXPECT_NEAR(dR, dRear, 0.1);
-        dWorst = std::max({dWorst, std::fabs(dF - dFront), std::fabs(dR - dRear)});
+        EXPECT_NEAR(dF, truth(dFront, 2, 1), 0.1);
+        EXPECT_NEAR(dR, truth(dRear, 2, -1), 0.1);
+        for (int32_t c = 0; c < 2; ++c) {
+            EXPECT_NEAR(e.m_dFront[size_t(c)], truth(dFront, c, 1), 0.1) << "colour " << c;
+            EXPECT_NEAR(e.m_dRear[size_t(c)], truth(dRear, c, -1), 0.1) << "colour " << c;
+        }
+        dWorst = std::max({dWorst, std::fabs(dF - truth(dFront, 2, 1)), std::fabs(dR - truth(dRear, 2, -1))});
         m_Scanner.CloseScanner(true);
         m_Scanner.CloseLibrary();
     }
