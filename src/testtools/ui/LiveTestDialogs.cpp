@@ -342,14 +342,7 @@ CAdjustCenterCCD_Dialog::CAdjustCenterCCD_Dialog(QWidget* pParent) : CLiveTestDi
     pMain->addLayout(pLeft, 1);
 
     auto* pRight = new QVBoxLayout;
-    const std::vector<QPushButton*> b = AddButtons(pRight, {"&Do Test", "&Save", "&Load", "Print"});
-    m_pDoTest = b[0], m_pSave = b[1], m_pLoad = b[2], m_pPrint = b[3];
-    m_pRed = AddCheck(pRight, "View &Red", m_Flags.m_bRed);
-    m_pGreen = AddCheck(pRight, "View &Green", m_Flags.m_bGreen);
-    m_pBlue = AddCheck(pRight, "View &Blue", m_Flags.m_bBlue);
-    m_pFront = AddCheck(pRight, "View &Front", m_Flags.m_bFront);
-    m_pRear = AddCheck(pRight, "View R&ear", m_Flags.m_bRear);
-    m_pSection = AddCheck(pRight, "View &Section", m_Flags.m_bSection);
+    AddColumnHead(pRight, "Print", "View &Section", m_Flags);
     pRight->addStretch(1);
     m_pExit = AddButtons(pRight, {"E&xit"})[0];
     pMain->addLayout(pRight);
@@ -408,12 +401,7 @@ void CAdjustCenterCCD_Dialog::Refresh()
 
 void CAdjustCenterCCD_Dialog::ShowResult()
 {
-    m_Flags.m_bRed = m_pRed->isChecked();
-    m_Flags.m_bGreen = m_pGreen->isChecked();
-    m_Flags.m_bBlue = m_pBlue->isChecked();
-    m_Flags.m_bFront = m_pFront->isChecked();
-    m_Flags.m_bRear = m_pRear->isChecked();
-    m_Flags.m_bSection = m_pSection->isChecked();
+    ReadViewChecks(m_Flags);
     m_pControl->SetData(m_pEngine.get(), &m_Flags);
     m_pControl->Redraw();
 }
@@ -561,14 +549,7 @@ CVerticalCameraVerification_Dialog::CVerticalCameraVerification_Dialog(QWidget* 
     pMain->addLayout(pLeft, 1);
 
     auto* pRight = new QVBoxLayout;
-    const std::vector<QPushButton*> b = AddButtons(pRight, {"&Do Test", "&Save", "&Load", "&Print"});
-    m_pDoTest = b[0], m_pSave = b[1], m_pLoad = b[2], m_pPrint = b[3];
-    m_pRed = AddCheck(pRight, "View &Red", m_Flags.m_bRed);
-    m_pGreen = AddCheck(pRight, "View &Green", m_Flags.m_bGreen);
-    m_pBlue = AddCheck(pRight, "View &Blue", m_Flags.m_bBlue);
-    m_pFront = AddCheck(pRight, "View &Front", m_Flags.m_bFront);
-    m_pRear = AddCheck(pRight, "View R&ear", m_Flags.m_bRear);
-    m_pSection = AddCheck(pRight, "View Section", m_Flags.m_bSection);
+    AddColumnHead(pRight, "&Print", "View Section", m_Flags);
     m_pLineFront = AddCheck(pRight, "View Line Fr&ont", m_Flags.m_bLineFront);
     m_pLineRear = AddCheck(pRight, "View Line Re&ar", m_Flags.m_bLineRear);
     m_pAnalyse = AddCheck(pRight, "&Analyze", m_Flags.m_bAnalyse);
@@ -664,12 +645,7 @@ void CVerticalCameraVerification_Dialog::Refresh()
 
 void CVerticalCameraVerification_Dialog::ShowResult()
 {
-    m_Flags.m_bRed = m_pRed->isChecked();
-    m_Flags.m_bGreen = m_pGreen->isChecked();
-    m_Flags.m_bBlue = m_pBlue->isChecked();
-    m_Flags.m_bFront = m_pFront->isChecked();
-    m_Flags.m_bRear = m_pRear->isChecked();
-    m_Flags.m_bSection = m_pSection->isChecked();
+    ReadViewChecks(m_Flags);
     m_Flags.m_bLineFront = m_pLineFront->isChecked();
     m_Flags.m_bLineRear = m_pLineRear->isChecked();
     m_Flags.m_bAnalyse = m_pAnalyse->isChecked();

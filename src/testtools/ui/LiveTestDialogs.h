@@ -4,6 +4,7 @@
 // scans the sheet's length once and says how far to turn each camera. Both
 // set the scanner up on a worker thread while the window keeps pumping, and
 // open the result files they save.
+#include <QCheckBox>
 #include <QDialog>
 #include <QString>
 #include <atomic>
@@ -19,7 +20,6 @@
 #include "testtools/ui/SmallTestControls.h"
 
 class CContScan;
-class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -77,9 +77,33 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
-    // The buttons above the view boxes, in order, and the view boxes.
     std::vector<QPushButton*> AddButtons(QVBoxLayout* pColumn, std::initializer_list<const char*> texts);
     QCheckBox* AddCheck(QVBoxLayout* pColumn, const char* szText, bool bChecked);
+    // What both columns begin with: Do Test, Save, Load, Print and the six
+    // view boxes (colours, front, rear, section), checked from the flags.
+    template <class Flags>
+    void AddColumnHead(QVBoxLayout* pColumn, const char* szPrint, const char* szSection, const Flags& f)
+    {
+        const std::vector<QPushButton*> b = AddButtons(pColumn, {"&Do Test", "&Save", "&Load", szPrint});
+        m_pDoTest = b[0], m_pSave = b[1], m_pLoad = b[2], m_pPrint = b[3];
+        m_pRed = AddCheck(pColumn, "View &Red", f.m_bRed);
+        m_pGreen = AddCheck(pColumn, "View &Green", f.m_bGreen);
+        m_pBlue = AddCheck(pColumn, "View &Blue", f.m_bBlue);
+        m_pFront = AddCheck(pColumn, "View &Front", f.m_bFront);
+        m_pRear = AddCheck(pColumn, "View R&ear", f.m_bRear);
+        m_pSection = AddCheck(pColumn, szSection, f.m_bSection);
+    }
+    // The six view boxes into the flags.
+    template <class Flags>
+    void ReadViewChecks(Flags& f) const
+    {
+        f.m_bRed = m_pRed->isChecked();
+        f.m_bGreen = m_pGreen->isChecked();
+        f.m_bBlue = m_pBlue->isChecked();
+        f.m_bFront = m_pFront->isChecked();
+        f.m_bRear = m_pRear->isChecked();
+        f.m_bSection = m_pSection->isChecked();
+    }
     std::string ScannerName();
     std::string ResultFolder();
     std::vector<std::string> ResultLines();
@@ -101,6 +125,9 @@ protected:
     bool m_bMeasured = false; // the shown result came from a test, not a file
     bool m_bCloseAfterRun = false;
     std::atomic<bool> m_bCancel{false};
+    QPushButton *m_pDoTest = nullptr, *m_pSave = nullptr, *m_pLoad = nullptr, *m_pPrint = nullptr, *m_pExit = nullptr;
+    QCheckBox *m_pRed = nullptr, *m_pGreen = nullptr, *m_pBlue = nullptr;
+    QCheckBox *m_pFront = nullptr, *m_pRear = nullptr, *m_pSection = nullptr;
 
 private:
     bool m_bShown = false, m_bRedrawPending = false;
@@ -154,9 +181,6 @@ private:
     CAdjustCenterCCD_Control* m_pControl = nullptr;
     CElapsed_Control* m_pElapsed = nullptr;
     QLabel* m_pElapsedLabel = nullptr;
-    QPushButton *m_pDoTest = nullptr, *m_pSave = nullptr, *m_pLoad = nullptr, *m_pPrint = nullptr, *m_pExit = nullptr;
-    QCheckBox *m_pRed = nullptr, *m_pGreen = nullptr, *m_pBlue = nullptr;
-    QCheckBox *m_pFront = nullptr, *m_pRear = nullptr, *m_pSection = nullptr;
     bool m_bRunning = false, m_bSettingUp = false;
 };
 
@@ -204,11 +228,8 @@ private:
 
     CVerticalCameraFlags m_Flags;
     CVerticalCameraVerification_Control* m_pControl = nullptr;
-    QPushButton *m_pDoTest = nullptr, *m_pSave = nullptr, *m_pLoad = nullptr, *m_pPrint = nullptr, *m_pExit = nullptr;
     QPushButton* m_pSupport = nullptr;
     QSlider* m_pSlider = nullptr;
-    QCheckBox *m_pRed = nullptr, *m_pGreen = nullptr, *m_pBlue = nullptr;
-    QCheckBox *m_pFront = nullptr, *m_pRear = nullptr, *m_pSection = nullptr;
     QCheckBox *m_pLineFront = nullptr, *m_pLineRear = nullptr, *m_pAnalyse = nullptr, *m_pCutting = nullptr;
     QLabel* m_pSpeedLabel = nullptr;
     QLineEdit* m_pSpeedEdit = nullptr;
