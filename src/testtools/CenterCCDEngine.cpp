@@ -217,6 +217,17 @@ double CorrectColourSigns(std::array<CRowLines, 3>& row, bool bRear, bool bCamer
     }
     if (dBestScore >= 1e300 || dBestS < kLeastSpacing)
         return 0.0;
+    // The straight wire is the same in every colour: the first wire found of
+    // a colour read the right way, the second of one whose wires crossed.
+    int32_t iDonor = 0;
+    while (!bUse[iDonor])
+        ++iDonor;
+    const CRowLines& donor = row[size_t(iDonor)];
+    const bool bDonorCrossed = iBestSigns >> iDonor & 1;
+    const double dLead = bDonorCrossed ? donor.m_dEdge[3] : donor.m_dEdge[0];
+    const double dTrail = bDonorCrossed ? donor.m_dEdge[2] : donor.m_dEdge[1];
+    const double dWidth = std::fabs(dTrail - dLead), dStraight = Centre(dLead, dTrail);
+    const double dDir = bRear ? -1.0 : 1.0; // the search order in stripe pixels
     for (int32_t c = 0; c < 3; ++c) {
         CRowLines& l = row[size_t(c)];
         const double dShift = dOrder * (1 - c) * dBestS;
@@ -224,8 +235,16 @@ double CorrectColourSigns(std::array<CRowLines, 3>& row, bool bRear, bool bCamer
             const double d = (iBestSigns >> c & 1) ? -m[c] : m[c];
             l.m_dValue = d - kMarkGap - (bCameraLine ? dShift : 0.0);
         } else {
-            // Merged wires: the colour's distance is where the others put it.
-            l.m_dValue = dBestL + dShift - kMarkGap - (bCameraLine ? dShift : 0.0);
+            // Merged wires: the colour's distance is where the others put it,
+            // and its edges are the straight wire's and the slanted wire's
+            // there, as wide as the straight one.
+            const double dDistance = dBestL + dShift;
+            const double dSlanted = dStraight + dDir * dDistance;
+            l.m_dEdge[0] = dStraight - dDir * dWidth / 2;
+            l.m_dEdge[1] = dStraight + dDir * dWidth / 2;
+            l.m_dEdge[2] = dSlanted + dDir * dWidth / 2;
+            l.m_dEdge[3] = dSlanted - dDir * dWidth / 2;
+            l.m_dValue = dDistance - kMarkGap - (bCameraLine ? dShift : 0.0);
             l.m_bValid = true;
         }
         l.m_dRowShift = bCameraLine ? 0.0 : dShift;

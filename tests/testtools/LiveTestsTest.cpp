@@ -76,6 +76,11 @@ TEST_F(CLiveTest, PositioningFindsTheInjectedScanLines)
             EXPECT_NEAR(e.m_dFront[size_t(c)], truth(dFront, c, 1), 0.1) << "colour " << c;
             EXPECT_NEAR(e.m_dRear[size_t(c)], truth(dRear, c, -1), 0.1) << "colour " << c;
         }
+        // A colour whose wires merged is drawn with edges filled in from the others.
+        for (const auto* pLines : {&e.m_FrontLines, &e.m_RearLines})
+            for (const CRowLines& l : *pLines)
+                for (double dEdge : l.m_dEdge)
+                    EXPECT_GE(dEdge, 0.0);
         dWorst = std::max({dWorst, std::fabs(dF - truth(dFront, 2, 1)), std::fabs(dR - truth(dRear, 2, -1))});
         m_Scanner.CloseScanner(true);
         m_Scanner.CloseLibrary();
