@@ -77,6 +77,9 @@ void CScenario::LoadOptics(const CIniFile& ini)
     constexpr double kBig = 1.0e6;
     real("Sheet", "FrontLineY", m_dFrontLineY, -kBig, kBig);
     real("Sheet", "RearLineY", m_dRearLineY, -kBig, kBig);
+    // The positioning line is printed an inch below the sheet's top edge,
+    // where the live tests bring the scan line, at any resolution.
+    m_dLineY = m_iOpticalResolution > 0 ? m_iOpticalResolution : 600.0;
     real("Sheet", "LineY", m_dLineY, -kBig, kBig);
     real("Sheet", "LineWidth", m_dLineWidth, 0.0, 1000.0);
     real("Sheet", "WireSlant", m_dWireSlant, -10.0, 10.0);

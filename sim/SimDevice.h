@@ -111,7 +111,7 @@ struct CScenario {
     std::array<CCameraScenario, kMaxCameras> m_Camera{};
     ESheetKind m_eSheet = ESheetKind::Flat;
     double m_dFrontLineY = 0.0, m_dRearLineY = 0.0; // scan-line position of front / rear cameras
-    double m_dLineY = 600.0;     // positioning line, optical lines from the sheet top
+    double m_dLineY = 600.0;     // positioning line, optical lines from the sheet top (1 inch)
     double m_dLineWidth = 4.0;   // its thickness in optical lines
     double m_dWireSlant = 0.0;   // optical pixels per optical line, second stitch wire
     double m_dMarkGap = 3.0;     // positioning mark: wire centre distance on the line

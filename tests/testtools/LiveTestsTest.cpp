@@ -24,12 +24,16 @@ CLiveTestOptions Quick()
     return o;
 }
 
+// The wires are 2 pixels wide at 600 dpi and as wide on paper at 1200 dpi;
+// at 300 dpi they stay 2 pixels, as a 1-pixel wire between two pixels is
+// not dark enough to be seen.
 std::string PositioningScenario(double dFront, double dRear, int32_t iSeed, double dSigma, double dColourLines = 0,
-                                int32_t iGeneration = 6)
+                                int32_t iGeneration = 6, int32_t iResolution = 600)
 {
-    return kFast + Printf("[Sheet]\nKind=line\nMarkWidth=2\nFrontLineY=%.3f\nRearLineY=%.3f\n[Noise]\nSeed=%d\nSigma=%.2f\n"
-                          "[Camera.A]\nBlur=1\n[Camera.B]\nBlur=1\n[Model]\nColourLines=%.1f\nGeneration=%d\n",
-                          dFront, dRear, iSeed, dSigma, dColourLines, iGeneration);
+    return kFast + Printf("[Sheet]\nKind=line\nMarkWidth=%.1f\nFrontLineY=%.3f\nRearLineY=%.3f\n[Noise]\nSeed=%d\nSigma=%.2f\n"
+                          "[Camera.A]\nBlur=1\n[Camera.B]\nBlur=1\n[Model]\nColourLines=%.1f\nGeneration=%d\n"
+                          "OpticalResolution=%d\n",
+                          std::max(2.0, 2.0 * iResolution / 600), dFront, dRear, iSeed, dSigma, dColourLines, iGeneration, iResolution);
 }
 
 // Camera A is a front camera, B a rear one; both see the carriage tilt at
@@ -48,20 +52,24 @@ class CLiveTest : public CSimFixture {};
 
 TEST_F(CLiveTest, PositioningFindsTheInjectedScanLines)
 {
-    // Every other scenario has colour rows 8 lines apart: there the colours
-    // tell the sign, so a camera may look behind the line too, and older
-    // scanners report each colour at its own row, newer ones at the camera's.
+    // Every other scenario has colour rows apart, 14 lines at 600 dpi and 28
+    // at 1200: there the colours tell the sign, so a camera may look behind
+    // the line too, and older scanners report each colour at its own row,
+    // newer ones at the camera's. (At 300 dpi the 7 lines between the rows
+    // are fewer than two merged wires span, so near the line the sign can
+    // stay unknown.)
     double dWorst = 0;
     for (int32_t i = 0; i < 20; ++i) {
         const bool bRows = i % 2 == 1;
         const int32_t iGeneration = i % 4 < 2 ? 6 : 10;
+        const int32_t iResolution = bRows ? (i % 4 == 1 ? 600 : 1200) : (i % 6 == 0 ? 300 : i % 6 == 2 ? 600 : 1200);
         // Without colour rows from a line ahead up: the wires touch below about half a line.
         const double dFront = bRows ? -9.0 + std::fmod(i * 3.37, 18.5) : 1.0 + std::fmod(i * 1.37, 8.5);
         const double dRear = bRows ? -9.0 + std::fmod(i * 5.91, 18.5) : 1.0 + std::fmod(i * 2.91, 8.5);
-        const double dRows = bRows ? 8.0 : 0.0;
-        SCOPED_TRACE(Printf("seed %d front %.3f rear %.3f rows %.0f generation %d", i + 1, dFront, dRear, dRows,
-                            iGeneration));
-        Open(PositioningScenario(dFront, dRear, i + 1, 1.0, dRows, iGeneration));
+        const double dRows = bRows ? 14.0 * iResolution / 600 : 0.0;
+        SCOPED_TRACE(Printf("seed %d front %.3f rear %.3f rows %.0f generation %d at %d dpi", i + 1, dFront, dRear,
+                            dRows, iGeneration, iResolution));
+        Open(PositioningScenario(dFront, dRear, i + 1, 1.0, dRows, iGeneration, iResolution));
         CCenterCCDEngine e;
         ASSERT_EQ(RunPositioning(m_Scanner, e, 3, Quick()), 0);
         ASSERT_GT(e.m_FrontAverage.Count(), 0);
