@@ -523,7 +523,8 @@ std::vector<std::string> CCenterCCDEngine::MakeResultLines(const std::string& sz
     v.push_back(Printf("Front: %.2f pixels", m_dFront[2]));
     v.push_back(Printf("Rear: %.2f pixels", m_dRear[2]));
     v.push_back(Printf("Difference: %.2f pixels", m_dFront[2] - m_dRear[2]));
-    v.push_back(Passed() ? "Result: passed" : "Result: failed");
+    // A run that never found the lines has nothing to pass.
+    v.push_back(m_iSteps > 0 && !Measured() ? "Result: no line found" : Passed() ? "Result: passed" : "Result: failed");
     return v;
 }
 

@@ -122,6 +122,8 @@ public:
     // held no row in which both lines were found.
     bool MeasureFrame(const CPicture& frame);
     bool Passed() const;
+    // A run found the lines in at least one frame.
+    bool Measured() const { return m_FrontAverage.Count() > 0; }
     bool HasProfile() const { return m_bHasProfile; }
     // Free text at the head of the result file.
     std::vector<std::string> MakeResultLines(const std::string& szScanner) const;
