@@ -268,7 +268,9 @@ double CorrectColourSigns(std::array<CRowLines, 3>& row, bool bRear, bool bCamer
         } else {
             // Merged wires: the colour's distance is where the others put it,
             // and its edges are the straight wire's and the slanted wire's
-            // there, as wide as the straight one.
+            // there, as wide as the straight one. The slanted wire moves a
+            // pixel a line, so with rows 14 lines apart (600 dpi) it lies 14
+            // pixels from the neighbouring colour's and 28 from the far one's.
             const double dDistance = dBestL + dShift;
             const double dSlanted = dStraight + dDir * dDistance;
             l.m_dEdge[0] = dStraight - dDir * dWidth / 2;
