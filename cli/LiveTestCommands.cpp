@@ -50,6 +50,9 @@ int RunTest(const CLiveOptions& o, bool bCarriage)
         return CLI_EXIT_CANTCREAT;
     }
     const double dFront = PixelsToMove(e.m_dPathDiffFront), dRear = PixelsToMove(e.m_dPathDiffRear);
+    const bool bPassed = e.Measured() && e.Passed();
+    if (!bCarriage && !e.Measured())
+        std::fprintf(stderr, "lumora-cli scanner: positioning test: the line was not found in %d frames\n", e.m_iSteps);
     if (o.m_bJson) {
         CJson j = CJson::MakeObject();
         j.Set("file", szOut);
@@ -73,7 +76,7 @@ int RunTest(const CLiveOptions& o, bool bCarriage)
             }
             j.Set("front_average", e.m_FrontAverage.Mean());
             j.Set("rear_average", e.m_RearAverage.Mean());
-            j.Set("passed", e.Passed());
+            j.Set("passed", bPassed);
         }
         std::printf("%s\n", j.Dump().c_str());
     } else if (bCarriage) {
@@ -82,9 +85,9 @@ int RunTest(const CLiveOptions& o, bool bCarriage)
                     TurnDirection(dRear));
     } else {
         std::printf("%s: front %.2f, rear %.2f pixels: %s\n", szOut.c_str(), e.m_dFront[2], e.m_dRear[2],
-                    e.Passed() ? "passed" : "failed");
+                    bPassed ? "passed" : "failed");
     }
-    return bCarriage || e.Passed() ? CLI_EXIT_OK : CLI_EXIT_CHECK_FAILED;
+    return bCarriage || bPassed ? CLI_EXIT_OK : CLI_EXIT_CHECK_FAILED;
 }
 
 } // namespace

@@ -78,6 +78,9 @@ void CScenario::LoadOptics(const CIniFile& ini)
     constexpr double kBig = 1.0e6;
     real("Sheet", "FrontLineY", m_dFrontLineY, -kBig, kBig);
     real("Sheet", "RearLineY", m_dRearLineY, -kBig, kBig);
+    // The positioning line is printed an inch below the sheet's top edge,
+    // where the live tests bring the scan line, at any resolution.
+    m_dLineY = m_iOpticalResolution > 0 ? m_iOpticalResolution : 600.0;
     real("Sheet", "LineY", m_dLineY, -kBig, kBig);
     real("Sheet", "LineWidth", m_dLineWidth, 0.0, 1000.0);
     real("Sheet", "WireSlant", m_dWireSlant, -10.0, 10.0);
@@ -91,6 +94,7 @@ void CScenario::LoadOptics(const CIniFile& ini)
     real("Sheet", "FineLines", m_dFineLines, 0.0, 1000.0);
     real("Lamp", "Weakness", m_dLampWeakness, 0.0, 1.0);
     real("Carriage", "Tilt", m_dCarriageTilt, -kBig, kBig);
+    real("Model", "ColourLines", m_dColourLines, -100.0, 100.0);
     real("Scan", "Speed", m_dScanSpeed, 0.0, 1000.0);
     double dSeed = m_iNoiseSeed;
     real("Noise", "Seed", dSeed, 0.0, 4294967295.0);

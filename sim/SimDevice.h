@@ -112,7 +112,7 @@ struct CScenario {
     std::array<CCameraScenario, kMaxCameras> m_Camera{};
     ESheetKind m_eSheet = ESheetKind::Flat;
     double m_dFrontLineY = 0.0, m_dRearLineY = 0.0; // scan-line position of front / rear cameras
-    double m_dLineY = 600.0;     // positioning line, optical lines from the sheet top
+    double m_dLineY = 600.0;     // positioning line, optical lines from the sheet top (1 inch)
     double m_dLineWidth = 4.0;   // its thickness in optical lines
     double m_dWireSlant = 0.0;   // optical pixels per optical line, second stitch wire
     double m_dMarkGap = 3.0;     // positioning mark: wire centre distance on the line
@@ -124,6 +124,7 @@ struct CScenario {
     double m_dFineLines = 0.0;   // pitch of fine ink lines on the calibration card, pixels (0: none)
     double m_dLampWeakness = 0.0;
     double m_dCarriageTilt = 0.0;
+    double m_dColourLines = 0.0; // optical lines between a camera's red, green and blue sensor rows
     uint32_t m_iNoiseSeed = 1;
     double m_dNoiseSigma = 0.0;
     int32_t m_iCISNoiseEvery = 0;

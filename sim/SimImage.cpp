@@ -105,18 +105,19 @@ private:
         CSheetRow m_Row;
         std::vector<float> m_Signal;
     };
-    const CSeen& Seen(const CScenario& s, int32_t c, const CCameraView& v, double y, double dHeight, bool bLampOn);
+    const CSeen& Seen(const CScenario& s, int32_t c, int32_t iRow, const CCameraView& v, double y, double dHeight,
+                      bool bLampOn);
 
     CSheet m_Sheet;
     CSheetRow m_Row;
-    std::array<CSeen, kMaxCameras> m_Seen{};
+    std::array<CSeen, kMaxCameras * 3> m_Seen{}; // per camera and colour row
     std::array<float, 4096> m_Gauss{};
 };
 
-const COpticalSource::CSeen& COpticalSource::Seen(const CScenario& s, int32_t c, const CCameraView& v, double y,
-                                                  double dHeight, bool bLampOn)
+const COpticalSource::CSeen& COpticalSource::Seen(const CScenario& s, int32_t c, int32_t iRow, const CCameraView& v,
+                                                  double y, double dHeight, bool bLampOn)
 {
-    CSeen& seen = m_Seen[static_cast<size_t>(c)];
+    CSeen& seen = m_Seen[static_cast<size_t>(c * 3 + iRow)];
     const bool bSameView = seen.m_dSheetX == v.m_dSheetX && seen.m_dSpp == v.m_dSheetPerPixel &&
                            seen.m_iFirstOwn == v.m_iFirstOwn && seen.m_iCount == v.m_iCountInLine &&
                            seen.m_iPixels == v.m_iPixels && seen.m_bLampOn == bLampOn;
@@ -226,6 +227,7 @@ void COpticalSource::RenderLine(const CLibrary& lib, const CDevice& d, const CLa
     const bool bLampOn = !(byLightOff & (r.m_iLine % 2 == 0 ? 0x20 : 0x40));
     const double dHeight = r.m_dStep > 0 ? r.m_dStep : 1200.0 / std::max(d.m_Window.m_iYResolution, 1);
     const double dScale = static_cast<double>(layout.m_iResolution) / Nominal(s).m_iResolution;
+    const double kUnitPerLine = 1200.0 / std::max(Nominal(s).m_iResolution, 1); // sheet units of an optical line
 
     for (int32_t c = 0; c < layout.m_iCameras; ++c) {
         const CCameraView& v = layout.m_Views[static_cast<size_t>(c)];
@@ -236,9 +238,26 @@ void COpticalSource::RenderLine(const CLibrary& lib, const CDevice& d, const CLa
         // alignment lines, and its view runs ahead of the nominal scan line.
         const double yNominal = r.m_dSheetY - v.m_iDelay * r.m_dStep;
         const double y = yNominal + v.m_dLineOffset + v.m_dTiltPerRow * yNominal;
-        const std::vector<float>& signal = Seen(s, c, v, y, dHeight, bLampOn).m_Signal;
         const int32_t n = v.m_iCountInLine;
         const bool bColour = iBytes == 3;
+        // The red, green and blue sensor rows lie ColourLines apart, green on
+        // the camera's line; a front camera's red row leads, a rear camera is
+        // mounted turned round and its blue row leads. During a moving scan
+        // the firmware delays each colour by whole lines so that all see one
+        // row (what is left is the part of a line the delay cannot take); a
+        // still sheet shows the rows as they are.
+        const bool bRows = bColour && s.m_dColourLines != 0.0;
+        const std::vector<float>* pSignal[3] = {};
+        for (int32_t k = 0; k < 3; ++k) {
+            if (!bRows && k > 0) {
+                pSignal[k] = pSignal[0];
+                continue;
+            }
+            double dRow = bRows ? (1 - k) * s.m_dColourLines * kUnitPerLine * (v.m_bFront ? 1.0 : -1.0) : 0.0;
+            if (r.m_dStep > 0)
+                dRow -= std::round(dRow / r.m_dStep) * r.m_dStep;
+            pSignal[k] = &Seen(s, c, k, v, y + dRow, dHeight, bLampOn).m_Signal;
+        }
         CChannel ch[3];
         for (int32_t k = 0; k < (bColour ? 3 : 1); ++k)
             ch[k] = Channel(s, d, c, bColour ? k : 3);
@@ -263,8 +282,8 @@ void COpticalSource::RenderLine(const CLibrary& lib, const CDevice& d, const CLa
                 continue;
             }
             const int iParity = (iOwn + cs.m_iPhase) & 1;
-            const float fSignal = signal[static_cast<size_t>(i)];
             for (int32_t k = 0; k < iBytes; ++k) {
+                const float fSignal = (*pSignal[k])[static_cast<size_t>(i)];
                 float f = ch[k].m_fBlack[iParity] + fSignal * ch[k].m_fWhite[iParity];
                 if (fSigma > 0) {
                     uIndex += uStride;

@@ -49,6 +49,9 @@ struct CRowLines {
     double m_dEdge[4] = {-1, -1, -1, -1};
     bool m_bValid = false;
     double m_dValue = 0.0; // lines the camera looks ahead
+    // Lines this colour's sensor row lies ahead of the camera's line; part of
+    // m_dValue, taken off where the colours are compared.
+    double m_dRowShift = 0.0;
 };
 
 // Where the next row's search starts (the outer end, in search order).
@@ -63,9 +66,22 @@ void NormaliseStripeRow(CPicture& stripe, int32_t iRow, bool bRear, bool bPerRow
 // Finds both lines of a row in one channel of a normalised stripe.
 bool FindStripeLines(const CPicture& stripe, int32_t iRow, int32_t iChannel, bool bRear, CStripeSearch& search,
                      CRowLines& lines);
-// Makes the colours of one row agree: a colour whose value differs by more
-// than 0.1 pixel from the others, or that found nothing, takes the lines of a
-// colour the others agree with.
+// The colours' sensor rows lie apart along the sheet (the front camera's red
+// row ahead, the rear camera's blue row, as that camera is turned round), so
+// on a sheet held still the three colours read the mark at three rows. A
+// wire distance is found without its sign; once the wires have crossed it
+// reads as if the camera looked the other way. The colours tell: their
+// distances run evenly across the rows in the camera's colour order only
+// with the right signs. This gives every colour its sign and its row's shift
+// (m_dRowShift), and fills in a colour whose wires merged from the other two.
+// bCameraLine takes the rows' shifts off, so that every colour tells the
+// camera's own line. Returns the spacing of the rows found (0: the colours
+// cannot tell, the distances stay as found).
+double CorrectColourSigns(std::array<CRowLines, 3>& row, bool bRear, bool bCameraLine);
+// Makes the colours of one row agree: a colour whose value (its row's shift
+// aside) differs by more than 0.1 pixel from the others, or that found
+// nothing, takes the lines of a colour the others agree with, keeping its
+// own row's shift.
 void RepairColours(std::array<CRowLines, 3>& row);
 
 struct CPositioningLimits {
@@ -106,6 +122,8 @@ public:
     // held no row in which both lines were found.
     bool MeasureFrame(const CPicture& frame);
     bool Passed() const;
+    // A run found the lines in at least one frame.
+    bool Measured() const { return m_FrontAverage.Count() > 0; }
     bool HasProfile() const { return m_bHasProfile; }
     // Free text at the head of the result file.
     std::vector<std::string> MakeResultLines(const std::string& szScanner) const;

@@ -42,32 +42,6 @@ TEST(CenterCCDRules, PathDifferenceSignAndRounding)
     }
 }
 
-TEST(CenterCCDRules, RunningMeanKeepsTheLastTwenty)
-{
-    CRunningMean m;
-    for (int32_t i = 0; i < 30; ++i)
-        m.Add(i);
-    EXPECT_EQ(m.Count(), 20);
-    EXPECT_DOUBLE_EQ(m.Mean(), 19.5); // 10 .. 29
-}
-
-TEST(CenterCCDRules, StoreRequestIsServedOnceWithItsLines)
-{
-    CCenterCCDEngine e;
-    std::string szFile;
-    std::vector<std::string> lines;
-    EXPECT_FALSE(e.TakeStoreRequest(szFile, lines));
-    e.RequestStore("/tmp/x.ACC", {"a", "b"});
-    ASSERT_TRUE(e.TakeStoreRequest(szFile, lines));
-    EXPECT_EQ(szFile, "/tmp/x.ACC");
-    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b"}));
-    EXPECT_FALSE(e.TakeStoreRequest(szFile, lines));
-    e.RequestReload("/tmp/y.t32");
-    EXPECT_TRUE(e.m_bDone);
-    EXPECT_TRUE(e.TakeReloadRequest(szFile));
-    EXPECT_EQ(szFile, "/tmp/y.t32");
-}
-
 TEST(CenterCCDRules, StripeStartsAgainAtTheTopWhenFull)
 {
     CCenterCCDEngine e;

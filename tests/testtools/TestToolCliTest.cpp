@@ -78,4 +78,11 @@ TEST(LiveTestCli, HeadlessRunsWriteFilesThatInfoDescribes)
         EXPECT_EQ(i.m_iExit, 0) << i.m_szErr;
         EXPECT_NE(i.m_szOut.find(c.szKey), std::string::npos) << i.m_szOut;
     }
+    // A sheet without the mark: nothing is measured, so nothing passes.
+    WriteFileBytes(szScenario, "[Device]\nTimeScale=200\n[Sheet]\nKind=white\n[Noise]\nSigma=1\n");
+    const CRunResult r = RunProgram(BinPath("lumora-cli"),
+                                    {"scanner", "test", "positioning", "--frames", "1", "-o", dir.File("w.ACC"), "--json"}, env);
+    EXPECT_EQ(r.m_iExit, 1) << r.m_szErr;
+    EXPECT_NE(r.m_szOut.find("\"passed\": false"), std::string::npos) << r.m_szOut;
+    EXPECT_NE(r.m_szErr.find("not found"), std::string::npos) << r.m_szErr;
 }

@@ -358,7 +358,9 @@ bool CVerticalCameraVerification_Control::DrawContent(QPainter& dc, int32_t W, i
     const int32_t iSelected = std::clamp(e.m_iSelectedRow, 0, std::max(iRows - 1, 0));
     dc.setClipRect(plot.m_iLeft, plot.m_iTop, plot.Width() + 1, plot.Height() + 1);
     if (iRows > 0 && iSelected >= iFirst && iSelected < iEnd) {
-        dc.setPen(ColorFromRef(0xFFFF00));
+        // The marker is yellow; colours here are COLORREF words (0x00BBGGRR),
+        // in which yellow is 0x00FFFF (0xFFFF00 would be cyan).
+        dc.setPen(ColorFromRef(0x00FFFF));
         dc.drawLine(xOf(iSelected), plot.m_iTop, xOf(iSelected), plot.m_iBottom);
     }
     const bool bShow[3] = {f.m_bRed, f.m_bGreen, f.m_bBlue};

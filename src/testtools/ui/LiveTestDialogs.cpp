@@ -67,14 +67,6 @@ void SleepMs(int32_t iMs)
     std::this_thread::sleep_for(std::chrono::milliseconds(iMs));
 }
 
-QCheckBox* AddCheck(QWidget* pParent, QVBoxLayout* pLayout, const char* szText, bool bChecked)
-{
-    auto* p = new QCheckBox(QString::fromUtf8(szText), pParent);
-    p->setChecked(bChecked);
-    pLayout->addWidget(p);
-    return p;
-}
-
 bool IsCancel(int32_t iError)
 {
     return iError == ScannerProgramError(ERR_USER_CANCELLED);
@@ -141,16 +133,198 @@ CVerticalCameraFlags InitialCarriageFlags(bool bFactory)
     return f;
 }
 
-// ================================================================ scan-line positioning
+// ================================================================ both dialogs
 
-CAdjustCenterCCD_Dialog::CAdjustCenterCCD_Dialog(QWidget* pParent)
-    : CLiveTestDialog(pParent), m_pEngine(std::make_unique<CCenterCCDEngine>())
+CLiveTestDialog::CLiveTestDialog(QWidget* pParent, const char* szCaption)
+    : QDialog(pParent), m_szCaption(szCaption), m_pEngine(std::make_unique<CCenterCCDEngine>())
 {
-    setWindowTitle(QString::fromUtf8(kPositioningCaption));
-    const bool bFactory = IsTestStation();
-    m_Flags = InitialPositioningFlags(bFactory);
+    setWindowTitle(QString::fromUtf8(szCaption));
     m_Options.m_pCancel = &m_bCancel;
     m_pEngine->m_szDataFolder = ProgramStateFolder();
+}
+
+CLiveTestDialog::~CLiveTestDialog()
+{
+    if (m_Scanner.m_bScannerOpen)
+        m_Scanner.CloseScanner(true);
+}
+
+std::vector<QPushButton*> CLiveTestDialog::AddButtons(QVBoxLayout* pColumn, std::initializer_list<const char*> texts)
+{
+    std::vector<QPushButton*> v;
+    for (const char* sz : texts) {
+        v.push_back(new QPushButton(QString::fromUtf8(sz), this));
+        pColumn->addWidget(v.back());
+    }
+    return v;
+}
+
+QCheckBox* CLiveTestDialog::AddCheck(QVBoxLayout* pColumn, const char* szText, bool bChecked)
+{
+    auto* p = new QCheckBox(QString::fromUtf8(szText), this);
+    p->setChecked(bChecked);
+    pColumn->addWidget(p);
+    connect(p, &QCheckBox::toggled, this, [this] { ShowResult(); });
+    return p;
+}
+
+void CLiveTestDialog::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (m_bShown)
+        return;
+    m_bShown = true;
+    if (!m_szFile.empty())
+        QTimer::singleShot(50, this, [this] { LoadFile(m_szFile); });
+}
+
+void CLiveTestDialog::paintEvent(QPaintEvent* e)
+{
+    QDialog::paintEvent(e);
+    // The control's own redraws repaint the area under it: only a paint of
+    // the dialog itself asks for the one redraw.
+    if (m_bRedrawPending || DrawnControl()->geometry().contains(e->rect()))
+        return;
+    m_bRedrawPending = true;
+    QTimer::singleShot(50, this, [this] {
+        m_bRedrawPending = false;
+        DrawnControl()->Redraw();
+    });
+}
+
+void CLiveTestDialog::reject()
+{
+    if (Busy()) {
+        m_bCancel = true;
+        m_bCloseAfterRun = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void CLiveTestDialog::closeEvent(QCloseEvent* e)
+{
+    if (Busy()) {
+        e->ignore();
+        reject();
+        return;
+    }
+    QDialog::closeEvent(e);
+}
+
+void CLiveTestDialog::CloseIfAsked()
+{
+    if (m_bCloseAfterRun) {
+        m_bCloseAfterRun = false;
+        QDialog::reject();
+    }
+}
+
+bool CLiveTestDialog::LoadFile(const std::string& szFile)
+{
+    const bool bOk = ReadResult(szFile);
+    m_szFile = szFile;
+    m_bMeasured = false;
+    // Like every viewer the window says which file it shows.
+    const QString szPath = QFile::decodeName(QByteArray::fromStdString(szFile));
+    setWindowFilePath(szPath);
+    setWindowTitle(QString::fromUtf8(m_szCaption) + " - " + QFileInfo(szPath).fileName());
+    ShowResult();
+    if (!m_pEngine->m_Messages.empty())
+        ShowMessage(Joined(m_pEngine->m_Messages), m_szCaption);
+    return bOk;
+}
+
+std::string CLiveTestDialog::ScannerName()
+{
+    return m_Scanner.m_bScannerOpen ? LiveScannerName(m_Scanner) : std::string("Scanner");
+}
+
+std::string CLiveTestDialog::ResultFolder()
+{
+    return m_Scanner.m_bScannerOpen ? TestDataFolder(LiveScannerName(m_Scanner)) : TestResultsFolder();
+}
+
+std::vector<std::string> CLiveTestDialog::ResultLines()
+{
+    return m_bMeasured ? MeasuredLines(ScannerName()) : m_pEngine->m_ResultLines;
+}
+
+std::string CLiveTestDialog::AskSaveFile(const char* szName, const char* szExt)
+{
+    CLiveFileRequest r;
+    r.m_bSave = true;
+    r.m_szTitle = QStringLiteral("Save");
+    r.m_szFolder = QString::fromStdString(ResultFolder());
+    r.m_szName = QString::fromStdString(LiveDefaultFile(szName, szExt));
+    r.m_Filters = LiveQtFilters(LiveFileFilter(szName, szExt));
+    const QString sz = AskFile(this, r);
+    return sz.isEmpty() ? std::string() : WithExtension(sz, szExt);
+}
+
+std::string CLiveTestDialog::AskLoadFile(const char* szName, const char* szExt)
+{
+    CLiveFileRequest r;
+    r.m_szTitle = QStringLiteral("Load");
+    r.m_szFolder = QString::fromStdString(ResultFolder());
+    r.m_szName = QString::fromStdString(LiveFilePattern(szExt));
+    r.m_Filters = LiveQtFilters(LiveFileFilter(szName, szExt));
+    const QString sz = AskFile(this, r);
+    if (sz.isEmpty())
+        return {};
+    if (!QFileInfo::exists(sz)) {
+        ShowMessage(sz.toStdString() + ": the file does not exist", m_szCaption);
+        return {};
+    }
+    return sz.toStdString();
+}
+
+bool CLiveTestDialog::WriteResult(const std::string& szFile, const std::vector<std::string>& lines)
+{
+    std::string szError;
+    const bool bOk = WriteEngine(szFile, lines, &szError);
+    if (!bOk)
+        ShowMessage(szFile + ": the result could not be saved: " + szError, m_szCaption);
+    return bOk;
+}
+
+void CLiveTestDialog::EndRun(int32_t iError, const char* szWho)
+{
+    if (iError == 0)
+        return;
+    m_iLastError = iError;
+    Log_Msg(FormatText("%s: error %d", szWho, iError));
+    const int32_t hScanner = m_Scanner.m_hScanner;
+    m_Scanner.CloseScanner(false); // the next test opens it afresh
+    if (!IsCancel(iError))
+        ReportError(iError, hScanner);
+}
+
+CLiveTestControlBase* CLiveTestDialog::WithPrintLines()
+{
+    CLiveTestControlBase* p = DrawnControl();
+    p->ClearPrintLines();
+    for (const std::string& l : ResultLines())
+        p->AddPrintLine(l);
+    return p;
+}
+
+void CLiveTestDialog::OnPrint()
+{
+    WithPrintLines()->Print();
+}
+
+bool CLiveTestDialog::PrintToPdf(const QString& szPath)
+{
+    return WithPrintLines()->PrintToPdf(szPath);
+}
+
+// ================================================================ scan-line positioning
+
+CAdjustCenterCCD_Dialog::CAdjustCenterCCD_Dialog(QWidget* pParent) : CLiveTestDialog(pParent, kPositioningCaption)
+{
+    const bool bFactory = IsTestStation();
+    m_Flags = InitialPositioningFlags(bFactory);
 
     auto* pMain = new QHBoxLayout(this);
     auto* pLeft = new QVBoxLayout;
@@ -168,21 +342,9 @@ CAdjustCenterCCD_Dialog::CAdjustCenterCCD_Dialog(QWidget* pParent)
     pMain->addLayout(pLeft, 1);
 
     auto* pRight = new QVBoxLayout;
-    m_pDoTest = new QPushButton(QStringLiteral("&Do Test"), this);
-    m_pSave = new QPushButton(QStringLiteral("&Save"), this);
-    m_pLoad = new QPushButton(QStringLiteral("&Load"), this);
-    m_pPrint = new QPushButton(QStringLiteral("Print"), this);
-    m_pExit = new QPushButton(QStringLiteral("E&xit"), this);
-    for (QPushButton* p : {m_pDoTest, m_pSave, m_pLoad, m_pPrint})
-        pRight->addWidget(p);
-    m_pRed = AddCheck(this, pRight, "View &Red", m_Flags.m_bRed);
-    m_pGreen = AddCheck(this, pRight, "View &Green", m_Flags.m_bGreen);
-    m_pBlue = AddCheck(this, pRight, "View &Blue", m_Flags.m_bBlue);
-    m_pFront = AddCheck(this, pRight, "View &Front", m_Flags.m_bFront);
-    m_pRear = AddCheck(this, pRight, "View R&ear", m_Flags.m_bRear);
-    m_pSection = AddCheck(this, pRight, "View &Section", m_Flags.m_bSection);
+    AddColumnHead(pRight, "Print", "View &Section", m_Flags);
     pRight->addStretch(1);
-    pRight->addWidget(m_pExit);
+    m_pExit = AddButtons(pRight, {"E&xit"})[0];
     pMain->addLayout(pRight);
 
     connect(m_pDoTest, &QPushButton::clicked, this, &CAdjustCenterCCD_Dialog::OnDoTest);
@@ -191,10 +353,8 @@ CAdjustCenterCCD_Dialog::CAdjustCenterCCD_Dialog(QWidget* pParent)
     connect(m_pPrint, &QPushButton::clicked, this, &CAdjustCenterCCD_Dialog::OnPrint);
     connect(m_pExit, &QPushButton::clicked, this, &CAdjustCenterCCD_Dialog::reject);
     connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this, &CAdjustCenterCCD_Dialog::OnPrint);
-    for (QCheckBox* c : {m_pRed, m_pGreen, m_pBlue, m_pFront, m_pRear, m_pSection}) {
-        connect(c, &QCheckBox::toggled, this, [this] { Refresh(); });
+    for (QCheckBox* c : {m_pRed, m_pGreen, m_pBlue, m_pFront, m_pRear, m_pSection})
         c->setVisible(bFactory);
-    }
 
     layout()->activate();
     m_pControl->SetData(m_pEngine.get(), &m_Flags);
@@ -207,8 +367,6 @@ CAdjustCenterCCD_Dialog::CAdjustCenterCCD_Dialog(QWidget* pParent)
 CAdjustCenterCCD_Dialog::~CAdjustCenterCCD_Dialog()
 {
     m_pScan.reset();
-    if (m_Scanner.m_bScannerOpen)
-        m_Scanner.CloseScanner(true);
 }
 
 QPushButton* CAdjustCenterCCD_Dialog::Button(int32_t iId) const
@@ -236,65 +394,16 @@ QCheckBox* CAdjustCenterCCD_Dialog::Check(int32_t iId) const
     }
 }
 
-void CLiveTestDialog::showEvent(QShowEvent* e)
-{
-    QDialog::showEvent(e);
-    if (m_bShown)
-        return;
-    m_bShown = true;
-    if (!m_szFile.empty())
-        QTimer::singleShot(50, this, [this] { LoadFile(m_szFile); });
-}
-
-void CLiveTestDialog::paintEvent(QPaintEvent* e)
-{
-    QDialog::paintEvent(e);
-    // The control's own redraws repaint the area under it: only a paint of
-    // the dialog itself asks for the one redraw.
-    if (m_bRedrawPending || DrawnControl()->geometry().contains(e->rect()))
-        return;
-    m_bRedrawPending = true;
-    QTimer::singleShot(50, this, [this] {
-        m_bRedrawPending = false;
-        DrawnControl()->Redraw();
-    });
-}
-
 void CAdjustCenterCCD_Dialog::Refresh()
 {
-    m_Flags.m_bRed = m_pRed->isChecked();
-    m_Flags.m_bGreen = m_pGreen->isChecked();
-    m_Flags.m_bBlue = m_pBlue->isChecked();
-    m_Flags.m_bFront = m_pFront->isChecked();
-    m_Flags.m_bRear = m_pRear->isChecked();
-    m_Flags.m_bSection = m_pSection->isChecked();
+    ShowResult();
+}
+
+void CAdjustCenterCCD_Dialog::ShowResult()
+{
+    ReadViewChecks(m_Flags);
+    m_pControl->SetData(m_pEngine.get(), &m_Flags);
     m_pControl->Redraw();
-}
-
-void CAdjustCenterCCD_Dialog::reject()
-{
-    if (m_bRunning || m_bSettingUp) {
-        // Exit during a test stops it first; the dialog closes once the scanner is back at rest.
-        m_bCancel = true;
-        m_bCloseAfterStop = true;
-        return;
-    }
-    QDialog::reject();
-}
-
-void CAdjustCenterCCD_Dialog::closeEvent(QCloseEvent* e)
-{
-    if (m_bRunning || m_bSettingUp) {
-        e->ignore();
-        reject();
-        return;
-    }
-    QDialog::closeEvent(e);
-}
-
-std::string CAdjustCenterCCD_Dialog::ResultFolder()
-{
-    return m_Scanner.m_bScannerOpen ? TestDataFolder(LiveScannerName(m_Scanner)) : TestResultsFolder();
 }
 
 int32_t CAdjustCenterCCD_Dialog::SetUpScanner()
@@ -314,9 +423,7 @@ void CAdjustCenterCCD_Dialog::ServeStoreRequest()
     std::vector<std::string> lines;
     if (!m_pEngine->TakeStoreRequest(szFile, lines))
         return;
-    std::string szError;
-    if (!m_pEngine->WritePositioning(szFile, lines, &szError))
-        ShowMessage(szFile + ": the result could not be saved: " + szError, kPositioningCaption);
+    WriteResult(szFile, lines);
 }
 
 void CAdjustCenterCCD_Dialog::OnDoTest()
@@ -383,15 +490,9 @@ void CAdjustCenterCCD_Dialog::OnDoTest()
     m_pEngine->m_bRunning = false;
     m_bRunning = false;
     m_pControl->SetBusy(false);
-    if (iError != 0) {
-        m_iLastError = iError;
-        Log_Msg(FormatText("CAdjustCenterCCD_Dialog::OnDoTest: error %d", iError));
+    if (iError != 0)
         m_pScan.reset();
-        const int32_t hScanner = m_Scanner.m_hScanner;
-        m_Scanner.CloseScanner(false); // the next test opens it afresh
-        if (!IsCancel(iError))
-            ReportError(iError, hScanner);
-    }
+    EndRun(iError, "CAdjustCenterCCD_Dialog::OnDoTest");
     std::string szReload;
     if (m_pEngine->TakeReloadRequest(szReload))
         LoadFile(szReload);
@@ -400,103 +501,43 @@ void CAdjustCenterCCD_Dialog::OnDoTest()
     m_pDoTest->setEnabled(true);
     m_pExit->setEnabled(true);
     m_pControl->Redraw();
-    if (m_bCloseAfterStop) {
-        m_bCloseAfterStop = false;
-        QDialog::reject();
-    }
-}
-
-bool CAdjustCenterCCD_Dialog::LoadFile(const std::string& szFile)
-{
-    const bool bOk = m_pEngine->ReadPositioning(szFile);
-    m_szFile = szFile;
-    m_bMeasured = false;
-    m_pControl->SetData(m_pEngine.get(), &m_Flags);
-    m_pControl->Redraw();
-    if (!m_pEngine->m_Messages.empty())
-        ShowMessage(Joined(m_pEngine->m_Messages), kPositioningCaption);
-    return bOk;
+    CloseIfAsked();
 }
 
 bool CAdjustCenterCCD_Dialog::SaveTo(const std::string& szFile)
 {
-    const std::string szName = m_Scanner.m_bScannerOpen ? LiveScannerName(m_Scanner) : std::string("Scanner");
     if (m_bRunning) {
-        m_pEngine->RequestStore(szFile, m_pEngine->MakeResultLines(szName));
+        m_pEngine->RequestStore(szFile, MeasuredLines(ScannerName()));
         return true;
     }
-    std::string szError;
-    const std::vector<std::string> lines = m_bMeasured ? m_pEngine->MakeResultLines(szName) : m_pEngine->m_ResultLines;
-    if (!m_pEngine->WritePositioning(szFile, lines, &szError)) {
-        ShowMessage(szFile + ": the result could not be saved: " + szError, kPositioningCaption);
-        return false;
-    }
-    return true;
+    return WriteResult(szFile, ResultLines());
 }
 
 void CAdjustCenterCCD_Dialog::OnSave()
 {
-    CLiveFileRequest r;
-    r.m_bSave = true;
-    r.m_szTitle = QStringLiteral("Save");
-    r.m_szFolder = QString::fromStdString(ResultFolder());
-    r.m_szName = QString::fromStdString(LiveDefaultFile("Adjust Center CCD", "ACC"));
-    r.m_Filters = LiveQtFilters(LiveFileFilter("Adjust Center CCD", "ACC"));
-    const QString sz = AskFile(this, r);
-    if (!sz.isEmpty())
-        SaveTo(WithExtension(sz, "ACC"));
+    const std::string sz = AskSaveFile("Adjust Center CCD", "ACC");
+    if (!sz.empty())
+        SaveTo(sz);
 }
 
 void CAdjustCenterCCD_Dialog::OnLoad()
 {
-    CLiveFileRequest r;
-    r.m_szTitle = QStringLiteral("Load");
-    r.m_szFolder = QString::fromStdString(ResultFolder());
-    r.m_szName = QString::fromStdString(LiveFilePattern("t32"));
-    r.m_Filters = LiveQtFilters(LiveFileFilter("Scan-Line Position", "t32"));
-    const QString sz = AskFile(this, r);
-    if (sz.isEmpty())
+    const std::string sz = AskLoadFile("Scan-Line Position", "t32");
+    if (sz.empty())
         return;
-    if (!QFileInfo::exists(sz)) {
-        ShowMessage(sz.toStdString() + ": the file does not exist", kPositioningCaption);
-        return;
-    }
     if (m_bRunning)
-        m_pEngine->RequestReload(sz.toStdString()); // the test stops, then reads it
+        m_pEngine->RequestReload(sz); // the test stops, then reads it
     else
-        LoadFile(sz.toStdString());
-}
-
-void CAdjustCenterCCD_Dialog::UpdatePrintLines()
-{
-    m_pControl->ClearPrintLines();
-    const std::string szName = m_Scanner.m_bScannerOpen ? LiveScannerName(m_Scanner) : std::string("Scanner");
-    for (const std::string& l : m_bMeasured ? m_pEngine->MakeResultLines(szName) : m_pEngine->m_ResultLines)
-        m_pControl->AddPrintLine(l);
-}
-
-void CAdjustCenterCCD_Dialog::OnPrint()
-{
-    UpdatePrintLines();
-    m_pControl->Print();
-}
-
-bool CAdjustCenterCCD_Dialog::PrintToPdf(const QString& szPath)
-{
-    UpdatePrintLines();
-    return m_pControl->PrintToPdf(szPath);
+        LoadFile(sz);
 }
 
 // ================================================================ mirror carriage
 
 CVerticalCameraVerification_Dialog::CVerticalCameraVerification_Dialog(QWidget* pParent)
-    : CLiveTestDialog(pParent), m_pEngine(std::make_unique<CCenterCCDEngine>())
+    : CLiveTestDialog(pParent, kCarriageCaption)
 {
-    setWindowTitle(QString::fromUtf8(kCarriageCaption));
     m_bFactory = IsTestStation();
     m_Flags = InitialCarriageFlags(m_bFactory);
-    m_Options.m_pCancel = &m_bCancel;
-    m_pEngine->m_szDataFolder = ProgramStateFolder();
 
     auto* pMain = new QHBoxLayout(this);
     auto* pLeft = new QVBoxLayout;
@@ -508,24 +549,11 @@ CVerticalCameraVerification_Dialog::CVerticalCameraVerification_Dialog(QWidget* 
     pMain->addLayout(pLeft, 1);
 
     auto* pRight = new QVBoxLayout;
-    m_pDoTest = new QPushButton(QStringLiteral("&Do Test"), this);
-    m_pSave = new QPushButton(QStringLiteral("&Save"), this);
-    m_pLoad = new QPushButton(QStringLiteral("&Load"), this);
-    m_pPrint = new QPushButton(QStringLiteral("&Print"), this);
-    m_pExit = new QPushButton(QStringLiteral("E&xit"), this);
-    m_pSupport = new QPushButton(QStringLiteral("Create Support file"), this);
-    for (QPushButton* p : {m_pDoTest, m_pSave, m_pLoad, m_pPrint})
-        pRight->addWidget(p);
-    m_pRed = AddCheck(this, pRight, "View &Red", m_Flags.m_bRed);
-    m_pGreen = AddCheck(this, pRight, "View &Green", m_Flags.m_bGreen);
-    m_pBlue = AddCheck(this, pRight, "View &Blue", m_Flags.m_bBlue);
-    m_pFront = AddCheck(this, pRight, "View &Front", m_Flags.m_bFront);
-    m_pRear = AddCheck(this, pRight, "View R&ear", m_Flags.m_bRear);
-    m_pSection = AddCheck(this, pRight, "View Section", m_Flags.m_bSection);
-    m_pLineFront = AddCheck(this, pRight, "View Line Fr&ont", m_Flags.m_bLineFront);
-    m_pLineRear = AddCheck(this, pRight, "View Line Re&ar", m_Flags.m_bLineRear);
-    m_pAnalyse = AddCheck(this, pRight, "&Analyze", m_Flags.m_bAnalyse);
-    m_pCutting = AddCheck(this, pRight, "View &Cutting", m_Flags.m_bCutting);
+    AddColumnHead(pRight, "&Print", "View Section", m_Flags);
+    m_pLineFront = AddCheck(pRight, "View Line Fr&ont", m_Flags.m_bLineFront);
+    m_pLineRear = AddCheck(pRight, "View Line Re&ar", m_Flags.m_bLineRear);
+    m_pAnalyse = AddCheck(pRight, "&Analyze", m_Flags.m_bAnalyse);
+    m_pCutting = AddCheck(pRight, "View &Cutting", m_Flags.m_bCutting);
     auto* pSpeedRow = new QHBoxLayout;
     m_pSpeedLabel = new QLabel(QStringLiteral("Scan speed:"), this);
     m_pSpeedEdit = new QLineEdit(this);
@@ -541,9 +569,9 @@ CVerticalCameraVerification_Dialog::CVerticalCameraVerification_Dialog(QWidget* 
     for (QRadioButton* p : m_pSpeed)
         pGroup->addWidget(p);
     pRight->addWidget(m_pSpeedGroup);
-    pRight->addWidget(m_pSupport);
+    m_pSupport = AddButtons(pRight, {"Create Support file"})[0];
     pRight->addStretch(1);
-    pRight->addWidget(m_pExit);
+    m_pExit = AddButtons(pRight, {"E&xit"})[0];
     pMain->addLayout(pRight);
 
     connect(m_pDoTest, &QPushButton::clicked, this, &CVerticalCameraVerification_Dialog::OnDoTest);
@@ -554,9 +582,6 @@ CVerticalCameraVerification_Dialog::CVerticalCameraVerification_Dialog(QWidget* 
     connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
             &CVerticalCameraVerification_Dialog::OnPrint);
     connect(m_pSlider, &QSlider::valueChanged, this, [this](int v) { SelectRow(v); });
-    for (QCheckBox* c : {m_pRed, m_pGreen, m_pBlue, m_pFront, m_pRear, m_pSection, m_pLineFront, m_pLineRear,
-                         m_pAnalyse, m_pCutting})
-        connect(c, &QCheckBox::toggled, this, [this] { Refresh(); });
 
     // Off the factory floor the operator picks a speed and looks at the cutting.
     for (QWidget* w : std::initializer_list<QWidget*>{m_pRed, m_pGreen, m_pBlue, m_pSection, m_pLineFront, m_pLineRear})
@@ -576,12 +601,6 @@ CVerticalCameraVerification_Dialog::CVerticalCameraVerification_Dialog(QWidget* 
     });
     m_pControl->InitControl();
     UpdateSlider();
-}
-
-CVerticalCameraVerification_Dialog::~CVerticalCameraVerification_Dialog()
-{
-    if (m_Scanner.m_bScannerOpen)
-        m_Scanner.CloseScanner(true);
 }
 
 QPushButton* CVerticalCameraVerification_Dialog::Button(int32_t iId) const
@@ -621,42 +640,19 @@ QRadioButton* CVerticalCameraVerification_Dialog::SpeedRadio(int32_t iChoice) co
 
 void CVerticalCameraVerification_Dialog::Refresh()
 {
-    m_Flags.m_bRed = m_pRed->isChecked();
-    m_Flags.m_bGreen = m_pGreen->isChecked();
-    m_Flags.m_bBlue = m_pBlue->isChecked();
-    m_Flags.m_bFront = m_pFront->isChecked();
-    m_Flags.m_bRear = m_pRear->isChecked();
-    m_Flags.m_bSection = m_pSection->isChecked();
+    ShowResult();
+}
+
+void CVerticalCameraVerification_Dialog::ShowResult()
+{
+    ReadViewChecks(m_Flags);
     m_Flags.m_bLineFront = m_pLineFront->isChecked();
     m_Flags.m_bLineRear = m_pLineRear->isChecked();
     m_Flags.m_bAnalyse = m_pAnalyse->isChecked();
     m_Flags.m_bCutting = m_pCutting->isChecked();
+    m_pControl->SetData(m_pEngine.get(), &m_Flags);
     m_pControl->Redraw();
-}
-
-void CVerticalCameraVerification_Dialog::reject()
-{
-    if (m_bRunning) {
-        m_bCancel = true;
-        m_bCloseAfterRun = true;
-        return;
-    }
-    QDialog::reject();
-}
-
-void CVerticalCameraVerification_Dialog::closeEvent(QCloseEvent* e)
-{
-    if (m_bRunning) {
-        e->ignore();
-        reject();
-        return;
-    }
-    QDialog::closeEvent(e);
-}
-
-std::string CVerticalCameraVerification_Dialog::ResultFolder()
-{
-    return m_Scanner.m_bScannerOpen ? TestDataFolder(LiveScannerName(m_Scanner)) : TestResultsFolder();
+    UpdateSlider();
 }
 
 int32_t CVerticalCameraVerification_Dialog::ApplySpeed()
@@ -723,131 +719,68 @@ void CVerticalCameraVerification_Dialog::OnDoTest()
     });
     m_bRunning = false;
     m_bMeasured = true;
-    if (iError != 0) {
-        m_iLastError = iError;
-        Log_Msg(FormatText("CVerticalCameraVerification_Dialog::OnDoTest: error %d", iError));
-        const int32_t hScanner = m_Scanner.m_hScanner;
-        m_Scanner.CloseScanner(false);
-        if (!IsCancel(iError))
-            ReportError(iError, hScanner);
-    }
-    m_pControl->SetData(m_pEngine.get(), &m_Flags);
+    EndRun(iError, "CVerticalCameraVerification_Dialog::OnDoTest");
     m_pControl->SetBusy(false);
-    UpdateSlider();
+    ShowResult();
     EnableButtons(true);
-    if (m_bCloseAfterRun) {
-        m_bCloseAfterRun = false;
-        QDialog::reject();
-    }
-}
-
-bool CVerticalCameraVerification_Dialog::LoadFile(const std::string& szFile)
-{
-    const bool bOk = m_pEngine->ReadCarriage(szFile);
-    m_szFile = szFile;
-    m_bMeasured = false;
-    m_pControl->SetData(m_pEngine.get(), &m_Flags);
-    m_pControl->Redraw();
-    UpdateSlider();
-    if (!m_pEngine->m_Messages.empty())
-        ShowMessage(Joined(m_pEngine->m_Messages), kCarriageCaption);
-    return bOk;
+    CloseIfAsked();
 }
 
 bool CVerticalCameraVerification_Dialog::SaveTo(const std::string& szFile)
 {
-    const std::string szName = m_Scanner.m_bScannerOpen ? LiveScannerName(m_Scanner) : std::string("Scanner");
-    const std::vector<std::string> lines = m_bMeasured ? CarriageResultLines(*m_pEngine, szName) : m_pEngine->m_ResultLines;
-    std::string szError;
-    if (!m_pEngine->WriteCarriage(szFile, lines, &szError)) {
-        ShowMessage(szFile + ": the result could not be saved: " + szError, kCarriageCaption);
-        return false;
-    }
-    return true;
+    return WriteResult(szFile, ResultLines());
 }
 
 void CVerticalCameraVerification_Dialog::OnSave()
 {
-    CLiveFileRequest r;
-    r.m_bSave = true;
-    r.m_szTitle = QStringLiteral("Save");
-    r.m_szFolder = QString::fromStdString(ResultFolder());
-    r.m_szName = QString::fromStdString(LiveDefaultFile("Vertical Camera Verification", "VCV"));
-    r.m_Filters = LiveQtFilters(LiveFileFilter("Vertical Camera Verification", "VCV"));
-    const QString sz = AskFile(this, r);
-    if (!sz.isEmpty())
-        SaveTo(WithExtension(sz, "VCV"));
+    const std::string sz = AskSaveFile("Vertical Camera Verification", "VCV");
+    if (!sz.empty())
+        SaveTo(sz);
 }
 
 void CVerticalCameraVerification_Dialog::OnLoad()
 {
-    CLiveFileRequest r;
-    r.m_szTitle = QStringLiteral("Load");
-    r.m_szFolder = QString::fromStdString(ResultFolder());
-    r.m_szName = QString::fromStdString(LiveFilePattern("t33"));
-    r.m_Filters = LiveQtFilters(LiveFileFilter("Mirror Carriage Adjustment", "t33"));
-    const QString sz = AskFile(this, r);
-    if (sz.isEmpty())
-        return;
-    if (!QFileInfo::exists(sz)) {
-        ShowMessage(sz.toStdString() + ": the file does not exist", kCarriageCaption);
-        return;
-    }
-    LoadFile(sz.toStdString());
-}
-
-void CVerticalCameraVerification_Dialog::UpdatePrintLines()
-{
-    m_pControl->ClearPrintLines();
-    const std::string szName = m_Scanner.m_bScannerOpen ? LiveScannerName(m_Scanner) : std::string("Scanner");
-    for (const std::string& l : m_bMeasured ? CarriageResultLines(*m_pEngine, szName) : m_pEngine->m_ResultLines)
-        m_pControl->AddPrintLine(l);
-}
-
-void CVerticalCameraVerification_Dialog::OnPrint()
-{
-    UpdatePrintLines();
-    m_pControl->Print();
-}
-
-bool CVerticalCameraVerification_Dialog::PrintToPdf(const QString& szPath)
-{
-    UpdatePrintLines();
-    return m_pControl->PrintToPdf(szPath);
+    const std::string sz = AskLoadFile("Mirror Carriage Adjustment", "t33");
+    if (!sz.empty())
+        LoadFile(sz);
 }
 
 // ================================================================ render
 
-bool RenderPositioningFile(const std::string& szFile, int32_t iWidth, int32_t iHeight, QImage& image,
-                           std::string& szError)
+namespace {
+
+// A result file drawn off screen by the dialog's own control.
+template <class Control, class Flags>
+bool RenderResultFile(const std::string& szFile, int32_t iWidth, int32_t iHeight, QImage& image, std::string& szError,
+                      bool (CCenterCCDEngine::*read)(const std::string&), const Flags& flags)
 {
     CCenterCCDEngine engine;
-    if (!engine.ReadPositioning(szFile)) {
+    if (!(engine.*read)(szFile)) {
         szError = engine.m_Messages.empty() ? szFile + ": cannot be read" : Joined(engine.m_Messages);
         return false;
     }
-    const CAdjustCenterCCDFlags flags = InitialPositioningFlags(IsTestStation());
-    CAdjustCenterCCD_Control control;
+    Control control;
     control.resize(iWidth + 1, iHeight + 1);
     control.SetData(&engine, &flags);
     control.InitControl();
     image = control.RenderImage(iWidth, iHeight);
     return true;
+}
+
+} // namespace
+
+bool RenderPositioningFile(const std::string& szFile, int32_t iWidth, int32_t iHeight, QImage& image,
+                           std::string& szError)
+{
+    return RenderResultFile<CAdjustCenterCCD_Control>(szFile, iWidth, iHeight, image, szError,
+                                                      &CCenterCCDEngine::ReadPositioning,
+                                                      InitialPositioningFlags(IsTestStation()));
 }
 
 bool RenderCarriageFile(const std::string& szFile, int32_t iWidth, int32_t iHeight, QImage& image,
                         std::string& szError)
 {
-    CCenterCCDEngine engine;
-    if (!engine.ReadCarriage(szFile)) {
-        szError = engine.m_Messages.empty() ? szFile + ": cannot be read" : Joined(engine.m_Messages);
-        return false;
-    }
-    const CVerticalCameraFlags flags = InitialCarriageFlags(IsTestStation());
-    CVerticalCameraVerification_Control control;
-    control.resize(iWidth + 1, iHeight + 1);
-    control.SetData(&engine, &flags);
-    control.InitControl();
-    image = control.RenderImage(iWidth, iHeight);
-    return true;
+    return RenderResultFile<CVerticalCameraVerification_Control>(szFile, iWidth, iHeight, image, szError,
+                                                                 &CCenterCCDEngine::ReadCarriage,
+                                                                 InitialCarriageFlags(IsTestStation()));
 }

@@ -85,6 +85,8 @@ TEST(LiveTestUi, DialogsOpenTheirSamplesSaveLoadAndRenderAlike)
         dlg.show();
         QTest::qWait(150); // opened 50 ms after it shows
         EXPECT_NEAR(dlg.Engine().m_dFront[2], 4.2, 0.1);
+        EXPECT_EQ(dlg.windowFilePath().toStdString(), Samples()[0]);
+        EXPECT_TRUE(dlg.windowTitle().startsWith("Scan-Line Positioning - "));
         EXPECT_FALSE(dlg.Button(10014)->isEnabled()) << "Save and Load wait for a test";
         // Off the factory floor the view boxes are hidden and only the cutting is shown.
         EXPECT_FALSE(dlg.Check(10008)->isVisibleTo(&dlg));
@@ -126,6 +128,7 @@ TEST(LiveTestUi, DialogsOpenTheirSamplesSaveLoadAndRenderAlike)
         std::string szError;
         ASSERT_TRUE(RenderCarriageFile(Samples()[1], s.width(), s.height(), rendered, szError)) << szError;
         EXPECT_NE(Rgb32(rendered), Rgb32(s)) << "the selected row is part of the view";
+        EXPECT_GT(CountPixels(Rgb32(s), s.rect(), qRgb(255, 255, 0)), 0) << "its marker is yellow";
         dlg.SelectRow(0);
         EXPECT_EQ(Rgb32(rendered), Rgb32(dlg.Control()->Surface()));
 
