@@ -103,7 +103,10 @@ void StartScreenshotWatch(const QString& szOut)
         QWidget* pUnder = qobject_cast<QMessageBox*>(pTop) && pTop->parentWidget() ? pTop->parentWidget()->window()
                                                                                     : nullptr;
         if (pUnder && pUnder != g_pLauncher && pUnder->isVisible() && pUnder->width() > 1) {
-            const QImage viewer = pUnder->grab().toImage();
+            // Put together in device pixels: at a pixel ratio of 2 both grabs are twice the window size.
+            QImage viewer = pUnder->grab().toImage();
+            viewer.setDevicePixelRatio(1.0);
+            image.setDevicePixelRatio(1.0);
             QImage both(viewer.width() + 8 + image.width(), std::max(viewer.height(), image.height()),
                         QImage::Format_RGB32);
             both.fill(pUnder->palette().color(QPalette::Window));
