@@ -79,11 +79,16 @@ TEST(ExportCli, CsvNumbersAreTheGraphsSamples)
         COscRecording rec;
         ASSERT_EQ(ReadOscilloscopeFile(Samples() + "/oscilloscope-color.con", rec).m_eOutcome, OSC_READ_LOADED);
         const CDataTable t = Export("oscilloscope-color.con", dir.File("osc.csv"));
-        EXPECT_EQ(t.m_Headers, (std::vector<std::string>{"pixel", "camera", "red", "green", "blue"}));
-        ASSERT_EQ(t.m_Columns.size(), 4u);
+        // Every recorded line, the first under the plain colour names.
+        ASSERT_GT(rec.m_iLines, 1);
+        ASSERT_EQ(t.m_Columns.size(), size_t(1 + 3 * rec.m_iLines));
+        EXPECT_EQ(std::vector<std::string>(t.m_Headers.begin(), t.m_Headers.begin() + 6),
+                  (std::vector<std::string>{"pixel", "camera", "red", "green", "blue", "red line 2"}));
+        EXPECT_EQ(t.m_Headers.back(), "blue line " + std::to_string(rec.m_iLines));
         const size_t n = size_t(rec.m_iPixelsPerLine);
-        for (int32_t p = 0; p < 3; ++p)
-            EXPECT_EQ(t.m_Columns[size_t(p) + 1], Doubles(rec.Line(p, 0), n)) << p;
+        for (int64_t l = 0; l < rec.m_iLines; ++l)
+            for (int32_t p = 0; p < 3; ++p)
+                EXPECT_EQ(t.m_Columns[size_t(1 + 3 * l + p)], Doubles(rec.Line(p, l), n)) << l << " " << p;
         // Camera letters step up along the line, A first.
         EXPECT_EQ(t.m_Columns[0].front(), 0);
         EXPECT_TRUE(std::is_sorted(t.m_Columns[0].begin(), t.m_Columns[0].end()));
