@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPen>
 #include <QRect>
+#include <utility>
 
 class QPainter;
 
