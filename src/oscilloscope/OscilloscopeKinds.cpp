@@ -143,18 +143,18 @@ bool RecordingTable(const std::string& szFile, const std::string&, CDataTable& t
         szError = r.m_eOutcome == OSC_READ_FAILED ? r.m_szError : "not a recording the oscilloscope plays";
         return false;
     }
-    table = RecordingDataTable(rec, 0);
+    table = RecordingDataTable(rec);
     return true;
 }
 
 } // namespace
 
-CDataTable RecordingDataTable(const COscRecording& rec, int64_t iLine)
+CDataTable RecordingDataTable(const COscRecording& rec)
 {
     CDataTable table;
     const int64_t n = rec.m_iPixelsPerLine;
     table.SetIndexKeys("pixel", static_cast<size_t>(std::max<int64_t>(0, n)));
-    if (n <= 0 || !rec.Line(1, iLine))
+    if (n <= 0 || !rec.Line(1, 0))
         return table;
     // The camera each pixel belongs to, from the per-camera pixel counts, as the graph letters them.
     std::vector<double>& camera = table.AddColumn("camera");
@@ -166,13 +166,20 @@ CDataTable RecordingDataTable(const COscRecording& rec, int64_t iLine)
     }
     if (camera.empty())
         table.m_Columns.pop_back(), table.m_Headers.pop_back();
+    // Every recorded line, its colours side by side; the first line keeps
+    // the plain colour names, the others say which line they are ("red line 2",
+    // counted as the dialog's "Line 2 of 6").
     static const char* const kPlanes[3] = {"red", "green", "blue"};
-    for (int32_t p = 0; p < 3; ++p) {
-        const uint8_t* pLine = rec.Line(p, iLine);
-        if (!pLine)
-            continue;
-        table.AddColumn(rec.IsGray() ? "gray" : kPlanes[p]).assign(pLine, pLine + n);
-    }
+    for (int64_t iLine = 0; iLine < rec.m_iLines; ++iLine)
+        for (int32_t p = 0; p < 3; ++p) {
+            const uint8_t* pLine = rec.Line(p, iLine);
+            if (!pLine)
+                continue;
+            std::string szName = rec.IsGray() ? "gray" : kPlanes[p];
+            if (iLine > 0)
+                szName += " line " + std::to_string(iLine + 1);
+            table.AddColumn(szName).assign(pLine, pLine + n);
+        }
     return table;
 }
 

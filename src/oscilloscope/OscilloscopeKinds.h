@@ -7,6 +7,7 @@ void RegisterOscilloscopeKinds(CKindRegistry& reg);
 void SetDescribeOscilloscopeFocus(bool bOn);
 
 struct COscRecording;
-// The numbers the graphs draw of line iLine: the camera of each pixel and one
-// column per colour plane ("gray" for gray recordings), keyed by pixel.
-CDataTable RecordingDataTable(const COscRecording& rec, int64_t iLine);
+// The numbers the graphs draw of every recorded line: the camera of each
+// pixel and one column per line and colour plane ("gray" for gray
+// recordings; "gray line 2" and on for the lines after the first), keyed by pixel.
+CDataTable RecordingDataTable(const COscRecording& rec);

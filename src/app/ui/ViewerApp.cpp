@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPalette>
 #include <QPointer>
-#include <QFile>
+#include <QStyleFactory>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -104,7 +106,10 @@ void StartScreenshotWatch(const QString& szOut)
         QWidget* pUnder = qobject_cast<QMessageBox*>(pTop) && pTop->parentWidget() ? pTop->parentWidget()->window()
                                                                                     : nullptr;
         if (pUnder && pUnder != g_pLauncher && pUnder->isVisible() && pUnder->width() > 1) {
-            const QImage viewer = pUnder->grab().toImage();
+            // Put together in device pixels: at a pixel ratio of 2 both grabs are twice the window size.
+            QImage viewer = pUnder->grab().toImage();
+            viewer.setDevicePixelRatio(1.0);
+            image.setDevicePixelRatio(1.0);
             QImage both(viewer.width() + 8 + image.width(), std::max(viewer.height(), image.height()),
                         QImage::Format_RGB32);
             both.fill(pUnder->palette().color(QPalette::Window));
@@ -132,6 +137,34 @@ void StartScreenshotWatch(const QString& szOut)
     pTimer->start(kPollMs);
 }
 
+namespace {
+// For desktops that hand Qt no theme (and for pictures of the dark look): the
+// Fusion style with dark window colours; the views keep their own colours.
+void UseDarkPalette()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette pal;
+    const QColor window(53, 53, 53), base(35, 35, 35), text(230, 230, 230), accent(42, 130, 218);
+    pal.setColor(QPalette::Window, window);
+    pal.setColor(QPalette::WindowText, text);
+    pal.setColor(QPalette::Base, base);
+    pal.setColor(QPalette::AlternateBase, window);
+    pal.setColor(QPalette::ToolTipBase, QColor(40, 40, 40));
+    pal.setColor(QPalette::ToolTipText, text);
+    pal.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::Button, window);
+    pal.setColor(QPalette::ButtonText, text);
+    pal.setColor(QPalette::BrightText, QColor(255, 80, 80));
+    pal.setColor(QPalette::Link, accent);
+    pal.setColor(QPalette::Highlight, accent);
+    pal.setColor(QPalette::HighlightedText, Qt::black);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(QPalette::Disabled, role, QColor(127, 127, 127));
+    QApplication::setPalette(pal);
+}
+} // namespace
+
 int RunLumora(int argc, char** argv)
 {
     // Answered before the application object exists, which would need a display.
@@ -140,10 +173,12 @@ int RunLumora(int argc, char** argv)
         if (szArg == "--help" || szArg == "-h") {
             std::printf("usage: lumora [FILE]\n"
                         "       lumora --screenshot OUT.png [FILE]\n"
+                        "       lumora --dark [--screenshot OUT.png] [FILE]\n"
                         "       lumora --help | --version\n"
                         "\n"
                         "Opens FILE in the viewer its header names, or the launcher when none is given.\n"
                         "\n"
+                        "  --dark                dark window colours, whatever the desktop's theme says\n"
                         "  --screenshot OUT.png  start as usual, save the window that appears as PNG and exit\n"
                         "  --help                show this text and exit\n"
                         "  --version             show the version and exit\n");
@@ -164,14 +199,18 @@ int RunLumora(int argc, char** argv)
 
     int iFirst = 1;
     bool bScreenshot = false;
-    if (argc > 1 && std::string(argv[1]) == "--screenshot") {
-        if (argc < 3) {
-            std::fprintf(stderr, "usage: lumora [--screenshot OUT.png] [FILE]\n");
+    if (iFirst < argc && std::string(argv[iFirst]) == "--dark") {
+        UseDarkPalette();
+        ++iFirst;
+    }
+    if (iFirst < argc && std::string(argv[iFirst]) == "--screenshot") {
+        if (argc < iFirst + 2) {
+            std::fprintf(stderr, "usage: lumora [--dark] [--screenshot OUT.png] [FILE]\n");
             return 64;
         }
-        StartScreenshotWatch(QString::fromLocal8Bit(argv[2]));
+        StartScreenshotWatch(QString::fromLocal8Bit(argv[iFirst + 1]));
         bScreenshot = true;
-        iFirst = 3;
+        iFirst += 2;
     }
     // Screenshots show each window at its own size, wherever it was left last time.
     InstallViewerHabits(!bScreenshot);

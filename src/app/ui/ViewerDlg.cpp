@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimerEvent>
 #include <QToolButton>
 
@@ -86,6 +87,21 @@ CViewerDlg::CViewerDlg(QWidget* pParent) : QDialog(pParent), m_pLoadTimer(new QB
     m_pAbout->setToolTip(QStringLiteral("About Lumora..."));
     m_pAbout->setGeometry(kWidth - 26, 4, 22, 22);
     m_pAbout->setAutoRaise(true);
+
+    // The launcher has no menu bar: its "Open Recent" is a button in the other corner.
+    m_pRecent = new QToolButton(this);
+    m_pRecent->setObjectName(QStringLiteral("recent"));
+    m_pRecent->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    m_pRecent->setToolTip(QStringLiteral("Open Recent"));
+    m_pRecent->setGeometry(4, 4, 30, 22);
+    m_pRecent->setAutoRaise(true);
+    m_pRecent->setPopupMode(QToolButton::InstantPopup);
+    auto* pRecentMenu = new QMenu(QStringLiteral("Open &Recent"), m_pRecent);
+    connect(pRecentMenu, &QMenu::aboutToShow, this, [this, pRecentMenu] {
+        pRecentMenu->clear();
+        FillRecentFilesMenu(pRecentMenu, this);
+    });
+    m_pRecent->setMenu(pRecentMenu);
 
     m_pStatus = new QLabel(this);
     m_pStatus->setGeometry(6, 108, kWidth - 12, 54);

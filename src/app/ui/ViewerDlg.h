@@ -73,5 +73,6 @@ private:
     QPushButton* m_pStitching = nullptr;
     QPushButton* m_pExit = nullptr;
     QToolButton* m_pAbout = nullptr;
+    QToolButton* m_pRecent = nullptr;
     QLabel* m_pStatus = nullptr;
 };

@@ -192,28 +192,33 @@ void AskAndExport(QWidget* pWindow)
         ExportViewer(pWindow, ask.What(), QFile::encodeName(szOut).toStdString(), ask.Width(), ask.Height());
 }
 
-void FillFileMenu(QWidget* pWindow)
+const char* const kRecentMenuName = "lumoraRecent";
+
+// Every window with a File menu gets "Open Recent" after its first entry;
+// a viewer also gets "Export...". Once per menu, however often it shows.
+void FillFileMenu(QWidget* pWindow, bool bExport)
 {
-    // Viewers with a menu bar get the same entries in their File menu.
-    QMenuBar* pBar = pWindow->findChild<QMenuBar*>();
-    if (!pBar)
-        return;
-    for (QAction* pTop : pBar->actions()) {
-        QMenu* pFile = pTop->menu();
-        if (!pFile || pTop->text().remove('&') != QLatin1String("File"))
-            continue;
-        const QList<QAction*> actions = pFile->actions();
-        QAction* pBefore = actions.size() > 1 ? actions[1] : nullptr;
-        QMenu* pRecent = new QMenu(QStringLiteral("Open &Recent"), pFile);
-        QObject::connect(pRecent, &QMenu::aboutToShow, pRecent, [pRecent, pWindow] {
-            pRecent->clear();
-            FillRecentFilesMenu(pRecent, pWindow);
-        });
-        pFile->insertMenu(pBefore, pRecent);
-        auto* pExport = new QAction(QStringLiteral("&Export..."), pFile);
-        QObject::connect(pExport, &QAction::triggered, pWindow, [pWindow] { AskAndExport(pWindow); });
-        pFile->insertAction(pBefore, pExport);
-        return;
+    for (QMenuBar* pBar : pWindow->findChildren<QMenuBar*>()) {
+        for (QAction* pTop : pBar->actions()) {
+            QMenu* pFile = pTop->menu();
+            if (!pFile || pTop->text().remove('&') != QLatin1String("File") ||
+                pFile->findChild<QMenu*>(QLatin1String(kRecentMenuName)))
+                continue;
+            const QList<QAction*> actions = pFile->actions();
+            QAction* pBefore = actions.size() > 1 ? actions[1] : nullptr;
+            QMenu* pRecent = new QMenu(QStringLiteral("Open &Recent"), pFile);
+            pRecent->setObjectName(QLatin1String(kRecentMenuName));
+            QObject::connect(pRecent, &QMenu::aboutToShow, pRecent, [pRecent, pWindow] {
+                pRecent->clear();
+                FillRecentFilesMenu(pRecent, pWindow);
+            });
+            pFile->insertMenu(pBefore, pRecent);
+            if (!bExport)
+                continue;
+            auto* pExport = new QAction(QStringLiteral("&Export..."), pFile);
+            QObject::connect(pExport, &QAction::triggered, pWindow, [pWindow] { AskAndExport(pWindow); });
+            pFile->insertAction(pBefore, pExport);
+        }
     }
 }
 
@@ -270,7 +275,7 @@ void TakeUp(QWidget* pWindow, bool bViewer)
            [pWindow] { TriggerOwnKey(pWindow, QKeySequence(Qt::Key_Minus)); });
     if (!HasOwnKey(pWindow, QKeySequence(Qt::Key_F1)))
         AddKey(pWindow, QKeySequence(Qt::Key_F1), [] { ShowUserGuide(); });
-    FillFileMenu(pWindow);
+    FillFileMenu(pWindow, true);
 }
 
 class CHabitsFilter : public QObject {
@@ -280,6 +285,12 @@ public:
 protected:
     bool eventFilter(QObject* pObject, QEvent* pEvent) override
     {
+        // Any other window with a File menu (a main window, a helper dialog) still gets "Open Recent".
+        if (pEvent->type() == QEvent::Show && pObject->isWidgetType()) {
+            auto* pAny = static_cast<QWidget*>(pObject);
+            if (pAny->isWindow() && !IsViewer(pAny))
+                FillFileMenu(pAny, false);
+        }
         auto* pWindow = qobject_cast<QDialog*>(pObject);
         if (!pWindow || !pWindow->isWindow())
             return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ui/Text.h"
+#include "widgets/ui/DevicePixels.h"
 #include "widgets/ui/LPFControle.h"
 
 namespace {
@@ -11,11 +12,11 @@ void DrawGraph(QPainter& painter, const QRect& r, const CLPFGraph& graph)
 {
     if (r.width() <= 2 || r.height() <= 2)
         return;
-    // Drawn at screen scale and then placed, so one-pixel lines survive on a printer page.
+    // Drawn at screen scale and then placed, so one-pixel lines survive on a
+    // printer page; on a HiDPI screen in its device pixels.
     const QSize size(std::min(r.width(), 1600), std::min(r.height(), 800));
-    painter.drawImage(r, RenderLPFGraph(graph, size));
-    painter.setPen(Qt::black);
-    painter.drawRect(r.adjusted(0, 0, -1, -1));
+    painter.drawImage(r, RenderLPFGraph(graph, size, PaintDpr(painter)));
+    FillFrame(painter, r, Qt::black);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "platform/Log.h"
+#include "widgets/ui/DevicePixels.h"
 #include "widgets/ui/PixelInspectorTool.h"
 #include "testtools/ResultText.h"
 
@@ -187,7 +188,7 @@ void CPictureView_Control::DrawPicture(QPainter& dc, int32_t iWidth, int32_t iHe
         dc.drawRect(x0, y0, std::max(0, x1 - x0 - 1), std::max(0, y1 - y0 - 1));
     }
     if (m_bDragging && !CPictureViewGeometry::IsClick(m_iDragX, m_iDragY, m_iMouseX, m_iMouseY)) {
-        dc.setPen(QPen(QColor(255, 0, 0), 0, Qt::DotLine));
+        dc.setPen(HairlinePen(dc, QColor(255, 0, 0), Qt::DotLine));
         dc.drawRect(QRect(QPoint(m_iDragX, m_iDragY), QPoint(m_iMouseX, m_iMouseY)).normalized());
     }
 }

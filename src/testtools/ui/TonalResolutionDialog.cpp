@@ -20,6 +20,7 @@
 #include "platform/Messages.h"
 #include "testtools/ResultText.h"
 #include "testtools/TestFolders.h"
+#include "widgets/ui/DevicePixels.h"
 
 namespace {
 const COLORREF kChannelColor[3] = {0x0000FF, 0x00FF00, 0xFF0000};
@@ -85,7 +86,7 @@ void CTonalResolution_Control::DrawView(QPainter& dc, int32_t W, int32_t H, int3
         for (const TonalPatch& p : r.m_Patches) ref << QPoint(TonalMapX(p.m_dL, plot), TonalMapY(p.m_dDensity, iView, plot));
         dc.setPen(Qt::black);
         dc.drawPolyline(ref);
-        dc.setPen(QPen(ColorFromRef(0x7F7F7F), 0, Qt::DashLine));
+        dc.setPen(HairlinePen(dc, ColorFromRef(0x7F7F7F), Qt::DashLine));
         for (int32_t i : {r.m_iIndexMinDynamicRange, r.m_iIndexMaxDynamicRange}) {
             const int32_t x = TonalMapX(r.m_Patches[size_t(std::clamp(i, 0, 23))].m_dL, plot);
             dc.drawLine(x, plot.m_iTop, x, plot.m_iBottom);

@@ -15,6 +15,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "datafiles/ConFile.h"
 #include "platform/AtomicFile.h"
@@ -23,6 +24,7 @@
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 #include "viewers/ui/ViewerFiles.h"
+#include "widgets/ui/DevicePixels.h"
 #include "widgets/ui/GraphCursorTool.h"
 
 namespace {
@@ -47,9 +49,14 @@ void PaintCameraCheckView(QPainter& painter, QSize size, const CCameraCheckProfi
     const int W = size.width(), H = size.height();
     if (W <= 0 || H <= 0)
         return;
-    std::vector<uint8_t> pixels = RenderCheckView(profile, view, W, H);
-    const QImage image(pixels.data(), W, H, W, QImage::Format_Grayscale8);
-    painter.drawImage(QPoint(0, 0), image);
+    // One raster pixel per device pixel: a HiDPI screen shows the profile's
+    // finer detail instead of every pixel doubled.
+    const qreal dDpr = PaintDpr(painter);
+    const int iW = int(std::ceil(W * dDpr)), iH = int(std::ceil(H * dDpr));
+    std::vector<uint8_t> pixels = RenderCheckView(profile, view, iW, iH);
+    QImage image(pixels.data(), iW, iH, iW, QImage::Format_Grayscale8);
+    image.setDevicePixelRatio(dDpr);
+    painter.drawImage(QPointF(0, 0), image);
 }
 
 // ---- view control ----

@@ -1,5 +1,6 @@
 #include "viewers/ui/LPFViewDialog.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -17,6 +18,7 @@
 #include "platform/ui/Text.h"
 #include "viewers/ui/LPFLoading.h"
 #include "viewers/ui/StitchNoisePrinting.h"
+#include "widgets/ui/DevicePixels.h"
 #include "widgets/ui/GraphCursorTool.h"
 
 namespace {
@@ -34,7 +36,10 @@ void VLine(QPainter& p, int x, int y0, int y1)
 QCursor MakePeakCursor()
 {
     // A thin cross with a peak mark: precise enough to set a line on a slope.
-    QPixmap pix(32, 32);
+    // At the screen's pixel ratio, or a HiDPI screen shows it doubled and coarse.
+    const qreal dDpr = std::max<qreal>(1.0, qApp ? qApp->devicePixelRatio() : 1.0);
+    QPixmap pix(QSize(32, 32) * dDpr);
+    pix.setDevicePixelRatio(dDpr);
     pix.fill(Qt::transparent);
     QPainter p(&pix);
     p.setPen(Qt::black);
@@ -71,8 +76,10 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view, const QPa
     const int w = CLPFView::GraphWidth(W);
     const int h = CLPFView::GraphHeight(H);
     if (w > 0 && h > 0) {
-        // Drawn off-screen and copied in, as the dialog always has.
-        QImage graph(w, h, QImage::Format_RGB32);
+        // Drawn off-screen and copied in, as the dialog always has, in the
+        // device pixels of what it is copied to.
+        const qreal dDpr = PaintDpr(painter);
+        QImage graph = DeviceImage(QSize(w, h), dDpr);
         graph.fill(Qt::white);
         QPainter g(&graph);
         g.setRenderHint(QPainter::Antialiasing, false);
@@ -84,23 +91,26 @@ void PaintLPFView(QPainter& painter, QSize size, const CLPFView& view, const QPa
                 VLine(g, col.m_iX, col.m_iYMax, col.m_iYMin);
             }
         }
-        g.setPen(Qt::black);
-        g.drawRect(0, 0, w - 1, h - 1);
+        FillFrame(g, QRect(0, 0, w, h), Qt::black);
         g.end();
         // The white grid shows only where the curve left the graph black: the
         // spread between smallest and largest sample stays whole, so noise is
         // never hidden behind a grid line.
         const QRgb iBlack = qRgb(0, 0, 0);
         const QRgb iWhite = qRgb(255, 255, 255);
+        const int iLeft = DeviceSpan(1, dDpr).first, iRight = DeviceSpan(w - 1, dDpr).first;
         for (int32_t y : view.GridLines(H)) {
             if (y <= 0 || y >= h - 1)
                 continue;
-            auto* pLine = reinterpret_cast<QRgb*>(graph.scanLine(y));
-            for (int x = 1; x < w - 1; ++x)
-                if ((pLine[x] & 0xFFFFFFu) == (iBlack & 0xFFFFFFu))
-                    pLine[x] = iWhite;
+            const auto [iFirst, iEnd] = DeviceSpan(y, dDpr);
+            for (int iRow = iFirst; iRow < iEnd && iRow < graph.height(); ++iRow) {
+                auto* pLine = reinterpret_cast<QRgb*>(graph.scanLine(iRow));
+                for (int x = iLeft; x < iRight; ++x)
+                    if ((pLine[x] & 0xFFFFFFu) == (iBlack & 0xFFFFFFu))
+                        pLine[x] = iWhite;
+            }
         }
-        painter.drawImage(CLPFView::kGraphLeft, CLPFView::kGraphTop, graph);
+        painter.drawImage(QPointF(CLPFView::kGraphLeft, CLPFView::kGraphTop), graph);
     }
 
     painter.setPen(Qt::black);

@@ -30,6 +30,7 @@
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/StitchNoisePrinting.h"
 #include "viewers/ui/ViewerFiles.h"
+#include "widgets/ui/DevicePixels.h"
 #include "widgets/ui/GraphCursorTool.h"
 
 namespace {
@@ -148,7 +149,7 @@ void PaintNoiseGraph(QPainter& painter, QSize size, const CNoiseRecord& record, 
     const int W = size.width(), H = size.height();
     painter.fillRect(0, 0, W, H, Qt::white);
     painter.setPen(Qt::black);
-    painter.drawRect(0, 0, W - 1, H - 1);
+    FillFrame(painter, QRect(0, 0, W, H), Qt::black);
     const std::vector<uint8_t>* pSamples = record.Channel(options.m_iColor);
     const uint32_t uColor = NoiseChannelColor(options.m_iColor);
     if (!pSamples || pSamples->empty() || uColor == 0xFFFFFFFF || W < 2 || H < 2)

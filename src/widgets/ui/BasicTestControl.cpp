@@ -16,6 +16,7 @@
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
+#include "widgets/ui/DevicePixels.h"
 #include "widgets/ui/Shell.h"
 
 uint32_t g_iTestMouseButtons = 0;
@@ -78,12 +79,14 @@ void CBasicTestControl::OnPaint()
 {
     QPainter p(this);
     if (!m_bInitialised || !m_iDrawingEnabled) return;
+    // A window moved to a screen of another pixel ratio draws afresh there.
+    if (!m_Surface.isNull() && m_Surface.devicePixelRatio() != devicePixelRatioF()) ReleaseSurface();
     if (m_Surface.isNull()) {
         if (!CreateSurface(this)) return;
         QPainter s(&m_Surface);
         RenderToDC(&s, m_iWidth, m_iHeight);
     }
-    p.drawImage(0, 0, m_Surface, 0, 0, m_iWidth, m_iHeight);
+    p.drawImage(QPointF(0, 0), m_Surface);
 }
 
 bool CBasicTestControl::DrawContent(QPainter& /*dc*/, int32_t /*iWidth*/, int32_t /*iHeight*/)
@@ -157,7 +160,7 @@ bool CBasicTestControl::RenderToDC(QPainter* pDC, int32_t iWidth, int32_t iHeigh
     pDC->fillRect(0, 0, iWidth, iHeight, Qt::white);
     pDC->setPen(Qt::black);
     pDC->setBrush(Qt::NoBrush);
-    pDC->drawRect(0, 0, iWidth - 1, iHeight - 1);
+    FillFrame(*pDC, QRect(0, 0, iWidth, iHeight), Qt::black);
     DrawContent(*pDC, iWidth, iHeight);
     pDC->restore();
     m_bFontSelected = false;
@@ -194,7 +197,10 @@ bool CBasicTestControl::CreateSurface(const QPaintDevice* pReference)
         ShowMessage("m_iHeight == -1");
         return false;
     }
-    m_Surface = QImage(std::max(1, m_iWidth), std::max(1, m_iHeight), QImage::Format_RGB32);
+    // In device pixels: at ratio 2 the text and lines are drawn at twice the
+    // resolution instead of being doubled when copied to the screen.
+    m_Surface = DeviceImage(QSize(std::max(1, m_iWidth), std::max(1, m_iHeight)),
+                            pReference->devicePixelRatioF());
     if (m_Surface.isNull()) return false;
     m_Surface.fill(Qt::white);
     m_iTenthWidth = m_iWidth / 10;
@@ -236,9 +242,13 @@ void CBasicTestControl::SelectPenColor(QPainter& dc, Qt::PenStyle style, int32_t
 
 void CBasicTestControl::SelectPen(QPainter& dc, Qt::PenStyle style, COLORREF color, int32_t iWidth)
 {
+    if (iWidth <= 1) {
+        dc.setPen(HairlinePen(dc, ColorFromRef(color), style)); // one screen pixel, also on paper
+        return;
+    }
     QPen pen(ColorFromRef(color));
     pen.setStyle(style);
-    pen.setWidth(iWidth <= 1 ? 0 : iWidth); // cosmetic one-pixel pen as the screen draws it
+    pen.setWidth(iWidth);
     dc.setPen(pen);
 }
 

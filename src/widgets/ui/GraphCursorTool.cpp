@@ -12,73 +12,25 @@ namespace {
 
 const QColor kCursorColor[2] = {QColor(255, 128, 0), QColor(0, 170, 200)};
 
-// The transparent layer: paints what the tool knows over the view.
-class CCursorLayer : public QWidget {
-public:
-    CCursorLayer(QWidget* pView, CGraphCursorTool* pTool, const CGraphCursorHooks* pHooks)
-        : QWidget(pView), m_pTool(pTool), m_pHooks(pHooks)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setAttribute(Qt::WA_NoSystemBackground);
-        setFocusPolicy(Qt::NoFocus);
-        setGeometry(pView->rect());
-        raise();
-        show();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-
-private:
-    CGraphCursorTool* m_pTool;
-    const CGraphCursorHooks* m_pHooks;
-};
-
-void DrawBox(QPainter& p, const QRect& rPlot, const QStringList& lines, const QPalette& pal, int32_t iMouseX)
-{
-    if (lines.isEmpty())
-        return;
-    const QFontMetrics fm(p.font());
-    int iWidth = 0;
-    for (const QString& sz : lines)
-        iWidth = std::max(iWidth, fm.horizontalAdvance(sz));
-    const int iLine = fm.lineSpacing();
-    QRect box(rPlot.left() + 4, rPlot.top() + 4, iWidth + 8, iLine * int(lines.size()) + 4);
-    // The box steps aside when the mouse is under it.
-    if (iMouseX >= box.left() && iMouseX <= box.right() + 8)
-        box.moveRight(rPlot.right() - 4);
-    QColor back = pal.color(QPalette::ToolTipBase);
-    back.setAlpha(220);
-    p.fillRect(box, back);
-    p.setPen(pal.color(QPalette::ToolTipText));
-    p.drawRect(box.adjusted(0, 0, -1, -1));
-    int y = box.top() + 2 + fm.ascent();
-    for (const QString& sz : lines) {
-        p.drawText(box.left() + 4, y, sz);
-        y += iLine;
-    }
-}
-
 } // namespace
 
-void CCursorLayer::paintEvent(QPaintEvent*)
+void CGraphCursorTool::PaintLayer(QPainter& p, QWidget& layer)
 {
-    QPainter p(this);
     QFont font = p.font();
     font.setPixelSize(11);
     p.setFont(font);
-    const QRect rPlot = m_pHooks->m_Plot ? m_pHooks->m_Plot() : rect();
-    const QPalette& pal = palette();
+    const QRect rPlot = m_Hooks.m_Plot ? m_Hooks.m_Plot() : layer.rect();
+    const QPalette& pal = layer.palette();
 
-    if (m_pHooks->m_LevelScale) {
+    if (m_Hooks.m_LevelScale) {
         // Small enough for three digits in a 20-pixel margin.
         QFont scaleFont = font;
         scaleFont.setPixelSize(9);
         p.setFont(scaleFont);
         const QFontMetrics fm(scaleFont);
-        for (const auto& [y, szLabel] : m_pHooks->m_LevelScale()) {
+        for (const auto& [y, szLabel] : m_Hooks.m_LevelScale()) {
             const int iW = fm.horizontalAdvance(szLabel);
-            const int yTop = std::clamp(y - fm.ascent() / 2 - 1, 0, std::max(0, height() - fm.ascent() - 2));
+            const int yTop = std::clamp(y - fm.ascent() / 2 - 1, 0, std::max(0, layer.height() - fm.ascent() - 2));
             const QRect r(rPlot.left() - iW - 3, yTop, iW + 2, fm.ascent() + 2);
             // Labels that do not fit left of the plot go just inside it.
             const QRect rText = r.left() < 0 ? r.translated(iW + 6, 0) : r;
@@ -91,47 +43,42 @@ void CCursorLayer::paintEvent(QPaintEvent*)
     }
     p.setFont(font);
 
-    const CGraphCursors& c = m_pTool->Cursors();
-    const CGraphAxis axis = m_pHooks->m_Axis ? m_pHooks->m_Axis() : CGraphAxis{};
+    const CGraphAxis axis = Axis();
     for (int i = 0; i < 2; ++i) {
-        if (!c.IsSet(i))
+        if (!m_Cursors.IsSet(i))
             continue;
-        const int32_t x = axis.ColumnOf(c.Position(i));
+        const int32_t x = axis.ColumnOf(m_Cursors.Position(i));
         if (x < 0)
             continue;
-        p.setPen(QPen(kCursorColor[i], 1, i == c.Active() ? Qt::SolidLine : Qt::DashLine));
+        p.setPen(QPen(kCursorColor[i], 1, i == m_Cursors.Active() ? Qt::SolidLine : Qt::DashLine));
         p.drawLine(x, rPlot.top(), x, rPlot.bottom());
         p.drawText(x + 3, rPlot.bottom() - 3, i == 0 ? "1" : "2");
     }
-    if (m_pHooks->m_ZoomText) {
-        const QString sz = m_pHooks->m_ZoomText();
-        if (!sz.isEmpty()) {
-            const QFontMetrics fm(font);
-            const QRect r(rPlot.right() - fm.horizontalAdvance(sz) - 8, rPlot.bottom() - fm.height() - 4,
-                          fm.horizontalAdvance(sz) + 6, fm.height() + 2);
-            QColor back = pal.color(QPalette::ToolTipBase);
-            back.setAlpha(200);
-            p.fillRect(r, back);
-            p.setPen(pal.color(QPalette::ToolTipText));
-            p.drawText(r, Qt::AlignCenter, sz);
-        }
+    const QFontMetrics fm(font);
+    if (m_Hooks.m_ZoomText) {
+        const QString sz = m_Hooks.m_ZoomText();
+        if (!sz.isEmpty())
+            DrawBadge(p,
+                      QRect(rPlot.right() - fm.horizontalAdvance(sz) - 8, rPlot.bottom() - fm.height() - 4,
+                            fm.horizontalAdvance(sz) + 6, fm.height() + 2),
+                      sz, pal);
     }
-    DrawBox(p, rPlot, m_pTool->ReadOut(), pal, mapFromGlobal(QCursor::pos()).x());
+    const QStringList lines = ReadOut();
+    if (lines.isEmpty())
+        return;
+    QRect box(rPlot.topLeft() + QPoint(4, 4), ReadOutBoxSize(fm, lines));
+    // The box steps aside when the mouse is under it.
+    const int32_t iMouseX = layer.mapFromGlobal(QCursor::pos()).x();
+    if (iMouseX >= box.left() && iMouseX <= box.right() + 8)
+        box.moveRight(rPlot.right() - 4);
+    DrawReadOutBox(p, box, lines, pal);
 }
 
 CGraphCursorTool::CGraphCursorTool(QWidget* pView, CGraphCursorHooks hooks)
-    : QObject(pView), m_pView(pView), m_Hooks(std::move(hooks))
+    : CViewOverlayTool(pView), m_Hooks(std::move(hooks))
 {
-    m_pLayer = new CCursorLayer(pView, this, &m_Hooks);
-    pView->setMouseTracking(true);
     if (pView->focusPolicy() == Qt::NoFocus)
         pView->setFocusPolicy(Qt::ClickFocus);
-    pView->installEventFilter(this);
-}
-
-QWidget* CGraphCursorTool::Layer() const
-{
-    return m_pLayer;
 }
 
 CGraphAxis CGraphCursorTool::Axis() const
@@ -193,25 +140,9 @@ void CGraphCursorTool::ViewChanged()
     Update();
 }
 
-void CGraphCursorTool::Update()
+bool CGraphCursorTool::ViewEvent(QEvent* pEvent)
 {
-    if (m_pLayer) {
-        if (m_pView && m_pLayer->geometry() != m_pView->rect())
-            m_pLayer->setGeometry(m_pView->rect());
-        m_pLayer->raise();
-        m_pLayer->update();
-    }
-    emit Changed();
-}
-
-bool CGraphCursorTool::eventFilter(QObject* pObject, QEvent* pEvent)
-{
-    if (pObject != m_pView)
-        return false;
     switch (pEvent->type()) {
-    case QEvent::Resize:
-        m_pLayer->setGeometry(m_pView->rect());
-        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
         auto* e = static_cast<QMouseEvent*>(pEvent);

@@ -6,8 +6,6 @@
 // the read-out box on a transparent layer above the view. The view's own
 // drawing, printing and rendering never see a cursor, and the view's zoom and
 // data stay as they are: the view only answers where its data lies.
-#include <QObject>
-#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "widgets/GraphCursors.h"
+#include "widgets/ui/ViewOverlay.h"
 
 class QWidget;
 
@@ -35,7 +34,7 @@ struct CGraphCursorHooks {
     std::function<QString()> m_ZoomText;
 };
 
-class CGraphCursorTool : public QObject {
+class CGraphCursorTool : public CViewOverlayTool {
     Q_OBJECT
 public:
     CGraphCursorTool(QWidget* pView, CGraphCursorHooks hooks);
@@ -47,21 +46,15 @@ public:
     QString HoverText() const { return m_szHover; }
     // The view changed (new data, zoom, scroll): drop cursors beyond the data, redraw.
     void ViewChanged();
-    QWidget* Layer() const;
-
-signals:
-    void Changed();
 
 protected:
-    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+    void PaintLayer(QPainter& p, QWidget& layer) override;
+    bool ViewEvent(QEvent* pEvent) override;
 
 private:
-    void Update();
     void SetHover(int32_t x);
     CGraphAxis Axis() const;
 
-    QPointer<QWidget> m_pView;
-    QWidget* m_pLayer = nullptr;
     CGraphCursorHooks m_Hooks;
     CGraphCursors m_Cursors;
     int m_iDragging = -1;

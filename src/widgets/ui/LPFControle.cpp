@@ -8,6 +8,7 @@
 
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
+#include "widgets/ui/DevicePixels.h"
 #include "widgets/ui/GraphCursorTool.h"
 
 namespace {
@@ -105,7 +106,7 @@ void PaintLPFGraph(QPainter& painter, const QRect& rPlot, const CLPFGraph& graph
     }
 
     auto drawGrid = [&]() {
-        painter.setPen(QPen(kGridColor, 0));
+        painter.setPen(HairlinePen(painter, kGridColor));
         for (int32_t y : graph.GridLines(H))
             HLine(painter, 1, W - 1, y);
     };
@@ -213,9 +214,9 @@ QSize DefaultLPFGraphSize()
     return QSize(880, 400);
 }
 
-QImage RenderLPFGraph(const CLPFGraph& graph, QSize size)
+QImage RenderLPFGraph(const CLPFGraph& graph, QSize size, qreal dDpr)
 {
-    QImage image(size, QImage::Format_RGB32);
+    QImage image = DeviceImage(size, dDpr);
     image.fill(Qt::white);
     QPainter painter(&image);
     PaintLPFGraph(painter, QRect(QPoint(0, 0), size), graph);

@@ -18,7 +18,8 @@ class CGraphCursorTool;
 void PaintLPFGraph(QPainter& painter, const QRect& rPlot, const CLPFGraph& graph,
                    std::vector<int64_t>* pReadOut = nullptr);
 // The graph as an image of the given size.
-QImage RenderLPFGraph(const CLPFGraph& graph, QSize size);
+// dDpr: the device pixel ratio of where the picture goes (a screen at 2 wants 2).
+QImage RenderLPFGraph(const CLPFGraph& graph, QSize size, qreal dDpr = 1.0);
 // The size of the graph when CLPF_Dialog opens; also the renderer's default.
 QSize DefaultLPFGraphSize();
 // One page: the identification lines, then the graph. False when the printer

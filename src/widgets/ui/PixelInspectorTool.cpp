@@ -6,93 +6,50 @@
 #include <QWidget>
 #include <algorithm>
 
-namespace {
-
-class CInspectorLayer : public QWidget {
-public:
-    CInspectorLayer(QWidget* pView, CPixelInspectorTool* pTool, std::function<QRect()> dragRect,
-                    const std::function<QString()>* pZoomText)
-        : QWidget(pView), m_pTool(pTool), m_DragRect(std::move(dragRect)), m_pZoomText(pZoomText)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setAttribute(Qt::WA_NoSystemBackground);
-        setFocusPolicy(Qt::NoFocus);
-        setGeometry(pView->rect());
-        raise();
-        show();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        const QRect rDrag = m_DragRect();
-        if (!rDrag.isNull()) {
-            p.setPen(QPen(QColor(255, 200, 0), 1, Qt::DashLine));
-            p.setBrush(Qt::NoBrush);
-            p.drawRect(rDrag.adjusted(0, 0, -1, -1));
-        }
-        QFont font = p.font();
-        font.setPixelSize(11);
-        p.setFont(font);
-        const QFontMetrics fm(font);
-        if (*m_pZoomText) {
-            const QString sz = (*m_pZoomText)();
-            if (!sz.isEmpty()) {
-                const QRect r(width() - fm.horizontalAdvance(sz) - 10, 4, fm.horizontalAdvance(sz) + 6, fm.height() + 2);
-                QColor back = palette().color(QPalette::ToolTipBase);
-                back.setAlpha(200);
-                p.fillRect(r, back);
-                p.setPen(palette().color(QPalette::ToolTipText));
-                p.drawText(r, Qt::AlignCenter, sz);
-            }
-        }
-        const QStringList lines = m_pTool->ReadOut();
-        if (lines.isEmpty())
-            return;
-        int iWidth = 0;
-        for (const QString& sz : lines)
-            iWidth = std::max(iWidth, fm.horizontalAdvance(sz));
-        const int iLine = fm.lineSpacing();
-        QRect box(4, height() - 4 - (iLine * int(lines.size()) + 4), iWidth + 8, iLine * int(lines.size()) + 4);
-        // The box keeps out of the mouse's way.
-        const QPoint mouse = mapFromGlobal(QCursor::pos());
-        if (box.adjusted(0, -8, 8, 0).contains(mouse))
-            box.moveRight(width() - 4);
-        QColor back = palette().color(QPalette::ToolTipBase);
-        back.setAlpha(220);
-        p.fillRect(box, back);
-        p.setPen(palette().color(QPalette::ToolTipText));
-        p.drawRect(box.adjusted(0, 0, -1, -1));
-        int y = box.top() + 2 + fm.ascent();
-        for (const QString& sz : lines) {
-            p.drawText(box.left() + 4, y, sz);
-            y += iLine;
-        }
-    }
-
-private:
-    CPixelInspectorTool* m_pTool;
-    std::function<QRect()> m_DragRect;
-    const std::function<QString()>* m_pZoomText;
-};
-
-} // namespace
-
 CPixelInspectorTool::CPixelInspectorTool(QWidget* pView, CPixelInspectorHooks hooks)
-    : QObject(pView), m_pView(pView), m_Hooks(std::move(hooks))
+    : CViewOverlayTool(pView), m_Hooks(std::move(hooks))
 {
-    m_pLayer = new CInspectorLayer(pView, this, [this]() -> QRect {
-        const CPixelSource* pSource = m_Hooks.m_Source ? m_Hooks.m_Source() : nullptr;
-        if (!pSource || !m_Hooks.m_ViewRect)
-            return {};
-        const CPixelRect r = m_bDragging ? DraggedRect(m_DragStart.x(), m_DragStart.y(), m_DragNow.x(), m_DragNow.y(),
-                                                       pSource->Width(), pSource->Height())
-                                         : m_Stats.m_Rect;
-        return r.IsEmpty() ? QRect() : m_Hooks.m_ViewRect(r);
-    }, &m_Hooks.m_ZoomText);
-    pView->setMouseTracking(true);
-    pView->installEventFilter(this);
+}
+
+QRect CPixelInspectorTool::DragRect() const
+{
+    const CPixelSource* pSource = m_Hooks.m_Source ? m_Hooks.m_Source() : nullptr;
+    if (!pSource || !m_Hooks.m_ViewRect)
+        return {};
+    const CPixelRect r = m_bDragging ? DraggedRect(m_DragStart.x(), m_DragStart.y(), m_DragNow.x(), m_DragNow.y(),
+                                                   pSource->Width(), pSource->Height())
+                                     : m_Stats.m_Rect;
+    return r.IsEmpty() ? QRect() : m_Hooks.m_ViewRect(r);
+}
+
+void CPixelInspectorTool::PaintLayer(QPainter& p, QWidget& layer)
+{
+    const QRect rDrag = DragRect();
+    if (!rDrag.isNull()) {
+        p.setPen(QPen(QColor(255, 200, 0), 1, Qt::DashLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(rDrag.adjusted(0, 0, -1, -1));
+    }
+    QFont font = p.font();
+    font.setPixelSize(11);
+    p.setFont(font);
+    const QFontMetrics fm(font);
+    if (m_Hooks.m_ZoomText) {
+        const QString sz = m_Hooks.m_ZoomText();
+        if (!sz.isEmpty())
+            DrawBadge(p, QRect(layer.width() - fm.horizontalAdvance(sz) - 10, 4, fm.horizontalAdvance(sz) + 6, fm.height() + 2),
+                      sz, layer.palette());
+    }
+    const QStringList lines = ReadOut();
+    if (lines.isEmpty())
+        return;
+    const QSize size = ReadOutBoxSize(fm, lines);
+    QRect box(QPoint(4, layer.height() - 4 - size.height()), size);
+    // The box keeps out of the mouse's way.
+    const QPoint mouse = layer.mapFromGlobal(QCursor::pos());
+    if (box.adjusted(0, -8, 8, 0).contains(mouse))
+        box.moveRight(layer.width() - 4);
+    DrawReadOutBox(p, box, lines, layer.palette());
 }
 
 void CPixelInspectorTool::SetSelection(const CPixelRect& rect)
@@ -123,17 +80,6 @@ void CPixelInspectorTool::ViewChanged()
     Update();
 }
 
-void CPixelInspectorTool::Update()
-{
-    if (m_pLayer && m_pView) {
-        if (m_pLayer->geometry() != m_pView->rect())
-            m_pLayer->setGeometry(m_pView->rect());
-        m_pLayer->raise();
-        m_pLayer->update();
-    }
-    emit Changed();
-}
-
 void CPixelInspectorTool::SetHover(QPoint pt)
 {
     m_Hover = pt;
@@ -149,14 +95,9 @@ void CPixelInspectorTool::SetHover(QPoint pt)
     }
 }
 
-bool CPixelInspectorTool::eventFilter(QObject* pObject, QEvent* pEvent)
+bool CPixelInspectorTool::ViewEvent(QEvent* pEvent)
 {
-    if (pObject != m_pView)
-        return false;
     switch (pEvent->type()) {
-    case QEvent::Resize:
-        m_pLayer->setGeometry(m_pView->rect());
-        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
         auto* e = static_cast<QMouseEvent*>(pEvent);

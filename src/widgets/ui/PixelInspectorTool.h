@@ -5,14 +5,13 @@
 // draws, on a transparent layer above the view, the marked rectangle and a box
 // with the pixel under the mouse and the rectangle's statistics. The view's
 // drawing, printing and rendering stay as they are.
-#include <QObject>
 #include <QPoint>
-#include <QPointer>
 #include <QRect>
 #include <QStringList>
 #include <functional>
 
 #include "widgets/PixelInspection.h"
+#include "widgets/ui/ViewOverlay.h"
 
 class QWidget;
 
@@ -27,7 +26,7 @@ struct CPixelInspectorHooks {
     std::function<QString()> m_ZoomText;
 };
 
-class CPixelInspectorTool : public QObject {
+class CPixelInspectorTool : public CViewOverlayTool {
     Q_OBJECT
 public:
     CPixelInspectorTool(QWidget* pView, CPixelInspectorHooks hooks);
@@ -40,20 +39,16 @@ public:
     QStringList ReadOut() const;
     // A new picture or view: statistics again, layer redrawn.
     void ViewChanged();
-    QWidget* Layer() const { return m_pLayer; }
-
-signals:
-    void Changed();
 
 protected:
-    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+    void PaintLayer(QPainter& p, QWidget& layer) override;
+    bool ViewEvent(QEvent* pEvent) override;
 
 private:
-    void Update();
     void SetHover(QPoint pt);
+    // Where the rectangle being dragged, else the selection, lies on the view.
+    QRect DragRect() const;
 
-    QPointer<QWidget> m_pView;
-    QWidget* m_pLayer = nullptr;
     CPixelInspectorHooks m_Hooks;
     CAreaStats m_Stats;
     bool m_bDragging = false;

@@ -235,6 +235,13 @@ TEST(Screenshot, LauncherIsSavedWhenNothingOpens)
     const std::string szPng = ReadFileBytes(dir.File("shot.png"));
     EXPECT_EQ(szPng.substr(1, 3), "PNG");
     EXPECT_EQ(RunProgram(BinPath("lumora"), {"--screenshot", dir.File("no/such/folder.png")}).m_iExit, 73);
+    // Dark colours on request, and the screen's pixels at ratio 2: the launcher is 278 x 164.
+    const CRunResult dark = RunProgram(BinPath("lumora"), {"--dark", "--screenshot", dir.File("dark.png")},
+                                       {"QT_QPA_PLATFORM=offscreen", "QT_SCALE_FACTOR=2"});
+    ASSERT_EQ(dark.m_iExit, 0) << dark.m_szErr;
+    const QImage shot(QString::fromStdString(dir.File("dark.png")));
+    EXPECT_EQ(shot.size(), QSize(556, 328));
+    EXPECT_LT(qGray(shot.pixel(shot.width() / 2, shot.height() - 4)), 96);
     const CRunResult version = RunProgram(BinPath("lumora"), {"--version"});
     EXPECT_EQ(version.m_iExit, 0);
     EXPECT_NE(version.m_szOut.find(", Release "), std::string::npos) << version.m_szOut;

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolButton>
 #include <QWidget>
 #include <QTimer>
 #include <filesystem>
@@ -11,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/ui/UiRegistry.h"
+#include "app/ui/ViewerDlg.h"
 #include "app/ui/ViewerHabits.h"
 #include "datafiles/DataTable.h"
 #include "platform/Messages.h"
@@ -89,4 +93,45 @@ TEST(ViewerHabits, ExportAndDropOnAViewerWindow)
         EXPECT_NE(messages.Texts()[1].find("not a \".con\" data file"), std::string::npos);
     });
     ::chmod(dir.File("locked").c_str(), 0755);
+}
+
+namespace {
+QStringList FileMenuEntries(QWidget* pWindow)
+{
+    QStringList entries;
+    for (QMenuBar* pBar : pWindow->findChildren<QMenuBar*>())
+        for (QAction* pTop : pBar->actions())
+            if (pTop->menu() && pTop->text().remove('&') == "File")
+                for (QAction* p : pTop->menu()->actions())
+                    entries << p->text().remove('&');
+    return entries;
+}
+} // namespace
+
+// "Open Recent" in every File menu (a viewer's also has "Export..."), shown
+// any number of times, and on the launcher, which has no menu bar.
+TEST(ViewerHabits, OpenRecentWhereverThereIsAFileMenu)
+{
+    CTempDir dir;
+    ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.File("s")}).m_iExit, 0);
+    WithViewer("CView_LPF_Dialog", dir.File("s/light-profile-mono.con"), [&](QWidget* pWindow) {
+        const QStringList entries = FileMenuEntries(pWindow);
+        EXPECT_EQ(entries.count("Open Recent"), 1) << entries.join('|').toStdString();
+        EXPECT_EQ(entries.count("Export..."), 1) << entries.join('|').toStdString();
+    });
+    QDialog other;
+    auto* pBar = new QMenuBar(&other);
+    pBar->addMenu("&File")->addAction("&Open...");
+    for (int i = 0; i < 2; ++i) {
+        other.show();
+        other.hide();
+    }
+    EXPECT_EQ(FileMenuEntries(&other), (QStringList{"Open...", "Open Recent"}));
+
+    CViewerDlg launcher;
+    auto* pRecent = launcher.findChild<QToolButton*>("recent");
+    ASSERT_NE(pRecent, nullptr);
+    ASSERT_NE(pRecent->menu(), nullptr);
+    emit pRecent->menu()->aboutToShow();
+    EXPECT_FALSE(pRecent->menu()->actions().isEmpty()); // the list, or "(none)"
 }
