@@ -177,8 +177,8 @@ int RunInfo(const CScannerOptions& o)
     int32_t stitch[7] = {};
     const int32_t iStitchError = scanner.GetStitchValues(stitch);
     const int32_t iStitchCount = std::max(iCameras - 1, 0);
-    std::vector<int32_t> posA(static_cast<size_t>(iStitchCount) + 1), posB(static_cast<size_t>(iStitchCount) + 1);
-    const int32_t iPositionsError = scanner.ReadStitchPositions(posA.data(), posB.data(), iStitchCount);
+    std::vector<int32_t> posA(static_cast<size_t>(iStitchCount)), posB(static_cast<size_t>(iStitchCount));
+    const int32_t iPositionsError = scanner.ReadStitchPositions(posA, posB);
     int8_t align[8] = {};
     const int32_t iAlignError = scanner.ReadCISAlignment(align);
     CGainOffset go;
@@ -356,7 +356,7 @@ int RunStitchSet(const CScannerOptions& o)
     int32_t iReadBack = 0;
     if (bSoftware) {
         uint8_t bytes[14] = {};
-        iReadBack = scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, bytes, 14);
+        iReadBack = scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, bytes);
         for (int i = 0; i < 7; ++i)
             written[i] = static_cast<int16_t>(Be16(bytes + 2 * i));
     } else {

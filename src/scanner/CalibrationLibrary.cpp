@@ -112,18 +112,19 @@ bool CInquiryPages::GetFlag(uint8_t byPage, int32_t iOffset, bool bDefault)
 
 // ---------------------------------------------------------------- gamma
 
-void CGammaCurve::GetBCCurve(uint8_t* pTable, int32_t iBrightness, int32_t iContrast) const
+void CGammaCurve::GetBCCurve(std::span<uint8_t> table, int32_t iBrightness, int32_t iContrast) const
 {
     const double dBrightness = std::clamp(iBrightness, -100, 100) / 100.0;
     const double dContrast = std::clamp(iContrast, -100, 100) / 100.0;
     // Contrast turns the line about mid-gray; +100 would be a vertical step, so
     // the slope is bounded.
     const double dSlope = dContrast >= 0 ? 1.0 / std::max(1.0 - dContrast, 0.01) : 1.0 + dContrast;
-    for (int32_t i = 0; i < m_iLength; ++i) {
+    const size_t iCount = std::min(table.size(), static_cast<size_t>(m_iLength));
+    for (size_t i = 0; i < iCount; ++i) {
         const double dIn = static_cast<double>(i) / (m_iLength - 1);
         double d = std::pow(dIn, 1.0 / m_dGamma);
         d = (d - 0.5) * dSlope + 0.5 + dBrightness;
-        pTable[i] = static_cast<uint8_t>(std::lround(std::clamp(d, 0.0, 1.0) * 255.0));
+        table[i] = static_cast<uint8_t>(std::lround(std::clamp(d, 0.0, 1.0) * 255.0));
     }
 }
 
