@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <memory>
 #include <string>
 
@@ -20,6 +18,7 @@
 #include "StatusLine.h"
 #include "calibration/LiveGainOffset.h"
 #include "calibration/LiveGainOffsetRun.h"
+#include "platform/FileHandle.h"
 #include "platform/IniFile.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
@@ -150,12 +149,8 @@ CSimulatorSheet::CSimulatorSheet()
     }
     std::string szText;
     if (const char* szConfig = std::getenv("LUMORA_SIM_CONFIG"); szConfig && *szConfig) {
-        std::ifstream in(szConfig, std::ios::binary);
-        if (!in)
+        if (!ReadFilePrefix(szConfig, kWholeFile, szText))
             return; // the simulator reports the unreadable scenario itself
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        szText = ss.str();
     }
     CIniFile ini;
     ini.LoadFromText(szText);

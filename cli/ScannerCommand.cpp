@@ -1,6 +1,5 @@
 // lumora-cli scanner: scanner diagnostics for technicians and scripts, through
 // the same scanner layer the dialogs use (the simulated device by default).
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/ErrorTexts.h"
 #include "platform/Json.h"
+#include "platform/FileHandle.h"
 #include "platform/Log.h"
 #include "scanner/ScanLibrary.h"
 #include "scanner/Scanner.h"
@@ -419,11 +419,9 @@ int RunBackupRestore(const CScannerOptions& o, bool bBackup)
     // A missing backup is the technician's typo, not a scanner problem: say so
     // before the scanner is touched.
     if (!bBackup) {
-        if (std::FILE* f = std::fopen(o.m_szFile.c_str(), "rb"))
-            std::fclose(f);
-        else {
-            std::fprintf(stderr, "lumora-cli scanner: restore failed: %s: %s\n", o.m_szFile.c_str(),
-                         std::strerror(errno));
+        std::string szWhy;
+        if (!OpenFile(o.m_szFile, "rb", &szWhy)) {
+            std::fprintf(stderr, "lumora-cli scanner: restore failed: %s: %s\n", o.m_szFile.c_str(), szWhy.c_str());
             return CLI_EXIT_NOINPUT;
         }
     }

@@ -4,11 +4,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 #include "platform/AtomicFile.h"
 #include "platform/ByteOrder.h"
+#include "platform/FileHandle.h"
 #include "platform/Log.h"
 #include "scanner/ScanLibrary.h"
 
@@ -332,20 +332,19 @@ int32_t CStoredCalibration::Restore(const std::string& szFile)
         Log_Msg_Txt("CStoredCalibration::Restore failed:", m_szError);
         return -1;
     };
-    std::ifstream in(szFile, std::ios::binary | std::ios::ate);
-    if (!in)
+    std::string szOpenError;
+    int64_t iFileSize = 0;
+    CFilePtr file = OpenRegularFile(szFile, szOpenError, &iFileSize);
+    if (!file)
         return fail("cannot be opened");
-    const std::streamoff iFileSize = in.tellg();
-    const std::streamoff kMaxFile = static_cast<std::streamoff>(kMaxRecords) * (kMaxRecordLength + kRecordHead) + 64;
-    if (iFileSize < 0)
-        return fail("cannot be read");
+    const int64_t kMaxFile = static_cast<int64_t>(kMaxRecords) * (kMaxRecordLength + kRecordHead) + 64;
     if (iFileSize > kMaxFile)
         return fail("too large for a calibration backup");
-    std::vector<uint8_t> bytes(static_cast<size_t>(iFileSize));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<size_t>(in.gcount()) != bytes.size())
+    std::string szBytes;
+    ReadFilePrefix(file.get(), static_cast<size_t>(iFileSize), szBytes);
+    if (szBytes.size() != static_cast<size_t>(iFileSize))
         return fail("cannot be read");
+    const std::vector<uint8_t> bytes(szBytes.begin(), szBytes.end());
     std::vector<CRecord> records;
     std::string szWhy;
     if (!Parse(bytes.data(), bytes.size(), records, szWhy))
