@@ -196,8 +196,10 @@ std::vector<uint8_t> CStoredCalibration::Serialize(const std::vector<CRecord>& r
     return out;
 }
 
-bool CStoredCalibration::Parse(const uint8_t* pData, size_t iSize, std::vector<CRecord>& records, std::string& szError)
+bool CStoredCalibration::Parse(std::span<const uint8_t> data, std::vector<CRecord>& records, std::string& szError)
 {
+    const uint8_t* pData = data.data();
+    const size_t iSize = data.size();
     records.clear();
     if (iSize < sizeof(kMagic) + 4 + 4 || std::memcmp(pData, kMagic, sizeof(kMagic)) != 0) {
         szError = "not a calibration backup";
@@ -344,10 +346,9 @@ int32_t CStoredCalibration::Restore(const std::string& szFile)
     ReadFilePrefix(file.get(), static_cast<size_t>(iFileSize), szBytes);
     if (szBytes.size() != static_cast<size_t>(iFileSize))
         return fail("cannot be read");
-    const std::vector<uint8_t> bytes(szBytes.begin(), szBytes.end());
     std::vector<CRecord> records;
     std::string szWhy;
-    if (!Parse(bytes.data(), bytes.size(), records, szWhy))
+    if (!Parse(std::span(reinterpret_cast<const uint8_t*>(szBytes.data()), szBytes.size()), records, szWhy))
         return fail(szWhy);
     // A backup of another model would put a foreign table into this scanner;
     // refuse it before anything is written.

@@ -134,7 +134,7 @@ public:
 
     static std::vector<uint8_t> Serialize(const std::vector<CRecord>& records);
     // False with szError naming the problem for anything malformed.
-    static bool Parse(const uint8_t* pData, size_t iSize, std::vector<CRecord>& records, std::string& szError);
+    static bool Parse(std::span<const uint8_t> data, std::vector<CRecord>& records, std::string& szError);
 
 private:
     CScannerInterface* m_pInterface;

@@ -98,7 +98,7 @@ TEST(CStoredCalibrationFormat, ParseRejectsMalformedFiles)
 
     std::vector<CStoredCalibration::CRecord> parsed;
     std::string szError;
-    ASSERT_TRUE(CStoredCalibration::Parse(good.data(), good.size(), parsed, szError)) << szError;
+    ASSERT_TRUE(CStoredCalibration::Parse(good, parsed, szError)) << szError;
     ASSERT_EQ(parsed.size(), 2u);
     EXPECT_EQ(parsed[1].m_iQualifier, 2);
     EXPECT_EQ(parsed[1].m_Bytes, records[1].m_Bytes);
@@ -130,7 +130,7 @@ TEST(CStoredCalibrationFormat, ParseRejectsMalformedFiles)
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.m_szName);
-        EXPECT_FALSE(CStoredCalibration::Parse(c.m_Bytes.data(), c.m_Bytes.size(), parsed, szError));
+        EXPECT_FALSE(CStoredCalibration::Parse(c.m_Bytes, parsed, szError));
         EXPECT_NE(szError.find(c.m_szError), std::string::npos) << szError;
     }
 }
