@@ -96,7 +96,7 @@ int32_t CScan::ReadChunk(int32_t iOffset, int32_t iLength, int32_t& iReceived)
 {
     iReceived = 0;
     const int32_t iError =
-        m_pScanner->ReadScanData(std::span(m_pPicture->m_pData + iOffset, size_t(iLength)), iReceived);
+        m_pScanner->ReadScanData(std::span(m_pPicture->m_pData + iOffset, size_t(std::max(iLength, 0))), iReceived);
     if (m_Speed.m_bEnabled && iReceived > 0 &&
         m_Speed.Add(static_cast<int32_t>(NowMs() - m_iStartMs), iReceived) && m_bThrottle &&
         m_Speed.Count() % 5 == 0)
