@@ -1,7 +1,9 @@
 // lumora-cli scanner: scanner diagnostics for technicians and scripts, through
 // the same scanner layer the dialogs use (the simulated device by default).
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -392,7 +394,7 @@ int RunAlignmentSet(const CScannerOptions& o)
     if (!OpenForCommand(scanner, o, iExit))
         return iExit;
     int8_t values[8] = {};
-    for (size_t i = 0; i < o.m_Values.size(); ++i)
+    for (size_t i = 0; i < std::min(o.m_Values.size(), std::size(values)); ++i)
         values[i] = static_cast<int8_t>(o.m_Values[i]);
     const int32_t iResult = scanner.SetCISAlignment(values, o.m_bAdd, o.m_bIndependent);
     if (iResult != 0)
