@@ -1,6 +1,5 @@
 // lumora-cli scanner: scanner diagnostics for technicians and scripts, through
 // the same scanner layer the dialogs use (the simulated device by default).
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -394,8 +393,8 @@ int RunAlignmentSet(const CScannerOptions& o)
     if (!OpenForCommand(scanner, o, iExit))
         return iExit;
     int8_t values[8] = {};
-    for (size_t i = 0; i < std::min(o.m_Values.size(), std::size(values)); ++i)
-        values[i] = static_cast<int8_t>(o.m_Values[i]);
+    for (size_t i = 0; i < std::size(values); ++i)
+        values[i] = i < o.m_Values.size() ? static_cast<int8_t>(o.m_Values[i]) : int8_t(0);
     const int32_t iResult = scanner.SetCISAlignment(values, o.m_bAdd, o.m_bIndependent);
     if (iResult != 0)
         return Fail(scanner, "cis-alignment set", iResult);
