@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <memory>
 #include <string>
 
@@ -21,6 +19,7 @@
 #include "calibration/LiveGainOffset.h"
 #include "calibration/LiveGainOffsetRun.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 #include "platform/IniFile.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
@@ -151,12 +150,8 @@ CSimulatorSheet::CSimulatorSheet()
     }
     std::string szText;
     if (const char* szConfig = std::getenv("LUMORA_SIM_CONFIG"); szConfig && *szConfig) {
-        std::ifstream in(szConfig, std::ios::binary);
-        if (!in)
+        if (!ReadFilePrefix(szConfig, kWholeFile, szText))
             return; // the simulator reports the unreadable scenario itself
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        szText = ss.str();
     }
     CIniFile ini;
     ini.LoadFromText(szText);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "platform/ByteOrder.h"
 #include "platform/ErrorTexts.h"
 #include "platform/Json.h"
+#include "platform/FileHandle.h"
 #include "platform/Log.h"
 #include "scanner/ScanLibrary.h"
 #include "scanner/Scanner.h"
@@ -179,8 +181,8 @@ int RunInfo(const CScannerOptions& o)
     int32_t stitch[7] = {};
     const int32_t iStitchError = scanner.GetStitchValues(stitch);
     const int32_t iStitchCount = std::max(iCameras - 1, 0);
-    std::vector<int32_t> posA(static_cast<size_t>(iStitchCount) + 1), posB(static_cast<size_t>(iStitchCount) + 1);
-    const int32_t iPositionsError = scanner.ReadStitchPositions(posA.data(), posB.data(), iStitchCount);
+    std::vector<int32_t> posA(static_cast<size_t>(iStitchCount)), posB(static_cast<size_t>(iStitchCount));
+    const int32_t iPositionsError = scanner.ReadStitchPositions(posA, posB);
     std::array<int32_t, CScanner::kMaxCameras> rangeFirst{}, rangeLast{};
     const int32_t iRangesError = scanner.GetCameraPixelRanges(rangeFirst, rangeLast);
     const int32_t iRangeCount = std::clamp(iCameras, 0, CScanner::kMaxCameras);
@@ -370,7 +372,7 @@ int RunStitchSet(const CScannerOptions& o)
     int32_t iReadBack = 0;
     if (bSoftware) {
         uint8_t bytes[14] = {};
-        iReadBack = scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, bytes, 14);
+        iReadBack = scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, bytes);
         for (int i = 0; i < 7; ++i)
             written[i] = static_cast<int16_t>(Be16(bytes + 2 * i));
     } else {
@@ -406,8 +408,8 @@ int RunAlignmentSet(const CScannerOptions& o)
     if (!OpenForCommand(scanner, o, iExit))
         return iExit;
     int8_t values[8] = {};
-    for (size_t i = 0; i < o.m_Values.size(); ++i)
-        values[i] = static_cast<int8_t>(o.m_Values[i]);
+    for (size_t i = 0; i < std::size(values); ++i)
+        values[i] = i < o.m_Values.size() ? static_cast<int8_t>(o.m_Values[i]) : int8_t(0);
     const int32_t iResult = scanner.SetCISAlignment(values, o.m_bAdd, o.m_bIndependent);
     if (iResult != 0)
         return Fail(scanner, "cis-alignment set", iResult);
@@ -433,11 +435,9 @@ int RunBackupRestore(const CScannerOptions& o, bool bBackup)
     // A missing backup is the technician's typo, not a scanner problem: say so
     // before the scanner is touched.
     if (!bBackup) {
-        if (std::FILE* f = std::fopen(o.m_szFile.c_str(), "rb"))
-            std::fclose(f);
-        else {
-            std::fprintf(stderr, "lumora-cli scanner: restore failed: %s: %s\n", o.m_szFile.c_str(),
-                         std::strerror(errno));
+        std::string szWhy;
+        if (!OpenFile(o.m_szFile, "rb", &szWhy)) {
+            std::fprintf(stderr, "lumora-cli scanner: restore failed: %s: %s\n", o.m_szFile.c_str(), szWhy.c_str());
             return CLI_EXIT_NOINPUT;
         }
     }

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::vector<CStoredCalibration::CRecord> records;
     std::string szError;
-    if (!CStoredCalibration::Parse(data, size, records, szError)) {
+    if (!CStoredCalibration::Parse(std::span(data, size), records, szError)) {
         if (szError.empty())
             std::abort();
         return 0;

@@ -13,6 +13,7 @@
 
 #include "platform/ByteOrder.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 #include "platform/IniFile.h"
 #include "scanner/zel_scan_2000.h"
 
@@ -431,9 +432,10 @@ void CLibrary::LoadState()
 {
     if (m_szStateFile.empty())
         return;
-    std::FILE* f = std::fopen(m_szStateFile.c_str(), "rb");
-    if (!f)
+    const CFilePtr file = OpenFile(m_szStateFile, "rb");
+    if (!file)
         return;
+    std::FILE* f = file.get();
     CDevice* pDevice = nullptr;
     // Lines are bounded: a buffer never exceeds 1 MiB, hex doubles it.
     std::vector<char> line(2u * (1u << 20) + 256);
@@ -463,7 +465,6 @@ void CLibrary::LoadState()
             m.m_iPosition = m.m_iTarget = std::clamp<int64_t>(num(2), -1000000000, 1000000000);
         }
     }
-    std::fclose(f);
 }
 
 int32_t CLibrary::OpenLib()

@@ -566,8 +566,8 @@ ZEL_EXPORT int32_t scanWriteBuffer(int32_t hScanner, const void* pBuffer, int32_
     // scanners. A write through either form shows in both.
     if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0) {
         std::vector<uint8_t> wide(14, 0);
-        for (size_t i = 0; i < bytes.size(); ++i)
-            PutBe16(&wide[2 * i], static_cast<int8_t>(bytes[i]));
+        for (size_t i = 0; i < wide.size() / 2; ++i)
+            PutBe16(&wide[2 * i], i < bytes.size() ? static_cast<int8_t>(bytes[i]) : 0);
         d.m_Buffers[{iBufferId, 0x1000000}] = wide;
     } else if (iBufferId == ZEL_BUF_STITCH_VALUES && iOffset == 0x1000000) {
         std::vector<uint8_t> narrow(7, 0);

@@ -49,7 +49,7 @@ CToneTables ToneTables(const CDevice& d)
     return t;
 }
 
-// The legacy uniform light gray field: paper, window and read-loop tests that
+// A uniform light gray field: for paper, window and read-loop tests that
 // want the same value in every pixel.
 class CFlatSource : public CImageSource {
 public:

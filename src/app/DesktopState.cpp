@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "app/StartupRecognition.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 
 std::string WindowPlacesFile()
 {
@@ -51,11 +51,9 @@ std::string FormatWindowPlaces(const std::map<std::string, CWindowPlace>& places
 namespace {
 std::string ReadAll(const std::string& szFile)
 {
-    std::ifstream in(szFile, std::ios::binary);
-    std::ostringstream s;
-    if (in)
-        s << in.rdbuf();
-    return s.str();
+    std::string sz;
+    ReadFilePrefix(szFile, kWholeFile, sz);
+    return sz;
 }
 } // namespace
 

@@ -30,8 +30,7 @@ bool ReadFirstBytes(const std::string& szFile, size_t iCount, std::string& szByt
     CFilePtr file = OpenRegularFile(szFile, szError);
     if (!file.get())
         return false;
-    szBytes.assign(iCount, '\0');
-    szBytes.resize(std::fread(szBytes.data(), 1, iCount, file.get()));
+    ReadFilePrefix(file.get(), iCount, szBytes);
     return true;
 }
 } // namespace

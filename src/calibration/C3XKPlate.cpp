@@ -387,7 +387,7 @@ int32_t C3X_KPlate::Save_StartStop(CScanner& scanner)
         a[i] = l.m_iStop_Calc[i];
         b[i] = l.m_iStart_Calc[i + 1];
     }
-    if (n > 1 && scanner.WriteStitchPositions(a, b, n - 1) != 0) {
+    if (n > 1 && scanner.WriteStitchPositions(std::span(a, size_t(n - 1)), std::span(b, size_t(n - 1))) != 0) {
         Log_Msg_Hex("ERROR: WriteStitchPositions", scanner.m_ErrorNo);
         return Raise(PERR_START_STOP_NOT_SAVED);
     }
@@ -396,7 +396,7 @@ int32_t C3X_KPlate::Save_StartStop(CScanner& scanner)
     iStopRead[n - 1] = l.m_iStop_Calc[n - 1];
     if (n > 1) {
         int32_t ra[kMaxCameras] = {}, rb[kMaxCameras] = {};
-        if (scanner.ReadStitchPositions(ra, rb, n - 1) != 0) {
+        if (scanner.ReadStitchPositions(std::span(ra, size_t(n - 1)), std::span(rb, size_t(n - 1))) != 0) {
             Log_Msg_Hex("ERROR: ReadStitchPositions", scanner.m_ErrorNo);
             return Raise(PERR_START_STOP_NOT_SAVED);
         }

@@ -99,7 +99,8 @@ int32_t COscilloscopeStitchAndAlignment::ReadTargets()
     if (n < 2)
         return 0;
     int32_t a[kMaxCameras] = {}, b[kMaxCameras] = {};
-    if (const int32_t e = m_pScanner->ReadStitchPositions(a, b, n - 1); e != 0)
+    if (const int32_t e = m_pScanner->ReadStitchPositions(std::span(a, size_t(n - 1)), std::span(b, size_t(n - 1)));
+        e != 0)
         return e;
     for (int32_t i = 0; i + 1 < n; ++i) {
         m_iTargetRight[size_t(i)] = a[i];

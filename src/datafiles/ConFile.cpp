@@ -59,10 +59,8 @@ EConReadStatus ReadConFileHeader(const std::string& szPath, CConFileHeader& out)
     CFilePtr file = OpenRegularFile(szPath, out.m_szProblem, &out.m_iFileSize);
     if (!file.get())
         return CON_READ_CANNOT_OPEN;
-    char first[CON_FIRST_BYTES];
-    const size_t iRead = std::fread(first, 1, sizeof first, file.get());
-    out.m_szFirstBytes.assign(first, iRead);
-    out.m_Header.SetText(first, iRead);
+    ReadFilePrefix(file.get(), CON_FIRST_BYTES, out.m_szFirstBytes);
+    out.m_Header.SetText(out.m_szFirstBytes.data(), out.m_szFirstBytes.size());
 
     int64_t iH = -1;
     const EConReadStatus status = CheckDataPointer(out.m_Header, out.m_iFileSize, iH, out.m_szProblem);
@@ -96,11 +94,9 @@ bool ReadConDataBlock(const CConFileHeader& header, int64_t iOffset, int64_t iSi
         szError = szLimit;
         return false;
     }
-    CFilePtr file(std::fopen(header.m_szFile.c_str(), "rb"));
-    if (!file.get()) {
-        szError = std::strerror(errno);
+    CFilePtr file = OpenFile(header.m_szFile, "rb", &szError);
+    if (!file.get())
         return false;
-    }
     data.resize(static_cast<size_t>(iSize));
     if (iSize && !ReadAt(file.get(), header.m_iHeaderLength + iOffset, data.data(), data.size())) {
         data.clear();

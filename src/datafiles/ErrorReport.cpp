@@ -45,7 +45,6 @@ void ReportError(int32_t iError, int32_t hScanner)
     if (iError == 0)
         return;
     const int32_t iNumber = iError == REPORT_CHECK_CONDITION ? LastAsc(hScanner) : iError;
-    // The text table is built in; a missing text library can no longer happen.
     std::string szText = ErrorText(static_cast<uint32_t>(iNumber));
     if (szText.size() >= 2420)
         szText.resize(2419);

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -360,12 +359,9 @@ std::string ReadLastPath()
     std::string szSettings;
     if (!FindSettingsFolder(SETTINGS_FIX_PATH_FILE, szSettings))
         return std::string();
-    std::ifstream in(szSettings + SETTINGS_LAST_PATH_FILE, std::ios::binary);
-    if (!in)
+    std::string sz;
+    if (!ReadFilePrefix(szSettings + SETTINGS_LAST_PATH_FILE, 1023, sz))
         return std::string();
-    char buf[1024];
-    in.read(buf, sizeof buf - 1);
-    std::string sz(buf, static_cast<size_t>(in.gcount()));
     const size_t iEnd = sz.find_first_of("\r\n");
     if (iEnd != std::string::npos)
         sz.resize(iEnd);

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
+#include "platform/FileHandle.h"
+
 namespace {
 // Paths of the program are limited to what its text buffers hold.
 constexpr size_t kMaxPath = 255;
@@ -50,10 +52,8 @@ int32_t CFileIccProfileReader::Open()
 {
     Close();
     // A folder opens for reading here but holds no profile.
-    struct stat st {};
-    if (::stat(m_szPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return 1;
-    m_pFile = std::fopen(m_szPath.c_str(), "rb");
+    std::string szError;
+    m_pFile = OpenRegularFile(m_szPath, szError).release();
     return m_pFile ? 0 : 1;
 }
 

@@ -10,18 +10,17 @@
 #include "imaging/Picture.h"
 #include "imaging/TifReader.h"
 #include "imaging/TifWriter.h"
+#include "platform/FileHandle.h"
 #include "platform/Log.h"
 
 bool IsTiffFile(const std::string& szPath)
 {
-    std::FILE* f = std::fopen(szPath.c_str(), "rb");
-    if (!f)
+    std::string szFirst;
+    if (!ReadFilePrefix(szPath, 4, szFirst) || szFirst.size() != 4)
         return false;
-    unsigned char h[4] = {};
-    const size_t n = std::fread(h, 1, 4, f);
-    std::fclose(f);
-    return n == 4 && ((h[0] == 'I' && h[1] == 'I' && (h[2] == 42 || h[2] == 43) && h[3] == 0) ||
-                      (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43)));
+    const auto* h = reinterpret_cast<const unsigned char*>(szFirst.data());
+    return ((h[0] == 'I' && h[1] == 'I' && (h[2] == 42 || h[2] == 43) && h[3] == 0) ||
+            (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43)));
 }
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
-// The texts shown for the numbers of the shared error list, standing in for
-// the error-text library the family's tools used to load.
+// The texts shown for the numbers of the shared error list, built into the
+// program so that a text is never missing.
 #include <cstdint>
 #include <string>
 

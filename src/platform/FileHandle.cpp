@@ -49,10 +49,15 @@ bool ReadFilePrefix(const std::string& szPath, size_t iMax, std::string& szBytes
     CFilePtr file = OpenFile(szPath, "rb", pError);
     if (!file)
         return false;
+    ReadFilePrefix(file.get(), iMax, szBytes);
+    return true;
+}
+
+void ReadFilePrefix(std::FILE* pFile, size_t iMax, std::string& szBytes)
+{
+    szBytes.clear();
     char buf[4096];
     size_t n;
-    while (szBytes.size() < iMax &&
-           (n = std::fread(buf, 1, std::min(sizeof buf, iMax - szBytes.size()), file.get())) > 0)
+    while (szBytes.size() < iMax && (n = std::fread(buf, 1, std::min(sizeof buf, iMax - szBytes.size()), pFile)) > 0)
         szBytes.append(buf, n);
-    return true;
 }

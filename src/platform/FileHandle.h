@@ -1,7 +1,10 @@
 #pragma once
 // A stdio file that closes itself on every return path.
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 struct CFileCloser {
     void operator()(std::FILE* p) const
@@ -11,10 +14,6 @@ struct CFileCloser {
 };
 
 using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
-
-#include <cerrno>
-#include <cstdint>
-#include <string>
 
 // Opens a file for reading only when it is a regular file: a pipe, device or
 // socket would block the reader or never end, so they are refused with
@@ -28,8 +27,11 @@ CFilePtr OpenFile(const std::string& szPath, const char* szMode, std::string* pE
 
 // Up to iMax bytes from the start of szPath, fewer when the file is shorter
 // (a read error ends them early, as end of file would). False, *pError set,
-// only when the file cannot be opened.
+// only when the file cannot be opened. kWholeFile reads all of it.
+inline constexpr size_t kWholeFile = SIZE_MAX;
 bool ReadFilePrefix(const std::string& szPath, size_t iMax, std::string& szBytes, std::string* pError = nullptr);
+// The same from a file already open, from where it stands.
+void ReadFilePrefix(std::FILE* pFile, size_t iMax, std::string& szBytes);
 
 // Runs a system call again for as long as a signal interrupts it.
 template <class Call> auto RetryOnInterrupt(Call call)

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdio>
 
+#include "platform/FileHandle.h"
+
 namespace {
 bool EqualNoCase(const std::string& a, const std::string& b)
 {
@@ -124,12 +126,11 @@ template <class LineSource> void CIniFile::Parse(LineSource& next)
 bool CIniFile::Load(const std::string& szPath)
 {
     m_Sections.clear();
-    std::FILE* pFile = std::fopen(szPath.c_str(), "rb");
-    if (!pFile)
+    CFilePtr file = OpenFile(szPath, "rb");
+    if (!file)
         return false;
-    CFileLines lines(pFile);
+    CFileLines lines(file.get());
     Parse(lines);
-    std::fclose(pFile);
     return true;
 }
 
@@ -172,10 +173,10 @@ std::vector<std::pair<std::string, std::string>> CIniFile::Entries(const std::st
 std::optional<std::string> ReadIniValue(const std::string& szPath, const std::string& szSection,
                                         const std::string& szKey)
 {
-    std::FILE* pFile = std::fopen(szPath.c_str(), "rb");
-    if (!pFile)
+    CFilePtr file = OpenFile(szPath, "rb");
+    if (!file)
         return std::nullopt;
-    CFileLines next(pFile);
+    CFileLines next(file.get());
     std::string szLine, szName, szValue;
     bool bInSection = false;
     std::optional<std::string> result;
@@ -188,7 +189,6 @@ std::optional<std::string> ReadIniValue(const std::string& szPath, const std::st
         else if (bInSection && EqualNoCase(szName, szKey))
             result = szValue;
     }
-    std::fclose(pFile);
     return result;
 }
 

@@ -4,11 +4,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 #include "platform/AtomicFile.h"
 #include "platform/ByteOrder.h"
+#include "platform/FileHandle.h"
 #include "platform/Log.h"
 #include "scanner/ScanLibrary.h"
 
@@ -112,18 +112,19 @@ bool CInquiryPages::GetFlag(uint8_t byPage, int32_t iOffset, bool bDefault)
 
 // ---------------------------------------------------------------- gamma
 
-void CGammaCurve::GetBCCurve(uint8_t* pTable, int32_t iBrightness, int32_t iContrast) const
+void CGammaCurve::GetBCCurve(std::span<uint8_t> table, int32_t iBrightness, int32_t iContrast) const
 {
     const double dBrightness = std::clamp(iBrightness, -100, 100) / 100.0;
     const double dContrast = std::clamp(iContrast, -100, 100) / 100.0;
     // Contrast turns the line about mid-gray; +100 would be a vertical step, so
     // the slope is bounded.
     const double dSlope = dContrast >= 0 ? 1.0 / std::max(1.0 - dContrast, 0.01) : 1.0 + dContrast;
-    for (int32_t i = 0; i < m_iLength; ++i) {
+    const size_t iCount = std::min(table.size(), static_cast<size_t>(m_iLength));
+    for (size_t i = 0; i < iCount; ++i) {
         const double dIn = static_cast<double>(i) / (m_iLength - 1);
         double d = std::pow(dIn, 1.0 / m_dGamma);
         d = (d - 0.5) * dSlope + 0.5 + dBrightness;
-        pTable[i] = static_cast<uint8_t>(std::lround(std::clamp(d, 0.0, 1.0) * 255.0));
+        table[i] = static_cast<uint8_t>(std::lround(std::clamp(d, 0.0, 1.0) * 255.0));
     }
 }
 
@@ -195,8 +196,10 @@ std::vector<uint8_t> CStoredCalibration::Serialize(const std::vector<CRecord>& r
     return out;
 }
 
-bool CStoredCalibration::Parse(const uint8_t* pData, size_t iSize, std::vector<CRecord>& records, std::string& szError)
+bool CStoredCalibration::Parse(std::span<const uint8_t> data, std::vector<CRecord>& records, std::string& szError)
 {
+    const uint8_t* pData = data.data();
+    const size_t iSize = data.size();
     records.clear();
     if (iSize < sizeof(kMagic) + 4 + 4 || std::memcmp(pData, kMagic, sizeof(kMagic)) != 0) {
         szError = "not a calibration backup";
@@ -331,23 +334,21 @@ int32_t CStoredCalibration::Restore(const std::string& szFile)
         Log_Msg_Txt("CStoredCalibration::Restore failed:", m_szError);
         return -1;
     };
-    std::ifstream in(szFile, std::ios::binary | std::ios::ate);
-    if (!in)
+    std::string szOpenError;
+    int64_t iFileSize = 0;
+    CFilePtr file = OpenRegularFile(szFile, szOpenError, &iFileSize);
+    if (!file)
         return fail("cannot be opened");
-    const std::streamoff iFileSize = in.tellg();
-    const std::streamoff kMaxFile = static_cast<std::streamoff>(kMaxRecords) * (kMaxRecordLength + kRecordHead) + 64;
-    if (iFileSize < 0)
-        return fail("cannot be read");
+    const int64_t kMaxFile = static_cast<int64_t>(kMaxRecords) * (kMaxRecordLength + kRecordHead) + 64;
     if (iFileSize > kMaxFile)
         return fail("too large for a calibration backup");
-    std::vector<uint8_t> bytes(static_cast<size_t>(iFileSize));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<size_t>(in.gcount()) != bytes.size())
+    std::string szBytes;
+    ReadFilePrefix(file.get(), static_cast<size_t>(iFileSize), szBytes);
+    if (szBytes.size() != static_cast<size_t>(iFileSize))
         return fail("cannot be read");
     std::vector<CRecord> records;
     std::string szWhy;
-    if (!Parse(bytes.data(), bytes.size(), records, szWhy))
+    if (!Parse(std::span(reinterpret_cast<const uint8_t*>(szBytes.data()), szBytes.size()), records, szWhy))
         return fail(szWhy);
     // A backup of another model would put a foreign table into this scanner;
     // refuse it before anything is written.

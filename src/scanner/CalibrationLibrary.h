@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -83,8 +84,9 @@ class CGammaCurve {
 public:
     explicit CGammaCurve(int32_t iLength) : m_iLength(iLength < 2 ? 2 : iLength) {}
     void SetGamma(double dGamma) { m_dGamma = dGamma > 0.0 ? dGamma : 1.0; }
-    // Fills m_iLength bytes. Brightness and contrast run from -100 to 100.
-    void GetBCCurve(uint8_t* pTable, int32_t iBrightness, int32_t iContrast) const;
+    // Fills the first Length() bytes (fewer when the table is shorter).
+    // Brightness and contrast run from -100 to 100.
+    void GetBCCurve(std::span<uint8_t> table, int32_t iBrightness, int32_t iContrast) const;
     int32_t Length() const { return m_iLength; }
 
 private:
@@ -132,7 +134,7 @@ public:
 
     static std::vector<uint8_t> Serialize(const std::vector<CRecord>& records);
     // False with szError naming the problem for anything malformed.
-    static bool Parse(const uint8_t* pData, size_t iSize, std::vector<CRecord>& records, std::string& szError);
+    static bool Parse(std::span<const uint8_t> data, std::vector<CRecord>& records, std::string& szError);
 
 private:
     CScannerInterface* m_pInterface;

@@ -202,7 +202,7 @@ bool CContScan::ReadCameraLayout()
         // long as the status block says how wide the line is.
         uint8_t status[25] = {};
         int32_t iStatus = 0;
-        if (s.ReadStatus(status, iStatus, 25) == 0 && iStatus >= 25)
+        if (s.ReadStatus(status, iStatus) == 0 && iStatus >= 25)
             pixels[0] = std::clamp(Be32(status + 21), 0, kMaxLineWidth);
         if (pixels[0] == 0)
             return false;
@@ -248,7 +248,7 @@ int32_t CContScan::ReadBuffer()
         return s.m_ErrorNo = kErrAllocation;
     int32_t iGot = 0;
     const int64_t iStart = NowMs();
-    int32_t iError = s.ReadScanData(m_Block.data(), m_iBlockSize, iGot);
+    int32_t iError = s.ReadScanData(std::span(m_Block).first(size_t(m_iBlockSize)), iGot);
     m_iLastReadMs = NowMs() - iStart;
     if (m_iLastReadMs > 1000)
         Log_Msg_Int("ERROR: scanRead milli Sec", static_cast<int32_t>(m_iLastReadMs));

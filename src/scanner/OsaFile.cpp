@@ -65,14 +65,13 @@ bool COsaRecording::Read(const std::string& szFile, int32_t iBytesPerPixel)
         m_iLineCount = 0;
         return false;
     };
-    CFilePtr f(std::fopen(szFile.c_str(), "rb"));
+    std::string szOpenError;
+    int64_t iFileSize = 0;
+    CFilePtr f = OpenRegularFile(szFile, szOpenError, &iFileSize);
     if (!f)
-        return fail(std::strerror(errno));
-    struct stat st {};
-    if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode))
-        return fail("not a regular file");
-    if (st.st_size > kMaxFileBytes)
-        return fail(FormatText("%lld bytes, more than a recording can be (%lld)", static_cast<long long>(st.st_size),
+        return fail(szOpenError);
+    if (iFileSize > kMaxFileBytes)
+        return fail(FormatText("%lld bytes, more than a recording can be (%lld)", static_cast<long long>(iFileSize),
                                static_cast<long long>(kMaxFileBytes)));
     // The header: text lines up to and including "Camera H".
     int64_t iHeader = 0;
@@ -104,7 +103,7 @@ bool COsaRecording::Read(const std::string& szFile, int32_t iBytesPerPixel)
     const int64_t iLineBytes = m_Layout.PixelsPerLine() * (iBytesPerPixel == 3 ? 3 : 1);
     if (iLineBytes <= 0)
         return fail("every camera has 0 pixels");
-    const int64_t iBody = static_cast<int64_t>(st.st_size) - iHeader;
+    const int64_t iBody = iFileSize - iHeader;
     m_iLineCount = iBody > 0 ? iBody / iLineBytes : 0;
     if (m_iLineCount == 0)
         return fail(FormatText("holds no whole scan line of %lld bytes", static_cast<long long>(iLineBytes)));

@@ -45,9 +45,10 @@ int64_t CScan::BufferSizeFor(const CScanRequest& r, bool bColor)
     return dBytes > 4e18 ? INT64_MAX : static_cast<int64_t>(dBytes);
 }
 
-void CScan::CameraLayout(int32_t iCameras, int32_t iOpticalResolution, int32_t iWidth, int32_t* piPixels)
+void CScan::CameraLayout(int32_t iCameras, int32_t iOpticalResolution, int32_t iWidth,
+                         std::span<int32_t, CPicture::kCameras> piPixels)
 {
-    std::fill_n(piPixels, CPicture::kCameras, 0);
+    std::fill(piPixels.begin(), piPixels.end(), 0);
     // The outer cameras of the family see two inches of optics each; the
     // inner ones share what is left. A line narrower than that fills the
     // cameras from the left.
@@ -94,7 +95,8 @@ void CScan::UpdatePicture(int64_t iReceived, int32_t iLineBytes)
 int32_t CScan::ReadChunk(int32_t iOffset, int32_t iLength, int32_t& iReceived)
 {
     iReceived = 0;
-    const int32_t iError = m_pScanner->ReadScanData(m_pPicture->m_pData + iOffset, iLength, iReceived);
+    const int32_t iError =
+        m_pScanner->ReadScanData(std::span(m_pPicture->m_pData + iOffset, size_t(std::max(iLength, 0))), iReceived);
     if (m_Speed.m_bEnabled && iReceived > 0 &&
         m_Speed.Add(static_cast<int32_t>(NowMs() - m_iStartMs), iReceived) && m_bThrottle &&
         m_Speed.Count() % 5 == 0)
@@ -346,7 +348,7 @@ int32_t CScan::Scan_Do(const CScanRequest& r)
                 uint8_t status[25] = {};
                 int32_t iStatus = 0;
                 int32_t iWidth = 0;
-                if (s.ReadStatus(status, iStatus, 25) == 0 && iStatus >= 25)
+                if (s.ReadStatus(status, iStatus) == 0 && iStatus >= 25)
                     iWidth = Be32(status + 21);
                 if (iWidth <= 0 || iWidth > kMaxLineWidth) {
                     // No width from the scanner: the one near the window width

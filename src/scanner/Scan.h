@@ -5,6 +5,7 @@
 // picture's line and camera bookkeeping current after every chunk.
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "imaging/Picture.h"
 #include "scanner/ScanSpeed.h"
@@ -47,7 +48,8 @@ public:
     // The buffer size Scan_Do asks for (bytes), 0 or less when the region is empty.
     static int64_t BufferSizeFor(const CScanRequest& r, bool bColor);
     // Camera widths in pixels for a line of iWidth pixels (cameras A..H).
-    static void CameraLayout(int32_t iCameras, int32_t iOpticalResolution, int32_t iWidth, int32_t* piPixels);
+    static void CameraLayout(int32_t iCameras, int32_t iOpticalResolution, int32_t iWidth,
+                             std::span<int32_t, CPicture::kCameras> piPixels);
 
     CScanner* m_pScanner;
     CPicture* m_pPicture;

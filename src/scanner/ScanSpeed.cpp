@@ -79,9 +79,10 @@ bool CScanSpeedRecord::ReadScanSpeed(const std::string& szPath)
         m_szError = szPath + ": " + szWhy;
         return false;
     };
-    CFilePtr f(std::fopen(szPath.c_str(), "rb"));
+    std::string szOpenError;
+    CFilePtr f = OpenFile(szPath, "rb", &szOpenError);
     if (!f)
-        return fail(std::strerror(errno));
+        return fail(szOpenError);
     char szLine[256];
     if (!std::fgets(szLine, sizeof szLine, f.get()) || std::strncmp(szLine, "[ScanSpeed]", 11) != 0)
         return fail("not a scan speed file (no \"[ScanSpeed]\" line)");

@@ -199,7 +199,7 @@ int32_t CScanner::OpenScanner(int32_t hScanner, bool bApplyDataProcessing)
     m_ErrorNo = 0;
     while (NowMs() - iStart <= 10000) {
         uint8_t status[kStatusLength] = {};
-        if (ReadStatus(status, iReceived, kStatusLength) != 0 || status[0] != 10)
+        if (ReadStatus(status, iReceived) != 0 || status[0] != 10)
             break;
         if (Keep(ZelLib::scanTestUnitReady(m_hScanner)) != 0)
             break;
@@ -444,7 +444,7 @@ std::string CScanner::GetScannerDisplayText(int32_t iIndex) const
 std::string CScanner::GetUnitText(int32_t iIndex)
 {
     uint8_t buffer[255] = {};
-    if (ReadBuffer(ZEL_BUF_UNIT_TEXT, 0, buffer, sizeof(buffer)) != 0)
+    if (ReadBuffer(ZEL_BUF_UNIT_TEXT, 0, buffer) != 0)
         return std::string();
     const int32_t iByte = iIndex < 0 ? 0 : iIndex + 2;
     if (iByte >= static_cast<int32_t>(sizeof(buffer)))
@@ -534,16 +534,16 @@ int32_t CScanner::GetScanLineRange(bool bSecond, int32_t& iFirst, int32_t& iLast
     return m_ErrorNo;
 }
 
-int32_t CScanner::ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount)
+int32_t CScanner::ReadStitchPositions(std::span<int32_t> a, std::span<int32_t> b)
 {
-    if (iCount < 0 || iCount > 64)
+    if (a.size() != b.size() || a.size() > 64)
         return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
-    std::vector<uint8_t> buffer(static_cast<size_t>(iCount) * 4 + 1);
-    if (ReadBuffer(ZEL_BUF_STITCH_POSITIONS, 0, buffer.data(), iCount * 4) != 0)
+    std::vector<uint8_t> buffer(a.size() * 4 + 1);
+    if (ReadBuffer(ZEL_BUF_STITCH_POSITIONS, 0, std::span(buffer).first(a.size() * 4)) != 0)
         return m_ErrorNo;
-    for (int32_t i = 0; i < iCount; ++i) {
-        piA[i] = Be16(&buffer[static_cast<size_t>(i) * 4]);
-        piB[i] = Be16(&buffer[static_cast<size_t>(i) * 4 + 2]);
+    for (size_t i = 0; i < a.size(); ++i) {
+        a[i] = Be16(&buffer[i * 4]);
+        b[i] = Be16(&buffer[i * 4 + 2]);
     }
     return m_ErrorNo;
 }
@@ -551,7 +551,7 @@ int32_t CScanner::ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount
 int32_t CScanner::GetStitchValues(std::span<int32_t, kStitchCount> values)
 {
     uint8_t buffer[kStitchCount] = {};
-    if (ReadBuffer(ZEL_BUF_STITCH_VALUES, 0, buffer, kStitchCount) != 0)
+    if (ReadBuffer(ZEL_BUF_STITCH_VALUES, 0, buffer) != 0)
         return m_ErrorNo;
     for (size_t i = 0; i < values.size(); ++i)
         values[i] = static_cast<int8_t>(buffer[i]);
@@ -630,9 +630,9 @@ int32_t CScanner::RestoreCalibration(const std::string& szFile)
         }
         uint8_t status[40] = {};
         int32_t iReceived = 0;
-        if (ReadStatus(status, iReceived, kStatusLength) == 0 && status[0] >= 3 && status[0] <= 6) {
+        if (ReadStatus(std::span(status).first<kStatusLength>(), iReceived) == 0 && status[0] >= 3 && status[0] <= 6) {
             std::memset(status, 0, sizeof(status));
-            if (ReadStatus(status, iReceived, 40) == 0 && iReceived >= 39 && status[28] >= 39 && status[38] == 0) {
+            if (ReadStatus(status, iReceived) == 0 && iReceived >= 39 && status[28] >= 39 && status[38] == 0) {
                 m_Diagnostics.ColdReboot();
                 SleepMs(2000);
                 continue;
@@ -647,19 +647,20 @@ int32_t CScanner::RestoreCalibration(const std::string& szFile)
 
 // ================================================================ paper
 
-int32_t CScanner::ReadStatus(uint8_t* pBuffer, int32_t& iReceived, int32_t iLength)
+int32_t CScanner::ReadStatus(std::span<uint8_t> buffer, int32_t& iReceived)
 {
-    std::memset(pBuffer, 0, static_cast<size_t>(std::max(iLength, 0)));
+    std::fill(buffer.begin(), buffer.end(), uint8_t(0));
+    const int32_t iLength = static_cast<int32_t>(buffer.size());
     iReceived = 0;
-    m_ErrorNo = m_Interface.Read(pBuffer, iLength, ZEL_DT_STATUS, 0, &iReceived);
+    m_ErrorNo = m_Interface.Read(buffer.data(), iLength, ZEL_DT_STATUS, 0, &iReceived);
     if (!HasStatusBlock() && iLength > 1)
-        pBuffer[1] = ZEL_PS_READY;
+        buffer[1] = ZEL_PS_READY;
     if (m_ErrorNo == ZEL_NO_STATUS_BLOCK) {
         m_ErrorNo = 0;
         if (iLength > 1)
-            pBuffer[1] = ZEL_PS_BASIC_CALIBRATING;
+            buffer[1] = ZEL_PS_BASIC_CALIBRATING;
         if (iLength > 6)
-            pBuffer[6] = 1;
+            buffer[6] = 1;
         iReceived = iLength;
     }
     return m_ErrorNo;
@@ -669,7 +670,7 @@ bool CScanner::GetPaperState(int32_t& iState, int32_t& iPosition)
 {
     uint8_t status[kStatusLength];
     int32_t iReceived = 0;
-    ReadStatus(status, iReceived, kStatusLength);
+    ReadStatus(status, iReceived);
     if (iReceived < kStatusLength) {
         iState = kNoPaperState;
         iPosition = kNoPosition;
@@ -730,7 +731,7 @@ int32_t CScanner::G5_PaperReady(int32_t iTimeoutSeconds, bool bStopWithoutPaper)
     for (;;) {
         if (CCancel::IsCancelRequested())
             return Cancelled();
-        const bool bRead = ReadStatus(status, iReceived, kStatusLength) == 0;
+        const bool bRead = ReadStatus(status, iReceived) == 0;
         iState = iReceived >= 2 ? status[1] : kNoPaperState;
         if (bFirst && iReceived >= 6) {
             iOriginalPosition = Be32(status + 2);
@@ -788,7 +789,7 @@ int32_t CScanner::LoadPaper(bool bNoWait)
     for (int32_t i = 0; i < 20; ++i) {
         uint8_t status[32];
         int32_t iReceived = 0;
-        const bool bRead = ReadStatus(status, iReceived, 32) == 0;
+        const bool bRead = ReadStatus(status, iReceived) == 0;
         if (bRead && iReceived == 32 && status[1] == ZEL_PS_READY && Be32(status + 2) == 0)
             return m_ErrorNo = 0;
         if ((status[1] != ZEL_PS_LOADING && status[1] != ZEL_PS_MOVING) || bNoWait)
@@ -805,7 +806,7 @@ int32_t CScanner::MovePaperToWindow()
 {
     uint8_t status[kStatusLength];
     int32_t iReceived = 0;
-    ReadStatus(status, iReceived, kStatusLength);
+    ReadStatus(status, iReceived);
     if (iReceived > 6 && (status[6] & 0x08))
         return m_ErrorNo = 0;
     if (Keep(ZelLib::scanObjectPosition(m_hScanner, ZEL_OP_ABSOLUTE, 0)) != 0)
@@ -843,7 +844,7 @@ int32_t CScanner::PaperAtEnd(int32_t iTimeoutSeconds)
     for (;;) {
         uint8_t status[kStatusLength];
         int32_t iReceived = 0;
-        if (ReadStatus(status, iReceived, kStatusLength) != 0)
+        if (ReadStatus(status, iReceived) != 0)
             break;
         iState = status[1];
         if ((status[6] & 0x08) && (iState == ZEL_PS_UNKNOWN || iState == ZEL_PS_NOT_PRESENT))
@@ -981,9 +982,12 @@ int32_t CScanner::SendScanCommand(uint8_t byWindowId)
     return m_ErrorNo = iResult;
 }
 
-int32_t CScanner::ReadScanData(uint8_t* pBuffer, int32_t iLength, int32_t& iReceived)
+int32_t CScanner::ReadScanData(std::span<uint8_t> buffer, int32_t& iReceived)
 {
-    return m_ErrorNo = m_Interface.Read(pBuffer, iLength, ZEL_DT_IMAGE, 0, &iReceived);
+    if (buffer.size() > static_cast<size_t>(INT32_MAX))
+        return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
+    return m_ErrorNo =
+               m_Interface.Read(buffer.data(), static_cast<int32_t>(buffer.size()), ZEL_DT_IMAGE, 0, &iReceived);
 }
 
 int32_t CScanner::SendGammaCurve(double dGamma, int32_t iBrightness, int32_t iContrast)
@@ -997,7 +1001,7 @@ int32_t CScanner::SendGammaCurve(double dGamma, int32_t iBrightness, int32_t iCo
     CGammaCurve curve(static_cast<int32_t>(iLength));
     curve.SetGamma(dGamma);
     std::vector<uint8_t> buffer(static_cast<size_t>(iLength) * 3, 0);
-    curve.GetBCCurve(buffer.data(), iBrightness, iContrast);
+    curve.GetBCCurve(buffer, iBrightness, iContrast);
     if (IsColorScanner() || m_InquiryPages.GetFlag(0xC1, 85, false)) {
         std::copy_n(buffer.begin(), iLength, buffer.begin() + iLength);
         std::copy_n(buffer.begin(), iLength, buffer.begin() + 2 * iLength);

@@ -76,7 +76,8 @@ public:
     // ---- virtual slots, in their order (the destructor is slot 3)
     virtual int32_t GetCameraPixelRanges(std::span<int32_t, kMaxCameras> first, std::span<int32_t, kMaxCameras> last);
     virtual int32_t GetScanLineRange(bool bSecond, int32_t& iFirst, int32_t& iLast);
-    virtual int32_t ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount);
+    // One position pair per stitch: a and b hold the same count, at most 64.
+    virtual int32_t ReadStitchPositions(std::span<int32_t> a, std::span<int32_t> b);
     virtual ~CScanner();
     virtual int32_t GetStitchValues(std::span<int32_t, kStitchCount> values);
     virtual std::string GetScannerName();
@@ -120,7 +121,8 @@ public:
     bool IsTypeGroupD();
 
     // ---- paper
-    int32_t ReadStatus(uint8_t* pBuffer, int32_t& iReceived, int32_t iLength);
+    // Asks for as many status bytes as the buffer holds.
+    int32_t ReadStatus(std::span<uint8_t> buffer, int32_t& iReceived);
     bool GetPaperState(int32_t& iState, int32_t& iPosition);
     static std::string GetPaperStatusName(int32_t iState);
     static bool IsLoadableState(int32_t iState);
@@ -145,7 +147,7 @@ public:
     std::vector<uint8_t> BuildWindowParameterList();
     int32_t SendSetWindowCommand();
     int32_t SendScanCommand(uint8_t byWindowId);
-    int32_t ReadScanData(uint8_t* pBuffer, int32_t iLength, int32_t& iReceived);
+    int32_t ReadScanData(std::span<uint8_t> buffer, int32_t& iReceived);
     int32_t SendGammaCurve(double dGamma, int32_t iBrightness, int32_t iContrast);
     int32_t SendLevels(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, int32_t f, bool bWaitForPaper);
 
@@ -154,7 +156,7 @@ public:
     int32_t WriteGainOffset(const CGainOffset& go, int32_t iSequence);
     // Uses the first cameras - 1 values.
     int32_t SetStitchValues(std::span<const int32_t, kStitchCount> values);
-    int32_t WriteStitchPositions(const int32_t* piA, const int32_t* piB, int32_t iCount);
+    int32_t WriteStitchPositions(std::span<const int32_t> a, std::span<const int32_t> b);
     int32_t ReadCISAlignment(std::span<int8_t, kAlignmentAreas> values);
     int32_t SetCISAlignment(std::span<const int8_t, kAlignmentAreas> values, bool bAddToCurrent, bool bIndependent);
     // Uses the first cameras - 1 offsets.
@@ -183,10 +185,10 @@ public:
     using ConstCameraValues = std::span<const double, kMaxCameras>;
     int32_t ReadCameraFactors(CameraValues a, CameraValues b, CameraValues c, CameraValues d);
     int32_t WriteCameraFactors(ConstCameraValues a, ConstCameraValues b, ConstCameraValues c, ConstCameraValues d);
-    int32_t ReadBuffer(uint8_t byBufferId, int32_t iOffset, uint8_t* pBuffer, int32_t iLength);
+    int32_t ReadBuffer(uint8_t byBufferId, int32_t iOffset, std::span<uint8_t> buffer);
     int32_t WriteBuffer(uint8_t byBufferId, int32_t iOffset, std::span<const uint8_t> data);
     int32_t SendServiceCommand(int32_t iQualifier, std::span<const uint8_t> data);
-    int32_t SendSingleSetting(int32_t iDataType, const uint8_t* pData, int32_t iLength);
+    int32_t SendSingleSetting(int32_t iDataType, std::span<const uint8_t> data);
     int32_t ReadIdentification(std::span<uint8_t> buffer, int32_t& iReceived);
     // Up to three (minimum, maximum) pairs; kConfigurationMissing stands for a
     // value the scanner does not have.

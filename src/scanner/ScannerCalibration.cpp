@@ -30,7 +30,7 @@ int32_t CScanner::ReadGainOffset(CGainOffset& go)
 {
     const int32_t iCameras = CamerasInBuffers();
     uint8_t buffer[CGainOffset::kMaxCameras * 32] = {};
-    if (ReadBuffer(ZEL_BUF_GAIN_OFFSET, 0, buffer, iCameras * 32) != 0)
+    if (ReadBuffer(ZEL_BUF_GAIN_OFFSET, 0, std::span(buffer).first(size_t(iCameras) * 32)) != 0)
         return m_ErrorNo;
     go.m_iCameraCount = iCameras;
     for (int32_t c = 0; c < iCameras; ++c) {
@@ -170,19 +170,19 @@ int32_t CScanner::SetStitchValues(std::span<const int32_t, kStitchCount> request
     return m_ErrorNo;
 }
 
-int32_t CScanner::WriteStitchPositions(const int32_t* piA, const int32_t* piB, int32_t iCount)
+int32_t CScanner::WriteStitchPositions(std::span<const int32_t> a, std::span<const int32_t> b)
 {
-    if (iCount < 0 || iCount > 64)
+    if (a.size() != b.size() || a.size() > 64)
         return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
-    std::vector<uint8_t> buffer(static_cast<size_t>(iCount) * 6 + 1);
-    for (int32_t i = 0; i < iCount; ++i) {
-        uint8_t* p = &buffer[static_cast<size_t>(i) * 6];
-        PutBe16(p, piA[i]);
+    std::vector<uint8_t> buffer(a.size() * 6 + 1);
+    for (size_t i = 0; i < a.size(); ++i) {
+        uint8_t* p = &buffer[i * 6];
+        PutBe16(p, a[i]);
         p[2] = 1;
-        PutBe16(p + 3, piB[i]);
+        PutBe16(p + 3, b[i]);
         p[5] = 1;
     }
-    return WriteBuffer(ZEL_BUF_STITCH_POSITIONS, 0, std::span(buffer).first(size_t(iCount) * 6));
+    return WriteBuffer(ZEL_BUF_STITCH_POSITIONS, 0, std::span(buffer).first(a.size() * 6));
 }
 
 // ================================================================ CIS alignment
@@ -190,7 +190,7 @@ int32_t CScanner::WriteStitchPositions(const int32_t* piA, const int32_t* piB, i
 int32_t CScanner::ReadCISAlignment(std::span<int8_t, kAlignmentAreas> values)
 {
     uint8_t buffer[kAlignmentAreas] = {};
-    if (ReadBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer, kAlignmentAreas) != 0)
+    if (ReadBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, buffer) != 0)
         return m_ErrorNo;
     for (size_t i = 0; i < values.size(); ++i)
         values[i] = static_cast<int8_t>(buffer[i]);
@@ -368,7 +368,7 @@ int32_t CScanner::GetHighestCISModeResolution()
 int32_t CScanner::GetCurrentCISResolution(int32_t& iDpi)
 {
     uint8_t buffer[2] = {};
-    if (ReadBuffer(ZEL_BUF_CIS_RESOLUTION, 0, buffer, 2) == 0)
+    if (ReadBuffer(ZEL_BUF_CIS_RESOLUTION, 0, buffer) == 0)
         iDpi = Be16(buffer);
     return m_ErrorNo;
 }
@@ -429,9 +429,9 @@ int32_t CScanner::CIS_SelectModeForDPI(int32_t iDpi)
 
 // ================================================================ further transfers
 
-int32_t CScanner::ReadBuffer(uint8_t byBufferId, int32_t iOffset, uint8_t* pBuffer, int32_t iLength)
+int32_t CScanner::ReadBuffer(uint8_t byBufferId, int32_t iOffset, std::span<uint8_t> buffer)
 {
-    return m_ErrorNo = m_Interface.ReadBuffer(pBuffer, byBufferId, iOffset, iLength);
+    return m_ErrorNo = m_Interface.ReadBuffer(buffer.data(), byBufferId, iOffset, static_cast<int32_t>(buffer.size()));
 }
 
 int32_t CScanner::WriteBuffer(uint8_t byBufferId, int32_t iOffset, std::span<const uint8_t> data)
@@ -445,7 +445,7 @@ int32_t CScanner::ReadQuery(uint8_t byCode, std::span<uint8_t> buffer)
         return m_ErrorNo = ZEL_ERR_BAD_ARGUMENT;
     std::fill(buffer.begin(), buffer.end(), uint8_t(0));
     buffer[1] = byCode;
-    return ReadBuffer(ZEL_BUF_QUERY, 0, buffer.data(), static_cast<int32_t>(buffer.size()));
+    return ReadBuffer(ZEL_BUF_QUERY, 0, buffer);
 }
 
 int32_t CScanner::WriteQuery(uint8_t byCode, std::span<const uint8_t> value)
@@ -499,9 +499,9 @@ int32_t CScanner::SendServiceCommand(int32_t iQualifier, std::span<const uint8_t
     return m_ErrorNo = m_Interface.Send(data.data(), static_cast<int32_t>(data.size()), ZEL_DT_SERVICE, iQualifier);
 }
 
-int32_t CScanner::SendSingleSetting(int32_t iDataType, const uint8_t* pData, int32_t iLength)
+int32_t CScanner::SendSingleSetting(int32_t iDataType, std::span<const uint8_t> data)
 {
-    m_ErrorNo = m_Interface.Send(pData, iLength, iDataType, 0);
+    m_ErrorNo = m_Interface.Send(data.data(), static_cast<int32_t>(data.size()), iDataType, 0);
     if (m_ErrorNo == 0 && iDataType == 0x8C) {
         // This setting makes the device re-enumerate on the bus.
         ReleaseScanner(false);

@@ -45,7 +45,7 @@ void CScannerIdBlock::Collect(CScanner& scanner, bool bWithChassis)
         if (const std::string szUnit = scanner.GetUnitText(); !szUnit.empty())
             m_Fields[CHASSIS_NO] = szUnit;
     char szSerial[13] = {};
-    if (scanner.ReadBuffer(ZEL_BUF_SERIAL, 0, reinterpret_cast<uint8_t*>(szSerial), 12) == 0)
+    if (scanner.ReadBuffer(ZEL_BUF_SERIAL, 0, std::span(reinterpret_cast<uint8_t*>(szSerial), 12)) == 0)
         if (std::string sz = Trimmed(std::string(szSerial, strnlen(szSerial, 12))); !sz.empty())
             m_Fields[SERIAL_NO] = sz;
     const CDateTime now = CDateTime::Now();

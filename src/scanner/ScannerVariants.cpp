@@ -17,12 +17,10 @@ int32_t CScannerFixed::GetScanLineRange(bool, int32_t& iFirst, int32_t& iLast)
     return m_ErrorNo = 0;
 }
 
-int32_t CScannerFixed::ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount)
+int32_t CScannerFixed::ReadStitchPositions(std::span<int32_t> a, std::span<int32_t> b)
 {
-    if (iCount > 0) {
-        std::fill_n(piA, iCount, -1);
-        std::fill_n(piB, iCount, -1);
-    }
+    std::fill(a.begin(), a.end(), -1);
+    std::fill(b.begin(), b.end(), -1);
     return m_ErrorNo = 0;
 }
 

@@ -17,7 +17,7 @@ public:
 
     int32_t GetCameraPixelRanges(std::span<int32_t, kMaxCameras> first, std::span<int32_t, kMaxCameras> last) override;
     int32_t GetScanLineRange(bool bSecond, int32_t& iFirst, int32_t& iLast) override;
-    int32_t ReadStitchPositions(int32_t* piA, int32_t* piB, int32_t iCount) override;
+    int32_t ReadStitchPositions(std::span<int32_t> a, std::span<int32_t> b) override;
     int32_t GetStitchValues(std::span<int32_t, kStitchCount> values) override;
     int32_t GetCameraCount() override { return m_iFixedCameraCount; }
     int32_t GetCISModeCount() override { return 1; }

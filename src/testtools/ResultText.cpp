@@ -1,28 +1,26 @@
 #include "testtools/ResultText.h"
 
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include "platform/Decimal.h"
+#include "platform/FileHandle.h"
 
 bool CLineSource::Open(const std::string& szPath)
 {
     if (m_pFile) std::fclose(m_pFile);
     m_bFromText = false;
-    m_pFile = std::fopen(szPath.c_str(), "rb");
-    if (!m_pFile) return false;
-    struct stat st {};
-    if (fstat(fileno(m_pFile), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(m_pFile);
-        m_pFile = nullptr;
+    m_pFile = nullptr;
+    std::string szError;
+    int64_t iSize = 0;
+    CFilePtr file = OpenRegularFile(szPath, szError, &iSize);
+    if (!file)
         return false;
-    }
-    m_iSize = st.st_size;
+    m_pFile = file.release();
+    m_iSize = iSize;
     return true;
 }
 

@@ -1,9 +1,9 @@
 #include "testtools/TestFolders.h"
 
 #include <filesystem>
-#include <fstream>
 
 #include "datafiles/Settings.h"
+#include "platform/FileHandle.h"
 
 namespace {
 std::string WithSlash(std::string sz)
@@ -23,11 +23,9 @@ std::string LastResultsPath()
 {
     std::string szSettings;
     if (!FindSettingsFolder(SETTINGS_FIX_PATH_FILE, szSettings)) return {};
-    std::ifstream in(szSettings + SETTINGS_LAST_PATH_FILE, std::ios::binary);
-    if (!in) return {};
-    char buf[1024];
-    in.read(buf, sizeof buf - 1);
-    std::string sz(buf, size_t(in.gcount()));
+    std::string sz;
+    if (!ReadFilePrefix(szSettings + SETTINGS_LAST_PATH_FILE, 1023, sz))
+        return {};
     const size_t iEnd = sz.find_first_of("\r\n");
     if (iEnd != std::string::npos) sz.resize(iEnd);
     return sz;

@@ -88,7 +88,8 @@ void DescribePositioning(const std::string& /*szAs*/, CFileDescription& desc)
     const bool bOk = e.ReadPositioning(desc.m_szFile);
     if (!e.m_Messages.empty()) {
         desc.m_Messages.push_back(Joined(e.m_Messages));
-        desc.m_Extra.Set("problem", Joined(e.m_Messages));
+        // Unreadable rows leave a result a script must not take for the whole one.
+        desc.m_szProblem = Joined(e.m_Messages);
     }
     if (!bOk)
         return;
@@ -108,7 +109,8 @@ void DescribeCarriage(const std::string& /*szAs*/, CFileDescription& desc)
     const bool bOk = e.ReadCarriage(desc.m_szFile);
     if (!e.m_Messages.empty()) {
         desc.m_Messages.push_back(Joined(e.m_Messages));
-        desc.m_Extra.Set("problem", Joined(e.m_Messages));
+        // Unreadable rows leave a result a script must not take for the whole one.
+        desc.m_szProblem = Joined(e.m_Messages);
     }
     if (!bOk)
         return;

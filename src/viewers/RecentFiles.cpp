@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 
 namespace {
 
@@ -149,14 +149,7 @@ bool AddRecentFile(const std::string& szXbel, const CRecentFileEntry& entry, std
         return false;
     }
     std::string szOld;
-    {
-        std::ifstream in(szXbel, std::ios::binary);
-        if (in) {
-            std::ostringstream s;
-            s << in.rdbuf();
-            szOld = s.str();
-        }
-    }
+    ReadFilePrefix(szXbel, kWholeFile, szOld);
     std::string szNew;
     if (!MergeRecentFile(szOld, entry, szNew)) {
         szError = szXbel + ": not a recently used list this program can add to; left as it is";
@@ -232,12 +225,10 @@ bool SaveRecentList(const std::string& szListFile, const std::vector<std::string
 
 std::vector<std::string> LoadRecentList(const std::string& szListFile)
 {
-    std::ifstream in(szListFile, std::ios::binary);
-    if (!in)
+    std::string szText;
+    if (!ReadFilePrefix(szListFile, kWholeFile, szText))
         return {};
-    std::ostringstream s;
-    s << in.rdbuf();
-    std::vector<std::string> list = ParseRecentList(s.str());
+    std::vector<std::string> list = ParseRecentList(szText);
     std::string szError;
     if (DropVanishedFromRecentList(list))
         SaveRecentList(szListFile, list, szError);

@@ -11,7 +11,7 @@ namespace StitchNoiseFile {
 
 int64_t FileSize(const std::string& szPath)
 {
-    CFilePtr f(std::fopen(szPath.c_str(), "rb"));
+    CFilePtr f = OpenFile(szPath, "rb");
     if (!f || std::fseek(f.get(), 0, SEEK_END) != 0)
         return -1;
     long iSize = std::ftell(f.get());
@@ -24,7 +24,7 @@ namespace {
 template <class Buffer> bool ReadInto(const std::string& szPath, int64_t iOffset, int64_t iCount, Buffer& out)
 {
     out.clear();
-    CFilePtr f(std::fopen(szPath.c_str(), "rb"));
+    CFilePtr f = OpenFile(szPath, "rb");
     if (!f || iOffset < 0 || iCount < 0 || std::fseek(f.get(), 0, SEEK_END) != 0)
         return false;
     const long iSize = std::ftell(f.get());

@@ -338,7 +338,9 @@ protected:
         EXPECT_EQ(AcquirePicture(m_Scanner, pic, 4, 2, options), 0);
         const int32_t iStitches = m_Scanner.GetCameraCount() - 1;
         std::array<int32_t, CScanner::kMaxCameras> a{}, b{};
-        EXPECT_EQ(m_Scanner.ReadStitchPositions(a.data(), b.data(), iStitches), 0);
+        EXPECT_EQ(
+            m_Scanner.ReadStitchPositions(std::span(a).first(size_t(iStitches)), std::span(b).first(size_t(iStitches))),
+            0);
         std::vector<std::pair<double, double>> marks;
         for (int32_t i = 0; i < iStitches; ++i) {
             const int32_t xa = pic.PixelsUpToCamera(i - 1) + a[size_t(i)];

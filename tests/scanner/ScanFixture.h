@@ -29,7 +29,7 @@ protected:
     {
         uint8_t status[25] = {};
         int32_t iReceived = 0;
-        m_Scanner.ReadStatus(status, iReceived, 25);
+        m_Scanner.ReadStatus(status, iReceived);
         return iReceived >= 25 ? (status[21] << 24 | status[22] << 16 | status[23] << 8 | status[24]) : -1;
     }
     CTempDir m_LogDir;

@@ -36,7 +36,7 @@ TEST_F(CScannerAccess, SelfTestOnOpenClosesAndReports)
     // The device was closed again: a status read is refused.
     uint8_t status[21];
     int32_t iReceived = 0;
-    EXPECT_NE(m_Scanner.ReadStatus(status, iReceived, 21), 0);
+    EXPECT_NE(m_Scanner.ReadStatus(status, iReceived), 0);
 }
 
 TEST_F(CScannerAccess, WaitsWhileTheScannerIsNotReadyAfterOpening)
@@ -44,7 +44,7 @@ TEST_F(CScannerAccess, WaitsWhileTheScannerIsNotReadyAfterOpening)
     Open(kFast + "[Faults]\nNotReadyReads=3\n");
     uint8_t status[21];
     int32_t iReceived = 0;
-    ASSERT_EQ(m_Scanner.ReadStatus(status, iReceived, 21), 0);
+    ASSERT_EQ(m_Scanner.ReadStatus(status, iReceived), 0);
     EXPECT_EQ(status[0], 0); // the not-ready reads were used up during the open
 }
 
@@ -100,7 +100,7 @@ TEST_F(CScannerAccess, NoStatusBlockReadsAsBasicCalibrating)
     Open(kFast + "[Faults]\nNoStatusBlock=1\n");
     uint8_t status[21];
     int32_t iReceived = 0;
-    EXPECT_EQ(m_Scanner.ReadStatus(status, iReceived, 21), 0);
+    EXPECT_EQ(m_Scanner.ReadStatus(status, iReceived), 0);
     EXPECT_EQ(iReceived, 21);
     EXPECT_EQ(status[1], ZEL_PS_BASIC_CALIBRATING);
     EXPECT_EQ(status[6], 1);
@@ -247,7 +247,7 @@ TEST_F(CScannerAccess, ScanCommandResults)
     EXPECT_EQ(m_Scanner.SendScanCommand(0), 0); // 0x3A85 "started" is success
     std::vector<uint8_t> data(100 * 100 * 2);
     int32_t iReceived = 0;
-    EXPECT_EQ(m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iReceived), 0x3B09);
+    EXPECT_EQ(m_Scanner.ReadScanData(data, iReceived), 0x3B09);
     EXPECT_EQ(iReceived, 100 * 100);
 }
 
@@ -274,8 +274,7 @@ TEST_F(CScannerAccess, ScanLinesByColourMode)
         StartScan(c.m_iMode, 100, 1200, 120);
         std::vector<uint8_t> data(4096, 0x55);
         int32_t iReceived = 0;
-        EXPECT_EQ(m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iReceived),
-                  ZEL_ASC_END_OF_MEDIUM);
+        EXPECT_EQ(m_Scanner.ReadScanData(data, iReceived), ZEL_ASC_END_OF_MEDIUM);
         EXPECT_EQ(iReceived, 10 * c.m_iLineBytes);
         EXPECT_EQ(data[0], c.m_byFirst);
         EXPECT_EQ(data[static_cast<size_t>(iReceived)], 0x55); // nothing beyond what was reported
@@ -358,7 +357,7 @@ TEST_F(CScannerAccess, UntrustedInquiryAndReadLengths)
     EXPECT_EQ(go.m_iCameraCount, 8);
     uint8_t status[21];
     int32_t iReceived = 0;
-    m_Scanner.ReadStatus(status, iReceived, 21);
+    m_Scanner.ReadStatus(status, iReceived);
     EXPECT_EQ(iReceived, 21);
 }
 
@@ -471,7 +470,7 @@ TEST(CScannerVariants, FixedScannerAnswersFromItsFields)
         EXPECT_EQ(b, -1);
     }
     int32_t pa[3] = {}, pb[3] = {};
-    EXPECT_EQ(s.ReadStitchPositions(pa, pb, 3), 0);
+    EXPECT_EQ(s.ReadStitchPositions(pa, pb), 0);
     EXPECT_EQ(pa[2], -1);
     EXPECT_EQ(pb[0], -1);
     int32_t values[7] = {1, 2, 3, 4, 5, 6, 7};

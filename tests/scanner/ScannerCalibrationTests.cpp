@@ -34,7 +34,7 @@ TEST_F(CScannerCalibration, GainOffsetRoundTripAndWireLayout)
         }
     ASSERT_EQ(m_Scanner.WriteGainOffset(go, -1), 0);
     uint8_t raw[64];
-    ASSERT_EQ(m_Scanner.ReadBuffer(ZEL_BUF_GAIN_OFFSET, 0, raw, 64), 0);
+    ASSERT_EQ(m_Scanner.ReadBuffer(ZEL_BUF_GAIN_OFFSET, 0, raw), 0);
     // Camera B green is the fifth colour entry; the gray entries follow all colours.
     const uint8_t* pBGreen = raw + (1 * 3 + 1) * 8;
     EXPECT_EQ(pBGreen[0] << 8 | pBGreen[1], 301);             // even offset
@@ -96,7 +96,7 @@ TEST_F(CScannerCalibration, StitchValuesMoveIntoTheConfiguredRangeOnSoftwareScan
         Open(SoftwareScenario(c.m_szRange));
         EXPECT_EQ(m_Scanner.SetStitchValues(c.m_In), c.m_iResult);
         uint8_t raw[14];
-        ASSERT_EQ(m_Scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, raw, 14), 0);
+        ASSERT_EQ(m_Scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, raw), 0);
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(static_cast<int16_t>(raw[2 * i] << 8 | raw[2 * i + 1]), c.m_Written[i]) << i;
         // The byte view of the same table, as the stitch values slot reads it.
@@ -111,9 +111,9 @@ TEST_F(CScannerCalibration, StitchPositionsRoundTrip)
 {
     Open(kFast + "[Model]\nCameras=4\n");
     const int32_t a[3] = {2500, 5000, 65535}, b[3] = {100, 200, 0};
-    ASSERT_EQ(m_Scanner.WriteStitchPositions(a, b, 3), 0);
+    ASSERT_EQ(m_Scanner.WriteStitchPositions(a, b), 0);
     int32_t ra[3] = {}, rb[3] = {};
-    ASSERT_EQ(m_Scanner.ReadStitchPositions(ra, rb, 3), 0);
+    ASSERT_EQ(m_Scanner.ReadStitchPositions(ra, rb), 0);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(ra[i], a[i]);
         EXPECT_EQ(rb[i], b[i]);
@@ -144,7 +144,7 @@ TEST_F(CScannerCalibration, CISAlignmentSumsAndLimits)
             EXPECT_EQ(now[i], c.m_Expected[i]) << "area " << i;
     }
     uint8_t raw[8];
-    m_Scanner.ReadBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, raw, 8);
+    m_Scanner.ReadBuffer(ZEL_BUF_CIS_ALIGNMENT, 0, raw);
     EXPECT_EQ(raw[1], 0xA1); // -95
 }
 

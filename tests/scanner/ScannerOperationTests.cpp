@@ -48,7 +48,7 @@ TEST_F(CScannerOperations, MissingStitchRangeWritesNothing)
         const int32_t values[7] = {5, -6, 7};
         EXPECT_EQ(m_Scanner.SetStitchValues(values), c.m_iResult);
         uint8_t raw[14] = {};
-        ASSERT_EQ(m_Scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, raw, 14), 0);
+        ASSERT_EQ(m_Scanner.ReadBuffer(ZEL_BUF_STITCH_VALUES, 0x1000000, raw), 0);
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(static_cast<int16_t>(Be16(raw + 2 * i)), 0) << i;
         m_Scanner.CloseScanner(true);
@@ -142,7 +142,7 @@ TEST_F(CScannerOperations, PaperAtEndWaitsForAnEndState)
             StartScan(2, 100, 1200, 120);
             std::vector<uint8_t> data(1000);
             int32_t iReceived = 0;
-            EXPECT_EQ(m_Scanner.ReadScanData(data.data(), 1000, iReceived), ZEL_ASC_END_OF_MEDIUM);
+            EXPECT_EQ(m_Scanner.ReadScanData(data, iReceived), ZEL_ASC_END_OF_MEDIUM);
         }
         EXPECT_EQ(m_Scanner.PaperAtEnd(1), c.m_iResult);
         m_Scanner.CloseScanner(true);
@@ -157,8 +157,7 @@ TEST_F(CScannerOperations, ScanLongerThanTheSheetEndsAtItsEnd)
     StartScan(2, 100, 1200, 3600);
     std::vector<uint8_t> data(100 * 300);
     int32_t iReceived = 0;
-    EXPECT_EQ(m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iReceived),
-              ZEL_ASC_END_OF_MEDIUM);
+    EXPECT_EQ(m_Scanner.ReadScanData(data, iReceived), ZEL_ASC_END_OF_MEDIUM);
     EXPECT_EQ(iReceived, 100 * 200);
     int32_t iState = 0, iPosition = 0;
     ASSERT_TRUE(m_Scanner.GetPaperState(iState, iPosition));
@@ -176,7 +175,7 @@ TEST_F(CScannerOperations, ResetScanSystemStopsAScanAndDrainsIt)
     StartScan(2, 100, 1200); // continuous: never ends by itself
     std::vector<uint8_t> data(1000);
     int32_t iReceived = 0;
-    ASSERT_EQ(m_Scanner.ReadScanData(data.data(), 1000, iReceived), 0);
+    ASSERT_EQ(m_Scanner.ReadScanData(data, iReceived), 0);
     EXPECT_EQ(iReceived, 1000);
     int32_t iState = 0, iPosition = 0;
     ASSERT_TRUE(m_Scanner.GetPaperState(iState, iPosition));
@@ -184,7 +183,7 @@ TEST_F(CScannerOperations, ResetScanSystemStopsAScanAndDrainsIt)
     EXPECT_EQ(m_Scanner.ResetScanSystem(), 0);
     ASSERT_TRUE(m_Scanner.GetPaperState(iState, iPosition));
     EXPECT_EQ(iState, ZEL_PS_READY);
-    EXPECT_EQ(m_Scanner.ReadScanData(data.data(), 1000, iReceived), 0);
+    EXPECT_EQ(m_Scanner.ReadScanData(data, iReceived), 0);
     EXPECT_EQ(iReceived, 0);
     EXPECT_EQ(m_Scanner.DrainScanData(), 0); // nothing left: returns at once
 }
@@ -194,7 +193,7 @@ TEST_F(CScannerOperations, SettingThatReEnumeratesReconnectsAndReleases)
     Open(kFast);
     ASSERT_EQ(m_Scanner.ReserveScanner(true), 0);
     const uint8_t bySetting = 1;
-    EXPECT_EQ(m_Scanner.SendSingleSetting(0x8C, &bySetting, 1), 0);
+    EXPECT_EQ(m_Scanner.SendSingleSetting(0x8C, std::span(&bySetting, 1)), 0);
     EXPECT_FALSE(CScanner::IsUnitReserved());
     int32_t iState = 0, iPosition = 0;
     EXPECT_TRUE(m_Scanner.GetPaperState(iState, iPosition)); // the reopened scanner answers

@@ -84,11 +84,10 @@ protected:
         line.m_iWidth = std::accumulate(line.m_Pixels.begin(), line.m_Pixels.end(), 0);
         uint8_t status[25] = {};
         int32_t iReceived = 0;
-        m_Scanner.ReadStatus(status, iReceived, 25);
+        m_Scanner.ReadStatus(status, iReceived);
         line.m_iStatusWidth = Be32(status + 21);
         line.m_Bytes.assign(static_cast<size_t>(line.m_iWidth) * iBytesPerPixel * iLines, 0);
-        const int32_t iResult = m_Scanner.ReadScanData(line.m_Bytes.data(), static_cast<int32_t>(line.m_Bytes.size()),
-                                                       line.m_iReceived);
+        const int32_t iResult = m_Scanner.ReadScanData(line.m_Bytes, line.m_iReceived);
         EXPECT_TRUE(iResult == 0 || iResult == ZEL_ASC_END_OF_MEDIUM) << iResult;
         return line;
     }
@@ -455,9 +454,9 @@ TEST_F(CSimOptics, LinesComeNoFasterThanTheSheetMoves)
     StartScan(2, 100, 1200, 12000);
     std::vector<uint8_t> data(100 * 1000);
     int32_t iFirst = 0, iLater = 0;
-    m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iFirst);
+    m_Scanner.ReadScanData(data, iFirst);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iLater);
+    m_Scanner.ReadScanData(data, iLater);
     const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
     EXPECT_LT(iFirst / 100, 500);
     EXPECT_GE((iFirst + iLater) / 100, 250);
@@ -582,7 +581,7 @@ TEST_F(CSimOptics, GammaAndLevelsShapeTheDeliveredValues)
         StartScan(3, 100, 1200, 12);
         std::vector<uint8_t> data(300);
         int32_t iReceived = 0;
-        m_Scanner.ReadScanData(data.data(), 300, iReceived);
+        m_Scanner.ReadScanData(data, iReceived);
         ASSERT_EQ(iReceived, 300);
         EXPECT_NEAR(data[0], c.m_iExpected, 1);
         EXPECT_EQ(data[0], data[2]);

@@ -18,13 +18,13 @@ TEST_F(CStoredCalibrationTest, BackupAndRestoreBringTheCalibrationBack)
     ASSERT_EQ(m_Scanner.WriteGainOffset(go, -1), 0);
 
     const int32_t posA[3] = {900, 1800, 2700}, posB[3] = {40, 50, 60};
-    ASSERT_EQ(m_Scanner.WriteStitchPositions(posA, posB, 3), 0);
+    ASSERT_EQ(m_Scanner.WriteStitchPositions(posA, posB), 0);
 
     const std::string szFile = m_Dir.File("cal.bak");
     ASSERT_EQ(m_Scanner.BackupCalibration(szFile), 0);
 
     const int32_t zeros[3] = {0, 0, 0};
-    m_Scanner.WriteStitchPositions(zeros, zeros, 3);
+    m_Scanner.WriteStitchPositions(zeros, zeros);
     const int32_t other[7] = {};
     m_Scanner.SetStitchValues(other);
     const int8_t zero[8] = {};
@@ -44,7 +44,7 @@ TEST_F(CStoredCalibrationTest, BackupAndRestoreBringTheCalibrationBack)
     m_Scanner.ReadGainOffset(back);
     EXPECT_EQ(back.m_Cameras[3].m_Words[1][CGainOffset::WORD_EVEN_GAIN], 222);
     int32_t a[3] = {}, b[3] = {};
-    ASSERT_EQ(m_Scanner.ReadStitchPositions(a, b, 3), 0);
+    ASSERT_EQ(m_Scanner.ReadStitchPositions(a, b), 0);
     EXPECT_EQ(a[2], 2700);
     EXPECT_EQ(b[1], 50);
 }
@@ -98,7 +98,7 @@ TEST(CStoredCalibrationFormat, ParseRejectsMalformedFiles)
 
     std::vector<CStoredCalibration::CRecord> parsed;
     std::string szError;
-    ASSERT_TRUE(CStoredCalibration::Parse(good.data(), good.size(), parsed, szError)) << szError;
+    ASSERT_TRUE(CStoredCalibration::Parse(good, parsed, szError)) << szError;
     ASSERT_EQ(parsed.size(), 2u);
     EXPECT_EQ(parsed[1].m_iQualifier, 2);
     EXPECT_EQ(parsed[1].m_Bytes, records[1].m_Bytes);
@@ -130,7 +130,7 @@ TEST(CStoredCalibrationFormat, ParseRejectsMalformedFiles)
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.m_szName);
-        EXPECT_FALSE(CStoredCalibration::Parse(c.m_Bytes.data(), c.m_Bytes.size(), parsed, szError));
+        EXPECT_FALSE(CStoredCalibration::Parse(c.m_Bytes, parsed, szError));
         EXPECT_NE(szError.find(c.m_szError), std::string::npos) << szError;
     }
 }

@@ -48,7 +48,8 @@ TEST(TestToolCli, CutResultFilesAreNotTakenForWholeOnes)
 {
     CTempDir dir;
     ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.Path()}).m_iExit, 0);
-    for (const char* szName : {"StarTest_Sample.txt", "TonalResolution_Sample.txt"}) {
+    for (const char* szName : {"StarTest_Sample.txt", "TonalResolution_Sample.txt", "ScanLinePositioning_Sample.t32",
+                               "MirrorCarriage_Sample.t33"}) {
         const std::string szWhole = ReadFileBytes(dir.File(szName));
         const std::string szCut = dir.File(std::string("cut_") + szName);
         WriteFileBytes(szCut, szWhole.substr(0, szWhole.size() / 3));
