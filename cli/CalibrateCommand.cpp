@@ -20,6 +20,7 @@
 #include "StatusLine.h"
 #include "calibration/LiveGainOffset.h"
 #include "calibration/LiveGainOffsetRun.h"
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
@@ -171,16 +172,13 @@ CSimulatorSheet::CSimulatorSheet()
         szText += "[Noise]\nSigma=1\n";
     const char* szTmp = std::getenv("TMPDIR");
     m_szPath = std::string(szTmp && *szTmp ? szTmp : "/tmp") + FormatText("/lumora-sheet-%d.ini", int(::getpid()));
-    if (std::FILE* f = std::fopen(m_szPath.c_str(), "wb")) {
-        const bool bOk = std::fwrite(szText.data(), 1, szText.size(), f) == szText.size();
-        if (std::fclose(f) == 0 && bOk) {
-            if (const char* szOld = std::getenv("LUMORA_SIM_CONFIG")) {
-                m_szOld = szOld;
-                m_bHadOld = true;
-            }
-            ::setenv("LUMORA_SIM_CONFIG", m_szPath.c_str(), 1);
-            return;
+    if (WriteFileAtomically(m_szPath, szText)) {
+        if (const char* szOld = std::getenv("LUMORA_SIM_CONFIG")) {
+            m_szOld = szOld;
+            m_bHadOld = true;
         }
+        ::setenv("LUMORA_SIM_CONFIG", m_szPath.c_str(), 1);
+        return;
     }
     std::error_code ec;
     std::filesystem::remove(m_szPath, ec);

@@ -1,5 +1,7 @@
 // lumora-cli convert: pictures between TIFF (our own reader and writer), the
 // system's picture-holding data files and PNG/PGM/PPM (Qt's image I/O).
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QImageReader>
 #include <QString>
@@ -23,9 +25,9 @@
 #include "imaging/TifReader.h"
 #include "imaging/TifWriter.h"
 #include "imaging/TiffFiles.h"
+#include "platform/AtomicFile.h"
 #include "platform/Log.h"
 #include "platform/ResourceLimits.h"
-#include "platform/Signals.h"
 
 namespace {
 
@@ -123,8 +125,15 @@ bool SaveWithQt(const CPicture& pic, const std::string& szPath, std::string& szE
         img.setDotsPerMeterX(static_cast<int>(std::lround(pic.m_iResolution / 0.0254)));
         img.setDotsPerMeterY(static_cast<int>(std::lround(pic.m_iResolution / 0.0254)));
     }
-    if (!img.save(QString::fromLocal8Bit(szPath.c_str()), "PNG")) {
-        szError = "cannot write the PNG file";
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !img.save(&buffer, "PNG")) {
+        szError = "the PNG file cannot be made";
+        return false;
+    }
+    std::string szWhy;
+    if (!WriteFileAtomically(szPath, png.constData(), static_cast<size_t>(png.size()), &szWhy)) {
+        szError = "cannot write the PNG file: " + szWhy;
         return false;
     }
     return true;
@@ -279,33 +288,15 @@ int Run(const CConvertOptions& opt)
         return CLI_EXIT_DATAERR;
     }
 
-    // Into a temporary file beside the target, which replaces it only when complete.
-    char szTemp[4096];
-    std::snprintf(szTemp, sizeof(szTemp), "%s.partial-%d", opt.m_szOut.c_str(), static_cast<int>(::getpid()));
-    const std::string szTempPng = std::string(szTemp) + ".png";
-    // Both names stay registered until the end, so a signal leaves neither behind.
-    const int iSlot = RegisterTemporaryFile(szTemp);
-    const int iSlotPng = bTiffOut ? -1 : RegisterTemporaryFile(szTempPng.c_str());
+    // Both writers replace the target only with a complete file.
     bool bOk;
     if (bTiffOut) {
-        const uint32_t r = SaveTiff(pic, szTemp, opt, iCompression);
+        const uint32_t r = SaveTiff(pic, opt.m_szOut, opt, iCompression);
         bOk = r == IMG_OK;
         szError = ImageErrorText(r);
     } else {
-        bOk = SaveWithQt(pic, szTempPng, szError);
-        if (bOk)
-            bOk = std::rename(szTempPng.c_str(), szTemp) == 0;
-        else
-            std::remove(szTempPng.c_str());
+        bOk = SaveWithQt(pic, opt.m_szOut, szError);
     }
-    if (bOk && std::rename(szTemp, opt.m_szOut.c_str()) != 0) {
-        bOk = false;
-        szError = std::strerror(errno);
-    }
-    if (!bOk)
-        std::remove(szTemp);
-    UnregisterTemporaryFile(iSlot);
-    UnregisterTemporaryFile(iSlotPng);
     if (!bOk) {
         std::fprintf(stderr, "lumora-cli convert: %s: %s\n", opt.m_szOut.c_str(), szError.c_str());
         return CLI_EXIT_CANTCREAT;

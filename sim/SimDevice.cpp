@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/ByteOrder.h"
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 #include "scanner/zel_scan_2000.h"
 
@@ -381,21 +382,18 @@ void CLibrary::SaveState()
         return;
     // Two programs may close the device at once: each writes its own
     // temporary file and the rename decides.
-    const std::string szTemp = m_szStateFile + ".tmp." + std::to_string(static_cast<long>(::getpid()));
-    std::FILE* f = std::fopen(szTemp.c_str(), "wb");
-    if (!f && errno == ENOENT) {
-        const size_t iSlash = m_szStateFile.rfind('/');
-        if (iSlash != std::string::npos && iSlash > 0) {
-            const std::string szDir = m_szStateFile.substr(0, iSlash);
+    const size_t iSlash = m_szStateFile.rfind('/');
+    if (iSlash != std::string::npos && iSlash > 0) {
+        const std::string szDir = m_szStateFile.substr(0, iSlash);
+        if (::access(szDir.c_str(), F_OK) != 0) {
             const size_t iParent = szDir.rfind('/');
             if (iParent != std::string::npos && iParent > 0)
                 ::mkdir(szDir.substr(0, iParent).c_str(), 0700);
             ::mkdir(szDir.c_str(), 0700);
-            f = std::fopen(szTemp.c_str(), "wb");
         }
     }
-    if (!f)
-        return;
+    std::string sz;
+    char szLine[128];
     for (CDevice& d : m_Devices) {
         Advance(d);
         // A movement still under way is stored as finished.
@@ -407,21 +405,21 @@ void CLibrary::SaveState()
         }
         if (iPaper == 0x24)
             iPaper = 0x30;
-        std::fprintf(f, "device %d\npaper %d %lld\n", d.m_hHandle, iPaper, static_cast<long long>(iPosition));
+        std::snprintf(szLine, sizeof(szLine), "device %d\npaper %d %lld\n", d.m_hHandle, iPaper,
+                      static_cast<long long>(iPosition));
+        sz += szLine;
         for (const auto& [key, bytes] : d.m_Buffers)
-            std::fprintf(f, "buffer %d %d %s\n", key.first, key.second, Hex(bytes).c_str());
+            sz += "buffer " + std::to_string(key.first) + " " + std::to_string(key.second) + " " + Hex(bytes) + "\n";
         for (const auto& [code, bytes] : d.m_QueryValues)
-            std::fprintf(f, "query %d %s\n", code, Hex(bytes).c_str());
+            sz += "query " + std::to_string(code) + " " + Hex(bytes) + "\n";
         for (const auto& [key, bytes] : d.m_Sent)
-            std::fprintf(f, "sent %d %d %s\n", key.first, key.second, Hex(bytes).c_str());
+            sz += "sent " + std::to_string(key.first) + " " + std::to_string(key.second) + " " + Hex(bytes) + "\n";
         for (size_t i = 0; i < d.m_Motors.size(); ++i)
-            std::fprintf(f, "motor %zu %lld\n", i, static_cast<long long>(d.m_Motors[i].m_iTarget));
+            sz += "motor " + std::to_string(i) + " " + std::to_string(static_cast<long long>(d.m_Motors[i].m_iTarget)) + "\n";
     }
-    const bool bOk = std::fclose(f) == 0;
-    if (bOk)
-        std::rename(szTemp.c_str(), m_szStateFile.c_str());
-    else
-        std::remove(szTemp.c_str());
+    // A state that cannot be saved is no fault of the device: the next
+    // program finds the last one that was.
+    WriteFileAtomically(m_szStateFile, sz);
 }
 
 void CLibrary::LoadState()

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "imaging/ImageErrors.h"
@@ -40,29 +39,29 @@ bool PWriteAll(int iFd, const uint8_t* p, size_t n, uint64_t iPos)
 
 CTifOutFile::~CTifOutFile()
 {
-    Close();
+    Discard();
 }
 
 bool CTifOutFile::Open(const std::string& szPath)
 {
-    Close();
-    m_iFd = ::open(szPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    m_iUsed = 0;
-    m_iFlushed = 0;
-    return m_iFd >= 0;
+    Discard();
+    if (!m_File.Open(szPath))
+        return false;
+    m_iFd = m_File.Descriptor();
+    return true;
 }
 
 bool CTifOutFile::OpenForAppend(const std::string& szPath)
 {
-    Close();
-    m_iFd = ::open(szPath.c_str(), O_RDWR | O_CLOEXEC);
-    m_iUsed = 0;
-    m_iFlushed = 0;
-    if (m_iFd < 0)
+    // The pages go onto a copy, which replaces the file when it is closed:
+    // a failed page leaves the pages that were there before untouched.
+    Discard();
+    if (!m_File.OpenCopy(szPath))
         return false;
+    m_iFd = m_File.Descriptor();
     const off_t iEnd = ::lseek(m_iFd, 0, SEEK_END);
     if (iEnd < 0) {
-        Close();
+        Discard();
         return false;
     }
     m_iFlushed = static_cast<uint64_t>(iEnd);
@@ -73,11 +72,21 @@ bool CTifOutFile::Close()
 {
     if (m_iFd < 0)
         return true;
-    bool bOk = WriteAll(m_iFd, m_Buffer.data(), m_iUsed);
-    bOk = ::close(m_iFd) == 0 && bOk;
+    if (!WriteAll(m_iFd, m_Buffer.data(), m_iUsed))
+        m_File.SetFailed(std::strerror(errno));
+    const bool bOk = m_File.Commit();
     m_iFd = -1;
     m_iUsed = 0;
+    m_iFlushed = 0;
     return bOk;
+}
+
+void CTifOutFile::Discard()
+{
+    m_File.Discard();
+    m_iFd = -1;
+    m_iUsed = 0;
+    m_iFlushed = 0;
 }
 
 void CTifOutFile::Flush()

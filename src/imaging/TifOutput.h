@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"
+
 class CTifOutFile {
 public:
     static constexpr size_t kMinBufferSize = 10240;
@@ -19,14 +21,20 @@ public:
     CTifOutFile(const CTifOutFile&) = delete;
     CTifOutFile& operator=(const CTifOutFile&) = delete;
 
+    // Bytes go to a temporary beside szPath (CAtomicFile) that takes its
+    // place only on Close.
     bool Open(const std::string& szPath);
     // Room for iBytes (kept between the two limits); flushes first.
     void Reserve(size_t iBytes);
     // Opens an existing file to add to its end.
     bool OpenForAppend(const std::string& szPath);
     bool IsOpen() const { return m_iFd >= 0; }
-    // False when buffered bytes could not be written.
+    // Puts the file in place; false (and the target untouched) when any
+    // byte could not be written.
     bool Close();
+    // Drops the file: the target stays as it was. An output never closed is
+    // dropped.
+    void Discard();
 
     void Write(const void* pData, size_t iSize);
     // Room for iSize bytes at the end of the buffer, to be filled in place and
@@ -56,7 +64,8 @@ public:
     void Flush();
 
 private:
-    int m_iFd = -1;
+    CAtomicFile m_File;
+    int m_iFd = -1; // m_File's descriptor while open
     size_t m_iUsed = 0;
     uint64_t m_iFlushed = 0; // file bytes before the buffer
     std::vector<uint8_t> m_Buffer = std::vector<uint8_t>(kMinBufferSize);

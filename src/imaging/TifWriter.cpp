@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "imaging/IccProfile.h"
@@ -16,7 +15,6 @@
 #include "imaging/TifReader.h"
 #include "imaging/TifTags.h"
 #include "platform/Log.h"
-#include "platform/Signals.h"
 
 struct CTIFWriter::CIfdEntry {
     ETifTag m_eTag;
@@ -77,17 +75,24 @@ void CTIFWriter::Put64(std::vector<uint8_t>& v, uint64_t x) const
 
 bool CTIFWriter::Close()
 {
+    // Finished pages take the target's place; a page still being written
+    // would leave a half file, so then nothing does.
+    const bool bHalf = m_bInPage;
     m_bInPage = false;
     m_iPageCount = 0;
+    if (bHalf) {
+        m_Out.Discard();
+        return false;
+    }
     return m_Out.Close();
 }
 
 void CTIFWriter::Fail()
 {
-    // The file stays as far as it was written; nothing more goes into it.
+    // Nothing of a failed file reaches the target: it stays as it was.
     m_bInPage = false;
     m_iPageCount = 0;
-    m_Out.Close();
+    m_Out.Discard();
 }
 
 uint32_t CTIFWriter::BeginPage(int32_t iKind, int32_t iWidth, int32_t iHeight, int32_t iResolution,
@@ -692,23 +697,8 @@ uint32_t WritePictureTiff(const CPicture& pic, const std::string& szPath, const 
 
 uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath, const std::string& szIccProfile)
 {
-    // The picture goes into a temporary file beside the target, which takes the
-    // target's place only when complete: a failed save leaves any old picture
-    // as it was and no half-written one behind.
-    std::string szTemp = szPath + ".tmp-XXXXXX";
-    int iSlot = -1;
-    const int iFd = CreateTemporaryFile(szTemp, iSlot);
-    if (iFd < 0)
-        return IMG_CANT_OPEN_TIF;
-    ::fchmod(iFd, 0644);
-    ::close(iFd);
-    uint32_t iResult = WritePictureTiff(pic, szTemp, szIccProfile);
-    if (iResult == IMG_OK && std::rename(szTemp.c_str(), szPath.c_str()) != 0)
-        iResult = IMG_CANT_WRITE_TIF;
-    if (iResult != IMG_OK)
-        ::unlink(szTemp.c_str());
-    UnregisterTemporaryFile(iSlot);
-    return iResult;
+    // The writer replaces the target only with a complete file.
+    return WritePictureTiff(pic, szPath, szIccProfile);
 }
 
 uint32_t SavePictureAsTiff(const CPicture& pic, const std::string& szPath)

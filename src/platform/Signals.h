@@ -26,12 +26,3 @@ public:
     CCooperativeCancel(const CCooperativeCancel&) = delete;
     CCooperativeCancel& operator=(const CCooperativeCancel&) = delete;
 };
-
-// Temporary files the handler removes. Register returns a slot (or -1 when
-// all are in use, in which case the file simply stays behind on a signal).
-int RegisterTemporaryFile(const char* szPath);
-void UnregisterTemporaryFile(int iSlot);
-// mkstemp and RegisterTemporaryFile in one step, with the signals held off in
-// between, so no temporary can be left behind unregistered. Returns the
-// descriptor (or -1) and the slot.
-int CreateTemporaryFile(std::string& szTemplate, int& iSlot);

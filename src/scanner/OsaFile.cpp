@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "platform/AtomicFile.h"
 #include "platform/FileHandle.h"
 #include "platform/Log.h"
 #include "platform/ResourceLimits.h"
@@ -30,16 +31,14 @@ COsaWriter::COsaWriter(std::string szBase)
 bool COsaWriter::Append(const COsaLayout& layout, const uint8_t* pData, size_t iBytes)
 {
     if (!m_bStarted) {
-        CFilePtr f(std::fopen(m_szFile.c_str(), "wb"));
-        if (!f) {
-            m_szError = m_szFile + ": cannot be created: " + std::strerror(errno);
-            return false;
-        }
+        // A new recording replaces an older one of the same name whole; from
+        // then on it grows by appending, so whatever was recorded stays usable.
         std::string sz = FormatText("CameraCount %d\n", layout.m_iCameraCount);
         for (int c = 0; c < 8; ++c)
             sz += FormatText("Camera %c %d\n", 'A' + c, layout.m_CameraPixels[size_t(c)]);
-        if (std::fwrite(sz.data(), 1, sz.size(), f.get()) != sz.size() || std::fclose(f.release()) != 0) {
-            m_szError = m_szFile + ": cannot be written: " + std::strerror(errno);
+        std::string szWhy;
+        if (!WriteFileAtomically(m_szFile, sz, &szWhy)) {
+            m_szError = m_szFile + ": cannot be created: " + szWhy;
             return false;
         }
         m_bStarted = true;

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileHandle.h"
 #include "platform/IniFile.h"
 #include "platform/Log.h"
 #include "testtools/ResultText.h"
@@ -267,7 +268,9 @@ bool TonalResult::RepairIfEarly(const std::string& szPath)
     }
     Compute();
     Log_Msg("TonalResult::RepairIfEarly " + szPath);
-    if (!std::filesystem::copy_file(szPath, szOriginal, std::filesystem::copy_options::none, ec)) {
+    // The kept original is a save like any other: whole or not at all.
+    std::string szBytes;
+    if (!ReadFilePrefix(szPath, size_t(64) << 20, szBytes) || !WriteFileAtomically(szOriginal, szBytes)) {
         m_Messages.push_back(Printf("%s: the copy %s could not be made; the file was not corrected on disk",
                                     szPath.c_str(), szOriginal.c_str()));
         m_bRepairUnsaved = true;

@@ -216,6 +216,20 @@ void LoadHeadered(CSource& src, const std::string& szFile, const std::string& he
         return;
     }
     ReadLightProfileKeys(load.m_Profile.m_szHeaderText, eViewer, load);
+    // The samples are the whole data block; a "Width=" some tools add must
+    // at least fit into it, or the file is not what it claims to be.
+    ConHeader keys;
+    keys.SetText(load.m_Profile.m_szHeaderText);
+    int32_t iWidth = 0;
+    if (keys.GetWidth(iWidth) && iWidth < 0) {
+        Fail(load, FormatText("%s: Width=%d is not a number of samples.", szFile.c_str(), iWidth));
+        return;
+    }
+    if (keys.GetWidth(iWidth) && iWidth > src.Size() - H) {
+        Fail(load, FormatText("%s: Width=%d needs %d data bytes, the file holds %lld.", szFile.c_str(), iWidth, iWidth,
+                              static_cast<long long>(src.Size() - H)));
+        return;
+    }
     TakeData(src, load, szFile, H, src.Size() - H, bReadData);
 }
 

@@ -24,6 +24,7 @@ const std::map<std::string, CRefusal> kRefusals = {
     {"tiff-100000x100000.tif", {"convert", "ImageWidth x ImageLength (100000 x 100000)"}},
     {"tiff-ifd-loop.tif", {"convert", "the IFD chain loops back to offset 8"}},
     {"con-noise-huge-width.con", {"info", "Width=2000000000"}},
+    {"con-light-profile-huge-width.con", {"info", "Width=2000000000"}},
     {"con-stitch-huge-width.con", {"info", "2000000000 x 720 pixels"}},
     {"rawdex-entry-past-end.con", {"unpack", "entry \"big.con\": its size runs past the end"}},
 };

@@ -214,18 +214,6 @@ TEST_F(CScannerAccess, SlowReadsTakeTheirTime)
     EXPECT_GE(std::chrono::steady_clock::now() - tStart, std::chrono::milliseconds(150));
 }
 
-TEST_F(CScannerAccess, LostConnectionEndsEveryCall)
-{
-    Open(kFast + "[Faults]\nLoseConnectionAfter=12\n");
-    int32_t iLast = 0;
-    for (int i = 0; i < 20 && iLast == 0; ++i) {
-        int32_t iState = 0, iPosition = 0;
-        m_Scanner.GetPaperState(iState, iPosition);
-        iLast = m_Scanner.m_ErrorNo;
-    }
-    EXPECT_EQ(iLast, ZEL_ERR_CONNECTION_LOST);
-}
-
 TEST_F(CScannerAccess, ReservationIsProgramWideAndNestingIsAProgrammingError)
 {
     Open(kFast);

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
-#include <QSaveFile>
+#include <QFile>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include "app/CommandLine.h"
 #include "app/KindRegistry.h"
 #include "widgets/ui/Shell.h"
+#include "app/ui/FileRender.h"
 #include "app/ui/UiRegistry.h"
 #include "app/ui/ViewerDlg.h"
 #include "app/ui/ViewerHabits.h"
@@ -115,10 +116,9 @@ void StartScreenshotWatch(const QString& szOut)
             std::fprintf(stderr, "lumora: a message box is up; the screenshot shows the viewer (left) and the box "
                                  "(right) side by side\n");
         }
-        QSaveFile out(szOut);
-        if (image.isNull() || !out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
-            std::fprintf(stderr, "lumora: cannot write the screenshot %s: %s\n", qPrintable(szOut),
-                         qPrintable(out.errorString()));
+        std::string szError;
+        if (image.isNull() || !SavePngFile(image, QFile::encodeName(szOut).toStdString(), szError)) {
+            std::fprintf(stderr, "lumora: cannot write the screenshot %s: %s\n", qPrintable(szOut), szError.c_str());
             g_iScreenshotExit = 73;
         } else {
             std::printf("%s\n", qPrintable(szOut));

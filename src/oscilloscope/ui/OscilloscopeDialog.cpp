@@ -32,6 +32,7 @@
 #include "platform/ui/Text.h"
 #include "scanner/ScannerVariants.h"
 #include "widgets/ui/LPFControle.h"
+#include "widgets/ui/Shell.h"
 #include "widgets/ui/UiRegistry.h"
 #include "widgets/ui/WidthCenterControl.h"
 
@@ -657,12 +658,14 @@ void COscilloscope_Dialog::LoadOther()
 
 bool COscilloscope_Dialog::PrintTo(QPrinter& printer)
 {
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    PaintOscilloscopePage(painter, painter.viewport(), m_pViews[0]->Graph(), m_pViews[1]->Graph(),
-                          m_pViews[2]->Graph(), PrintHeader());
-    return painter.end();
+    return PrintAtomically(printer, [&] {
+        QPainter painter;
+        if (!painter.begin(&printer))
+            return false;
+        PaintOscilloscopePage(painter, painter.viewport(), m_pViews[0]->Graph(), m_pViews[1]->Graph(),
+                              m_pViews[2]->Graph(), PrintHeader());
+        return painter.end();
+    });
 }
 
 void COscilloscope_Dialog::Print()

@@ -11,13 +11,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "datafiles/ConFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Json.h"
 #include "platform/Messages.h"
 #include "viewers/StitchNoiseHeader.h"
@@ -292,9 +292,7 @@ bool COstra_Check_Camera_Adjustment_Test_Dialog::SaveCopy(const std::string& szT
         ShowMessage("Cannot read the file " + m_szFileName + ".");
         return false;
     }
-    QSaveFile file(QString::fromStdString(szTarget));
-    if (!file.open(QIODevice::WriteOnly) || file.write(szBytes.data(), qint64(szBytes.size())) != qint64(szBytes.size()) ||
-        !file.commit()) {
+    if (!WriteFileAtomically(szTarget, szBytes)) {
         ShowMessage("Cannot write the file " + szTarget + ".");
         return false;
     }

@@ -10,11 +10,12 @@
 #include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QShortcut>
 
+#include "widgets/ui/Shell.h"
 #include "widgets/ui/UiRegistry.h"
 #include "datafiles/Rawdex.h"
+#include "platform/AtomicFile.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
@@ -105,10 +106,9 @@ LPF_VIEWER_LOAD LoadIntoViewer(QWidget* parent, std::string szFile, LPF_VIEWER e
 
 bool SaveBytesAtomically(QWidget*, const QString& szFile, const QByteArray& bytes)
 {
-    QSaveFile file(szFile);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        ShowMessage(FormatText("%s\ncannot be written: %s", QFile::encodeName(szFile).constData(),
-                               file.errorString().toStdString().c_str()));
+    std::string szError;
+    if (!WriteFileAtomically(QFile::encodeName(szFile).toStdString(), bytes.constData(), size_t(bytes.size()), &szError)) {
+        ShowMessage(FormatText("%s\ncannot be written: %s", QFile::encodeName(szFile).constData(), szError.c_str()));
         return false;
     }
     return true;
@@ -164,7 +164,7 @@ void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::f
     if (!szPrintFile.isEmpty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(szPrintFile);
-        printTo(printer);
+        PrintAtomically(printer, [&] { return printTo(printer); });
         return;
     }
     printer.setDocName(PdfProposal(szDataFile, printer.docName()));
@@ -172,7 +172,7 @@ void PrintLightProfile(QWidget* parent, const QString& szPrintFile, const std::f
     const bool bAccepted = dlg.exec() == QDialog::Accepted;
     printer.setDocName("Printing Light Profile");
     if (bAccepted)
-        printTo(printer);
+        PrintAtomically(printer, [&] { return printTo(printer); });
 }
 
 bool UnpackRawdexForViewer(const std::string& szFile)

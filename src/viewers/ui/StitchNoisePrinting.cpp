@@ -9,18 +9,21 @@
 #include <QTimer>
 
 #include "platform/Messages.h"
+#include "widgets/ui/Shell.h"
 #include "viewers/LightProfileFile.h"
 
 bool PrintOnePage(QPrinter& printer, const QString& szJobTitle, const PagePainter& paint)
 {
     printer.setDocName(szJobTitle);
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    const QRect page(0, 0, printer.width(), printer.height());
-    paint(painter, page);
-    return painter.end();
+    return PrintAtomically(printer, [&] {
+        QPainter painter;
+        if (!painter.begin(&printer))
+            return false;
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        const QRect page(0, 0, printer.width(), printer.height());
+        paint(painter, page);
+        return painter.end();
+    });
 }
 
 QString PdfProposal(const std::string& szDataFile, const QString& szJobTitle)

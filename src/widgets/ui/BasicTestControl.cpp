@@ -16,6 +16,7 @@
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
+#include "widgets/ui/Shell.h"
 
 uint32_t g_iTestMouseButtons = 0;
 
@@ -350,17 +351,19 @@ bool CBasicTestControl::PrintDocument(QPrinter& printer)
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         // A file is one document read from its first page: the pages go in
         // reading order (paper comes out in the order of the jobs below).
-        QPainter dc;
-        if (!dc.begin(&printer)) return false;
-        for (int32_t i = 0; i < m_iPageCount; ++i) {
-            if (i > 0 && !printer.newPage()) {
-                bOk = false;
-                continue;
+        return PrintAtomically(printer, [&] {
+            QPainter dc;
+            if (!dc.begin(&printer)) return false;
+            for (int32_t i = 0; i < m_iPageCount; ++i) {
+                if (i > 0 && !printer.newPage()) {
+                    bOk = false;
+                    continue;
+                }
+                PrintPage(dc, page.width(), page.height(), i);
+                dc.setPen(Qt::black);
             }
-            PrintPage(dc, page.width(), page.height(), i);
-            dc.setPen(Qt::black);
-        }
-        return dc.end() && bOk;
+            return dc.end() && bOk;
+        });
     }
     // On paper every page is a print job of its own, the last page first.
     for (int32_t i = m_iPageCount - 1; i >= 0; --i) {

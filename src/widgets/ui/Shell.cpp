@@ -5,9 +5,11 @@
 #include <QLabel>
 #include <QFile>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "platform/AtomicFile.h"
 #include "platform/Messages.h"
 #include "platform/ui/Text.h"
 
@@ -64,4 +66,18 @@ void CWait_Dialog::ShowAndPump()
     show();
     raise();
     PumpMessages();
+}
+
+bool PrintAtomically(QPrinter& printer, const std::function<bool()>& print)
+{
+    const QString szTarget = printer.outputFileName();
+    if (szTarget.isEmpty())
+        return print();
+    CAtomicFile file;
+    if (!file.Open(QFile::encodeName(szTarget).toStdString()))
+        return false;
+    printer.setOutputFileName(QFile::decodeName(file.TemporaryPath().c_str()));
+    const bool bOk = print();
+    printer.setOutputFileName(szTarget);
+    return bOk && file.Commit();
 }

@@ -1,11 +1,19 @@
 #pragma once
 // Small pieces of the shell every dialog uses.
 #include <QDialog>
+#include <functional>
 #include <string>
+
+class QPrinter;
 
 // Handles pending window events without waiting, so hidden or freshly drawn
 // windows catch up while a long job runs on the interface thread.
 void PumpMessages();
+
+// Runs print(); a printer that writes a file (PDF) writes it through a
+// temporary beside the file, which takes the file's place only when the
+// printing succeeded, as every save of the program does.
+bool PrintAtomically(QPrinter& printer, const std::function<bool()>& print);
 
 // Shows every ShowMessage text in a message box over the active window.
 void InstallMessageBoxHandler();
