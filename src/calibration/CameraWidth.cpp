@@ -101,6 +101,44 @@ CPair FindPair(const CPicture& pic, int32_t iRow, const CWindow& w)
     return p;
 }
 
+// One camera of the block: where its pixels begin in the block, its span
+// from the layout and the search windows at both of its ends.
+struct CCameraEnds {
+    int32_t m_iOrigin = -1, m_iStart = 0, m_iStop = 0, m_iCenter = 0;
+    double m_dGroup = -1;
+    bool m_bCamera = false;
+    CWindow m_wl, m_wr;
+};
+
+CCameraEnds FindCameraEnds(const CPicture& block, const CCameraWidthLayout& layout, int32_t c)
+{
+    CCameraEnds e;
+    const int32_t iReach = std::max(block.m_iResolution / 2, 16);
+    e.m_iOrigin = block.PixelsUpToCamera(c - 1);
+    e.m_iStart = layout.m_iStartCamera[size_t(c)];
+    e.m_iStop = layout.m_iStopCamera[size_t(c)];
+    e.m_iCenter = CCameraWidth::CameraCenter(e.m_iStart, e.m_iStop, layout.m_iBlackStop);
+    e.m_dGroup = layout.m_dGroupCenterMiddle[size_t(c)];
+    e.m_bCamera = e.m_iOrigin >= 0 && block.PixCameras(c) > 0 && e.m_iStop > e.m_iStart;
+    if (e.m_bCamera) {
+        e.m_wl = MakeWindow(block, 0, e.m_iOrigin + e.m_iStart, e.m_iOrigin + std::min(e.m_iStart + iReach, e.m_iStop));
+        e.m_wr = MakeWindow(block, 0, e.m_iOrigin + std::max(e.m_iStop - iReach, e.m_iStart), e.m_iOrigin + e.m_iStop);
+    }
+    return e;
+}
+
+// The centre offset of a camera against its group centre, logged as both
+// finders always have; szValue names the result in the log line.
+double CenterOffset(const char* szFinder, const char* szValue, int32_t c, const CCameraEnds& e, int32_t iBlackStop)
+{
+    LOG_FORMATTED("%s camera %c (iStopCamera %d + (iStartCamera %d + m_ptrLayout->m_iBlackStop %d) ) / 2 = iCenter %d",
+                  szFinder, Letter(c), e.m_iStop, e.m_iStart, iBlackStop, e.m_iCenter);
+    const double dCenter = e.m_dGroup >= 0 ? e.m_dGroup - double(e.m_iCenter) : 0.0;
+    LOG_FORMATTED("%s m_rdCenter camera %c m_X.m_dGroup_Center[iCamera][X3_MIDDEL] %f - double(iCenter) %f = %s %f",
+                  szFinder, Letter(c), e.m_dGroup, double(e.m_iCenter), szValue, dCenter);
+    return dCenter;
+}
+
 } // namespace
 
 // ================================================================ CCsvFile
@@ -194,25 +232,29 @@ int32_t CCameraWidth::Prepare(const CPicture& block, const CCameraWidthLayout& l
     return 0;
 }
 
-int32_t CCameraWidth::FindClassicScanWidth(const CPicture& block, const CCameraWidthLayout& layout)
+int32_t CCameraWidth::EachCamera(const CPicture& block, const CCameraWidthLayout& layout, bool bClassic,
+                                 const std::function<void(int32_t, CCsvFile*)>& measure)
 {
-    if (const int32_t iError = Prepare(block, layout, true); iError != 0)
+    if (const int32_t iError = Prepare(block, layout, bClassic); iError != 0)
         return iError;
     CCsvFile* pCsv = m_pCsv && m_pCsv->IsOpen() ? m_pCsv.get() : nullptr;
+    for (int32_t c = 0; c < layout.m_iCameraCount; ++c)
+        measure(c, pCsv);
+    if (pCsv)
+        pCsv->Flush();
+    return 0;
+}
+
+int32_t CCameraWidth::FindClassicScanWidth(const CPicture& block, const CCameraWidthLayout& layout)
+{
     const int32_t iLastRow = block.m_iHeight - 1;
-    const int32_t iReach = std::max(block.m_iResolution / 2, 16);
-    for (int32_t c = 0; c < layout.m_iCameraCount; ++c) {
-        const int32_t iOrigin = block.PixelsUpToCamera(c - 1);
-        const int32_t iStart = layout.m_iStartCamera[size_t(c)], iStop = layout.m_iStopCamera[size_t(c)];
-        const int32_t iCenter = CameraCenter(iStart, iStop, layout.m_iBlackStop);
-        const double dGroup = layout.m_dGroupCenterMiddle[size_t(c)];
-        const double dMiddle = dGroup >= 0 ? dGroup : iCenter;
-        const bool bCamera = iOrigin >= 0 && block.PixCameras(c) > 0 && iStop > iStart;
-        CWindow wl, wr;
+    return EachCamera(block, layout, true, [&](int32_t c, CCsvFile* pCsv) {
+        const CCameraEnds e = FindCameraEnds(block, layout, c);
+        const int32_t iOrigin = e.m_iOrigin;
+        const double dMiddle = e.m_dGroup >= 0 ? e.m_dGroup : e.m_iCenter;
+        const CWindow &wl = e.m_wl, &wr = e.m_wr;
         CPair pl, pr, plLast, prLast;
-        if (bCamera) {
-            wl = MakeWindow(block, 0, iOrigin + iStart, iOrigin + std::min(iStart + iReach, iStop));
-            wr = MakeWindow(block, 0, iOrigin + std::max(iStop - iReach, iStart), iOrigin + iStop);
+        if (e.m_bCamera) {
             pl = FindPair(block, 0, wl);
             pr = FindPair(block, 0, wr);
             plLast = FindPair(block, iLastRow, wl);
@@ -230,13 +272,7 @@ int32_t CCameraWidth::FindClassicScanWidth(const CPicture& block, const CCameraW
                            "m_dWidth_Teoretical %f = dValue %f",
                            Letter(c), m_dWidth_Left[size_t(c)], m_dWidth_Right[size_t(c)],
                            m_dWidth_Teoretical[size_t(c)], m_rdWidth[size_t(c)]);
-        LOG_FORMATTED("FindClassicScanWidth camera %c (iStopCamera %d + (iStartCamera %d + "
-                           "m_ptrLayout->m_iBlackStop %d) ) / 2 = iCenter %d",
-                           Letter(c), iStop, iStart, layout.m_iBlackStop, iCenter);
-        m_rdCenter[size_t(c)] = dGroup >= 0 ? dGroup - double(iCenter) : 0.0;
-        LOG_FORMATTED("FindClassicScanWidth m_rdCenter camera %c m_X.m_dGroup_Center[iCamera][X3_MIDDEL] %f - "
-                           "double(iCenter) %f = dValue %f",
-                           Letter(c), dGroup, double(iCenter), m_rdCenter[size_t(c)]);
+        m_rdCenter[size_t(c)] = CenterOffset("FindClassicScanWidth", "dValue", c, e, layout.m_iBlackStop);
         // Tilt: how far both centre lines drift along the block, per line.
         double dTilt = 0.0;
         if (iLastRow > 0 && pl.m_bFound && pr.m_bFound && plLast.m_bFound && prLast.m_bFound)
@@ -245,7 +281,7 @@ int32_t CCameraWidth::FindClassicScanWidth(const CPicture& block, const CCameraW
         LOG_FORMATTED("FindClassicScanWidth m_aTilt camera %c %.4f", Letter(c), dTilt);
 
         if (!pCsv)
-            continue;
+            return;
         pCsv->WriteText(std::string(1, Letter(c)));
         pCsv->WriteInt(wl.m_iPivot);
         pCsv->WriteInt(wl.m_iColMin);
@@ -284,32 +320,20 @@ int32_t CCameraWidth::FindClassicScanWidth(const CPicture& block, const CCameraW
         pCsv->WriteDouble(m_dWidth_Right[size_t(c)]);
         pCsv->WriteDouble(m_dWidth_Teoretical[size_t(c)]);
         pCsv->WriteDouble(m_rdWidth[size_t(c)]);
-    }
-    if (pCsv)
-        pCsv->Flush();
-    return 0;
+    });
 }
 
 int32_t CCameraWidth::FindSimpleScanWidth(const CPicture& block, const CCameraWidthLayout& layout)
 {
-    if (const int32_t iError = Prepare(block, layout, false); iError != 0)
-        return iError;
-    CCsvFile* pCsv = m_pCsv && m_pCsv->IsOpen() ? m_pCsv.get() : nullptr;
     const int32_t iLastRow = block.m_iHeight - 1;
-    const int32_t iReach = std::max(block.m_iResolution / 2, 16);
-    for (int32_t c = 0; c < layout.m_iCameraCount; ++c) {
-        const int32_t iOrigin = block.PixelsUpToCamera(c - 1);
-        const int32_t iStart = layout.m_iStartCamera[size_t(c)], iStop = layout.m_iStopCamera[size_t(c)];
-        const int32_t iCenter = CameraCenter(iStart, iStop, layout.m_iBlackStop);
-        const double dGroup = layout.m_dGroupCenterMiddle[size_t(c)];
-        const bool bCamera = iOrigin >= 0 && block.PixCameras(c) > 0 && iStop > iStart;
-        CWindow wl, wr;
+    return EachCamera(block, layout, false, [&](int32_t c, CCsvFile* pCsv) {
+        const CCameraEnds e = FindCameraEnds(block, layout, c);
+        const int32_t iOrigin = e.m_iOrigin;
+        const CWindow &wl = e.m_wl, &wr = e.m_wr;
         // The bright stripes that mark the scan width at each end.
         double ls = -1, le = -1, rs = -1, re = -1, lsLast = -1, leLast = -1, rsLast = -1, reLast = -1;
         bool bLeft = false, bRight = false, bLeftLast = false, bRightLast = false;
-        if (bCamera) {
-            wl = MakeWindow(block, 0, iOrigin + iStart, iOrigin + std::min(iStart + iReach, iStop));
-            wr = MakeWindow(block, 0, iOrigin + std::max(iStop - iReach, iStart), iOrigin + iStop);
+        if (e.m_bCamera) {
             if (wl.m_iPivot > 0 && wl.m_iMaxValue - wl.m_iMinValue >= 20) {
                 bLeft = block.FindBrightLineInRow(0, wl.m_iColMin, wl.m_iColMax, wl.m_iPivot, 1, ls, le);
                 bLeftLast = block.FindBrightLineInRow(iLastRow, wl.m_iColMin, wl.m_iColMax, wl.m_iPivot, 1, lsLast,
@@ -334,14 +358,7 @@ int32_t CCameraWidth::FindSimpleScanWidth(const CPicture& block, const CCameraWi
                            "m_dWidth_Teoretical %f = dScanWidth %f",
                            Letter(c), m_dWidth_Right[size_t(c)], m_dWidth_Left[size_t(c)],
                            m_dWidth_Teoretical[size_t(c)], dScanWidth);
-        LOG_FORMATTED("FindSimpleScanWidth camera %c (iStopCamera %d + (iStartCamera %d + "
-                           "m_ptrLayout->m_iBlackStop %d) ) / 2 = iCenter %d",
-                           Letter(c), iStop, iStart, layout.m_iBlackStop, iCenter);
-        const double dScanCenter = dGroup >= 0 ? dGroup - double(iCenter) : 0.0;
-        m_rdCenter[size_t(c)] = dScanCenter;
-        LOG_FORMATTED("FindSimpleScanWidth m_rdCenter camera %c m_X.m_dGroup_Center[iCamera][X3_MIDDEL] %f - "
-                           "double(iCenter) %f = dScanCenter %f",
-                           Letter(c), dGroup, double(iCenter), dScanCenter);
+        m_rdCenter[size_t(c)] = CenterOffset("FindSimpleScanWidth", "dScanCenter", c, e, layout.m_iBlackStop);
         double dTilt = 0.0;
         if (iLastRow > 0 && bLeft && bRight && bLeftLast && bRightLast)
             dTilt = ((lsLast - ls) + (reLast - re)) / 2.0 / iLastRow;
@@ -349,9 +366,9 @@ int32_t CCameraWidth::FindSimpleScanWidth(const CPicture& block, const CCameraWi
         LOG_FORMATTED("FindSimpleScanWidth m_aTilt camera %c %.4f", Letter(c), dTilt);
 
         if (!pCsv)
-            continue;
+            return;
         pCsv->WriteText(std::string(1, Letter(c)));
-        pCsv->WriteInt(iStart);
+        pCsv->WriteInt(e.m_iStart);
         pCsv->WriteDouble(m_dWidth_Left[size_t(c)]);
         pCsv->WriteInt(wl.m_iPivot);
         pCsv->WriteInt(wl.m_iColMin);
@@ -366,11 +383,8 @@ int32_t CCameraWidth::FindSimpleScanWidth(const CPicture& block, const CCameraWi
         pCsv->WriteDouble(bRight ? re - rs : -1);
         pCsv->WriteDouble(own(bRight, rs));
         pCsv->WriteDouble(bRight ? (rs + re) / 2 - iOrigin : -1);
-        pCsv->WriteInt(iStop);
+        pCsv->WriteInt(e.m_iStop);
         pCsv->WriteDouble(m_dWidth_Teoretical[size_t(c)]);
         pCsv->WriteDouble(dScanWidth);
-    }
-    if (pCsv)
-        pCsv->Flush();
-    return 0;
+    });
 }

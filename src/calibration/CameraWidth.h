@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,6 +95,9 @@ public:
 
 private:
     int32_t Prepare(const CPicture& block, const CCameraWidthLayout& layout, bool bClassic);
+    // Prepare, then measure(camera, table or nullptr) for every camera, then flush the table.
+    int32_t EachCamera(const CPicture& block, const CCameraWidthLayout& layout, bool bClassic,
+                       const std::function<void(int32_t, CCsvFile*)>& measure);
     std::unique_ptr<CCsvFile> m_pCsv;
     bool m_bHeaderWritten = false;
     bool m_bHeaderClassic = false;

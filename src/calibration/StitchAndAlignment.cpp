@@ -447,6 +447,32 @@ bool COscilloscopeStitchAndAlignment::CameraOapResponse(int32_t iCamera, uint32_
     return false;
 }
 
+// A camera about to start its motor: its window is full, the distance is
+// one a motor can make up, and it may move now (else it waits parked).
+bool COscilloscopeStitchAndAlignment::ReadyToStart(int32_t i)
+{
+    CCamera& c = m_Cameras[size_t(i)];
+    if (c.m_Window.size() < kWindow)
+        return false;
+    if (c.m_dDistance > 1000) {
+        LOG_FORMATTED("Camera %c > 1000 pix ( %.2f )", 'A' + i, c.m_dDistance);
+        Fail(i, FormatText("distance %.2f beyond 1000 pixels", c.m_dDistance));
+        return false;
+    }
+    if (!MayMove(i)) {
+        c.m_eState = PARKED;
+        return false;
+    }
+    return true;
+}
+
+void COscilloscopeStitchAndAlignment::FailNoMovement(int32_t i)
+{
+    LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", 'A' + i,
+                  m_Cameras[size_t(i)].m_eState);
+    Fail(i, "no movement detected");
+}
+
 void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
 {
     CCamera& c = m_Cameras[size_t(i)];
@@ -478,17 +504,8 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
         }
         break;
     case MOTOR_STRT:
-        if (!bFull)
+        if (!ReadyToStart(i))
             break;
-        if (c.m_dDistance > 1000) {
-            LOG_FORMATTED("Camera %c > 1000 pix ( %.2f )", cCam, c.m_dDistance);
-            Fail(i, FormatText("distance %.2f beyond 1000 pixels", c.m_dDistance));
-            break;
-        }
-        if (!MayMove(i)) {
-            c.m_eState = PARKED;
-            break;
-        }
         c.m_iDirection = Sign(c.m_dSignedDistance);
         c.m_dwTimeStamp = iNow;
         c.m_dMoveDistance = c.m_dDistance;
@@ -546,9 +563,7 @@ void COscilloscopeStitchAndAlignment::RunCamera(int32_t i, uint32_t iNow)
         }
         if (Sign(c.m_dSignedDistance) == c.m_iDirection) {
             if (++c.m_iShortMoves > m_iMaxShortMoves) {
-                LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
-                                   c.m_eState);
-                Fail(i, "no movement detected");
+                FailNoMovement(i);
                 break;
             }
             c.m_dMoveDistance = c.m_dDistance;
@@ -632,17 +647,8 @@ void COscilloscopeStitchAndAlignment::RunCameraStep(int32_t i, uint32_t iNow)
     case MEASURE_ST:
     case PARKED: RunCamera(i, iNow); break;
     case MOTOR_STRT:
-        if (!bFull)
+        if (!ReadyToStart(i))
             break;
-        if (c.m_dDistance > 1000) {
-            LOG_FORMATTED("Camera %c > 1000 pix ( %.2f )", cCam, c.m_dDistance);
-            Fail(i, FormatText("distance %.2f beyond 1000 pixels", c.m_dDistance));
-            break;
-        }
-        if (!MayMove(i)) {
-            c.m_eState = PARKED;
-            break;
-        }
         if (c.m_dDistance <= m_TargetStopLimit) {
             c.m_eState = DONE;
             break;
@@ -664,9 +670,7 @@ void COscilloscopeStitchAndAlignment::RunCameraStep(int32_t i, uint32_t iNow)
                 c.m_dLastPosition = dAt;
                 c.m_dwTimeStamp = iNow;
             } else if (iNow - c.m_dwTimeStamp >= m_iNoMovementMs) {
-                LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
-                              c.m_eState);
-                Fail(i, "no movement detected");
+                FailNoMovement(i);
             }
             break;
         }
@@ -686,9 +690,7 @@ void COscilloscopeStitchAndAlignment::RunCameraStep(int32_t i, uint32_t iNow)
             LOG_FORMATTED("CameraOapResponse %c, StartValue, %.2f", cCam, c.m_dStartValue);
             LOG_FORMATTED("CameraOapResponse %c, EndValue, %.2f", cCam, c.m_dSignedDistance);
             if (std::fabs(dMoved) < std::min(m_dNoMovementPixels, 0.5 * std::fabs(c.m_dStartValue))) {
-                LOG_FORMATTED("CameraOapResponse %c, stopping motor due to no movement detected state %d", cCam,
-                              c.m_eState);
-                Fail(i, "no movement detected");
+                FailNoMovement(i);
                 break;
             }
             if (c.m_dStepUnits == 0.0 || dMoved / c.m_dStepUnits < 0) {

@@ -168,6 +168,8 @@ private:
     void RunCamera(int32_t iCamera, uint32_t iNow);
     void RunCameraStep(int32_t iCamera, uint32_t iNow);
     bool StartStep(int32_t iCamera, uint32_t iNow);
+    bool ReadyToStart(int32_t iCamera);
+    void FailNoMovement(int32_t iCamera);
     void PreAlignmentCheck();
     void StatusLines(uint32_t iElapsed);
     double Measure(int32_t iCamera, bool& bOk) const;

@@ -51,17 +51,15 @@ TEST(CliInfo, SeveralFilesGiveAnArray)
 {
     CTempDir dir;
     // A well-formed MTF recording and headerless stitching picture, as the samples write them.
-    ASSERT_EQ(Cli({"samples", dir.Path()}).m_iExit, 0);
-    std::rename(dir.File("mtf.con").c_str(), dir.File("a.con").c_str());
-    std::rename(dir.File("stitch-headerless-gray.con").c_str(), dir.File("b.con").c_str());
-    const CRunResult r = Cli({"info", "--json", dir.File("a.con"), dir.File("b.con")});
+    const std::string szA = SampleFile("mtf.con"), szB = SampleFile("stitch-headerless-gray.con");
+    const CRunResult r = Cli({"info", "--json", szA, szB});
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_EQ(r.m_szOut.substr(0, 1), "[");
     EXPECT_NE(r.m_szOut.find("\"kind\": \"mtf\""), std::string::npos);
     EXPECT_NE(r.m_szOut.find("\"kind\": \"headerless-stitch\""), std::string::npos);
 
     // A missing file keeps its place in the array, and the exit code says so.
-    const CRunResult missing = Cli({"info", "--json", dir.File("a.con"), dir.File("gone.con"), dir.File("b.con")});
+    const CRunResult missing = Cli({"info", "--json", szA, dir.File("gone.con"), szB});
     EXPECT_EQ(missing.m_iExit, 66);
     const size_t iGone = missing.m_szOut.find("gone.con");
     ASSERT_NE(iGone, std::string::npos) << missing.m_szOut;
@@ -113,9 +111,7 @@ TEST(CliInfo, AsStitchRecognisesWhatTheStitchingViewerTakes)
 {
     // Start-up does not know headerless run-length pictures; the launcher's
     // stitching button does, and so must info --as stitch.
-    CTempDir dir;
-    ASSERT_EQ(Cli({"samples", dir.Path()}).m_iExit, 0);
-    const std::string szFile = dir.File("stitch-headerless-runlength.con");
+    const std::string szFile = SampleFile("stitch-headerless-runlength.con");
     EXPECT_EQ(Cli({"info", "--json", szFile}).m_iExit, 65);
     const CRunResult r = Cli({"info", "--json", "--as", "stitch", szFile});
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;

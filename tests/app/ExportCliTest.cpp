@@ -13,22 +13,9 @@
 #include "viewers/NoiseRecord.h"
 
 namespace {
-// The samples every kind writes, once for the whole file.
-const std::string& Samples()
-{
-    static CTempDir s_Dir;
-    static const std::string szDir = [] {
-        const std::string sz = s_Dir.File("samples");
-        const CRunResult r = RunProgram(BinPath("lumora-cli"), {"samples", sz});
-        EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
-        return sz;
-    }();
-    return szDir;
-}
-
 CDataTable Export(const std::string& szSample, const std::string& szOut)
 {
-    const CRunResult r = RunProgram(BinPath("lumora-cli"), {"export", Samples() + "/" + szSample, "--csv", szOut});
+    const CRunResult r = RunProgram(BinPath("lumora-cli"), {"export", SampleFile(szSample), "--csv", szOut});
     EXPECT_EQ(r.m_iExit, 0) << szSample << ": " << r.m_szErr;
     CDataTable table;
     EXPECT_TRUE(ParseDataTableCsv(ReadFileBytes(szOut), table)) << szSample;
@@ -58,7 +45,7 @@ TEST(ExportCli, CsvNumbersAreTheGraphsSamples)
 {
     CTempDir dir;
     {
-        CLightProfileLoad load = LoadLightProfile(Samples() + "/light-profile-color-4cam-red.con", LPF_VIEWER_FILE);
+        CLightProfileLoad load = LoadLightProfile(SampleFile("light-profile-color-4cam-red.con"), LPF_VIEWER_FILE);
         ASSERT_EQ(load.m_eOutcome, LPF_LOAD_OK);
         const CDataTable t = Export("light-profile-color-4cam-red.con", dir.File("lp.csv"));
         EXPECT_EQ(t.m_Headers, (std::vector<std::string>{"pixel", "red"}));
@@ -67,7 +54,7 @@ TEST(ExportCli, CsvNumbersAreTheGraphsSamples)
     }
     {
         CNoiseRecord rec;
-        ASSERT_TRUE(rec.ReadNoiseFile(Samples() + "/noise-test-color.con"));
+        ASSERT_TRUE(rec.ReadNoiseFile(SampleFile("noise-test-color.con")));
         const CDataTable t = Export("noise-test-color.con", dir.File("noise.csv"));
         EXPECT_EQ(t.m_Headers, (std::vector<std::string>{"pixel", "red", "green", "blue", "gray"}));
         ASSERT_EQ(t.m_Columns.size(), 4u);
@@ -77,7 +64,7 @@ TEST(ExportCli, CsvNumbersAreTheGraphsSamples)
     }
     {
         COscRecording rec;
-        ASSERT_EQ(ReadOscilloscopeFile(Samples() + "/oscilloscope-color.con", rec).m_eOutcome, OSC_READ_LOADED);
+        ASSERT_EQ(ReadOscilloscopeFile(SampleFile("oscilloscope-color.con"), rec).m_eOutcome, OSC_READ_LOADED);
         const CDataTable t = Export("oscilloscope-color.con", dir.File("osc.csv"));
         EXPECT_EQ(t.m_Headers, (std::vector<std::string>{"pixel", "camera", "red", "green", "blue"}));
         ASSERT_EQ(t.m_Columns.size(), 4u);
@@ -102,7 +89,7 @@ TEST(ExportCli, CsvNumbersAreTheGraphsSamples)
 TEST(ExportCli, RefusalsNameTheFileAndWriteNothing)
 {
     CTempDir dir;
-    const std::string szProfile = Samples() + "/light-profile-mono.con";
+    const std::string szProfile = SampleFile("light-profile-mono.con");
     WriteFileBytes(dir.File("note.txt"), "not a data file\n");
     std::filesystem::create_directories(dir.File("locked"));
     ::chmod(dir.File("locked").c_str(), 0555);
@@ -114,7 +101,7 @@ TEST(ExportCli, RefusalsNameTheFileAndWriteNothing)
     } cases[] = {
         {dir.File("missing.con"), dir.File("a.csv"), 66, "cannot be read"},
         {dir.File("note.txt"), dir.File("b.csv"), 65, "not a recognised data file"},
-        {Samples() + "/stitch-test.con", dir.File("c.csv"), 65, "render it as PNG"},
+        {SampleFile("stitch-test.con"), dir.File("c.csv"), 65, "render it as PNG"},
         {szProfile, dir.File("no/such/folder/d.csv"), 73, "cannot write"},
         {szProfile, dir.File("locked/e.csv"), bRoot ? 0 : 73, bRoot ? "" : "cannot write"},
     };
@@ -147,7 +134,7 @@ TEST(Thumbnailer, FitsEveryKindIntoTheAskedSquare)
     for (const auto& c : cases) {
         const std::string szOut = dir.File(std::string(c.szSample) + ".png");
         const CRunResult r = RunProgram(BinPath("lumora-thumbnailer"),
-                                        {"-s", std::to_string(c.iSize), Samples() + "/" + c.szSample, szOut});
+                                        {"-s", std::to_string(c.iSize), SampleFile(c.szSample), szOut});
         ASSERT_EQ(r.m_iExit, 0) << c.szSample << ": " << r.m_szErr;
         const auto [w, h] = PngSize(ReadFileBytes(szOut));
         EXPECT_EQ(std::max(w, h), uint32_t(c.iSize)) << c.szSample << " " << w << "x" << h;

@@ -1,60 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
-#include "support/TestSupport.h"
+#include "support/ChildProcess.h"
 
 namespace {
 CRunResult Cli(const std::vector<std::string>& args) { return RunProgram(BinPath("lumora-cli"), args); }
-
-// A child whose output goes to files, so it can be signalled and waited for
-// with a deadline.
-struct CChild {
-    pid_t m_Pid = -1;
-    std::string m_szErr;
-};
-CChild Start(const std::string& szProgram, const std::vector<std::string>& args, const std::string& szErrFile)
-{
-    CChild child;
-    child.m_szErr = szErrFile;
-    child.m_Pid = ::fork();
-    if (child.m_Pid == 0) {
-        const int fd = ::open(szErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, 2);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        std::vector<char*> argv{const_cast<char*>(szProgram.c_str())};
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(szProgram.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-// The raw wait status, or -1 (after killing it) when it did not end in time.
-int WaitFor(const CChild& child, std::chrono::milliseconds timeout)
-{
-    int iStatus = 0;
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (::waitpid(child.m_Pid, &iStatus, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > end) {
-            ::kill(child.m_Pid, SIGKILL);
-            ::waitpid(child.m_Pid, &iStatus, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return iStatus;
-}
 
 bool AnyTemporaryIn(const std::string& szDir)
 {
@@ -71,9 +24,8 @@ const std::string kUmlautName = "Pr\xC3\xBC" "fung-\xC3\x9F";
 TEST(CliFoundation, Utf8FileNamesStayAsGiven)
 {
     CTempDir dir;
-    ASSERT_EQ(Cli({"samples", dir.Path()}).m_iExit, 0);
     const std::string szName = dir.File(kUmlautName + ".con");
-    std::filesystem::rename(dir.File("light-profile-mono.con"), szName);
+    std::filesystem::copy_file(SampleFile("light-profile-mono.con"), szName);
 
     CRunResult r = Cli({"info", szName});
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
@@ -111,8 +63,8 @@ TEST(CliFoundation, ReadersRefuseWhatIsNotARegularFile)
     };
     for (const auto& args : commands) {
         // Nobody ever writes to the pipe: a reader that opened it would wait forever.
-        const CChild child = Start(BinPath("lumora-cli"), args, dir.File("err"));
-        const int iStatus = WaitFor(child, std::chrono::seconds(20));
+        const CChild child = StartChild(BinPath("lumora-cli"), args, dir.File("err"));
+        const int iStatus = WaitForChild(child, std::chrono::seconds(20));
         ASSERT_NE(iStatus, -1) << args[0] << " waited on the pipe";
         EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 66) << args[0] << " " << iStatus;
         EXPECT_NE(ReadFileBytes(dir.File("err")).find(szPipe + ": "), std::string::npos) << args[0];
@@ -135,13 +87,13 @@ TEST(CliFoundation, AnInterruptedUnpackEndsAtOnceAndLeavesNoPartialFile)
         ASSERT_EQ(::truncate(dir.File("pack.con").c_str(), static_cast<off_t>(52 + iEntry)), 0);
         std::filesystem::create_directories(dir.File("out"));
 
-        const CChild child = Start(BinPath("lumora-cli"), {"unpack", dir.File("pack.con"), "--into", dir.File("out")},
-                                   dir.File("err"));
+        const std::vector<std::string> args = {"unpack", dir.File("pack.con"), "--into", dir.File("out")};
+        const CChild child = StartChild(BinPath("lumora-cli"), args, dir.File("err"));
         for (int i = 0; i < 4000 && !AnyTemporaryIn(dir.File("out")); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ASSERT_TRUE(AnyTemporaryIn(dir.File("out"))) << "the entry was never being written";
         ::kill(child.m_Pid, c.signal);
-        const int iStatus = WaitFor(child, std::chrono::seconds(20));
+        const int iStatus = WaitForChild(child, std::chrono::seconds(20));
         ASSERT_NE(iStatus, -1) << "the signal did not end the unpacking";
         EXPECT_TRUE(WIFEXITED(iStatus)) << iStatus;
         EXPECT_EQ(WEXITSTATUS(iStatus), c.exit);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "support/TestSupport.h"
 
@@ -50,22 +49,6 @@ TEST(Resources, MimeTypeKnowsEverySectionName)
     EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_EQ(r.m_szErr, "");
     EXPECT_NE(ReadFileBytes(dir.File("mime/magic")).find("[Light Profile]"), std::string::npos);
-}
-
-TEST(Resources, MimeMagicLooksWhereTheLauncherLooks)
-{
-    // The launcher reads 100 bytes: a section name that starts later than
-    // 100 minus its length is cut off there and not recognised.
-    const std::string szXml = ReadFileBytes(Resource("lumora-con.xml"));
-    const std::regex match("<match type=\"string\" offset=\"(\\d+):(\\d+)\" value=\"([^\"]+)\"/>");
-    int iMatches = 0;
-    for (auto it = std::sregex_iterator(szXml.begin(), szXml.end(), match); it != std::sregex_iterator(); ++it) {
-        const size_t iLast = std::stoul((*it)[2]);
-        EXPECT_EQ((*it)[1], "0");
-        EXPECT_EQ(iLast + (*it)[3].length(), 100u) << (*it)[3];
-        ++iMatches;
-    }
-    EXPECT_EQ(iMatches, 14);
 }
 
 TEST(Resources, MetainfoValidates)

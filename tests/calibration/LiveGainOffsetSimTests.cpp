@@ -2,15 +2,7 @@
 // and where it ends follow from the scenario's optics, never from a table.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <thread>
 
 #include "calibration/CameraWidth.h"
 #include "calibration/LiveGainOffset.h"
@@ -19,6 +11,7 @@
 #include "platform/Log.h"
 #include "scanner/ContScan.h"
 #include "scanner/Scanner.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -150,38 +143,13 @@ TEST(LiveGainOffsetCli, CalibrateReportsJsonAndStopsOnCtrlC)
     // A slow scanner, interrupted while the loop runs: every scan stops.
     WriteFileBytes(szScenario, kCard + "[Faults]\nSlowReadMs=20\n");
     CTempDir logs; // the first run's log must not count as this one's
-    const std::string szErr = dir.File("stderr.txt"), szCli = BinPath("lumora-cli");
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
-        ::setenv("LUMORA_LOG_DIR", logs.Path().c_str(), 1);
-        const int fd = ::open(szErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, 2);
-        ::execl(szCli.c_str(), szCli.c_str(), "scanner", "calibrate", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    const std::string szLog = logs.File("Lumora.log");
-    for (int i = 0; i < 400; ++i) {
-        if (std::filesystem::exists(szLog) && ReadFileBytes(szLog).find("CLiveGainOffset use mode") != std::string::npos)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    ::kill(pid, SIGINT);
-    int iStatus = 0;
-    pid_t iDone = 0;
-    for (int i = 0; i < 200 && (iDone = ::waitpid(pid, &iStatus, WNOHANG)) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (iDone == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &iStatus, 0);
-        FAIL() << "calibrate did not end on SIGINT";
-    }
-    ASSERT_TRUE(WIFEXITED(iStatus));
-    EXPECT_EQ(WEXITSTATUS(iStatus), 130);
-    EXPECT_EQ(ReadFileBytes(szErr), "User cancelled.\n");
+    const CInterruptedRun run = InterruptCliWhenLogged({"scanner", "calibrate"}, {"LUMORA_SIM_CONFIG=" + szScenario},
+                                                       logs.Path(), "CLiveGainOffset use mode");
+    ASSERT_TRUE(run.m_bEnded) << "calibrate did not end on SIGINT";
+    EXPECT_EQ(run.m_iExit, 130);
+    EXPECT_EQ(run.m_szErr, "User cancelled.\n");
     // The scan was reset and every motor told to stop before the end.
-    const std::string szLogText = ReadFileBytes(szLog);
+    const std::string szLogText = ReadFileBytes(logs.File("Lumora.log"));
     EXPECT_NE(szLogText.find("cancelled; scan and camera motors stopped"), std::string::npos);
 }
 

@@ -276,11 +276,6 @@ TEST(StitchWire, Classes)
 
 // ---- whole runs on the simulated scanner
 
-struct CRun {
-    CRunResult m_Result;
-    std::string m_szDir;
-};
-
 CRunResult Align(const CTempDir& dir, const std::string& szScenario, const std::vector<std::string>& extra = {})
 {
     WriteFileBytes(dir.File("scenario.ini"), szScenario);

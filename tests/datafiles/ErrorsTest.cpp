@@ -26,19 +26,9 @@ TEST(ProgramErrors, CodesCarryTheClass)
 TEST(ProgramErrors, TheListHasItsShape)
 {
     ASSERT_EQ(ErrorListSize(), 514u);
-    std::map<int32_t, int> classes;
     std::map<uint32_t, int> seen;
-    for (size_t i = 0; i < ErrorListSize(); ++i) {
-        const CErrorListEntry& e = ErrorListEntry(i);
-        EXPECT_EQ(e.m_iCategory, 2000);
-        EXPECT_STREQ(e.m_szFirstText, "");
-        if (seen[e.m_iNumber]++ == 0)
-            classes[e.m_iClass]++;
-    }
-    EXPECT_EQ(classes[0], 124);
-    EXPECT_EQ(classes[1], 48);
-    EXPECT_EQ(classes[2], 338);
-    EXPECT_EQ(classes[3], 2);
+    for (size_t i = 0; i < ErrorListSize(); ++i)
+        seen[ErrorListEntry(i).m_iNumber]++;
     EXPECT_EQ(seen[1100], 2);
     EXPECT_EQ(seen[1101], 2);
     // The first of a duplicated number is the one a lookup finds.

@@ -44,9 +44,6 @@ TEST(ConvertCli, PicturesMoveBetweenFormats)
         const CRunResult r = Convert(args);
         ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
         EXPECT_NE(r.m_szOut.find("40x30"), std::string::npos);
-        TIFF* tif = TIFFOpen(dir.File("out.tif").c_str(), "r");
-        ASSERT_NE(tif, nullptr);
-        TIFFClose(tif);
         CPicture pic;
         ASSERT_EQ(LoadTiffIntoPicture(pic, dir.File("out.tif")), 0u);
         EXPECT_EQ(pic.m_PicData, c.kind);

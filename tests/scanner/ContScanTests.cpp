@@ -8,8 +8,6 @@
 
 namespace {
 
-const std::string kCont = kFast;
-
 std::string OsaHeader(const std::vector<int32_t>& pixels)
 {
     std::string sz = "CameraCount " + std::to_string(pixels.size()) + "\n";
@@ -38,7 +36,7 @@ protected:
 
 TEST_F(CContScanTest, LiveBlocksCarryTheDeviceLayout)
 {
-    OpenLoaded(kCont);
+    OpenLoaded(kFast);
     for (const int32_t iMode : {2, 3}) {
         CContScan scan(&m_Scanner);
         ASSERT_EQ(scan.StartContinuousScan(iMode), 0);
@@ -62,7 +60,7 @@ TEST_F(CContScanTest, LiveBlocksCarryTheDeviceLayout)
 TEST_F(CContScanTest, ABlockOfUnknownWidthIsRefused)
 {
     // Neither the camera table nor the status block says how wide a line is.
-    OpenLoaded(kCont + "[Faults]\nStatusLength=21\nCheckCondition.scanRead.0xFF=0x2400\n");
+    OpenLoaded(kFast + "[Faults]\nStatusLength=21\nCheckCondition.scanRead.0xFF=0x2400\n");
     CContScan scan(&m_Scanner);
     ASSERT_EQ(scan.StartContinuousScan(2), 0);
     EXPECT_EQ(scan.ReadBuffer(), CContScan::kErrLineWidth);
@@ -108,7 +106,7 @@ TEST(CContScanNoise, ConstantMidLevelEdgesAreNoise)
 
 TEST_F(CContScanTest, RecordThenReplayGivesTheSameLines)
 {
-    OpenLoaded(kCont);
+    OpenLoaded(kFast);
     const std::string szBase = m_Dir.File("run");
     std::vector<uint8_t> recorded;
     {
@@ -268,7 +266,7 @@ TEST_F(CBlockProcessing, LightOffAmplifyAndDoubleBlock)
 
 TEST_F(CContScanTest, AcquirePictureLeavesOutNoisyBlocks)
 {
-    OpenLoaded(kCont);
+    OpenLoaded(kFast);
     CPicture pic;
     CAcquireOptions options;
     options.m_iNoiseMargin = 0;
@@ -291,13 +289,9 @@ TEST_F(CContScanTest, AcquirePictureLeavesOutNoisyBlocks)
     EXPECT_TRUE(Logged("CContScanPicture::BufferWithoutCISNoise()     Noise detected."));
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(CContScanTest, CISNoiseFromTheDeviceIsLeftOut)
 {
-    OpenLoaded(kCont + "[Sheet]\nKind=white\n[Noise]\nSigma=2\nCISNoiseEvery=3\n");
+    OpenLoaded(kFast + "[Sheet]\nKind=white\n[Noise]\nSigma=2\nCISNoiseEvery=3\n");
     CAcquireOptions options;
     int32_t iBlocks = 0, iNoisy = 0;
     options.m_OnBlock = [&](const CContScan& scan) {
@@ -356,48 +350,23 @@ protected:
     }
 };
 
-TEST_F(CCalibrationSheet, StitchMarksAndKPlatesAppearWhereTheSheetHasThem)
+// The stitch positions the device reports name the middle of each overlap:
+// the wire pair is centred there in both cameras. Camera C, shifted nine
+// pixels, moves its view of both of its overlaps and no one else's.
+TEST_F(CCalibrationSheet, StitchPositionsNameTheWirePairsAndFollowACameraOffset)
 {
     CPicture pic;
-    const auto marks = StitchMarks(kFast + "[Sheet]\nKind=calibration\n", pic);
-    ASSERT_EQ(marks.size(), 3u);
-    for (const auto& [dLeft, dRight] : marks) {
-        // The stitch positions name the middle of each overlap: the wire pair
-        // is centred there in both cameras.
+    const auto plain = StitchMarks(kFast + "[Sheet]\nKind=calibration\n", pic);
+    ASSERT_EQ(plain.size(), 3u);
+    for (const auto& [dLeft, dRight] : plain) {
         EXPECT_NEAR(dLeft, 0.0, 1.5);
         EXPECT_NEAR(dRight, 0.0, 1.5);
     }
-    // K-plates: from each end of the scan line inward a white patch, then
-    // the black patch about a quarter inch in.
-    const int32_t iInch = pic.m_iResolution;
-    const int32_t iLast = pic.m_iWidth - 1;
-    EXPECT_GT(pic.MeanGray(0, iInch / 20, iInch / 12, 3), 150) << "white patch at the start";
-
-    int32_t iBlackRun = 0, iRun = 0;
-    for (int32_t x = iInch / 5; x < iInch * 2 / 5; ++x) {
-        iRun = pic.GetSample(x, 2, 1) < 60 ? iRun + 1 : 0;
-        iBlackRun = std::max(iBlackRun, iRun);
-    }
-    EXPECT_GE(iBlackRun, iInch / 20) << "black patch near the start";
-    iBlackRun = iRun = 0;
-    for (int32_t x = iLast - iInch * 2 / 5; x < iLast - iInch / 5; ++x) {
-        iRun = pic.GetSample(x, 2, 1) < 60 ? iRun + 1 : 0;
-        iBlackRun = std::max(iBlackRun, iRun);
-    }
-    EXPECT_GE(iBlackRun, iInch / 20) << "black patch near the end";
-}
-
-TEST_F(CCalibrationSheet, ACameraOffsetMovesItsMarks)
-{
-    CPicture pic;
     const auto marks = StitchMarks(kFast + "[Sheet]\nKind=calibration\n[Camera.C]\nOffsetX=9\n", pic);
     ASSERT_EQ(marks.size(), 3u);
-    // Camera C sees the sheet nine pixels shifted: its view of both of its
-    // overlaps moves, its neighbours' views do not.
     EXPECT_NEAR(marks[0].first, 0.0, 1.5);
     EXPECT_NEAR(marks[0].second, 0.0, 1.5);
     EXPECT_NEAR(std::abs(marks[1].second), 9.0, 1.5);
-    EXPECT_NEAR(std::abs(marks[2].first), 9.0, 1.5);
     EXPECT_NEAR(marks[1].second, marks[2].first, 0.5) << "one camera, one shift";
     EXPECT_NEAR(marks[2].second, 0.0, 1.5);
 }

@@ -1,18 +1,12 @@
 // lumora-cli scanner scan / record / replay as scripts use them: the JSON
 // keys, the files written, the exit codes, and Ctrl+C in the middle of a scan.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "SimFixture.h"
 #include "imaging/Picture.h"
 #include "imaging/TifReader.h"
 #include "scanner/ScanSpeed.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -95,41 +89,15 @@ TEST_F(CScanCli, RecordThenReplay)
 
 TEST_F(CScanCli, CtrlCEndsAScanCleanly)
 {
-    const std::string szScenario = m_Dir.File("scenario.ini");
+    const std::string szScenario = m_Dir.File("scenario.ini"), szTif = m_Dir.File("never.tif");
     WriteFileBytes(szScenario, kFast + "[Model]\nSoftwareScanner=1\n[Faults]\nSlowReadMs=20\n");
-    const std::string szErr = m_Dir.File("stderr.txt"), szTif = m_Dir.File("never.tif");
-    const std::string szCli = BinPath("lumora-cli");
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
-        ::setenv("LUMORA_LOG_DIR", m_Dir.Path().c_str(), 1);
-        const int fd = ::open(szErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, 2);
-        ::execl(szCli.c_str(), szCli.c_str(), "scanner", "scan", "-o", szTif.c_str(), "--length", "20",
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
     // Interrupt once image data is arriving.
-    const std::string szLog = m_Dir.File("Lumora.log");
-    for (int i = 0; i < 400; ++i) {
-        if (std::filesystem::exists(szLog) && ReadFileBytes(szLog).find("CScan::Scan_Do received") != std::string::npos)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    ::kill(pid, SIGINT);
-    int iStatus = 0;
-    pid_t iDone = 0;
-    for (int i = 0; i < 200 && (iDone = ::waitpid(pid, &iStatus, WNOHANG)) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (iDone == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &iStatus, 0);
-        FAIL() << "the scan did not end on SIGINT";
-    }
-    ASSERT_TRUE(WIFEXITED(iStatus));
-    EXPECT_EQ(WEXITSTATUS(iStatus), 130); // an interrupt ends every command with 130
-    EXPECT_EQ(ReadFileBytes(szErr), "User cancelled.\n");
+    const CInterruptedRun run = InterruptCliWhenLogged({"scanner", "scan", "-o", szTif, "--length", "20"},
+                                                       {"LUMORA_SIM_CONFIG=" + szScenario}, m_Dir.Path(),
+                                                       "CScan::Scan_Do received");
+    ASSERT_TRUE(run.m_bEnded) << "the scan did not end on SIGINT";
+    EXPECT_EQ(run.m_iExit, 130); // an interrupt ends every command with 130
+    EXPECT_EQ(run.m_szErr, "User cancelled.\n");
     EXPECT_FALSE(std::filesystem::exists(szTif)) << "nothing half-scanned is left behind";
 }
 

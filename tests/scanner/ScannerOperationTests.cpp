@@ -139,11 +139,7 @@ TEST_F(CScannerOperations, PaperAtEndWaitsForAnEndState)
         Open(kFast + c.m_szIni);
         if (c.m_bLoad) {
             ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
-            m_Scanner.m_Window.m_iColorMode = 2;
-            m_Scanner.SetWindowResolution(100);
-            m_Scanner.SetWindowArea(0, 0, 1200, 120);
-            ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
-            ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+            StartScan(2, 100, 1200, 120);
             std::vector<uint8_t> data(1000);
             int32_t iReceived = 0;
             EXPECT_EQ(m_Scanner.ReadScanData(data.data(), 1000, iReceived), ZEL_ASC_END_OF_MEDIUM);
@@ -158,12 +154,7 @@ TEST_F(CScannerOperations, ScanLongerThanTheSheetEndsAtItsEnd)
     // A 2-inch sheet and a 3-inch window at 100 dpi: 200 lines, then end of medium.
     Open(kFast + "[Paper]\nLength=2400\n");
     ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
-    m_Scanner.m_Window.m_iColorMode = 2;
-    m_Scanner.SetWindowResolution(100);
-    m_Scanner.SetWindowArea(0, 0, 1200, 3600);
-    m_Scanner.m_Window.m_iTop = 0;
-    ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
-    ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+    StartScan(2, 100, 1200, 3600);
     std::vector<uint8_t> data(100 * 300);
     int32_t iReceived = 0;
     EXPECT_EQ(m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iReceived),
@@ -182,11 +173,7 @@ TEST_F(CScannerOperations, ResetScanSystemStopsAScanAndDrainsIt)
 {
     Open(kFast);
     ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
-    m_Scanner.m_Window.m_iColorMode = 2;
-    m_Scanner.SetWindowResolution(100);
-    m_Scanner.SetWindowArea(0, 0, 1200, 0); // continuous: never ends by itself
-    ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
-    ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+    StartScan(2, 100, 1200); // continuous: never ends by itself
     std::vector<uint8_t> data(1000);
     int32_t iReceived = 0;
     ASSERT_EQ(m_Scanner.ReadScanData(data.data(), 1000, iReceived), 0);

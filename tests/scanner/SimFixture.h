@@ -29,6 +29,17 @@ protected:
         UseScenario(szIni);
         ASSERT_EQ(m_Scanner.OpenScanner(hScanner, false), 0);
     }
+    // Sets the window from the sheet's top (length 0: the sheet holds still)
+    // and starts the scan.
+    void StartScan(int32_t iMode, int32_t iDpi, int32_t iWidth = 43200, int32_t iLength = 0)
+    {
+        m_Scanner.m_Window.m_iColorMode = iMode;
+        m_Scanner.SetWindowResolution(iDpi);
+        m_Scanner.SetWindowArea(0, 0, iWidth, iLength);
+        m_Scanner.m_Window.m_iTop = 0; // the sheet row must not depend on earlier scans
+        ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
+        ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+    }
     void TearDown() override
     {
         if (CScanner::IsUnitReserved())

@@ -77,16 +77,6 @@ protected:
         ASSERT_EQ(m_Scanner.OpenScanner(0, bStitched), 0);
         ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
     }
-    // Starts a scan of the window; length 0 holds the sheet still.
-    void Start(int32_t iMode, int32_t iDpi, int32_t iWidth = 43200, int32_t iLength = 0)
-    {
-        m_Scanner.m_Window.m_iColorMode = iMode;
-        m_Scanner.SetWindowResolution(iDpi);
-        m_Scanner.SetWindowArea(0, 0, iWidth, iLength);
-        m_Scanner.m_Window.m_iTop = 0; // the sheet row must not depend on earlier scans
-        ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
-        ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
-    }
     CLine Read(int32_t iBytesPerPixel = 1, int32_t iLines = 1)
     {
         CLine line;
@@ -102,10 +92,13 @@ protected:
         EXPECT_TRUE(iResult == 0 || iResult == ZEL_ASC_END_OF_MEDIUM) << iResult;
         return line;
     }
+    // Black level (dark reference pixels) and white level (middle of camera A)
+    // with the gray entry of camera A set to this offset and gain on both channels.
+    std::pair<double, double> Levels(int16_t iOffset, int16_t iGain);
     CLine ScanStill(const std::string& szIni, bool bStitched = false, int32_t iMode = 2, int32_t iDpi = 600)
     {
         OpenMode(szIni, bStitched);
-        Start(iMode, iDpi);
+        StartScan(iMode, iDpi);
         return Read(iMode == 3 ? 3 : 1);
     }
 };
@@ -154,7 +147,7 @@ TEST_F(CSimOptics, WindowCutsTheLineButCountsStayConsistent)
 {
     // One inch from the left at 100 dpi: camera A alone, 100 pixels.
     OpenMode(kCalibration, false);
-    Start(2, 100, 1200, 120);
+    StartScan(2, 100, 1200, 120);
     const CLine line = Read(1, 10);
     EXPECT_EQ(line.m_iWidth, 100);
     EXPECT_EQ(line.m_Pixels[0], 100);
@@ -228,7 +221,7 @@ TEST_F(CSimOptics, DriveCommandsMoveWhatTheCameraSees)
         const double dBefore = PairCentre(before, 1, kDark, kDark + kOverlap);
         ASSERT_EQ(m_Scanner.MoveCameraMotor(1, c.m_dMove), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        Start(2, 600);
+        StartScan(2, 600);
         const CLine after = Read();
         EXPECT_NEAR(PairCentre(after, 1, kDark, kDark + kOverlap) - dBefore, c.m_dShift, 0.3);
         // Camera A has a motor of its own and did not move.
@@ -250,7 +243,7 @@ TEST_F(CSimOptics, StitchedLineJoinsAtTheStitchPositionsAndValues)
     EXPECT_EQ(shifted.m_Pixels[1], iPlainB);
     const int32_t values[7] = {-6};
     ASSERT_EQ(m_Scanner.SetStitchValues(values), 0);
-    Start(2, 600);
+    StartScan(2, 600);
     const CLine fixed = Read();
     EXPECT_EQ(fixed.m_Pixels[1], iPlainB + 6);
     // The middle wire pair of camera B lies where it lies on the sheet again.
@@ -285,29 +278,18 @@ TEST_F(CSimOptics, FineLinesLoseContrastInACameraOutOfFocus)
 
 // ---------------------------------------------------------------- analog front end
 
-// Black level (dark reference pixels) and white level (middle of camera A)
-// with the gray entry of camera A set to offset o and gain g on both channels.
-std::pair<double, double> Levels(CSimOptics* pTest, CScanner& s, int16_t iOffset, int16_t iGain)
+std::pair<double, double> CSimOptics::Levels(int16_t iOffset, int16_t iGain)
 {
     CGainOffset go;
-    EXPECT_EQ(s.ReadGainOffset(go), 0);
+    EXPECT_EQ(m_Scanner.ReadGainOffset(go), 0);
     int16_t* w = go.m_Cameras[0].m_Words[3];
     w[CGainOffset::WORD_EVEN_OFFSET] = w[CGainOffset::WORD_ODD_OFFSET] = iOffset;
     w[CGainOffset::WORD_EVEN_GAIN] = w[CGainOffset::WORD_ODD_GAIN] = iGain;
-    EXPECT_EQ(s.WriteGainOffset(go, -1), 0);
-    (void)pTest;
-    s.m_Window.m_iColorMode = 2;
-    s.SetWindowResolution(600);
-    s.SetWindowArea(0, 0, 43200, 0);
-    EXPECT_EQ(s.SendSetWindowCommand(), 0);
-    EXPECT_EQ(s.SendScanCommand(0), 0);
-    std::vector<uint8_t> line(4 * kPixels);
-    int32_t iReceived = 0;
-    s.ReadScanData(line.data(), static_cast<int32_t>(line.size()), iReceived);
-    EXPECT_EQ(iReceived, 4 * kPixels);
-    const double dBlack = std::accumulate(line.begin() + 2, line.begin() + kDark - 2, 0.0) / (kDark - 4);
-    const double dWhite = std::accumulate(line.begin() + 2600, line.begin() + 2800, 0.0) / 200;
-    return {dBlack, dWhite};
+    EXPECT_EQ(m_Scanner.WriteGainOffset(go, -1), 0);
+    StartScan(2, 600);
+    const CLine line = Read();
+    EXPECT_EQ(line.m_iReceived, 4 * kPixels);
+    return {line.Mean(0, 2, kDark - 2), line.Mean(0, 2600, 2800)};
 }
 
 TEST_F(CSimOptics, OffsetMovesBlackAndGainMovesWhiteMonotonicallyUntilTheyClip)
@@ -315,22 +297,22 @@ TEST_F(CSimOptics, OffsetMovesBlackAndGainMovesWhiteMonotonicallyUntilTheyClip)
     OpenMode(kWhite + "[Camera.A]\nBlack=2\n", false);
     double dLastBlack = -1;
     for (const int16_t iOffset : {0, 40, 96, 128, 200, 255}) {
-        const auto [dBlack, dWhite] = Levels(this, m_Scanner, iOffset, 128);
+        const auto [dBlack, dWhite] = Levels(iOffset, 128);
         EXPECT_GE(dBlack, dLastBlack) << iOffset;
         EXPECT_GE(dBlack, 0.0);
         dLastBlack = dBlack;
         (void)dWhite;
     }
-    EXPECT_EQ(Levels(this, m_Scanner, 0, 128).first, 0.0); // clipped at the bottom
-    EXPECT_NEAR(Levels(this, m_Scanner, 96, 128).first, 22.0, 0.6);
+    EXPECT_EQ(Levels(0, 128).first, 0.0); // clipped at the bottom
+    EXPECT_NEAR(Levels(96, 128).first, 22.0, 0.6);
     double dLastWhite = -1;
     for (const int16_t iGain : {0, 64, 128, 150, 192, 255}) {
-        const double dWhite = Levels(this, m_Scanner, 128, iGain).second;
+        const double dWhite = Levels(128, iGain).second;
         EXPECT_GE(dWhite, dLastWhite) << iGain;
         dLastWhite = dWhite;
     }
-    EXPECT_EQ(Levels(this, m_Scanner, 128, 255).second, 255.0); // clipped at the top
-    EXPECT_LT(Levels(this, m_Scanner, 128, 64).second, Levels(this, m_Scanner, 128, 128).second - 60);
+    EXPECT_EQ(Levels(128, 255).second, 255.0); // clipped at the top
+    EXPECT_LT(Levels(128, 64).second, Levels(128, 128).second - 60);
 }
 
 TEST_F(CSimOptics, LampWeaknessAndCameraSensitivityLowerTheWhiteLevel)
@@ -347,7 +329,7 @@ TEST_F(CSimOptics, LampWeaknessAndCameraSensitivityLowerTheWhiteLevel)
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.m_szIni);
         OpenMode(kWhite + c.m_szIni, false);
-        const double dWhite = Levels(this, m_Scanner, 16, 128).second;
+        const double dWhite = Levels(16, 128).second;
         EXPECT_GE(dWhite, c.m_dLow);
         EXPECT_LE(dWhite, c.m_dHigh);
         m_Scanner.CloseScanner(true);
@@ -365,7 +347,7 @@ TEST_F(CSimOptics, OddAndEvenChannelsFollowTheirOwnGainAndThePixelPhase)
         w[CGainOffset::WORD_EVEN_GAIN] = 150;
         w[CGainOffset::WORD_ODD_GAIN] = 40;
         ASSERT_EQ(m_Scanner.WriteGainOffset(go, 7), 0);
-        Start(2, 600);
+        StartScan(2, 600);
         const CLine line = Read();
         const double dEvenPixels = line.Mean(0, 2000, 2200, 2), dOddPixels = line.Mean(0, 2001, 2201, 2);
         if (iPhase == 0)
@@ -386,7 +368,7 @@ TEST_F(CSimOptics, ColourEntriesDriveTheirOwnColour)
     go.m_Cameras[0].m_Words[2][CGainOffset::WORD_EVEN_GAIN] = 40; // blue
     go.m_Cameras[0].m_Words[2][CGainOffset::WORD_ODD_GAIN] = 40;
     ASSERT_EQ(m_Scanner.WriteGainOffset(go, -1), 0);
-    Start(3, 600);
+    StartScan(3, 600);
     const CLine line = Read(3);
     const size_t i = 3 * 2500;
     EXPECT_NEAR(line.m_Bytes[i], line.m_Bytes[i + 1], 1); // red and green alike
@@ -399,7 +381,7 @@ TEST_F(CSimOptics, SensorNoiseIsSeededAndOfTheGivenSpread)
 {
     auto row = [&](const std::string& szNoise) {
         OpenMode(kWhite + "[Noise]\n" + szNoise, false);
-        Start(2, 600);
+        StartScan(2, 600);
         const CLine line = Read();
         m_Scanner.CloseScanner(true);
         return std::vector<uint8_t>(line.m_Bytes.begin() + 2000, line.m_Bytes.begin() + 3000);
@@ -420,7 +402,7 @@ TEST_F(CSimOptics, SensorNoiseIsSeededAndOfTheGivenSpread)
 TEST_F(CSimOptics, EveryNthBlockShowsCISNoiseAtTheCameraEdges)
 {
     OpenMode(kWhite + "[Noise]\nCISNoiseEvery=3\n", false);
-    Start(2, 600);
+    StartScan(2, 600);
     for (int32_t iBlock = 1; iBlock <= 6; ++iBlock) {
         const CLine line = Read();
         const bool bNoisy = iBlock % 3 == 0;
@@ -443,7 +425,7 @@ TEST_F(CSimOptics, LightOffRowsReadTheBlackLevel)
         OpenMode(kWhite, false);
         m_Scanner.m_bUse_CIS_LightOff = c.m_bRow1;
         m_Scanner.m_bUse_CIS_LightOff_Row2 = c.m_bRow2;
-        Start(2, 600);
+        StartScan(2, 600);
         const CLine line = Read(1, 2);
         const uint8_t even = line.m_Bytes[2700], odd = line.m_Bytes[static_cast<size_t>(line.m_iWidth) + 2700];
         EXPECT_EQ(even < 40, c.m_bEvenDark) << c.m_bRow1 << c.m_bRow2;
@@ -456,7 +438,7 @@ TEST_F(CSimOptics, StallsDeliverNothingForAWhile)
 {
     // 40 s of simulated time at TimeScale 200 are 200 ms.
     OpenMode(kWhite + "[Faults]\nStallEvery=2\nStallMs=40000\n", false);
-    Start(2, 600);
+    StartScan(2, 600);
     EXPECT_EQ(Read().m_iReceived, 4 * kPixels);
     EXPECT_EQ(Read().m_iReceived, 4 * kPixels); // the second read starts the stall
     EXPECT_EQ(Read().m_iReceived, 0);
@@ -470,7 +452,7 @@ TEST_F(CSimOptics, LinesComeNoFasterThanTheSheetMoves)
     OpenMode("[Device]\nTimeScale=1\n[Paper]\nLoadMs=1\nMoveMs=1\nPositionMs=1\n[Sheet]\nKind=white\n[Scan]\nSpeed=10\n",
              false);
     const auto t = std::chrono::steady_clock::now();
-    Start(2, 100, 1200, 12000);
+    StartScan(2, 100, 1200, 12000);
     std::vector<uint8_t> data(100 * 1000);
     int32_t iFirst = 0, iLater = 0;
     m_Scanner.ReadScanData(data.data(), static_cast<int32_t>(data.size()), iFirst);
@@ -519,7 +501,7 @@ TEST_F(CSimOptics, MovingSheetAdvancesThePaperAndCrossesTheLine)
     OpenMode(kFast + "[Sheet]\nKind=line\nLineY=300\nLineWidth=12\n", false);
     int32_t iState = 0, iBefore = 0, iAfter = 0;
     ASSERT_TRUE(m_Scanner.GetPaperState(iState, iBefore));
-    Start(2, 100, 1200, 1200);
+    StartScan(2, 100, 1200, 1200);
     const CLine lines = Read(1, 100);
     ASSERT_EQ(lines.m_iReceived, 100 * 100);
     ASSERT_TRUE(m_Scanner.GetPaperState(iState, iAfter));
@@ -557,7 +539,7 @@ TEST_F(CSimOptics, ScanLineOffsetsAlignmentDelaysAndTiltShowAlongTheTravel)
                  false);
         const int8_t delays[8] = {c.m_iDelay};
         ASSERT_EQ(m_Scanner.SetCISAlignment(delays, false, true), 0);
-        Start(2, 100, 2400, 3600);
+        StartScan(2, 100, 2400, 3600);
         const CLine lines = Read(1, 300);
         ASSERT_EQ(lines.m_iReceived, 300 * 200);
         auto crossing = [&](int32_t iColumn) {
@@ -597,11 +579,7 @@ TEST_F(CSimOptics, GammaAndLevelsShapeTheDeliveredValues)
         ASSERT_EQ(m_Scanner.SendLevels(c.m_iWhite, c.m_iWhite, c.m_iWhite, 0, 0, 0, false), 0);
         ASSERT_EQ(m_Scanner.SendGammaCurve(c.m_dGamma, 0, 0), 0);
         ASSERT_EQ(m_Scanner.LoadPaper(false), 0);
-        m_Scanner.m_Window.m_iColorMode = 3;
-        m_Scanner.SetWindowResolution(100);
-        m_Scanner.SetWindowArea(0, 0, 1200, 12);
-        ASSERT_EQ(m_Scanner.SendSetWindowCommand(), 0);
-        ASSERT_EQ(m_Scanner.SendScanCommand(0), 0);
+        StartScan(3, 100, 1200, 12);
         std::vector<uint8_t> data(300);
         int32_t iReceived = 0;
         m_Scanner.ReadScanData(data.data(), 300, iReceived);

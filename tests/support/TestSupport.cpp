@@ -30,6 +30,18 @@ CTempDir::~CTempDir()
 std::string TestDataPath(const std::string& szName) { return std::string(LUMORA_TEST_DATA_DIR) + "/" + szName; }
 std::string BinPath(const std::string& szProgram) { return std::string(LUMORA_BIN_DIR) + "/" + szProgram; }
 
+std::string SampleFile(const std::string& szName)
+{
+    static CTempDir s_Dir;
+    static const bool s_bWritten = [] {
+        const CRunResult r = RunProgram(BinPath("lumora-cli"), {"samples", s_Dir.Path()});
+        EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
+        return r.m_iExit == 0;
+    }();
+    (void)s_bWritten;
+    return s_Dir.File(szName);
+}
+
 void WriteFileBytes(const std::string& szPath, const std::string& szBytes)
 {
     std::ofstream out(szPath, std::ios::binary | std::ios::trunc);

@@ -20,6 +20,9 @@ private:
 
 std::string TestDataPath(const std::string& szName);   // tests/data/<name>
 std::string BinPath(const std::string& szProgram);     // build/bin/<program>
+// A file of what "lumora-cli samples" writes, written once per test program:
+// read it, never change it.
+std::string SampleFile(const std::string& szName);
 
 void WriteFileBytes(const std::string& szPath, const std::string& szBytes);
 std::string ReadFileBytes(const std::string& szPath);

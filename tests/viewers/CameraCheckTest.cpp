@@ -47,11 +47,6 @@ CLoaded Load(const std::string& szBytes)
     return l;
 }
 
-uint8_t Pixel(const CCameraCheckProfile& p, int x, int y)
-{
-    return p.Pixel(x, y);
-}
-
 // Runs of at most 127 columns adding up to iColumns, white (0x80 set) or black.
 std::string Runs(int iColumns, bool bBlack)
 {
@@ -78,7 +73,7 @@ TEST(CameraCheckProfile, WidthRowRunsAndGrid)
         {{0, 14}, 255}, {{1, 14}, 255}, {{2, 14}, 0},  // inverted grid row
         {{127, 29}, 0}, {{50, 254}, 0}, {{50, 255}, 255}, {{50, 13}, 255}};
     for (const auto& [pt, v] : expected)
-        EXPECT_EQ(Pixel(l.m_Profile, pt.first, pt.second), v) << pt.first << "," << pt.second;
+        EXPECT_EQ(l.m_Profile.Pixel(pt.first, pt.second), v) << pt.first << "," << pt.second;
 }
 
 TEST(CameraCheckProfile, NewHeaderTakesTheLengthFromTheHeader)
@@ -88,8 +83,8 @@ TEST(CameraCheckProfile, NewHeaderTakesTheLengthFromTheHeader)
     ASSERT_TRUE(l.m_bOk);
     EXPECT_TRUE(l.m_Profile.m_bHasHeader);
     EXPECT_EQ(l.m_Profile.m_Data.size(), szData.size());
-    EXPECT_EQ(Pixel(l.m_Profile, 4, 0), 0);
-    EXPECT_EQ(Pixel(l.m_Profile, 5, 0), 255);
+    EXPECT_EQ(l.m_Profile.Pixel(4, 0), 0);
+    EXPECT_EQ(l.m_Profile.Pixel(5, 0), 255);
 }
 
 TEST(CameraCheckProfile, RefusalsNameTheProblem)
@@ -204,9 +199,9 @@ TEST(CameraCheckView, InvertedGridRowShowsWhiteOnlyWhereAllIsBlack)
     szRows += Runs(200, true) + Runs(200, false) + '\0';
     CLoaded l = Load(Old(Runs(400, true) + '\0' + std::string(48, '\x55') + szRows));
     ASSERT_TRUE(l.m_bOk);
-    EXPECT_EQ(Pixel(l.m_Profile, 0, 14), 255);
-    EXPECT_EQ(Pixel(l.m_Profile, 199, 14), 255);
-    EXPECT_EQ(Pixel(l.m_Profile, 200, 14), 0);
+    EXPECT_EQ(l.m_Profile.Pixel(0, 14), 255);
+    EXPECT_EQ(l.m_Profile.Pixel(199, 14), 255);
+    EXPECT_EQ(l.m_Profile.Pixel(200, 14), 0);
     CCameraCheckView v;
     v.m_iProfileWidth = 400;
     v.m_iViewWidth = 40;
@@ -291,7 +286,7 @@ TEST(CameraCheckView, DrawingAgreesWithThePixelsItCovers)
                     bool bBlack = false;
                     for (int r = r0; r < r1 && r < 256 && !bBlack; ++r)
                         for (int64_t c = a; c < b && !bBlack; ++c)
-                            bBlack = Pixel(l.m_Profile, static_cast<int>(c), r) == 0;
+                            bBlack = l.m_Profile.Pixel(static_cast<int>(c), r) == 0;
                     iWrong += out[static_cast<size_t>(y) * iW + x] != (bBlack ? 0 : 255);
                 }
             }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "datafiles/Settings.h"
+#include "support/ProgramFolder.h"
 #include "support/TestSupport.h"
 #include "viewers/ConTestFile.h"
 #include "viewers/NoiseRecord.h"
@@ -179,10 +180,7 @@ TEST(NoiseRecord, WriteThenReadGivesTheSameRecord)
 
 TEST(NoiseLimit, LooksUpTheModelSectionWithAliases)
 {
-    CTempDir dir;
-    WriteFileBytes(dir.File("Fct_Tst6.ini"), "[0x36C]\nALIAS=Wide36\n[Wide36]\nNoiseTest=7\n[0x10]\nNoiseTest=\n");
-    SetProgramDirectoryOverride(dir.Path() + "/");
-    ResetSettingsCache();
+    CProgramFolder folder({{"Fct_Tst6.ini", "[0x36C]\nALIAS=Wide36\n[Wide36]\nNoiseTest=7\n[0x10]\nNoiseTest=\n"}});
     struct Case {
         uint32_t m_uModel;
         bool m_bFound;
@@ -201,7 +199,6 @@ TEST(NoiseLimit, LooksUpTheModelSectionWithAliases)
         EXPECT_EQ(iLimit, c.m_iLimit);
         EXPECT_EQ(szMessage, c.m_szMessage);
     }
-    SetProgramDirectoryOverride("");
 }
 
 TEST(NoiseMarks, DipsAndPeaksOfTheVisibleRange)

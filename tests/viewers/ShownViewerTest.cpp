@@ -10,9 +10,6 @@
 TEST(ShownViewer, FilesTheLightProfileViewerPassesOnAreShownByTheirOwnViewer)
 {
     RegisterAllKinds();
-    CTempDir dir;
-    for (const auto& [szName, write] : CKindRegistry::Instance().SampleWriters())
-        write(dir.Path());
     const struct {
         const char* m_szFile;
         const char* m_szShownBy;
@@ -27,7 +24,7 @@ TEST(ShownViewer, FilesTheLightProfileViewerPassesOnAreShownByTheirOwnViewer)
     };
     for (const auto& c : kCases) {
         CFileDescription desc;
-        DescribeFile(dir.File(c.m_szFile), "", desc);
+        DescribeFile(SampleFile(c.m_szFile), "", desc);
         EXPECT_EQ(ViewerShowing(desc), c.m_szShownBy) << c.m_szFile;
     }
 }

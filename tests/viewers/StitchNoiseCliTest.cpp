@@ -35,28 +35,16 @@ std::string Field(const std::string& szJson, const std::string& szKey)
     return sz;
 }
 
-class StitchNoiseCli : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_pDir = new CTempDir;
-        RunProgram(BinPath("lumora-cli"), {"samples", s_pDir->Path()});
-    }
-    static void TearDownTestSuite() { delete s_pDir; }
-    static std::string Sample(const char* szName) { return s_pDir->File(szName); }
-    static CTempDir* s_pDir;
-};
-CTempDir* StitchNoiseCli::s_pDir = nullptr;
 
 }  // namespace
 
-TEST_F(StitchNoiseCli, SamplesLoadInTheirViewers)
+TEST(StitchNoiseCli, SamplesLoadInTheirViewers)
 {
     std::vector<std::string> messages;
     std::string szError;
     for (const char* szName : {"stitch-test.con", "stitch-headerless-gray.con", "stitch-headerless-runlength.con"}) {
         CStitchPicture picture;
-        EXPECT_TRUE(picture.Load(Sample(szName), messages, szError) && picture.Decode(messages, szError)) << szName;
+        EXPECT_TRUE(picture.Load(SampleFile(szName), messages, szError) && picture.Decode(messages, szError)) << szName;
         EXPECT_EQ(picture.m_iWidth, 1200);
         // Both forms of the same stitch area decode to the same black and white.
         const std::vector<uint8_t> gray = picture.GrayPixels();
@@ -64,17 +52,17 @@ TEST_F(StitchNoiseCli, SamplesLoadInTheirViewers)
     }
     for (const char* szName : {"noise-test-color.con", "noise-test-mono.con", "noise-headerless.con"}) {
         CNoiseRecord rec;
-        EXPECT_TRUE(rec.ReadNoiseFile(Sample(szName))) << rec.m_szError;
+        EXPECT_TRUE(rec.ReadNoiseFile(SampleFile(szName))) << rec.m_szError;
         const CNoiseMarks marks = FindNoiseMarks(rec.m_Green, 1, 800, 400, rec.m_iWidth / 2, 1, 1, rec.m_dWidthFactor);
         EXPECT_EQ(marks.m_Marks.size(), 2u) << szName;  // the dust speck and the noisy group
     }
     CCameraCheckProfile profile;
-    EXPECT_TRUE(profile.Load(Sample("camera-adjustment-check.con"), messages, szError)) << szError;
+    EXPECT_TRUE(profile.Load(SampleFile("camera-adjustment-check.con"), messages, szError)) << szError;
     EXPECT_EQ(profile.m_iWidth, 3000);
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(StitchNoiseCli, InfoReportsTheKindFields)
+TEST(StitchNoiseCli, InfoReportsTheKindFields)
 {
     struct Case {
         const char* m_szFile;
@@ -97,35 +85,36 @@ TEST_F(StitchNoiseCli, InfoReportsTheKindFields)
         SCOPED_TRACE(c.m_szFile);
         std::vector<std::string> args = {"info", "--json"};
         args.insert(args.end(), c.m_Args.begin(), c.m_Args.end());
-        args.push_back(Sample(c.m_szFile));
+        args.push_back(SampleFile(c.m_szFile));
         const CRunResult r = RunProgram(BinPath("lumora-cli"), args);
         for (const auto& [szKey, szValue] : c.m_Fields)
             EXPECT_EQ(Field(r.m_szOut, szKey), szValue) << szKey << "\n" << r.m_szOut;
     }
 }
 
-TEST_F(StitchNoiseCli, RenderAndConvert)
+TEST(StitchNoiseCli, RenderAndConvert)
 {
+    CTempDir dir;
     for (const char* szName : {"stitch-test.con", "noise-test-color.con", "noise-headerless.con",
                                "camera-adjustment-check.con"}) {
-        const CRunResult r = RunProgram(BinPath("lumora-cli"), {"render", Sample(szName), "-o", s_pDir->File("out.png"),
+        const CRunResult r = RunProgram(BinPath("lumora-cli"), {"render", SampleFile(szName), "-o", dir.File("out.png"),
                                                                "--size", "400x300"},
                                         {"QT_QPA_PLATFORM=offscreen"});
         EXPECT_EQ(r.m_iExit, 0) << szName << r.m_szErr;
     }
     const CRunResult rl = RunProgram(BinPath("lumora-cli"), {"convert", "--as", "stitch",
-                                                             Sample("stitch-headerless-runlength.con"),
-                                                             s_pDir->File("rl.tif")});
+                                                             SampleFile("stitch-headerless-runlength.con"),
+                                                             dir.File("rl.tif")});
     EXPECT_EQ(rl.m_iExit, 0) << rl.m_szErr;
-    const CRunResult info = RunProgram("/usr/bin/tiffinfo", {s_pDir->File("rl.tif")});
+    const CRunResult info = RunProgram("/usr/bin/tiffinfo", {dir.File("rl.tif")});
     EXPECT_NE(info.m_szOut.find("Image Width: 1200 Image Length: 720"), std::string::npos) << info.m_szOut;
 
     // A hostile file: a clear message and the data error code.
-    WriteFileBytes(s_pDir->File("bad.con"), std::string(11, '\0') + char(18) + std::string(36, '\0'));
-    const CRunResult bad = RunProgram(BinPath("lumora-cli"), {"convert", s_pDir->File("bad.con"), s_pDir->File("b.tif")});
+    WriteFileBytes(dir.File("bad.con"), std::string(11, '\0') + char(18) + std::string(36, '\0'));
+    const CRunResult bad = RunProgram(BinPath("lumora-cli"), {"convert", dir.File("bad.con"), dir.File("b.tif")});
     EXPECT_EQ(bad.m_iExit, 65);
     EXPECT_NE(bad.m_szErr.find("no size"), std::string::npos) << bad.m_szErr;
-    const CRunResult badInfo = RunProgram(BinPath("lumora-cli"), {"info", "--json", s_pDir->File("bad.con")});
+    const CRunResult badInfo = RunProgram(BinPath("lumora-cli"), {"info", "--json", dir.File("bad.con")});
     EXPECT_EQ(badInfo.m_iExit, 65);
     EXPECT_NE(Field(badInfo.m_szOut, "problem").find("nosize"), std::string::npos) << badInfo.m_szOut;  // blanks squeezed
 }

@@ -8,25 +8,10 @@
 #include "app/ui/ViewerDlg.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
+#include "support/ViewerStandIn.h"
 
 namespace {
 const std::string kUmlautName = "Pr\xC3\xBC" "fung-\xC3\x9F";
-
-// Removes a viewer from the registry for one test.
-class CWithoutViewer {
-public:
-    explicit CWithoutViewer(const std::string& szName) : m_szName(szName)
-    {
-        if (const ViewerRunner* p = CUiRegistry::Instance().FindViewer(szName))
-            m_Saved = *p;
-        CUiRegistry::Instance().AddViewer(szName, ViewerRunner());
-    }
-    ~CWithoutViewer() { CUiRegistry::Instance().AddViewer(m_szName, m_Saved); }
-
-private:
-    std::string m_szName;
-    ViewerRunner m_Saved;
-};
 
 // The launcher's status line once it has tried the file named on its command line.
 QString StatusAfterLoading(const std::string& szFile)
@@ -61,7 +46,7 @@ TEST(Foundation, AViewerMissingFromTheBuildIsNamedInASentence)
                                              szLines + "ONE");
     WriteFileBytes(dir.File("productinfo.ini"), "[ProductInfo]\nOem=2\n");
     ::setenv("LUMORA_PRODUCT_INFO", dir.File("productinfo.ini").c_str(), 1);
-    CWithoutViewer none("COscilloscope_Dialog");
+    CViewerStandIn none("COscilloscope_Dialog", ViewerRunner());
     CMessageRecorder rec;
     EXPECT_EQ(StatusAfterLoading(dir.File("pack.con")), QStringLiteral("The oscilloscope is not part of this build yet."));
     ::unsetenv("LUMORA_PRODUCT_INFO");

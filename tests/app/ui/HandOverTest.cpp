@@ -140,9 +140,6 @@ TEST(HandOver, TheLightProfileViewerLeavesNoEmptyWindowBehind)
     RegisterAllKinds();
     RegisterAllViewers();
     CMessageRecorder recorder;
-    CTempDir dir;
-    for (const auto& [szName, write] : CKindRegistry::Instance().SampleWriters())
-        write(dir.Path());
     const struct {
         const char* m_szFile;
         const char* m_szShownBy;
@@ -156,7 +153,7 @@ TEST(HandOver, TheLightProfileViewerLeavesNoEmptyWindowBehind)
         SCOPED_TRACE(c.m_szFile);
         // The viewer's file dialog picks the file once, then is cancelled.
         int iAsked = 0;
-        const std::string szPick = dir.File(c.m_szFile);
+        const std::string szPick = SampleFile(c.m_szFile);
         SetFileDialogHook([&](QWidget*, const CFileDialogRequest&) {
             return ++iAsked == 1 ? QString::fromStdString(szPick) : QString();
         });

@@ -12,17 +12,17 @@
 namespace {
 struct CMagic {
     std::string m_szSection;
-    int m_iLastStart = 0;
+    int m_iFirstStart = 0, m_iLastStart = 0;
 };
 
 // The desktop's MIME magic for ".con" files, as shipped.
 std::vector<CMagic> ShippedMagic()
 {
     const std::string szXml = ReadFileBytes(std::string(LUMORA_SOURCE_DIR) + "/resources/lumora-con.xml");
-    const std::regex match(R"re(<match type="string" offset="0:(\d+)" value="([^"]+)"/>)re");
+    const std::regex match(R"re(<match type="string" offset="(\d+):(\d+)" value="([^"]+)"/>)re");
     std::vector<CMagic> all;
     for (auto it = std::sregex_iterator(szXml.begin(), szXml.end(), match); it != std::sregex_iterator(); ++it)
-        all.push_back({(*it)[2].str(), std::stoi((*it)[1].str())});
+        all.push_back({(*it)[3].str(), std::stoi((*it)[1].str()), std::stoi((*it)[2].str())});
     return all;
 }
 } // namespace
@@ -35,10 +35,11 @@ TEST(KindConsistency, DispatchRegistrationAndMimeMagicAgree)
     RegisterAllKinds();
     RegisterAllViewers();
     const std::vector<CMagic> magic = ShippedMagic();
-    ASSERT_GE(magic.size(), 10u);
+    ASSERT_EQ(magic.size(), 14u);
     for (const CMagic& m : magic) {
         SCOPED_TRACE(m.m_szSection);
         // The launcher looks at the first 100 bytes only.
+        EXPECT_EQ(m.m_iFirstStart, 0);
         EXPECT_EQ(m.m_iLastStart, static_cast<int>(STARTUP_SECTION_BYTES - m.m_szSection.size()));
         const CDispatchDecision d = RecognizeFirstBytes(m.m_szSection + "\r\nDataPointer=0\r\n", "x.con", 0);
         EXPECT_NE(d.m_szKind, "unknown");

@@ -13,6 +13,7 @@
 #include "platform/Log.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
+#include "support/ViewerStandIn.h"
 #include "viewers/ConTestFile.h"
 
 namespace {
@@ -20,40 +21,19 @@ namespace {
 // asked to open and what the launcher looked like meanwhile.
 class CFakeViewer {
 public:
-    explicit CFakeViewer(const std::string& szName) : m_szName(szName)
+    explicit CFakeViewer(const std::string& szName)
+        : m_StandIn(szName, [this](const CViewerRequest& r) {
+              m_Request = r;
+              m_iLauncherWidth = r.m_pParent ? r.m_pParent->width() : -1;
+              ++m_iRuns;
+              return 1;
+          })
     {
-        if (const ViewerRunner* p = CUiRegistry::Instance().FindViewer(szName))
-            m_Saved = *p;
-        CUiRegistry::Instance().AddViewer(szName, [this](const CViewerRequest& r) {
-            m_Request = r;
-            m_iLauncherWidth = r.m_pParent ? r.m_pParent->width() : -1;
-            ++m_iRuns;
-            return 1;
-        });
     }
-    ~CFakeViewer()
-    {
-        CUiRegistry::Instance().AddViewer(m_szName, m_Saved ? m_Saved : ViewerRunner());
-    }
-    std::string m_szName;
-    ViewerRunner m_Saved;
+    CViewerStandIn m_StandIn;
     CViewerRequest m_Request;
     int m_iLauncherWidth = 0;
     int m_iRuns = 0;
-};
-
-// Pretends the registry has no viewer of this name for one test.
-class CNoViewer {
-public:
-    explicit CNoViewer(const std::string& szName) : m_szName(szName)
-    {
-        if (const ViewerRunner* p = CUiRegistry::Instance().FindViewer(szName))
-            m_Saved = *p;
-        CUiRegistry::Instance().AddViewer(szName, ViewerRunner());
-    }
-    ~CNoViewer() { CUiRegistry::Instance().AddViewer(m_szName, m_Saved); }
-    std::string m_szName;
-    ViewerRunner m_Saved;
 };
 
 QPushButton* Button(CViewerDlg& dlg, const char* szId)
@@ -193,7 +173,7 @@ TEST(Launcher, AMissingViewerIsNamedAndTheLauncherStays)
 {
     CTempDir dir;
     WriteFileBytes(dir.File("t.con"), "[Tonal Resolution]\nx=1\n");
-    CNoViewer none("CTonalResolutionDialog");
+    CViewerStandIn none("CTonalResolutionDialog", ViewerRunner());
     CViewerDlg dlg;
     dlg.SetFileToLoad(dir.File("t.con"));
     dlg.show();
@@ -244,16 +224,6 @@ TEST(About, ShowsReleaseAndTheVersionStrings)
 
     CAboutDlg own;
     EXPECT_TRUE(own.ProductVersion().startsWith("Release 6."));
-}
-
-TEST(WaitDialog, TakesItsTextAsTitle)
-{
-    CWait_Dialog wait;
-    wait.SetText("Please wait while loading");
-    wait.ShowAndPump();
-    EXPECT_EQ(wait.windowTitle(), "Please wait while loading");
-    wait.SetText("Please wait while generating Picture.");
-    EXPECT_EQ(wait.windowTitle(), "Please wait while generating Picture.");
 }
 
 TEST(Screenshot, LauncherIsSavedWhenNothingOpens)

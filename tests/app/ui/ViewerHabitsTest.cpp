@@ -51,8 +51,7 @@ void WithViewer(const std::string& szViewer, const std::string& szFile, const st
 TEST(ViewerHabits, ExportAndDropOnAViewerWindow)
 {
     CTempDir dir;
-    ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.File("s")}).m_iExit, 0);
-    const std::string szFile = dir.File("s/light-profile-color-4cam-green.con");
+    const std::string szFile = SampleFile("light-profile-color-4cam-green.con");
     const CLightProfileLoad load = LoadLightProfile(szFile, LPF_VIEWER_FILE);
     ASSERT_EQ(load.m_eOutcome, LPF_LOAD_OK);
     std::filesystem::create_directories(dir.File("locked"));
@@ -81,7 +80,7 @@ TEST(ViewerHabits, ExportAndDropOnAViewerWindow)
             EXPECT_TRUE(std::filesystem::is_empty(dir.File("locked")));
         }
         messages.Clear();
-        for (const std::string& szDropped : {dir.File("s"), dir.File("s/picture-two-cameras.tif")}) {
+        for (const std::string& szDropped : {dir.Path(), SampleFile("picture-two-cameras.tif")}) {
             EXPECT_FALSE(OpenDroppedFile(pWindow, szDropped));
             EXPECT_EQ(QApplication::activeModalWidget(), pWindow) << szDropped;
         }

@@ -17,24 +17,11 @@
 #include "datafiles/Settings.h"
 #include "oscilloscope/ui/OscilloscopeDialog.h"
 #include "platform/Messages.h"
+#include "support/ProgramFolder.h"
 #include "support/TestSupport.h"
 #include "widgets/ui/LPFControle.h"
 
 namespace {
-
-// A program folder with or without the test station's settings file.
-class CProgramFolder {
-public:
-    explicit CProgramFolder(bool bTestStation)
-    {
-        if (bTestStation)
-            WriteFileBytes(m_Dir.File("Fct_Tst6.ini"), "[General]\n");
-        SetProgramDirectoryOverride(m_Dir.Path() + "/");
-        ResetSettingsCache();
-    }
-    ~CProgramFolder() { SetProgramDirectoryOverride(""); }
-    CTempDir m_Dir;
-};
 
 // iLines lines of two cameras: dark ends, a ramp, then a level per line.
 std::string Recording(int iCameras, int iPix, int iLines, bool bColor, const std::string& szExtra = "")
@@ -67,7 +54,7 @@ T* Child(QWidget& w, const char* szId)
 
 TEST(OscilloscopeUi, ButtonsFollowTheRecording)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     struct {
         const char* m_szName;
@@ -105,7 +92,7 @@ TEST(OscilloscopeUi, ButtonsFollowTheRecording)
 
 TEST(OscilloscopeUi, PlaybackWrapsAndKeepsThePauseInRange)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     WriteFileBytes(dir.File("r.con"), Recording(2, 100, 3, false));
     COscilloscope_Dialog dlg;
@@ -131,7 +118,7 @@ TEST(OscilloscopeUi, PlaybackWrapsAndKeepsThePauseInRange)
 
 TEST(OscilloscopeUi, ReadOutShowsPixelAndValue)
 {
-    CProgramFolder folder(true);
+    CProgramFolder folder({{"Fct_Tst6.ini", "[General]\n"}});
     CTempDir dir;
     WriteFileBytes(dir.File("r.con"), Recording(2, 100, 2, false));
     COscilloscope_Dialog dlg;
@@ -157,7 +144,7 @@ TEST(OscilloscopeUi, ReadOutShowsPixelAndValue)
 
 TEST(OscilloscopeUi, ViewModesAndFocus)
 {
-    CProgramFolder folder(true);
+    CProgramFolder folder({{"Fct_Tst6.ini", "[General]\n"}});
     CTempDir dir;
     CMessageRecorder messages;
     WriteFileBytes(dir.File("one.con"), Recording(1, 200, 3, false));
@@ -196,7 +183,7 @@ TEST(OscilloscopeUi, ViewModesAndFocus)
 
 TEST(OscilloscopeUi, MessagesAndABadFileLeaveTheDialogUsable)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     std::string szKeys = OscKeys(2, 100);
     szKeys.erase(szKeys.find("Date="), szKeys.find('\n', szKeys.find("Date=")) + 1 - szKeys.find("Date="));
@@ -226,7 +213,7 @@ TEST(OscilloscopeUi, MessagesAndABadFileLeaveTheDialogUsable)
 
 TEST(OscilloscopeUi, DirectoryModeLabelsAndEntries)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     WriteFileBytes(dir.File("Oscil_Gray_Unadjusted_300.con"), Recording(2, 100, 1, false));
     WriteFileBytes(dir.File("Oscil_Color_600.con"), Recording(2, 100, 2, true));
@@ -252,7 +239,7 @@ TEST(OscilloscopeUi, DirectoryModeLabelsAndEntries)
 
 TEST(OscilloscopeUi, HandOverLeavesNoEmptyWindow)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     struct {
         const char* m_szName;
@@ -291,7 +278,7 @@ TEST(OscilloscopeUi, HandOverLeavesNoEmptyWindow)
 
 TEST(OscilloscopeUi, PrintsHeaderLinesAndViews)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     WriteFileBytes(dir.File("r.con"), Recording(2, 100, 1, true));
     COscilloscope_Dialog dlg;
@@ -311,13 +298,9 @@ TEST(OscilloscopeUi, PrintsHeaderLinesAndViews)
     }
 }
 
-} // namespace
-
-namespace {
-
 TEST(OscilloscopeUi, CameraAdjustmentStartsByGenerationAndCameraCount)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     struct {
         int m_iCameras, m_iGeneration;
@@ -339,16 +322,12 @@ TEST(OscilloscopeUi, CameraAdjustmentStartsByGenerationAndCameraCount)
     }
 }
 
-} // namespace
-
-namespace {
-
 // The simulator's recordings: the camera adjustment view puts each detail on
 // one of the camera's stitch marks, and an MTF recording's figures reach the
 // width control, the note and the overview.
 TEST(OscilloscopeUi, AdjustmentViewAndMtfOnSimulatorSamples)
 {
-    CProgramFolder folder(false);
+    CProgramFolder folder;
     CTempDir dir;
     ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.Path()}).m_iExit, 0);
     {

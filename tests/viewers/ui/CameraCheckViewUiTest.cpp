@@ -40,7 +40,7 @@ std::string CheckFile(bool bNewHeader)
 
 }  // namespace
 
-TEST(CameraCheckUi, ZoomTextsAndShowAll)
+TEST(CameraCheckUi, ZoomTextsShowAllAndDoubleClicks)
 {
     CTempDir dir;
     WriteFileBytes(dir.File("c.con"), CheckFile(false));
@@ -70,6 +70,20 @@ TEST(CameraCheckUi, ZoomTextsAndShowAll)
     const int yLow = view.height() - 1;  // row 255; row 254 is an inverted grid row
     EXPECT_EQ(qGray(image.pixel(2, yLow)), 0);
     EXPECT_EQ(qGray(image.pixel(view.width() - 3, yLow)), 255);
+
+    // A right double click zooms out like a click; the second press of a
+    // double click comes as its own event kind.
+    const int xMid = view.width() / 2;
+    for (int i = 0; i < 4; ++i)
+        QTest::mouseClick(pView, Qt::LeftButton, {}, QPoint(xMid, 10));
+    const int32_t iZoomedIn = pView->m_View.m_iZoom;
+    ASSERT_LT(iZoomedIn, 0);
+    for (Qt::MouseButton eButton : {Qt::RightButton, Qt::LeftButton}) {
+        const QPointF pt(xMid, 10);
+        QMouseEvent event(QEvent::MouseButtonDblClick, pt, pView->mapToGlobal(pt), eButton, eButton, Qt::NoModifier);
+        QApplication::sendEvent(pView, &event);
+        EXPECT_EQ(pView->m_View.m_iZoom, iZoomedIn + (eButton == Qt::RightButton ? 1 : 0)) << int(eButton);
+    }
 }
 
 TEST(CameraCheckUi, SaveCopyHeaderAndPrint)
@@ -110,30 +124,6 @@ TEST(CameraCheckUi, SaveCopyHeaderAndPrint)
     ASSERT_TRUE((*pRender)(dir.File("c.con"), "", QSize(254, 256), image, szError)) << szError;
     EXPECT_EQ(qGray(image.pixel(0, 200)), 0);
     EXPECT_EQ(qGray(image.pixel(200, 200)), 255);
-}
-
-TEST(CameraCheckUi, RightDoubleClickZoomsOutLikeAClick)
-{
-    CTempDir dir;
-    WriteFileBytes(dir.File("c.con"), CheckFile(false));
-    CMessageRecorder recorder;
-    COstra_Check_Camera_Adjustment_Test_Dialog dlg;
-    dlg.resize(900, 400);
-    dlg.show();
-    ASSERT_TRUE(dlg.LoadFile(dir.File("c.con")));
-    CCameraCheckControl* pView = dlg.ViewWidget();
-    const int xMid = pView->m_View.m_iViewWidth / 2;
-    for (int i = 0; i < 4; ++i)
-        QTest::mouseClick(pView, Qt::LeftButton, {}, QPoint(xMid, 10));
-    const int32_t iZoom = pView->m_View.m_iZoom;
-    ASSERT_LT(iZoom, 0);
-    // The second press of a double click comes as its own event kind.
-    for (Qt::MouseButton eButton : {Qt::RightButton, Qt::LeftButton}) {
-        const QPointF pt(xMid, 10);
-        QMouseEvent event(QEvent::MouseButtonDblClick, pt, pView->mapToGlobal(pt), eButton, eButton, Qt::NoModifier);
-        QApplication::sendEvent(pView, &event);
-        EXPECT_EQ(pView->m_View.m_iZoom, iZoom + (eButton == Qt::RightButton ? 1 : 0)) << int(eButton);
-    }
 }
 
 TEST(CameraCheckUi, ViewersCarryTheProgramIcon)

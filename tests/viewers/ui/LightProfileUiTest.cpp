@@ -18,8 +18,8 @@
 #include "datafiles/ConHeader.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
+#include "support/ViewerStandIn.h"
 #include "viewers/ConTestFile.h"
-#include "viewers/LightProfileSamples.h"
 #include "widgets/ui/LPFControle.h"
 #include "viewers/ui/LPFDialog.h"
 #include "viewers/ui/LPFScannerSettingsDialog.h"
@@ -54,22 +54,6 @@ std::string HeaderBytes(const std::string& szKeys, const std::string& data = std
     h.PatchDataPointer();
     return h.GetText() + data;
 }
-
-// Swaps a viewer in the registry for the length of a test.
-class CViewerStandIn {
-public:
-    CViewerStandIn(const std::string& szName, ViewerRunner fn) : m_szName(szName)
-    {
-        if (const ViewerRunner* p = CUiRegistry::Instance().FindViewer(szName))
-            m_Old = *p;
-        CUiRegistry::Instance().AddViewer(szName, std::move(fn));
-    }
-    ~CViewerStandIn() { CUiRegistry::Instance().AddViewer(m_szName, m_Old); }
-
-private:
-    std::string m_szName;
-    ViewerRunner m_Old;
-};
 
 } // namespace
 
@@ -209,11 +193,9 @@ TEST(LpfViewPainting, ScaledViewGridStripsAndMeasuringLine)
 
 TEST(LpfDialog, ModesFollowTheLoadedProfile)
 {
-    CTempDir dir;
-    WriteLightProfileSamples(dir.Path());
     CMessageRecorder rec;
     CLPF_Dialog dlg;
-    ASSERT_TRUE(dlg.Load(dir.File("light-profile-signed32.con")));
+    ASSERT_TRUE(dlg.Load(SampleFile("light-profile-signed32.con")));
     auto* p32 = dlg.findChild<QRadioButton*>("modeSigned32");
     auto* pTx = dlg.findChild<QRadioButton*>("modeTx64");
     EXPECT_TRUE(p32->isChecked());
@@ -221,7 +203,7 @@ TEST(LpfDialog, ModesFollowTheLoadedProfile)
     EXPECT_EQ(dlg.Control()->Graph().DisplayMode(), LPF_MODE_SIGNED32);
     EXPECT_EQ(dlg.Control()->Graph().Samples()[0], CLPFGraph::ConvertSigned32(dlg.Profile().m_Data[0]));
 
-    ASSERT_TRUE(dlg.Load(dir.File("light-profile-color-4cam-red.con")));
+    ASSERT_TRUE(dlg.Load(SampleFile("light-profile-color-4cam-red.con")));
     EXPECT_FALSE(p32->isChecked());
     EXPECT_TRUE(p32->isEnabled());
     EXPECT_TRUE(pTx->isEnabled());
@@ -239,10 +221,8 @@ TEST(LpfDialog, ModesFollowTheLoadedProfile)
 
 TEST(LpfDialog, MouseZoomReadOutAndKeys)
 {
-    CTempDir dir;
-    WriteLightProfileSamples(dir.Path());
     CLPF_Dialog dlg;
-    dlg.SetFileName(dir.File("light-profile-mono.con"));
+    dlg.SetFileName(SampleFile("light-profile-mono.con"));
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     QTest::qWait(20);
@@ -269,11 +249,10 @@ TEST(LpfDialog, MouseZoomReadOutAndKeys)
 TEST(LpfDialog, OemTwoLocksLoadButStillOpensAHandedInFile)
 {
     CTempDir dir;
-    WriteLightProfileSamples(dir.Path());
     WriteFileBytes(dir.File("productinfo.ini"), "[ProductInfo]\nName=Driver\nOem=2\n");
     qputenv("LUMORA_PRODUCT_INFO", dir.File("productinfo.ini").c_str());
     CLPF_Dialog dlg;
-    dlg.SetFileName(dir.File("light-profile-color-4cam-green.con"));
+    dlg.SetFileName(SampleFile("light-profile-color-4cam-green.con"));
     dlg.show();
     QTest::qWait(20);
     qunsetenv("LUMORA_PRODUCT_INFO");
@@ -351,17 +330,16 @@ TEST(LpfDialog, RawdexIsUnpackedAndTheUserChoosesAgain)
 TEST(LpfDialog, PrintsIdentificationLinesToPdf)
 {
     CTempDir dir;
-    WriteLightProfileSamples(dir.Path());
     for (int iWhich = 0; iWhich < 2; ++iWhich) {
         const std::string szPdf = dir.File(iWhich ? "view.pdf" : "dialog.pdf");
         if (iWhich == 0) {
             CLPF_Dialog dlg;
-            ASSERT_TRUE(dlg.Load(dir.File("light-profile-color-4cam-blue.con")));
+            ASSERT_TRUE(dlg.Load(SampleFile("light-profile-color-4cam-blue.con")));
             dlg.SetPrintToFile(QString::fromStdString(szPdf));
             dlg.OnPrint();
         } else {
             CView_LPF_Dialog dlg;
-            ASSERT_TRUE(dlg.Load(dir.File("light-profile-color-4cam-blue.con")));
+            ASSERT_TRUE(dlg.Load(SampleFile("light-profile-color-4cam-blue.con")));
             dlg.SetPrintToFile(QString::fromStdString(szPdf));
             dlg.OnPrint();
             EXPECT_EQ(dlg.findChild<QPushButton*>("print")->text(), "&Print");
@@ -379,9 +357,8 @@ TEST(LpfDialog, PrintsIdentificationLinesToPdf)
 TEST(LpfViewDialog, ChangeViewExportsAndRenderer)
 {
     CTempDir dir;
-    WriteLightProfileSamples(dir.Path());
     CView_LPF_Dialog dlg;
-    ASSERT_TRUE(dlg.Load(dir.File("light-profile-headerless.con")));
+    ASSERT_TRUE(dlg.Load(SampleFile("light-profile-headerless.con")));
     EXPECT_EQ(dlg.windowTitle().toStdString(), "ZEL 2400: Camera All  Color=Green");
     auto* pChange = dlg.findChild<QPushButton*>("changeView");
     EXPECT_EQ(pChange->text(), "&Change to 1:1 View");
@@ -403,11 +380,9 @@ TEST(LpfViewDialog, ChangeViewExportsAndRenderer)
     ASSERT_NE(pRender, nullptr);
     QImage rendered;
     std::string szError;
-    ASSERT_TRUE((*pRender)(dir.File("light-profile-headerless.con"), "", QSize(), rendered, szError)) << szError;
+    ASSERT_TRUE((*pRender)(SampleFile("light-profile-headerless.con"), "", QSize(), rendered, szError)) << szError;
     dlg.ViewWidget()->resize(DefaultLPFViewSize());
     EXPECT_EQ(rendered, RenderLPFView(dlg.ViewWidget()->View(), DefaultLPFViewSize()));
-    EXPECT_NE(CUiRegistry::Instance().FindViewer("CView_LPF_Dialog"), nullptr);
-    EXPECT_NE(CUiRegistry::Instance().FindViewer("CLPF_Dialog"), nullptr);
     EXPECT_FALSE((*pRender)(dir.File("missing.con"), "", QSize(), rendered, szError));
     EXPECT_NE(szError.find("missing.con"), std::string::npos);
 
@@ -416,12 +391,12 @@ TEST(LpfViewDialog, ChangeViewExportsAndRenderer)
     // scanner settings dialog's first choices.
     const FileRenderer* pAs = CUiRegistry::Instance().FindRenderer("light-profile");
     ASSERT_NE(pAs, nullptr);
-    const CLightProfileLoad signed32 = LoadLightProfile(dir.File("light-profile-signed32.con"), LPF_VIEWER_DIALOG);
+    const CLightProfileLoad signed32 = LoadLightProfile(SampleFile("light-profile-signed32.con"), LPF_VIEWER_DIALOG);
     ASSERT_EQ(signed32.m_eOutcome, LPF_LOAD_OK);
     CLPFGraph graph;
     graph.SetData(signed32.m_Profile.m_Data.data(), signed32.m_Profile.DataLength(), signed32.m_Profile.m_iColor);
     graph.SetDisplayMode(LPF_MODE_SIGNED32);
-    ASSERT_TRUE((*pAs)(dir.File("light-profile-signed32.con"), "light-profile", QSize(600, 256), rendered, szError));
+    ASSERT_TRUE((*pAs)(SampleFile("light-profile-signed32.con"), "light-profile", QSize(600, 256), rendered, szError));
     EXPECT_EQ(rendered, RenderLPFGraph(graph, QSize(600, 256)));
     const std::string szUnknown = dir.File("unknown.bin");
     WriteFileBytes(szUnknown, std::string(48, 'x') + std::string(500, '\x40'));
@@ -432,10 +407,8 @@ TEST(LpfViewDialog, ChangeViewExportsAndRenderer)
 
 TEST(LpfViewDialog, MouseZoomsAndMeasures)
 {
-    CTempDir dir;
-    WriteLightProfileSamples(dir.Path());
     CView_LPF_Dialog dlg;
-    dlg.SetFileName(dir.File("light-profile-mono.con"));
+    dlg.SetFileName(SampleFile("light-profile-mono.con"));
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     QTest::qWait(20);

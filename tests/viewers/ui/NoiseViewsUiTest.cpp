@@ -15,6 +15,7 @@
 #include "app/ui/UiRegistry.h"
 #include "datafiles/Settings.h"
 #include "platform/Messages.h"
+#include "support/ProgramFolder.h"
 #include "support/TestSupport.h"
 #include "viewers/StitchNoiseHeader.h"
 #include "viewers/ui/NoiseViews.h"
@@ -35,22 +36,6 @@ std::string OldNoise(int32_t iWidth, uint8_t r, uint8_t g, uint8_t b, uint32_t u
     szTrailer[17] = 1;
     return sz + szTrailer;
 }
-
-// A program folder holding the sibling tools' settings, for the life of a test.
-class CSettingsFolder {
-public:
-    CSettingsFolder(const std::string& szShared, const std::string& szTool)
-    {
-        if (!szShared.empty())
-            WriteFileBytes(m_Dir.File("Fct_tst6.ini"), szShared);
-        if (!szTool.empty())
-            WriteFileBytes(m_Dir.File("Probx6.ini"), szTool);
-        SetProgramDirectoryOverride(m_Dir.Path() + "/");
-        ResetSettingsCache();
-    }
-    ~CSettingsFolder() { SetProgramDirectoryOverride(""); }
-    CTempDir m_Dir;
-};
 
 // PDF text extraction does not keep runs of blanks: compare with single blanks.
 std::string Squeeze(const std::string& sz)
@@ -76,7 +61,7 @@ CNoiseRecord Record(std::vector<uint8_t> green)
 
 TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
 {
-    CSettingsFolder settings("[0x36C]\nNoiseTest=7\n", "");
+    CProgramFolder settings({{"Fct_tst6.ini", "[0x36C]\nNoiseTest=7\n"}});
     CTempDir dir;
     const std::string szPath = dir.File("old.con");
     WriteFileBytes(szPath, OldNoise(500, 10, 20, 30, 0x36C));
@@ -126,7 +111,7 @@ TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
 
 TEST(NoiseCheckUi, PrintsTheLabelledPage)
 {
-    CSettingsFolder settings("[0x36C]\nNoiseTest=7\n", "");
+    CProgramFolder settings({{"Fct_tst6.ini", "[0x36C]\nNoiseTest=7\n"}});
     CTempDir dir;
     WriteFileBytes(dir.File("old.con"), OldNoise(300, 10, 20, 30, 0x36C));
     CMessageRecorder recorder;
@@ -221,7 +206,7 @@ TEST(NoiseTestUi, RescanTakesANoiseTestOnTheScanner)
 
 TEST(NoiseTestUi, SaveLoadUnitsAndRescan)
 {
-    CSettingsFolder settings("", "[Miscellaneous]\nUnit=cm\n");
+    CProgramFolder settings({{"Probx6.ini", "[Miscellaneous]\nUnit=cm\n"}});
     CTempDir dir;
     CMessageRecorder recorder;
     CNoiseTest_SM_Dialog dlg;
@@ -272,7 +257,7 @@ TEST(NoiseTestUi, SaveLoadUnitsAndRescan)
 
 TEST(NoiseCheckUi, GraphPlacementAndLimitBand)
 {
-    CSettingsFolder settings("[0x36C]\nNoiseTest=10\n", "");
+    CProgramFolder settings({{"Fct_tst6.ini", "[0x36C]\nNoiseTest=10\n"}});
     CTempDir dir;
     WriteFileBytes(dir.File("old.con"), OldNoise(400, 200, 100, 50, 0x36C));
     CMessageRecorder recorder;

@@ -216,7 +216,4 @@ TEST(StitchViewUi, PrintsToPdfAndRendersThroughTheRegistry)
         EXPECT_EQ(qGray(image.pixel(10, 20)), (10 + 60) & 0xFF);
         EXPECT_EQ(qGray(image.pixel(299, 199)), (299 + 597) & 0xFF);
     }
-    for (const char* szViewer : {"CView_Stitch_Dialog", "CNoiseTest_SM_Dialog", "CNCTest_Dialog",
-                                 "COstra_Check_Camera_Adjustment_Test_Dialog"})
-        EXPECT_NE(CUiRegistry::Instance().FindViewer(szViewer), nullptr) << szViewer;
 }
