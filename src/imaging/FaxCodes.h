@@ -18,23 +18,29 @@ enum EFaxMode : int8_t {
     FAX_MODE_VL1, FAX_MODE_VL2, FAX_MODE_VL3,
 };
 
-// Decoding a run: the first 8 bits pick an entry; a code word longer than
-// that sends the next 5 bits into a small second table. Both colours fit
-// the first-level cache together with the mode table.
+// Decoding a run: the first 10 bits pick an entry, which holds every code
+// word but those of long black runs; a longer word sends the next 3 bits
+// into a small second table. Both colours (8 KiB) fit the first-level cache
+// together with the mode table and the rows' changes.
 struct CFaxDecodeEntry {
     int16_t m_iRun = -1;   // -1 no valid code word, -2 an EOL
     uint8_t m_iLength = 0; // bits of the code word
-    uint8_t m_iSub = 0;    // second table (1-based) when the word is longer than 8 bits
+    uint8_t m_iSub = 0;    // second table (1-based) when the word is longer than the first bits
 };
-constexpr int32_t kFaxFirstBits = 8;
-constexpr int32_t kFaxSecondBits = 5;
-constexpr int32_t kFaxMaxSubTables = 16;
+constexpr int32_t kFaxFirstBits = 10;
+constexpr int32_t kFaxSecondBits = 3;
+constexpr int32_t kFaxMaxSubTables = 24;
 
 // Decoding a mode: its code words take at most 7 bits; 0000000 (an EOL or
 // worse) is no mode.
 struct CFaxModeEntry {
     EFaxMode m_eMode = FAX_MODE_INVALID;
     uint8_t m_iLength = 0;
+    int8_t m_iDelta = 0; // a1 - b1 of the vertical modes
+    // Where the search for the next b1 may start, relative to this b1:
+    // right after it, one before it (a1 left of b1), past b2 (pass), or
+    // at it (horizontal, a walk from there).
+    int8_t m_iNextB1 = 0;
 };
 constexpr int32_t kFaxModePeekBits = 7;
 
@@ -144,11 +150,13 @@ struct CFaxTables {
             Enter(b, Parse("000000000001"), -2);
         }
         for (int32_t i = 0; i < 9; ++i) {
+            constexpr int8_t kDelta[9] = {0, 0, 0, 1, 2, 3, -1, -2, -3};
+            constexpr int8_t kNextB1[9] = {2, 0, 1, 1, 1, 1, -1, -1, -1};
             m_Modes[i] = Parse(kModes[i]);
             const int32_t iShift = kFaxModePeekBits - int32_t(m_Modes[i].m_iLength);
             for (int32_t k = 0; k < (1 << iShift); ++k)
                 m_ModeDecode[(m_Modes[i].m_iCode << iShift) | uint32_t(k)] =
-                    CFaxModeEntry{static_cast<EFaxMode>(i), uint8_t(m_Modes[i].m_iLength)};
+                    CFaxModeEntry{static_cast<EFaxMode>(i), uint8_t(m_Modes[i].m_iLength), kDelta[i], kNextB1[i]};
         }
     }
 };

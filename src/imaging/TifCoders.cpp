@@ -14,6 +14,35 @@ void CBitSink::Drain()
     m_iUsed = 0;
 }
 
+void CBitSink::PutMany(const uint32_t* pCodes, size_t n)
+{
+    uint64_t iAcc = m_iAcc;
+    int32_t iBits = m_iBits;
+    while (n > 0) {
+        // Room for a stretch of codes of at most 16 bits each, no check inside it.
+        if (m_iUsed + 64 > kSize)
+            Drain();
+        const size_t k = std::min(n, (kSize - m_iUsed) / 2 - 2);
+        uint8_t* p = m_Buf + m_iUsed;
+        for (size_t i = 0; i < k; ++i) {
+            const int32_t iWidth = int32_t(pCodes[i] >> 16);
+            iAcc = (iAcc << iWidth) | (pCodes[i] & 0xFFFFu);
+            iBits += iWidth;
+            if (iBits >= 32) {
+                iBits -= 32;
+                const uint32_t v = __builtin_bswap32(static_cast<uint32_t>(iAcc >> iBits));
+                std::memcpy(p, &v, 4);
+                p += 4;
+            }
+        }
+        m_iUsed = size_t(p - m_Buf);
+        pCodes += k;
+        n -= k;
+    }
+    m_iAcc = iAcc;
+    m_iBits = iBits;
+}
+
 void CBitSink::AlignByte()
 {
     if (m_iBits % 8)
@@ -72,22 +101,33 @@ void CLZWCoder::Restart()
     m_iBitsPerCode = 9;
 }
 
+void CLZWCoder::PackCodes()
+{
+    m_Sink.PutMany(m_Codes, m_iCodes);
+    m_iCodes = 0;
+}
+
 void CLZWCoder::StartStrip()
 {
     Restart();
-    m_Sink.Put(kClearCode, 9);
+    if (m_iCodes == kBatch)
+        PackCodes();
+    m_Codes[m_iCodes++] = uint32_t(9) << 16 | kClearCode;
     m_iPrefix = -1;
 }
 
 void CLZWCoder::FinishStrip()
 {
+    if (m_iCodes + 2 > kBatch)
+        PackCodes();
     if (m_iPrefix >= 0) {
-        m_Sink.Put(static_cast<uint32_t>(m_iPrefix), m_iBitsPerCode);
+        m_Codes[m_iCodes++] = uint32_t(m_iBitsPerCode) << 16 | uint32_t(m_iPrefix);
         // The decoder adds an entry for this code too; its width may step.
         if (++m_iNext == (1 << m_iBitsPerCode) && m_iBitsPerCode < 12)
             ++m_iBitsPerCode;
     }
-    m_Sink.Put(kEndOfInformation, m_iBitsPerCode);
+    m_Codes[m_iCodes++] = uint32_t(m_iBitsPerCode) << 16 | kEndOfInformation;
+    PackCodes();
     m_Sink.AlignAndFlush();
     m_iPrefix = -1;
 }
@@ -97,6 +137,12 @@ void CLZWCoder::Encode(const uint8_t* p, int64_t n)
     if (n <= 0)
         return;
     uint16_t* const pTable = m_Table.get();
+    // Locals: the code batch is memory the compiler would otherwise have to
+    // assume overlaps the members.
+    uint32_t* const pCodes = m_Codes;
+    size_t iCodes = m_iCodes;
+    int32_t iNext = m_iNext;
+    uint32_t iWidth = uint32_t(m_iBitsPerCode);
     int32_t iPrefix = m_iPrefix;
     int64_t i = 0;
     if (iPrefix < 0)
@@ -111,18 +157,29 @@ void CLZWCoder::Encode(const uint8_t* p, int64_t n)
             iPrefix = entry & 0x0FFF;
             continue;
         }
-        m_Sink.Put(static_cast<uint32_t>(iPrefix), m_iBitsPerCode);
-        entry = static_cast<uint16_t>(iTag | uint32_t(m_iNext));
-        ++m_iNext;
-        if (m_iNext == (1 << m_iBitsPerCode) && m_iBitsPerCode < 12) {
-            ++m_iBitsPerCode;
-        } else if (m_iNext == 4095) {
-            m_Sink.Put(kClearCode, 12);
+        // Two codes at most go in below: a batch is packed with room for them.
+        if (iCodes + 2 > kBatch) {
+            m_iCodes = iCodes;
+            PackCodes();
+            iCodes = 0;
+        }
+        pCodes[iCodes++] = iWidth << 16 | uint32_t(iPrefix);
+        entry = static_cast<uint16_t>(iTag | uint32_t(iNext));
+        ++iNext;
+        if (iNext == (1 << iWidth) && iWidth < 12) {
+            ++iWidth;
+        } else if (iNext == 4095) {
+            pCodes[iCodes++] = uint32_t(12) << 16 | kClearCode;
             Restart();
+            iNext = m_iNext;
+            iWidth = uint32_t(m_iBitsPerCode);
             iTag = uint32_t(m_iGeneration) << 12;
         }
         iPrefix = static_cast<int32_t>(c);
     }
+    m_iCodes = iCodes;
+    m_iNext = iNext;
+    m_iBitsPerCode = int32_t(iWidth);
     m_iPrefix = iPrefix;
 }
 

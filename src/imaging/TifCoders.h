@@ -50,6 +50,9 @@ public:
             m_iUsed += 4;
         }
     }
+    // Codes of up to 16 bits, each with its width in the bits above.
+    // Packed in locals: the buffer's bytes cannot alias the accumulator.
+    void PutMany(const uint32_t* pCodes, size_t n);
     // Pads with zero bits to a whole byte and hands everything to the file.
     void AlignAndFlush();
     void AlignByte();
@@ -77,6 +80,7 @@ public:
 
 private:
     void Restart();
+    void PackCodes();
     // String table: entry (next byte << 12 | prefix) holds the code of that
     // string in its low 12 bits and the generation it was made in on top, so a
     // restart is a counter step instead of clearing 2 MiB.
@@ -85,6 +89,11 @@ private:
     int32_t m_iNext = 258;
     int32_t m_iBitsPerCode = 9;
     int32_t m_iPrefix = -1;
+    // Codes wait here and are packed 1024 at a time, away from the table
+    // lookups: each code with its width in the bits above 16.
+    static constexpr size_t kBatch = 1024;
+    size_t m_iCodes = 0;
+    uint32_t m_Codes[kBatch];
     CBitSink m_Sink;
 };
 

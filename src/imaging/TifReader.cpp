@@ -106,24 +106,6 @@ uint8_t ReverseBits(uint8_t b)
     return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
-// Flips bits [s, e) of a packed row (black spans into a row of the other colour).
-void FlipBits(uint8_t* pRow, int32_t s, int32_t e)
-{
-    if (s >= e)
-        return;
-    const int32_t iFirst = s >> 3, iLast = (e - 1) >> 3;
-    const uint8_t iHead = static_cast<uint8_t>(0xFFu >> (s & 7));
-    const uint8_t iTail = static_cast<uint8_t>(0xFFu << (7 - ((e - 1) & 7)));
-    if (iFirst == iLast) {
-        pRow[iFirst] ^= iHead & iTail;
-        return;
-    }
-    pRow[iFirst] ^= iHead;
-    for (int32_t i = iFirst + 1; i < iLast; ++i)
-        pRow[i] = static_cast<uint8_t>(~pRow[i]);
-    pRow[iLast] ^= iTail;
-}
-
 void InvertBytes(uint8_t* p, int64_t n)
 {
     int64_t i = 0;
@@ -375,11 +357,13 @@ uint32_t CTIFReader::CDecoderHuffman::BeginStrip(const uint8_t* pData, size_t iS
     m_iReference = 0;
     // Each coding step adds at most two changes; the cap on a row's changes
     // and four end-of-row marks need room beyond that.
-    const size_t iRoom = size_t(2) * size_t(std::max(m_iWidth, 0)) + 24;
+    // The first slot of both holds -1, a change left of every row.
+    const size_t iRoom = size_t(2) * size_t(std::max(m_iWidth, 0)) + 25;
     if (m_Changes.size() < iRoom) {
         m_Changes.assign(iRoom, 0);
         m_Reference.assign(iRoom, 0);
     }
+    m_Changes[0] = m_Reference[0] = -1;
     return IMG_OK;
 }
 
@@ -443,6 +427,59 @@ struct CFaxBitReader {
 
 } // namespace
 
+namespace {
+
+inline void StoreBigEndian64(uint8_t* p, uint64_t v)
+{
+    v = __builtin_bswap64(v);
+    std::memcpy(p, &v, 8);
+}
+
+// Writes a packed row from its changes: black spans lie between a change
+// into black and the next one, an odd last change runs to the end. Changes
+// lie in [0, w] and do not decrease. The span's word is stored after every
+// span, whether or not the next one adds to it: a store is cheaper than a
+// mispredicted branch on noisy rows, and the words in between are blank already.
+void FillRow(uint8_t* pRow, int64_t iRowBytes, const int32_t* a, size_t na, int32_t w, bool bWhiteIsOne)
+{
+    const uint64_t iInvert = bWhiteIsOne ? ~uint64_t(0) : 0;
+    std::memset(pRow, bWhiteIsOne ? 0xFF : 0x00, size_t(iRowBytes));
+    const size_t iFull = size_t(iRowBytes) / 8;
+    auto store = [&](size_t i, uint64_t v) {
+        v ^= iInvert;
+        if (i < iFull) [[likely]] {
+            StoreBigEndian64(pRow + 8 * i, v);
+            return;
+        }
+        uint8_t tmp[8];
+        StoreBigEndian64(tmp, v);
+        std::memcpy(pRow + 8 * i, tmp, size_t(iRowBytes) - 8 * i);
+    };
+    size_t iWord = 0; // the word cur stands for
+    uint64_t cur = 0;
+    for (size_t k = 0; k < na; k += 2) {
+        const uint32_t s = uint32_t(a[k]), e = uint32_t(k + 1 < na ? a[k + 1] : w);
+        if (s >= e)
+            continue;
+        const size_t ws = s >> 6, we = (e - 1) >> 6;
+        cur = ws == iWord ? cur : 0;
+        iWord = ws;
+        const uint64_t iHead = ~uint64_t(0) >> (s & 63), iTail = ~uint64_t(0) << (63 - ((e - 1) & 63));
+        if (we == ws) [[likely]] {
+            cur |= iHead & iTail;
+            store(iWord, cur);
+            continue;
+        }
+        store(iWord, cur | iHead);
+        while (++iWord < we)
+            store(iWord, ~uint64_t(0));
+        cur = iTail;
+        store(iWord, cur);
+    }
+}
+
+} // namespace
+
 uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
 {
     const int32_t w = m_iWidth;
@@ -460,88 +497,76 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
             m_Decoder.m_iAccBits = m_Bits.m_iBits;
         }
     } keep{bits, *this};
-    // Black spans are flipped into a row of white.
-    std::memset(pBuffer, m_bWhiteIsOne ? 0xFF : 0x00, static_cast<size_t>(m_iRowLength));
+    int32_t* const a = m_Changes.data() + 1;
+    const size_t iMaxChanges = size_t(2) * size_t(w) + 8;
+    size_t na = 0;
     if (!m_bGroup4) {
         int32_t x = 0;
         bool bBlack = false;
         while (x < w) {
             int32_t iRun = 0;
-            if (!bits.Run(bBlack, w, iRun) || iRun > w - x)
+            // Zero runs move nothing; the cap on the changes ends a flood of them.
+            if (!bits.Run(bBlack, w, iRun) || iRun > w - x || na > iMaxChanges)
                 return IMG_HUFFMAN_FORMAT_ERROR;
-            if (bBlack)
-                FlipBits(pBuffer, x, x + iRun);
             x += iRun;
+            a[na++] = x;
             bBlack = !bBlack;
         }
+        FillRow(pBuffer, m_iRowLength, a, na, w, m_bWhiteIsOne);
         const int32_t iPad = static_cast<int32_t>((8 - bits.Consumed() % 8) % 8); // rows start on a byte
         if (bits.m_iBits < iPad)
             bits.Refill();
         bits.Skip(iPad);
         return IMG_OK;
     }
-    int32_t* const a = m_Changes.data();
-    int32_t* const b = m_Reference.data();
+    int32_t* const b = m_Reference.data() + 1;
     const size_t nb = size_t(m_iReference) + 4;
     for (size_t k = size_t(m_iReference); k < nb; ++k)
         b[k] = w;
-    const size_t iMaxChanges = size_t(2) * size_t(w) + 8;
-    size_t na = 0;
     int32_t a0 = -1;
-    bool bBlack = false;
-    // Both rows' changes only grow from left to right (every step checks
-    // that), and so does a0: the first reference change right of a0 is
-    // found by walking forward, b1 is it or the next one of the right colour.
-    size_t j = 0;
-    while (a0 < w) {
-        if (na > iMaxChanges)
-            return IMG_HUFFMAN_FORMAT_ERROR;
-        while (b[j] <= a0)
-            ++j; // the end-of-row marks stop it
-        const size_t ib = j + ((j & 1) != (bBlack ? 1u : 0u));
-        if (ib + 2 >= nb)
+    uint32_t iColor = 0; // of the pixels from a0 on: 0 white, 1 black
+    // ib: b1's index, the first reference change right of a0 whose index has
+    // the parity of a0's colour (even indexes change into black). Both rows'
+    // changes never decrease (every step checks that), nor does a0, so after
+    // a step the search goes on from a point the mode tells: mostly b1 is
+    // found there at once, and the next b1 does not wait for a0.
+    ptrdiff_t ib = 0;
+    for (;;) {
+        if (na > iMaxChanges || ib + 2 >= ptrdiff_t(nb))
             return IMG_HUFFMAN_FORMAT_ERROR;
         const int32_t b1 = b[ib], b2 = b[ib + 1];
         if (bits.m_iBits < kFaxModePeekBits)
             bits.Refill();
-        const CFaxModeEntry& m = kFaxTables.m_ModeDecode[bits.m_iAcc >> (64 - kFaxModePeekBits)];
+        const CFaxModeEntry m = kFaxTables.m_ModeDecode[bits.m_iAcc >> (64 - kFaxModePeekBits)];
         bits.Skip(m.m_iLength);
-        switch (m.m_eMode) {
-        case FAX_MODE_PASS:
-            if (b2 > w)
-                return IMG_HUFFMAN_FORMAT_ERROR;
-            a0 = b2;
-            break;
-        case FAX_MODE_HORIZONTAL: {
+        const int32_t iLow = std::max(a0, 0);
+        if (m.m_eMode == FAX_MODE_HORIZONTAL) {
             int32_t r1 = 0, r2 = 0;
-            const int32_t iStart = std::max(a0, 0);
-            // Zero runs move nothing; the cap on the changes ends a flood of them.
-            if (!bits.Run(bBlack, w, r1) || r1 > w - iStart || !bits.Run(!bBlack, w, r2) || r2 > w - iStart - r1)
+            if (!bits.Run(iColor, w, r1) || r1 > w - iLow || !bits.Run(!iColor, w, r2) || r2 > w - iLow - r1)
                 return IMG_HUFFMAN_FORMAT_ERROR;
-            a[na++] = iStart + r1;
-            a[na++] = iStart + r1 + r2;
-            a0 = iStart + r1 + r2;
-            break;
-        }
-        case FAX_MODE_V0: case FAX_MODE_VR1: case FAX_MODE_VR2: case FAX_MODE_VR3:
-        case FAX_MODE_VL1: case FAX_MODE_VL2: case FAX_MODE_VL3: {
-            static constexpr int32_t kDelta[] = {0, 0, 0, 1, 2, 3, -1, -2, -3};
-            const int32_t a1 = b1 + kDelta[m.m_eMode];
-            if (a1 < std::max(a0, 0) || a1 > w)
+            a[na++] = iLow + r1;
+            a[na++] = iLow + r1 + r2;
+            a0 = iLow + r1 + r2;
+        } else {
+            // Vertical and pass modes without a branch between them: on
+            // scans they alternate too irregularly for any predictor.
+            const bool bVertical = m.m_eMode >= FAX_MODE_V0;
+            const int32_t a1 = b1 + m.m_iDelta;
+            const int32_t iNext = bVertical ? a1 : b2;
+            if (uint32_t(iNext - iLow) > uint32_t(w - iLow) || m.m_eMode == FAX_MODE_INVALID)
                 return IMG_HUFFMAN_FORMAT_ERROR;
-            a[na++] = a1;
-            a0 = a1;
-            bBlack = !bBlack;
+            a[na] = a1;
+            na += size_t(bVertical);
+            iColor ^= uint32_t(bVertical);
+            a0 = iNext;
+        }
+        if (a0 >= w)
             break;
-        }
-        default: return IMG_HUFFMAN_FORMAT_ERROR;
-        }
+        ib += m.m_iNextB1; // b[-1] is -1
+        while (b[ib] <= a0)
+            ib += 2; // the end-of-row marks stop it
     }
-    // Black spans lie between a change into black and the next change.
-    for (size_t k = 0; k < na; k += 2) {
-        const int32_t s = std::min(a[k], w), e = k + 1 < na ? std::min(a[k + 1], w) : w;
-        FlipBits(pBuffer, s, e);
-    }
+    FillRow(pBuffer, m_iRowLength, a, na, w, m_bWhiteIsOne);
     std::swap(m_Changes, m_Reference);
     m_iReference = static_cast<int32_t>(na);
     return IMG_OK;

@@ -171,6 +171,7 @@ std::vector<CPageCase> WriterMatrix()
     std::vector<CPageCase> pageCases;
     const CPageCase kinds[] = {
         {IMG_KIND_BILEVEL, 1, 1728, 0, false, false}, {IMG_KIND_BILEVEL, 1, 203, 0, false, false},
+        {IMG_KIND_BILEVEL, 1, 37, 0, false, false}, // less than one 64-pixel word
         {IMG_KIND_GRAY, 8, 1000, 0, false, false},    {IMG_KIND_GRAY, 8, 300, 0, false, false},
         {IMG_KIND_GRAY, 16, 257, 0, false, false},    {IMG_KIND_GRAY, 4, 301, 0, false, false},
         {IMG_KIND_RGB, 8, 500, 0, false, false},      {IMG_KIND_RGB, 16, 130, 0, false, false},
