@@ -8,6 +8,7 @@
 
 #include "datafiles/DataTable.h"
 #include "oscilloscope/OscilloscopeRecording.h"
+#include "support/DataFileBytes.h"
 #include "support/TestSupport.h"
 #include "viewers/LightProfileFile.h"
 #include "viewers/NoiseRecord.h"
@@ -27,17 +28,6 @@ std::vector<double> Doubles(const uint8_t* p, size_t n)
     return std::vector<double>(p, p + n);
 }
 
-// Width and height from a PNG's header chunk; 0 x 0 when it is no PNG.
-std::pair<uint32_t, uint32_t> PngSize(const std::string& png)
-{
-    if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || png.compare(12, 4, "IHDR") != 0)
-        return {0, 0};
-    auto be32 = [&](size_t i) {
-        return uint32_t(uint8_t(png[i])) << 24 | uint32_t(uint8_t(png[i + 1])) << 16 |
-               uint32_t(uint8_t(png[i + 2])) << 8 | uint8_t(png[i + 3]);
-    };
-    return {be32(16), be32(20)};
-}
 } // namespace
 
 // The CSV holds exactly the samples the viewers hand their graphs.

@@ -40,14 +40,16 @@ TEST(InstalledTree, RunsFromAReadOnlyPrefix)
     EXPECT_TRUE(bLibrary);
     EXPECT_FALSE(std::filesystem::exists(szPrefix + "bin/libzel_scan_2000.so"));
     EXPECT_FALSE(std::filesystem::exists(szPrefix + "bin/lumora-cli-draw")) << "a helper, not a program of its own";
-    std::filesystem::permissions(szDest, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                                             std::filesystem::perms::others_write,
-                                 std::filesystem::perm_options::remove);
-    for (const auto& e : std::filesystem::recursive_directory_iterator(szDest))
-        if (!e.is_symlink())
-            std::filesystem::permissions(e.path(), std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
-                                                       std::filesystem::perms::others_write,
-                                         std::filesystem::perm_options::remove);
+    // Write permission off (or, at the end, back on) for the whole staged tree.
+    const auto writable = [&szDest](std::filesystem::perm_options eHow) {
+        const auto perms = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                           std::filesystem::perms::others_write;
+        std::filesystem::permissions(szDest, perms, eHow);
+        for (const auto& e : std::filesystem::recursive_directory_iterator(szDest))
+            if (!e.is_symlink())
+                std::filesystem::permissions(e.path(), perms, eHow);
+    };
+    writable(std::filesystem::perm_options::remove);
     const std::set<std::string> before = Listing(szDest);
 
     // A test station: its settings in the user's settings root.
@@ -83,8 +85,5 @@ TEST(InstalledTree, RunsFromAReadOnlyPrefix)
     EXPECT_TRUE(std::filesystem::exists(dir.File("state/lumora/Lumora.log")));
 
     EXPECT_EQ(Listing(szDest), before) << "the installation was written to";
-    std::filesystem::permissions(szDest, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
-    for (const auto& e : std::filesystem::recursive_directory_iterator(szDest))
-        if (!e.is_symlink())
-            std::filesystem::permissions(e.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    writable(std::filesystem::perm_options::add);
 }

@@ -1,20 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "app/StartupRecognition.h"
-#include "datafiles/ConHeader.h"
-#include "datafiles/Settings.h"
+#include "support/DataFileBytes.h"
 #include "support/TestSupport.h"
 
 namespace {
 std::string Headerless(int iByte11, uint32_t iValue20 = 0, size_t iSize = 48)
 {
-    std::string sz(iSize, '\0');
-    if (iSize > 11)
-        sz[11] = static_cast<char>(iByte11);
-    for (int i = 0; i < 4 && 20 + i < static_cast<int>(iSize); ++i)
-        sz[20 + i] = static_cast<char>((iValue20 >> (8 * i)) & 0xFF);
+    std::string sz = HeaderlessBytes(iByte11, {{20, iValue20}});
+    sz.resize(iSize, '\0');
     return sz;
 }
 

@@ -2,7 +2,6 @@
 // Programs run as children that a test can signal: stderr goes to a file, the
 // wait has a deadline, and Ctrl+C can be sent once the log shows the work is
 // under way.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +10,6 @@
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -25,27 +23,7 @@ struct CChild {
 inline CChild StartChild(const std::string& szProgram, const std::vector<std::string>& args,
                          const std::string& szErrFile, const std::vector<std::string>& env = {})
 {
-    std::vector<std::pair<std::string, std::string>> vars;
-    for (const std::string& sz : env)
-        vars.emplace_back(sz.substr(0, sz.find('=')), sz.substr(sz.find('=') + 1));
-    std::vector<char*> argv{const_cast<char*>(szProgram.c_str())};
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    CChild child;
-    child.m_szErr = szErrFile;
-    child.m_Pid = ::fork();
-    if (child.m_Pid == 0) {
-        for (const auto& [szName, szValue] : vars)
-            ::setenv(szName.c_str(), szValue.c_str(), 1);
-        const int fd = ::open(szErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, 2);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::execv(szProgram.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return child;
+    return {SpawnProgram(szProgram, args, env, "/dev/null", szErrFile), szErrFile};
 }
 
 // The raw wait status, or -1 (after killing it) when it did not end in time.

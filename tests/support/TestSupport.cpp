@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -56,26 +57,32 @@ std::string ReadFileBytes(const std::string& szPath)
     return ss.str();
 }
 
+pid_t SpawnProgram(const std::string& szProgram, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env, const std::string& szOutFile, const std::string& szErrFile)
+{
+    std::vector<char*> argv{const_cast<char*>(szProgram.c_str())};
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        for (const auto& e : env)
+            ::putenv(const_cast<char*>(e.c_str()));
+        ::dup2(::open(szOutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        ::dup2(::open(szErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        ::execv(szProgram.c_str(), argv.data());
+        std::_Exit(127);
+    }
+    return pid;
+}
+
 CRunResult RunProgram(const std::string& szProgram, const std::vector<std::string>& args,
                       const std::vector<std::string>& env)
 {
     CTempDir tmp;
     const std::string szOut = tmp.File("out"), szErr = tmp.File("err");
+    const pid_t pid = SpawnProgram(szProgram, args, env, szOut, szErr);
     CRunResult result;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::freopen(szOut.c_str(), "w", stdout);
-        std::freopen(szErr.c_str(), "w", stderr);
-        for (const auto& e : env)
-            ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(szProgram.c_str()));
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(szProgram.c_str(), argv.data());
-        std::_Exit(127);
-    }
     int iStatus = 0;
     struct rusage usage {};
     ::wait4(pid, &iStatus, 0, &usage);
@@ -86,4 +93,22 @@ CRunResult RunProgram(const std::string& szProgram, const std::vector<std::strin
     result.m_szOut = ReadFileBytes(szOut);
     result.m_szErr = ReadFileBytes(szErr);
     return result;
+}
+
+CScopedEnv::CScopedEnv(const char* szName, const char* szValue) : m_szName(szName)
+{
+    if (const char* pOld = std::getenv(szName))
+        m_Old = pOld;
+    if (szValue)
+        ::setenv(szName, szValue, 1);
+    else
+        ::unsetenv(szName);
+}
+
+CScopedEnv::~CScopedEnv()
+{
+    if (m_Old)
+        ::setenv(m_szName.c_str(), m_Old->c_str(), 1);
+    else
+        ::unsetenv(m_szName.c_str());
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Shared test helpers: a temporary folder per test, fixture paths and a way to
 // run the built programs and capture what they print.
+#include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // A fresh folder under the system temp directory, removed with everything in it.
@@ -37,3 +39,19 @@ struct CRunResult {
 // Runs a program with arguments (no shell), optional extra environment "K=V".
 CRunResult RunProgram(const std::string& szProgram, const std::vector<std::string>& args,
                       const std::vector<std::string>& env = {});
+// Starts it the same way without waiting, its output into the two files.
+pid_t SpawnProgram(const std::string& szProgram, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env, const std::string& szOutFile, const std::string& szErrFile);
+
+// An environment variable set (nullptr: removed) for one scope, then put back.
+class CScopedEnv {
+public:
+    CScopedEnv(const char* szName, const char* szValue);
+    ~CScopedEnv();
+    CScopedEnv(const CScopedEnv&) = delete;
+    CScopedEnv& operator=(const CScopedEnv&) = delete;
+
+private:
+    std::string m_szName;
+    std::optional<std::string> m_Old;
+};

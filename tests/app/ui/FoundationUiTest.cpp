@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
-#include <cstdlib>
 
 #include "app/ui/AboutDlg.h"
 #include "app/ui/UiRegistry.h"
 #include "app/ui/ViewerDlg.h"
 #include "platform/Messages.h"
+#include "support/DataFileBytes.h"
 #include "support/TestSupport.h"
 #include "support/ViewerStandIn.h"
 
@@ -41,15 +41,12 @@ TEST(Foundation, LauncherShowsUtf8NamesAsTheFileSystemHasThem)
 TEST(Foundation, AViewerMissingFromTheBuildIsNamedInASentence)
 {
     CTempDir dir;
-    const std::string szLines = "first-entry.con=3\n";
-    WriteFileBytes(dir.File("pack.con"), "[Rawdex]\nDataPointer=        " + std::to_string(32 + szLines.size()) + "\n" +
-                                             szLines + "ONE");
+    WriteFileBytes(dir.File("pack.con"), RawdexBytes({{"first-entry.con", "ONE"}}));
     WriteFileBytes(dir.File("productinfo.ini"), "[ProductInfo]\nOem=2\n");
-    ::setenv("LUMORA_PRODUCT_INFO", dir.File("productinfo.ini").c_str(), 1);
+    const CScopedEnv product("LUMORA_PRODUCT_INFO", dir.File("productinfo.ini").c_str());
     CViewerStandIn none("COscilloscope_Dialog", ViewerRunner());
     CMessageRecorder rec;
     EXPECT_EQ(StatusAfterLoading(dir.File("pack.con")), QStringLiteral("The oscilloscope is not part of this build yet."));
-    ::unsetenv("LUMORA_PRODUCT_INFO");
 }
 
 TEST(Foundation, VersionOptionShowsWhatTheAboutBoxShows)

@@ -8,13 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDialog>
-#include <QTimer>
 #include <cstdlib>
-#include <functional>
 
-#include "app/ui/UiRegistry.h"
 #include "datafiles/FileKinds.h"
+#include "support/RunViewer.h"
 #include "support/TestSupport.h"
 #include "viewers/LightProfileView.h"
 #include "widgets/ui/BasicTestControl.h"
@@ -44,26 +41,6 @@ bool Dark(QRgb c)
     return qGray(c) < 64;
 }
 
-void RunViewer(const std::string& szViewer, const std::string& szFile, const std::function<void(QWidget*)>& check)
-{
-    bool bChecked = false;
-    QTimer::singleShot(400, [&] {
-        QWidget* pWindow = QApplication::activeModalWidget();
-        EXPECT_NE(pWindow, nullptr) << szViewer;
-        if (pWindow) {
-            check(pWindow);
-            bChecked = true;
-            if (auto* pDialog = qobject_cast<QDialog*>(pWindow))
-                QTimer::singleShot(0, pDialog, &QDialog::reject);
-        }
-    });
-    CViewerRequest request;
-    request.m_szFile = szFile;
-    request.m_bFileGiven = true;
-    (*CUiRegistry::Instance().FindViewer(szViewer))(request);
-    EXPECT_TRUE(bChecked) << szViewer;
-}
-
 } // namespace
 
 TEST(HiDpi, ViewsDrawInDevicePixels)
@@ -75,8 +52,6 @@ TEST(HiDpi, ViewsDrawInDevicePixels)
         return;
     }
     ASSERT_EQ(qApp->devicePixelRatio(), 2.0);
-    CTempDir dir;
-    ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.File("s")}).m_iExit, 0);
     struct {
         const char* szViewer;
         const char* szSample;
@@ -90,7 +65,7 @@ TEST(HiDpi, ViewsDrawInDevicePixels)
          {CLPFView::kGraphLeft, -40}},
     };
     for (const auto& c : cases) {
-        RunViewer(c.szViewer, dir.File(std::string("s/") + c.szSample), [&](QWidget* pWindow) {
+        RunViewerOn(c.szViewer, SampleFile(c.szSample), [&](QWidget* pWindow) {
             int iViews = 0;
             for (QWidget* pView : pWindow->findChildren<QWidget*>()) {
                 if (!pView->inherits(c.szView) || !pView->isVisible() || pView->width() < 50)
@@ -110,6 +85,6 @@ TEST(HiDpi, ViewsDrawInDevicePixels)
                     << c.szSample << ": the frame is not two device pixels wide";
             }
             EXPECT_GT(iViews, 0) << c.szSample;
-        });
+        }, 400);
     }
 }

@@ -7,7 +7,6 @@
 #include <QMenuBar>
 #include <QToolButton>
 #include <QWidget>
-#include <QTimer>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -18,34 +17,16 @@
 #include "app/ui/ViewerHabits.h"
 #include "datafiles/DataTable.h"
 #include "platform/Messages.h"
+#include "support/RunViewer.h"
 #include "support/TestSupport.h"
 #include "viewers/LightProfileFile.h"
 
 namespace {
-// Runs the registered viewer on szFile and calls check on its window once it is up.
 void WithViewer(const std::string& szViewer, const std::string& szFile, const std::function<void(QWidget*)>& check)
 {
-    static bool s_bInstalled = false;
-    if (!s_bInstalled) {
-        InstallViewerHabits(false);
-        s_bInstalled = true;
-    }
-    bool bChecked = false;
-    QTimer::singleShot(300, [&] {
-        QWidget* pWindow = QApplication::activeModalWidget();
-        EXPECT_NE(pWindow, nullptr);
-        if (pWindow) {
-            check(pWindow);
-            bChecked = true;
-            if (auto* pDialog = qobject_cast<QDialog*>(pWindow))
-                QTimer::singleShot(0, pDialog, &QDialog::reject);
-        }
-    });
-    CViewerRequest request;
-    request.m_szFile = szFile;
-    request.m_bFileGiven = true;
-    (*CUiRegistry::Instance().FindViewer(szViewer))(request);
-    EXPECT_TRUE(bChecked);
+    static const bool s_bInstalled = (InstallViewerHabits(false), true);
+    (void)s_bInstalled;
+    RunViewerOn(szViewer, szFile, check);
 }
 } // namespace
 
@@ -112,9 +93,7 @@ QStringList FileMenuEntries(QWidget* pWindow)
 // any number of times, and on the launcher, which has no menu bar.
 TEST(ViewerHabits, OpenRecentWhereverThereIsAFileMenu)
 {
-    CTempDir dir;
-    ASSERT_EQ(RunProgram(BinPath("lumora-cli"), {"samples", dir.File("s")}).m_iExit, 0);
-    WithViewer("CView_LPF_Dialog", dir.File("s/light-profile-mono.con"), [&](QWidget* pWindow) {
+    WithViewer("CView_LPF_Dialog", SampleFile("light-profile-mono.con"), [&](QWidget* pWindow) {
         const QStringList entries = FileMenuEntries(pWindow);
         EXPECT_EQ(entries.count("Open Recent"), 1) << entries.join('|').toStdString();
         EXPECT_EQ(entries.count("Export..."), 1) << entries.join('|').toStdString();
