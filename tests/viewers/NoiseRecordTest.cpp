@@ -2,15 +2,13 @@
 // round trip, the limit lookup and the dip/peak marks of the graph.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
+#include <tuple>
 
 #include "datafiles/Settings.h"
 #include "support/ProgramFolder.h"
 #include "support/TestSupport.h"
-#include "viewers/ConTestFile.h"
 #include "viewers/NoiseRecord.h"
-#include "viewers/StitchNoiseHeader.h"
+#include "viewers/ViewerTestFiles.h"
 
 namespace {
 
@@ -21,18 +19,6 @@ std::string HeaderNoise(bool bColor, int32_t iWidth, const std::string& szData, 
                            std::string(bColor ? "TRUE" : "FALSE") + "\nWidth=" + std::to_string(iWidth) +
                            "\nNoiseLimit=6\n" + szExtra,
                        szData);
-}
-
-std::string OldNoise(bool bColor, int32_t iWidth, const std::string& szChannels, uint32_t uModel = 0)
-{
-    std::string sz(48, '\0');
-    sz[11] = 19;
-    StitchNoiseFile::PutLe32(sz, 28, iWidth);
-    StitchNoiseFile::PutLe32(sz, kNoiseOldModelCodeOffset, static_cast<int32_t>(uModel));
-    std::string szTrailer(44, '\0');
-    szTrailer.replace(0, 6, "ZelOld");
-    szTrailer[17] = bColor ? 1 : 0;
-    return sz + szChannels + szTrailer;
 }
 
 bool ReadBytesAsNoise(const std::string& szBytes, CNoiseRecord& rec)
@@ -56,9 +42,7 @@ TEST(NoiseRecord, AveragesAreRounded)
     ASSERT_TRUE(ReadBytesAsNoise(HeaderNoise(true, 4, std::string("\x01\x02\x02\x02") + "\x0A\x0A\x0A\x0B" +
                                                           "\x03\x03\x03\x03"),
                                  rec));
-    EXPECT_EQ(rec.m_iAverageRed, 2);
-    EXPECT_EQ(rec.m_iAverageGreen, 10);
-    EXPECT_EQ(rec.m_iAverageBlue, 3);
+    EXPECT_EQ(std::tie(rec.m_iAverageRed, rec.m_iAverageGreen, rec.m_iAverageBlue), std::make_tuple(2, 10, 3));
     EXPECT_FALSE(rec.m_bHasGray);
     EXPECT_EQ(rec.m_iNoiseLimit, 6);
     EXPECT_DOUBLE_EQ(rec.m_dWidthFactor, 10.0);
@@ -89,17 +73,14 @@ TEST(NoiseRecord, MonochromeAndHeaderlessForms)
     ASSERT_TRUE(ReadBytesAsNoise(HeaderNoise(false, 3, "\x05\x06\x07"), mono));
     EXPECT_EQ(mono.m_Green, (std::vector<uint8_t>{5, 6, 7}));
     EXPECT_EQ(mono.m_Red, (std::vector<uint8_t>{0, 0, 0}));  // allocated, untouched
-    EXPECT_EQ(mono.m_iAverageGreen, 6);
-    EXPECT_EQ(mono.m_iAverageRed, 0);
+    EXPECT_EQ(std::tie(mono.m_iAverageGreen, mono.m_iAverageRed), std::make_tuple(6, 0));
 
     // Colour headerless: channels of (length - 92) / 3 bytes, width samples each.
     CNoiseRecord old;
     ASSERT_TRUE(ReadBytesAsNoise(OldNoise(true, 2, "\x01\x02\x09\x03\x04\x09\x05\x06\x09", 0x36C), old));
-    EXPECT_TRUE(old.m_bHeaderless);
-    EXPECT_TRUE(old.m_bColorScanner);
-    EXPECT_EQ(old.m_Red, (std::vector<uint8_t>{1, 2}));
-    EXPECT_EQ(old.m_Green, (std::vector<uint8_t>{3, 4}));
-    EXPECT_EQ(old.m_Blue, (std::vector<uint8_t>{5, 6}));
+    EXPECT_EQ(std::tie(old.m_bHeaderless, old.m_bColorScanner), std::make_tuple(true, true));
+    using Bytes = std::vector<uint8_t>;
+    EXPECT_EQ(std::tie(old.m_Red, old.m_Green, old.m_Blue), std::make_tuple(Bytes{1, 2}, Bytes{3, 4}, Bytes{5, 6}));
     EXPECT_EQ(old.m_szScannerName, "ZelOld");
     EXPECT_EQ(old.m_uModelCode, 0x36Cu);
     EXPECT_DOUBLE_EQ(old.m_dWidthFactor, 8.5);
@@ -159,18 +140,12 @@ TEST(NoiseRecord, WriteThenReadGivesTheSameRecord)
 
         CNoiseRecord back;
         ASSERT_TRUE(back.ReadNoiseFile(szPath));
-        EXPECT_EQ(back.m_iWidth, 300);
-        EXPECT_EQ(back.m_bColorScanner, bColor);
-        EXPECT_EQ(back.m_bHasGray, bColor);
-        EXPECT_EQ(back.m_Green, rec.m_Green);
-        if (bColor) {
-            EXPECT_EQ(back.m_Red, rec.m_Red);
-            EXPECT_EQ(back.m_Blue, rec.m_Blue);
-            EXPECT_EQ(back.m_Gray, rec.m_Gray);
-        }
+        EXPECT_EQ(std::tie(back.m_iWidth, back.m_iNoiseLimit, back.m_iFirmwareRevision), std::make_tuple(300, 7, 4));
+        EXPECT_EQ(std::tie(back.m_bColorScanner, back.m_bHasGray), std::make_tuple(bColor, bColor));
         EXPECT_EQ(back.m_szScannerName, "Zel ScanWide");
-        EXPECT_EQ(back.m_iNoiseLimit, 7);
-        EXPECT_EQ(back.m_iFirmwareRevision, 4);
+        EXPECT_EQ(back.m_Green, rec.m_Green);
+        if (bColor)
+            EXPECT_EQ(std::tie(back.m_Red, back.m_Blue, back.m_Gray), std::tie(rec.m_Red, rec.m_Blue, rec.m_Gray));
     }
     CNoiseRecord rec;
     rec.m_iWidth = 1;
@@ -220,14 +195,11 @@ TEST(NoiseMarks, DipsAndPeaksOfTheVisibleRange)
     for (uint8_t v : s)
         sum += v;
     const int avg = sum / 200;
-    EXPECT_EQ(m.m_iAvg, avg);
-    EXPECT_EQ(m.m_iLo, avg * 95 / 100);
-    EXPECT_EQ(m.m_iHi, avg * 105 / 100);
+    EXPECT_EQ(std::tie(m.m_iAvg, m.m_iLo, m.m_iHi), std::make_tuple(avg, avg * 95 / 100, avg * 105 / 100));
     EXPECT_EQ(m.m_iYAverage, (256 - avg) * H / 256);
     EXPECT_EQ(m.m_iYLow, (256 - m.m_iLo) * H / 256);
     EXPECT_EQ(m.m_iYMirror, (m.m_iLo + 2 * (128 - avg)) * H / 256);
-    EXPECT_EQ(m.m_iFirst, 0);
-    EXPECT_EQ(m.m_iLast, 200);
+    EXPECT_EQ(std::tie(m.m_iFirst, m.m_iLast), std::make_tuple(0, 200));
     ASSERT_EQ(m.m_Marks.size(), 3u);
     EXPECT_EQ(m.m_Marks[0].m_iIndex, 31);
     EXPECT_EQ(m.m_Marks[0].m_iX, (31 + 1) * W / 200);
@@ -240,8 +212,7 @@ TEST(NoiseMarks, DipsAndPeaksOfTheVisibleRange)
 
     // Zoomed 2x around sample 150: only the peak is visible.
     CNoiseMarks z = FindNoiseMarks(s, 0, W, H, 150, 2, NOISE_UNIT_INCH, 10.0);
-    EXPECT_EQ(z.m_iFirst, 100);
-    EXPECT_EQ(z.m_iLast, 200);
+    EXPECT_EQ(std::tie(z.m_iFirst, z.m_iLast), std::make_tuple(100, 200));
     ASSERT_EQ(z.m_Marks.size(), 2u);  // the end dip at 199 and the peak
     EXPECT_EQ(z.m_Marks[1].m_iX, (150 - 100 + 1) * W / 100);
 
@@ -300,18 +271,14 @@ TEST(NoiseZoom, PowersOfTwoClampedToTheSamples)
 {
     CNoiseZoom z;
     z.Reset(1000);
-    EXPECT_EQ(z.First(), 0);
-    EXPECT_EQ(z.Last(), 1000);
+    EXPECT_EQ(std::make_tuple(z.First(), z.Last()), std::make_tuple(0, 1000));
     z.ZoomIn(400, 400);  // the right edge of a 400-pixel plot: centre + 500/2... clamped
-    EXPECT_EQ(z.m_iZoom, 2);
-    EXPECT_EQ(z.m_iCenter, 750);
-    EXPECT_EQ(z.Last(), 1000);
+    EXPECT_EQ(std::make_tuple(z.m_iZoom, z.m_iCenter, z.Last()), std::make_tuple(2, 750, 1000));
     z.ScrollTo(0);
     EXPECT_EQ(z.First(), 0);
     EXPECT_EQ(z.ScrollPage(), 5000);
     z.ZoomOut();
-    EXPECT_EQ(z.m_iZoom, 1);
-    EXPECT_EQ(z.m_iCenter, 500);
+    EXPECT_EQ(std::tie(z.m_iZoom, z.m_iCenter), std::make_tuple(1, 500));
     for (int i = 0; i < 20; ++i)
         z.ZoomIn(200, 400);
     EXPECT_GE(z.Last() - z.First(), 32);  // never fewer than 32 samples on screen

@@ -3,23 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "support/TestSupport.h"
-#include "viewers/ConTestFile.h"
-#include "viewers/StitchNoiseHeader.h"
 #include "viewers/StitchPicture.h"
+#include "viewers/ViewerTestFiles.h"
 
 namespace {
-
-std::string OldStitch(uint8_t uMarker, int32_t iW, int32_t iH, int32_t iRes100, const std::string& szData)
-{
-    std::string sz(48, '\0');
-    sz[11] = static_cast<char>(uMarker);
-    StitchNoiseFile::PutLe32(sz, 24, iRes100);
-    StitchNoiseFile::PutLe32(sz, 28, iW);
-    StitchNoiseFile::PutLe32(sz, 32, iH);
-    return sz + szData;
-}
 
 std::string HeaderStitch(const std::string& szKeys, const std::string& szData)
 {
@@ -197,9 +187,8 @@ TEST(StitchView, ZoomClampAndScroll)
     v.m_iClientWidth = 400;
     v.m_iClientHeight = 300;
     v.Reset();
-    EXPECT_EQ(v.m_iZoom, 1);
-    EXPECT_EQ(v.m_iCenterX, 500);
-    EXPECT_EQ(v.m_iCenterY, 200);  // height / 3
+    const auto zoomAndCentre = [&v] { return std::make_tuple(v.m_iZoom, v.m_iCenterX, v.m_iCenterY); };
+    EXPECT_EQ(zoomAndCentre(), std::make_tuple(1, 500, 200)); // y: height / 3
 
     // Right click at zoom 1 leaves it at 1; "Zoom 1:1" at 1 does nothing.
     v.ZoomOut();
@@ -208,17 +197,13 @@ TEST(StitchView, ZoomClampAndScroll)
 
     // Left click at (100, 50): centre moves by (200 - 100) / 1 and (150 - 50) / 1, then zoom 2.
     v.ZoomIn(100, 50);
-    EXPECT_EQ(v.m_iZoom, 2);
-    EXPECT_EQ(v.m_iCenterX, 400);
-    EXPECT_EQ(v.m_iCenterY, 100);
+    EXPECT_EQ(zoomAndCentre(), std::make_tuple(2, 400, 100));
     EXPECT_EQ(v.HalfWidth(), 100);
     EXPECT_EQ(v.HalfHeight(), 75);
 
     // Clamped at the picture's edges: lower bound, then upper.
-    v.ZoomIn(0, 0);  // centre 400 - 200/2 = 300, y 100 - 150/2 = 25 -> raised to hh
-    EXPECT_EQ(v.m_iZoom, 3);
-    EXPECT_EQ(v.m_iCenterX, 300);
-    EXPECT_EQ(v.m_iCenterY, 50);  // hh = 300 / 6
+    v.ZoomIn(0, 0);  // centre 400 - 200/2 = 300, y 100 - 150/2 = 25 -> raised to hh = 300 / 6
+    EXPECT_EQ(zoomAndCentre(), std::make_tuple(3, 300, 50));
     v.m_iCenterX = 5000;
     v.Clamp();
     EXPECT_EQ(v.m_iCenterX, 1000 - 400 / 6);
@@ -233,9 +218,7 @@ TEST(StitchView, ZoomClampAndScroll)
     EXPECT_EQ(v.m_iCenterY, 600 - 50);
 
     EXPECT_TRUE(v.ZoomOneToOne());
-    EXPECT_EQ(v.m_iZoom, 1);
-    EXPECT_EQ(v.m_iCenterX, 500);
-    EXPECT_EQ(v.m_iCenterY, 200);
+    EXPECT_EQ(zoomAndCentre(), std::make_tuple(1, 500, 200));
 }
 
 TEST(StitchView, PictureSmallerThanViewFollowsTheClampOrder)

@@ -11,39 +11,13 @@
 #include "app/ui/UiRegistry.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
-#include "viewers/ConTestFile.h"
-#include "viewers/StitchNoiseHeader.h"
+#include "viewers/ViewerTestFiles.h"
 #include "viewers/ui/CameraCheckView.h"
-#include "viewers/ui/NoiseViews.h"
-#include "viewers/ui/StitchView.h"
-
-namespace {
-
-// 1270 columns wide; the left half black in every row below row 100.
-std::string CheckFile(bool bNewHeader)
-{
-    std::string szData(10, '\x7F');
-    szData += '\0';
-    szData += std::string(48, '\0');
-    for (int y = 0; y < 256; ++y) {
-        if (y >= 100)
-            szData += std::string(5, '\x7F');
-        szData += '\0';
-    }
-    if (!bNewHeader) {
-        std::string sz(48, '\0');
-        StitchNoiseFile::PutLe32(sz, 20, 13900);
-        return sz + szData;
-    }
-    return ConTestFile("G3 Light Profile", "Length=" + std::to_string(szData.size()) + "\n", szData);
-}
-
-}  // namespace
 
 TEST(CameraCheckUi, ZoomTextsShowAllAndDoubleClicks)
 {
     CTempDir dir;
-    WriteFileBytes(dir.File("c.con"), CheckFile(false));
+    WriteFileBytes(dir.File("c.con"), CameraCheckFile(false));
     CMessageRecorder recorder;
     COstra_Check_Camera_Adjustment_Test_Dialog dlg;
     dlg.resize(900, 400);
@@ -64,7 +38,6 @@ TEST(CameraCheckUi, ZoomTextsShowAllAndDoubleClicks)
     dlg.findChild<QPushButton*>("1013")->click();
     EXPECT_EQ(dlg.ScaleText(), "Showing All");
 
-    // Painted: left part black below level row 100 (scaled to the view), right part white.
     // The control's own surface: left part black at the bottom row, right part white.
     const QImage& image = pView->Surface();
     const int yLow = view.height() - 1;  // row 255; row 254 is an inverted grid row
@@ -91,7 +64,7 @@ TEST(CameraCheckUi, SaveCopyHeaderAndPrint)
     CTempDir dir;
     for (bool bNew : {false, true}) {
         SCOPED_TRACE(bNew);
-        const std::string szBytes = CheckFile(bNew);
+        const std::string szBytes = CameraCheckFile(bNew);
         WriteFileBytes(dir.File("c.con"), szBytes);
         CMessageRecorder recorder;
         COstra_Check_Camera_Adjustment_Test_Dialog dlg;
@@ -120,19 +93,8 @@ TEST(CameraCheckUi, SaveCopyHeaderAndPrint)
     ASSERT_NE(pRender, nullptr);
     QImage image;
     std::string szError;
-    WriteFileBytes(dir.File("c.con"), CheckFile(false));
+    WriteFileBytes(dir.File("c.con"), CameraCheckFile(false));
     ASSERT_TRUE((*pRender)(dir.File("c.con"), "", QSize(254, 256), image, szError)) << szError;
     EXPECT_EQ(qGray(image.pixel(0, 200)), 0);
     EXPECT_EQ(qGray(image.pixel(200, 200)), 255);
-}
-
-TEST(CameraCheckUi, ViewersCarryTheProgramIcon)
-{
-    // A minimised viewer shows the program's icon, as the launcher does.
-    COstra_Check_Camera_Adjustment_Test_Dialog check;
-    CView_Stitch_Dialog stitch;
-    CNCTest_Dialog noiseCheck;
-    CNoiseTest_SM_Dialog noiseTest;
-    for (const QDialog* p : std::initializer_list<const QDialog*>{&check, &stitch, &noiseCheck, &noiseTest})
-        EXPECT_FALSE(p->windowIcon().isNull()) << p->windowTitle().toStdString();
 }

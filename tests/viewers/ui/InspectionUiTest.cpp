@@ -10,8 +10,7 @@
 
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
-#include "viewers/ConTestFile.h"
-#include "viewers/StitchNoiseHeader.h"
+#include "viewers/ViewerTestFiles.h"
 #include "viewers/ui/CameraCheckView.h"
 #include "viewers/ui/LPFViewDialog.h"
 #include "viewers/ui/NoiseViews.h"
@@ -28,22 +27,6 @@ std::vector<uint8_t> Ramp(int n)
     for (int i = 0; i < n; ++i)
         v[size_t(i)] = uint8_t(i % 251);
     return v;
-}
-
-// 1270 columns; the left 635 black from row 100 down (level 155).
-std::string CheckFile()
-{
-    std::string szData(10, '\x7F');
-    szData += '\0';
-    szData += std::string(48, '\0');
-    for (int y = 0; y < 256; ++y) {
-        if (y >= 100)
-            szData += std::string(5, '\x7F');
-        szData += '\0';
-    }
-    std::string sz(48, '\0');
-    StitchNoiseFile::PutLe32(sz, 20, 13900);
-    return sz + szData;
 }
 
 struct CGraphCase {
@@ -81,7 +64,7 @@ TEST(InspectionUi, EveryGraphViewTakesTwoCursorsWithoutMovingItsData)
     noise.m_Options.m_iColor = 1;
     noise.m_Zoom.Reset(record.m_iWidth);
 
-    WriteFileBytes(dir.File("c.con"), CheckFile());
+    WriteFileBytes(dir.File("c.con"), CameraCheckFile());
     COstra_Check_Camera_Adjustment_Test_Dialog check;
     check.resize(900, 400);
     check.show();
@@ -137,15 +120,11 @@ TEST(InspectionUi, StitchViewShiftDragGivesTheMarkedAreasStatistics)
     CMessageRecorder recorder;
     CTempDir dir;
     // 200 x 100 gray, value x + y, at 400 dpi.
-    std::string sz(48, '\0');
-    sz[11] = 18;
-    StitchNoiseFile::PutLe32(sz, 24, 40000);
-    StitchNoiseFile::PutLe32(sz, 28, 200);
-    StitchNoiseFile::PutLe32(sz, 32, 100);
+    std::string szPixels;
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 200; ++x)
-            sz += char(x + y);
-    WriteFileBytes(dir.File("s.con"), sz);
+            szPixels += char(x + y);
+    WriteFileBytes(dir.File("s.con"), OldStitch(18, 200, 100, 40000, szPixels));
     CView_Stitch_Dialog dlg;
     dlg.resize(400, 300);
     dlg.show();

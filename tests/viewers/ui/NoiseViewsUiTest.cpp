@@ -10,31 +10,23 @@
 #include <QTest>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "app/ui/UiRegistry.h"
 #include "datafiles/Settings.h"
 #include "platform/Messages.h"
 #include "support/ProgramFolder.h"
 #include "support/TestSupport.h"
-#include "viewers/StitchNoiseHeader.h"
+#include "viewers/ViewerTestFiles.h"
 #include "viewers/ui/NoiseViews.h"
 
 namespace {
 
-std::string OldNoise(int32_t iWidth, uint8_t r, uint8_t g, uint8_t b, uint32_t uModel)
+// A colour noise test of even channels.
+std::string EvenNoise(int32_t iWidth, uint8_t r, uint8_t g, uint8_t b, uint32_t uModel)
 {
-    std::string sz(48, '\0');
-    sz[11] = 19;
-    StitchNoiseFile::PutLe32(sz, 28, iWidth);
-    StitchNoiseFile::PutLe32(sz, kNoiseOldModelCodeOffset, static_cast<int32_t>(uModel));
-    sz += std::string(static_cast<size_t>(iWidth), static_cast<char>(r));
-    sz += std::string(static_cast<size_t>(iWidth), static_cast<char>(g));
-    sz += std::string(static_cast<size_t>(iWidth), static_cast<char>(b));
-    std::string szTrailer(44, '\0');
-    szTrailer.replace(0, 8, "ZelWide1");
-    szTrailer[17] = 1;
-    return sz + szTrailer;
+    const size_t n = static_cast<size_t>(iWidth);
+    return OldNoise(true, iWidth, std::string(n, char(r)) + std::string(n, char(g)) + std::string(n, char(b)), uModel,
+                    "ZelWide1");
 }
 
 // PDF text extraction does not keep runs of blanks: compare with single blanks.
@@ -64,7 +56,7 @@ TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
     CProgramFolder settings({{"Fct_tst6.ini", "[0x36C]\nNoiseTest=7\n"}});
     CTempDir dir;
     const std::string szPath = dir.File("old.con");
-    WriteFileBytes(szPath, OldNoise(500, 10, 20, 30, 0x36C));
+    WriteFileBytes(szPath, EvenNoise(500, 10, 20, 30, 0x36C));
     CMessageRecorder recorder;
     CNCTest_Dialog dlg;
     dlg.show();
@@ -89,7 +81,7 @@ TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
     EXPECT_EQ(dlg.Graph()->m_Zoom.Last(), 500);
 
     // Another model without a limit: the message, and the limit stays.
-    WriteFileBytes(szPath, OldNoise(500, 10, 20, 30, 0x99));
+    WriteFileBytes(szPath, EvenNoise(500, 10, 20, 30, 0x99));
     ASSERT_TRUE(dlg.LoadFile(szPath));
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"Noise Test Value not found in Fct_Tst6.INI."});
     EXPECT_EQ(dlg.LimitText(), "Limit = 7%");
@@ -107,23 +99,6 @@ TEST(NoiseCheckUi, LimitFromTheModelAndAveragesPerColour)
     ASSERT_TRUE(dlg.ChooseFile(dir.File("new.con")));
     EXPECT_TRUE(recorder.Texts().empty());
     EXPECT_EQ(dlg.LimitText(), "Limit = 6%");
-}
-
-TEST(NoiseCheckUi, PrintsTheLabelledPage)
-{
-    CProgramFolder settings({{"Fct_tst6.ini", "[0x36C]\nNoiseTest=7\n"}});
-    CTempDir dir;
-    WriteFileBytes(dir.File("old.con"), OldNoise(300, 10, 20, 30, 0x36C));
-    CMessageRecorder recorder;
-    CNCTest_Dialog dlg;
-    dlg.show();
-    ASSERT_TRUE(dlg.LoadFile(dir.File("old.con")));
-    const std::string szPdf = dir.File("nc.pdf");
-    ASSERT_TRUE(dlg.PrintToPdf(QString::fromStdString(szPdf)));
-    const std::string szText = Squeeze(RunProgram("/usr/bin/pdftotext", {"-layout", szPdf, "-"}).m_szOut);
-    for (const char* sz : {"Noise Check", "Scanner Type : ZelWide1", "Date :", "Serial Number :", "Limit : 7%"})
-        EXPECT_NE(szText.find(sz), std::string::npos) << sz << "\n" << szText;
-    EXPECT_NE(RunProgram("/usr/bin/pdfinfo", {szPdf}).m_szOut.find("Printing Noise Check"), std::string::npos);
 }
 
 TEST(NoiseTestUi, MarksOnTheRenderedPixels)
@@ -172,12 +147,14 @@ TEST(NoiseTestUi, RescanTakesANoiseTestOnTheScanner)
     CTempDir dir;
     const std::string szScenario = dir.File("scenario.ini");
     WriteFileBytes(szScenario, "[Device]\nTimeScale=200\n[Sheet]\nKind=white\n[Noise]\nSigma=3\n");
-    ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
     CMessageRecorder recorder;
     CNoiseTest_SM_Dialog dlg;
     dlg.show();
-    dlg.RescanButton()->click();
-    ::unsetenv("LUMORA_SIM_CONFIG");
+    const auto rescan = [&] {
+        const CScopedEnv sim("LUMORA_SIM_CONFIG", szScenario.c_str());
+        dlg.RescanButton()->click();
+    };
+    rescan();
     EXPECT_TRUE(recorder.Texts().empty()) << (recorder.Texts().empty() ? "" : recorder.Texts().front());
     const CNoiseRecord& rec = dlg.Record();
     ASSERT_GT(rec.m_iWidth, 1000);
@@ -197,9 +174,7 @@ TEST(NoiseTestUi, RescanTakesANoiseTestOnTheScanner)
     // A noise-free field cannot be told from stuck camera edges: the rescan
     // says so instead of showing a flat zero line.
     WriteFileBytes(szScenario, "[Device]\nTimeScale=200\n");
-    ::setenv("LUMORA_SIM_CONFIG", szScenario.c_str(), 1);
-    dlg.RescanButton()->click();
-    ::unsetenv("LUMORA_SIM_CONFIG");
+    rescan();
     ASSERT_FALSE(recorder.Texts().empty());
     EXPECT_NE(recorder.Texts().back().find("CIS noise"), std::string::npos) << recorder.Texts().back();
 }
@@ -255,11 +230,11 @@ TEST(NoiseTestUi, SaveLoadUnitsAndRescan)
     EXPECT_NE(RunProgram("/usr/bin/pdftotext", {szPdf, "-"}).m_szOut.find("Noise Test"), std::string::npos);
 }
 
-TEST(NoiseCheckUi, GraphPlacementAndLimitBand)
+TEST(NoiseCheckUi, GraphPlacementLimitBandAndPrintout)
 {
     CProgramFolder settings({{"Fct_tst6.ini", "[0x36C]\nNoiseTest=10\n"}});
     CTempDir dir;
-    WriteFileBytes(dir.File("old.con"), OldNoise(400, 200, 100, 50, 0x36C));
+    WriteFileBytes(dir.File("old.con"), EvenNoise(400, 200, 100, 50, 0x36C));
     CMessageRecorder recorder;
     CNCTest_Dialog dlg;
     dlg.show();
@@ -277,4 +252,11 @@ TEST(NoiseCheckUi, GraphPlacementAndLimitBand)
     for (int iLevel : {180, 220})
         EXPECT_EQ(image.pixel(x, (255 - iLevel) * H / 256), qRgb(255, 0, 0)) << iLevel;
     EXPECT_NE(image.pixel(x, (255 - 150) * H / 256), qRgb(255, 0, 0));
+
+    const std::string szPdf = dir.File("nc.pdf");
+    ASSERT_TRUE(dlg.PrintToPdf(QString::fromStdString(szPdf)));
+    const std::string szText = Squeeze(RunProgram("/usr/bin/pdftotext", {"-layout", szPdf, "-"}).m_szOut);
+    for (const char* sz : {"Noise Check", "Scanner Type : ZelWide1", "Date :", "Serial Number :", "Limit : 10%"})
+        EXPECT_NE(szText.find(sz), std::string::npos) << sz << "\n" << szText;
+    EXPECT_NE(RunProgram("/usr/bin/pdfinfo", {szPdf}).m_szOut.find("Printing Noise Check"), std::string::npos);
 }

@@ -10,20 +10,14 @@
 #include "app/ui/UiRegistry.h"
 #include "platform/Messages.h"
 #include "support/TestSupport.h"
-#include "viewers/ConTestFile.h"
-#include "viewers/StitchNoiseHeader.h"
+#include "viewers/ViewerTestFiles.h"
 #include "viewers/ui/StitchView.h"
 
 namespace {
 
 std::string OldGray(int32_t iW, int32_t iH, const std::string& szData)
 {
-    std::string sz(48, '\0');
-    sz[11] = 18;
-    StitchNoiseFile::PutLe32(sz, 24, 40000);
-    StitchNoiseFile::PutLe32(sz, 28, iW);
-    StitchNoiseFile::PutLe32(sz, 32, iH);
-    return sz + szData;
+    return OldStitch(18, iW, iH, 40000, szData);
 }
 
 std::string Gradient(int32_t iW, int32_t iH)
@@ -47,56 +41,43 @@ QImage Paint(const CStitchView& view, const CStitchImage* pPicture, QSize size)
 
 TEST(StitchViewUi, PaintsPicturePixelsAtTheZoom)
 {
+    struct Case {
+        std::string m_szFile;
+        int32_t m_iW, m_iH, m_iZoom;
+        std::vector<int> m_Gray; // the picture's rows from the top
+    };
+    const std::string szGray = OldGray(4, 2, std::string("\x00\xFF\x00\xFF\x80\x80\x80\x80", 8));
+    const Case cases[] = {
+        {szGray, 4, 2, 1, {0, 255, 0, 255, 128, 128, 128, 128}},
+        {szGray, 4, 2, 2, {0, 255, 0, 255, 128, 128, 128, 128}},
+        {szGray, 4, 2, 3, {0, 255, 0, 255, 128, 128, 128, 128}},
+        // Run-length rows are decoded for the view.
+        {OldStitch(0x11, 5, 3, 40000, std::string("\x03\x82\x00\x84\x00\x81\x02\x00", 8)), 5, 3, 2,
+         {0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 255, 255}},
+    };
     CTempDir dir;
-    const std::string szPath = dir.File("s.con");
-    WriteFileBytes(szPath, OldGray(4, 2, std::string("\x00\xFF\x00\xFF\x80\x80\x80\x80", 8)));
-    CStitchPicture picture;
-    std::shared_ptr<CStitchImage> pImage;
-    std::vector<std::string> messages;
-    std::string szError;
-    ASSERT_TRUE(LoadStitchImage(szPath, picture, pImage, messages, szError));
-    for (int32_t iZoom : {1, 2, 3}) {
-        SCOPED_TRACE(iZoom);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.m_iW << "x" << c.m_iH << " zoom " << c.m_iZoom);
+        WriteFileBytes(dir.File("s.con"), c.m_szFile);
+        CStitchPicture picture;
+        std::shared_ptr<CStitchImage> pImage;
+        std::vector<std::string> messages;
+        std::string szError;
+        ASSERT_TRUE(LoadStitchImage(dir.File("s.con"), picture, pImage, messages, szError));
         CStitchView view;
-        view.m_iWidth = 4;
-        view.m_iHeight = 2;
-        view.m_iClientWidth = 4 * iZoom;
-        view.m_iClientHeight = 2 * iZoom;
+        view.m_iWidth = c.m_iW;
+        view.m_iHeight = c.m_iH;
+        view.m_iClientWidth = c.m_iW * c.m_iZoom;
+        view.m_iClientHeight = c.m_iH * c.m_iZoom;
         view.Reset();
-        view.m_iZoom = iZoom;
+        view.m_iZoom = c.m_iZoom;
         view.Clamp();
-        const QImage image = Paint(view, pImage.get(), QSize(4 * iZoom, 2 * iZoom));
-        const int expected[2][4] = {{0, 255, 0, 255}, {128, 128, 128, 128}};
-        for (int y = 0; y < 2 * iZoom; ++y)
-            for (int x = 0; x < 4 * iZoom; ++x)
-                ASSERT_EQ(qGray(image.pixel(x, y)), expected[y / iZoom][x / iZoom]) << x << "," << y;
+        const QImage image = Paint(view, pImage.get(), QSize(view.m_iClientWidth, view.m_iClientHeight));
+        for (int y = 0; y < view.m_iClientHeight; ++y)
+            for (int x = 0; x < view.m_iClientWidth; ++x)
+                ASSERT_EQ(qGray(image.pixel(x, y)), c.m_Gray[size_t(y / c.m_iZoom * c.m_iW + x / c.m_iZoom)])
+                    << x << "," << y;
     }
-}
-
-TEST(StitchViewUi, PaintsRunLengthRowsDecodedForTheView)
-{
-    CTempDir dir;
-    std::string sz = OldGray(5, 3, std::string("\x03\x82\x00\x84\x00\x81\x02\x00", 8));
-    sz[11] = 0x11;
-    WriteFileBytes(dir.File("rl.con"), sz);
-    CStitchPicture picture;
-    std::shared_ptr<CStitchImage> pImage;
-    std::vector<std::string> messages;
-    std::string szError;
-    ASSERT_TRUE(LoadStitchImage(dir.File("rl.con"), picture, pImage, messages, szError));
-    CStitchView view;
-    view.m_iWidth = 5;
-    view.m_iHeight = 3;
-    view.m_iClientWidth = 10;
-    view.m_iClientHeight = 6;
-    view.Reset();
-    view.m_iZoom = 2;
-    view.Clamp();
-    const QImage image = Paint(view, pImage.get(), QSize(10, 6));
-    const int expected[3][5] = {{0, 0, 0, 255, 255}, {255, 255, 255, 255, 255}, {255, 0, 0, 255, 255}};
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 10; ++x)
-            ASSERT_EQ(qGray(image.pixel(x, y)), expected[y / 2][x / 2]) << x << "," << y;
 }
 
 TEST(StitchViewUi, DialogLoadsZoomsAndScrolls)
