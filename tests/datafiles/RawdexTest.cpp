@@ -1,33 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 
+#include "support/DataFileBytes.h"
 #include "support/TestSupport.h"
 #include "datafiles/Rawdex.h"
 #include "datafiles/Settings.h"
 
 namespace {
-struct CEntry {
-    std::string m_szName;
-    std::string m_szData;
-    std::string m_szSizeText = std::string(); // empty: the real size
-};
-
-std::string BuildRawdex(const std::vector<CEntry>& entries)
-{
-    std::string szLines;
-    for (const CEntry& e : entries)
-        szLines += e.m_szName + "=" + (e.m_szSizeText.empty() ? std::to_string(e.m_szData.size()) : e.m_szSizeText) + "\n";
-    const size_t iH = 8 + 1 + 22 + 1 + szLines.size();
-    char szHead[64];
-    std::snprintf(szHead, sizeof szHead, "[Rawdex]\nDataPointer=%10zu\n", iH);
-    std::string sz = szHead + szLines;
-    for (const CEntry& e : entries)
-        sz += e.m_szData;
-    return sz;
-}
-
 class CRawdexFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -52,7 +32,7 @@ protected:
 TEST_F(CRawdexFixture, EntriesAreWrittenNextToTheFileAndThePathIsRecorded)
 {
     WriteFileBytes(m_Dir.File("prog/Probex6_FixPath.txt"), "Use Fixed Path=OFF\n");
-    const CRawdexResult r = Unpack(BuildRawdex({{"a.con", "AAAA"}, {"b.txt", std::string("\0\1\2", 3)}, {"empty-entry", ""}}));
+    const CRawdexResult r = Unpack(RawdexBytes({{"a.con", "AAAA"}, {"b.txt", std::string("\0\1\2", 3)}, {"empty-entry", ""}}));
     EXPECT_TRUE(r.m_bOk);
     EXPECT_EQ(r.m_Written, (std::vector<std::string>{Out("a.con"), Out("b.txt"), Out("empty-entry")}));
     EXPECT_EQ(ReadFileBytes(Out("a.con")), "AAAA");
@@ -65,7 +45,7 @@ TEST_F(CRawdexFixture, EntriesAreWrittenNextToTheFileAndThePathIsRecorded)
 
 TEST_F(CRawdexFixture, RawdexTxtOnlyOnTestStations)
 {
-    const std::string szPack = BuildRawdex({{"Rawdex.txt", "notes"}, {"c-entry.con", "C"}});
+    const std::string szPack = RawdexBytes({{"Rawdex.txt", "notes"}, {"c-entry.con", "C"}});
     CRawdexResult r = Unpack(szPack);
     EXPECT_TRUE(r.m_bOk);
     EXPECT_EQ(r.m_Skipped, std::vector<std::string>{"Rawdex.txt"});
@@ -90,7 +70,7 @@ TEST_F(CRawdexFixture, ARelativeFolderIsRecordedAsTheFolderItNames)
     // and as a folder the sibling tool can find from anywhere.
     WriteFileBytes(m_Dir.File("prog/Probex6_FixPath.txt"), "Use Fixed Path=OFF\n");
     std::filesystem::create_directories(m_Dir.File("archive"));
-    WriteFileBytes(m_Dir.File("archive/pack.con"), BuildRawdex({{"x.con", "X"}}));
+    WriteFileBytes(m_Dir.File("archive/pack.con"), RawdexBytes({{"x.con", "X"}}));
     const std::filesystem::path old = std::filesystem::current_path();
     std::filesystem::current_path(m_Dir.Path());
     const CRawdexResult r = UnpackRawdex("archive/pack.con");
@@ -107,7 +87,7 @@ TEST_F(CRawdexFixture, HostileNamesAreNeverWrittenButTheRestIs)
         {""}, {"/etc/evil"}, {"sub/file"}, {"..\\up"}, {".."}, {std::string("nu\0l", 4)}, {"tab\tname"}, {"no-size\nnext"},
     };
     for (const auto& c : cases) {
-        const CRawdexResult r = Unpack(BuildRawdex({{c.name, "EVIL"}, {"good-entry", "G"}}));
+        const CRawdexResult r = Unpack(RawdexBytes({{c.name, "EVIL"}, {"good-entry", "G"}}));
         EXPECT_FALSE(r.m_bOk) << c.name;
         ASSERT_EQ(r.m_Problems.size(), 1u) << c.name;
         EXPECT_NE(r.m_Problems[0].find("not written"), std::string::npos) << r.m_Problems[0];
@@ -119,7 +99,7 @@ TEST_F(CRawdexFixture, HostileNamesAreNeverWrittenButTheRestIs)
 
 TEST_F(CRawdexFixture, SizesPastTheEndStopTheUnpacking)
 {
-    const CRawdexResult r = Unpack(BuildRawdex({{"one", "1"}, {"two", "22", "999"}, {"three-entry", "3"}}));
+    const CRawdexResult r = Unpack(RawdexBytes({{"one", "1"}, {"two", "22", "999"}, {"three-entry", "3"}}));
     EXPECT_FALSE(r.m_bOk);
     EXPECT_EQ(r.m_Written, std::vector<std::string>{Out("one")});
     ASSERT_EQ(r.m_Problems.size(), 1u);
@@ -137,9 +117,9 @@ TEST_F(CRawdexFixture, MalformedHeadersFailWithAReason)
         {"", "no DataPointer"},
         {"[Rawdex]\nDataPointer=abcdefghij\nx=1\nX", "not a header length"},
         {"[Rawdex]\nDataPointer=         5\nx=1\nX", "not a header length"},
-        {BuildRawdex({{std::string(300, 'n'), "x"}}), "260 or more"},
-        {BuildRawdex({{"n", "x", std::string(40, '1')}}), "30 or more"},
-        {BuildRawdex({{"n", "x", "-5"}}), "not a number of bytes"},
+        {RawdexBytes({{std::string(300, 'n'), "x"}}), "260 or more"},
+        {RawdexBytes({{"n", "x", std::string(40, '1')}}), "30 or more"},
+        {RawdexBytes({{"n", "x", "-5"}}), "not a number of bytes"},
     };
     for (const auto& c : cases) {
         const CRawdexResult r = Unpack(c.bytes);
@@ -154,12 +134,12 @@ TEST_F(CRawdexFixture, ALastEntryLineOfEightBytesOrLessIsNotUnpacked)
 {
     // The walk goes on only while the line feed that ended an entry lies more
     // than 9 bytes before the end of the header.
-    const CRawdexResult r = Unpack(BuildRawdex({{"first.con", "F"}, {"a.con", "X"}}));
+    const CRawdexResult r = Unpack(RawdexBytes({{"first.con", "F"}, {"a.con", "X"}}));
     EXPECT_TRUE(r.m_bOk);
     EXPECT_EQ(r.m_Written, std::vector<std::string>{Out("first.con")});
     ASSERT_EQ(r.m_Dropped.size(), 1u);
     EXPECT_EQ(r.m_Dropped[0].substr(0, 32), "entry \"a.con\" (1 bytes) is not u");
-    const CRawdexResult r2 = Unpack(BuildRawdex({{"first.con", "F"}, {"ab.con", "X"}}));
+    const CRawdexResult r2 = Unpack(RawdexBytes({{"first.con", "F"}, {"ab.con", "X"}}));
     EXPECT_EQ(r2.m_Written, (std::vector<std::string>{Out("first.con"), Out("ab.con")}));
     EXPECT_TRUE(r2.m_Dropped.empty());
 }
@@ -185,7 +165,7 @@ TEST(RawdexEntries, ThePlusNineRuleEndsTheWalk)
 TEST_F(CRawdexFixture, IntoAnotherFolder)
 {
     // No fix-path file anywhere: no last-path record either.
-    WriteFileBytes(Out("pack.con"), BuildRawdex({{"x.con", "X"}}));
+    WriteFileBytes(Out("pack.con"), RawdexBytes({{"x.con", "X"}}));
     std::filesystem::create_directories(m_Dir.File("into"));
     const CRawdexResult r = UnpackRawdex(Out("pack.con"), m_Dir.File("into"));
     EXPECT_TRUE(r.m_bOk);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "support/TestSupport.h"
 #include "datafiles/Settings.h"
@@ -106,20 +107,16 @@ TEST_F(CSettingsFixture, SiblingToolFilesAreFoundOutsideTheProgramFolder)
 TEST_F(CSettingsFixture, AnInstalledProgramWritesNothingIntoItsFolder)
 {
     std::filesystem::create_directories(PrivateLibraryFolder(Prog()));
-    const char* pOldLogDir = std::getenv("LUMORA_LOG_DIR");
-    const std::string szOldLogDir = pOldLogDir ? pOldLogDir : "";
-    ::unsetenv("LUMORA_LOG_DIR");
-    ::setenv("XDG_STATE_HOME", m_Dir.File("state").c_str(), 1);
-    log_Init("Lumora", "Lumora.log", Prog());
-    Log_Msg("line");
-    AppendLastError("trail");
-    CFixPathSettings fix;
-    fix.m_szFixedPath = "/results/";
-    EXPECT_TRUE(WriteFixPathFile(fix));
-    log_Close();
-    ::unsetenv("XDG_STATE_HOME");
-    if (pOldLogDir)
-        ::setenv("LUMORA_LOG_DIR", szOldLogDir.c_str(), 1);
+    {
+        const CScopedEnv noLogDir("LUMORA_LOG_DIR", nullptr), state("XDG_STATE_HOME", m_Dir.File("state").c_str());
+        log_Init("Lumora", "Lumora.log", Prog());
+        Log_Msg("line");
+        AppendLastError("trail");
+        CFixPathSettings fix;
+        fix.m_szFixedPath = "/results/";
+        EXPECT_TRUE(WriteFixPathFile(fix));
+        log_Close();
+    }
     const std::string szState = m_Dir.File("state/lumora/");
     EXPECT_NE(ReadFileBytes(szState + "Lumora.log").find(" line\n"), std::string::npos);
     EXPECT_NE(ReadFileBytes(szState + "LastError.txt").find(" - trail\n"), std::string::npos);
@@ -221,23 +218,19 @@ TEST_F(CSettingsFixture, UniqueNamesCountUpBeforeTheExtension)
 TEST_F(CSettingsFixture, ProductInfoComesFromTheFirstRootOrTheVariable)
 {
     CProductInfo none = ReadProductInfo();
-    EXPECT_FALSE(none.m_bOemFound);
-    EXPECT_FALSE(none.m_bNameFound);
+    EXPECT_EQ(std::tie(none.m_bOemFound, none.m_bNameFound), std::make_tuple(false, false));
     EXPECT_EQ(none.m_Version.Get("ProductName"), "Lumora 6");
 
     WriteFileBytes(Root(2) + "productinfo.ini", "[ProductInfo]\nName=Driver\nOem=2\nPath=\n");
     CProductInfo info = ReadProductInfo();
-    EXPECT_TRUE(info.m_bNameFound);
-    EXPECT_EQ(info.m_szName, "Driver");
-    EXPECT_TRUE(info.m_bOemFound);
-    EXPECT_EQ(info.m_iOem, 2);
-    EXPECT_FALSE(info.m_bPathFound); // present but empty
-    EXPECT_FALSE(info.m_bVersionFound);
+    EXPECT_EQ(std::tie(info.m_szName, info.m_iOem), std::make_tuple("Driver", 2));
+    // Path= is present but empty.
+    EXPECT_EQ(std::tie(info.m_bNameFound, info.m_bOemFound, info.m_bPathFound, info.m_bVersionFound),
+              std::make_tuple(true, true, false, false));
 
     WriteFileBytes(m_Dir.File("elsewhere.ini"), "[ProductInfo]\nOem=5\n");
-    ::setenv("LUMORA_PRODUCT_INFO", m_Dir.File("elsewhere.ini").c_str(), 1);
+    const CScopedEnv product("LUMORA_PRODUCT_INFO", m_Dir.File("elsewhere.ini").c_str());
     EXPECT_EQ(ReadProductInfo().m_iOem, 5);
-    ::unsetenv("LUMORA_PRODUCT_INFO");
 }
 
 TEST_F(CSettingsFixture, LastErrorLinesAreAppended)
@@ -250,33 +243,26 @@ TEST_F(CSettingsFixture, LastErrorLinesAreAppended)
     EXPECT_EQ(szText.substr(szText.size() - 7), " - two\n");
 
     // A program folder that takes no files: the line goes beside the log.
-    const char* pOldLogDir = std::getenv("LUMORA_LOG_DIR");
-    const std::string szOldLogDir = pOldLogDir ? pOldLogDir : "";
-    ::setenv("LUMORA_LOG_DIR", (m_Dir.Path() + "/logs").c_str(), 1);
-    log_Init("Lumora", "Lumora.log", Prog());
-    SetProgramDirectoryOverride(m_Dir.Path() + "/no-such-folder");
-    AppendLastError("three");
-    const std::string szBesideLog = ReadFileBytes(m_Dir.Path() + "/logs/LastError.txt");
-    const size_t iDash = szBesideLog.find(" - ");
-    EXPECT_TRUE(iDash != std::string::npos && szBesideLog.substr(iDash) == " - three\n") << szBesideLog;
-    if (pOldLogDir)
-        ::setenv("LUMORA_LOG_DIR", szOldLogDir.c_str(), 1);
-    else
-        ::unsetenv("LUMORA_LOG_DIR");
+    {
+        const CScopedEnv logDir("LUMORA_LOG_DIR", (m_Dir.Path() + "/logs").c_str());
+        log_Init("Lumora", "Lumora.log", Prog());
+        SetProgramDirectoryOverride(m_Dir.Path() + "/no-such-folder");
+        AppendLastError("three");
+        const std::string szBesideLog = ReadFileBytes(m_Dir.Path() + "/logs/LastError.txt");
+        const size_t iDash = szBesideLog.find(" - ");
+        EXPECT_TRUE(iDash != std::string::npos && szBesideLog.substr(iDash) == " - three\n") << szBesideLog;
+    }
     log_Init("Lumora", "Lumora.log", Prog());
 }
 
 TEST(Settings, RootsComeFromTheVariableInOrder)
 {
-    const char* pOld = std::getenv("LUMORA_SETTINGS_ROOTS");
-    const std::string szOld = pOld ? pOld : "";
-    ::setenv("LUMORA_SETTINGS_ROOTS", "/a::/b/", 1);
-    EXPECT_EQ(SettingsRoots(), (std::vector<std::string>{"/a/", "/b/"}));
-    ::unsetenv("LUMORA_SETTINGS_ROOTS");
-    ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    {
+        const CScopedEnv roots("LUMORA_SETTINGS_ROOTS", "/a::/b/");
+        EXPECT_EQ(SettingsRoots(), (std::vector<std::string>{"/a/", "/b/"}));
+    }
+    const CScopedEnv noRoots("LUMORA_SETTINGS_ROOTS", nullptr), config("XDG_CONFIG_HOME", "/cfg");
     EXPECT_EQ(SettingsRoots(), (std::vector<std::string>{"/cfg/lumora/", "/etc/lumora/"}));
-    if (pOld)
-        ::setenv("LUMORA_SETTINGS_ROOTS", szOld.c_str(), 1);
 }
 
 TEST(VersionInfo, OwnRecordAndLookupPaths)
