@@ -504,9 +504,26 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         int32_t x = 0;
         bool bBlack = false;
         while (x < w) {
-            int32_t iRun = 0;
             // Zero runs move nothing; the cap on the changes ends a flood of them.
-            if (!bits.Run(bBlack, w, iRun) || iRun > w - x || na > iMaxChanges)
+            if (na > iMaxChanges)
+                return IMG_HUFFMAN_FORMAT_ERROR;
+            if (bits.m_iBits < kFaxPairBits)
+                bits.Refill();
+            // Two short runs at once, unless the first ends the row: the bits
+            // after it are the padding and the next row.
+            const uint32_t iPair = kFaxTables.m_Pair[bBlack][bits.m_iAcc >> (64 - kFaxPairBits)];
+            const int32_t r1 = int32_t(iPair >> 6 & 63), r2 = int32_t(iPair & 63);
+            if ((iPair >> 12) != 0 && r1 < w - x) [[likely]] {
+                if (r2 > w - x - r1)
+                    return IMG_HUFFMAN_FORMAT_ERROR;
+                bits.Skip(int32_t(iPair >> 12));
+                a[na++] = x + r1;
+                x += r1 + r2;
+                a[na++] = x;
+                continue;
+            }
+            int32_t iRun = 0;
+            if (!bits.Run(bBlack, w, iRun) || iRun > w - x)
                 return IMG_HUFFMAN_FORMAT_ERROR;
             x += iRun;
             a[na++] = x;
