@@ -551,7 +551,9 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
     // found there at once, and the next b1 does not wait for a0.
     ptrdiff_t ib = 0;
     for (;;) {
-        if (na > iMaxChanges || ib + 2 >= ptrdiff_t(nb))
+        // ib stays at or below the first end-of-row mark with its parity:
+        // every change is at most w, a0 is below w here.
+        if (na > iMaxChanges)
             return IMG_HUFFMAN_FORMAT_ERROR;
         const int32_t b1 = b[ib], b2 = b[ib + 1];
         if (bits.m_iBits < kFaxHorizontalBits + kFaxPairBits)
