@@ -755,3 +755,49 @@ TEST(TiffConformance, CodedBytesOfRealisticPagesStayTheSame)
         EXPECT_EQ(Fnv1a(coded), c.m_iHash) << FormatText("0x%016llx", (unsigned long long)Fnv1a(coded));
     }
 }
+
+// Rows built from run lengths that sit on the decoders' shortcuts and just
+// past them: pairs of short runs, a short run that ends the row (the bits after
+// it belong to the next row), make-up runs inside a horizontal step, zero-width
+// reference spans, rows of one colour. Both fax codings must give them back.
+TEST(TiffConformance, FaxRunsAtTheEdgesOfTheShortcutsRoundTrip)
+{
+    const std::vector<std::vector<int32_t>> runPatterns = {
+        {1, 1, 2, 3, 63, 1, 64, 2, 5, 0}, // white, black, white, ... over and over; zero runs too
+        {0, 4, 1, 7, 2611, 3},           {2560, 1, 130, 66, 1},
+        {3, 1},                          {1},
+        {7, 0, 9},                       {1728},
+    };
+    CTempDir dir;
+    for (int32_t w : {1, 63, 64, 65, 1728, 2623}) {
+        const CPageCase s{IMG_KIND_BILEVEL, 1, w, 0, false, false};
+        Rows rows;
+        for (size_t p = 0; p < 3 * runPatterns.size(); ++p) {
+            std::vector<uint8_t> row(size_t(ImageRowLength(IMG_KIND_BILEVEL, w)), 0xFF);
+            const std::vector<int32_t>& runs = runPatterns[p % runPatterns.size()];
+            int32_t x = int32_t(p / runPatterns.size()); // shifted copies: vertical and pass codes between them
+            bool bBlack = false;
+            for (size_t i = 0; x < w; i = (i + 1) % runs.size(), bBlack = !bBlack)
+                for (int32_t k = 0; k < runs[i] && x < w; ++k, ++x)
+                    if (bBlack)
+                        row[size_t(x / 8)] &= uint8_t(~(0x80 >> (x % 8)));
+            rows.push_back(Normalised(row, s, false));
+        }
+        for (int32_t c : {2, 4}) {
+            const CPageCase t{IMG_KIND_BILEVEL, 1, w, c, false, false};
+            SCOPED_TRACE(Name(t));
+            const std::string szPath = dir.File(Name(t) + ".tif");
+            ASSERT_EQ(WriteFile(szPath, t, rows, int32_t(rows.size())), 0u);
+            CRowCollector collect;
+            CTIFReader reader;
+            reader.SetFileName(szPath);
+            reader.SetReceiver(&collect);
+            int32_t iPages = 0;
+            ASSERT_EQ(reader.Open(iPages), 0u);
+            ASSERT_EQ(reader.ReadPage(0), 0u);
+            ASSERT_EQ(collect.m_Rows.size(), rows.size());
+            for (size_t y = 0; y < rows.size(); ++y)
+                ASSERT_EQ(Normalised(collect.m_Rows[y], t, false), rows[y]) << "row " << y;
+        }
+    }
+}
