@@ -273,44 +273,32 @@ TEST_F(CScannerAccess, InquiryAnswersFollowTheModel)
     EXPECT_EQ(m_Scanner.GetOpticalResolution(), 400);
 }
 
-TEST_F(CScannerAccess, UnitTextLetterPrefixAndModel)
+TEST_F(CScannerAccess, UnitTextAndStatusBlockFollowTheModel)
 {
     // The simulated buffer 0x0E holds 1, 2, 3, ... so byte 1 (the model) is 2.
     struct {
         const char* m_szModel;
-        const char* m_szFirst;  // no index: byte 0
+        const char* m_szFirst;  // no index: byte 0; nullptr: not looked at
         const char* m_szIndex1; // byte 3
+        int m_iHasStatus;       // -1: not looked at
     } const kCases[] = {
-        {"Type=5\n", "SUIA", "SUID"},
-        {"Type=5\nUnitLetter=p\n", "SULA", "SULD"},
-        {"Type=28\nUnitLetter=p\n", "SULA 42", "SULD 42"},
-        {"Type=11\nStatusBlockValue=0\n", "SUIA 36 CIS", "SUID 36 CIS"},
-        {"Type=5\n[Pages]\n0xC0=00\n", "SUIA", "SUID"},
+        {"Type=5\n", "SUIA", "SUID", 1},
+        {"Type=5\nUnitLetter=p\n", "SULA", "SULD", -1},
+        {"Type=28\nUnitLetter=p\n", "SULA 42", "SULD 42", -1},
+        {"Type=11\n", nullptr, nullptr, 0},
+        {"Type=11\nStatusBlockValue=0\n", "SUIA 36 CIS", "SUID 36 CIS", 1},
+        {"Type=5\nStatusBlockValue=-2\n", nullptr, nullptr, 0},
+        {"Type=5\n[Pages]\n0xC0=00\n", "SUIA", "SUID", -1},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.m_szModel);
         Open(kFast + "[Model]\n" + c.m_szModel);
-        EXPECT_EQ(m_Scanner.GetUnitText(), c.m_szFirst);
-        EXPECT_EQ(m_Scanner.GetUnitText(1), c.m_szIndex1);
-        m_Scanner.CloseScanner(true);
-    }
-}
-
-TEST_F(CScannerAccess, StatusBlockPresenceFromInquiry)
-{
-    struct {
-        const char* m_szModel;
-        bool m_bHasStatus;
-    } const kCases[] = {
-        {"Type=5\n", true},
-        {"Type=11\n", false},
-        {"Type=11\nStatusBlockValue=0\n", true},
-        {"Type=5\nStatusBlockValue=-2\n", false},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.m_szModel);
-        Open(kFast + "[Model]\n" + c.m_szModel);
-        EXPECT_EQ(m_Scanner.HasStatusBlock(), c.m_bHasStatus);
+        if (c.m_szFirst) {
+            EXPECT_EQ(m_Scanner.GetUnitText(), c.m_szFirst);
+            EXPECT_EQ(m_Scanner.GetUnitText(1), c.m_szIndex1);
+        }
+        if (c.m_iHasStatus >= 0)
+            EXPECT_EQ(m_Scanner.HasStatusBlock(), c.m_iHasStatus == 1);
         m_Scanner.CloseScanner(true);
     }
 }

@@ -68,10 +68,6 @@ TEST_F(CScannerCli, PaperAndStitchReportWhatHappened)
     r = RunScanner({"cis-alignment", "set", "10", "10", "--json"}, szScenario);
     ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_NE(r.m_szOut.find("20,\n    20"), std::string::npos) << r.m_szOut;
-
-    // A scanner without a status block loads at once; there is no state to refuse.
-    r = RunScanner({"paper", "load"}, Scenario(kFast + "[Faults]\nNoStatusBlock=1\n"));
-    EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
 }
 
 TEST_F(CScannerCli, CheckConditionWithoutSenseLookupIsAFailure)
