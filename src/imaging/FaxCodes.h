@@ -41,8 +41,21 @@ struct CFaxModeEntry {
     // right after it, one before it (a1 left of b1), past b2 (pass), or
     // at it (horizontal, a walk from there).
     int8_t m_iNextB1 = 0;
+    uint8_t m_iVertical = 0; // 1 for the vertical modes: a1 is a change
 };
 constexpr int32_t kFaxModePeekBits = 7;
+
+// Horizontal mode is a quarter of the codes on noisy scans, mostly two short
+// runs: the 12 bits after its mode word pick both terminating words at once
+// (nine in ten of them on a noisy page). An entry packs the words' total
+// length (0: not two terminating words within the bits), the first run and
+// the second, 4 + 6 + 6 bits; one table per colour of the first run.
+constexpr int32_t kFaxPairBits = 12;
+constexpr int32_t kFaxHorizontalBits = 3; // the length of the horizontal mode word
+constexpr uint16_t FaxPair(uint32_t iLength, uint32_t r1, uint32_t r2)
+{
+    return uint16_t(iLength << 12 | r1 << 6 | r2);
+}
 
 namespace FaxCodeWords {
 inline constexpr const char* kWhiteTerm[64] = {
@@ -108,6 +121,7 @@ struct CFaxTables {
     CFaxDecodeEntry m_First[2][1 << kFaxFirstBits];
     CFaxDecodeEntry m_Second[2][kFaxMaxSubTables + 1][1 << kFaxSecondBits];
     CFaxModeEntry m_ModeDecode[1 << kFaxModePeekBits];
+    uint16_t m_Pair[2][1 << kFaxPairBits] = {};
     int32_t m_iSubTables[2] = {0, 0};
 
     constexpr void Enter(int32_t b, const CFaxCode& c, int16_t iRun)
@@ -156,8 +170,22 @@ struct CFaxTables {
             const int32_t iShift = kFaxModePeekBits - int32_t(m_Modes[i].m_iLength);
             for (int32_t k = 0; k < (1 << iShift); ++k)
                 m_ModeDecode[(m_Modes[i].m_iCode << iShift) | uint32_t(k)] =
-                    CFaxModeEntry{static_cast<EFaxMode>(i), uint8_t(m_Modes[i].m_iLength), kDelta[i], kNextB1[i]};
+                    CFaxModeEntry{static_cast<EFaxMode>(i), uint8_t(m_Modes[i].m_iLength), kDelta[i], kNextB1[i],
+                                  uint8_t(i >= FAX_MODE_V0)};
         }
+        // Each colour's words form a prefix-free set, so two pairs never claim one entry.
+        for (int32_t b = 0; b < 2; ++b)
+            for (uint32_t r1 = 0; r1 < 64; ++r1)
+                for (uint32_t r2 = 0; r2 < 64; ++r2) {
+                    const CFaxCode &c1 = m_Term[b][r1], &c2 = m_Term[!b][r2];
+                    const uint32_t iLength = c1.m_iLength + c2.m_iLength;
+                    if (int32_t(iLength) > kFaxPairBits)
+                        continue;
+                    const uint32_t iShift = uint32_t(kFaxPairBits) - iLength;
+                    const uint32_t iCode = (c1.m_iCode << c2.m_iLength | c2.m_iCode) << iShift;
+                    for (uint32_t k = 0; k < (1u << iShift); ++k)
+                        m_Pair[b][iCode | k] = FaxPair(iLength, r1, r2);
+                }
     }
 };
 

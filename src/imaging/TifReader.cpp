@@ -504,9 +504,26 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         int32_t x = 0;
         bool bBlack = false;
         while (x < w) {
-            int32_t iRun = 0;
             // Zero runs move nothing; the cap on the changes ends a flood of them.
-            if (!bits.Run(bBlack, w, iRun) || iRun > w - x || na > iMaxChanges)
+            if (na > iMaxChanges)
+                return IMG_HUFFMAN_FORMAT_ERROR;
+            if (bits.m_iBits < kFaxPairBits)
+                bits.Refill();
+            // Two short runs at once, unless the first ends the row: the bits
+            // after it are the padding and the next row.
+            const uint32_t iPair = kFaxTables.m_Pair[bBlack][bits.m_iAcc >> (64 - kFaxPairBits)];
+            const int32_t r1 = int32_t(iPair >> 6 & 63), r2 = int32_t(iPair & 63);
+            if ((iPair >> 12) != 0 && r1 < w - x) [[likely]] {
+                if (r2 > w - x - r1)
+                    return IMG_HUFFMAN_FORMAT_ERROR;
+                bits.Skip(int32_t(iPair >> 12));
+                a[na++] = x + r1;
+                x += r1 + r2;
+                a[na++] = x;
+                continue;
+            }
+            int32_t iRun = 0;
+            if (!bits.Run(bBlack, w, iRun) || iRun > w - x)
                 return IMG_HUFFMAN_FORMAT_ERROR;
             x += iRun;
             a[na++] = x;
@@ -523,7 +540,9 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
     const size_t nb = size_t(m_iReference) + 4;
     for (size_t k = size_t(m_iReference); k < nb; ++k)
         b[k] = w;
-    int32_t a0 = -1;
+    // a0 stands before the row at first; 0 serves as well, as no search for
+    // b1 comes before the first step (b1 may then be 0) and a1 may equal a0.
+    int32_t a0 = 0;
     uint32_t iColor = 0; // of the pixels from a0 on: 0 white, 1 black
     // ib: b1's index, the first reference change right of a0 whose index has
     // the parity of a0's colour (even indexes change into black). Both rows'
@@ -535,29 +554,40 @@ uint32_t CTIFReader::CDecoderHuffman::DecodeLine(uint8_t* pBuffer)
         if (na > iMaxChanges || ib + 2 >= ptrdiff_t(nb))
             return IMG_HUFFMAN_FORMAT_ERROR;
         const int32_t b1 = b[ib], b2 = b[ib + 1];
-        if (bits.m_iBits < kFaxModePeekBits)
+        if (bits.m_iBits < kFaxHorizontalBits + kFaxPairBits)
             bits.Refill();
         const CFaxModeEntry m = kFaxTables.m_ModeDecode[bits.m_iAcc >> (64 - kFaxModePeekBits)];
-        bits.Skip(m.m_iLength);
-        const int32_t iLow = std::max(a0, 0);
+        // Looked up before the mode is known, so both loads go out together.
+        const uint32_t iPair =
+            kFaxTables.m_Pair[iColor][(bits.m_iAcc >> (64 - kFaxHorizontalBits - kFaxPairBits)) & ((1u << kFaxPairBits) - 1)];
         if (m.m_eMode == FAX_MODE_HORIZONTAL) {
-            int32_t r1 = 0, r2 = 0;
-            if (!bits.Run(iColor, w, r1) || r1 > w - iLow || !bits.Run(!iColor, w, r2) || r2 > w - iLow - r1)
+            int32_t r1 = int32_t(iPair >> 6 & 63), r2 = int32_t(iPair & 63);
+            if (iPair >> 12) [[likely]] {
+                bits.Skip(kFaxHorizontalBits + int32_t(iPair >> 12));
+            } else {
+                // Make-up words or long terminating words: a walk through the run tables.
+                bits.Skip(kFaxHorizontalBits);
+                if (!bits.Run(iColor, w, r1) || !bits.Run(!iColor, w, r2))
+                    return IMG_HUFFMAN_FORMAT_ERROR;
+            }
+            if (r1 > w - a0 || r2 > w - a0 - r1)
                 return IMG_HUFFMAN_FORMAT_ERROR;
-            a[na++] = iLow + r1;
-            a[na++] = iLow + r1 + r2;
-            a0 = iLow + r1 + r2;
+            a[na++] = a0 + r1;
+            a0 += r1 + r2;
+            a[na++] = a0;
         } else {
-            // Vertical and pass modes without a branch between them: on
-            // scans they alternate too irregularly for any predictor.
-            const bool bVertical = m.m_eMode >= FAX_MODE_V0;
+            // Vertical and pass modes without a branch between them (masks,
+            // lest the compiler make one): on scans they alternate too
+            // irregularly for any predictor.
+            bits.Skip(m.m_iLength);
+            const uint32_t iVertical = m.m_iVertical;
             const int32_t a1 = b1 + m.m_iDelta;
-            const int32_t iNext = bVertical ? a1 : b2;
-            if (uint32_t(iNext - iLow) > uint32_t(w - iLow) || m.m_eMode == FAX_MODE_INVALID)
+            const int32_t iNext = b2 ^ ((a1 ^ b2) & -int32_t(iVertical));
+            if ((uint32_t(iNext - a0) > uint32_t(w - a0)) | (m.m_eMode == FAX_MODE_INVALID))
                 return IMG_HUFFMAN_FORMAT_ERROR;
             a[na] = a1;
-            na += size_t(bVertical);
-            iColor ^= uint32_t(bVertical);
+            na += iVertical;
+            iColor ^= iVertical;
             a0 = iNext;
         }
         if (a0 >= w)
