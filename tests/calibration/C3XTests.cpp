@@ -51,11 +51,7 @@ TEST(C3XErrorTable, FirstErrorPerPlaceWinsButLastErrorFollows)
     x.ReSet();
     EXPECT_EQ(x.GetError(1, 2), C3X::ERROR_3X_NONE);
     EXPECT_EQ(x.LastError(), C3X::ERROR_3X_NONE);
-    const std::pair<int32_t, const char*> names[] = {
-        {0, "ERROR_3X_NONE"}, {3, "ERROR_3X_SWU_NOT_FOUND"}, {4, "ERROR_3X_FOCUS_NOT_FOUND"},
-        {5, "ERROR_3X_UNKNOWN"}, {77, "ERROR_3X_UNKNOWN"}, {-1, "ERROR_3X_UNKNOWN"}};
-    for (const auto& [code, name] : names)
-        EXPECT_STREQ(C3X::ErrorName(code), name) << code;
+    EXPECT_STREQ(C3X::ErrorName(77), "ERROR_3X_UNKNOWN"); // a code without a name
 }
 
 TEST(C3XStitchMark, WireSpacingDecidesAt600Dpi)

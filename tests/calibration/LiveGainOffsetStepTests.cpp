@@ -118,21 +118,6 @@ TEST(LiveGainOffsetOlderStep, KeepsThePreviousValueAndSumsTheDistances)
     EXPECT_TRUE(d.m_bDone[LGO_MODE_GRAY]);
 }
 
-TEST(LiveGainOffsetTypeGroups, DefaultsFollowTheScannerType)
-{
-    const CLiveGainOffset_Data plain(Kind(5), 600), groupB(Kind(40), 600), frozen(Kind(28), 600);
-    EXPECT_EQ(plain.m_iWhite_Done_Limit, 7);
-    EXPECT_EQ(plain.m_iBlack_MaxAllowed, 30);
-    EXPECT_EQ(plain.m_iStep[LGO_MODE_GRAY], 64);
-    EXPECT_FALSE(plain.m_bOffsetFrozen);
-    EXPECT_EQ(groupB.m_iWhite_Done_Limit, 2);
-    EXPECT_EQ(groupB.m_iBlack_MaxAllowed, 10);
-    EXPECT_EQ(groupB.m_iStep[LGO_MODE_GRAY], 16);
-    EXPECT_EQ(groupB.m_iStep[LGO_MODE_COLOR], 64);
-    EXPECT_FALSE(groupB.m_bOffsetFrozen);
-    EXPECT_TRUE(frozen.m_bOffsetFrozen);
-}
-
 struct CNewerCase {
     const char* m_szName;
     CChannelState m_Start;

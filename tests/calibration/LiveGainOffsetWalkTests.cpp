@@ -9,9 +9,7 @@
 
 #include "calibration/LiveGainOffset.h"
 #include "datafiles/ProgramErrors.h"
-#include "platform/Log.h"
 #include "scanner/ScannerVariants.h"
-#include "support/TestSupport.h"
 
 namespace {
 
@@ -325,25 +323,4 @@ TEST(LiveGainOffsetWalk, AScannerWithNineOrNoCamerasIsRefused)
         EXPECT_EQ(w.Call(), CLiveGainOffset::kErrCameraLayout);
         EXPECT_EQ(w.m_Lgo.m_iWrites, 0);
     }
-}
-
-TEST(LiveGainOffsetWalk, CountersAndTheModeAreLoggedUnderTheirNames)
-{
-    CTempDir dir;
-    log_Init("test_calibration", "Lumora.log", dir.Path());
-    CScript s;
-    CWalk w(s);
-    for (int i = 0; i < 150; ++i)
-        ASSERT_EQ(w.Call(), 0);
-    CLgoBlock b;
-    b.m_iDPI = 600;
-    b.m_iMode = 2;
-    w.m_Lgo.LogCounters(b);
-    const std::string szLog = ReadFileBytes(log_FilePath());
-    log_Close();
-    for (const char* sz : {"CLiveGainOffset use mode", "CLiveGainOffset m_iWhite_MinAllowed", "LGO_STATE_LEARNING_SETUP",
-                           "m_iCall_Do", "m_iCall_Learning", "m_iCall_EmptyBuffer", "m_iCall_LastDPI",
-                           "CLiveGainOffset_Data", "m_iCallDelay[indexMode]", "m_iEvenIndex_Offset[A] = 0",
-                           "m_iEvenIndex_Offset[H] = -1", "m_bDone[0] = ", "m_bDone[1] = TRUE"})
-        EXPECT_NE(szLog.find(sz), std::string::npos) << sz;
 }

@@ -41,18 +41,6 @@ struct CWalk {
     int32_t State(int32_t c) const { return m_Osa.m_Cameras[size_t(c)].m_eState; }
 };
 
-TEST(AlignmentStates, NamesInValueOrder)
-{
-    const char* names[] = {"IDLE",       "MEASURE_ST", "PARKED", "MOTOR_STRT", "MOTOR_RUN", "WAIT_1_SEC",
-                           "MEASURE_50", "MOTOR_XSEC", "FAILED", "ENDED",      "DONE"};
-    for (int32_t i = 0; i <= 10; ++i)
-        EXPECT_STREQ(OSA::StateName(i), names[i]);
-    EXPECT_STREQ(OSA::StateName(11), "-invalid-");
-    EXPECT_STREQ(OSA::StateName(-1), "-invalid-");
-    EXPECT_STREQ(OSA::StateName(6, true), "MEASURE");
-    EXPECT_STREQ(OSA::StateName(7, true), "MOTOR_STEP");
-}
-
 TEST(AlignmentStates, SecondCameraParksUntilTheFirstIsDone)
 {
     CWalk w(2);

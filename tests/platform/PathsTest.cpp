@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -104,9 +103,8 @@ TEST(Paths, ReadersOpenOnlyRegularFilesAndNeverWaitForAWriter)
     for (const auto& c : cases) {
         std::string szError;
         int64_t iSize = -1;
-        const auto start = std::chrono::steady_clock::now();
+        // A reader that waited for a writer on the pipe would hang here.
         const CFilePtr file = OpenRegularFile(c.path, szError, &iSize);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << c.path;
         EXPECT_EQ(file.get() != nullptr, c.opens) << c.path;
         EXPECT_EQ(szError, c.error) << c.path;
         if (c.opens)

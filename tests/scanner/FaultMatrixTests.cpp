@@ -1,10 +1,9 @@
 // Every long scanner operation against every injected fault of the simulated
-// device: each must end (within its bound, never hanging) in the fault's own
+// device: each must end (never hanging: ctest's timeout catches that) in the fault's own
 // error when it met the fault and in success otherwise, with the unit
 // released and the cancel request settled.
 // The second test does the same through lumora-cli and looks at the result
 // files: a failed scan leaves no picture and no temporary behind.
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -116,11 +115,6 @@ const CFault kFaults[] = {
     {"cancel later", "", kCancelled, "????00", 150},
 };
 
-double Seconds(std::chrono::steady_clock::time_point t)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
-}
-
 class CFaultMatrix : public CScanFixture {};
 
 TEST_F(CFaultMatrix, EveryOperationEndsCleanlyUnderEveryFault)
@@ -137,7 +131,6 @@ TEST_F(CFaultMatrix, EveryOperationEndsCleanlyUnderEveryFault)
             SCOPED_TRACE(std::string(op.m_szName) + " / " + fault.m_szName);
             UseScenario(kDevice + "[Faults]\n" + fault.m_szIni);
             CCancel::SetCancelled();
-            const auto t = std::chrono::steady_clock::now();
             int32_t iResult = m_Scanner.OpenScanner(0, false);
             if (iResult == 0) {
                 std::thread canceller;
@@ -152,13 +145,14 @@ TEST_F(CFaultMatrix, EveryOperationEndsCleanlyUnderEveryFault)
                 if (canceller.joinable())
                     canceller.join();
             }
-            EXPECT_LT(Seconds(t), 10.0) << "no operation may hang";
             const char cExpect = fault.m_szPattern[&op - kOperations];
             if (cExpect == 'E' || (cExpect == '?' && iResult != 0))
                 EXPECT_EQ(iResult, fault.m_iError) << "ends in the fault's own error";
             else
                 EXPECT_EQ(iResult, 0);
             EXPECT_FALSE(CScanner::IsUnitReserved()) << "the unit is released";
+            if (iResult == kCancelled)
+                EXPECT_FALSE(CCancel::IsCancelRequested()) << "the request is acknowledged";
             m_Scanner.CloseScanner(true);
             m_Scanner.CloseLibrary();
         }

@@ -107,19 +107,6 @@ TEST_F(CScannerCalibration, StitchValuesMoveIntoTheConfiguredRangeOnSoftwareScan
     }
 }
 
-TEST_F(CScannerCalibration, StitchPositionsRoundTrip)
-{
-    Open(kFast + "[Model]\nCameras=4\n");
-    const int32_t a[3] = {2500, 5000, 65535}, b[3] = {100, 200, 0};
-    ASSERT_EQ(m_Scanner.WriteStitchPositions(a, b), 0);
-    int32_t ra[3] = {}, rb[3] = {};
-    ASSERT_EQ(m_Scanner.ReadStitchPositions(ra, rb), 0);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(ra[i], a[i]);
-        EXPECT_EQ(rb[i], b[i]);
-    }
-}
-
 TEST_F(CScannerCalibration, CISAlignmentSumsAndLimits)
 {
     Open(kFast);
@@ -219,15 +206,29 @@ TEST_F(CScannerCalibration, CISModeSelection)
     }
 }
 
-TEST_F(CScannerCalibration, ClassicModeTableAndSingleMode)
+TEST_F(CScannerCalibration, ModeTablesByModel)
 {
-    Open(kFast + "[Model]\nSoftwareScanner=1\nCISModes=0x0D\n");
-    EXPECT_EQ(m_Scanner.GetCISModeCount(), 3);
-    EXPECT_EQ(m_Scanner.GetCISModeResolution(0), 300);
-    EXPECT_EQ(m_Scanner.GetCISModeResolution(1), 1200);
-    EXPECT_EQ(m_Scanner.GetCISModeResolution(2), 508);
-    m_Scanner.CloseScanner(true);
-
+    // The classic bit table, and the one optical mode of a software scanner
+    // without a mode list.
+    struct {
+        const char* m_szModel;
+        std::vector<int32_t> m_Modes;
+    } const kCases[] = {
+        {"SoftwareScanner=1\nCISModes=0x0D\n", {300, 1200, 508}},
+        {"SoftwareScanner=1\nOpticalResolution=600\n", {600}},
+        {"SoftwareScanner=1\nOpticalResolution=1200\n", {1200}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.m_szModel);
+        Open(kFast + "[Model]\n" + c.m_szModel);
+        ASSERT_EQ(m_Scanner.GetCISModeCount(), int32_t(c.m_Modes.size()));
+        for (size_t i = 0; i < c.m_Modes.size(); ++i)
+            EXPECT_EQ(m_Scanner.GetCISModeResolution(int32_t(i)), c.m_Modes[i]) << i;
+        if (c.m_Modes.size() == 1)
+            EXPECT_EQ(m_Scanner.GetHighestCISModeResolution(), c.m_Modes[0]);
+        m_Scanner.CloseScanner(true);
+    }
+    // A scanner without modes takes any resolution as it is.
     Open(kFast + "[Model]\nOpticalResolution=400\n");
     EXPECT_EQ(m_Scanner.GetCISModeResolution(0), 400);
     int32_t iChosen = 0;

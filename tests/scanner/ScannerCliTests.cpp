@@ -68,10 +68,6 @@ TEST_F(CScannerCli, PaperAndStitchReportWhatHappened)
     r = RunScanner({"cis-alignment", "set", "10", "10", "--json"}, szScenario);
     ASSERT_EQ(r.m_iExit, 0) << r.m_szErr;
     EXPECT_NE(r.m_szOut.find("20,\n    20"), std::string::npos) << r.m_szOut;
-
-    // A scanner without a status block loads at once; there is no state to refuse.
-    r = RunScanner({"paper", "load"}, Scenario(kFast + "[Faults]\nNoStatusBlock=1\n"));
-    EXPECT_EQ(r.m_iExit, 0) << r.m_szErr;
 }
 
 TEST_F(CScannerCli, CheckConditionWithoutSenseLookupIsAFailure)
@@ -81,16 +77,6 @@ TEST_F(CScannerCli, CheckConditionWithoutSenseLookupIsAFailure)
                                     {std::string("LUMORA_SCAN_LIBRARY=") + LUMORA_PARTIAL_SCAN_LIBRARY});
     EXPECT_NE(r.m_iExit, 0) << r.m_szOut;
     EXPECT_NE(r.m_szErr.find("cis-alignment set failed"), std::string::npos) << r.m_szErr;
-}
-
-TEST_F(CScannerCli, StateFileKeepsTheDeviceBetweenRuns)
-{
-    const std::string szScenario = Scenario(kFast + "StateFile=" + m_Dir.File("device.state") + "\n");
-    ASSERT_EQ(RunScanner({"paper", "load"}, szScenario).m_iExit, 0);
-    ASSERT_EQ(RunScanner({"stitch", "set", "5", "6", "7"}, szScenario).m_iExit, 0);
-    const CRunResult r = RunScanner({"info"}, szScenario);
-    EXPECT_NE(r.m_szOut.find("Paper:              ZEL_PS_READY, position 0\n"), std::string::npos) << r.m_szOut;
-    EXPECT_NE(r.m_szOut.find("Stitch values:      5 6 7\n"), std::string::npos) << r.m_szOut;
 }
 
 TEST_F(CScannerCli, WhichDevicesRememberTheirState)
@@ -116,6 +102,13 @@ TEST_F(CScannerCli, WhichDevicesRememberTheirState)
         const CRunResult r = RunScanner({"paper", "status"}, c.m_szScenario, c.m_Env);
         EXPECT_EQ(r.m_szOut.rfind(c.m_szAfter, 0), 0u) << r.m_szOut;
     }
+    // A scenario's own state file keeps the buffers as well as the paper.
+    const std::string szOwn = Scenario(kFast + "StateFile=" + m_Dir.File("own.state") + "\n");
+    ASSERT_EQ(RunScanner({"paper", "load"}, szOwn).m_iExit, 0);
+    ASSERT_EQ(RunScanner({"stitch", "set", "5", "6", "7"}, szOwn).m_iExit, 0);
+    const CRunResult r = RunScanner({"info"}, szOwn);
+    EXPECT_NE(r.m_szOut.find("Paper:              ZEL_PS_READY, position 0\n"), std::string::npos) << r.m_szOut;
+    EXPECT_NE(r.m_szOut.find("Stitch values:      5 6 7\n"), std::string::npos) << r.m_szOut;
 }
 
 TEST_F(CScannerCli, FaultsGiveClearMessages)

@@ -93,6 +93,7 @@ TEST_F(CScannerLog, RestoreRestartsUntilTheCalibrationIsInUse)
         ASSERT_EQ(m_Scanner.ReserveScanner(true), 0);
         ASSERT_EQ(m_Scanner.RestoreCalibration(szFile), 0);
         EXPECT_EQ(restarts() - iBefore, c.m_iRestarts);
+        EXPECT_TRUE(CScanner::IsUnitReserved()) << "reserved again after the restart";
         m_Scanner.ReleaseScanner(false);
         m_Scanner.CloseScanner(true);
     }

@@ -49,16 +49,6 @@ TEST_F(CStoredCalibrationTest, BackupAndRestoreBringTheCalibrationBack)
     EXPECT_EQ(b[1], 50);
 }
 
-TEST_F(CStoredCalibrationTest, RestartingModelsWaitForTheRebootAndReserveAgain)
-{
-    Open(kFast + "[Model]\nType=24\n[Paper]\nRebootMs=2000\n");
-    const std::string szFile = m_Dir.File("cal.bak");
-    ASSERT_EQ(m_Scanner.BackupCalibration(szFile), 0);
-    ASSERT_EQ(m_Scanner.ReserveScanner(false), 0);
-    ASSERT_EQ(m_Scanner.RestoreCalibration(szFile), 0);
-    EXPECT_TRUE(CScanner::IsUnitReserved());
-}
-
 TEST_F(CStoredCalibrationTest, DamagedFileIsRefusedBeforeTheScannerIsTouched)
 {
     Open(kFast + "[Model]\nCameras=2\n");

@@ -2,15 +2,6 @@
 
 #include "widgets/TestGeometry.h"
 
-TEST(TestGeometry, PlotRectKeepsTenPercentMargins)
-{
-    const CPlotRect r = ComputePlotRect(401, 201);
-    EXPECT_EQ(r.m_iLeft, 40);
-    EXPECT_EQ(r.m_iTop, 20);
-    EXPECT_EQ(r.m_iRight, 360);
-    EXPECT_EQ(r.m_iBottom, 180);
-}
-
 TEST(TestGeometry, PositionToScaleEdges)
 {
     struct Case { int32_t x, expected; } cases[] = {
@@ -111,12 +102,4 @@ TEST(TestGeometry, ZoomWindowStaysInsideData)
     EXPECT_EQ(w.RowAt(60, plot), 50);
     EXPECT_EQ(w.RowAt(500, plot), 99);
     EXPECT_DOUBLE_EQ(w.XOf(25, plot), 35.0);
-}
-
-TEST(TestGeometry, PickIndexSpreadsRangeOverPlot)
-{
-    const CPlotRect plot{50, 10, 250, 110};
-    EXPECT_EQ(PickIndex(50, plot, 1000), 0);
-    EXPECT_EQ(PickIndex(150, plot, 1000), 500);
-    EXPECT_EQ(PickIndex(250, plot, 1000), 1000);
 }
