@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "support/TestSupport.h"
 #include "datafiles/ErrorReport.h"
@@ -61,16 +62,18 @@ protected:
     void SetUp() override
     {
         SetProgramDirectoryOverride(m_Dir.Path());
-        ::setenv("LUMORA_SETTINGS_ROOTS", m_Dir.File("roots").c_str(), 1);
+        m_Roots.emplace("LUMORA_SETTINGS_ROOTS", m_Dir.File("roots").c_str());
         ResetSettingsCache();
     }
     void TearDown() override
     {
         SetProgramDirectoryOverride("");
         SetLastAscProvider(nullptr);
+        m_Roots.reset();
         ResetSettingsCache();
     }
     CTempDir m_Dir;
+    std::optional<CScopedEnv> m_Roots;
 };
 } // namespace
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "support/DataFileBytes.h"
 #include "support/TestSupport.h"
@@ -15,10 +16,15 @@ protected:
         std::filesystem::create_directories(m_Dir.File("prog"));
         std::filesystem::create_directories(m_Dir.File("out"));
         SetProgramDirectoryOverride(m_Dir.File("prog"));
-        ::setenv("LUMORA_SETTINGS_ROOTS", m_Dir.File("roots").c_str(), 1);
+        m_Roots.emplace("LUMORA_SETTINGS_ROOTS", m_Dir.File("roots").c_str());
         ResetSettingsCache();
     }
-    void TearDown() override { SetProgramDirectoryOverride(""); ResetSettingsCache(); }
+    void TearDown() override
+    {
+        SetProgramDirectoryOverride("");
+        m_Roots.reset();
+        ResetSettingsCache();
+    }
     std::string Out(const std::string& szName) const { return m_Dir.File("out/" + szName); }
     CRawdexResult Unpack(const std::string& szBytes)
     {
@@ -26,6 +32,7 @@ protected:
         return UnpackRawdex(Out("pack.con"));
     }
     CTempDir m_Dir;
+    std::optional<CScopedEnv> m_Roots;
 };
 } // namespace
 

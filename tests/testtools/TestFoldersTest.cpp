@@ -12,18 +12,16 @@ namespace {
 // directory is empty; restores the environment afterwards.
 class CStation {
 public:
-    CStation() : m_szSavedRoots(std::getenv("LUMORA_SETTINGS_ROOTS") ? std::getenv("LUMORA_SETTINGS_ROOTS") : "")
+    CStation() : m_Roots("LUMORA_SETTINGS_ROOTS", m_Dir.File("root").c_str())
     {
         std::filesystem::create_directories(m_Dir.File("program"));
         std::filesystem::create_directories(m_Dir.File("root/Fct_Test"));
         SetProgramDirectoryOverride(m_Dir.File("program") + "/");
-        ::setenv("LUMORA_SETTINGS_ROOTS", m_Dir.File("root").c_str(), 1);
         ResetSettingsCache();
     }
     ~CStation()
     {
         SetProgramDirectoryOverride("");
-        ::setenv("LUMORA_SETTINGS_ROOTS", m_szSavedRoots.c_str(), 1);
         ResetSettingsCache();
     }
     std::string Folder(const std::string& sz) const
@@ -39,7 +37,7 @@ public:
 
 private:
     CTempDir m_Dir;
-    std::string m_szSavedRoots;
+    CScopedEnv m_Roots;
 };
 } // namespace
 

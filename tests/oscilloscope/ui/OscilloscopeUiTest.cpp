@@ -120,12 +120,10 @@ TEST(OscilloscopeUi, ReadOutShowsPixelAndValue)
     // program finds the station's file in a settings root's "Fct_Test/".
     for (bool bStation : {false, true}) {
         CProgramFolder folder;
-        const char* pRoots = std::getenv("LUMORA_SETTINGS_ROOTS");
-        const std::string szSavedRoots = pRoots ? pRoots : "";
         std::filesystem::create_directories(folder.m_Dir.File("root/Fct_Test"));
         if (bStation)
             WriteFileBytes(folder.m_Dir.File("root/Fct_Test/Fct_Tst6.ini"), "[General]\n");
-        ::setenv("LUMORA_SETTINGS_ROOTS", folder.m_Dir.File("root").c_str(), 1);
+        const CScopedEnv roots("LUMORA_SETTINGS_ROOTS", folder.m_Dir.File("root").c_str());
         CTempDir dir;
         WriteFileBytes(dir.File("r.con"), Recording(2, 100, 2, false));
         COscilloscope_Dialog dlg;
@@ -133,7 +131,6 @@ TEST(OscilloscopeUi, ReadOutShowsPixelAndValue)
         Open(dlg, dir.File("r.con"));
         EXPECT_EQ(Child<QLabel>(dlg, "1121")->isVisible(), bStation);
         EXPECT_EQ(Child<QCheckBox>(dlg, "1127")->isVisible(), bStation);
-        ::setenv("LUMORA_SETTINGS_ROOTS", szSavedRoots.c_str(), 1);
     }
     CProgramFolder folder({{"Fct_Tst6.ini", "[General]\n"}});
     CTempDir dir;
