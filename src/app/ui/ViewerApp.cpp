@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/CommandLine.h"
 #include "app/KindRegistry.h"
@@ -188,6 +189,20 @@ int RunLumora(int argc, char** argv)
             std::printf("%s\n", VersionLine("lumora").c_str());
             return 0;
         }
+    }
+    // Without a display Qt would abort with its own message about plugins;
+    // a screenshot needs no display at all.
+    const auto bSet = [](const char* szName) { const char* p = std::getenv(szName); return p && *p; };
+    if (!bSet("QT_QPA_PLATFORM") && !bSet("DISPLAY") && !bSet("WAYLAND_DISPLAY")) {
+        bool bScreenshot = false;
+        for (int i = 1; i < argc; ++i)
+            bScreenshot = bScreenshot || std::string(argv[i]) == "--screenshot";
+        if (!bScreenshot) {
+            std::fprintf(stderr, "lumora: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n"
+                                 "To draw a file into a picture: lumora-cli render FILE -o FILE.png\n");
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     InstallTerminationHandler();
     QApplication app(argc, argv);
