@@ -47,7 +47,8 @@ constexpr int32_t kFaxModePeekBits = 7;
 
 // Horizontal mode is a quarter of the codes on noisy scans, mostly two short
 // runs: the 12 bits after its mode word pick both terminating words at once
-// (nine in ten of them on a noisy page). An entry packs the words' total
+// (nine in ten of them on a noisy page). A modified Huffman row reads its runs
+// two at a time from the same table. An entry packs the words' total
 // length (0: not two terminating words within the bits), the first run and
 // the second, 4 + 6 + 6 bits; one table per colour of the first run.
 constexpr int32_t kFaxPairBits = 12;
